@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the test configuration (AddressSanitizer + UndefinedBehaviorSanitizer)
+# and runs every test headless.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/install-deps.sh
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DPEMBERLY_TESTS=ON -DPEMBERLY_BENCH=ON -DPEMBERLY_SANITIZE=ON
+cmake --build build-test
+export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
+ctest --test-dir build-test --output-on-failure -j "$(nproc)" "$@"
