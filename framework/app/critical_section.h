@@ -1,0 +1,14 @@
+#pragma once
+#include "platform/lock.h"
+
+namespace Zephra {
+// Recursive lock owned by its holder.
+class CriticalSection {
+public:
+    void Lock() { mLock.lock(); }
+    void Unlock() { mLock.unlock(); }
+    bool TryLock() { return mLock.try_lock(); }
+private:
+    platform::RecursiveLock mLock;
+};
+} // namespace Zephra

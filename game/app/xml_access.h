@@ -1,0 +1,48 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+#include <pugixml.hpp>
+
+// XML access for the game's configuration: documents are read through the
+// game's file functions (UTF-16 with byte-order mark or UTF-8), queried with
+// XPath. Names go into queries only as XPath variables, never as text.
+
+using XmlDocument = pugi::xml_document;
+using XmlNode = pugi::xml_node;
+// Return false to stop the walk.
+using XmlNodeCallback = bool (*)(XmlNode node, void* a, void* b);
+// name -> string value, bound as $name in the query.
+using XmlVars = std::vector<std::pair<std::string, std::string>>;
+
+// Makes an empty document.
+bool XmlCreateDocument(std::unique_ptr<XmlDocument>& doc);
+// Loads a game file ("cfg\\effect.xml"). On failure the document is reset,
+// false is returned and XmlLastError() says where the file failed.
+bool XmlLoadDocument(std::unique_ptr<XmlDocument>& doc, const std::string& path);
+const std::string& XmlLastError();
+
+// Calls cb for every node the relative path selects, in document order, until
+// cb returns false. Returns the number of calls made.
+int XmlForEachNode(XmlNode node, const std::string& xpath, XmlNodeCallback cb, void* a, void* b,
+                   const XmlVars* vars = nullptr);
+// The first node the path selects, or an empty node.
+XmlNode XmlSelectNode(XmlNode node, const std::string& xpath, const XmlVars* vars = nullptr);
+
+// Attribute readers: false and the output untouched when absent (or not a number).
+bool XmlGetAttrChars(XmlNode node, const char* name, char* buffer, size_t capacity,
+                     const char* def = nullptr);
+bool XmlGetAttrString(XmlNode node, const char* name, std::string& out);
+bool XmlGetAttrWide(XmlNode node, const char* name, std::u16string& out);
+bool XmlGetAttrInt(XmlNode node, const char* name, int32_t& out);
+bool XmlGetAttrUInt(XmlNode node, const char* name, uint32_t& out);
+bool XmlGetAttrFloat(XmlNode node, const char* name, float& out);
+bool XmlGetAttrBool(XmlNode node, const char* name, uint8_t& out);
+
+// Writers.
+bool XmlSetAttrFormatted(XmlNode element, const char* name, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+XmlNode XmlAppendElement(XmlNode node, const char* name);
