@@ -5,7 +5,7 @@
 // Per-pixel rules shared by every software rasteriser on 0xAARRGGBB pixels.
 namespace Zephra::blend {
 
-inline uint32_t Div255(uint32_t v) { return (v + 1 + (v >> 8)) >> 8; }   // v / 255 rounded, v <= 255*255
+inline uint32_t Div255(uint32_t v) { return (v + 1 + (v >> 8)) >> 8; }   // exact floor(v / 255) for v < 65535
 
 // Source tinted by a colour (its alpha included).
 inline uint32_t Colorize(uint32_t src, const Color& c) {
