@@ -20,19 +20,34 @@ using XmlVars = std::vector<std::pair<std::string, std::string>>;
 
 // Makes an empty document.
 bool XmlCreateDocument(std::unique_ptr<XmlDocument>& doc);
-// Loads a game file ("cfg\\effect.xml"). On failure the document is reset,
-// false is returned and XmlLastError() says where the file failed.
+// Loads a game file ("cfg\\effect.xml"): UTF-16 LE or BE with or without a
+// byte-order mark, or UTF-8 with or without one. On failure the document is
+// left empty (never null), false is returned and XmlLastError() says where the
+// file failed: "path:line:column: message", or "path: cannot be opened".
 bool XmlLoadDocument(std::unique_ptr<XmlDocument>& doc, const std::string& path);
 const std::string& XmlLastError();
 
 // Calls cb for every node the relative path selects, in document order, until
-// cb returns false. Returns the number of calls made.
+// cb returns false. Returns the number of calls made. Every variable is a
+// string; an invalid query, an unknown variable or a result that is not a node
+// set selects nothing (XmlLastError() names the query). Selected attributes
+// are skipped.
 int XmlForEachNode(XmlNode node, const std::string& xpath, XmlNodeCallback cb, void* a, void* b,
                    const XmlVars* vars = nullptr);
 // The first node the path selects, or an empty node.
 XmlNode XmlSelectNode(XmlNode node, const std::string& xpath, const XmlVars* vars = nullptr);
 
 // Attribute readers: false and the output untouched when absent (or not a number).
+// Chars: the UTF-8 text, cut at capacity - 1 (never inside a character) and
+// NUL-terminated. When the attribute is absent it still returns false, but a
+// given def is copied into the buffer the same way; without def the buffer is
+// left unchanged. A null buffer or zero capacity gives false.
+// Int/UInt: leading blanks, a sign, decimal digits (the first 127 characters
+// are read, trailing text ignored); out of range values saturate, except that
+// a negative UInt wraps as the C library's conversion does.
+// Float: [sign] integer part [. fraction], the sign kept for "-0.5"; false when
+// there are no digits. Bool: 1 for "true", else the integer value != 0 (text
+// that is no number counts as 0); true whenever the attribute is present.
 bool XmlGetAttrChars(XmlNode node, const char* name, char* buffer, size_t capacity,
                      const char* def = nullptr);
 bool XmlGetAttrString(XmlNode node, const char* name, std::string& out);

@@ -1,0 +1,84 @@
+#include "game/app/pak_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "tests/support/temp_dirs.h"
+
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+class PakFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteFile(dir_.File("game/cfg/Sub/File.XML"), "0123456789");
+        WriteFile(dir_.File("secret.txt"), "outside");
+        PakSetGameDir(dir_.File("game"));
+    }
+    TempDir dir_;
+};
+
+TEST_F(PakFiles, ResolvesBackslashesAndAnyCase) {
+    EXPECT_EQ(PakGetGameDir(), dir_.File("game"));
+    EXPECT_EQ(PakResolvePath("CFG\\sub\\file.xml"), dir_.File("game/cfg/Sub/File.XML"));
+    EXPECT_EQ(PakResolvePath("cfg/./Sub//FILE.xml"), dir_.File("game/cfg/Sub/File.XML"));
+    EXPECT_EQ(PakResolvePath("cfg\\sub\\none.xml"), "");
+    EXPECT_EQ(PakResolvePath("cfg\\sub\\file.xml\\x"), "");  // a file is no folder
+    EXPECT_EQ(PakResolvePath(""), "");
+}
+
+TEST_F(PakFiles, NothingOutsideTheGameFolder) {
+    ASSERT_TRUE(std::filesystem::exists(dir_.File("game/../secret.txt")));
+    EXPECT_EQ(PakResolvePath("..\\secret.txt"), "");
+    EXPECT_EQ(PakResolvePath("cfg\\..\\..\\secret.txt"), "");
+    EXPECT_EQ(PakResolvePath(dir_.File("secret.txt")), "");
+    EXPECT_EQ(PakResolvePath("\\secret.txt"), "");
+    EXPECT_EQ(PakResolvePath("C:\\secret.txt"), "");
+    EXPECT_EQ(PakOpen("..\\secret.txt", "rb"), nullptr);
+    EXPECT_EQ(PakOpen("..\\new.txt", "wb"), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("new.txt")));
+}
+
+TEST_F(PakFiles, ReadSeekTellAtTheEnd) {
+    PakHandle* h = PakOpen("cfg\\SUB\\file.xml", "rb");
+    ASSERT_NE(h, nullptr);
+    char buf[16] = {};
+    EXPECT_EQ(PakRead(buf, 1, 4, h), 4u);
+    EXPECT_EQ(std::string(buf, 4), "0123");
+    EXPECT_EQ(PakTell(h), 4);
+    EXPECT_EQ(PakSeek(h, 0, SEEK_END), 0);
+    EXPECT_EQ(PakTell(h), 10);
+    EXPECT_EQ(PakRead(buf, 1, 4, h), 0u);
+    EXPECT_EQ(PakSeek(h, -3, SEEK_END), 0);
+    EXPECT_EQ(PakRead(buf, 2, 4, h), 1u);  // one whole 2-byte item is left
+    EXPECT_EQ(PakSeek(h, -1, SEEK_SET), -1);
+    EXPECT_EQ(PakSeek(h, 0, 42), -1);
+    EXPECT_EQ(PakClose(h), 0);
+
+    EXPECT_EQ(PakRead(buf, 1, 1, nullptr), 0u);
+    EXPECT_EQ(PakSeek(nullptr, 0, SEEK_SET), -1);
+    EXPECT_EQ(PakTell(nullptr), -1);
+    EXPECT_EQ(PakClose(nullptr), EOF);
+    EXPECT_EQ(PakOpen("cfg\\sub", "rb"), nullptr);  // folders are not files
+}
+
+TEST_F(PakFiles, ReadAllAndWrite) {
+    std::string data = "untouched";
+    EXPECT_FALSE(PakReadAll("cfg\\missing.xml", data));
+    EXPECT_EQ(data, "untouched");
+    ASSERT_TRUE(PakReadAll("Cfg\\Sub\\File.xml", data));
+    EXPECT_EQ(data, "0123456789");
+
+    PakHandle* h = PakOpen("CFG\\New.dat", "wb");
+    ASSERT_NE(h, nullptr);
+    PakClose(h);
+    EXPECT_TRUE(std::filesystem::exists(dir_.File("game/cfg/New.dat")));
+    h = PakOpen("cfg\\sub\\FILE.xml", "wb");  // an existing file keeps its spelling
+    ASSERT_NE(h, nullptr);
+    PakClose(h);
+    EXPECT_EQ(ReadFile(dir_.File("game/cfg/Sub/File.XML")), "");
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("game/cfg/sub/FILE.xml")));
+}
