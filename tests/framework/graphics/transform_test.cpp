@@ -1,0 +1,345 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <vector>
+
+#include "framework/graphics/matrix3x3.h"
+#include "framework/graphics/memory_image.h"
+
+using namespace Zephra;
+
+namespace {
+
+constexpr uint32_t kBlack = 0xFF000000u;
+constexpr double kQuarterTurn = std::numbers::pi / 2;
+
+void Make(MemoryImage& img, int w, int h, const std::vector<uint32_t>& px) {
+    ASSERT_EQ(px.size(), size_t(w) * h);
+    img.SetBits(px.data(), w, h);
+}
+
+void Solid(MemoryImage& img, int w, int h, uint32_t pixel) {
+    Make(img, w, h, std::vector<uint32_t>(size_t(w) * h, pixel));
+}
+
+uint32_t At(MemoryImage& img, int x, int y) { return img.GetBits()[y * img.mWidth + x]; }
+
+std::vector<uint32_t> Pixels(MemoryImage& img) {
+    return std::vector<uint32_t>(img.GetBits(), img.GetBits() + img.mWidth * img.mHeight);
+}
+
+// 3 x 2 source: one opaque colour per pixel, red = column, green = row.
+void Marked(MemoryImage& img) {
+    std::vector<uint32_t> px;
+    for (int v = 0; v < 2; ++v)
+        for (int u = 0; u < 3; ++u) px.push_back(0xFF000001u | uint32_t(u + 1) << 16 | uint32_t(v + 1) << 8);
+    Make(img, 3, 2, px);
+}
+
+uint32_t MarkOf(int u, int v) { return 0xFF000001u | uint32_t(u + 1) << 16 | uint32_t(v + 1) << 8; }
+
+} // namespace
+
+TEST(TransformClipHelpers, StretchClipCutsLeftTopAndFailsOnNothing) {
+    RectD area;
+    Rect clipped;
+    // 10 x 10 source doubled into (10, 20, 20, 20); the clip removes 5 pixels left and top.
+    ASSERT_TRUE(StretchBltClipHelper(Rect(0, 0, 10, 10), Rect(15, 25, 100, 100), Rect(10, 20, 20, 20), area,
+                                     clipped));
+    EXPECT_EQ(clipped, Rect(15, 25, 15, 15));
+    EXPECT_EQ(area, RectD(2.5, 2.5, 7.5, 7.5));
+
+    EXPECT_FALSE(StretchBltClipHelper(Rect(0, 0, 10, 10), Rect(100, 100, 5, 5), Rect(10, 20, 20, 20), area,
+                                      clipped));
+    // An empty destination must not divide by zero into a "successful" clip.
+    EXPECT_FALSE(StretchBltClipHelper(Rect(0, 0, 10, 10), Rect(0, 0, 50, 50), Rect(5, 5, 0, 10), area, clipped));
+}
+
+TEST(TransformClipHelpers, MirrorClipTakesTheRightCutFromTheSourceLeft) {
+    RectD area;
+    Rect clipped;
+    ASSERT_TRUE(StretchBltMirrorClipHelper(Rect(4, 0, 10, 10), Rect(0, 0, 6, 10), Rect(0, 0, 10, 10), area,
+                                           clipped));
+    EXPECT_EQ(clipped, Rect(0, 0, 6, 10));
+    EXPECT_EQ(area, RectD(8, 0, 6, 10));
+    ASSERT_TRUE(StretchBltMirrorClipHelper(Rect(4, 0, 10, 10), Rect(4, 0, 6, 10), Rect(0, 0, 10, 10), area,
+                                           clipped));
+    EXPECT_EQ(area, RectD(4, 0, 6, 10));
+}
+
+TEST(TransformClipHelpers, RotatedClipBoundsTheTurnedCorners) {
+    RectD area;
+    float x = 2.5f, y = 3.0f;
+    ASSERT_TRUE(BltRotatedClipHelper(&x, &y, Rect(7, 7, 4, 2), Rect(0, 0, 100, 100), 0.0, area, 1.0f, 1.0f));
+    EXPECT_EQ(area, RectD(2.5, 3, 4, 2));
+    ASSERT_TRUE(BltRotatedClipHelper(&x, &y, Rect(7, 7, 4, 2), Rect(0, 0, 5, 4), 0.0, area, 1.0f, 1.0f));
+    EXPECT_EQ(area, RectD(2.5, 3, 2.5, 1));
+
+    x = 0;
+    y = 4;
+    ASSERT_TRUE(BltRotatedClipHelper(&x, &y, Rect(0, 0, 4, 2), Rect(0, 0, 100, 100), kQuarterTurn, area, 0, 0));
+    EXPECT_NEAR(area.mX, 0, 1e-5);
+    EXPECT_NEAR(area.mY, 0, 1e-5);
+    EXPECT_NEAR(area.mWidth, 2, 1e-5);
+    EXPECT_NEAR(area.mHeight, 4, 1e-5);
+    EXPECT_FALSE(BltRotatedClipHelper(&x, &y, Rect(0, 0, 4, 2), Rect(50, 50, 10, 10), 1.0, area, 0, 0));
+}
+
+TEST(StretchBlt, FastDoublesACheckerIntoBlocks) {
+    MemoryImage src, dst;
+    const uint32_t a = 0xFFFF0000u, b = 0xFF00FF00u;
+    Make(src, 2, 2, {a, b, b, a});
+    Solid(dst, 4, 4, kBlack);
+    dst.StretchBlt(&src, Rect(0, 0, 4, 4), Rect(0, 0, 2, 2), Rect(0, 0, 4, 4), Color::White, 0, true);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(At(dst, x, y), ((x / 2 + y / 2) % 2 ? b : a)) << x << "," << y;
+    EXPECT_EQ(src.mDrawn, 1);
+}
+
+TEST(StretchBlt, FilteredBlendsNeighboursAndKeepsAUniformColourExact) {
+    MemoryImage src, dst;
+    Make(src, 2, 1, {0xFF000000u, 0xFFFFFFFFu});
+    Solid(dst, 4, 1, 0xFF0000FFu);
+    dst.StretchBlt(&src, Rect(0, 0, 4, 1), Rect(0, 0, 2, 1), Rect(0, 0, 4, 1), Color::White, 0, false);
+    EXPECT_EQ(At(dst, 0, 0), 0xFF000000u);
+    EXPECT_EQ(At(dst, 3, 0), 0xFFFFFFFFu);
+    const uint32_t g1 = (At(dst, 1, 0) >> 8) & 0xFF, g2 = (At(dst, 2, 0) >> 8) & 0xFF;
+    EXPECT_GT(g1, 0u);
+    EXPECT_LT(g1, g2);
+    EXPECT_LT(g2, 255u);
+
+    // Enlarging and shrinking by uneven ratios, translucent colour into a clear image.
+    const uint32_t uniform = 0x80336699u;
+    for (auto [from, to] : {std::pair{3, 7}, std::pair{7, 3}, std::pair{5, 5}}) {
+        MemoryImage s, d;
+        Solid(s, from, from, uniform);
+        Solid(d, to, to, 0);
+        d.StretchBlt(&s, Rect(0, 0, to, to), Rect(0, 0, from, from), Rect(0, 0, to, to), Color::White, 0, false);
+        EXPECT_EQ(Pixels(d), std::vector<uint32_t>(size_t(to) * to, uniform)) << from << "->" << to;
+    }
+}
+
+TEST(StretchBlt, MirrorReversesRowsAlsoWhenClippedOrOntoItself) {
+    const uint32_t A = 0xFF000001u, B = 0xFF000002u, C = 0xFF000003u, D = 0xFF000004u;
+    MemoryImage src, dst;
+    Make(src, 4, 1, {A, B, C, D});
+    Solid(dst, 8, 1, kBlack);
+    dst.StretchBltMirror(&src, Rect(0, 0, 8, 1), Rect(0, 0, 4, 1), Rect(0, 0, 8, 1), Color::White, 0, true);
+    EXPECT_EQ(Pixels(dst), (std::vector<uint32_t>{D, D, C, C, B, B, A, A}));
+
+    Solid(dst, 4, 1, kBlack);
+    dst.StretchBltMirror(&src, Rect(0, 0, 4, 1), Rect(0, 0, 4, 1), Rect(0, 0, 2, 1), Color::White, 0, true);
+    EXPECT_EQ(Pixels(dst), (std::vector<uint32_t>{D, C, kBlack, kBlack}));
+
+    // Reading its own pixels while writing them must not mirror half a row twice.
+    src.StretchBltMirror(&src, Rect(0, 0, 4, 1), Rect(0, 0, 4, 1), Rect(0, 0, 4, 1), Color::White, 0, true);
+    EXPECT_EQ(Pixels(src), (std::vector<uint32_t>{D, C, B, A}));
+}
+
+TEST(BltRotated, ZeroAngleCopiesAndQuarterTurnMovesPixels) {
+    MemoryImage src, dst;
+    Marked(src);
+    Solid(dst, 6, 5, kBlack);
+    dst.BltRotated(&src, 3, 2, Rect(0, 0, 3, 2), Rect(0, 0, 6, 5), Color::White, 0, 0.0, 1.5f, 1.0f);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 6; ++x) {
+            const bool inside = x >= 3 && y >= 2 && y < 4;
+            EXPECT_EQ(At(dst, x, y), inside ? MarkOf(x - 3, y - 2) : kBlack) << x << "," << y;
+        }
+
+    // A quarter turn about the top-left corner, moved down by the width: the
+    // top-right source pixel lands top-left, (u, v) goes to (v, 2 - u).
+    Solid(dst, 4, 4, kBlack);
+    dst.BltRotated(&src, 0, 3, Rect(0, 0, 3, 2), Rect(0, 0, 4, 4), Color::White, 0, kQuarterTurn, 0, 0);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const bool inside = x < 2 && y < 3;
+            EXPECT_EQ(At(dst, x, y), inside ? MarkOf(2 - y, x) : kBlack) << x << "," << y;
+        }
+
+    // Clipped to the top row; nothing else changes.
+    Solid(dst, 4, 4, kBlack);
+    dst.BltRotated(&src, 0, 3, Rect(0, 0, 3, 2), Rect(0, 0, 4, 1), Color::White, 0, kQuarterTurn, 0, 0);
+    EXPECT_EQ(At(dst, 0, 0), MarkOf(2, 0));
+    EXPECT_EQ(At(dst, 1, 0), MarkOf(2, 1));
+    for (int y = 1; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(At(dst, x, y), kBlack);
+}
+
+TEST(BltRotated, AnyAngleCoversTheSourceAreaAndAgreesWithTheMatrixBlit) {
+    MemoryImage src, rotated, viaMatrix;
+    Solid(src, 10, 10, 0xFFFFFFFFu);
+    Solid(rotated, 20, 20, kBlack);
+    Solid(viaMatrix, 20, 20, kBlack);
+    const double angle = 0.7;
+    rotated.BltRotated(&src, 5, 5, Rect(0, 0, 10, 10), Rect(0, 0, 20, 20), Color::White, 0, angle, 5, 5);
+    Matrix3x3 m;
+    m.Translate(-5, -5);
+    m.Rotate(float(angle));
+    m.Translate(5, 5);
+    viaMatrix.BltMatrix(&src, 5, 5, m, Rect(0, 0, 20, 20), Color::White, 0, Rect(0, 0, 10, 10), true);
+    int painted = 0, differing = 0;
+    for (int i = 0; i < 400; ++i) {
+        painted += rotated.GetBits()[i] != kBlack;
+        differing += rotated.GetBits()[i] != viaMatrix.GetBits()[i];
+    }
+    EXPECT_NEAR(painted, 100, 8);
+    EXPECT_LE(differing, 4);
+    EXPECT_EQ(At(rotated, 10, 10), 0xFFFFFFFFu);
+}
+
+TEST(BltRotated, SourceRectPastTheImageReadsOnlyTheImage) {
+    MemoryImage src, dst;
+    Solid(src, 2, 2, 0xFFFFFFFFu);
+    Solid(dst, 6, 6, kBlack);
+    dst.BltRotated(&src, 0, 0, Rect(-2, -2, 6, 6), Rect(0, 0, 6, 6), Color::White, 0, 0.3, 3, 3);
+    int painted = 0;
+    for (uint32_t p : Pixels(dst)) painted += p != kBlack;
+    EXPECT_GT(painted, 0);
+    EXPECT_LT(painted, 12);
+}
+
+TEST(TransformedBlits, TintAndAdditiveApply) {
+    MemoryImage src, dst;
+    Solid(src, 2, 2, 0xFF808080u);
+    Solid(dst, 2, 2, 0xFF101010u);
+    dst.BltRotated(&src, 0, 0, Rect(0, 0, 2, 2), Rect(0, 0, 2, 2), Color(255, 0, 0, 255), 0, 0.0, 0, 0);
+    EXPECT_EQ(Pixels(dst), std::vector<uint32_t>(4, 0xFF800000u));
+
+    Solid(dst, 2, 2, 0xFF101010u);
+    dst.StretchBlt(&src, Rect(0, 0, 2, 2), Rect(0, 0, 1, 1), Rect(0, 0, 2, 2), Color::White, 1, true);
+    EXPECT_EQ(Pixels(dst), std::vector<uint32_t>(4, 0xFF909090u));
+
+    Solid(dst, 2, 2, 0xFFF0F0F0u);
+    Matrix3x3 identity;
+    dst.BltMatrix(&src, 0, 0, identity, Rect(0, 0, 2, 2), Color(255, 255, 0, 255), 1, Rect(0, 0, 2, 2), true);
+    EXPECT_EQ(Pixels(dst), std::vector<uint32_t>(4, 0xFFFFFFF0u));   // saturated red and green
+}
+
+TEST(BltMatrix, QuarterTurnMatchesTheRotatedBlitAndScalesInBlocks) {
+    MemoryImage src, rotated, viaMatrix;
+    Marked(src);
+    Solid(rotated, 4, 4, kBlack);
+    Solid(viaMatrix, 4, 4, kBlack);
+    rotated.BltRotated(&src, 0, 3, Rect(0, 0, 3, 2), Rect(0, 0, 4, 4), Color::White, 0, kQuarterTurn, 0, 0);
+    Matrix3x3 m;
+    m.Rotate(float(kQuarterTurn));
+    viaMatrix.BltMatrix(&src, 0, 3, m, Rect(0, 0, 4, 4), Color::White, 0, Rect(0, 0, 3, 2), true);
+    EXPECT_EQ(Pixels(viaMatrix), Pixels(rotated));
+
+    MemoryImage scaled;
+    Solid(scaled, 8, 4, kBlack);
+    Matrix3x3 s;
+    s.Scale(2, 2);
+    scaled.BltMatrix(&src, 1, 0, s, Rect(0, 0, 8, 4), Color::White, 0, Rect(0, 0, 3, 2), false);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(At(scaled, x, y), x >= 1 && x < 7 ? MarkOf((x - 1) / 2, y / 2) : kBlack) << x << "," << y;
+}
+
+TEST(BltMatrixHelper, PacksIntoSixteenBitBuffersWithPitch) {
+    MemoryImage src;
+    Solid(src, 2, 2, 0xFF336699u);
+    Matrix3x3 identity;
+    // Rows of 5 pixels, 4 of them in use.
+    for (auto [tag, expected] : {std::pair{0x565, 0x3333}, std::pair{0x555, 0x1993}}) {
+        std::vector<uint16_t> buf(5 * 4, 0xF800);
+        BltMatrixHelper(&src, 1, 1, identity, Rect(0, 0, 4, 4), Color::White, 0, Rect(0, 0, 2, 2), buf.data(),
+                        10, tag, false);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 5; ++x) {
+                const bool inside = x >= 1 && x < 3 && y >= 1 && y < 3;
+                EXPECT_EQ(buf[size_t(y) * 5 + x], inside ? expected : 0xF800) << std::hex << tag << " " << x << "," << y;
+            }
+    }
+    // Half-transparent black over 565 red: unpacked, blended, packed back.
+    Solid(src, 1, 1, 0x80000000u);
+    std::vector<uint16_t> buf(1, 0xF800);
+    BltMatrixHelper(&src, 0, 0, identity, Rect(0, 0, 1, 1), Color::White, 0, Rect(0, 0, 1, 1), buf.data(), 2,
+                    0x565, false);
+    EXPECT_EQ(buf[0], 0x7800);
+}
+
+TEST(BltTrianglesTex, TwoTrianglesFillTheirRectOnce) {
+    MemoryImage tex, dst;
+    Solid(tex, 4, 4, 0xFFFFFFFFu);
+    Solid(dst, 6, 6, kBlack);
+    // Pixel centres on the shared diagonal: the fill rule gives each to one triangle.
+    const TriVertex tris[2][3] = {
+        {{0, 0, 0, 0}, {4, 0, 1, 0}, {4, 4, 1, 1}},
+        {{0, 0, 0, 0}, {4, 4, 1, 1}, {0, 4, 0, 1}},
+    };
+    dst.BltTrianglesTex(&tex, tris, 2, Rect(0, 0, 6, 6), Color(255, 255, 255, 128), 0, 1, 1, false);
+    const uint32_t once = At(dst, 1, 1);
+    EXPECT_NE(once, kBlack);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x) {
+            const bool inside = x >= 1 && x < 5 && y >= 1 && y < 5;
+            EXPECT_EQ(At(dst, x, y), inside ? once : kBlack) << x << "," << y;
+        }
+}
+
+TEST(BltTrianglesTex, MapsTheTextureAndTintsByVertexColour) {
+    MemoryImage tex, dst;
+    const uint32_t a = 0xFFFF0000u, b = 0xFF00FF00u, c = 0xFF0000FFu, d = 0xFFFFFFFFu;
+    Make(tex, 2, 2, {a, b, c, d});
+    Solid(dst, 4, 4, kBlack);
+    const TriVertex tris[2][3] = {
+        {{0, 0, 0, 0}, {4, 0, 1, 0}, {4, 4, 1, 1}},
+        {{0, 0, 0, 0}, {4, 4, 1, 1}, {0, 4, 0, 1}},
+    };
+    dst.BltTrianglesTex(&tex, tris, 2, Rect(0, 0, 4, 4), Color::White, 0, 0, 0, false);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(At(dst, x, y), (y < 2 ? (x < 2 ? a : b) : (x < 2 ? c : d)));
+
+    // Vertex colour times the call's colour: white texture, red vertices, half green call colour.
+    MemoryImage white, out;
+    Solid(white, 2, 2, 0xFFFFFFFFu);
+    Solid(out, 4, 4, 0);
+    TriVertex tinted[1][3] = {{{0, 0, 0, 0, 0xFFFF8000u}, {4, 0, 1, 0, 0xFFFF8000u}, {0, 4, 0, 1, 0xFFFF8000u}}};
+    out.BltTrianglesTex(&white, tinted, 1, Rect(0, 0, 4, 4), Color(255, 128, 255, 255), 0, 0, 0, true);
+    EXPECT_EQ(At(out, 0, 0), 0xFFFF4000u);
+}
+
+TEST(BltTrianglesTex, BlendsDifferingVertexColoursAcrossTheTriangle) {
+    MemoryImage white, out;
+    Solid(white, 2, 2, 0xFFFFFFFFu);
+    Solid(out, 4, 4, kBlack);
+    const TriVertex tris[1][3] = {{{0, 0, 0, 0, 0xFFFF0000u}, {4, 0, 1, 0, 0xFF0000FFu}, {0, 4, 0, 1, 0xFFFF0000u}}};
+    out.BltTrianglesTex(&white, tris, 1, Rect(0, 0, 4, 4), Color::White, 0, 0, 0, true);
+    int lastRed = 256, lastBlue = -1;
+    for (int x = 0; x < 3; ++x) {
+        const int red = int((At(out, x, 0) >> 16) & 0xFF), blue = int(At(out, x, 0) & 0xFF);
+        EXPECT_LT(red, lastRed);
+        EXPECT_GT(blue, lastBlue);
+        EXPECT_NEAR(red + blue, 255, 2);
+        lastRed = red;
+        lastBlue = blue;
+    }
+    EXPECT_EQ(At(out, 3, 3), kBlack);
+}
+
+TEST(Matrix3x3Ops, ComposeInCallOrder) {
+    Matrix3x3 m;
+    m.Translate(1, 2);
+    m.Scale(2, 3);   // applied after the translation
+    FPoint p = m.TransformPoint(FPoint{1, 1});
+    EXPECT_FLOAT_EQ(p.mX, 4);
+    EXPECT_FLOAT_EQ(p.mY, 9);
+
+    Matrix3x3 r;
+    r.Rotate(float(kQuarterTurn));   // (u, v) -> (u cos + v sin, v cos - u sin)
+    p = r.TransformPoint(FPoint{1, 0});
+    EXPECT_NEAR(p.mX, 0, 1e-6);
+    EXPECT_NEAR(p.mY, -1, 1e-6);
+
+    const Matrix3x3 product = r * m;
+    p = product.TransformPoint(FPoint{1, 1});
+    EXPECT_NEAR(p.mX, 9, 1e-5);
+    EXPECT_NEAR(p.mY, -4, 1e-5);
+
+    m.LoadIdentity();
+    EXPECT_EQ(std::vector<float>(m.m, m.m + 9), (std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1}));
+}
