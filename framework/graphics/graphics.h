@@ -28,6 +28,9 @@ class Graphics : public GraphicsState {
 public:
     explicit Graphics(Image* destImage = nullptr);
     Graphics(const Graphics& other);
+    // A copy of other's font, colour, draw mode and image flags drawing on
+    // another image (label caches): no translation, clipped to that image.
+    Graphics(const Graphics& other, Image* destImage);
     Graphics& operator=(const Graphics& other);
     ~Graphics();
 
@@ -80,7 +83,9 @@ public:
     int StringWidth(const std::u16string& text);
 
     // Word-wrapped text in rect. justification: 0 centre, 1 right, other left.
-    // lineSpacing < 0 takes the font's. Returns the height used.
+    // lineSpacing is extra space between lines (< 0: none). Returns the height
+    // used (lines x line step); maxWidth receives the widest line. Nothing
+    // without a font.
     int WriteWordWrapped(const Rect& rect, const std::u16string& text, int lineSpacing = -1,
                          int justification = -1, int* maxWidth = nullptr);
     int GetWordWrappedHeight(int width, const std::u16string& text, int lineSpacing = -1,
@@ -90,6 +95,12 @@ private:
     std::vector<GraphicsState> mStateStack;
     // The colour images are drawn with: white unless colourising.
     Color ImageColor() const;
+    // The translation applied to integer coordinates.
+    int TransX() const;
+    int TransY() const;
+    Rect DestBounds() const;
+    // Baseline-to-baseline distance of wrapped lines (needs a font).
+    int LineStep(int lineSpacing) const;
 };
 
 } // namespace Zephra
