@@ -1,0 +1,47 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Zephra {
+
+class MemoryImage;
+
+// Image file readers and writers. Readers take PNG and JPEG (GIF, TGA and
+// JPEG 2000 are not read); every failure, hostile sizes included, comes back
+// as false with an error text.
+namespace ImageLib {
+
+// Larger pictures are refused before any pixel memory is taken.
+constexpr int kMaxSide = 16384;
+constexpr size_t kMaxPixelBytes = size_t(256) << 20;
+
+// Decoded pixels, 0xAARRGGBB, rows top to bottom.
+struct Picture {
+    int mWidth = 0;
+    int mHeight = 0;
+    std::vector<uint32_t> mBits;
+};
+
+// True when a width x height picture of 32-bit pixels is within the limits.
+bool SizeAllowed(long long width, long long height);
+
+bool DecodePng(const void* data, size_t size, Picture& out, std::string& error);
+bool DecodeJpeg(const void* data, size_t size, Picture& out, std::string& error);
+// Decides the format by content (PNG signature, JPEG start marker), falling
+// back to the extension of name.
+bool DecodeImage(const void* data, size_t size, const std::string& name, Picture& out,
+                 std::string& error);
+
+// Reads the file at path through the file access hook into image (its bits set,
+// its file path recorded).
+bool LoadImage(const std::string& path, MemoryImage& image, std::string& error);
+
+// PNG with alpha from 0xAARRGGBB pixels.
+bool EncodePng(const uint32_t* bits, int width, int height, std::string& bytes, std::string& error);
+// Writes image as a PNG file at the file-system path (screenshots).
+bool WritePngImage(const std::string& path, MemoryImage& image, std::string& error);
+
+} // namespace ImageLib
+} // namespace Zephra

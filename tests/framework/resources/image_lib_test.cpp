@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <cstring>
+#include <jpeglib.h>
+#include <zlib.h>
+#include "framework/graphics/memory_image.h"
+#include "framework/resources/image_lib.h"
+#include "tests/framework/resources/resource_test_util.h"
+#include "tests/support/temp_dirs.h"
+
+using namespace Zephra;
+using ImageLib::Picture;
+
+namespace {
+
+std::vector<uint32_t> Pattern(int w, int h) {
+    std::vector<uint32_t> bits(size_t(w) * h);
+    uint32_t seed = 12345;
+    for (uint32_t& p : bits) {
+        seed = seed * 1103515245u + 12345u;
+        p = seed;
+    }
+    bits[0] = 0x00123456;   // transparent but coloured
+    bits[1] = 0xFF000000;
+    bits[2] = 0x80FF8040;
+    return bits;
+}
+
+std::string Png(int w, int h) {
+    std::vector<uint32_t> bits = Pattern(w, h);
+    std::string bytes, error;
+    EXPECT_TRUE(ImageLib::EncodePng(bits.data(), w, h, bytes, error)) << error;
+    return bytes;
+}
+
+// A PNG whose header claims another size (the header's checksum kept valid).
+std::string PngClaiming(uint32_t w, uint32_t h) {
+    std::string bytes = Png(4, 4);
+    // Signature (8), length (4), "IHDR" (4), width, height ...
+    for (int i = 0; i < 4; ++i) {
+        bytes[16 + i] = char(w >> (24 - 8 * i));
+        bytes[20 + i] = char(h >> (24 - 8 * i));
+    }
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(bytes.data() + 12), 17);
+    for (int i = 0; i < 4; ++i) bytes[29 + i] = char(crc >> (24 - 8 * i));
+    return bytes;
+}
+
+std::string Jpeg(int w, int h, bool gray) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = w;
+    cinfo.image_height = h;
+    cinfo.input_components = gray ? 1 : 3;
+    cinfo.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row(size_t(w) * cinfo.input_components);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (int x = 0; x < w; ++x) {
+            bool left = x < w / 2;
+            if (gray) row[x] = left ? 40 : 200;
+            else {
+                row[x * 3 + 0] = left ? 230 : 20;
+                row[x * 3 + 1] = 20;
+                row[x * 3 + 2] = left ? 20 : 230;
+            }
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::string bytes(reinterpret_cast<char*>(out), size);
+    jpeg_destroy_compress(&cinfo);
+    free(out);
+    return bytes;
+}
+
+bool Decode(const std::string& bytes, const std::string& name, Picture& pic, std::string& error) {
+    return ImageLib::DecodeImage(bytes.data(), bytes.size(), name, pic, error);
+}
+
+bool Near(uint32_t pixel, uint32_t want, int tolerance) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        int a = int((pixel >> shift) & 0xFF), b = int((want >> shift) & 0xFF);
+        if (std::abs(a - b) > tolerance) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(ImageLibPng, RoundTripKeepsEveryPixelAndAlpha) {
+    std::string bytes = Png(37, 23);
+    Picture pic;
+    std::string error;
+    ASSERT_TRUE(Decode(bytes, "any.name", pic, error)) << error;
+    EXPECT_EQ(pic.mWidth, 37);
+    EXPECT_EQ(pic.mHeight, 23);
+    EXPECT_EQ(pic.mBits, Pattern(37, 23));
+}
+
+TEST(ImageLibPng, ScreenshotFileLoadsBackThroughFileAccess) {
+    testsupport::TempDir dir;
+    MemoryImage image;
+    std::vector<uint32_t> bits = Pattern(9, 5);
+    image.SetBits(bits.data(), 9, 5);
+    std::string error;
+    ASSERT_TRUE(ImageLib::WritePngImage(dir.File("shot.png"), image, error)) << error;
+
+    restest::ScopedFiles files(dir.Path());
+    MemoryImage loaded;
+    ASSERT_TRUE(ImageLib::LoadImage("shot.png", loaded, error)) << error;
+    ASSERT_EQ(loaded.mWidth, 9);
+    ASSERT_EQ(loaded.mHeight, 5);
+    EXPECT_EQ(std::vector<uint32_t>(loaded.GetBits(), loaded.GetBits() + 45), bits);
+    EXPECT_EQ(loaded.mFilePath, "shot.png");
+
+    EXPECT_FALSE(ImageLib::LoadImage("missing.png", loaded, error));
+    EXPECT_FALSE(ImageLib::WritePngImage(dir.File("no/such/folder/x.png"), image, error));
+}
+
+TEST(ImageLibPng, TruncatedFilesFail) {
+    std::string bytes = Png(64, 64);
+    for (size_t keep : {size_t(8), size_t(20), size_t(40), bytes.size() / 2, bytes.size() - 13}) {
+        Picture pic;
+        std::string error;
+        EXPECT_FALSE(Decode(bytes.substr(0, keep), "a.png", pic, error)) << keep;
+        EXPECT_FALSE(error.empty());
+        EXPECT_TRUE(pic.mBits.empty());
+    }
+}
+
+TEST(ImageLibPng, HugeOrEmptyHeaderSizesAreRefused) {
+    for (auto [w, h] : {std::pair<uint32_t, uint32_t>{20000, 1}, {1, 20000}, {16000, 16000},
+                        {100000, 100000}, {0x7FFFFFFF, 0x7FFFFFFF}, {0, 4}}) {
+        Picture pic;
+        std::string error;
+        EXPECT_FALSE(Decode(PngClaiming(w, h), "a.png", pic, error)) << w << "x" << h;
+        EXPECT_FALSE(error.empty());
+    }
+    // Within the limits the header is believed, and the missing data then fails.
+    Picture pic;
+    std::string error;
+    EXPECT_FALSE(Decode(PngClaiming(2000, 2000), "a.png", pic, error));
+    EXPECT_TRUE(ImageLib::SizeAllowed(8192, 8192));
+    EXPECT_FALSE(ImageLib::SizeAllowed(8193, 8192));
+}
+
+TEST(ImageLibFormats, ContentDecidesAndGarbageFails) {
+    Picture pic;
+    std::string error;
+    EXPECT_TRUE(Decode(Png(3, 3), "misnamed.jpg", pic, error)) << error;
+    EXPECT_TRUE(Decode(Jpeg(8, 8, false), "misnamed.png", pic, error)) << error;
+
+    std::string garbage(500, '\0');
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = char(i * 37 + 11);
+    for (const char* name : {"x.png", "x.JPEG", "noext"}) {
+        error.clear();
+        EXPECT_FALSE(Decode(garbage, name, pic, error)) << name;
+        EXPECT_FALSE(error.empty()) << name;
+    }
+    EXPECT_FALSE(Decode("", "x.png", pic, error));
+    EXPECT_FALSE(Decode("", "x.jpg", pic, error));
+    EXPECT_FALSE(ImageLib::DecodeImage(nullptr, 0, "x.png", pic, error));
+}
+
+TEST(ImageLibJpeg, ReadsColourAndGrey) {
+    Picture pic;
+    std::string error;
+    ASSERT_TRUE(Decode(Jpeg(16, 8, false), "a.jpg", pic, error)) << error;
+    ASSERT_EQ(pic.mWidth, 16);
+    ASSERT_EQ(pic.mHeight, 8);
+    EXPECT_TRUE(Near(pic.mBits[2 * 16 + 2], 0xFFE61414, 24)) << std::hex << pic.mBits[2 * 16 + 2];
+    EXPECT_TRUE(Near(pic.mBits[5 * 16 + 13], 0xFF1414E6, 24)) << std::hex << pic.mBits[5 * 16 + 13];
+
+    ASSERT_TRUE(Decode(Jpeg(16, 8, true), "a.jpg", pic, error)) << error;
+    EXPECT_TRUE(Near(pic.mBits[3 * 16 + 1], 0xFF282828, 16)) << std::hex << pic.mBits[3 * 16 + 1];
+    EXPECT_TRUE(Near(pic.mBits[3 * 16 + 14], 0xFFC8C8C8, 16)) << std::hex << pic.mBits[3 * 16 + 14];
+}
+
+TEST(ImageLibJpeg, TruncatedGarbageAndHugeFilesNeverCrash) {
+    std::string bytes = Jpeg(64, 48, false);
+    // Cut inside the picture data: either refused or a full-size picture.
+    for (size_t keep : {bytes.size() * 3 / 4, bytes.size() / 2}) {
+        Picture pic;
+        std::string error;
+        if (Decode(bytes.substr(0, keep), "a.jpg", pic, error)) {
+            EXPECT_EQ(pic.mWidth, 64);
+            EXPECT_EQ(pic.mHeight, 48);
+            EXPECT_EQ(pic.mBits.size(), 64u * 48u);
+        } else {
+            EXPECT_FALSE(error.empty());
+        }
+    }
+    // Cut inside the headers, or the start marker followed by garbage: refused.
+    for (std::string bad : {bytes.substr(0, 30), bytes.substr(0, 3), std::string("\xFF\xD8\xFF\x01garbage-garbage")}) {
+        Picture pic;
+        std::string error;
+        EXPECT_FALSE(Decode(bad, "a.jpg", pic, error));
+        EXPECT_NE(error.find("JPEG"), std::string::npos) << error;
+    }
+    // A frame header claiming 30000 x 30000.
+    size_t sof = bytes.find("\xFF\xC0", 2);
+    ASSERT_NE(sof, std::string::npos);
+    std::string huge = bytes;
+    for (int i : {5, 7}) {
+        huge[sof + i] = char(30000 >> 8);
+        huge[sof + i + 1] = char(30000 & 0xFF);
+    }
+    Picture pic;
+    std::string error;
+    EXPECT_FALSE(Decode(huge, "a.jpg", pic, error));
+    EXPECT_NE(error.find("refused"), std::string::npos) << error;
+}
