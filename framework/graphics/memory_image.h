@@ -46,6 +46,7 @@ public:
     std::unique_ptr<uint32_t[]> mColorTable;    // 256 ARGB entries
     std::unique_ptr<uint8_t[]> mColorIndices;   // width * height
     std::unique_ptr<uint32_t[]> mNativeAlphaData;
+    NativeDisplay mNativeAlphaFormat;           // the format mNativeAlphaData was made for
     std::unique_ptr<uint8_t[]> mRLAlphaData;
     std::unique_ptr<uint8_t[]> mRLAdditiveData;
     bool mHasTrans = false;

@@ -1,0 +1,330 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "framework/graphics/image.h"
+#include "framework/graphics/memory_image.h"
+#include "framework/graphics/pixel_blend.h"
+
+using Zephra::Color;
+using Zephra::Image;
+using Zephra::MemoryImage;
+using Zephra::Point;
+using Zephra::Rect;
+using Zephra::Span;
+
+namespace {
+
+constexpr uint32_t kBlue = 0xFF0000FFu;
+
+void Fill(MemoryImage& img, int w, int h, uint32_t pixel) {
+    std::vector<uint32_t> px(size_t(w) * h, pixel);
+    img.SetBits(px.data(), w, h);
+}
+
+uint32_t Px(MemoryImage& img, int x, int y) { return img.GetBits()[y * img.mWidth + x]; }
+
+std::vector<uint32_t> Row(MemoryImage& img, int y) {
+    return std::vector<uint32_t>(img.GetBits() + y * img.mWidth, img.GetBits() + (y + 1) * img.mWidth);
+}
+
+// 2 x 2 source with four distinct opaque pixels 1, 2 / 3, 4 (as blue levels).
+void Quad(MemoryImage& img) {
+    uint32_t px[4] = {0xFF000001, 0xFF000002, 0xFF000003, 0xFF000004};
+    img.SetBits(px, 2, 2);
+}
+
+int Painted(MemoryImage& img, uint32_t background) {
+    int n = 0;
+    for (int i = 0; i < img.mWidth * img.mHeight; ++i) n += img.GetBits()[i] != background;
+    return n;
+}
+
+} // namespace
+
+TEST(MemoryImageBlit, NormalBlendOverOpaqueAndIntoTransparent) {
+    MemoryImage src;
+    Fill(src, 1, 1, 0x80FF0000);   // red at alpha 128
+    MemoryImage dst;
+    Fill(dst, 2, 1, kBlue);
+    dst.GetBits()[1] = 0;   // fully transparent
+    dst.BitsChanged();
+    dst.Blt(&src, 0, 0, Rect(0, 0, 1, 1), Color::White, 0);
+    dst.Blt(&src, 1, 0, Rect(0, 0, 1, 1), Color::White, 0);
+    EXPECT_EQ(Px(dst, 0, 0), 0xFF80007Fu);
+    EXPECT_EQ(Px(dst, 1, 0), 0x80FF0000u);   // red at alpha 128, not dark red
+    EXPECT_EQ(src.mDrawn, 1);
+
+    // Opaque and fully transparent source pixels: copy and skip.
+    uint32_t mixed[3] = {0xFF00FF00, 0x00FF00FF, 0xFF00FF00};
+    src.SetBits(mixed, 3, 1);
+    Fill(dst, 3, 1, kBlue);
+    dst.Blt(&src, 0, 0, Rect(0, 0, 3, 1), Color::White, 0);
+    EXPECT_EQ(Row(dst, 0), (std::vector<uint32_t>{0xFF00FF00, kBlue, 0xFF00FF00}));
+}
+
+TEST(MemoryImageBlit, EveryModeMatchesThePixelRules) {
+    // Random pixels of every alpha class, over opaque and translucent
+    // destinations; the blit must give what the per-pixel rules give.
+    std::mt19937 rng(7);
+    auto pixel = [&] {
+        uint32_t p = rng();
+        switch (rng() % 4) {
+        case 0: return p | 0xFF000000u;
+        case 1: return p & 0x00FFFFFFu;
+        default: return p;
+        }
+    };
+    const int w = 37, h = 5;
+    std::vector<uint32_t> sp(w * h), dp(w * h);
+    for (auto& p : sp) p = pixel();
+    for (auto& p : dp) p = pixel();
+    MemoryImage src;
+    src.SetBits(sp.data(), w, h);
+    for (Color tint : {Color::White, Color(200, 100, 50, 180)})
+        for (int mode : {0, 1})
+            for (bool mirror : {false, true}) {
+                MemoryImage dst;
+                dst.SetBits(dp.data(), w, h);
+                if (mirror)
+                    dst.BltMirror(&src, 0, 0, Rect(0, 0, w, h), tint, mode);
+                else
+                    dst.Blt(&src, 0, 0, Rect(0, 0, w, h), tint, mode);
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        uint32_t s = sp[y * w + (mirror ? w - 1 - x : x)];
+                        if (!(tint == Color::White)) s = Zephra::blend::Colorize(s, tint);
+                        ASSERT_EQ(Px(dst, x, y), Zephra::blend::Apply(dp[y * w + x], s, mode))
+                            << x << "," << y << " mode " << mode << " mirror " << mirror;
+                    }
+            }
+
+    // Fills follow the same rules.
+    for (int mode : {0, 1}) {
+        MemoryImage dst;
+        dst.SetBits(dp.data(), w, h);
+        dst.FillRect(Rect(0, 0, w, h), Color(10, 200, 90, 77), mode);
+        for (int i = 0; i < w * h; ++i)
+            ASSERT_EQ(dst.GetBits()[i], Zephra::blend::Apply(dp[i], 0x4D0AC85Au, mode)) << i;
+    }
+}
+
+TEST(MemoryImageBlit, AdditiveSaturatesAndTintColourises) {
+    MemoryImage src;
+    Fill(src, 1, 1, 0xFF643200);   // (100, 50, 0)
+    MemoryImage dst;
+    Fill(dst, 1, 1, 0xFFC8C8C8);   // (200, 200, 200)
+    dst.Blt(&src, 0, 0, Rect(0, 0, 1, 1), Color::White, 1);
+    EXPECT_EQ(Px(dst, 0, 0), 0xFFFFFAC8u);
+
+    Fill(src, 1, 1, 0xFFFFFFFF);
+    Fill(dst, 2, 1, 0xFF000000);
+    dst.Blt(&src, 0, 0, Rect(0, 0, 1, 1), Color(255, 128, 0), 0);
+    EXPECT_EQ(Px(dst, 0, 0), 0xFFFF8000u);
+    // Almost white is still a tint: its alpha of 128 blends.
+    dst.Blt(&src, 1, 0, Rect(0, 0, 1, 1), Color(255, 255, 255, 128), 0);
+    EXPECT_EQ(Px(dst, 1, 0), 0xFF808080u);
+    // A tint with alpha 0 draws nothing.
+    dst.Blt(&src, 0, 0, Rect(0, 0, 1, 1), Color(255, 255, 255, 0), 0);
+    EXPECT_EQ(Px(dst, 0, 0), 0xFFFF8000u);
+}
+
+TEST(MemoryImageBlit, ClipsAtEveryEdge) {
+    MemoryImage src;
+    Quad(src);
+    struct Case {
+        int x, y;
+        int dx, dy;       // the destination pixel that shows...
+        uint32_t shown;   // ...this source pixel
+        int painted;
+    } cases[] = {
+        {-1, -1, 0, 0, 0xFF000004, 1},
+        {3, -1, 3, 0, 0xFF000003, 1},
+        {-1, 3, 0, 3, 0xFF000002, 1},
+        {3, 3, 3, 3, 0xFF000001, 1},
+        {1, 1, 2, 2, 0xFF000004, 4},
+    };
+    for (const Case& c : cases) {
+        MemoryImage dst;
+        Fill(dst, 4, 4, 0);
+        dst.Blt(&src, c.x, c.y, Rect(0, 0, 2, 2), Color::White, 0);
+        EXPECT_EQ(Px(dst, c.dx, c.dy), c.shown) << c.x << "," << c.y;
+        EXPECT_EQ(Painted(dst, 0), c.painted) << c.x << "," << c.y;
+        EXPECT_EQ(dst.GetBits()[16], Zephra::kBitsGuardWord);
+    }
+
+    MemoryImage dst;
+    Fill(dst, 4, 4, 0);
+    for (auto [x, y] : {std::pair{-2, 0}, {4, 0}, {0, -2}, {0, 4}, {-100000, 100000}})
+        dst.Blt(&src, x, y, Rect(0, 0, 2, 2), Color::White, 0);
+    EXPECT_EQ(Painted(dst, 0), 0);
+
+    // A source rectangle reaching outside its image is trimmed to it.
+    dst.Blt(&src, 0, 0, Rect(-1, 1, 5, 5), Color::White, 0);
+    EXPECT_EQ(Row(dst, 0), (std::vector<uint32_t>{0, 0xFF000003, 0xFF000004, 0}));
+    EXPECT_EQ(Painted(dst, 0), 2);
+}
+
+TEST(MemoryImageBlit, MirrorReversesRows) {
+    uint32_t px[3] = {0xFF000001, 0xFF000002, 0xFF000003};
+    MemoryImage src;
+    src.SetBits(px, 3, 1);
+    MemoryImage dst;
+    Fill(dst, 4, 1, 0);
+    dst.BltMirror(&src, 0, 0, Rect(0, 0, 3, 1), Color::White, 0);
+    EXPECT_EQ(Row(dst, 0), (std::vector<uint32_t>{0xFF000003, 0xFF000002, 0xFF000001, 0}));
+
+    // Cut on the left: the mirrored row's first pixel goes.
+    Fill(dst, 4, 1, 0);
+    dst.BltMirror(&src, -1, 0, Rect(0, 0, 3, 1), Color::White, 0);
+    EXPECT_EQ(Row(dst, 0), (std::vector<uint32_t>{0xFF000002, 0xFF000001, 0, 0}));
+    // Cut on the right: the mirrored row's last pixel goes.
+    Fill(dst, 4, 1, 0);
+    dst.BltMirror(&src, 2, 0, Rect(0, 0, 3, 1), Color::White, 0);
+    EXPECT_EQ(Row(dst, 0), (std::vector<uint32_t>{0, 0, 0xFF000003, 0xFF000002}));
+}
+
+TEST(MemoryImageBlit, PalettizedSelfAndForeignSources) {
+    uint32_t px[4] = {0xFF000001, 0x00000000, 0x80FF0000, 0xFF000004};
+    MemoryImage src;
+    src.SetBits(px, 4, 1);
+    MemoryImage viaBits;
+    Fill(viaBits, 4, 1, kBlue);
+    viaBits.Blt(&src, 0, 0, Rect(0, 0, 4, 1), Color::White, 0);
+    ASSERT_TRUE(src.Palletize());
+    MemoryImage viaPalette;
+    Fill(viaPalette, 4, 1, kBlue);
+    viaPalette.Blt(&src, 0, 0, Rect(0, 0, 4, 1), Color::White, 0);
+    EXPECT_EQ(Row(viaPalette, 0), Row(viaBits, 0));
+    EXPECT_TRUE(src.IsPalettized());   // reading does not expand it
+
+    // Onto itself, overlapping: the source is read as it was.
+    uint32_t seq[4] = {0xFF000001, 0xFF000002, 0xFF000003, 0xFF000004};
+    MemoryImage self;
+    self.SetBits(seq, 4, 1);
+    self.Blt(&self, 1, 0, Rect(0, 0, 3, 1), Color::White, 0);
+    EXPECT_EQ(Row(self, 0), (std::vector<uint32_t>{0xFF000001, 0xFF000001, 0xFF000002, 0xFF000003}));
+
+    Image foreign;
+    foreign.mWidth = foreign.mHeight = 4;
+    MemoryImage dst;
+    Fill(dst, 4, 1, kBlue);
+    dst.Blt(&foreign, 0, 0, Rect(0, 0, 4, 1), Color::White, 0);
+    dst.Blt(nullptr, 0, 0, Rect(0, 0, 4, 1), Color::White, 0);
+    EXPECT_EQ(Painted(dst, kBlue), 0);
+    EXPECT_EQ(foreign.mDrawn, 1);
+}
+
+TEST(MemoryImageBlit, BltFRoundsAndClips) {
+    MemoryImage src;
+    Quad(src);
+    MemoryImage dst;
+    Fill(dst, 4, 4, 0);
+    dst.BltF(&src, 0.6f, 1.4f, Rect(0, 0, 2, 2), Rect(0, 0, 4, 4), Color::White, 0);
+    EXPECT_EQ(Px(dst, 1, 1), 0xFF000001u);
+    EXPECT_EQ(Painted(dst, 0), 4);
+
+    Fill(dst, 4, 4, 0);
+    dst.BltF(&src, 1.0f, 1.0f, Rect(0, 0, 2, 2), Rect(2, 0, 2, 2), Color::White, 0);
+    EXPECT_EQ(Painted(dst, 0), 1);
+    EXPECT_EQ(Px(dst, 2, 1), 0xFF000002u);
+    dst.BltF(&src, 1.0f, 1.0f, Rect(0, 0, 2, 2), Rect(0, 0, 0, 0), Color::White, 0);
+    dst.BltF(&src, 1e30f, 0.0f, Rect(0, 0, 2, 2), Rect(0, 0, 4, 4), Color::White, 0);
+    EXPECT_EQ(Painted(dst, 0), 1);
+}
+
+TEST(MemoryImageFill, FillRectAlphaLevelsModesAndClipping) {
+    MemoryImage img;
+    Fill(img, 4, 4, kBlue);
+    img.FillRect(Rect(0, 0, 4, 4), Color(255, 0, 0, 0), 0);
+    EXPECT_EQ(Painted(img, kBlue), 0);
+    img.FillRect(Rect(-2, -2, 3, 3), Color(255, 0, 0, 255), 0);   // clipped to (0,0,1,1)
+    EXPECT_EQ(Px(img, 0, 0), 0xFFFF0000u);
+    EXPECT_EQ(Painted(img, kBlue), 1);
+    img.FillRect(Rect(3, 3, 5, 5), Color(255, 0, 0, 128), 0);
+    EXPECT_EQ(Px(img, 3, 3), 0xFF80007Fu);
+    EXPECT_EQ(Painted(img, kBlue), 2);
+    img.FillRect(Rect(1, 0, 1, 1), Color(255, 0, 0, 255), 1);
+    EXPECT_EQ(Px(img, 1, 0), 0xFFFF00FFu);
+    img.FillRect(Rect(0, 0, 4, 4), Color(300, -5, 0, 255), 0);   // components clamp
+    EXPECT_EQ(Px(img, 2, 2), 0xFFFF0000u);
+
+    img.ClearRect(Rect(1, 1, 10, 1));
+    EXPECT_EQ(Row(img, 1), (std::vector<uint32_t>{0xFFFF0000, 0, 0, 0}));
+    EXPECT_EQ(img.GetBits()[16], Zephra::kBitsGuardWord);
+}
+
+TEST(MemoryImageFill, DrawLineEndpointsAndClipping) {
+    MemoryImage img;
+    Fill(img, 5, 5, 0);
+    img.DrawLine(1, 2, 3, 2, Color(255, 255, 255), 0);
+    EXPECT_EQ(Row(img, 2), (std::vector<uint32_t>{0, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0}));
+
+    Fill(img, 5, 5, 0);
+    img.DrawLine(0.5, 0.5, 3.5, 3.5, Color(255, 255, 255), 0);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(Px(img, i, i), 0xFFFFFFFFu) << i;
+    EXPECT_EQ(Painted(img, 0), 4);
+
+    Fill(img, 5, 5, 0);
+    img.DrawLine(-10, -10, 20, 20, Color(255, 255, 255), 0);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(Px(img, i, i), 0xFFFFFFFFu) << i;
+    EXPECT_EQ(Painted(img, 0), 5);
+
+    // Far-away endpoints are trimmed, not walked pixel by pixel.
+    Fill(img, 5, 5, 0);
+    img.DrawLine(-1e12, 1, 1e12, 1, Color(255, 255, 255), 0);
+    EXPECT_EQ(Painted(img, 0), 5);
+    img.DrawLineAA(0, 4, 4, 4, Color(255, 255, 255), 0);
+    EXPECT_EQ(Painted(img, 0), 10);
+    img.DrawLine(0, 4, 4, 4, Color(0, 0, 0, 255), 1);   // additive black adds nothing
+    EXPECT_EQ(Painted(img, 0), 10);
+}
+
+TEST(MemoryImageFill, FillSpansCoverageWeighsByCoverage) {
+    MemoryImage img;
+    Fill(img, 6, 3, 0xFF000000);
+    // Coverage 3 x 2 placed at (1, 1): row 1 = 255, 0, 127; row 2 = 255, 255, 255.
+    uint8_t cov[6] = {255, 0, 127, 255, 255, 255};
+    Span spans[2] = {{1, 0, 6}, {0, 0, 6}};   // y, x, width
+    img.FillSpansCoverage(spans, 2, Color(255, 255, 255, 255), 0, cov, 1, 1, 3, 2);
+    EXPECT_EQ(Row(img, 1), (std::vector<uint32_t>{0xFF000000, 0xFFFFFFFF, 0xFF000000, 0xFF7F7F7F,
+                                                  0xFF000000, 0xFF000000}));
+    EXPECT_EQ(Row(img, 0), std::vector<uint32_t>(6, 0xFF000000));   // outside the coverage
+    EXPECT_EQ(Row(img, 2), std::vector<uint32_t>(6, 0xFF000000));   // not spanned
+}
+
+TEST(MemoryImageFill, FillPolygonHalfOpenRule) {
+    MemoryImage img;
+    Fill(img, 6, 6, 0);
+    Point square[4] = {{1, 1}, {4, 1}, {4, 3}, {1, 3}};
+    EXPECT_TRUE(img.FillPolygon(square, 4, Rect(0, 0, 6, 6), Color(255, 255, 255), 0));
+    // Left and top edges inside, right and bottom outside: 3 x 2 pixels.
+    EXPECT_EQ(Painted(img, 0), 6);
+    EXPECT_EQ(Px(img, 1, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(Px(img, 3, 2), 0xFFFFFFFFu);
+    EXPECT_EQ(Px(img, 4, 1), 0u);
+    EXPECT_EQ(Px(img, 1, 3), 0u);
+
+    // Two squares sharing an edge: no pixel drawn twice, none missing.
+    Point right[4] = {{4, 1}, {6, 1}, {6, 3}, {4, 3}};
+    img.FillPolygon(right, 4, Rect(0, 0, 6, 6), Color(255, 0, 0), 0);
+    EXPECT_EQ(Px(img, 3, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(Px(img, 4, 1), 0xFFFF0000u);
+    EXPECT_EQ(Painted(img, 0), 10);
+    // Additive mode blends each covered pixel once.
+    Point bar[4] = {{0, 4}, {2, 4}, {2, 5}, {0, 5}};
+    img.FillPolygon(bar, 4, Rect(0, 0, 6, 6), Color(255, 255, 255, 128), 1);
+    EXPECT_EQ(Px(img, 0, 4), 0x80808080u);
+
+    // The clip rectangle limits the fill; fewer than three points draw nothing.
+    Fill(img, 6, 6, 0);
+    Point tri[3] = {{0, 0}, {6, 0}, {0, 6}};
+    EXPECT_TRUE(img.FillPolygon(tri, 3, Rect(0, 0, 2, 6), Color(255, 255, 255), 0));
+    EXPECT_EQ(Px(img, 2, 0), 0u);
+    EXPECT_EQ(Px(img, 1, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(Px(img, 0, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(Px(img, 1, 4), 0u);   // centre (1.5, 4.5) lies on x + y = 6: outside
+    EXPECT_EQ(Px(img, 0, 5), 0u);
+    EXPECT_FALSE(img.FillPolygon(tri, 2, Rect(0, 0, 6, 6), Color(255, 255, 255), 0));
+}
