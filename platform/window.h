@@ -46,6 +46,11 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// Letterbox mapping of a window point into a picture scaled into it keeping
+// its aspect, centred, clamped to the picture.
+void MapWindowToPicture(int windowWidth, int windowHeight, int pictureWidth, int pictureHeight,
+                        int wx, int wy, int& px, int& py);
+
 // Modal message box; falls back to stderr when no display is there.
 void ShowMessageBox(const std::string& title, const std::string& text);
 

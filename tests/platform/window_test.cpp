@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "platform/input.h"
+#include "platform/window.h"
+
+using namespace platform;
+
+TEST(TranslateKey, LettersDigitsAndSpecialKeys) {
+    const std::pair<SDL_Keycode, int> table[] = {
+        {SDLK_a, 0x41}, {SDLK_z, 0x5A}, {SDLK_0, 0x30}, {SDLK_9, 0x39},
+        {SDLK_BACKSPACE, VK_BACK}, {SDLK_TAB, VK_TAB}, {SDLK_RETURN, VK_RETURN},
+        {SDLK_KP_ENTER, VK_RETURN}, {SDLK_LSHIFT, VK_SHIFT}, {SDLK_RSHIFT, VK_SHIFT},
+        {SDLK_LCTRL, VK_CONTROL}, {SDLK_RCTRL, VK_CONTROL}, {SDLK_LALT, VK_MENU},
+        {SDLK_ESCAPE, 27}, {SDLK_SPACE, 0x20}, {SDLK_PAGEUP, 0x21}, {SDLK_PAGEDOWN, 0x22},
+        {SDLK_END, 0x23}, {SDLK_HOME, 0x24}, {SDLK_LEFT, 0x25}, {SDLK_UP, 0x26},
+        {SDLK_RIGHT, 0x27}, {SDLK_DOWN, 0x28}, {SDLK_INSERT, 0x2D}, {SDLK_DELETE, 0x2E},
+        {SDLK_F1, 0x70}, {SDLK_F12, 0x7B}, {SDLK_KP_0, 0x60}, {SDLK_KP_9, 0x69},
+        {SDLK_UNKNOWN, 0}, {SDLK_MUTE, 0},
+    };
+    for (const auto& [sdl, vk] : table) EXPECT_EQ(TranslateKey(sdl), vk) << SDL_GetKeyName(sdl);
+}
+
+TEST(MapWindowToPicture, LetterboxedAndClamped) {
+    int x = -1, y = -1;
+    // Same size: identity.
+    MapWindowToPicture(800, 600, 800, 600, 123, 456, x, y);
+    EXPECT_EQ(x, 123);
+    EXPECT_EQ(y, 456);
+    // Twice the size.
+    MapWindowToPicture(1600, 1200, 800, 600, 801, 599, x, y);
+    EXPECT_EQ(x, 400);
+    EXPECT_EQ(y, 299);
+    // Wide window: the picture is 1440 wide, centred with 240-pixel bars.
+    MapWindowToPicture(1920, 1080, 800, 600, 240, 0, x, y);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    MapWindowToPicture(1920, 1080, 800, 600, 960, 540, x, y);
+    EXPECT_EQ(x, 400);
+    EXPECT_EQ(y, 300);
+    MapWindowToPicture(1920, 1080, 800, 600, 1679, 1079, x, y);
+    EXPECT_EQ(x, 799);
+    EXPECT_EQ(y, 599);
+    // In the bars and outside the window: clamped to the picture.
+    MapWindowToPicture(1920, 1080, 800, 600, 10, 500, x, y);
+    EXPECT_EQ(x, 0);
+    MapWindowToPicture(1920, 1080, 800, 600, 1900, -20, x, y);
+    EXPECT_EQ(x, 799);
+    EXPECT_EQ(y, 0);
+    // Tall window: bars above and below.
+    MapWindowToPicture(800, 1000, 800, 600, 400, 200, x, y);
+    EXPECT_EQ(x, 400);
+    EXPECT_EQ(y, 0);
+    MapWindowToPicture(800, 1000, 800, 600, 400, 500, x, y);
+    EXPECT_EQ(y, 300);
+    // A window of no size does not divide by zero.
+    MapWindowToPicture(0, 0, 800, 600, 900, 50, x, y);
+    EXPECT_EQ(x, 799);
+    EXPECT_EQ(y, 50);
+}
+
+class WindowEvents : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(window.Open("Test", 800, 600, true)) << window.LastError();
+        Drain();
+    }
+
+    std::vector<InputEvent> Drain() {
+        std::vector<InputEvent> out;
+        window.PollEvents(out);
+        return out;
+    }
+
+    static void Push(SDL_Event ev) { ASSERT_EQ(SDL_PushEvent(&ev), 1) << SDL_GetError(); }
+
+    static void Key(uint32_t type, SDL_Keycode sym, uint16_t mod = KMOD_NONE) {
+        SDL_Event ev{};
+        ev.type = type;
+        ev.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        ev.key.keysym.sym = sym;
+        ev.key.keysym.mod = mod;
+        Push(ev);
+    }
+
+    static void Text(const char* utf8) {
+        SDL_Event ev{};
+        ev.type = SDL_TEXTINPUT;
+        std::strncpy(ev.text.text, utf8, sizeof(ev.text.text) - 1);
+        Push(ev);
+    }
+
+    static void Button(uint32_t type, uint8_t button, uint8_t clicks, int x, int y) {
+        SDL_Event ev{};
+        ev.type = type;
+        ev.button.button = button;
+        ev.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        ev.button.clicks = clicks;
+        ev.button.x = x;
+        ev.button.y = y;
+        Push(ev);
+    }
+
+    static void WindowEvent(uint8_t what) {
+        SDL_Event ev{};
+        ev.type = SDL_WINDOWEVENT;
+        ev.window.event = what;
+        Push(ev);
+    }
+
+    Window window;
+};
+
+TEST_F(WindowEvents, KeysAndCharacters) {
+    Key(SDL_KEYDOWN, SDLK_a);
+    Text("a");
+    Key(SDL_KEYUP, SDLK_a);
+    Key(SDL_KEYDOWN, SDLK_BACKSPACE);
+    Key(SDL_KEYDOWN, SDLK_RETURN);
+    Key(SDL_KEYDOWN, SDLK_LEFT);
+    Key(SDL_KEYDOWN, SDLK_c, KMOD_LCTRL);
+    Key(SDL_KEYDOWN, SDLK_v, KMOD_RCTRL);
+    Key(SDL_KEYDOWN, SDLK_x, KMOD_LCTRL);
+    Key(SDL_KEYDOWN, SDLK_z, KMOD_LCTRL);
+    Key(SDL_KEYDOWN, SDLK_a, KMOD_LCTRL);
+    Key(SDL_KEYDOWN, SDLK_b, KMOD_LCTRL);
+    Key(SDL_KEYDOWN, SDLK_c, KMOD_LCTRL | KMOD_LALT);
+    const auto ev = Drain();
+    struct Want { EventKind kind; int key; char16_t ch; };
+    const std::vector<Want> want = {
+        {EventKind::KeyDown, 0x41, 0}, {EventKind::Char, 0, u'a'}, {EventKind::KeyUp, 0x41, 0},
+        {EventKind::KeyDown, VK_BACK, 0}, {EventKind::Char, 0, 8},
+        {EventKind::KeyDown, VK_RETURN, 0}, {EventKind::Char, 0, 13},
+        {EventKind::KeyDown, VK_LEFT, 0},
+        {EventKind::KeyDown, 0x43, 0}, {EventKind::Char, 0, 3},
+        {EventKind::KeyDown, 0x56, 0}, {EventKind::Char, 0, 22},
+        {EventKind::KeyDown, 0x58, 0}, {EventKind::Char, 0, 24},
+        {EventKind::KeyDown, 0x5A, 0}, {EventKind::Char, 0, 26},
+        {EventKind::KeyDown, 0x41, 0}, {EventKind::Char, 0, 1},
+        {EventKind::KeyDown, 0x42, 0},
+        {EventKind::KeyDown, 0x43, 0},
+    };
+    ASSERT_EQ(ev.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ev[i].kind, want[i].kind);
+        EXPECT_EQ(ev[i].key, want[i].key);
+        EXPECT_EQ(ev[i].ch, want[i].ch);
+    }
+}
+
+TEST_F(WindowEvents, TextInputBecomesUtf16Units) {
+    Text("\xC3\xA9\xF0\x9F\x98\x80");  // U+00E9, U+1F600
+    const auto ev = Drain();
+    ASSERT_EQ(ev.size(), 3u);
+    EXPECT_EQ(ev[0].ch, u'\u00E9');
+    EXPECT_EQ(ev[1].ch, char16_t(0xD83D));
+    EXPECT_EQ(ev[2].ch, char16_t(0xDE00));
+    for (const auto& e : ev) EXPECT_EQ(e.kind, EventKind::Char);
+}
+
+TEST_F(WindowEvents, MouseButtonsGiveSignedClickCounts) {
+    Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 1, 10, 20);
+    Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 1, 10, 20);
+    Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 2, 10, 20);
+    Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 3, 10, 20);
+    Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 1, 30, 40);
+    Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 2, 30, 40);
+    Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 1, 50, 60);
+    Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1, 1, 50, 60);
+    const auto ev = Drain();
+    ASSERT_EQ(ev.size(), 7u);
+    const int counts[] = {1, 1, 2, 1, -1, -2, 3};
+    for (size_t i = 0; i < 7; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ev[i].kind, i == 1 ? EventKind::MouseUp : EventKind::MouseDown);
+        EXPECT_EQ(ev[i].clickCount, counts[i]);
+    }
+    EXPECT_EQ(ev[0].x, 10);
+    EXPECT_EQ(ev[0].y, 20);
+    EXPECT_EQ(ev[6].x, 50);
+    EXPECT_EQ(ev[6].y, 60);
+}
+
+TEST_F(WindowEvents, MotionWheelAndMousePosition) {
+    SDL_Event ev{};
+    ev.type = SDL_MOUSEMOTION;
+    ev.motion.x = 700;
+    ev.motion.y = 650;  // below the picture: clamped
+    ev.motion.state = SDL_BUTTON_LMASK | SDL_BUTTON_MMASK;
+    Push(ev);
+    ev = SDL_Event{};
+    ev.type = SDL_MOUSEWHEEL;
+    ev.wheel.y = 2;
+    Push(ev);
+    ev.wheel.y = -1;
+    Push(ev);
+    const auto out = Drain();
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].kind, EventKind::MouseMove);
+    EXPECT_EQ(out[0].x, 700);
+    EXPECT_EQ(out[0].y, 599);
+    EXPECT_EQ(out[0].buttons, 1 | 4);
+    EXPECT_EQ(out[1].kind, EventKind::MouseWheel);
+    EXPECT_EQ(out[1].delta, 240);
+    EXPECT_EQ(out[2].delta, -120);
+    int x = 0, y = 0;
+    window.GetMousePos(x, y);
+    EXPECT_EQ(x, 700);
+    EXPECT_EQ(y, 599);
+}
+
+TEST_F(WindowEvents, FocusMinimizeAndQuit) {
+    WindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+    WindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+    auto ev = Drain();
+    ASSERT_EQ(ev.size(), 2u);
+    EXPECT_EQ(ev[0].kind, EventKind::FocusLost);
+    EXPECT_EQ(ev[1].kind, EventKind::Minimized);
+    EXPECT_FALSE(window.HasFocus());
+    EXPECT_TRUE(window.IsMinimized());
+
+    WindowEvent(SDL_WINDOWEVENT_RESTORED);
+    WindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    ev = Drain();
+    ASSERT_EQ(ev.size(), 2u);
+    EXPECT_EQ(ev[0].kind, EventKind::Restored);
+    EXPECT_EQ(ev[1].kind, EventKind::FocusGained);
+    EXPECT_TRUE(window.HasFocus());
+    EXPECT_FALSE(window.IsMinimized());
+
+    // A close brings the window event and the quit: one Quit.
+    WindowEvent(SDL_WINDOWEVENT_CLOSE);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    Push(quit);
+    ev = Drain();
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].kind, EventKind::Quit);
+}
+
+TEST_F(WindowEvents, MouseMapsIntoLargerWindow) {
+    // The only window there is: find it among the first ids.
+    SDL_Window* sdl = nullptr;
+    for (uint32_t id = 1; id < 256 && !sdl; ++id) sdl = SDL_GetWindowFromID(id);
+    ASSERT_NE(sdl, nullptr);
+    SDL_SetWindowSize(sdl, 1600, 1200);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(sdl, &w, &h);
+    if (w != 1600) GTEST_SKIP() << "video driver does not resize";
+    Drain();
+    Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 1, 1000, 500);
+    const auto ev = Drain();
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].x, 500);
+    EXPECT_EQ(ev[0].y, 250);
+    int px = 0, py = 0;
+    window.MapToPicture(1599, 1199, px, py);
+    EXPECT_EQ(px, 799);
+    EXPECT_EQ(py, 599);
+}
+
+TEST(WindowLifetime, PresentsResizesTogglesAndReopens) {
+    Window window;
+    EXPECT_FALSE(window.IsOpen());
+    EXPECT_FALSE(window.Open("Bad", 0, 600, true));
+    EXPECT_FALSE(window.LastError().empty());
+    ASSERT_TRUE(window.Open("Test", 64, 48, true)) << window.LastError();
+    EXPECT_TRUE(window.IsOpen());
+    EXPECT_TRUE(window.IsWindowed());
+    std::vector<uint32_t> frame(80 * 48, 0xFF336699u);
+    window.Present(frame.data(), 64, 48, 80);   // pitch wider than the picture
+    window.Present(frame.data(), 80, 48, 80);   // a new picture size
+    window.Present(nullptr, 64, 48, 64);        // ignored
+    EXPECT_TRUE(window.SetWindowed(false)) << window.LastError();
+    EXPECT_FALSE(window.IsWindowed());
+    EXPECT_TRUE(window.Open("Again", 64, 48, true)) << window.LastError();
+    EXPECT_TRUE(window.IsWindowed());
+    window.ShowSystemCursor(false);
+    window.ShowSystemCursor(true);
+    window.Close();
+    EXPECT_FALSE(window.IsOpen());
+    std::vector<InputEvent> ev;
+    window.PollEvents(ev);  // closed: harmless
+    ASSERT_TRUE(window.Open("Third", 32, 32, false)) << window.LastError();
+    EXPECT_FALSE(window.IsWindowed());
+}
+
+TEST(MessageBox, HeadlessGoesToStderr) {
+    testing::internal::CaptureStderr();
+    ShowMessageBox("Title", "Something went wrong");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Title"), std::string::npos);
+    EXPECT_NE(err.find("Something went wrong"), std::string::npos);
+}
