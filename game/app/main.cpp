@@ -1,1 +1,7 @@
-int main() { return 0; }
+#include <cstdlib>
+#include "game/app/startup.h"
+
+int main() {
+    // Tests and CI set PEMBERLY_NO_URL so that no browser opens.
+    return RunGame(GameDirFromEnvironment(), std::getenv("PEMBERLY_NO_URL") == nullptr);
+}

@@ -327,5 +327,5 @@ TEST(RecordTable, AddScoreOrdersTiesAndRefusesScoresBelowOne) {
     EXPECT_EQ(c[9].score, 50);
     int fs = 0;
     for (const auto& e : c) fs += e.name == u"f";
-    EXPECT_EQ(fs, 5);
+    EXPECT_EQ(fs, 4);
 }

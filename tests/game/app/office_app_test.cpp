@@ -1,0 +1,250 @@
+#include "game/app/office_app.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "framework/app/widget_manager.h"
+#include "framework/graphics/memory_image.h"
+#include "framework/resources/resource_manager.h"
+#include "game/app/startup.h"
+#include "tests/game/app/game_folder.h"
+
+using gametest::GameFolder;
+using testsupport::SourceDir;
+using testsupport::TempDir;
+using testsupport::TempUserDirs;
+
+namespace {
+
+// The application without a window, its errors caught instead of shown.
+class TestApp : public OfficeApp {
+public:
+    explicit TestApp(const std::string& prefsPath = "") : OfficeApp(prefsPath) { mNoWindow = true; }
+    void ShowError(const std::string& text, const std::string& title) override {
+        errors.push_back(title + ": " + text);
+    }
+    std::vector<std::string> errors;
+};
+
+const std::string kManifest =
+    "<resources><group id=\"Init\">"
+    "<image id=\"GFX_GAME_GROUND\" path=\"images\\ground.png\"/>"
+    "<image id=\"GFX_OTHER\" path=\"images\\other.png\"/>"
+    "</group></resources>";
+
+TEST(OfficeAppStartup, MissingInitPictureIsReportedNotACrash) {
+    TempUserDirs user;
+    GameFolder folder;
+    folder.Write("images/ground.png", gametest::MakePng(8, 6, 0xFF00FF00));
+    folder.Write("properties/resources.xml", kManifest);  // images/other.png is missing
+    TestApp app;
+    EXPECT_FALSE(app.Init());
+    ASSERT_EQ(app.errors.size(), 1u);
+    EXPECT_NE(app.errors[0].find("GFX_OTHER"), std::string::npos) << app.errors[0];
+    EXPECT_EQ(app.GetResourceManager()->GetImage("GFX_OTHER"), nullptr);
+}
+
+TEST(OfficeAppStartup, MissingOrBrokenManifestIsReported) {
+    TempUserDirs user;
+    GameFolder folder;
+    {
+        TestApp app;
+        EXPECT_FALSE(app.Init());
+        ASSERT_EQ(app.errors.size(), 1u);
+        EXPECT_NE(app.errors[0].find("resources.xml"), std::string::npos) << app.errors[0];
+    }
+    folder.Write("properties/resources.xml", "<resources><group id=\"Other\"/></resources>");
+    TestApp app;
+    EXPECT_FALSE(app.Init());
+    ASSERT_EQ(app.errors.size(), 1u);
+    EXPECT_NE(app.errors[0].find("Init"), std::string::npos) << app.errors[0];
+}
+
+TEST(OfficeAppStartup, RunGameNeedsPlayUrl) {
+    TempUserDirs user;
+    TempDir empty;
+    EXPECT_EQ(RunGame(empty.Path(), false), 1);
+    EXPECT_EQ(GetApp(), nullptr);
+}
+
+TEST(OfficeAppStartup, PlayUrlLine) {
+    EXPECT_EQ(PlayUrlFromText("[InternetShortcut]\r\nURL=https://example.org/x\r\n"), "https://example.org/x");
+    EXPECT_EQ(PlayUrlFromText("[InternetShortcut]\nurl=http://a.b\n"), "http://a.b");
+    EXPECT_EQ(PlayUrlFromText("[InternetShortcut]\nIconFile=x\n"), "");
+    EXPECT_EQ(PlayUrlFromText("URL="), "");
+}
+
+TEST(OfficeAppStartup, SampleGameStartsAndLoadsItsConfiguration) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    TempUserDirs user;
+    PakSetGameDir(SourceDir() + "/data");
+    InstallGameFileAccess(true);
+    {
+        TestApp app;
+        EXPECT_EQ(GetApp(), &app);
+        EXPECT_EQ(app.mWidth, 800);
+        EXPECT_EQ(app.mHeight, 600);
+        EXPECT_EQ(app.mCurrentProfileSlot, -1);
+        EXPECT_EQ(app.GetLevelScreen(), nullptr);
+        EXPECT_EQ(app.GetCursorTable(), nullptr);
+        ASSERT_TRUE(app.Init()) << (app.errors.empty() ? "" : app.errors[0]);
+        ASSERT_NE(gGroundImage, nullptr);
+        EXPECT_EQ(gGroundImage->mWidth, 800);
+        app.LoadingThreadCompleted();
+        EXPECT_TRUE(app.errors.empty());
+        EXPECT_TRUE(app.Warnings().empty()) << app.Warnings()[0];
+        EXPECT_EQ(app.GetLocTable()->Lookup("DIALOG_BUTTON_OK"), u"OK");
+        EXPECT_EQ(app.LocText("FATAL_ERROR", "x"), "Fatal Error");
+        EXPECT_EQ(app.LocText("NO_SUCH_KEY", "fallback"), "fallback");
+        EXPECT_NE(app.GetFont("title"), nullptr);
+        EXPECT_EQ(app.GetFont("no_font"), nullptr);
+        ASSERT_NE(app.GetSoundManager(), nullptr);  // the dummy driver is a device
+        EXPECT_TRUE(app.GetSoundManager()->HasSound("click"));
+        EXPECT_TRUE(app.GetMusicManager()->HasMusic("main_menu"));
+        Zephra::MemoryImage* button = app.GetTextureTable()->Acquire("button");
+        ASSERT_NE(button, nullptr);
+        app.GetTextureTable()->Release("button");
+        EXPECT_EQ(app.ExpertGoal(0), -1);
+        EXPECT_EQ(app.ExpertGoal(61), -1);
+
+        // The ground is drawn until the screens arrive.
+        ASSERT_TRUE(app.mWidgetManager->DrawScreen());
+        EXPECT_EQ(app.mScreenImage->GetBits()[0],
+                  app.GetResourceManager()->GetImage(OfficeApp::kGroundImageId)->GetBits()[0]);
+
+        app.LockWidgets();
+        EXPECT_TRUE(app.mWidgetManager->IsInputLocked());
+        app.UnlockWidgets();
+        EXPECT_FALSE(app.mWidgetManager->IsInputLocked());
+    }
+    EXPECT_EQ(GetApp(), nullptr);
+    EXPECT_EQ(gGroundImage, nullptr);
+    InstallGameFileAccess(false);
+}
+
+TEST(OfficeAppStartup, ExpertGoalsComeFromTheDayFiles) {
+    TempUserDirs user;
+    GameFolder folder;
+    folder.Write("cfg/l1.xml", "<level><params normal=\"500\" expert=\"900\"/></level>");
+    folder.Write("cfg/l2.xml", "<level/>");
+    folder.Write("cfg/l60.xml", "<level><params expert=\"12000\"/></level>");
+    TestApp app;
+    app.LoadExpertGoals();
+    EXPECT_EQ(app.ExpertGoal(1), 900);
+    EXPECT_EQ(app.ExpertGoal(2), -1);
+    EXPECT_EQ(app.ExpertGoal(3), -1);
+    EXPECT_EQ(app.ExpertGoal(60), 12000);
+}
+
+class OfficeAppProfiles : public ::testing::Test {
+protected:
+    std::string Path() const { return dir.File("pref.dat"); }
+    TempUserDirs user;
+    TempDir dir;
+};
+
+TEST_F(OfficeAppProfiles, DeleteKeepsTheCurrentPlayer) {
+    TestApp app(Path());
+    ASSERT_TRUE(app.CreateProfile(u"Ann", "woman"));
+    ASSERT_TRUE(app.CreateProfile(u"Bob", "man"));
+    ASSERT_TRUE(app.CreateProfile(u"Cid", "man"));
+    EXPECT_EQ(app.mCurrentProfileSlot, 2);
+    ASSERT_TRUE(app.ReadProfileSlot(1));
+    EXPECT_EQ(app.GetCurrentProfile().name, u"Bob");
+    ASSERT_TRUE(app.ReadProfileSlot(2));
+
+    ASSERT_TRUE(app.DeleteProfileSlot(0));
+    EXPECT_EQ(app.mCurrentProfileSlot, 1);
+    EXPECT_EQ(app.GetCurrentProfile().name, u"Cid");
+    EXPECT_EQ(app.mProfileLoaded, 1);
+
+    // Saving writes the current player into his own (moved) slot.
+    app.GetCurrentProfile().reachedDay = 5;
+    ASSERT_TRUE(app.SavePrefs());
+    PrefsFile file(Path());
+    ASSERT_TRUE(file.Load());
+    std::vector<ProfileRecord> all;
+    file.ReadAllProfiles(all);
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].name, u"Bob");
+    EXPECT_EQ(all[0].reachedDay, 1);
+    EXPECT_EQ(all[1].name, u"Cid");
+    EXPECT_EQ(all[1].reachedDay, 5);
+    EXPECT_EQ(file.CurrentSlot(), 1);
+
+    // A slot above the current one leaves it where it is.
+    ASSERT_TRUE(app.CreateProfile(u"Dee", "woman"));
+    ASSERT_TRUE(app.ReadProfileSlot(0));
+    ASSERT_TRUE(app.DeleteProfileSlot(2));
+    EXPECT_EQ(app.mCurrentProfileSlot, 0);
+    EXPECT_EQ(app.GetCurrentProfile().name, u"Bob");
+
+    // Deleting the current one leaves none; a missing slot changes nothing.
+    ASSERT_TRUE(app.DeleteProfileSlot(0));
+    EXPECT_EQ(app.mCurrentProfileSlot, -1);
+    EXPECT_EQ(app.mProfileLoaded, 0);
+    EXPECT_TRUE(app.GetCurrentProfile().name.empty());
+    EXPECT_FALSE(app.DeleteProfileSlot(5));
+    EXPECT_FALSE(app.ReadProfileSlot(5));
+    EXPECT_EQ(app.mCurrentProfileSlot, -1);
+    std::vector<ProfileRecord> left;
+    app.ReadAllProfiles(left);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].name, u"Cid");
+}
+
+TEST_F(OfficeAppProfiles, ProfileTextsAndSettings) {
+    TestApp app(Path());
+    ASSERT_TRUE(app.CreateProfile(u"Ann", "woman"));
+    ProfileRecord& p = app.GetCurrentProfile();
+    p.secondsPlayed = 3725.9f;
+    p.reachedDay = 61;
+    app.PublishProfileTexts();
+    TextTable& vars = *app.GetTextVars();
+    EXPECT_EQ(vars.Get("profilename"), u"Ann");
+    EXPECT_EQ(vars.Get("hoursplayed"), u"1");
+    EXPECT_EQ(vars.Get("minutesplayed"), u"2");
+    EXPECT_EQ(vars.Get("reachedday"), u"60");
+
+    PrefsHeader& h = app.GetPrefsHeader();
+    h.windowed = 0;
+    app.ApplySettings();
+    EXPECT_FALSE(app.mWindowed);
+    h.windowed = 1;
+    app.ApplySettings();
+    EXPECT_TRUE(app.mWindowed);
+    EXPECT_EQ(&app.GetRecordTable(), &app.GetPrefsFile().Records());
+
+    // Settings survive in pref.dat.
+    h.musicVolume = 40;
+    h.muted = 1;
+    ASSERT_TRUE(app.SavePrefs());
+    PrefsFile file(Path());
+    ASSERT_TRUE(file.Load());
+    EXPECT_EQ(file.Header().musicVolume, 40);
+    EXPECT_EQ(file.Header().AppliedMusicVolume(), 0);
+}
+
+TEST_F(OfficeAppProfiles, StartUpRestoresTheLastProfile) {
+    {
+        PrefsFile file(Path());
+        ProfileRecord out;
+        ASSERT_GE(file.CreateProfile(u"Ann", "woman", out), 0);
+        ASSERT_GE(file.CreateProfile(u"Bob", "man", out), 0);
+        ASSERT_TRUE(file.ReadProfileSlot(0, out));
+        file.Header().sfxVolume = 30;
+        file.Header().musicVolume = 70;
+        ASSERT_TRUE(file.Save(&out));
+    }
+    GameFolder folder;  // no configuration at all: warnings, no failure
+    TestApp app(Path());
+    app.LoadingThreadCompleted();
+    EXPECT_FALSE(app.Warnings().empty());
+    EXPECT_EQ(app.mCurrentProfileSlot, 0);
+    EXPECT_EQ(app.GetCurrentProfile().name, u"Ann");
+    EXPECT_EQ(app.GetTextVars()->Get("profilename"), u"Ann");
+    EXPECT_EQ(app.GetPrefsHeader().sfxVolume, 30);
+}
+
+} // namespace

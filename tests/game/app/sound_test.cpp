@@ -1,0 +1,234 @@
+#include "game/app/sound.h"
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <cstdlib>
+#include <SDL_mixer.h>
+#include "framework/resources/resource_manager.h"
+#include "tests/game/app/game_folder.h"
+
+using gametest::GameFolder;
+
+namespace {
+
+// Runs on SDL's dummy audio driver (the test environment sets it).
+class SoundTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        std::string error;
+        device = AudioDevice::Open(&error);
+        ASSERT_NE(device, nullptr) << error;
+        folder.Write("sounds/long.wav", gametest::MakeWav(3000));
+        folder.Write("sounds/short.wav", gametest::MakeWav(200));
+        folder.Write("sounds/bad.wav", "RIFF....WAVEnothing");
+    }
+    void TearDown() override {
+        music.reset();
+        sounds.reset();
+        device.reset();
+    }
+    void MakeSounds() {
+        sounds = std::make_unique<SoundManager>(*device);
+        std::string error;
+        ASSERT_TRUE(sounds->AddSound("steps", "sounds\\long.wav", "game", true, error)) << error;
+        ASSERT_TRUE(sounds->AddSound("ring", "sounds\\long.wav", "game", false, error)) << error;
+        ASSERT_TRUE(sounds->AddSound("hover", "sounds\\long.wav", "menu", false, error)) << error;
+    }
+    GameFolder folder;
+    std::unique_ptr<AudioDevice> device;
+    std::unique_ptr<SoundManager> sounds;
+    std::unique_ptr<MusicManager> music;
+};
+
+TEST_F(SoundTest, UnknownAndBrokenSounds) {
+    MakeSounds();
+    sounds->Play("nothing");
+    EXPECT_EQ(sounds->CreateInstance("nothing"), nullptr);
+    std::string error;
+    EXPECT_FALSE(sounds->AddSound("bad", "sounds\\bad.wav", "game", false, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(sounds->AddSound("gone", "sounds\\gone.wav", "game", false, error));
+    EXPECT_FALSE(sounds->HasSound("bad"));
+    sounds->PauseGroup("no such group");
+    sounds->StopGroup("no such group");
+    EXPECT_EQ(sounds->ActiveChannels("game"), 0);
+}
+
+TEST_F(SoundTest, InstancePlayStopAndResume) {
+    MakeSounds();
+    std::unique_ptr<SoundInstance> steps(sounds->CreateInstance("steps"));
+    ASSERT_NE(steps, nullptr);
+    EXPECT_FALSE(steps->IsPlaying());
+    steps->Play();
+    EXPECT_TRUE(steps->IsPlaying());
+    steps->Play();  // already playing: still one channel
+    EXPECT_EQ(sounds->ActiveChannels("game"), 1);
+    steps->Stop();
+    EXPECT_FALSE(steps->IsPlaying());
+    EXPECT_EQ(sounds->ActiveChannels("game"), 0);
+    steps->Stop();
+
+    steps->Play();
+    sounds->PauseGroup("game");
+    EXPECT_TRUE(steps->IsPaused());
+    steps->Play();  // resumes the paused channel
+    EXPECT_TRUE(steps->IsPlaying());
+    EXPECT_EQ(sounds->ActiveChannels("game"), 1);
+
+    // Deleting a playing instance stops its channel.
+    steps.reset();
+    EXPECT_EQ(sounds->ActiveChannels("game"), 0);
+}
+
+TEST_F(SoundTest, GroupsPauseResumeAndStopTheirOwnChannels) {
+    MakeSounds();
+    std::unique_ptr<SoundInstance> steps(sounds->CreateInstance("steps"));
+    steps->Play();
+    sounds->Play("ring");
+    sounds->Play("ring");
+    sounds->Play("hover");
+    EXPECT_EQ(sounds->ActiveChannels("game"), 3);
+    EXPECT_EQ(sounds->ActiveChannels("menu"), 1);
+
+    sounds->PauseGroup("game");
+    EXPECT_TRUE(steps->IsPaused());
+    int pausedGame = 0;
+    for (int ch = 0; ch < SoundManager::kChannels; ++ch)
+        if (Mix_Playing(ch) && Mix_Paused(ch)) ++pausedGame;
+    EXPECT_EQ(pausedGame, 3);  // the menu sound plays on
+
+    sounds->ResumeGroup("game");
+    EXPECT_TRUE(steps->IsPlaying());
+    for (int ch = 0; ch < SoundManager::kChannels; ++ch) EXPECT_FALSE(Mix_Paused(ch) && Mix_Playing(ch));
+
+    sounds->StopGroup("game");
+    EXPECT_EQ(sounds->ActiveChannels("game"), 0);
+    EXPECT_FALSE(steps->IsPlaying());
+    EXPECT_EQ(sounds->ActiveChannels("menu"), 1);
+    steps->Play();  // an instance plays again after its group was stopped
+    EXPECT_TRUE(steps->IsPlaying());
+}
+
+TEST_F(SoundTest, VolumeIsClamped) {
+    MakeSounds();
+    sounds->SetVolume(150);
+    EXPECT_EQ(sounds->GetVolume(), 100);
+    EXPECT_EQ(Mix_Volume(0, -1), MIX_MAX_VOLUME);
+    sounds->SetVolume(-20);
+    EXPECT_EQ(sounds->GetVolume(), 0);
+    EXPECT_EQ(Mix_Volume(0, -1), 0);
+    sounds->SetVolume(50);
+    EXPECT_EQ(Mix_Volume(0, -1), MIX_MAX_VOLUME / 2);
+
+    music = std::make_unique<MusicManager>(*device);
+    music->SetVolume(1000);
+    EXPECT_EQ(music->GetVolume(), 100);
+    EXPECT_EQ(Mix_VolumeMusic(-1), MIX_MAX_VOLUME);
+    music->SetVolume(-1);
+    EXPECT_EQ(Mix_VolumeMusic(-1), 0);
+}
+
+TEST_F(SoundTest, InstancesOutlivingTheirManagerAreInert) {
+    MakeSounds();
+    std::unique_ptr<SoundInstance> steps(sounds->CreateInstance("steps"));
+    steps->Play();
+    sounds.reset();
+    EXPECT_FALSE(steps->IsPlaying());
+    steps->Play();
+    steps->Stop();
+}
+
+TEST_F(SoundTest, ReplacingASoundStopsItsChannels) {
+    MakeSounds();
+    std::unique_ptr<SoundInstance> steps(sounds->CreateInstance("steps"));
+    steps->Play();
+    std::string error;
+    ASSERT_TRUE(sounds->AddSound("steps", "sounds\\short.wav", "menu", false, error));
+    EXPECT_FALSE(steps->IsPlaying());
+    EXPECT_EQ(sounds->ActiveChannels("game"), 0);
+    steps->Play();
+    EXPECT_EQ(sounds->ActiveChannels("menu"), 1);
+}
+
+TEST_F(SoundTest, MusicSwitchesAtOnceWithoutFade) {
+    folder.Write("music/a.wav", gametest::MakeWav(1000));
+    folder.Write("music/b.wav", gametest::MakeWav(1000));
+    music = std::make_unique<MusicManager>(*device);
+    std::string error;
+    ASSERT_TRUE(music->AddMusic("a", "music\\a.wav", error)) << error;
+    ASSERT_TRUE(music->AddMusic("b", "music\\b.wav", error)) << error;
+    EXPECT_FALSE(music->AddMusic("c", "music\\missing.wav", error));
+    music->SetFadeMs(0);
+    music->Play("a");
+    EXPECT_EQ(music->Current(), "a");
+    EXPECT_TRUE(Mix_PlayingMusic());
+    music->Play("nothing");
+    EXPECT_EQ(music->Current(), "a");
+    music->Play("b");
+    EXPECT_EQ(music->Current(), "b");
+    EXPECT_TRUE(music->Pending().empty());
+    music->Stop();
+    EXPECT_TRUE(music->Current().empty());
+    EXPECT_FALSE(Mix_PlayingMusic());
+}
+
+TEST_F(SoundTest, MusicCrossFades) {
+    folder.Write("music/a.wav", gametest::MakeWav(2000));
+    folder.Write("music/b.wav", gametest::MakeWav(2000));
+    music = std::make_unique<MusicManager>(*device);
+    std::string error;
+    ASSERT_TRUE(music->AddMusic("a", "music\\a.wav", error)) << error;
+    ASSERT_TRUE(music->AddMusic("b", "music\\b.wav", error)) << error;
+    music->SetFadeMs(30);
+    music->Play("a");  // nothing to fade out: starts fading in at once
+    EXPECT_EQ(music->Current(), "a");
+    music->Play("a");
+    EXPECT_TRUE(music->Pending().empty());
+    music->Play("b");
+    EXPECT_EQ(music->Current(), "a");
+    EXPECT_EQ(music->Pending(), "b");
+    EXPECT_EQ(Mix_FadingMusic(), MIX_FADING_OUT);
+    // Wait (bounded) for the audio thread to finish the fade-out.
+    for (int i = 0; i < 500 && !music->Pending().empty(); ++i) {
+        SDL_Delay(10);
+        music->Update();
+    }
+    EXPECT_EQ(music->Current(), "b");
+    EXPECT_TRUE(music->Pending().empty());
+    EXPECT_TRUE(Mix_PlayingMusic());
+}
+
+TEST_F(SoundTest, TablesTakeFilesFromTheManifest) {
+    folder.Write("properties/resources.xml",
+                 "<resources><group id=\"Game\">"
+                 "<sound id=\"SND_LONG\" path=\"sounds\\long.wav\"/><sound id=\"SND_BAD\" path=\"sounds\\bad.wav\"/>"
+                 "<music id=\"MUS_A\" path=\"sounds\\short.wav\"/></group></resources>");
+    folder.Write("cfg/sounds.xml",
+                 "<audio><sounds>"
+                 "<sound name=\"steps\" res=\"SND_LONG\" group=\"game\" loop=\"true\"/>"
+                 "<sound name=\"bad\" res=\"SND_BAD\"/><sound name=\"none\" res=\"SND_NONE\"/><sound name=\"x\"/>"
+                 "</sounds><music><stream name=\"menu\" res=\"MUS_A\"/><stream name=\"gone\" res=\"MUS_GONE\"/></music>"
+                 "</audio>");
+    Zephra::ResourceManager resources;
+    ASSERT_TRUE(resources.ParseResourcesFile());
+    MakeSounds();
+    music = std::make_unique<MusicManager>(*device);
+    std::vector<std::string> errors;
+    EXPECT_EQ(sounds->LoadTable(resources, "cfg\\sounds.xml", errors), 1);
+    EXPECT_EQ(errors.size(), 3u);
+    errors.clear();
+    EXPECT_EQ(music->LoadTable(resources, "cfg\\sounds.xml", errors), 1);
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(music->HasMusic("menu"));
+    std::unique_ptr<SoundInstance> steps(sounds->CreateInstance("steps"));
+    ASSERT_NE(steps, nullptr);
+    steps->Play();
+    EXPECT_EQ(sounds->ActiveChannels("game"), 1);
+    errors.clear();
+    EXPECT_EQ(sounds->LoadTable(resources, "cfg\\missing.xml", errors), 0);
+    EXPECT_EQ(errors.size(), 1u);
+}
+
+} // namespace
