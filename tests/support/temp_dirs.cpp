@@ -43,7 +43,7 @@ TempUserDirs::~TempUserDirs() {
 
 std::string SourceDir() {
     const char* v = std::getenv("PEMBERLY_SOURCE_DIR");
-    return v ? v : ".";
+    return v ? v : PEMBERLY_SOURCE_DIR;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
