@@ -1,53 +1,76 @@
 #include "game/effects/effect_exports.h"
 #include <iterator>
-#include "game/effects/script_object.h"
+#include "game/effects/effect_functions.h"
 
-// Provisional: a few of the exports, enough for the timer and script tests.
-// The full table of the 49 functions replaces this one.
+// The program's exported effect functions by name, each with the one calling
+// form it takes.
 namespace {
 
-ScriptObject* TargetOf(void* arg) {
-    auto* context = static_cast<EffectCallContext*>(arg);
-    return context ? context->target : nullptr;
-}
+constexpr EffectCallForm kControl = EffectCallForm::Control;
+constexpr EffectCallForm kMessage = EffectCallForm::Message;
+constexpr EffectCallForm kEither = EffectCallForm::Either;
 
-int SetVisibleByte(void* arg, uint8_t value) {
-    if (ScriptObject* so = TargetOf(arg)) {
-        if (auto* visible = so->GetParamPtr<uint8_t>(kObjParamVisible)) *visible = value;
-    }
-    return 1;
-}
-
-int SetPartAlpha(void* arg, bool fadeIn) {
-    ScriptObject* so = TargetOf(arg);
-    EffectPartList* list = so ? so->GetPartList() : nullptr;
-    if (!list) return 1;
-    float p = static_cast<EffectCallContext*>(arg)->progress;
-    for (int i = 0; i < list->Count(); ++i) {
-        if (float* alpha = list->parts[i].alpha) *alpha = fadeIn ? p : 1.0f - p;
-    }
-    return 1;
-}
-
-int EffectItemShow(void* arg) { return SetVisibleByte(arg, 1); }
-int EffectItemHide(void* arg) { return SetVisibleByte(arg, 0); }
-int EffectFadeIn(void* arg) { return SetPartAlpha(arg, true); }
-int EffectFadeOut(void* arg) { return SetPartAlpha(arg, false); }
-
-const EffectExport kEffectExports[] = {
-    {"EffectItemShow", &EffectItemShow, EffectCallForm::Control},
-    {"EffectItemHide", &EffectItemHide, EffectCallForm::Control},
-    {"EffectFadeIn", &EffectFadeIn, EffectCallForm::Control},
-    {"EffectFadeOut", &EffectFadeOut, EffectCallForm::Control},
+const EffectExport kEffectFunctions[] = {
+    {"EffectItemShow", &EffectItemShow, kControl},
+    {"EffectItemHide", &EffectItemHide, kControl},
+    {"EffectBlinkHP", &EffectBlinkHP, kControl},
+    {"EffectBlinkHPOff", &EffectBlinkHPOff, kControl},
+    {"EffectScaleZero", &EffectScaleZero, kControl},
+    {"EffectScaleUpRecoil", &EffectScaleUpRecoil, kControl},
+    {"EffectScalePulse", &EffectScalePulse, kControl},
+    {"EffectScaleDownToOne", &EffectScaleDownToOne, kControl},
+    {"EffectScaleDown", &EffectScaleDown, kControl},
+    {"EffectFadeIn", &EffectFadeIn, kControl},
+    {"EffectFadeOut", &EffectFadeOut, kControl},
+    {"EffectFadeOne", &EffectFadeOne, kControl},
+    {"EffectFadeZero", &EffectFadeZero, kControl},
+    {"EffectJumpUp", &EffectJumpUp, kControl},
+    {"EffectSlideUpAccel", &EffectSlideUpAccel, kControl},
+    {"EffectSlideFromBottomDecel", &EffectSlideFromBottomDecel, kControl},
+    {"EffectShake", &EffectShake, kControl},
+    {"EffectSetCheckmarkScalepoint", &EffectSetCheckmarkScalepoint, kControl},
+    {"EffectSetCashBonusColor", &EffectSetCashBonusColor, kControl},
+    {"EffectSetCashPenaltyColor", &EffectSetCashPenaltyColor, kControl},
+    {"EffectSetCashPenaltyOffset", &EffectSetCashPenaltyOffset, kControl},
+    {"EffectSetChainColor", &EffectSetChainColor, kControl},
+    {"UpgradeEffectBlink", &UpgradeEffectBlink, kControl},
+    {"EffectTableSpecColor", &EffectTableSpecColor, kControl},
+    {"WindowFadeOut", &WindowFadeOut, kControl},
+    {"WindowReset", &WindowReset, kControl},
+    {"DlgShow", &DlgShow, kControl},
+    {"DlgHide", &DlgHide, kControl},
+    {"DlgSetCenterScalePoint", &DlgSetCenterScalePoint, kControl},
+    {"DlgScaleUpRecoil", &DlgScaleUpRecoil, kControl},
+    {"DlgScaleUpEaseOut", &DlgScaleUpEaseOut, kControl},
+    {"DlgSmallScaleUpAccel", &DlgSmallScaleUpAccel, kControl},
+    {"DlgSmallScaleDownAccel", &DlgSmallScaleDownAccel, kControl},
+    {"DlgBigScaleDownAccel", &DlgBigScaleDownAccel, kControl},
+    {"DlgFadeIn", &DlgFadeIn, kControl},
+    {"DlgFadeOut", &DlgFadeOut, kControl},
+    {"DlgShiftDown", &DlgShiftDown, kControl},
+    {"DlgShiftDownAccel", &DlgShiftDownAccel, kControl},
+    {"DlgSlideDownAccel", &DlgSlideDownAccel, kControl},
+    {"DlgSlideFromBottomAccel", &DlgSlideFromBottomAccel, kControl},
+    {"DlgSlideRightAccel", &DlgSlideRightAccel, kControl},
+    {"DlgSlideFromRightAccel", &DlgSlideFromRightAccel, kControl},
+    {"DlgUpgradeBtnBlink", &DlgUpgradeBtnBlink, kControl},
+    {"FuncOnGoalExpertPSEffect", &FuncOnGoalExpertPSEffect, kControl},
+    {"FuncOnWorkerWorkingPSEffect", &FuncOnWorkerWorkingPSEffect, kMessage},
+    {"RenderPSFunc", &RenderPSFunc, kMessage},
+    {"StopPSFunc", &StopPSFunc, kMessage},
+    {"WidgetsLock", &WidgetsLock, kEither},
+    {"WidgetsUnlock", &WidgetsUnlock, kEither},
 };
 
 } // namespace
 
-const EffectExport* EffectExportsBegin() { return std::begin(kEffectExports); }
-const EffectExport* EffectExportsEnd() { return std::end(kEffectExports); }
+std::span<const EffectExport> AllEffectFunctions() { return kEffectFunctions; }
+
+const EffectExport* EffectExportsBegin() { return std::begin(kEffectFunctions); }
+const EffectExport* EffectExportsEnd() { return std::end(kEffectFunctions); }
 
 const EffectExport* FindEffectExport(std::string_view name) {
-    for (const EffectExport& e : kEffectExports) {
+    for (const EffectExport& e : kEffectFunctions) {
         if (name == e.name) return &e;
     }
     return nullptr;
