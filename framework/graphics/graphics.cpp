@@ -1,4 +1,5 @@
 #include "framework/graphics/graphics.h"
+#include "framework/graphics/raster_util.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,41 +19,12 @@ bool ClipSourceToImage(const Image* image, Rect& srcRect, int& x, int& y) {
     return true;
 }
 
-// Liang-Barsky clipping of a line against the pixel area of clip (edges
-// inclusive). False when nothing of the line is left.
+// Trims a line to the pixel area of clip (edges inclusive); false when
+// nothing of it is left.
 bool ClipLine(double& x1, double& y1, double& x2, double& y2, const Rect& clip) {
     if (clip.IsEmpty()) return false;
-    const double left = clip.mX;
-    const double top = clip.mY;
-    const double right = double(clip.mX) + clip.mWidth - 1;
-    const double bottom = double(clip.mY) + clip.mHeight - 1;
-    const double dx = x2 - x1;
-    const double dy = y2 - y1;
-    double t0 = 0.0;
-    double t1 = 1.0;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x1 - left, right - x1, y1 - top, bottom - y1};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0) return false;
-            continue;
-        }
-        double t = q[i] / p[i];
-        if (p[i] < 0.0) {
-            if (t > t1) return false;
-            t0 = std::max(t0, t);
-        } else {
-            if (t < t0) return false;
-            t1 = std::min(t1, t);
-        }
-    }
-    const double ox1 = x1;
-    const double oy1 = y1;
-    x1 = ox1 + t0 * dx;
-    y1 = oy1 + t0 * dy;
-    x2 = ox1 + t1 * dx;
-    y2 = oy1 + t1 * dy;
-    return true;
+    return raster::ClipSegment(x1, y1, x2, y2, clip.mX, clip.mY, double(clip.mX) + clip.mWidth - 1,
+                               double(clip.mY) + clip.mHeight - 1);
 }
 
 struct WrappedLine {

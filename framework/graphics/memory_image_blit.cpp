@@ -124,37 +124,6 @@ bool KnownOpaque(Image* src) {
     return !mem->mHasTrans && !mem->mHasAlpha;
 }
 
-// Liang-Barsky: trims the segment to the box; false when it misses it.
-bool ClipSegment(double& x1, double& y1, double& x2, double& y2, double minX, double minY, double maxX,
-                 double maxY) {
-    double t0 = 0, t1 = 1;
-    double dx = x2 - x1, dy = y2 - y1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x1 - minX, maxX - x1, y1 - minY, maxY - y1};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) return false;
-            continue;
-        }
-        double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-        if (t0 > t1) return false;
-    }
-    double ox = x1, oy = y1;
-    if (t1 < 1) {
-        x2 = ox + t1 * dx;
-        y2 = oy + t1 * dy;
-    }
-    if (t0 > 0) {
-        x1 = ox + t0 * dx;
-        y1 = oy + t0 * dy;
-    }
-    return true;
-}
-
 } // namespace
 
 void MemoryImage::FillRect(const Rect& rect, const Color& color, int drawMode) {
@@ -182,7 +151,7 @@ void MemoryImage::DrawLine(double x1, double y1, double x2, double y2, const Col
     constexpr double kFar = 1 << 20;
     bool far = std::max({std::fabs(x1), std::fabs(y1), std::fabs(x2), std::fabs(y2)}) > kFar;
     if (w > 0 && h > 0 && (src >> 24) != 0 &&
-        (!far || ClipSegment(x1, y1, x2, y2, -2.0, -2.0, w + 1.0, h + 1.0))) {
+        (!far || raster::ClipSegment(x1, y1, x2, y2, -2.0, -2.0, w + 1.0, h + 1.0))) {
         int64_t x = int64_t(x1), y = int64_t(y1);
         const int64_t ex = int64_t(x2), ey = int64_t(y2);
         const int64_t dx = ex > x ? ex - x : x - ex;

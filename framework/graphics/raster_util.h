@@ -168,4 +168,35 @@ inline uint32_t BlendPixel(uint32_t dst, uint32_t src, const Color& color, bool 
     return drawMode == DRAWMODE_ADDITIVE ? AdditiveFast(dst, src) : NormalFast(dst, src);
 }
 
+// Liang-Barsky: trims the segment to the box; false when it misses it.
+inline bool ClipSegment(double& x1, double& y1, double& x2, double& y2, double minX, double minY, double maxX,
+                 double maxY) {
+    double t0 = 0, t1 = 1;
+    double dx = x2 - x1, dy = y2 - y1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x1 - minX, maxX - x1, y1 - minY, maxY - y1};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1) return false;
+    }
+    double ox = x1, oy = y1;
+    if (t1 < 1) {
+        x2 = ox + t1 * dx;
+        y2 = oy + t1 * dy;
+    }
+    if (t0 > 0) {
+        x1 = ox + t0 * dx;
+        y1 = oy + t0 * dy;
+    }
+    return true;
+}
+
 } // namespace Zephra::raster
