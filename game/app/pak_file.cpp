@@ -82,12 +82,13 @@ bool SplitGamePath(const std::string& gamePath, std::vector<std::string>& parts)
 
 // Walks the folders of parts[0 .. count) case-insensitively; the real folder or empty.
 std::string ResolveFolders(const std::vector<std::string>& parts, size_t count) {
-    std::string dir = PakGetGameDir();
-    if (dir.empty()) dir = ".";
+    const std::string& gameDir = PakGetGameDir();
+    std::string dir = gameDir.empty() ? std::string(1, '.') : gameDir;
     for (size_t i = 0; i < count; ++i) {
         std::string entry;
         if (!FindEntry(dir, parts[i], entry)) return {};
-        dir += "/" + entry;
+        dir += '/';
+        dir += entry;
         if (!IsDirectory(dir)) return {};
     }
     return dir;

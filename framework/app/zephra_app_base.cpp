@@ -1,0 +1,371 @@
+#include "framework/app/zephra_app_base.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include "framework/app/widget_manager.h"
+#include "platform/clipboard.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "platform/settings.h"
+#include "platform/window.h"
+
+namespace Zephra {
+
+namespace {
+
+std::string Upper(const std::string& s) {
+    std::string out = s;
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// A volume stored as a fraction 0..1; unreadable text keeps the default.
+double ReadVolume(const platform::Settings& s, const char* name, double def) {
+    if (!s.Has(name)) return def;
+    std::string text = s.GetString(name);
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    double v = std::strtod(begin, &end);
+    if (end == begin || errno != 0 || !std::isfinite(v)) return def;
+    return std::clamp(v, 0.0, 1.0);
+}
+
+struct ImageLockHold {
+    explicit ImageLockHold(CriticalSection& c) : cs(c) { cs.Lock(); }
+    ~ImageLockHold() { cs.Unlock(); }
+    CriticalSection& cs;
+};
+
+} // namespace
+
+ZephraAppBase::ZephraAppBase() {
+    mAllowPageFlip = !mIsTablet;
+    mWidgetManager = new WidgetManager(mWidth, mHeight);
+}
+
+ZephraAppBase::~ZephraAppBase() {
+    delete mWidgetManager;
+    mWidgetManager = nullptr;
+    mScreenImage.reset();
+    {
+        ImageLockHold hold(mImageLock);
+        // Images that outlive the application must not call back into it.
+        for (MemoryImage* image : mMemoryImages) image->mApp = nullptr;
+        mMemoryImages.clear();
+        mSharedImages.clear();
+    }
+    if (mWindow) mWindow->Close();
+    mWindow.reset();
+}
+
+// ---------------------------------------------------------------- start-up
+
+void ZephraAppBase::ReadSettings() {
+    mSettings = std::make_unique<platform::Settings>(
+        platform::JoinPath(platform::ConfigDir(), "settings.ini"));
+    mSettings->Load();
+    const platform::Settings& s = *mSettings;
+    mMusicVolume = ReadVolume(s, "MusicVolume", mMusicVolume);
+    mSfxVolume = ReadVolume(s, "SfxVolume", mSfxVolume);
+    mMuted = s.GetBool("Muted", mMuted);
+    // 0 is a window, anything else full screen.
+    if (s.Has("ScreenMode")) mWindowed = s.GetInt("ScreenMode", 0) == 0;
+    mPreferredX = s.GetInt("PreferredX", mPreferredX);
+    mPreferredY = s.GetInt("PreferredY", mPreferredY);
+    mCustomCursorsEnabled = s.GetBool("CustomCursors", mCustomCursorsEnabled);
+    mWaitForVSync = s.GetBool("WaitForVSync", mWaitForVSync);
+    mLastRunInProgress = s.GetBool("InProgress", false);
+    mIs3D = s.GetBool("Is3D", mIs3D);
+}
+
+bool ZephraAppBase::Init() {
+    if (mInitialized) return true;
+    ReadSettings();
+    mScreenImage = std::make_unique<MemoryImage>(this);
+    mScreenImage->Create(mWidth, mHeight);
+    mWidgetManager->SetSize(mWidth, mHeight);
+    mWidgetManager->SetScreenImage(mScreenImage.get());
+    if (ResetDisplay() != 0) {
+        std::string reason = mWindow ? mWindow->LastError() : std::string();
+        MessageBox("Failed to initialize the display." + (reason.empty() ? "" : " " + reason),
+                   "Error");
+        return false;
+    }
+    ApplyCursor();
+    mInitialized = true;
+    return true;
+}
+
+void ZephraAppBase::Start() {
+    if (!mInitialized || mShutdown) return;
+    WriteRegistryString("InProgress", "1");
+    // The loading work runs before the loop; its completion is reported on
+    // the first update.
+    LoadingThreadProc();
+    mLoadingDone = true;
+    while (StepMainLoop(true)) {
+    }
+    WriteRegistryString("InProgress", "0");
+}
+
+void ZephraAppBase::Shutdown() { mShutdown = true; }
+
+// ---------------------------------------------------------------- main loop
+
+void ZephraAppBase::PostEvent(const platform::InputEvent& event) { mWindowEvents.push_back(event); }
+
+void ZephraAppBase::PumpEvents() {
+    std::vector<platform::InputEvent> events;
+    events.swap(mWindowEvents);
+    if (mWindow && mWindow->IsOpen()) {
+        std::vector<platform::InputEvent> polled;
+        mWindow->PollEvents(polled);
+        events.insert(events.end(), polled.begin(), polled.end());
+    }
+    for (const platform::InputEvent& ev : events) {
+        switch (ev.kind) {
+        case platform::EventKind::None:
+            break;
+        case platform::EventKind::FocusGained:
+            GotFocus();
+            break;
+        case platform::EventKind::FocusLost:
+            LostFocus();
+            break;
+        case platform::EventKind::Minimized:
+            mMinimized = true;
+            break;
+        case platform::EventKind::Restored:
+            mMinimized = false;
+            break;
+        case platform::EventKind::Quit:
+            Shutdown();
+            break;
+        default:
+            mInputQueue.push_back(ev);
+            break;
+        }
+    }
+}
+
+bool ZephraAppBase::StepMainLoop(bool topLevel) {
+    (void)topLevel;
+    if (mShutdown) return false;
+    PumpEvents();
+    if (!mShutdown && !mInputQueue.empty()) {
+        // Taken off the queue first: the handler may step the loop itself.
+        platform::InputEvent ev = mInputQueue.front();
+        mInputQueue.pop_front();
+        ProcessInputEvent(ev);
+    }
+    if (mShutdown) return false;
+
+    platform::Clock& clock = platform::GetClock();
+    uint64_t now = clock.NowMs();
+    if (!mLoopClockStarted) {
+        mLoopClockStarted = true;
+        mNextUpdateMs = now;
+        mLastPresentMs = now;
+    }
+    const uint64_t interval = static_cast<uint64_t>(std::max<int32_t>(mUpdateInterval, 1));
+    if (now >= mNextUpdateMs) {
+        const uint64_t maxLag = interval * kMaxUpdateBacklog;
+        if (now - mNextUpdateMs > maxLag) mNextUpdateMs = now - maxLag;
+        // Advanced before the update so that a nested step sees it done.
+        mNextUpdateMs += interval;
+        mDrawPending = true;
+        UpdateApp();
+    } else if (mDrawPending) {
+        mDrawPending = false;
+        DrawFrame();
+    } else {
+        clock.SleepMs(1);
+    }
+    return !mShutdown;
+}
+
+void ZephraAppBase::UpdateApp() {
+    if (mLoadingDone && !mLoadingCompletedCalled) {
+        mLoadingCompletedCalled = true;
+        LoadingThreadCompleted();
+        if (mShutdown) return;
+    }
+    ++mUpdateCount;
+    mWidgetManager->UpdateFrame();
+    mWidgetManager->UpdateMotionFrame(1.0f);
+}
+
+void ZephraAppBase::DrawFrame() {
+    uint64_t now = platform::GetClock().NowMs();
+    bool drew = mWidgetManager->DrawScreen();
+    if (drew || now - mLastPresentMs >= kPresentRefreshMs) {
+        PresentFrame();
+        mLastPresentMs = now;
+    }
+}
+
+void ZephraAppBase::GotFocus() { mWidgetManager->GotFocus(); }
+
+void ZephraAppBase::LostFocus() { mWidgetManager->LostFocus(); }
+
+void ZephraAppBase::ProcessInputEvent(const platform::InputEvent& ev) {
+    WidgetManager* wm = mWidgetManager;
+    switch (ev.kind) {
+    case platform::EventKind::KeyDown:
+        wm->KeyDown(ev.key);
+        break;
+    case platform::EventKind::KeyUp:
+        wm->KeyUp(ev.key);
+        break;
+    case platform::EventKind::Char:
+        wm->KeyChar(ev.ch);
+        break;
+    case platform::EventKind::MouseMove:
+        wm->MouseMove(ev.x, ev.y);
+        break;
+    case platform::EventKind::MouseDown:
+        wm->MouseDown(ev.x, ev.y, ev.clickCount);
+        break;
+    case platform::EventKind::MouseUp:
+        wm->MouseUp(ev.x, ev.y, ev.clickCount);
+        break;
+    case platform::EventKind::MouseWheel:
+        wm->MouseWheel(ev.delta);
+        break;
+    case platform::EventKind::MouseLeave:
+        wm->MouseExit();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------- display
+
+int ZephraAppBase::ResetDisplay() {
+    mScreenRect = Rect(0, 0, mWidth, mHeight);
+    if (mNoWindow) return 0;
+    if (!mWindow) mWindow = std::make_unique<platform::Window>();
+    if (!mWindow->Open(mTitle, mWidth, mHeight, mWindowed)) return 1;
+    mWindowed = mWindow->IsWindowed();
+    return 0;
+}
+
+void ZephraAppBase::PresentFrame() {
+    if (!mWindow || !mWindow->IsOpen() || !mScreenImage) return;
+    if (mScreenImage->mWidth <= 0 || mScreenImage->mHeight <= 0) return;
+    mWindow->Present(mScreenImage->GetBits(), mScreenImage->mWidth, mScreenImage->mHeight,
+                     mScreenImage->mWidth);
+}
+
+void ZephraAppBase::SetVideoMemoryDraw(bool videoMemory) {
+    if (mVideoMemoryDraw == videoMemory) return;
+    mVideoMemoryDraw = videoMemory;
+    mWidgetManager->SetScreenImage(mScreenImage.get());
+}
+
+// ---------------------------------------------------------------- cursors
+
+void ZephraAppBase::ApplyCursor() {
+    Image* image = nullptr;
+    if (mCustomCursorsEnabled && mCursorNum >= 0 && mCursorNum < kCursorImageCount)
+        image = mCursorImages[static_cast<size_t>(mCursorNum)];
+    mAppliedCursorImage = image;
+}
+
+void ZephraAppBase::EnableCustomCursors(bool enable) {
+    mCustomCursorsEnabled = enable;
+    ApplyCursor();
+}
+
+void ZephraAppBase::SetCursor(int cursorNum) {
+    mCursorNum = cursorNum;
+    ApplyCursor();
+}
+
+void ZephraAppBase::SetCursorImage(int index, Image* image) {
+    if (index < 0 || index >= kCursorImageCount) return;
+    mCursorImages[static_cast<size_t>(index)] = image;
+    ApplyCursor();
+}
+
+// ---------------------------------------------------------------- images
+
+ImageRef ZephraAppBase::GetSharedImage(const std::string& name, const std::string& variant,
+                                       bool* created) {
+    std::string key = Upper(name) + '\n' + Upper(variant);
+    ImageLockHold hold(mImageLock);
+    auto it = mSharedImages.find(key);
+    if (it != mSharedImages.end()) {
+        if (std::shared_ptr<Image> image = it->second.lock()) {
+            if (created) *created = false;
+            return ImageRef(std::move(image));
+        }
+    }
+    for (auto e = mSharedImages.begin(); e != mSharedImages.end();)
+        e = e->second.expired() ? mSharedImages.erase(e) : std::next(e);
+    auto image = std::make_shared<MemoryImage>(this);
+    image->mFilePath = name;
+    mSharedImages[key] = image;
+    if (created) *created = true;
+    return ImageRef(std::move(image));
+}
+
+void ZephraAppBase::AddMemoryImage(MemoryImage* image) {
+    if (image == nullptr) return;
+    ImageLockHold hold(mImageLock);
+    mMemoryImages.insert(image);
+}
+
+void ZephraAppBase::RemoveMemoryImage(MemoryImage* image) { UnregisterImage(image); }
+
+void ZephraAppBase::UnregisterImage(MemoryImage* image) {
+    if (image == nullptr) return;
+    {
+        ImageLockHold hold(mImageLock);
+        if (mMemoryImages.erase(image) == 0) return;
+    }
+    ReleaseImageTextures(image);
+}
+
+size_t ZephraAppBase::LiveMemoryImageCount() {
+    ImageLockHold hold(mImageLock);
+    return mMemoryImages.size();
+}
+
+bool ZephraAppBase::IsLiveMemoryImage(MemoryImage* image) {
+    ImageLockHold hold(mImageLock);
+    return mMemoryImages.count(image) != 0;
+}
+
+// ---------------------------------------------------------------- services
+
+std::string ZephraAppBase::ReadClipboardText() { return platform::GetClipboardText(); }
+
+void ZephraAppBase::CopyToClipboard(const std::string& text) { platform::SetClipboardText(text); }
+
+void ZephraAppBase::WriteRegistryString(const std::string& name, const std::string& text) {
+    if (!mSettings) {
+        mSettings = std::make_unique<platform::Settings>(
+            platform::JoinPath(platform::ConfigDir(), "settings.ini"));
+        mSettings->Load();
+    }
+    mSettings->SetString(name, text);
+    mSettings->Save();
+}
+
+void ZephraAppBase::BeginPopup() { mPopupShown = true; }
+
+void ZephraAppBase::EndPopup() { mPopupShown = false; }
+
+void ZephraAppBase::MessageBox(const std::string& text, const std::string& title) {
+    BeginPopup();
+    platform::ShowMessageBox(title, text);
+    EndPopup();
+}
+
+} // namespace Zephra

@@ -1,0 +1,351 @@
+#include <gtest/gtest.h>
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+#include "framework/app/fraction.h"
+#include "framework/app/widget.h"
+#include "framework/app/widget_manager.h"
+#include "framework/app/zephra_app_base.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "platform/settings.h"
+#include "platform/window.h"
+#include "tests/support/temp_dirs.h"
+
+using namespace Zephra;
+
+namespace {
+
+// Time moves only when the loop sleeps or the test says so.
+class FakeClock : public platform::Clock {
+public:
+    uint64_t now = 100000;
+    uint64_t NowMs() override { return now; }
+    void SleepMs(uint32_t ms) override { now += ms; }
+};
+
+class TestApp : public ZephraAppBase {
+public:
+    TestApp() { mNoWindow = true; }
+    int presents = 0;
+    int loadingCompleted = 0;
+    int64_t updatesAtLoadingCompleted = -1;
+    void PresentFrame() override { ++presents; }
+    void LoadingThreadCompleted() override {
+        ++loadingCompleted;
+        updatesAtLoadingCompleted = mUpdateCount;
+    }
+};
+
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override { platform::SetClock(&clock); }
+    void TearDown() override { platform::SetClock(nullptr); }
+
+    // Steps until the fake clock reaches the time (the loop sleeps between
+    // updates, which moves the clock).
+    void RunUntil(TestApp& app, uint64_t t) {
+        int guard = 0;
+        while (clock.now < t && ++guard < 1000000) ASSERT_TRUE(app.StepMainLoop(true));
+    }
+
+    testsupport::TempUserDirs dirs;
+    FakeClock clock;
+};
+
+platform::InputEvent Ev(platform::EventKind kind, int x = 0, int y = 0, int clicks = 0) {
+    platform::InputEvent e;
+    e.kind = kind;
+    e.x = x;
+    e.y = y;
+    e.clickCount = clicks;
+    return e;
+}
+
+} // namespace
+
+TEST(FractionTest, ReducesByGcd) {
+    Fraction f;
+    EXPECT_EQ(f.mNumerator, 1);
+    EXPECT_EQ(f.mDenominator, 1);
+    f.Set(800, 600);
+    EXPECT_EQ(f.mNumerator, 4);
+    EXPECT_EQ(f.mDenominator, 3);
+    f.Set(1920, 1080);
+    EXPECT_EQ(f, Fraction(16, 9));
+    f.Set(0, 0);  // no division by a zero divisor
+    EXPECT_EQ(f.mNumerator, 0);
+    EXPECT_EQ(f.mDenominator, 0);
+    f.Set(-6, 4);
+    EXPECT_EQ(f, Fraction(-3, 2));
+}
+
+TEST_F(AppTest, DefaultsAndSettingsReadAtInit) {
+    {
+        platform::Settings s(platform::JoinPath(platform::ConfigDir(), "settings.ini"));
+        s.SetString("MusicVolume", "0.25");
+        s.SetString("SfxVolume", "7");  // out of range: clamped
+        s.SetBool("Muted", true);
+        s.SetInt("ScreenMode", 1);
+        s.SetInt("PreferredX", 40);
+        s.SetInt("PreferredY", 50);
+        s.SetBool("CustomCursors", false);
+        s.SetBool("WaitForVSync", true);
+        s.SetBool("InProgress", true);
+        s.SetBool("Is3D", false);
+        ASSERT_TRUE(s.Save());
+    }
+    TestApp app;
+    EXPECT_EQ(app.mUpdateInterval, 10);
+    EXPECT_EQ(app.mWidth, 800);
+    EXPECT_EQ(app.mHeight, 600);
+    EXPECT_EQ(app.mHackAspectRatio, Fraction(4, 3));
+    EXPECT_TRUE(app.mAllowPageFlip);
+    EXPECT_TRUE(app.mRun3DTest);
+    EXPECT_EQ(app.mMinVidMemory, 6);
+    EXPECT_EQ(app.mRecVidMemory, 14);
+    ASSERT_TRUE(app.Init());
+    EXPECT_DOUBLE_EQ(app.mMusicVolume, 0.25);
+    EXPECT_DOUBLE_EQ(app.mSfxVolume, 1.0);
+    EXPECT_TRUE(app.mMuted);
+    EXPECT_FALSE(app.mWindowed);
+    EXPECT_EQ(app.mPreferredX, 40);
+    EXPECT_EQ(app.mPreferredY, 50);
+    EXPECT_FALSE(app.mCustomCursorsEnabled);
+    EXPECT_TRUE(app.mWaitForVSync);
+    EXPECT_TRUE(app.mLastRunInProgress);
+    EXPECT_FALSE(app.mIs3D);
+    EXPECT_EQ(app.mScreenRect, Rect(0, 0, 800, 600));
+    ASSERT_NE(app.mScreenImage, nullptr);
+    EXPECT_EQ(app.mWidgetManager->GetScreenImage(), app.mScreenImage.get());
+
+    app.WriteRegistryString("Test3D\\RuntimeError", "boom");
+    platform::Settings back(platform::JoinPath(platform::ConfigDir(), "settings.ini"));
+    ASSERT_TRUE(back.Load());
+    EXPECT_EQ(back.GetString("Test3D\\RuntimeError"), "boom");
+    EXPECT_EQ(back.GetString("MusicVolume"), "0.25");
+}
+
+TEST_F(AppTest, FixedStepUpdatesWithBoundedCatchUp) {
+    TestApp app;
+    ASSERT_TRUE(app.Init());
+    uint64_t start = clock.now;
+    RunUntil(app, start + 1000);
+    EXPECT_EQ(app.mUpdateCount, 100);
+    EXPECT_EQ(app.mWidgetManager->mUpdateCnt, 100);
+
+    // A stall of a second is not replayed in full.
+    clock.now += 1000;
+    int64_t before = app.mUpdateCount;
+    uint64_t stalled = clock.now;
+    while (clock.now == stalled) app.StepMainLoop(true);
+    EXPECT_EQ(app.mUpdateCount - before, kMaxUpdateBacklog + 1);
+}
+
+TEST_F(AppTest, PresentPacing) {
+    TestApp app;
+    ASSERT_TRUE(app.Init());
+    uint64_t start = clock.now;
+    RunUntil(app, start + 20);
+    EXPECT_EQ(app.presents, 1);  // the first frame draws everything
+    // Nothing asks for a redraw: nothing is presented until a second passed.
+    RunUntil(app, start + 990);
+    EXPECT_EQ(app.presents, 1);
+    RunUntil(app, start + 1030);
+    EXPECT_EQ(app.presents, 2);
+    // A redraw request presents at the next drawing.
+    app.mWidgetManager->MarkDirty();
+    RunUntil(app, start + 1050);
+    EXPECT_EQ(app.presents, 3);
+}
+
+TEST_F(AppTest, StartCallsLoadingCompletedOnceOnTheFirstUpdateAndQuitEnds) {
+    struct QuitLater : TestApp {
+        void UpdateApp() override {
+            TestApp::UpdateApp();
+            if (mUpdateCount == 5) {
+                platform::InputEvent quit;
+                quit.kind = platform::EventKind::Quit;
+                PostEvent(quit);
+            }
+        }
+    } app;
+    ASSERT_TRUE(app.Init());
+    app.Start();  // returns only through the posted Quit
+    EXPECT_TRUE(app.IsShuttingDown());
+    EXPECT_EQ(app.mUpdateCount, 5);
+    EXPECT_EQ(app.loadingCompleted, 1);
+    EXPECT_EQ(app.updatesAtLoadingCompleted, 0);
+    EXPECT_FALSE(app.StepMainLoop(false));
+    platform::Settings back(platform::JoinPath(platform::ConfigDir(), "settings.ini"));
+    ASSERT_TRUE(back.Load());
+    EXPECT_EQ(back.GetString("InProgress"), "0");
+}
+
+TEST_F(AppTest, WindowEventsSetFlagsAndOneInputPerStep) {
+    TestApp app;
+    ASSERT_TRUE(app.Init());
+    app.PostEvent(Ev(platform::EventKind::Minimized));
+    app.PostEvent(Ev(platform::EventKind::FocusLost));
+    app.PostEvent(Ev(platform::EventKind::MouseMove, 1, 2));
+    app.PostEvent(Ev(platform::EventKind::MouseMove, 3, 4));
+    app.StepMainLoop(true);
+    EXPECT_TRUE(app.mMinimized);
+    EXPECT_FALSE(app.mWidgetManager->mHasFocus);
+    EXPECT_EQ(app.mWidgetManager->mLastMouseX, 1);
+    EXPECT_EQ(app.QueuedInputCount(), 1u);
+    app.PostEvent(Ev(platform::EventKind::Restored));
+    app.PostEvent(Ev(platform::EventKind::FocusGained));
+    app.StepMainLoop(true);
+    EXPECT_FALSE(app.mMinimized);
+    EXPECT_TRUE(app.mWidgetManager->mHasFocus);
+    EXPECT_EQ(app.mWidgetManager->mLastMouseX, 3);
+}
+
+namespace {
+
+bool gAnswered = false;
+
+class Plain : public Widget {
+public:
+    int mDowns = 0;
+    void MouseDown(int, int, int, int) override { ++mDowns; }
+};
+
+// Waits for an answer in a nested loop, like a question box.
+class Asker : public Widget {
+public:
+    explicit Asker(TestApp* app) : mApp(app) {}
+    TestApp* mApp;
+    static inline int sNestedSteps = 0;
+    static inline bool sSurvived = false;
+    void MouseDown(int, int, int, int) override {
+        WidgetLifeRef life = Life();
+        int guard = 0;
+        while (!gAnswered && ++guard < 10000 && mApp->StepMainLoop(false)) ++sNestedSteps;
+        // This widget was deleted meanwhile: touch nothing of it.
+        sSurvived = life->mWidget == this;
+    }
+};
+
+// Answers: deletes the asker and a bystander, and removes itself.
+class Answer : public Widget {
+public:
+    Widget* mAsker = nullptr;
+    Widget* mBystander = nullptr;
+    void MouseDown(int, int, int, int) override {
+        delete mAsker;
+        delete mBystander;
+        mParent->RemoveWidget(this);
+        gAnswered = true;
+    }
+};
+
+} // namespace
+
+TEST_F(AppTest, NestedStepDeletingTheWaitingWidget) {
+    TestApp app;
+    ASSERT_TRUE(app.Init());
+    auto* panel = new Widget();
+    panel->Resize(0, 0, 800, 600);
+    app.mWidgetManager->AddWidget(panel);
+    auto* asker = new Asker(&app);
+    asker->Resize(0, 0, 100, 100);
+    panel->AddWidget(asker);
+    auto* bystander = new Plain();
+    bystander->Resize(0, 100, 100, 100);
+    panel->AddWidget(bystander);
+    auto* answer = new Answer();
+    answer->Resize(200, 0, 100, 100);
+    answer->mAsker = asker;
+    answer->mBystander = bystander;
+    panel->AddWidget(answer);
+
+    gAnswered = false;
+    app.PostEvent(Ev(platform::EventKind::MouseMove, 10, 10));
+    app.PostEvent(Ev(platform::EventKind::MouseDown, 10, 10, 1));
+    app.PostEvent(Ev(platform::EventKind::MouseUp, 10, 10, 1));
+    app.PostEvent(Ev(platform::EventKind::MouseMove, 210, 10));
+    app.PostEvent(Ev(platform::EventKind::MouseDown, 210, 10, 1));
+    app.PostEvent(Ev(platform::EventKind::MouseUp, 210, 10, 1));
+    app.PostEvent(Ev(platform::EventKind::MouseMove, 50, 150));
+    for (int i = 0; i < 50; ++i) app.StepMainLoop(true);
+
+    EXPECT_TRUE(gAnswered);
+    EXPECT_GT(Asker::sNestedSteps, 0);
+    EXPECT_FALSE(Asker::sSurvived);
+    EXPECT_EQ(answer->mParent, nullptr);
+    EXPECT_EQ(panel->mWidgets.size(), 0u);
+    EXPECT_EQ(app.QueuedInputCount(), 0u);
+    EXPECT_EQ(app.mWidgetManager->mLastDownWidget, nullptr);
+    EXPECT_EQ(app.mWidgetManager->mOverWidget, panel);
+    delete answer;
+    delete panel;
+}
+
+TEST_F(AppTest, SharedImagesAndLiveImageSet) {
+    TestApp app;
+    ASSERT_TRUE(app.Init());
+    size_t base = app.LiveMemoryImageCount();  // the screen image
+    EXPECT_TRUE(app.IsLiveMemoryImage(app.mScreenImage.get()));
+    bool created = false;
+    ImageRef a = app.GetSharedImage("gfx\\Bar.png", "", &created);
+    EXPECT_TRUE(created);
+    ImageRef b = app.GetSharedImage("GFX\\BAR.PNG", "", &created);
+    EXPECT_FALSE(created);
+    EXPECT_EQ(a.GetImage(), b.GetImage());
+    ImageRef c = app.GetSharedImage("gfx\\Bar.png", "small", &created);
+    EXPECT_TRUE(created);
+    EXPECT_NE(c.GetImage(), a.GetImage());
+    EXPECT_EQ(app.LiveMemoryImageCount(), base + 2);
+    a.Release();
+    b.Release();
+    EXPECT_EQ(app.LiveMemoryImageCount(), base + 1);
+    app.GetSharedImage("gfx\\bar.png", "", &created);
+    EXPECT_TRUE(created);  // the last holder let it go
+
+    // An image outliving the application must not call back into it.
+    ImageRef survivor;
+    {
+        TestApp other;
+        survivor = other.GetSharedImage("x");
+    }
+    survivor.Release();
+}
+
+TEST_F(AppTest, CursorSlots) {
+    TestApp app;
+    MemoryImage img;
+    app.SetCursorImage(2, &img);
+    app.SetCursorImage(13, &img);  // ignored
+    app.SetCursorImage(-1, &img);
+    app.SetCursor(2);
+    EXPECT_EQ(app.mAppliedCursorImage, &img);
+    app.EnableCustomCursors(false);
+    EXPECT_EQ(app.mAppliedCursorImage, nullptr);
+    app.EnableCustomCursors(true);
+    app.SetCursor(40);
+    EXPECT_EQ(app.mAppliedCursorImage, nullptr);
+}
+
+TEST_F(AppTest, RealWindowPresentsAndClosingEndsStart) {
+    platform::SetClock(nullptr);  // SDL's own timing
+    struct WindowApp : ZephraAppBase {
+        int presents = 0;
+        void PresentFrame() override {
+            ZephraAppBase::PresentFrame();
+            if (++presents == 1) {
+                SDL_Event quit{};
+                quit.type = SDL_QUIT;
+                SDL_PushEvent(&quit);
+            }
+        }
+    } app;
+    ASSERT_TRUE(app.Init()) << (app.mWindow ? app.mWindow->LastError() : "");
+    ASSERT_NE(app.mWindow, nullptr);
+    EXPECT_TRUE(app.mWindow->IsOpen());
+    app.Start();
+    EXPECT_TRUE(app.IsShuttingDown());
+    EXPECT_GE(app.presents, 1);
+}
