@@ -172,15 +172,19 @@ bool ZephraAppBase::StepMainLoop(bool topLevel) {
         mLastPresentMs = now;
     }
     const uint64_t interval = static_cast<uint64_t>(std::max<int32_t>(mUpdateInterval, 1));
-    if (now >= mNextUpdateMs) {
+    // Updates that take longer than the interval must not starve drawing.
+    const bool mustDraw = mDrawPending && mUpdatesSinceDraw > kMaxUpdateBacklog;
+    if (now >= mNextUpdateMs && !mustDraw) {
         const uint64_t maxLag = interval * kMaxUpdateBacklog;
         if (now - mNextUpdateMs > maxLag) mNextUpdateMs = now - maxLag;
         // Advanced before the update so that a nested step sees it done.
         mNextUpdateMs += interval;
         mDrawPending = true;
+        ++mUpdatesSinceDraw;
         UpdateApp();
     } else if (mDrawPending) {
         mDrawPending = false;
+        mUpdatesSinceDraw = 0;
         DrawFrame();
     } else {
         clock.SleepMs(1);

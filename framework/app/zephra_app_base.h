@@ -178,6 +178,7 @@ private:
     uint64_t mNextUpdateMs = 0;
     uint64_t mLastPresentMs = 0;
     bool mDrawPending = false;
+    int mUpdatesSinceDraw = 0;
 
     CriticalSection mImageLock;
     std::set<MemoryImage*> mMemoryImages;

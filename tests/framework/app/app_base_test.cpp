@@ -143,6 +143,22 @@ TEST_F(AppTest, FixedStepUpdatesWithBoundedCatchUp) {
     EXPECT_EQ(app.mUpdateCount - before, kMaxUpdateBacklog + 1);
 }
 
+TEST_F(AppTest, UpdatesSlowerThanTheIntervalStillDraw) {
+    struct SlowApp : TestApp {
+        FakeClock* clock = nullptr;
+        int draws = 0;
+        void UpdateApp() override {
+            TestApp::UpdateApp();
+            clock->now += 15;  // each update outlasts the 10 ms interval
+        }
+        void DrawFrame() override { ++draws; }
+    } app;
+    app.clock = &clock;
+    ASSERT_TRUE(app.Init());
+    for (int i = 0; i < 200; ++i) app.StepMainLoop(true);
+    EXPECT_GT(app.draws, 200 / (kMaxUpdateBacklog + 2) - 2);
+}
+
 TEST_F(AppTest, PresentPacing) {
     TestApp app;
     ASSERT_TRUE(app.Init());
