@@ -1,5 +1,4 @@
 #include "game/effects/effect_exports.h"
-#include <iterator>
 #include "game/effects/effect_functions.h"
 
 // The program's exported effect functions by name, each with the one calling
@@ -65,9 +64,6 @@ const EffectExport kEffectFunctions[] = {
 } // namespace
 
 std::span<const EffectExport> AllEffectFunctions() { return kEffectFunctions; }
-
-const EffectExport* EffectExportsBegin() { return std::begin(kEffectFunctions); }
-const EffectExport* EffectExportsEnd() { return std::end(kEffectFunctions); }
 
 const EffectExport* FindEffectExport(std::string_view name) {
     for (const EffectExport& e : kEffectFunctions) {

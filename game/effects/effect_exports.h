@@ -1,4 +1,5 @@
 #pragma once
+#include <span>
 #include <string_view>
 
 // The effect functions that "cfg\\effect.xml" names, found by name in one
@@ -27,6 +28,5 @@ const EffectExport* FindEffectExport(std::string_view name);
 // takes both), else null: a missing name or a wrong form resolves to nothing.
 EffectCallback ResolveEffectFunction(std::string_view name, EffectCallForm wanted);
 
-// The whole table, for listing and checking the data against it.
-const EffectExport* EffectExportsBegin();
-const EffectExport* EffectExportsEnd();
+// The whole table of the 49 exports, for listing and checking the data against it.
+std::span<const EffectExport> AllEffectFunctions();

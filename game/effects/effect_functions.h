@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <span>
 #include "game/effects/effect_exports.h"
 
 namespace Zephra {
@@ -13,9 +12,6 @@ class ScriptObject;
 // for the table). Control callbacks take an EffectCallContext*, message
 // functions the ScriptObject*; a missing argument, parameter or part does
 // nothing. Every function returns 1 unless noted.
-
-// The 49 exports with their calling forms, in one static table.
-std::span<const EffectExport> AllEffectFunctions();
 
 // Object-part callbacks (control callbacks).
 int EffectItemShow(void* context);

@@ -35,6 +35,14 @@ std::vector<ParticleRegistry*>& LiveRegistries() {
     return registries;
 }
 
+// An owner that outlives its system must not keep it in a slot.
+void DropSlots(ScriptObject* owner, const ParticleSystem* system) {
+    if (!owner) return;
+    for (int id = kObjParamParticles0; id <= kObjParamParticles3; ++id) {
+        if (owner->GetParamPtr<ParticleSystem>(id) == system) owner->RemoveParam(id);
+    }
+}
+
 // A script object going away takes its particle systems with it, so that no
 // registry hands them to a new object born at the same address.
 void OnScriptObjectDestroyed(ScriptObject* owner) {
@@ -139,7 +147,16 @@ bool ParticleSystem::SetParams(const ParticleParams* params) {
     return true;
 }
 
+void ParticleSystem::ReleaseParticles() {
+    for (Particle* p : live_) {
+        if (pool_) pool_->Free(p);
+    }
+    live_.clear();
+}
+
 void ParticleSystem::CreatePool() {
+    // Live particles may sit in the old block.
+    ReleaseParticles();
     delete pool_;
     live_.reserve(static_cast<size_t>(params_.capacity));
     pool_ = new ParticlePool(static_cast<size_t>(params_.capacity) + 1);
@@ -165,10 +182,7 @@ void ParticleSystem::ReleaseImage() {
 }
 
 void ParticleSystem::Clear() {
-    for (Particle* p : live_) {
-        if (pool_) pool_->Free(p);
-    }
-    live_.clear();
+    ReleaseParticles();
     delete pool_;
     pool_ = nullptr;
     ReleaseImage();
@@ -181,10 +195,7 @@ void ParticleSystem::Stop() {
 
 void ParticleSystem::Kill() {
     Stop();
-    for (Particle* p : live_) {
-        if (pool_) pool_->Free(p);
-    }
-    live_.clear();
+    ReleaseParticles();
 }
 
 void ParticleSystem::ApplyColor(Particle& p, float f) const {
@@ -326,6 +337,8 @@ ParticleRegistry* ParticleRegistry::Current() {
 
 void ParticleRegistry::Register(ScriptObject* owner, ParticleSystem* system) {
     if (!system || Contains(system)) return;
+    // One owning registry only: another one would delete the system a second time.
+    if (system->registry_ && system->registry_ != this) system->registry_->Unregister(system);
     system->registry_ = this;
     system->owner_ = owner;
     systems_.emplace(owner, system);
@@ -334,11 +347,6 @@ void ParticleRegistry::Register(ScriptObject* owner, ParticleSystem* system) {
 void ParticleRegistry::UpdateOwner(ScriptObject* owner, float dt) {
     auto range = systems_.equal_range(owner);
     for (auto it = range.first; it != range.second; ++it) it->second->Update(dt);
-}
-
-void ParticleRegistry::DrawOwner(ScriptObject* owner, Zephra::Graphics* g) {
-    auto range = systems_.equal_range(owner);
-    for (auto it = range.first; it != range.second; ++it) it->second->Draw(g);
 }
 
 void ParticleRegistry::UpdateAll(float dt) {
@@ -354,19 +362,17 @@ void ParticleRegistry::RemoveOwner(ScriptObject* owner) {
     std::vector<ParticleSystem*> doomed;
     for (auto it = range.first; it != range.second; ++it) doomed.push_back(it->second);
     systems_.erase(range.first, range.second);
-    for (ParticleSystem* system : doomed) delete system;
+    for (ParticleSystem* system : doomed) {
+        DropSlots(owner, system);
+        delete system;
+    }
 }
 
 void ParticleRegistry::Clear() {
     auto systems = std::move(systems_);
     systems_.clear();
     for (auto& [owner, system] : systems) {
-        // An owner that outlives the registry must not keep the system in a slot.
-        if (owner) {
-            for (int id = kObjParamParticles0; id <= kObjParamParticles3; ++id) {
-                if (owner->GetParamPtr<ParticleSystem>(id) == system) owner->RemoveParam(id);
-            }
-        }
+        DropSlots(owner, system);
         delete system;
     }
 }

@@ -170,6 +170,8 @@ public:
     ParticleRegistry* GetRegistry() const { return registry_; }
 
 private:
+    // Every live particle back to the pool.
+    void ReleaseParticles();
     // The first key at or after the particle's key index whose age lies above f.
     void ApplyColor(Particle& p, float f) const;
 
@@ -203,10 +205,9 @@ public:
 
     void Register(ScriptObject* owner, ParticleSystem* system);
     void UpdateOwner(ScriptObject* owner, float dt);
-    void DrawOwner(ScriptObject* owner, Zephra::Graphics* g);
     void UpdateAll(float dt);
     void KillAll();
-    // Deletes every system of that owner.
+    // Deletes every system of that owner (and empties the owner's slots that held them).
     void RemoveOwner(ScriptObject* owner);
     // Deletes every system.
     void Clear();

@@ -90,8 +90,10 @@ TEST_F(EffectConfigTest, SampleConfigurationLoadsAndResolves) {
 }
 
 TEST(EffectExportsTest, ResolvesByExactNameAndForm) {
-    ASSERT_NE(EffectExportsBegin(), EffectExportsEnd());
-    for (const EffectExport* e = EffectExportsBegin(); e != EffectExportsEnd(); ++e) {
+    std::set<std::string> names;
+    for (const EffectExport& export_ : AllEffectFunctions()) {
+        const EffectExport* e = &export_;
+        EXPECT_TRUE(names.insert(e->name).second) << "twice: " << e->name;
         ASSERT_NE(e->name, nullptr);
         EXPECT_EQ(FindEffectExport(e->name), e);
         EXPECT_NE(e->fn, nullptr) << e->name;
@@ -110,6 +112,7 @@ TEST(EffectExportsTest, ResolvesByExactNameAndForm) {
             EXPECT_EQ(FindEffectExport(lower), nullptr);
         }
     }
+    EXPECT_EQ(names.size(), 49u);
     EXPECT_EQ(FindEffectExport(""), nullptr);
     EXPECT_EQ(FindEffectExport("NoSuchFunction"), nullptr);
     EXPECT_EQ(ResolveEffectFunction("NoSuchFunction", EffectCallForm::Control), nullptr);

@@ -123,6 +123,22 @@ TEST(ParticleSystem, StopKeepsParticlesKillRemovesThem) {
     EXPECT_EQ(system.GetLiveCount(), 0u);
 }
 
+// A new pool with particles alive takes them back first: none is left
+// pointing into the old block.
+TEST(ParticleSystem, NewPoolTakesTheLiveParticlesBack) {
+    ParticleParams params = Plain(10.0f, 5.0f);
+    ParticleSystem system(&params, nullptr, nullptr);
+    system.Start();
+    system.Update(0.35f);
+    ASSERT_EQ(system.GetLiveCount(), 3u);
+    system.CreatePool();
+    EXPECT_EQ(system.GetLiveCount(), 0u);
+    EXPECT_EQ(system.GetPool()->GetInUse(), 0u);
+    EXPECT_TRUE(system.IsEmitting());
+    system.Update(0.25f); // 0.05 s left over from before
+    EXPECT_EQ(system.GetLiveCount(), 3u);
+}
+
 TEST(ParticleSystem, FullSystemEmitsNothingMoreAndKeepsTheAccumulator) {
     ParticleParams params = Plain(2.0f, 1.0f); // capacity 2
     ParticleSystem system(&params, nullptr, nullptr);
@@ -334,6 +350,27 @@ TEST(ParticleRegistry, SystemsGoWithTheirOwner) {
         EXPECT_EQ(registry.GetCount(fresh.get()), 0u);
     }
     EXPECT_EQ(registry.GetCount(other.get()), 1u);
+}
+
+// A system handed to a second registry leaves the first, so only one deletes it;
+// removing an owner's systems empties the slots that held them.
+TEST(ParticleRegistry, OneRegistryOwnsASystemAndRemovalEmptiesSlots) {
+    ParticleParams params = Plain(10.0f, 1.0f);
+    ScriptObject owner;
+    {
+        ParticleRegistry first;
+        ParticleRegistry second;
+        auto* system = new ParticleSystem(&params, &owner, &first);
+        second.Register(&owner, system);
+        EXPECT_FALSE(first.Contains(system));
+        EXPECT_TRUE(second.Contains(system));
+        EXPECT_EQ(system->GetRegistry(), &second);
+
+        owner.SetParamPtr(kObjParamParticles2, system);
+        second.RemoveOwner(&owner);
+        EXPECT_EQ(second.GetCount(), 0u);
+        EXPECT_FALSE(owner.HasParam(kObjParamParticles2));
+    }
 }
 
 TEST(ParticleRegistry, OwnerOutlivingTheRegistryLosesItsSlots) {
