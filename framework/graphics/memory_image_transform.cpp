@@ -12,6 +12,7 @@
 #include <vector>
 #include "framework/graphics/memory_image.h"
 #include "framework/graphics/pixel_blend.h"
+#include "framework/graphics/raster_util.h"
 
 namespace Zephra {
 
@@ -45,19 +46,24 @@ int ClampToInt(double v, int lo, int hi) {
 
 // Runs body with the per-pixel rule of the colour and draw mode (1 additive, any
 // other value normal, as in pixel_blend; a colour other than white tints the source).
+// The lane forms of raster_util give the same pixels as blend::Normal/Additive.
 template <class Body>
 void WithPixelRule(const Color& color, int drawMode, Body&& body) {
     const bool tint = !(color == Color::White);
     if (drawMode == DRAWMODE_ADDITIVE) {
         if (tint)
-            body([color](uint32_t d, uint32_t s) { return blend::Additive(d, blend::Colorize(s, color)); });
+            body([color](uint32_t d, uint32_t s) {
+                return raster::AdditiveFast(d, blend::Colorize(s, color));
+            });
         else
-            body([](uint32_t d, uint32_t s) { return blend::Additive(d, s); });
+            body([](uint32_t d, uint32_t s) { return raster::AdditiveFast(d, s); });
     } else {
         if (tint)
-            body([color](uint32_t d, uint32_t s) { return blend::Normal(d, blend::Colorize(s, color)); });
+            body([color](uint32_t d, uint32_t s) {
+                return raster::NormalFast(d, blend::Colorize(s, color));
+            });
         else
-            body([](uint32_t d, uint32_t s) { return blend::Normal(d, s); });
+            body([](uint32_t d, uint32_t s) { return raster::NormalFast(d, s); });
     }
 }
 
@@ -102,54 +108,101 @@ bool MakeSourceWindow(Image* src, const Rect& srcRect, const void* destBits,
     return win.mLoX < win.mHiX && win.mLoY < win.mHiY;
 }
 
+// floor(n / d) for n < 2^52 and 0 < d < 2^32 with a quotient below 2^11, by a
+// double division: both operands are exact, and a quotient short of the next
+// integer by at least 1/d cannot round up to it.
+inline uint32_t DivFloor(uint64_t n, uint64_t d) {
+    return uint32_t(double(int64_t(n)) / double(int64_t(d)));
+}
+
+// The alpha-weighted mix of four pixels whose alphas differ; see Mix4. All sums
+// fit 32 bits: p is below 2^24 and each colour sum below 2^32.
+uint32_t MixWeighted(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t fu, uint32_t fv) {
+    const uint32_t p00 = (c00 >> 24) * ((256 - fu) * (256 - fv));
+    const uint32_t p10 = (c10 >> 24) * (fu * (256 - fv));
+    const uint32_t p01 = (c01 >> 24) * ((256 - fu) * fv);
+    const uint32_t p11 = (c11 >> 24) * (fu * fv);
+    const uint32_t total = p00 + p10 + p01 + p11;
+    if (total == 0) return 0;
+    auto sum = [&](int shift) {
+        return ((c00 >> shift) & 0xFF) * p00 + ((c10 >> shift) & 0xFF) * p10 + ((c01 >> shift) & 0xFF) * p01 +
+               ((c11 >> shift) & 0xFF) * p11;
+    };
+    const uint32_t half = total / 2;
+    return ((total + 32768) >> 16) << 24 | DivFloor(uint64_t(sum(16)) + half, total) << 16 |
+           DivFloor(uint64_t(sum(8)) + half, total) << 8 | DivFloor(uint64_t(sum(0)) + half, total);
+}
+
 // Mixes four pixels with 8-bit fractions fu, fv (0..256). Colours are weighted
 // by their alpha so that transparent neighbours do not darken the edges; equal
-// alphas (the opaque case) take the plain weighted mean.
+// alphas (the opaque case) take the plain weighted mean, which is what the
+// alpha-weighted one comes to then.
 inline uint32_t Mix4(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t fu, uint32_t fv) {
-    const uint32_t w00 = (256 - fu) * (256 - fv);
-    const uint32_t w10 = fu * (256 - fv);
-    const uint32_t w01 = (256 - fu) * fv;
-    const uint32_t w11 = fu * fv;
-    const uint32_t a00 = c00 >> 24, a10 = c10 >> 24, a01 = c01 >> 24, a11 = c11 >> 24;
-    auto ch = [](uint32_t c, int shift) { return (c >> shift) & 0xFF; };
-    if (a00 == a10 && a00 == a01 && a00 == a11) {
-        uint32_t out = a00 << 24;
-        for (int shift = 0; shift <= 16; shift += 8) {
-            uint32_t sum = ch(c00, shift) * w00 + ch(c10, shift) * w10 + ch(c01, shift) * w01 +
-                           ch(c11, shift) * w11;
-            out |= ((sum + 32768) >> 16) << shift;
-        }
-        return out;
-    }
-    const uint64_t p00 = uint64_t(a00) * w00, p10 = uint64_t(a10) * w10;
-    const uint64_t p01 = uint64_t(a01) * w01, p11 = uint64_t(a11) * w11;
-    const uint64_t total = p00 + p10 + p01 + p11;
-    if (total == 0) return 0;
-    uint32_t out = uint32_t((total + 32768) >> 16) << 24;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        uint64_t sum = ch(c00, shift) * p00 + ch(c10, shift) * p10 + ch(c01, shift) * p01 +
-                       ch(c11, shift) * p11;
-        out |= uint32_t((sum + total / 2) / total) << shift;
-    }
-    return out;
+    if (((c00 ^ c10) | (c00 ^ c01) | (c00 ^ c11)) >> 24 != 0) return MixWeighted(c00, c10, c01, c11, fu, fv);
+    // Across, then down: blue and green in 32-bit lanes, red alone.
+    auto spread = [](uint32_t c) { return uint64_t(c & 0xFF) | uint64_t(c & 0xFF00) << 24; };
+    const uint64_t top = spread(c00) * (256 - fu) + spread(c10) * fu;
+    const uint64_t bottom = spread(c01) * (256 - fu) + spread(c11) * fu;
+    const uint32_t redTop = ((c00 >> 16) & 0xFF) * (256 - fu) + ((c10 >> 16) & 0xFF) * fu;
+    const uint32_t redBottom = ((c01 >> 16) & 0xFF) * (256 - fu) + ((c11 >> 16) & 0xFF) * fu;
+    const uint64_t bg = (top * (256 - fv) + bottom * fv + 0x0000800000008000ull) >> 16;
+    const uint32_t red = (redTop * (256 - fv) + redBottom * fv + 32768) >> 16;
+    return (c00 & 0xFF000000u) | red << 16 | uint32_t(bg >> 24 & 0xFF00) | uint32_t(bg & 0xFF);
 }
 
 // Bilinear sample at 16.16 texel-centre coordinates (texel k's centre is k);
-// the footprint is held inside the window, so edges repeat their pixels.
+// the footprint is held inside the window, so edges repeat their pixels. A zero
+// fraction gives its far neighbours no weight, so they are read from the near row
+// or column and never from outside. Without Clamp the position must already lie
+// within the window's first and last texel centres.
+template <bool Clamp = true>
 inline uint32_t SampleBilinear(const SourceWindow& w, int64_t U, int64_t V) {
-    U = std::clamp<int64_t>(U, int64_t(w.mLoX) << 16, int64_t(w.mHiX - 1) << 16);
-    V = std::clamp<int64_t>(V, int64_t(w.mLoY) << 16, int64_t(w.mHiY - 1) << 16);
+    if constexpr (Clamp) {
+        U = std::clamp<int64_t>(U, int64_t(w.mLoX) << 16, int64_t(w.mHiX - 1) << 16);
+        V = std::clamp<int64_t>(V, int64_t(w.mLoY) << 16, int64_t(w.mHiY - 1) << 16);
+    }
     const int u0 = int(U >> 16);
     const int v0 = int(V >> 16);
     const uint32_t fu = ((uint32_t(U) & 0xFFFF) + 0x80) >> 8;
     const uint32_t fv = ((uint32_t(V) & 0xFFFF) + 0x80) >> 8;
-    const uint32_t c00 = w.At(u0, v0);
-    if (fu == 0 && fv == 0) return c00;
     // A non-zero fraction implies the next texel is inside the window.
-    const uint32_t c10 = fu ? w.At(u0 + 1, v0) : c00;
-    const uint32_t c01 = fv ? w.At(u0, v0 + 1) : c00;
-    const uint32_t c11 = fu && fv ? w.At(u0 + 1, v0 + 1) : (fu ? c10 : c01);
-    return Mix4(c00, c10, c01, c11, fu, fv);
+    const uint32_t* row0 = w.mBits + ptrdiff_t(w.mOriginY + v0) * w.mStride + (w.mOriginX + u0);
+    const uint32_t* row1 = row0 + (fv ? w.mStride : 0);
+    const int du = fu ? 1 : 0;
+    return Mix4(row0[0], row0[du], row1[0], row1[du], fu, fv);
+}
+
+// The steps k in [k0, k1), within [0, n), for which lo <= start + k * step < hi.
+// Positions stay far below 2^62, so no product or difference here overflows.
+inline void NarrowSpan(int64_t start, int64_t step, int64_t lo, int64_t hi, int& k0, int& k1) {
+    auto floorDiv = [](int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
+    int64_t first, last;   // inclusive
+    if (step == 0) {
+        if (start < lo || start >= hi) k1 = k0;
+        return;
+    }
+    if (step > 0) {
+        first = -floorDiv(start - lo, step);
+        last = floorDiv(hi - 1 - start, step);
+    } else {
+        first = floorDiv(start - hi, -step) + 1;
+        last = floorDiv(start - lo, -step);
+    }
+    if (first > k0) k0 = int(std::min<int64_t>(first, k1));
+    if (last + 1 < k1) k1 = int(std::max<int64_t>(last + 1, k0));
+}
+
+// n bilinear samples stepping from texel-centre position (U, V); the middle run,
+// whose positions need no clamping, skips it.
+void SampleRow(const SourceWindow& w, int64_t U, int64_t V, int64_t dU, int64_t dV, int n, uint32_t* out) {
+    int m0 = 0, m1 = n;
+    NarrowSpan(U, dU, int64_t(w.mLoX) << 16, (int64_t(w.mHiX - 1) << 16) + 1, m0, m1);
+    NarrowSpan(V, dV, int64_t(w.mLoY) << 16, (int64_t(w.mHiY - 1) << 16) + 1, m0, m1);
+    if (m0 >= m1) m0 = m1 = n;
+    int k = 0;
+    for (; k < m0; ++k, U += dU, V += dV) out[k] = SampleBilinear<true>(w, U, V);
+    for (; k < m1; ++k, U += dU, V += dV) out[k] = SampleBilinear<false>(w, U, V);
+    for (; k < n; ++k, U += dU, V += dV) out[k] = SampleBilinear<true>(w, U, V);
 }
 
 // Destination pixel formats of the raw helpers, seen as 0xAARRGGBB.
@@ -236,12 +289,14 @@ struct Tap {
 struct AxisFilter {
     std::vector<int> mStart;   // first tap of each sample, plus the end
     std::vector<Tap> mTaps;
+    int mMaxTaps = 0;          // the most taps of one sample
 };
 
 void BuildAxisFilter(int destLength, int firstSample, int sampleCount, double srcStart, double srcSpan,
                      int lo, int hi, AxisFilter& f) {
     f.mStart.clear();
     f.mTaps.clear();
+    f.mMaxTaps = 0;
     const double scale = srcSpan / destLength;
     std::vector<double> weights;
     for (int n = 0; n < sampleCount; ++n) {
@@ -286,6 +341,20 @@ void BuildAxisFilter(int destLength, int firstSample, int sampleCount, double sr
             if (w > f.mTaps[largest].mWeight) largest = t;
         }
         f.mTaps[largest].mWeight += kFilterOne - sum;
+        if (f.mTaps[largest].mWeight < 0) {
+            // Many small taps can round up by more than the largest weighs:
+            // round the running total instead, which keeps every weight >= 0.
+            double running = 0;
+            int given = 0;
+            for (size_t t = first; t < f.mTaps.size(); ++t) {
+                running += weights[t - first];
+                const int upTo =
+                    t + 1 == f.mTaps.size() ? kFilterOne : int(running / total * kFilterOne + 0.5);
+                f.mTaps[t].mWeight = std::max(0, upTo - given);
+                given += f.mTaps[t].mWeight;
+            }
+        }
+        f.mMaxTaps = std::max(f.mMaxTaps, int(f.mTaps.size() - first));
     }
     f.mStart.push_back(int(f.mTaps.size()));
 }
@@ -489,31 +558,106 @@ void MemoryImage::SlowStretchBlt(Image* src, const Rect& destRect, const RectD& 
                     hiX, fx);
     BuildAxisFilter(destRect.mHeight, drawn.mY - destRect.mY, drawn.mHeight, srcArea.mY, srcArea.mHeight,
                     loY, hiY, fy);
+    // Separable: each destination row first sums its source rows column by
+    // column, then each destination pixel sums its columns. The integer sums are
+    // those of the full two-dimensional filter (alpha-weighted, weights totalling
+    // 2^24), only grouped differently, so the pixels are the same.
+    const int columns = hiX - loX;
+    const size_t columnCount = size_t(columns);
+    std::vector<uint32_t> colA(columnCount), colR(columnCount), colG(columnCount), colB(columnCount);
+    // Two taps per pixel (all enlarging) take a fixed-size loop.
+    struct PixelTaps {
+        int mIndex0, mIndex1;
+        uint32_t mWeight0, mWeight1;
+    };
+    const bool twoTaps = fx.mMaxTaps <= 2;
+    std::vector<PixelTaps> pairs;
+    if (twoTaps) {
+        pairs.resize(size_t(drawn.mWidth));
+        for (int i = 0; i < drawn.mWidth; ++i) {
+            const int first = fx.mStart[size_t(i)], count = fx.mStart[size_t(i) + 1] - first;
+            const Tap& t0 = fx.mTaps[size_t(first)];
+            const Tap& t1 = fx.mTaps[size_t(first + count - 1)];
+            pairs[size_t(i)] = PixelTaps{t0.mIndex - loX, t1.mIndex - loX, uint32_t(t0.mWeight),
+                                         count > 1 ? uint32_t(t1.mWeight) : 0u};
+        }
+    }
+    auto resolve = [](uint32_t a, uint64_t r, uint64_t g, uint64_t b) -> uint32_t {
+        if (a == 0) return 0;
+        if (a == 255u << 24) {
+            // All opaque: the alpha factor cancels and the rounding is a shift.
+            // The sums are multiples of 255, divided exactly by its inverse mod 2^64.
+            constexpr uint64_t kInverse255 = 0xFEFEFEFEFEFEFEFFull;
+            static_assert(kInverse255 * 255 == 1);
+            auto channel = [](uint64_t c) { return uint32_t((c * kInverse255 + (1u << 23)) >> 24); };
+            return 0xFF000000u | channel(r) << 16 | channel(g) << 8 | channel(b);
+        }
+        const uint64_t half = a / 2;
+        return ((a + (1u << 23)) >> 24) << 24 | DivFloor(r + half, a) << 16 | DivFloor(g + half, a) << 8 |
+               DivFloor(b + half, a);
+    };
     WithPixelRule(color, drawMode, [&](auto rule) {
         for (int j = 0; j < drawn.mHeight; ++j) {
-            uint32_t* d = dest + ptrdiff_t(drawn.mY + j) * mWidth + drawn.mX;
-            for (int i = 0; i < drawn.mWidth; ++i) {
-                // Alpha-weighted sums; weights total 2^24.
-                uint64_t a = 0, r = 0, g = 0, b = 0;
-                for (int ty = fy.mStart[size_t(j)]; ty < fy.mStart[size_t(j) + 1]; ++ty) {
-                    const Tap& tapY = fy.mTaps[size_t(ty)];
-                    const uint32_t* srcRow = win.mBits + ptrdiff_t(tapY.mIndex) * win.mStride;
-                    for (int tx = fx.mStart[size_t(i)]; tx < fx.mStart[size_t(i) + 1]; ++tx) {
-                        const Tap& tapX = fx.mTaps[size_t(tx)];
-                        const uint32_t p = srcRow[tapX.mIndex];
-                        const uint64_t aw = uint64_t(p >> 24) * uint32_t(tapX.mWeight * tapY.mWeight);
-                        a += aw;
-                        r += ((p >> 16) & 0xFF) * aw;
-                        g += ((p >> 8) & 0xFF) * aw;
-                        b += (p & 0xFF) * aw;
+            // Column sums; each stays below 2^28.
+            bool firstRow = true;
+            for (int ty = fy.mStart[size_t(j)]; ty < fy.mStart[size_t(j) + 1]; ++ty) {
+                const Tap& tapY = fy.mTaps[size_t(ty)];
+                const uint32_t w = uint32_t(tapY.mWeight);
+                if (w == 0) continue;
+                const uint32_t* srcRow = win.mBits + ptrdiff_t(tapY.mIndex) * win.mStride + loX;
+                uint32_t* ca = colA.data();
+                uint32_t* cr = colR.data();
+                uint32_t* cg = colG.data();
+                uint32_t* cb = colB.data();
+                if (firstRow) {
+                    for (int x = 0; x < columns; ++x) {
+                        const uint32_t p = srcRow[x], aw = (p >> 24) * w;
+                        ca[x] = aw;
+                        cr[x] = ((p >> 16) & 0xFF) * aw;
+                        cg[x] = ((p >> 8) & 0xFF) * aw;
+                        cb[x] = (p & 0xFF) * aw;
+                    }
+                    firstRow = false;
+                } else {
+                    for (int x = 0; x < columns; ++x) {
+                        const uint32_t p = srcRow[x], aw = (p >> 24) * w;
+                        ca[x] += aw;
+                        cr[x] += ((p >> 16) & 0xFF) * aw;
+                        cg[x] += ((p >> 8) & 0xFF) * aw;
+                        cb[x] += (p & 0xFF) * aw;
                     }
                 }
-                uint32_t s = 0;
-                if (a != 0) {
-                    s = uint32_t((a + (1u << 23)) >> 24) << 24 | uint32_t((r + a / 2) / a) << 16 |
-                        uint32_t((g + a / 2) / a) << 8 | uint32_t((b + a / 2) / a);
+            }
+            if (firstRow) continue;   // not reached: the weights of a sample total kFilterOne
+            // Row sums: alpha below 2^32, colours below 2^40. An alpha of 0 leaves
+            // the destination as it is under every rule.
+            uint32_t* d = dest + ptrdiff_t(drawn.mY + j) * mWidth + drawn.mX;
+            if (twoTaps) {
+                for (int i = 0; i < drawn.mWidth; ++i) {
+                    const PixelTaps& t = pairs[size_t(i)];
+                    const size_t i0 = size_t(t.mIndex0), i1 = size_t(t.mIndex1);
+                    const uint32_t a = t.mWeight0 * colA[i0] + t.mWeight1 * colA[i1];
+                    if (a == 0) continue;
+                    auto mix = [&](const std::vector<uint32_t>& col) {
+                        return uint64_t(t.mWeight0) * col[i0] + uint64_t(t.mWeight1) * col[i1];
+                    };
+                    d[i] = rule(d[i], resolve(a, mix(colR), mix(colG), mix(colB)));
                 }
-                d[i] = rule(d[i], s);
+            } else {
+                for (int i = 0; i < drawn.mWidth; ++i) {
+                    uint32_t a = 0;
+                    uint64_t r = 0, g = 0, b = 0;
+                    for (int tx = fx.mStart[size_t(i)]; tx < fx.mStart[size_t(i) + 1]; ++tx) {
+                        const Tap& tapX = fx.mTaps[size_t(tx)];
+                        const uint32_t w = uint32_t(tapX.mWeight);
+                        const size_t k = size_t(tapX.mIndex - loX);
+                        a += w * colA[k];
+                        r += uint64_t(w) * colR[k];
+                        g += uint64_t(w) * colG[k];
+                        b += uint64_t(w) * colB[k];
+                    }
+                    if (a != 0) d[i] = rule(d[i], resolve(a, r, g, b));
+                }
             }
         }
     });
@@ -546,18 +690,23 @@ void MemoryImage::BltRotated(Image* src, float x, float y, const Rect& srcRect, 
     const int64_t loU = int64_t(win.mLoX) << 16, hiU = int64_t(win.mHiX) << 16;
     const int64_t loV = int64_t(win.mLoY) << 16, hiV = int64_t(win.mHiY) << 16;
 
+    std::vector<uint32_t> samples(size_t(x1 - x0));
     WithPixelRule(color, drawMode, [&](auto rule) {
         for (int Y = y0; Y < y1; ++Y) {
             // Source position of the row's first pixel centre, inverse-rotated.
             const double dx = x0 + 0.5 - centerX - x;
             const double dy = Y + 0.5 - centerY - y;
-            int64_t U = ToFixed(c * dx - s * dy + centerX);
-            int64_t V = ToFixed(s * dx + c * dy + centerY);
-            uint32_t* row = dest + ptrdiff_t(Y) * mWidth;
-            for (int X = x0; X < x1; ++X, U += dU, V += dV) {
-                if (U < loU || U >= hiU || V < loV || V >= hiV) continue;
-                row[X] = rule(row[X], SampleBilinear(win, U - kHalf, V - kHalf));
-            }
+            const int64_t U0 = ToFixed(c * dx - s * dy + centerX);
+            const int64_t V0 = ToFixed(s * dx + c * dy + centerY);
+            // The pixels whose source position lies inside the window.
+            int k0 = 0, k1 = x1 - x0;
+            NarrowSpan(U0, dU, loU, hiU, k0, k1);
+            NarrowSpan(V0, dV, loV, hiV, k0, k1);
+            if (k0 >= k1) continue;
+            const int n = k1 - k0;
+            SampleRow(win, U0 + k0 * dU - kHalf, V0 + k0 * dV - kHalf, dU, dV, n, samples.data());
+            uint32_t* row = dest + ptrdiff_t(Y) * mWidth + x0 + k0;
+            for (int k = 0; k < n; ++k) row[k] = rule(row[k], samples[size_t(k)]);
         }
     });
     BitsChanged();
@@ -632,26 +781,38 @@ void BltMatrixHelper(Image* src, float x, float y, const Matrix3x3& matrix, cons
     const int64_t loU = int64_t(win.mLoX) << 16, hiU = int64_t(win.mHiX) << 16;
     const int64_t loV = int64_t(win.mLoY) << 16, hiV = int64_t(win.mHiY) << 16;
     auto* base = static_cast<uint8_t*>(destBits);
+    std::vector<uint32_t> samples(size_t(px1 - px0));
 
     WithFormat(formatTag, [&](auto fmt) {
         using Fmt = decltype(fmt);
         WithPixelRule(color, drawMode, [&](auto rule) {
-            auto run = [&](auto sample) {
+            auto run = [&](auto sampleRow) {
                 for (int py = py0; py < py1; ++py) {
                     const double X0 = px0 + 0.5 - tx, Y0 = py + 0.5 - ty;
-                    int64_t U = ToFixed(ia * X0 + ib * Y0);
-                    int64_t V = ToFixed(ic * X0 + id * Y0);
-                    auto* row = reinterpret_cast<typename Fmt::Pixel*>(base + ptrdiff_t(py) * destPitch);
-                    for (int px = px0; px < px1; ++px, U += dU, V += dV) {
-                        if (U < loU || U >= hiU || V < loV || V >= hiV) continue;
-                        row[px] = Fmt::Store(rule(Fmt::Load(row[px]), sample(U, V)));
-                    }
+                    const int64_t U0 = ToFixed(ia * X0 + ib * Y0);
+                    const int64_t V0 = ToFixed(ic * X0 + id * Y0);
+                    // The pixels whose source position lies inside the window.
+                    int k0 = 0, k1 = px1 - px0;
+                    NarrowSpan(U0, dU, loU, hiU, k0, k1);
+                    NarrowSpan(V0, dV, loV, hiV, k0, k1);
+                    if (k0 >= k1) continue;
+                    const int n = k1 - k0;
+                    sampleRow(U0 + k0 * dU, V0 + k0 * dV, n, samples.data());
+                    auto* row =
+                        reinterpret_cast<typename Fmt::Pixel*>(base + ptrdiff_t(py) * destPitch) + px0 + k0;
+                    for (int k = 0; k < n; ++k)
+                        row[k] = Fmt::Store(rule(Fmt::Load(row[k]), samples[size_t(k)]));
                 }
             };
-            if (bilinear)
-                run([&](int64_t U, int64_t V) { return SampleBilinear(win, U - kHalf, V - kHalf); });
-            else
-                run([&](int64_t U, int64_t V) { return win.At(int(U >> 16), int(V >> 16)); });
+            if (bilinear) {
+                run([&](int64_t U, int64_t V, int n, uint32_t* out) {
+                    SampleRow(win, U - kHalf, V - kHalf, dU, dV, n, out);
+                });
+            } else {
+                run([&](int64_t U, int64_t V, int n, uint32_t* out) {
+                    for (int k = 0; k < n; ++k, U += dU, V += dV) out[k] = win.At(int(U >> 16), int(V >> 16));
+                });
+            }
         });
     });
 }

@@ -121,6 +121,22 @@ TEST(StretchBlt, FilteredBlendsNeighboursAndKeepsAUniformColourExact) {
     }
 }
 
+TEST(StretchBlt, FilteredShrinkByHundredsStillAverages) {
+    // 182 source pixels per destination pixel: many tiny weights whose rounding
+    // must not push any weight below zero.
+    MemoryImage src, dst;
+    std::vector<uint32_t> stripes;
+    for (int i = 0; i < 364; ++i) stripes.push_back(i % 2 ? 0xFFFFFFFFu : 0xFF000000u);
+    Make(src, 364, 1, stripes);
+    Solid(dst, 2, 1, 0);
+    dst.StretchBlt(&src, Rect(0, 0, 2, 1), Rect(0, 0, 364, 1), Rect(0, 0, 2, 1), Color::White, 0, false);
+    for (int x = 0; x < 2; ++x) {
+        const uint32_t p = At(dst, x, 0);
+        EXPECT_EQ(p >> 24, 0xFFu);
+        for (int shift : {0, 8, 16}) EXPECT_NEAR(int((p >> shift) & 0xFF), 128, 2) << std::hex << p;
+    }
+}
+
 TEST(StretchBlt, MirrorReversesRowsAlsoWhenClippedOrOntoItself) {
     const uint32_t A = 0xFF000001u, B = 0xFF000002u, C = 0xFF000003u, D = 0xFF000004u;
     MemoryImage src, dst;
