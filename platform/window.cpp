@@ -296,7 +296,8 @@ void Window::PollEvents(std::vector<InputEvent>& out) {
             if (vk == VK_BACK || vk == VK_TAB || vk == VK_RETURN || vk == VK_ESCAPE) {
                 ch = static_cast<char16_t>(vk);
             } else if (mod & KMOD_CTRL) {
-                // The edit box's select-all, copy, paste, cut and undo characters.
+                // The control characters a Windows keyboard types for these; the
+                // edit box acts on copy (3), paste (22), cut (24) and undo (26).
                 if (sym == SDLK_a || sym == SDLK_c || sym == SDLK_v || sym == SDLK_x || sym == SDLK_z)
                     ch = static_cast<char16_t>(sym - SDLK_a + 1);
             }

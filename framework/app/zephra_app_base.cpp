@@ -279,6 +279,10 @@ void ZephraAppBase::ApplyCursor() {
     if (mCustomCursorsEnabled && mCursorNum >= 0 && mCursorNum < kCursorImageCount)
         image = mCursorImages[static_cast<size_t>(mCursorNum)];
     mAppliedCursorImage = image;
+    // A custom cursor is drawn by the display (an image) or by the game
+    // (cursor 12); either way the system's own must not show over it.
+    mSystemCursorShown = !(mCustomCursorsEnabled && (image != nullptr || mCursorNum == kCursorGameDrawn));
+    if (mWindow) mWindow->ShowSystemCursor(mSystemCursorShown);
 }
 
 void ZephraAppBase::EnableCustomCursors(bool enable) {

@@ -24,6 +24,9 @@ namespace Zephra {
 class WidgetManager;
 
 constexpr int kCursorImageCount = 13;
+// The cursor number with which the game draws its own cursor: while custom
+// cursors are on and it is current, the system shows none.
+constexpr int kCursorGameDrawn = 12;
 
 // The application base: settings, the window, the screen image, the widget
 // manager and the main loop with its fixed-step update and paced drawing.
@@ -77,6 +80,7 @@ public:
     int mCursorNum = 0;
     std::array<Image*, kCursorImageCount> mCursorImages{};  // not owned
     Image* mAppliedCursorImage = nullptr;   // what ApplyCursor chose last
+    bool mSystemCursorShown = true;         // what ApplyCursor told the window
 
     WidgetManager* mWidgetManager = nullptr;  // owned
     std::unique_ptr<MemoryImage> mScreenImage;

@@ -19,6 +19,12 @@ bool ClipSourceToImage(const Image* image, Rect& srcRect, int& x, int& y) {
     return true;
 }
 
+// The stretching, rotating and matrix blits read the source rectangle as it
+// stands: one reaching outside the image draws nothing.
+bool SourceInsideImage(const Image* image, const Rect& srcRect) {
+    return !srcRect.IsEmpty() && srcRect.Intersection(Rect(0, 0, image->mWidth, image->mHeight)) == srcRect;
+}
+
 // Trims a line to the pixel area of clip (edges inclusive); false when
 // nothing of it is left.
 bool ClipLine(double& x1, double& y1, double& x2, double& y2, const Rect& clip) {
@@ -259,9 +265,7 @@ void Graphics::DrawImageF(Image* image, float x, float y, const Rect& srcRect) {
 
 void Graphics::DrawImageInRect(Image* image, const Rect& destRect, const Rect& srcRect) {
     if (mDestImage == nullptr || image == nullptr) return;
-    if (destRect.IsEmpty() || srcRect.IsEmpty()) return;
-    // A source area outside the image would be read outside its pixels.
-    if (srcRect.Intersection(Rect(0, 0, image->mWidth, image->mHeight)) != srcRect) return;
+    if (destRect.IsEmpty() || !SourceInsideImage(image, srcRect)) return;
     Rect dest(destRect.mX + TransX(), destRect.mY + TransY(), destRect.mWidth, destRect.mHeight);
     mDestImage->StretchBlt(image, dest, srcRect, mClipRect, ImageColor(), mDrawMode, mFastStretch);
 }
@@ -277,8 +281,7 @@ void Graphics::DrawImageMirror(Image* image, const Rect& destRect, const Rect& s
         return;
     }
     if (mDestImage == nullptr || image == nullptr) return;
-    if (destRect.IsEmpty() || srcRect.IsEmpty()) return;
-    if (srcRect.Intersection(Rect(0, 0, image->mWidth, image->mHeight)) != srcRect) return;
+    if (destRect.IsEmpty() || !SourceInsideImage(image, srcRect)) return;
     Rect dest(destRect.mX + TransX(), destRect.mY + TransY(), destRect.mWidth, destRect.mHeight);
     if (destRect.mWidth == srcRect.mWidth && destRect.mHeight == srcRect.mHeight) {
         Rect r = dest.Intersection(mClipRect);
@@ -301,8 +304,7 @@ void Graphics::DrawImageRotated(Image* image, float x, float y, double angle, fl
 
 void Graphics::DrawImageRotated(Image* image, float x, float y, double angle, float centerX,
                                 float centerY, const Rect& srcRect) {
-    if (mDestImage == nullptr || image == nullptr || srcRect.IsEmpty()) return;
-    if (srcRect.Intersection(Rect(0, 0, image->mWidth, image->mHeight)) != srcRect) return;
+    if (mDestImage == nullptr || image == nullptr || !SourceInsideImage(image, srcRect)) return;
     mDestImage->BltRotated(image, x + mTransX, y + mTransY, srcRect, mClipRect, ImageColor(), mDrawMode,
                            angle, centerX, centerY);
 }
@@ -314,8 +316,7 @@ void Graphics::DrawImageMatrix(Image* image, const Matrix3x3& matrix, float x, f
 
 void Graphics::DrawImageMatrix(Image* image, const Matrix3x3& matrix, const Rect& srcRect, float x,
                                float y) {
-    if (mDestImage == nullptr || image == nullptr || srcRect.IsEmpty()) return;
-    if (srcRect.Intersection(Rect(0, 0, image->mWidth, image->mHeight)) != srcRect) return;
+    if (mDestImage == nullptr || image == nullptr || !SourceInsideImage(image, srcRect)) return;
     mDestImage->BltMatrix(image, x + mTransX, y + mTransY, matrix, mClipRect, ImageColor(), mDrawMode,
                           srcRect, mLinearBlend);
 }

@@ -132,7 +132,9 @@ uint32_t* MemoryImage::GetBits() {
 }
 
 void MemoryImage::BitsChanged() {
-    ++mBitsChangedCount;
+    // Counted modulo 2^32: a long session may pass INT_MAX changes, and the
+    // readers only compare counts for equality.
+    mBitsChangedCount = int(uint32_t(mBitsChangedCount) + 1u);
     mBitsChanged = true;
     mNativeAlphaData.reset();
     mRLAlphaData.reset();

@@ -48,7 +48,8 @@ int ClampToInt(double v, int lo, int hi) {
 // other value normal, as in pixel_blend; a colour other than white tints the source).
 // The lane forms of raster_util give the same pixels as blend::Normal/Additive.
 template <class Body>
-void WithPixelRule(const Color& color, int drawMode, Body&& body) {
+void WithPixelRule(const Color& anyColor, int drawMode, Body&& body) {
+    const Color color = raster::ClampColor(anyColor);
     const bool tint = !(color == Color::White);
     if (drawMode == DRAWMODE_ADDITIVE) {
         if (tint)
@@ -849,7 +850,7 @@ void BltTrianglesTexHelper(Image* texture, const TriVertex (*triangles)[3], int 
             rv[k].attr[0] = in.u * texW;
             rv[k].attr[1] = in.v * texH;
             // A vertex colour of 0 stands for white, as on the 3D road.
-            tint[k] = blend::Colorize(in.color == 0 ? 0xFFFFFFFFu : in.color, color);
+            tint[k] = blend::Colorize(in.color == 0 ? 0xFFFFFFFFu : in.color, raster::ClampColor(color));
             rv[k].attr[2] = tint[k] >> 24;
             rv[k].attr[3] = (tint[k] >> 16) & 0xFF;
             rv[k].attr[4] = (tint[k] >> 8) & 0xFF;

@@ -161,13 +161,6 @@ inline uint32_t AdditiveFast(uint32_t dst, uint32_t src) {
     return (oa << 24) | JoinRGB(sum & kLaneLow);
 }
 
-// One destination pixel under a source pixel: the tint (when colourising)
-// then the draw mode (1 additive, anything else normal).
-inline uint32_t BlendPixel(uint32_t dst, uint32_t src, const Color& color, bool colorize, int drawMode) {
-    if (colorize) src = blend::Colorize(src, color);
-    return drawMode == DRAWMODE_ADDITIVE ? AdditiveFast(dst, src) : NormalFast(dst, src);
-}
-
 // Liang-Barsky: trims the segment to the box; false when it misses it.
 inline bool ClipSegment(double& x1, double& y1, double& x2, double& y2, double minX, double minY, double maxX,
                  double maxY) {

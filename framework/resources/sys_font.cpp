@@ -1,5 +1,6 @@
 #include "framework/resources/sys_font.h"
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -49,6 +50,8 @@ void ForEachCodePoint(const std::u16string& text, F f) {
         f(char32_t(c));
     }
 }
+
+std::atomic<void (*)()> gBeforeDraw{nullptr};
 
 std::string FtError(const char* what, FT_Error code) {
     return std::string(what) + " (FreeType error " + std::to_string(code) + ")";
@@ -141,6 +144,8 @@ struct SysFont::Impl {
     }
 };
 
+void SysFont::SetBeforeDrawHook(void (*hook)()) { gBeforeDraw.store(hook, std::memory_order_release); }
+
 SysFont::SysFont() = default;
 SysFont::~SysFont() = default;
 
@@ -230,6 +235,7 @@ int SysFont::CharWidth(char16_t ch) {
 void SysFont::DrawString(Graphics* g, int x, int y, const std::u16string& text, const Color& color,
                          const Rect& clip) {
     if (!mImpl || g == nullptr || g->mDestImage == nullptr || text.empty() || color.mAlpha <= 0) return;
+    if (void (*hook)() = gBeforeDraw.load(std::memory_order_acquire)) hook();
     Image* dest = g->mDestImage;
     Rect area = clip.Intersection(Rect(0, 0, dest->mWidth, dest->mHeight));
     if (area.IsEmpty()) return;

@@ -39,6 +39,10 @@ public:
 
     const SysFontDesc& GetDesc() const { return mDesc; }
 
+    // Called before a string is drawn, null for nothing. The display installs
+    // its end of the 3D scene here: text is software drawing into the surface.
+    static void SetBeforeDrawHook(void (*hook)());
+
     int StringWidth(const std::u16string& text) override;
     // 0 for a lone surrogate (a pair is measured through StringWidth).
     int CharWidth(char16_t ch) override;

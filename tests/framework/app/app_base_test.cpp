@@ -343,6 +343,20 @@ TEST_F(AppTest, CursorSlots) {
     app.EnableCustomCursors(true);
     app.SetCursor(40);
     EXPECT_EQ(app.mAppliedCursorImage, nullptr);
+    EXPECT_TRUE(app.mSystemCursorShown);
+
+    // The cursor table's selection: custom on, cursor 12 without an image. The
+    // game draws its cursor, so the system's is hidden until the selection ends.
+    app.SetCursorImage(12, nullptr);
+    app.SetCursor(12);
+    EXPECT_FALSE(app.mSystemCursorShown);
+    app.EnableCustomCursors(false);
+    app.SetCursor(0);
+    EXPECT_TRUE(app.mSystemCursorShown);
+    app.EnableCustomCursors(true);
+    EXPECT_TRUE(app.mSystemCursorShown);  // cursor 0 has no image: the system arrow stays
+    app.SetCursor(2);
+    EXPECT_FALSE(app.mSystemCursorShown);
 }
 
 TEST_F(AppTest, RealWindowPresentsAndClosingEndsStart) {

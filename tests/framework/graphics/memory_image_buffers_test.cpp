@@ -131,6 +131,11 @@ TEST(MemoryImageBuffers, ChangeCountsAndDropsDerivedBuffers) {
     EXPECT_EQ(img.mRLAdditiveData, nullptr);
 
     EXPECT_EQ(img.GetNativeAlphaData(nullptr), nullptr);   // no display, no conversion
+
+    // A long session passes INT_MAX changes: the count wraps instead of overflowing.
+    img.mBitsChangedCount = INT32_MAX;
+    img.BitsChanged();
+    EXPECT_EQ(img.mBitsChangedCount, INT32_MIN);
 }
 
 TEST(MemoryImageBuffers, PalletizeUpTo256Colours) {

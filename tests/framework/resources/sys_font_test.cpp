@@ -121,6 +121,21 @@ TEST(SysFont, DrawsCoverageInTheColourOnTheBaseline) {
     EXPECT_GT(partial, 0);
 }
 
+int gBeforeDrawCalls = 0;
+
+TEST(SysFont, TheBeforeDrawHookRunsBeforeText) {
+    SysFont font;
+    OpenDejaVu(font, Desc(14));
+    MemoryImage image;
+    image.Create(40, 40);
+    SysFont::SetBeforeDrawHook([] { ++gBeforeDrawCalls; });
+    Draw(font, image, u"A", 10, 25);
+    Draw(font, image, u"", 10, 25);
+    SysFont::SetBeforeDrawHook(nullptr);
+    Draw(font, image, u"A", 10, 25);
+    EXPECT_EQ(gBeforeDrawCalls, 1);
+}
+
 TEST(SysFont, ClipTranslationAndDrawModeAreRespected) {
     SysFont font;
     OpenDejaVu(font, Desc(14));
