@@ -116,10 +116,6 @@ bool OfficeApp::Init() {
     return true;
 }
 
-void OfficeApp::Start() { ZephraAppBase::Start(); }
-
-bool OfficeApp::StepMainLoop(bool topLevel) { return ZephraAppBase::StepMainLoop(topLevel); }
-
 void OfficeApp::UpdateApp() {
     ZephraAppBase::UpdateApp();
     if (mMusicManager) mMusicManager->Update();
@@ -204,6 +200,8 @@ bool OfficeApp::CreateProfile(const std::u16string& name, const std::string& bos
 
 bool OfficeApp::DeleteProfileSlot(int slot) {
     bool wasCurrent = slot == mCurrentProfileSlot;
+    // The slot field is public: the file follows it, never the other way round.
+    mPrefs.SetCurrentSlot(mCurrentProfileSlot);
     if (!mPrefs.DeleteProfileSlot(slot)) return false;
     // The file model moved its current slot along with the profile.
     mCurrentProfileSlot = mPrefs.CurrentSlot();
@@ -227,6 +225,9 @@ void OfficeApp::PublishProfileTexts() {
 }
 
 bool OfficeApp::SavePrefs() {
+    // The current profile goes into the application's slot, whatever the file
+    // last made current (a profile read from another file, a slot set directly).
+    mPrefs.SetCurrentSlot(mCurrentProfileSlot);
     bool ok = mPrefs.Save(mCurrentProfileSlot >= 0 ? &mCurrentProfile : nullptr);
     if (!ok) Warn(mPrefs.LastError().empty() ? "Could not save " + mPrefs.Path() : mPrefs.LastError());
     return ok;

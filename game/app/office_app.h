@@ -37,7 +37,7 @@ extern Zephra::Image* gGroundImage;
 // The game application: the framework's application base plus the game's
 // resources, tables, sound, profiles and screens.
 //
-// Start-up: the constructor fixes the picture size and the registry key and
+// Start-up: the constructor fixes the picture size and the title and
 // makes the managers and tables; Init runs the base Init, reads the resource
 // manifest and loads its group "Init" (a failure is shown through ShowError
 // and Init returns false) and opens the audio device; the loading-completed
@@ -50,14 +50,12 @@ extern Zephra::Image* gGroundImage;
 // hours and the minutes beyond them).
 class OfficeApp : public Zephra::ZephraAppBase {
 public:
-    static constexpr const char* kRegistryKey = "Corvane Games\\Pemberly";
     static constexpr const char* kInitGroup = "Init";
     // The media the game loads once it runs.
     static constexpr const char* kGameGroup = "Game";
     static constexpr const char* kSoundTablePath = "cfg\\sounds.xml";
     static constexpr const char* kGroundImageId = "GFX_GAME_GROUND";
 
-    std::string mRegistryKey = kRegistryKey;
     float mTotalPlayTime = 0;                   // seconds; the level adds its frame time
     LevelScreen* mLevelScreen = nullptr;        // written by the level screen
     LoadScreen* mLoadScreen = nullptr;
@@ -82,8 +80,6 @@ public:
     ~OfficeApp() override;
 
     bool Init() override;
-    void Start() override;
-    bool StepMainLoop(bool topLevel) override;
     void LoadingThreadCompleted() override;
     void UpdateApp() override;
 

@@ -82,7 +82,7 @@ bool SplitGamePath(const std::string& gamePath, std::vector<std::string>& parts)
 
 // Walks the folders of parts[0 .. count) case-insensitively; the real folder or empty.
 std::string ResolveFolders(const std::vector<std::string>& parts, size_t count) {
-    const std::string& gameDir = PakGetGameDir();
+    const std::string gameDir = PakGetGameDir();
     std::string dir = gameDir.empty() ? std::string(1, '.') : gameDir;
     for (size_t i = 0; i < count; ++i) {
         std::string entry;
@@ -105,7 +105,7 @@ void PakSetGameDir(const std::string& dir) {
     gGameDirSet = true;
 }
 
-const std::string& PakGetGameDir() {
+std::string PakGetGameDir() {
     std::lock_guard<std::mutex> lock(gGameDirMutex);
     if (!gGameDirSet) {
         const char* env = std::getenv("PEMBERLY_DATA");

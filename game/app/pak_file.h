@@ -11,7 +11,7 @@ struct PakHandle;
 
 // The game folder every relative path is resolved against.
 void PakSetGameDir(const std::string& dir);
-const std::string& PakGetGameDir();
+std::string PakGetGameDir();
 // The real file for a game path, or empty when none exists.
 std::string PakResolvePath(const std::string& gamePath);
 

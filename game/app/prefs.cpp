@@ -17,6 +17,27 @@ using namespace prefs;
 
 namespace {
 
+// At most 259 units, never half a surrogate pair, ending at an embedded NUL.
+std::u16string CutName(const std::u16string& s) {
+    size_t n = std::min(s.size(), kNameUnits - 1);
+    if (n < s.size() && n > 0 && s[n - 1] >= 0xD800 && s[n - 1] <= 0xDBFF) --n;
+    std::u16string out = s.substr(0, n);
+    size_t nul = out.find(u'\0');
+    if (nul != std::u16string::npos) out.resize(nul);
+    return out;
+}
+
+// At most 259 bytes, never half a UTF-8 character, ending at an embedded NUL.
+std::string CutNarrow(const std::string& s) {
+    size_t n = std::min(s.size(), kNameUnits - 1);
+    if (n < s.size())
+        while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+    std::string out = s.substr(0, n);
+    size_t nul = out.find('\0');
+    if (nul != std::string::npos) out.resize(nul);
+    return out;
+}
+
 // Field-by-field little-endian writing.
 class Writer {
 public:
@@ -32,23 +53,20 @@ public:
     }
     void Bytes(const uint8_t* p, size_t n) { out_.append(reinterpret_cast<const char*>(p), n); }
     void Zeros(size_t n) { out_.append(n, '\0'); }
-    // At most 259 bytes, never half a UTF-8 character, NUL-padded to 260.
+    // The text as CutNarrow leaves it, NUL-padded to 260 bytes.
     void Narrow(const std::string& s) {
-        size_t n = std::min(s.size(), kNameUnits - 1);
-        if (n < s.size())
-            while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
-        out_.append(s, 0, n);
-        Zeros(kNameUnits - n);
+        std::string cut = CutNarrow(s);
+        out_.append(cut);
+        Zeros(kNameUnits - cut.size());
     }
-    // At most 259 units, never half a surrogate pair, NUL-padded to 260.
+    // The text as CutName leaves it, NUL-padded to 260 units.
     void Wide(const std::u16string& s) {
-        size_t n = std::min(s.size(), kNameUnits - 1);
-        if (n < s.size() && n > 0 && s[n - 1] >= 0xD800 && s[n - 1] <= 0xDBFF) --n;
-        for (size_t i = 0; i < n; ++i) {
-            U8(static_cast<uint8_t>(s[i] & 0xFF));
-            U8(static_cast<uint8_t>(s[i] >> 8));
+        std::u16string cut = CutName(s);
+        for (char16_t c : cut) {
+            U8(static_cast<uint8_t>(c & 0xFF));
+            U8(static_cast<uint8_t>(c >> 8));
         }
-        Zeros((kNameUnits - n) * 2);
+        Zeros((kNameUnits - cut.size()) * 2);
     }
     std::string& Out() { return out_; }
 private:
@@ -95,25 +113,6 @@ private:
     const std::string& data_;
     size_t pos_;
 };
-
-std::u16string CutName(const std::u16string& s) {
-    size_t n = std::min(s.size(), kNameUnits - 1);
-    if (n < s.size() && n > 0 && s[n - 1] >= 0xD800 && s[n - 1] <= 0xDBFF) --n;
-    std::u16string out = s.substr(0, n);
-    size_t nul = out.find(u'\0');
-    if (nul != std::u16string::npos) out.resize(nul);
-    return out;
-}
-
-std::string CutNarrow(const std::string& s) {
-    size_t n = std::min(s.size(), kNameUnits - 1);
-    if (n < s.size())
-        while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
-    std::string out = s.substr(0, n);
-    size_t nul = out.find('\0');
-    if (nul != std::string::npos) out.resize(nul);
-    return out;
-}
 
 int32_t ClampVolume(int32_t v) { return std::clamp<int32_t>(v, 0, 100); }
 
@@ -388,6 +387,11 @@ bool PrefsFile::WriteFile(const std::string& bytes) {
 void PrefsFile::ReadAllProfiles(std::vector<ProfileRecord>& list) {
     EnsureLoaded();
     list.insert(list.end(), profiles_.begin(), profiles_.end());
+}
+
+void PrefsFile::SetCurrentSlot(int slot) {
+    EnsureLoaded();
+    currentSlot_ = (slot >= 0 && slot < ProfileCount()) ? slot : -1;
 }
 
 bool PrefsFile::ReadProfileSlot(int slot, ProfileRecord& out) {

@@ -100,6 +100,8 @@ public:
     int ProfileCount() const { return static_cast<int>(profiles_.size()); }
     // The slot of the current profile, -1 for none.
     int CurrentSlot() const { return currentSlot_; }
+    // Makes the slot current; -1, or a slot that does not exist, for none.
+    void SetCurrentSlot(int slot);
 
     // The operations below load the file first when it was not loaded yet.
     // Appends every profile record.

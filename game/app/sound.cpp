@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <algorithm>
+#include <climits>
 #include "framework/resources/file_access.h"
 #include "framework/resources/resource_manager.h"
 #include "game/app/xml_access.h"
@@ -137,7 +138,8 @@ bool SoundManager::AddSound(const std::string& name, const std::string& path, co
         error = "Failed to read sound " + name + " from " + path;
         return false;
     }
-    SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+    SDL_RWops* rw = bytes.size() <= INT_MAX ? SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()))
+                                            : nullptr;
     Mix_Chunk* chunk = rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
     if (!chunk) {
         error = "Failed to decode sound " + name + " from " + path + ": " + Mix_GetError();
@@ -270,7 +272,9 @@ bool MusicManager::AddMusic(const std::string& name, const std::string& path, st
         error = "Failed to read music " + name + " from " + path;
         return false;
     }
-    SDL_RWops* rw = SDL_RWFromConstMem(stream->bytes.data(), static_cast<int>(stream->bytes.size()));
+    SDL_RWops* rw = stream->bytes.size() <= INT_MAX
+                        ? SDL_RWFromConstMem(stream->bytes.data(), static_cast<int>(stream->bytes.size()))
+                        : nullptr;
     stream->music = rw ? Mix_LoadMUS_RW(rw, 1) : nullptr;
     if (!stream->music) {
         error = "Failed to decode music " + name + " from " + path + ": " + Mix_GetError();

