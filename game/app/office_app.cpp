@@ -18,6 +18,8 @@ namespace {
 OfficeApp* gApp = nullptr;
 ParticleRegistry* (*gMakeParticleRegistry)() = nullptr;
 void (*gDestroyParticleRegistry)(ParticleRegistry*) = nullptr;
+bool (*gOpenEffectConfig)() = nullptr;
+void (*gCloseEffectConfig)() = nullptr;
 
 // The backdrop until the menu screens stand: the ground picture over the
 // whole screen, never a mouse target.
@@ -47,6 +49,7 @@ OfficeApp::OfficeApp(const std::string& prefsPath)
     mTextVars = std::make_unique<TextTable>();
     if (gMakeParticleRegistry && gDestroyParticleRegistry)
         SetParticleRegistry(gMakeParticleRegistry(), gDestroyParticleRegistry);
+    if (gOpenEffectConfig && !gOpenEffectConfig()) Warn("cannot read cfg\\effect.xml: " + XmlLastError());
     gApp = this;
 }
 
@@ -65,12 +68,18 @@ OfficeApp::~OfficeApp() {
     mFontTable.reset();
     gGroundImage = nullptr;
     mResourceManager.reset();
+    if (gCloseEffectConfig) gCloseEffectConfig();
     if (gApp == this) gApp = nullptr;
 }
 
 void OfficeApp::SetParticleRegistryFactory(ParticleRegistry* (*make)(), void (*destroy)(ParticleRegistry*)) {
     gMakeParticleRegistry = make;
     gDestroyParticleRegistry = destroy;
+}
+
+void OfficeApp::SetEffectConfigHooks(bool (*open)(), void (*close)()) {
+    gOpenEffectConfig = open;
+    gCloseEffectConfig = close;
 }
 
 void OfficeApp::SetCursorTable(CursorTable* table, void (*destroy)(CursorTable*)) {

@@ -105,6 +105,9 @@ public:
     void SetParticleRegistry(ParticleRegistry* registry, void (*destroy)(ParticleRegistry*));
     // Installed by main() so that every application makes its registry.
     static void SetParticleRegistryFactory(ParticleRegistry* (*make)(), void (*destroy)(ParticleRegistry*));
+    // Installed by main(): the effect configuration is opened by the
+    // constructor and closed by the destructor.
+    static void SetEffectConfigHooks(bool (*open)(), void (*close)());
 
     // The widget manager's input-lock layer.
     void LockWidgets();
