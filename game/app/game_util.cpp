@@ -26,11 +26,13 @@ float RandomFloatInRange(float a, float b) {
 }
 
 int RandomIntForDraw(int a, int b, int r) {
-    if (a > b) std::swap(a, b);
-    // r = kRandMax would give b + 1; the range is closed.
-    int64_t span = static_cast<int64_t>(b) - a + 1;
-    int64_t v = static_cast<int64_t>(a) + span * r / platform::kRandMax;
-    return static_cast<int>(std::clamp<int64_t>(v, a, b));
+    int64_t num = (static_cast<int64_t>(b) - a + 1) * r;
+    // floor, also for a reversed range (a > b), where the draw lies in [b + 1, a]
+    int64_t step = num >= 0 ? num / platform::kRandMax : -((-num + platform::kRandMax - 1) / platform::kRandMax);
+    int64_t v = static_cast<int64_t>(a) + step;
+    // r = kRandMax would give b + 1; a forward range is closed.
+    if (a <= b) v = std::min<int64_t>(v, b);
+    return static_cast<int>(v);
 }
 
 int RandomIntInRange(int a, int b) { return RandomIntForDraw(a, b, platform::Rand()); }

