@@ -442,6 +442,20 @@ void RasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Rec
     }
 }
 
+// The nearest-pixel stretch of a clipped area onto dest's bits.
+void NearestStretchInto(MemoryImage& dest, Image* src, const Rect& clipped, const RectD& area,
+                        const Color& color, int drawMode, bool mirror) {
+    uint32_t* bits = dest.GetBits();
+    if (!bits) return;
+    auto* mem = dynamic_cast<MemoryImage*>(src);
+    if (!mem) return;
+    std::vector<uint32_t> snapshot;
+    SourceWindow win;
+    if (!MakeSourceWindow(src, Rect(0, 0, mem->mWidth, mem->mHeight), bits, snapshot, win)) return;
+    NearestStretch(bits, dest.mWidth, win, clipped, area, color, drawMode, mirror);
+    dest.BitsChanged();
+}
+
 } // namespace
 
 // --- clip helpers -----------------------------------------------------------
@@ -505,15 +519,7 @@ void MemoryImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRe
         SlowStretchBlt(src, clipped, area, color, drawMode);
         return;
     }
-    uint32_t* dest = GetBits();
-    if (!dest) return;
-    auto* mem = dynamic_cast<MemoryImage*>(src);
-    if (!mem) return;
-    std::vector<uint32_t> snapshot;
-    SourceWindow win;
-    if (!MakeSourceWindow(src, Rect(0, 0, mem->mWidth, mem->mHeight), dest, snapshot, win)) return;
-    NearestStretch(dest, mWidth, win, clipped, area, color, drawMode, false);
-    BitsChanged();
+    NearestStretchInto(*this, src, clipped, area, color, drawMode, false);
 }
 
 void MemoryImage::StretchBltMirror(Image* src, const Rect& destRect, const Rect& srcRect,
@@ -525,15 +531,7 @@ void MemoryImage::StretchBltMirror(Image* src, const Rect& destRect, const Rect&
     Rect clipped;
     const Rect bounded = clip.Intersection(Rect(0, 0, mWidth, mHeight));
     if (!StretchBltMirrorClipHelper(srcRect, bounded, destRect, area, clipped)) return;
-    uint32_t* dest = GetBits();
-    if (!dest) return;
-    auto* mem = dynamic_cast<MemoryImage*>(src);
-    if (!mem) return;
-    std::vector<uint32_t> snapshot;
-    SourceWindow win;
-    if (!MakeSourceWindow(src, Rect(0, 0, mem->mWidth, mem->mHeight), dest, snapshot, win)) return;
-    NearestStretch(dest, mWidth, win, clipped, area, color, drawMode, true);
-    BitsChanged();
+    NearestStretchInto(*this, src, clipped, area, color, drawMode, true);
 }
 
 void MemoryImage::SlowStretchBlt(Image* src, const Rect& destRect, const RectD& srcArea,
