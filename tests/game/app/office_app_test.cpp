@@ -140,6 +140,15 @@ TEST(OfficeAppStartup, ExpertGoalsComeFromTheDayFiles) {
 class OfficeAppProfiles : public ::testing::Test {
 protected:
     std::string Path() const { return dir.File("pref.dat"); }
+    // The profiles as saved, and the file's current slot.
+    std::vector<ProfileRecord> Saved(int& currentSlot) const {
+        PrefsFile file(Path());
+        EXPECT_TRUE(file.Load());
+        std::vector<ProfileRecord> all;
+        file.ReadAllProfiles(all);
+        currentSlot = file.CurrentSlot();
+        return all;
+    }
     TempUserDirs user;
     TempDir dir;
 };
@@ -162,16 +171,14 @@ TEST_F(OfficeAppProfiles, DeleteKeepsTheCurrentPlayer) {
     // Saving writes the current player into his own (moved) slot.
     app.GetCurrentProfile().reachedDay = 5;
     ASSERT_TRUE(app.SavePrefs());
-    PrefsFile file(Path());
-    ASSERT_TRUE(file.Load());
-    std::vector<ProfileRecord> all;
-    file.ReadAllProfiles(all);
+    int savedSlot = -2;
+    std::vector<ProfileRecord> all = Saved(savedSlot);
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[0].name, u"Bob");
     EXPECT_EQ(all[0].reachedDay, 1);
     EXPECT_EQ(all[1].name, u"Cid");
     EXPECT_EQ(all[1].reachedDay, 5);
-    EXPECT_EQ(file.CurrentSlot(), 1);
+    EXPECT_EQ(savedSlot, 1);
 
     // A slot above the current one leaves it where it is.
     ASSERT_TRUE(app.CreateProfile(u"Dee", "woman"));
@@ -204,16 +211,14 @@ TEST_F(OfficeAppProfiles, SaveWritesTheApplicationsSlotNotTheFilesLast) {
     app.GetCurrentProfile().reachedDay = 7;
     ASSERT_TRUE(app.SavePrefs());
 
-    PrefsFile file(Path());
-    ASSERT_TRUE(file.Load());
-    std::vector<ProfileRecord> all;
-    file.ReadAllProfiles(all);
+    int savedSlot = -2;
+    std::vector<ProfileRecord> all = Saved(savedSlot);
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[0].name, u"Ann");
     EXPECT_EQ(all[0].reachedDay, 7);
     EXPECT_EQ(all[1].name, u"Bob");
     EXPECT_EQ(all[1].reachedDay, 1);
-    EXPECT_EQ(file.CurrentSlot(), 0);
+    EXPECT_EQ(savedSlot, 0);
 
     // Deleting the slot the application holds clears it, whatever the file thought.
     ASSERT_TRUE(app.DeleteProfileSlot(0));
