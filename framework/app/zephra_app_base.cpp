@@ -85,7 +85,7 @@ void ZephraAppBase::ReadSettings() {
 bool ZephraAppBase::Init() {
     if (mInitialized) return true;
     ReadSettings();
-    mScreenImage = std::make_unique<MemoryImage>(this);
+    mScreenImage.reset(CreateImage());
     mScreenImage->Create(mWidth, mHeight);
     mWidgetManager->SetSize(mWidth, mHeight);
     mWidgetManager->SetScreenImage(mScreenImage.get());
@@ -316,7 +316,7 @@ ImageRef ZephraAppBase::GetSharedImage(const std::string& name, const std::strin
     }
     for (auto e = mSharedImages.begin(); e != mSharedImages.end();)
         e = e->second.expired() ? mSharedImages.erase(e) : std::next(e);
-    auto image = std::make_shared<MemoryImage>(this);
+    std::shared_ptr<MemoryImage> image(CreateImage());
     image->mFilePath = name;
     mSharedImages[key] = image;
     if (created) *created = true;

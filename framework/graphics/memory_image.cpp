@@ -5,6 +5,8 @@
 
 namespace Zephra {
 
+MemoryImage* ImageHost::CreateImage() { return new MemoryImage(this); }
+
 namespace {
 
 // One 8-bit channel, premultiplied by alpha, narrowed to a display channel.

@@ -21,6 +21,9 @@ public:
     // when no texture holds them.
     virtual bool ReadTextureBits(MemoryImage* image, uint32_t* dest) { (void)image; (void)dest; return false; }
     virtual bool Is3DAccelerated() const { return false; }
+    // The one factory of images: a display hands out surface images here.
+    // The caller owns the result.
+    virtual MemoryImage* CreateImage();
 };
 
 constexpr uint32_t kBitsGuardWord = 0x4BEEFADE;

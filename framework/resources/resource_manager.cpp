@@ -200,7 +200,7 @@ bool ResourceManager::IsGroupLoaded(const std::string& group) const {
     return it != mGroups.end() && it->second.loaded;
 }
 
-MemoryImage* ResourceManager::CreateImage() { return new MemoryImage(mApp); }
+MemoryImage* ResourceManager::CreateImage() { return mApp ? mApp->CreateImage() : new MemoryImage(nullptr); }
 
 bool ResourceManager::LoadImage(ImageRes& res) {
     std::unique_ptr<MemoryImage> image(CreateImage());

@@ -80,7 +80,7 @@ Zephra::MemoryImage* TextureTable::Acquire(const std::string& name) {
     }
     Entry& entry = it->second;
     if (!entry.image) {
-        auto image = std::make_unique<Zephra::MemoryImage>(host_);
+        std::unique_ptr<Zephra::MemoryImage> image(host_ ? host_->CreateImage() : new Zephra::MemoryImage(nullptr));
         std::string error;
         if (!Zephra::ImageLib::LoadImage(entry.path, *image, error)) {
             error_ = "Failed to load texture " + name + " from " + entry.path + ": " + error;
