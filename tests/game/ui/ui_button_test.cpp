@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "game/app/tables.h"
 #include "tests/game/ui/ui_fixture.h"
 #include "tests/support/test_font.h"
 
@@ -114,6 +115,28 @@ TEST_F(UiButtonTest, ListenerSeesPressReleaseAndTicks) {
         wm()->GotFocus();
         Drop(b);
     }
+}
+
+TEST_F(UiButtonTest, ReleasesOnlyWhatItsLoadAcquired) {
+    TextureTable* textures = app->GetTextureTable();
+    Zephra::MemoryImage* lent = textures->Acquire("green");
+    struct Case {
+        const char* what;
+        std::function<void(UiButton*)> lend;
+    } cases[] = {
+        {"SetTexture", [&](UiButton* b) { b->SetTexture(kButtonOver, lent, {0, 0, 20, 10}); }},
+        {"SetAllTextures", [&](UiButton* b) { b->SetAllTextures(lent); }},
+    };
+    for (const Case& c : cases) {
+        UiButton* b = MakeButton(ButtonXml(false, true, false, false));
+        EXPECT_EQ(textures->UseCount("blue"), 1) << c.what;
+        c.lend(b);
+        Drop(b);
+        EXPECT_EQ(textures->UseCount("blue"), 0) << c.what;
+        EXPECT_EQ(textures->UseCount("red"), 0) << c.what;
+        EXPECT_EQ(textures->UseCount("green"), 1) << c.what;
+    }
+    textures->Release("green");
 }
 
 TEST_F(UiButtonTest, LabelJustifiesAndCachesWhenScaled) {

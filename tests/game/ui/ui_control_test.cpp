@@ -141,3 +141,67 @@ TEST_F(UiControlTest, HideDuringShowAndChildrenByName) {
 }
 
 } // namespace
+
+namespace {
+
+class UiControlDrawTest : public uitest::UiTest {};
+
+TEST_F(UiControlDrawTest, AlphaMultipliesThroughAncestorsWithinZeroToOne) {
+    struct Case {
+        const char* what;
+        float parentAlpha, childAlpha;
+        int drawAlpha;     // of 255
+        int drawAlpha128;  // of a colour's alpha 128
+    } cases[] = {
+        {"opaque", 1.0f, 1.0f, 255, 128},
+        {"half of half", 0.5f, 0.5f, 63, 32},
+        {"above one is clamped", 2.0f, 1.5f, 255, 128},
+        {"negative is clamped", -1.0f, 1.0f, 0, 0},
+        {"zero", 0.0f, 1.0f, 0, 0},
+    };
+    for (const Case& c : cases) {
+        UiControl parent(nullptr);
+        auto* child = new UiControl(&parent);
+        parent.AddChild("c", child);
+        parent.mAlpha = c.parentAlpha;
+        child->mAlpha = c.childAlpha;
+        EXPECT_EQ(child->DrawAlpha(), c.drawAlpha) << c.what;
+        EXPECT_EQ(child->DrawAlpha(128), c.drawAlpha128) << c.what;
+    }
+}
+
+// A control's effect draws its particles and advances them with the control.
+TEST_F(UiControlDrawTest, EffectParticlesAreUpdatedAndDrawn) {
+    struct Case {
+        const char* what;
+        int steps;
+        bool particles;
+    } cases[] = {
+        {"before any update", 0, false},
+        {"after a second", 100, true},
+    };
+    // The stars rise from (400, 300).
+    screen->Create(800, 600);
+    wm()->SetSize(800, 600);
+    for (const Case& c : cases) {
+        auto* control = new UiControl(nullptr);
+        control->Resize(0, 0, 800, 600);
+        control->SetEffect("stars");
+        wm()->AddWidget(control);
+        control->Show();
+        Step(c.steps);
+        ParticleRegistry* registry = app->GetParticleRegistry();
+        auto* stars = control->GetEffect()->GetParamPtr<ParticleSystem>(kObjParamParticles0);
+        ASSERT_NE(stars, nullptr) << c.what;
+        EXPECT_EQ(stars->GetLiveCount() > 0, c.particles) << c.what;
+        int lit = 0;
+        Pixel(0, 0);
+        for (int i = 0; i < 800 * 600; ++i) lit += screen->GetBits()[i] != 0xFF000000u;
+        EXPECT_EQ(lit > 0, c.particles) << c.what;
+        wm()->RemoveWidget(control);
+        delete control;
+        EXPECT_EQ(registry->GetCount(), 0u) << c.what;
+    }
+}
+
+} // namespace

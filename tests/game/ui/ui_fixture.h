@@ -24,7 +24,7 @@ public:
 
 // Effects every kit test may name: "show_hide" shows at once and hides after
 // 0.05 s through DlgShow/DlgHide, "slow" also shows after 0.05 s,
-// "marker" starts its timer 0 on "oncreate" and "onchange", "nomessages"
+// "stars" emits particles once shown, "marker" starts its timer 0 on "oncreate" and "onchange", "nomessages"
 // handles no event.
 inline const char* kTestEffects = R"(<effects>
 <effect name="show_hide">
@@ -66,6 +66,17 @@ inline const char* kTestEffects = R"(<effects>
     <message name="onchange" timer_id="mark" command="start"/>
   </messages>
 </effect>
+<effect name="stars">
+  <timers>
+    <timer name="burst" type="usual" ftime="2.0" direction="forward">
+      <control id="0" type="range" starttime="0" endtime="2.0" function="FuncOnGoalExpertPSEffect" active="true"/>
+    </timer>
+  </timers>
+  <messages>
+    <message name="onshow" timer_id="burst" command="start"/>
+    <message name="render_ps" timer_id="RenderPSFunc" command="call"/>
+  </messages>
+</effect>
 <effect name="nomessages"><timers><timer name="t" type="usual" ftime="1"/></timers></effect>
 </effects>)";
 
@@ -82,6 +93,7 @@ inline bool TakeMark(UiControl* control) {
 inline const std::pair<const char*, uint32_t> kSolidTextures[] = {
     {"blue", 0xFF0000FFu}, {"green", 0xFF00FF00u}, {"red", 0xFFFF0000u},
     {"grey", 0xFF808080u}, {"white", 0xFFFFFFFFu}, {"yellow", 0xFFFFFF00u},
+    {"fx_goal_star_small", 0xFFFFFFFFu}, {"fx_goal_star_big", 0xFFFFFFFFu},
 };
 
 // A temporary game folder with the test effects and textures, an application on it, its
