@@ -106,6 +106,10 @@ public:
     // The ancestors' scales only.
     float AncestorScale() const;
 
+    // The first child element named child whose "id" is the given word
+    // ("texture", "normal").
+    static XmlNode ChildById(XmlNode element, const char* child, const char* id);
+
     // EffectTarget.
     Zephra::Rect GetEffectRect() const override { return GetRect(); }
     void EffectSetVisible(bool visible) override { SetVisible(visible); }
@@ -117,8 +121,6 @@ protected:
     // A texture acquired by name for the control's life: released by the
     // destructor. Null when the table lacks the name (nothing is held then).
     Zephra::MemoryImage* AcquireTexture(OfficeApp* app, const std::string& name);
-    // The first child element "<child>" whose "id" is the given word.
-    static XmlNode ChildById(XmlNode element, const char* child, const char* id);
     // "texture", "u", "v" of a texture element: the texture acquired for the
     // control's life and the source rectangle (u, v, width, height). False
     // when the element is absent.

@@ -61,12 +61,24 @@ inline const char* kTestEffects = R"(<effects>
 <effect name="nomessages"><timers><timer name="t" type="usual" ftime="1"/></timers></effect>
 </effects>)";
 
-// A temporary game folder with the test effects, an application on it, its
+// 64 x 64 textures of one colour each.
+inline const std::pair<const char*, uint32_t> kSolidTextures[] = {
+    {"blue", 0xFF0000FFu}, {"green", 0xFF00FF00u}, {"red", 0xFFFF0000u},
+    {"grey", 0xFF808080u}, {"white", 0xFFFFFFFFu}, {"yellow", 0xFFFFFF00u},
+};
+
+// A temporary game folder with the test effects and textures, an application on it, its
 // particle registry and a screen image for the widget manager to draw into.
 class UiTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder.Write("cfg/effect.xml", kTestEffects);
+        std::string table = "<textures>";
+        for (const auto& [name, argb] : kSolidTextures) {
+            folder.Write("images/" + std::string(name) + ".png", gametest::MakePng(64, 64, argb));
+            table += "<texture name=\"" + std::string(name) + "\" path=\"images\\" + name + ".png\"/>";
+        }
+        folder.Write("cfg/textures.xml", table + "</textures>");
         WriteExtraFiles();
         ASSERT_TRUE(OpenEffectConfig()) << XmlLastError();
         app = std::make_unique<TestApp>(prefs.File("pref.dat"));
