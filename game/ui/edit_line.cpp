@@ -126,7 +126,7 @@ EditLine::Outcome EditLine::Edit(int key, char16_t ch, bool shift, bool ctrl, Ed
         mText.insert(mText.begin() + at, ch);
         mCaret = at + 1;
         mAnchor = kNoAnchor;
-        NoteChange(replaces ? StepKind::None : StepKind::Typing, at, continues);
+        NoteChange(StepKind::Typing, at, continues);
         ScrollToCaret(false);
     } else {
         keepAnchor = true;  // an ignored key changes nothing

@@ -12,7 +12,7 @@ void UiCheckBox::SetChecked(bool checked) {
 
 void UiCheckBox::SetTexture(int index, bool checked, Zephra::Image* image, const Zephra::Rect& src) {
     if (index < 0 || index >= kSlotCount) return;
-    mLooks[checked ? 1 : 0][index] = Look{image, src};
+    mLooks[checked ? 1 : 0][index] = UiLook{image, src};
 }
 
 void UiCheckBox::Load(XmlNode element, OfficeApp* app) {
@@ -31,7 +31,7 @@ void UiCheckBox::Load(XmlNode element, OfficeApp* app) {
         Zephra::MemoryImage* image = nullptr;
         Zephra::Rect src;
         if (LoadTexture(element, s.id, app, image, src, mLayoutRect.mWidth, mLayoutRect.mHeight))
-            mLooks[s.checked ? 1 : 0][s.slot] = Look{image, src};
+            mLooks[s.checked ? 1 : 0][s.slot] = UiLook{image, src};
     }
 }
 
@@ -50,18 +50,14 @@ void UiCheckBox::MouseUp(int x, int y, int button, int clickCount) {
 }
 
 void UiCheckBox::Draw(Zephra::Graphics* g) {
-    const Look* set = mLooks[mChecked ? 1 : 0];
-    const Look* look = nullptr;
+    const UiLook* set = mLooks[mChecked ? 1 : 0];
+    const UiLook* look = nullptr;
     if (mDisabled)
         look = &set[kDisabled];
     else if (mIsOver && set[kOver].image != nullptr)
         look = &set[kOver];
     else
         look = &set[kNormal];
-    if (look->image != nullptr) {
-        g->SetColorizeImages(true);
-        g->SetColor(Zephra::Color(255, 255, 255, DrawAlpha()));
-        g->DrawImageInRect(look->image, Zephra::Rect(0, 0, mWidth, mHeight), look->src);
-    }
+    DrawLook(*this, g, *look);
     UiControl::Draw(g);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "game/ui/ui_control.h"
+#include "game/ui/ui_look.h"
 
 // A check box ("uxcheckbox"): each release over it flips the checked flag.
 // Screens poll IsChecked; nobody is notified.
@@ -23,10 +24,6 @@ public:
     void SetTexture(int index, bool checked, Zephra::Image* image, const Zephra::Rect& src);
 
 private:
-    struct Look {
-        Zephra::Image* image = nullptr;
-        Zephra::Rect src;
-    };
     bool mChecked = false;
-    Look mLooks[2][kSlotCount];  // [checked][slot]
+    UiLook mLooks[2][kSlotCount];  // [checked][slot]
 };
