@@ -42,9 +42,10 @@ void UiList::Clear() {
 void UiList::UpdateRange() {
     if (mScroll == nullptr) return;
     const int items = static_cast<int>(mItems.size());
-    const int max = mVisibleLines * mLineHeight <= mLayoutRect.mHeight ? items - mVisibleLines
-                                                                       : items - mVisibleLines + 1;
-    mScroll->SetMax(max < 1 ? 0 : max);
+    // A cut-off last line needs one more step.
+    int max = mVisibleLines * mLineHeight <= mLayoutRect.mHeight ? items - mVisibleLines : items - mVisibleLines + 1;
+    if (mLineHeight < 1 || max < 1) max = 0;
+    mScroll->SetMax(max);
 }
 
 void UiList::Resize(int x, int y, int width, int height) {

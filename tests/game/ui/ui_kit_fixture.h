@@ -6,7 +6,7 @@
 
 namespace uitest {
 
-// Solid 16x16 pictures the input-control tests draw with, named by colour.
+// Solid 128x128 pictures the input-control tests draw with, named by colour.
 struct Swatch {
     const char* name;   // texture name, a game path
     uint32_t argb;
@@ -17,6 +17,8 @@ inline constexpr Swatch kSwatches[] = {
     {"images\\cyan.png", 0xFF00FFFF},   {"images\\magenta.png", 0xFFFF00FF},
     {"images\\white.png", 0xFFFFFFFF},  {"images\\gray.png", 0xFF808080},
 };
+// A 16x16 green icon.
+inline constexpr const char* kCheckIcon = "images\\check.png";
 
 // The kit test fixture with the swatch pictures and a parser for control
 // elements; controls made by a test go into the widget manager's tree.
@@ -27,8 +29,9 @@ protected:
             std::string path = std::string(s.name);
             for (char& c : path)
                 if (c == '\\') c = '/';
-            folder.Write(path, gametest::MakePng(16, 16, s.argb));
+            folder.Write(path, gametest::MakePng(128, 128, s.argb));
         }
+        folder.Write("images/check.png", gametest::MakePng(16, 16, 0xFF00FF00));
     }
     // The document element of xml; the document lives as long as the test.
     XmlNode Parse(const std::string& xml) {
