@@ -5,6 +5,8 @@
 #include "framework/app/widget_manager.h"
 #include "framework/graphics/memory_image.h"
 #include "game/app/office_app.h"
+#include "game/app/tables.h"
+#include "game/ui/ui_control.h"
 #include "game/effects/particles.h"
 #include "game/effects/script_object.h"
 #include "tests/game/app/game_folder.h"
@@ -22,7 +24,8 @@ public:
 
 // Effects every kit test may name: "show_hide" shows at once and hides after
 // 0.05 s through DlgShow/DlgHide, "slow" also shows after 0.05 s,
-// "nomessages" handles no event.
+// "marker" starts its timer 0 on "oncreate" and "onchange", "nomessages"
+// handles no event.
 inline const char* kTestEffects = R"(<effects>
 <effect name="show_hide">
   <timers>
@@ -38,8 +41,6 @@ inline const char* kTestEffects = R"(<effects>
     <message name="onshow" timer_id="show" command="start"/>
     <message name="onhide" timer_id="show" command="stop"/>
     <message name="onhide" timer_id="hide" command="start"/>
-    <message name="oncreate" timer_id="show" command="none"/>
-    <message name="onchange" timer_id="show" command="none"/>
   </messages>
 </effect>
 <effect name="slow">
@@ -58,10 +59,26 @@ inline const char* kTestEffects = R"(<effects>
     <message name="onhide" timer_id="hide" command="start"/>
   </messages>
 </effect>
+<effect name="marker">
+  <timers><timer name="mark" type="usual" ftime="100" direction="forward"/></timers>
+  <messages>
+    <message name="oncreate" timer_id="mark" command="start"/>
+    <message name="onchange" timer_id="mark" command="start"/>
+  </messages>
+</effect>
 <effect name="nomessages"><timers><timer name="t" type="usual" ftime="1"/></timers></effect>
 </effects>)";
 
-// 64 x 64 textures of one colour each.
+// Whether the "marker" effect's timer was started, and stops it again.
+inline bool TakeMark(UiControl* control) {
+    EffectTimer* timer = control && control->GetEffect() ? control->GetEffect()->GetTimer(0) : nullptr;
+    if (timer == nullptr || !timer->IsRunning()) return false;
+    timer->SetRunning(false);
+    return true;
+}
+
+
+// 256 x 256 textures of one colour each.
 inline const std::pair<const char*, uint32_t> kSolidTextures[] = {
     {"blue", 0xFF0000FFu}, {"green", 0xFF00FF00u}, {"red", 0xFFFF0000u},
     {"grey", 0xFF808080u}, {"white", 0xFFFFFFFFu}, {"yellow", 0xFFFFFF00u},
@@ -75,7 +92,7 @@ protected:
         folder.Write("cfg/effect.xml", kTestEffects);
         std::string table = "<textures>";
         for (const auto& [name, argb] : kSolidTextures) {
-            folder.Write("images/" + std::string(name) + ".png", gametest::MakePng(64, 64, argb));
+            folder.Write("images/" + std::string(name) + ".png", gametest::MakePng(256, 256, argb));
             table += "<texture name=\"" + std::string(name) + "\" path=\"images\\" + name + ".png\"/>";
         }
         folder.Write("cfg/textures.xml", table + "</textures>");
