@@ -58,6 +58,15 @@ TEST_F(UiCheckBoxTest, DrawsTheTextureOfItsStateAndHover) {
         Drop(box);
     }
     EXPECT_EQ(app->GetTextureTable()->LoadedCount(), 0u) << "textures released with the boxes";
+
+    // A texture handed in is borrowed: the box leaves its count alone.
+    Zephra::MemoryImage* lent = app->GetTextureTable()->Acquire("images\\green.png");
+    UiCheckBox* box = MakeBox("<texture id=\"normal\" texture=\"images\\green.png\" u=\"0\" v=\"0\"/>");
+    box->SetTexture(UiCheckBox::kOver, false, lent, Zephra::Rect(0, 0, 16, 16));
+    EXPECT_EQ(app->GetTextureTable()->UseCount("images\\green.png"), 2);
+    Drop(box);
+    EXPECT_EQ(app->GetTextureTable()->UseCount("images\\green.png"), 1);
+    app->GetTextureTable()->Release("images\\green.png");
 }
 
 TEST_F(UiCheckBoxTest, ReleaseOverTheBoxFlipsIt) {

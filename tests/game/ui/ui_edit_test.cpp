@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/app/widget_manager.h"
+#include "game/ui/cursor_table.h"
 #include "platform/input.h"
 #include "tests/game/ui/ui_kit_fixture.h"
 #include "tests/support/test_font.h"
@@ -281,6 +282,29 @@ TEST_F(UiEditTest, DrawsTextCaretAndSelection) {
         EXPECT_EQ(Pixel(c.x, 20), c.pixel) << c.what;
         Drop(edit);
     }
+}
+
+TEST_F(UiEditTest, HoverShowsTheTextCursor) {
+    app->SetCursorTable(new CursorTable(app->GetTextureTable()), [](CursorTable* t) { delete t; });
+    CursorTable* cursors = app->GetCursorTable();
+    cursors->Load(Parse("<ui><cursors mode='normal' image='images\\white.png'/>"
+                        "<cursors mode='text' image='images\\gray.png'/></ui>"));
+    cursors->Select("normal");
+    UiEdit* edit = MakeEdit();
+    struct Case {
+        const char* what;
+        int x, y;
+        const char* mode;
+    } cases[] = {
+        {"over the box", 50, 15, "text"},
+        {"moving inside keeps it", 60, 20, "text"},
+        {"off the box", 150, 100, "normal"},
+    };
+    for (const Case& c : cases) {
+        wm()->MouseMove(c.x, c.y);
+        EXPECT_EQ(cursors->GetCurrent(), cursors->Find(c.mode)) << c.what;
+    }
+    Drop(edit);
 }
 
 } // namespace
