@@ -1,7 +1,6 @@
 #include "game/ui/ui_edit.h"
 
 #include <algorithm>
-#include <cmath>
 #include "framework/app/widget_manager.h"
 #include "framework/graphics/graphics.h"
 #include "framework/graphics/memory_image.h"
@@ -32,11 +31,11 @@ void UiEdit::SetAllTextures(Zephra::Image* image) {
 
 void UiEdit::SetTextAttr(int index, Zephra::Font* font, const Zephra::Color& color,
                          const Zephra::Color& highlight) {
-    if (index < 0 || index > 2) return;
+    if (index < 0 || index >= kTextPassCount) return;
     mAttrs[index].font = font;
     mAttrs[index].color = color;
     mAttrs[index].highlight = highlight;
-    if (index == 2) mLine.mFont = font;
+    if (index == kTextNormal) mLine.mFont = font;
     mCache.Invalidate();
 }
 
@@ -55,8 +54,8 @@ void UiEdit::Load(XmlNode element, OfficeApp* app) {
     uint32_t hilite = 0xFF000000u;
     XmlGetAttrHexUInt(element, "hilite_color", hilite);
     mSelectionColor = Zephra::Color(hilite);
-    static constexpr const char* kAttrIds[3] = {"shadow", "stroke", "normal"};
-    for (int i = 0; i < 3; ++i) {
+    static constexpr const char* kAttrIds[kTextPassCount] = {"shadow", "stroke", "normal"};
+    for (int i = 0; i < kTextPassCount; ++i) {
         UiTextAttr attr;
         if (LoadTextAttr(element, kAttrIds[i], app, attr))
             SetTextAttr(i, attr.font, attr.color, attr.highlight);
@@ -68,7 +67,6 @@ void UiEdit::Load(XmlNode element, OfficeApp* app) {
         if (LoadTexture(element, kTextureIds[i], app, image, src, mLayoutRect.mWidth, mLayoutRect.mHeight))
             mLooks[i] = UiLook{image, src};
     }
-    if (app != nullptr && app->mWideChars) mLine.mHighestChar = 0xFFFF;
 }
 
 void UiEdit::Resize(int x, int y, int width, int height) {
@@ -104,6 +102,8 @@ void UiEdit::KeyChar(char16_t ch) { EditText(0, ch); }
 void UiEdit::EditText(int keyCode, char16_t ch) {
     const bool shift = mWidgetManager != nullptr && mWidgetManager->IsKeyDown(EditLine::kKeyShift);
     const bool ctrl = mWidgetManager != nullptr && mWidgetManager->IsKeyDown(EditLine::kKeyControl);
+    // Typed and pasted text alike: up to 0x7F, or any UTF-16 unit when the
+    // application takes wide characters.
     if (OfficeApp* app = GetApp()) mLine.mHighestChar = app->mWideChars ? 0xFFFF : 0x7F;
     mCache.Invalidate();
     const EditLine::Outcome out = mLine.Edit(keyCode, ch, shift, ctrl, this);

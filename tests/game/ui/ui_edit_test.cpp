@@ -263,8 +263,13 @@ TEST_F(UiEditTest, DrawsTextCaretAndSelection) {
         int blinkSteps;     // updates after the last key
         int x;
         uint32_t pixel;
+        float scale = 1.0f;
+        int y = 20;
     } cases[] = {
         {"text in its colour", u"ab", false, 0, 15, kTextColor},
+        {"scaled box draws its text stretched", u"ab", false, 0, 30, kTextColor, 2.0f, 35},
+        {"scaled box: the second letter", u"ab", false, 0, 45, kTextColor, 2.0f, 35},
+        {"scaled box: past the text", u"ab", false, 0, 54, 0xFF000000, 2.0f, 35},
         {"no caret without focus", u"ab", false, 0, 26, 0xFF000000},
         {"caret after the text", u"ab", true, 0, 26, kSelectionColor},
         {"caret two pixels wide", u"ab", true, 0, 28, 0xFF000000},
@@ -278,8 +283,9 @@ TEST_F(UiEditTest, DrawsTextCaretAndSelection) {
         UiEdit* edit = MakeEdit();
         Play(c.script);
         if (!c.focused) wm()->SetFocus(nullptr);
-        Step(c.blinkSteps);
-        EXPECT_EQ(Pixel(c.x, 20), c.pixel) << c.what;
+        edit->mScale = c.scale;
+        Step(c.blinkSteps + 1);
+        EXPECT_EQ(Pixel(c.x, c.y), c.pixel) << c.what;
         Drop(edit);
     }
 }
