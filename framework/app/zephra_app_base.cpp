@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include "framework/app/widget_manager.h"
+#include "framework/graphics/graphics.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -206,6 +207,10 @@ void ZephraAppBase::UpdateApp() {
 void ZephraAppBase::DrawFrame() {
     uint64_t now = platform::GetClock().NowMs();
     bool drew = mWidgetManager->DrawScreen();
+    if (drew) {
+        Graphics g(mWidgetManager->GetScreenImage());
+        DrawAfterWidgets(&g);
+    }
     if (drew || now - mLastPresentMs >= kPresentRefreshMs) {
         PresentFrame();
         mLastPresentMs = now;
@@ -230,6 +235,7 @@ void ZephraAppBase::ProcessInputEvent(const platform::InputEvent& ev) {
         break;
     case platform::EventKind::MouseMove:
         wm->MouseMove(ev.x, ev.y);
+        if (IsCursorGameDrawn()) wm->MarkDirty();
         break;
     case platform::EventKind::MouseDown:
         wm->MouseDown(ev.x, ev.y, ev.clickCount);
