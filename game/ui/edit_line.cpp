@@ -46,7 +46,6 @@ EditLine::Outcome EditLine::Edit(int key, char16_t ch, bool shift, bool ctrl, Ed
     mBeforeText = mText;
     mBeforeCaret = mCaret;
     mBeforeAnchor = mAnchor;
-    const int beforeScroll = mScroll;
     bool keepAnchor = false;
 
     if ((ch == kCharCopy || ch == kCharCut) && HasSelection()) {
@@ -140,7 +139,6 @@ EditLine::Outcome EditLine::Edit(int key, char16_t ch, bool shift, bool ctrl, Ed
     out.caretMoved = mCaret != mBeforeCaret;
     ScrollToCaret(true);
     if (mAnchor == mCaret || (!keepAnchor && !(shift && isMove))) mAnchor = kNoAnchor;
-    out.changed = out.caretMoved || mText != mBeforeText || mAnchor != mBeforeAnchor || mScroll != beforeScroll;
     return out;
 }
 

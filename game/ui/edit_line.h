@@ -47,7 +47,6 @@ public:
     // What one key did.
     struct Outcome {
         bool caretMoved = false;
-        bool changed = false;   // text, caret, selection or scroll
     };
 
     // One key: a key code with no character, or a character with key 0.
