@@ -5,6 +5,11 @@
 #include "game/app/tables.h"
 #include "game/ui/ui_bar.h"
 #include "game/ui/ui_button.h"
+#include "game/ui/ui_check_box.h"
+#include "game/ui/ui_edit.h"
+#include "game/ui/ui_list.h"
+#include "game/ui/ui_scroll.h"
+#include "game/ui/ui_slider.h"
 #include "game/ui/ui_text.h"
 
 namespace {
@@ -31,6 +36,11 @@ const UiControlType kControlTypes[] = {
     {"uxtext", &MakeUiControlWithApp<UiText>},
     {"uxdialog", &MakeNestedDialog},
     {"uxbar", &MakeUiControl<UiBar>},
+    {"uxlist", &MakeUiControl<UiList>},
+    {"uxscroll", &MakeUiControl<UiScroll>},
+    {"uxcheckbox", &MakeUiControl<UiCheckBox>},
+    {"uxslider", &MakeUiControl<UiSlider>},
+    {"uxedit", &MakeUiControl<UiEdit>},
     {"uxtutorial", &MakeUiControlWithApp<UiTutorial>},
 };
 
