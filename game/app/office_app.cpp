@@ -6,6 +6,7 @@
 #include "framework/app/widget_manager.h"
 #include "framework/graphics/graphics.h"
 #include "framework/resources/resource_manager.h"
+#include "game/app/career_calendar.h"
 #include "game/app/game_hooks.h"
 #include "game/app/xml_access.h"
 #include "platform/paths.h"
@@ -18,16 +19,6 @@ namespace {
 
 OfficeApp* gApp = nullptr;
 GameHooks* gHooks = nullptr;
-
-// The backdrop until the menu screens stand: the ground picture over the
-// whole screen, never a mouse target.
-class GroundWidget : public Zephra::Widget {
-public:
-    GroundWidget() { mMouseVisible = false; }
-    void Draw(Zephra::Graphics* g) override {
-        if (gGroundImage) g->DrawImage(gGroundImage, 0, 0);
-    }
-};
 
 } // namespace
 
@@ -51,10 +42,6 @@ OfficeApp::OfficeApp(const std::string& prefsPath)
 
 OfficeApp::~OfficeApp() {
     if (gHooks) gHooks->DestroyScreens(*this);
-    if (mGroundWidget) {
-        mWidgetManager->RemoveWidget(mGroundWidget.get());
-        mGroundWidget.reset();
-    }
     // Cursors and particles hold textures; sounds play until their managers go.
     mCursorTable.reset();
     mParticleRegistry.reset();
@@ -155,11 +142,6 @@ void OfficeApp::LoadingThreadCompleted() {
     LoadExpertGoals();
     ApplySettings();
 
-    if (!mGroundWidget) {
-        mGroundWidget = std::make_unique<GroundWidget>();
-        mGroundWidget->Resize(0, 0, mWidth, mHeight);
-        mWidgetManager->AddWidget(mGroundWidget.get());
-    }
     if (gHooks) gHooks->BuildScreens(*this);
 }
 
@@ -232,11 +214,10 @@ void OfficeApp::PublishProfileTexts() {
     const ProfileRecord& p = mCurrentProfile;
     mTextVars->Set("profilename", p.name);
     mTextVars->SetNumber("reachedday", p.reachedDay > prefs::kCareerDays ? prefs::kCareerDays : p.reachedDay);
-    long long seconds = std::isfinite(p.secondsPlayed) && p.secondsPlayed > 0
-                            ? static_cast<long long>(p.secondsPlayed) : 0;
-    if (seconds > 3600LL * 1000000) seconds = 3600LL * 1000000;
-    mTextVars->SetNumber("hoursplayed", static_cast<int>(seconds / 3600));
-    mTextVars->SetNumber("minutesplayed", static_cast<int>(seconds % 3600 / 60));
+    int hours = 0, minutes = 0;
+    career::SplitPlayedTime(p.secondsPlayed, hours, minutes);
+    mTextVars->SetNumber("hoursplayed", hours);
+    mTextVars->SetNumber("minutesplayed", minutes);
 }
 
 bool OfficeApp::SavePrefs() {

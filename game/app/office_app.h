@@ -160,7 +160,6 @@ protected:
     std::unique_ptr<ParticleRegistry, void (*)(ParticleRegistry*)> mParticleRegistry{nullptr, nullptr};
     PrefsFile mPrefs;
     ProfileRecord mCurrentProfile;
-    std::unique_ptr<Zephra::Widget> mGroundWidget;
     std::vector<std::string> mWarnings;
 };
 

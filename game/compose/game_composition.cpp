@@ -3,6 +3,7 @@
 #include "game/app/office_app.h"
 #include "game/effects/particles.h"
 #include "game/effects/script_object.h"
+#include "game/screens/menu_screens.h"
 #include "game/ui/cursor_table.h"
 
 namespace {
@@ -28,9 +29,10 @@ void GameComposition::BuildScreens(OfficeApp& app) {
     app.SetCursorTable(cursors, &DestroyCursorTable);
     cursors->Load(GetUiRoot());
     cursors->Select("normal");
+    BuildMenuScreens(app, GetUiRoot());
 }
 
-void GameComposition::DestroyScreens(OfficeApp& app) { (void)app; }
+void GameComposition::DestroyScreens(OfficeApp& app) { DestroyMenuScreens(app); }
 
 void GameComposition::AppDestroyed(OfficeApp& app) {
     (void)app;

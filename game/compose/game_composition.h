@@ -5,7 +5,7 @@
 
 // The whole game put together: the one GameHooks implementation, installed by
 // main(). It knows every library above the application (effects, controls,
-// and later the office and the screens).
+// screens, and later the office).
 class GameComposition : public GameHooks {
 public:
     static constexpr const char* kUiPath = "cfg\\ui.xml";
@@ -16,7 +16,8 @@ public:
     // Particle registry and "cfg\effect.xml".
     void AppCreated(OfficeApp& app) override;
     // "cfg\ui.xml", kept for the application's life; the cursor table made on
-    // the texture table, loaded from it, "normal" selected.
+    // the texture table, loaded from it, "normal" selected; the menu screens
+    // and the message box built from it, the splash first on screen.
     void BuildScreens(OfficeApp& app) override;
     void DestroyScreens(OfficeApp& app) override;
     void AppDestroyed(OfficeApp& app) override;

@@ -11,19 +11,12 @@
 #include "platform/paths.h"
 #include "platform/settings.h"
 #include "platform/window.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/temp_dirs.h"
 
 using namespace Zephra;
 
 namespace {
-
-// Time moves only when the loop sleeps or the test says so.
-class FakeClock : public platform::Clock {
-public:
-    uint64_t now = 100000;
-    uint64_t NowMs() override { return now; }
-    void SleepMs(uint32_t ms) override { now += ms; }
-};
 
 class TestApp : public ZephraAppBase {
 public:
@@ -40,8 +33,6 @@ public:
 
 class AppTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform::SetClock(&clock); }
-    void TearDown() override { platform::SetClock(nullptr); }
 
     // Steps until the fake clock reaches the time (the loop sleeps between
     // updates, which moves the clock).
@@ -51,7 +42,7 @@ protected:
     }
 
     testsupport::TempUserDirs dirs;
-    FakeClock clock;
+    testsupport::FakeClock clock;
 };
 
 platform::InputEvent Ev(platform::EventKind kind, int x = 0, int y = 0, int clicks = 0) {
@@ -145,7 +136,7 @@ TEST_F(AppTest, FixedStepUpdatesWithBoundedCatchUp) {
 
 TEST_F(AppTest, UpdatesSlowerThanTheIntervalStillDraw) {
     struct SlowApp : TestApp {
-        FakeClock* clock = nullptr;
+        testsupport::FakeClock* clock = nullptr;
         int draws = 0;
         void UpdateApp() override {
             TestApp::UpdateApp();

@@ -10,48 +10,18 @@
 #include "game/app/pak_file.h"
 #include "game/app/startup.h"
 #include "game/app/tables.h"
+#include "game/screens/splash_screen.h"
 #include "game/effects/particles.h"
 #include "game/effects/script_object.h"
 #include "game/ui/cursor_table.h"
 #include "game/ui/ui_dialog.h"
 #include "platform/input.h"
+#include "tests/game/compose/sample_game.h"
 #include "tests/support/temp_dirs.h"
 
 namespace {
 
-class TestApp : public OfficeApp {
-public:
-    explicit TestApp(const std::string& prefs) : OfficeApp(prefs) { mNoWindow = true; }
-    void ShowError(const std::string& text, const std::string& title) override { errors.push_back(title + ": " + text); }
-    std::vector<std::string> errors;
-};
-
-// The sample game folder with the composition installed, started as far as
-// its screens.
-class SampleGame : public ::testing::Test {
-protected:
-    void SetUp() override {
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        oldDir = PakGetGameDir();
-        PakSetGameDir(testsupport::SourceDir() + "/data");
-        InstallGameFileAccess(true);
-        OfficeApp::SetGameHooks(&composition);
-        app = std::make_unique<TestApp>(prefs.File("pref.dat"));
-        ASSERT_TRUE(app->Init()) << (app->errors.empty() ? "" : app->errors[0]);
-        app->LoadingThreadCompleted();
-    }
-    void TearDown() override {
-        app.reset();
-        OfficeApp::SetGameHooks(nullptr);
-        InstallGameFileAccess(false);
-        PakSetGameDir(oldDir);
-    }
-    testsupport::TempUserDirs user;
-    testsupport::TempDir prefs;
-    std::string oldDir;
-    GameComposition composition;
-    std::unique_ptr<TestApp> app;
-};
+using SampleGame = gametest::SampleGameTest;
 
 TEST_F(SampleGame, StartsWithItsServicesAndDrawsTheGameCursor) {
     EXPECT_TRUE(app->Warnings().empty()) << app->Warnings()[0];
@@ -64,11 +34,15 @@ TEST_F(SampleGame, StartsWithItsServicesAndDrawsTheGameCursor) {
     EXPECT_EQ(cursors->GetCurrent(), cursors->Find("normal"));
     EXPECT_TRUE(app->IsCursorGameDrawn());
 
-    // The arrow's white inside lies just right of and below the mouse point,
-    // over the ground picture, and follows the mouse.
+    // The splash hides the cursor; the menus after it show it again. The
+    // arrow's white inside lies just right of and below the mouse point and
+    // follows the mouse.
+    EXPECT_FALSE(cursors->IsDrawing());
+    app->mSplash->Hide();
+    EXPECT_TRUE(cursors->IsDrawing());
     Zephra::Image* arrow = cursors->Find("normal")->image;
     const uint32_t arrowInside = static_cast<Zephra::MemoryImage*>(arrow)->GetBits()[8 * 32 + 2];
-    for (Zephra::Point p : {Zephra::Point(300, 200), Zephra::Point(310, 230)}) {
+    for (Zephra::Point p : {Zephra::Point(60, 60), Zephra::Point(70, 90)}) {
         app->ProcessInputEvent({platform::EventKind::MouseMove, 0, 0, p.mX, p.mY});
         app->DrawFrame();
         const uint32_t* bits = app->mScreenImage->GetBits();

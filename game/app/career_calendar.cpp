@@ -1,0 +1,38 @@
+#include "game/app/career_calendar.h"
+
+#include <cmath>
+
+namespace career {
+
+namespace {
+
+constexpr int kDayOfMonth[kDays + 1] = {
+    0,
+    1, 4, 5, 6, 7, 8, 11, 12, 14, 15, 18, 19, 20, 21, 22, 25, 26, 27, 28, 29,
+    1, 3, 4, 5, 8, 9, 10, 11, 12, 15, 16, 17, 18, 19, 22, 23, 24, 26, 29, 30,
+    1, 2, 3, 6, 7, 8, 10, 13, 14, 15, 16, 20, 22, 23, 24, 27, 28, 29, 30, 31,
+};
+// The weekday column of each month's day 0.
+constexpr int kMonthOffset[kMonths] = {3, -1, 1};
+
+int Clamp(int day) { return day < 1 ? 1 : day > kDays ? kDays : day; }
+
+} // namespace
+
+int DayOfMonth(int day) { return kDayOfMonth[Clamp(day)]; }
+
+int MonthIndex(int day) { return (Clamp(day) - 1) / kDaysPerMonth; }
+
+Cell CalendarCell(int day) {
+    const int cell = DayOfMonth(day) + kMonthOffset[MonthIndex(day)];
+    return Cell{cell / 7, cell % 7};
+}
+
+void SplitPlayedTime(float seconds, int& hours, int& minutes) {
+    long long whole = std::isfinite(seconds) && seconds > 0 ? static_cast<long long>(seconds) : 0;
+    if (whole > 3600LL * 1000000) whole = 3600LL * 1000000;
+    hours = static_cast<int>(whole / 3600);
+    minutes = static_cast<int>(whole % 3600 / 60);
+}
+
+} // namespace career
