@@ -30,9 +30,13 @@ void GameComposition::BuildScreens(OfficeApp& app) {
     cursors->Load(GetUiRoot());
     cursors->Select("normal");
     BuildMenuScreens(app, GetUiRoot());
+    mLevelScreens = std::make_unique<MenuLevelScreens>(app);
 }
 
-void GameComposition::DestroyScreens(OfficeApp& app) { DestroyMenuScreens(app); }
+void GameComposition::DestroyScreens(OfficeApp& app) {
+    mLevelScreens.reset();
+    DestroyMenuScreens(app);
+}
 
 void GameComposition::AppDestroyed(OfficeApp& app) {
     (void)app;

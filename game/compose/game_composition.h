@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include "game/app/game_hooks.h"
+#include "game/app/level_screens.h"
 #include "game/app/xml_access.h"
 
 // The whole game put together: the one GameHooks implementation, installed by
@@ -24,12 +25,14 @@ public:
     void FocusChanged(OfficeApp& app, bool gained) override;
     // The game's own cursor.
     void DrawOverlay(OfficeApp& app, Zephra::Graphics* g) override;
+    LevelScreens* GetLevelScreens() override { return mLevelScreens.get(); }
 
     // The root of "cfg\ui.xml"; empty before BuildScreens or when it did not load.
     XmlNode GetUiRoot() const;
 
 private:
     std::unique_ptr<XmlDocument> mUiDoc;
+    std::unique_ptr<LevelScreens> mLevelScreens;
 };
 
 // Installs one composition for the program's life (main() calls it first).

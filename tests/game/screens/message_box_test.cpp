@@ -1,4 +1,5 @@
 #include "game/screens/escape_menu.h"
+#include "game/screens/menu_screens.h"
 #include "game/screens/main_menu.h"
 #include "game/screens/menu_background.h"
 #include "game/screens/message_box2.h"
@@ -54,6 +55,24 @@ TEST_F(ScreensTest, MessageBoxAnswersByItsButtons) {
             EXPECT_TRUE(app->mMainMenu->mVisible) << c.key;
         }
     }
+}
+
+// What the level asks of the screens reaches them through the hooks.
+TEST_F(ScreensTest, LevelAsksThroughTheScreensInterface) {
+    LevelScreens* screens = composition.GetLevelScreens();
+    ASSERT_NE(screens, nullptr);
+    SkipSplash();
+    app->mMenuBackground->SetVisible(false);
+    screens->ShowMenus();
+    EXPECT_TRUE(app->mMenuBackground->mVisible);
+    PostClick(kYes.mX, kYes.mY);
+    EXPECT_EQ(screens->AskYesNo("restlvl"), 1);
+    screens->ShowLoadScreen();
+    EXPECT_TRUE(app->mLoadScreen->mVisible);
+    EXPECT_FALSE(level.shown);
+    screens->HideLoadScreen();
+    EXPECT_FALSE(app->mLoadScreen->mVisible);
+    EXPECT_TRUE(level.shown);
 }
 
 class EscapeMenuTest : public ScreensTest {

@@ -2,6 +2,7 @@
 #include "framework/graphics/memory_image.h"
 #include "game/app/tables.h"
 #include "game/screens/escape_menu.h"
+#include "game/screens/main_menu.h"
 #include "game/screens/menu_background.h"
 #include "game/screens/menu_screens.h"
 #include "game/screens/message_box2.h"
@@ -19,6 +20,8 @@ TEST_F(ScreensTest, SampleScreensBindAndResolveEverythingTheyName) {
     ForEachMenuScreen(*app, [&](Screen& s) { screens.push_back(&s); });
     screens.push_back(&escape);
     ASSERT_EQ(screens.size(), 11u);
+    EXPECT_EQ(app->mMainMenu->mLink, "https://example.com/pemberly\n");
+    EXPECT_TRUE(app->mMainMenu->mNameplate->mVisible);
     TextureTable* textures = app->GetTextureTable();
     for (Screen* screen : screens) {
         ScreenNames names;
