@@ -52,13 +52,16 @@ void EscapeMenu::OnCommand(intptr_t id) {
 }
 
 void EscapeMenu::OnShow() {
-    mWasInPlay = Level() != nullptr && Level()->IsInputEnabled();
+    if (!mOpen) mWasInPlay = Level() != nullptr && Level()->IsInputEnabled();
+    mOpen = true;
     SetLevelInput(false);
     RaiseOverBlocker(this, mBlocker);
     SoundGroup(&SoundManager::PauseGroup);
 }
 
 void EscapeMenu::OnHide() {
+    if (!mOpen) return;
+    mOpen = false;
     SetLevelInput(mWasInPlay);
     DropBlocker(this, mBlocker);
     SoundGroup(&SoundManager::ResumeGroup);

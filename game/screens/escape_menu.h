@@ -19,6 +19,9 @@ public:
     // Whether the office was in play when the menu opened: hiding gives back
     // just that (a day waiting behind its briefing stays waiting).
     bool mWasInPlay = false;
+    // Between its show and its hide: a hide of a closed menu (the level going)
+    // gives nothing back.
+    bool mOpen = false;
 
     EscapeMenu(OfficeApp* app, XmlNode layouts);
     ~EscapeMenu() override;

@@ -23,11 +23,13 @@ void LoadScreen::OnHide() {
     if (!mShown) return;
     mShown = false;
     if (mApp) {
+        // A wait inside another keeps that one's lock.
+        const bool locked = mApp->mWidgetManager->IsInputLocked();
         mApp->LockWidgets();
         platform::Clock& clock = platform::GetClock();
         while (clock.NowMs() - mShownAtMs < kMinimumMs && mApp->StepMainLoop(false)) {
         }
-        mApp->UnlockWidgets();
+        if (!locked) mApp->UnlockWidgets();
     }
     if (LevelLink* level = Level()) level->SetShown(true);
     if (mApp && mApp->GetCursorTable()) mApp->GetCursorTable()->Show();

@@ -106,6 +106,10 @@ TEST_F(EscapeMenuTest, EscapeClosesAndRestoresThePlay) {
         EXPECT_EQ(level.inPlay, inPlay);
         EXPECT_FALSE(menu->mBlocker->mParent) << "the blocker leaves with the menu";
     }
+    // Hiding a closed menu (the level going) gives nothing back.
+    level.inPlay = false;
+    menu->Hide();
+    EXPECT_FALSE(level.inPlay);
 }
 
 // Restart and quit act only on a yes; quitting leaves the office for the
