@@ -1,49 +1,10 @@
 #include "game/screens/career_dialog.h"
 
-#include <cstdlib>
 #include "game/app/career_calendar.h"
 #include "game/app/office_app.h"
-#include "game/screens/main_menu.h"
-#include "game/screens/menu_background.h"
 #include "game/screens/message_box2.h"
 #include "game/ui/ui_button.h"
 #include "game/ui/ui_text.h"
-
-namespace {
-
-// Back to the main menu, or into a level.
-void LeaveForMenu(UiControl* screen, OfficeApp* app) {
-    screen->Hide();
-    if (app && app->mMainMenu) app->mMainMenu->Show();
-}
-
-void StartLevelFrom(UiControl* screen, OfficeApp* app, int number) {
-    // Without a level the menus stay where they are.
-    LevelLink* level = GetLevelLink();
-    if (level == nullptr) return;
-    screen->Hide();
-    if (app && app->mMenuBackground) app->mMenuBackground->Hide();
-    level->StartLevel(number);
-}
-
-Zephra::Image* BossOf(OfficeApp* app, const HeldPicture& man, const HeldPicture& woman) {
-    const std::string& kind = app->GetCurrentProfile().bossKind;
-    return kind == "man" ? man.Image() : kind == "woman" ? woman.Image() : nullptr;
-}
-
-int ReachedDay(OfficeApp* app) {
-    const int day = app->GetCurrentProfile().reachedDay;
-    return day < 1 ? 1 : day > career::kDays + 1 ? career::kDays + 1 : day;
-}
-
-} // namespace
-
-int NumberAfter(const std::string& name, const char* word) {
-    const size_t at = name.find(word);
-    return at == std::string::npos ? 0 : std::atoi(name.c_str() + at + std::char_traits<char>::length(word));
-}
-
-// ---------------------------------------------------------------- career
 
 CareerDialog::CareerDialog(OfficeApp* app, XmlNode layouts) : Screen(nullptr, app) { LoadByName(layouts, "career"); }
 
@@ -88,7 +49,7 @@ void CareerDialog::OnCommand(intptr_t id) {
         mApp->SavePrefs();
         OnShow();
     } else if (is(mBack)) {
-        LeaveForMenu(this, mApp);
+        ReturnToMainMenu(this, mApp);
     } else if (is(mStart)) {
         StartLevelFrom(this, mApp, mSelectedDay);
     }
@@ -96,7 +57,7 @@ void CareerDialog::OnCommand(intptr_t id) {
 
 void CareerDialog::OnShow() {
     if (mApp == nullptr) return;
-    const int reached = ReachedDay(mApp);
+    const int reached = ReachedCareerDay(mApp);
     const ProfileRecord& profile = mApp->GetCurrentProfile();
     SelectDay(reached);
     auto set = [this](int day, bool enabled, const HeldPicture& look) {
@@ -127,7 +88,7 @@ void CareerDialog::OnShow() {
         EnableControl(FindChild("month" + k + "_text"), !locked);
     }
     mApp->PublishProfileTexts();
-    SetPicture(mBossIcon, BossOf(mApp, mMan, mWoman));
+    SetPicture(mBossIcon, ProfileBoss(mApp, mMan, mWoman));
 }
 
 void CareerDialog::OnActivate() {
@@ -159,73 +120,4 @@ void CareerDialog::ListNames(ScreenNames& names) const {
     names.textures.insert(names.textures.end(),
                           {"mn04_calendar_day_work", "mn04_calendar_day_normal", "mn04_calendar_day_expert",
                            "mn04_calendar_day_weekend", "mn04_bossman", "mn04_bosswoman"});
-}
-
-// ---------------------------------------------------------------- survival
-
-SurvivalMenu::SurvivalMenu(OfficeApp* app, XmlNode layouts) : Screen(nullptr, app) { LoadByName(layouts, "survival"); }
-
-void SurvivalMenu::AddChild(const std::string& name, UiControl* control) {
-    if (!(Bind(name, "back", control, mBack) || Bind(name, "start", control, mStart) ||
-          Bind(name, "boss_icon", control, mBossIcon))) {
-        if (const int k = NumberAfter(name, "month_pic"); k >= 1 && k <= 3) {
-            mPictures[k - 1] = dynamic_cast<UiButton*>(control);
-        } else if (const int c = NumberAfter(name, "month_check"); c >= 1 && c <= 3) {
-            mChecks[c - 1] = control;
-            control->SetVisible(false);
-        }
-    }
-    UiControl::AddChild(name, control);
-}
-
-void SurvivalMenu::OnCommand(intptr_t id) {
-    auto is = [id](const UiControl* c) { return c != nullptr && id == reinterpret_cast<intptr_t>(c); };
-    for (int k = 0; k < 3; ++k) {
-        if (!is(mPictures[k])) continue;
-        for (int i = 0; i < 3; ++i) {
-            if (i == k) {
-                ShowIfHidden(mChecks[i]);
-            } else {
-                HideIfShown(mChecks[i]);
-            }
-        }
-        mSelectedMonth = k + 1;
-        return;
-    }
-    if (is(mBack)) {
-        LeaveForMenu(this, mApp);
-    } else if (is(mStart)) {
-        StartLevelFrom(this, mApp, mSelectedMonth);
-    }
-}
-
-void SurvivalMenu::OnShow() {
-    if (mApp == nullptr) return;
-    const int reached = ReachedDay(mApp);
-    for (int k = 0; k < 3; ++k) EnableControl(mPictures[k], k <= reached / career::kDaysPerMonth);
-    ShowControl(mChecks[0], true);
-    ShowControl(mChecks[1], false);
-    ShowControl(mChecks[2], false);
-    mSelectedMonth = 1;
-    SetPicture(mBossIcon, BossOf(mApp, mMan, mWoman));
-}
-
-void SurvivalMenu::OnActivate() {
-    mMan.Acquire(mApp, "mn04_bossman");
-    mWoman.Acquire(mApp, "mn04_bosswoman");
-}
-
-void SurvivalMenu::OnDeactivate() {
-    mMan.Release();
-    mWoman.Release();
-}
-
-void SurvivalMenu::ListNames(ScreenNames& names) const {
-    for (int k = 0; k < 3; ++k) {
-        const std::string n = std::to_string(k + 1);
-        names.members.emplace_back("month_check" + n, mChecks[k]);
-        names.members.emplace_back("month_pic" + n, mPictures[k]);
-    }
-    names.members.insert(names.members.end(), {{"back", mBack}, {"start", mStart}, {"boss_icon", mBossIcon}});
-    names.textures.insert(names.textures.end(), {"mn04_bossman", "mn04_bosswoman"});
 }

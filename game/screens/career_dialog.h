@@ -38,28 +38,3 @@ public:
     // Marks the day (at most 60) when it has a button.
     void SelectDay(int day);
 };
-
-// The survival menu ("survival"): one of three months, each open once the
-// career reached it, starts the endless level of that month.
-class SurvivalMenu : public Screen {
-public:
-    UiControl* mChecks[3] = {};
-    UiButton* mPictures[3] = {};
-    UiButton* mBack = nullptr;
-    UiButton* mStart = nullptr;
-    UiControl* mBossIcon = nullptr;
-    int mSelectedMonth = 1;
-    HeldPicture mMan, mWoman;
-
-    SurvivalMenu(OfficeApp* app, XmlNode layouts);
-
-    void AddChild(const std::string& name, UiControl* control) override;
-    void OnCommand(intptr_t id) override;
-    void OnShow() override;
-    void OnActivate() override;
-    void OnDeactivate() override;
-    void ListNames(ScreenNames& names) const override;
-};
-
-// The number after the first word in name, or 0 ("career_day12" -> 12).
-int NumberAfter(const std::string& name, const char* word);

@@ -1,6 +1,5 @@
 #include "game/screens/main_menu.h"
 
-#include <cstdlib>
 #include "framework/app/widget_manager.h"
 #include "framework/graphics/memory_image.h"
 #include "game/app/career_calendar.h"
@@ -9,8 +8,10 @@
 #include "game/app/pak_file.h"
 #include "game/screens/career_dialog.h"
 #include "game/screens/help_dialog.h"
+#include "game/screens/hiscores_dialog.h"
 #include "game/screens/message_box2.h"
 #include "game/screens/options_dialog.h"
+#include "game/screens/survival_menu.h"
 #include "game/ui/ui_button.h"
 #include "game/ui/ui_edit.h"
 #include "game/ui/ui_list.h"
@@ -78,9 +79,8 @@ void MainMenuScreen::AddChild(const std::string& name, UiControl* control) {
     } else if (Bind(name, "nameplate", control, mNameplate)) {
         ReadLink();
         if (mNameplate && mNameplate->GetTexture(kButtonNormal) != nullptr) mNameplate->SetVisible(true);
-    } else if (size_t at = name.find("boss"); at != std::string::npos) {
-        const int n = std::atoi(name.c_str() + at + 4);
-        if (n == 1 || n == 2) mBoss[n - 1] = control;
+    } else if (const int n = NumberAfter(name, "boss"); n == 1 || n == 2) {
+        mBoss[n - 1] = control;
     }
     UiControl::AddChild(name, control);
 }

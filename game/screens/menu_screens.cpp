@@ -4,12 +4,14 @@
 #include "game/app/office_app.h"
 #include "game/screens/career_dialog.h"
 #include "game/screens/help_dialog.h"
+#include "game/screens/hiscores_dialog.h"
 #include "game/screens/load_screen.h"
 #include "game/screens/main_menu.h"
 #include "game/screens/menu_background.h"
 #include "game/screens/message_box2.h"
 #include "game/screens/options_dialog.h"
 #include "game/screens/splash_screen.h"
+#include "game/screens/survival_menu.h"
 
 namespace {
 

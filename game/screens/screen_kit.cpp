@@ -1,9 +1,13 @@
 #include "game/screens/screen_kit.h"
 
+#include <cstdlib>
 #include "framework/app/widget_manager.h"
 #include "framework/graphics/memory_image.h"
+#include "game/app/career_calendar.h"
 #include "game/app/office_app.h"
 #include "game/app/tables.h"
+#include "game/screens/main_menu.h"
+#include "game/screens/menu_background.h"
 #include "game/ui/ui_button.h"
 #include "game/ui/ui_text.h"
 
@@ -104,4 +108,32 @@ void SetLabel(UiControl* control, const std::u16string& label) {
     } else if (auto* button = dynamic_cast<UiButton*>(control)) {
         button->SetLabel(label);
     }
+}
+
+void ReturnToMainMenu(UiControl* screen, OfficeApp* app) {
+    screen->Hide();
+    if (app && app->mMainMenu) app->mMainMenu->Show();
+}
+
+void StartLevelFrom(UiControl* screen, OfficeApp* app, int number) {
+    LevelLink* level = GetLevelLink();
+    if (level == nullptr) return;
+    screen->Hide();
+    if (app && app->mMenuBackground) app->mMenuBackground->Hide();
+    level->StartLevel(number);
+}
+
+Zephra::Image* ProfileBoss(OfficeApp* app, const HeldPicture& man, const HeldPicture& woman) {
+    const std::string& kind = app->GetCurrentProfile().bossKind;
+    return kind == "man" ? man.Image() : kind == "woman" ? woman.Image() : nullptr;
+}
+
+int ReachedCareerDay(OfficeApp* app) {
+    const int day = app->GetCurrentProfile().reachedDay;
+    return day < 1 ? 1 : day > career::kDays + 1 ? career::kDays + 1 : day;
+}
+
+int NumberAfter(const std::string& name, const char* word) {
+    const size_t at = name.find(word);
+    return at == std::string::npos ? 0 : std::atoi(name.c_str() + at + std::char_traits<char>::length(word));
 }

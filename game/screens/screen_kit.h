@@ -116,3 +116,15 @@ private:
 void SetPicture(UiControl* control, Zephra::Image* image);
 // A text control's label, when the control is one.
 void SetLabel(UiControl* control, const std::u16string& label);
+
+// The number after the first word in name, or 0 ("career_day12" -> 12).
+int NumberAfter(const std::string& name, const char* word);
+// The career day the current player reached, 1..61.
+int ReachedCareerDay(OfficeApp* app);
+// The man's or the woman's picture by the current player's boss.
+Zephra::Image* ProfileBoss(OfficeApp* app, const HeldPicture& man, const HeldPicture& woman);
+// The screen hides and the main menu shows.
+void ReturnToMainMenu(UiControl* screen, OfficeApp* app);
+// The screen and the menus hide and the level starts the day or month.
+// Without a level the menus stay where they are.
+void StartLevelFrom(UiControl* screen, OfficeApp* app, int number);

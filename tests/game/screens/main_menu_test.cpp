@@ -1,3 +1,5 @@
+#include <pugixml.hpp>
+#include "game/app/pak_file.h"
 #include "game/app/prefs.h"
 #include "game/ui/ui_edit.h"
 #include "game/ui/ui_list.h"
@@ -192,6 +194,36 @@ TEST_F(TwoPlayers, MenuButtonsOpenTheirScreens) {
     PostClick(310, 360);
     Click(menu->mQuit);
     EXPECT_TRUE(app->IsShuttingDown());
+}
+
+// The nameplate's link is the whole text of "cfg\locator", up to 4096 bytes;
+// without the file, or with a longer one, there is none.
+TEST_F(ScreensTest, NameplateLinkComesFromTheLocatorFile) {
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(R"(<ui><element type="uxdialog" name="main_menu" width="800" height="600">
+        <element type="uxbutton" name="nameplate" width="10" height="10"/></element></ui>)"));
+    struct Case {
+        const char* what;
+        bool exists;
+        std::string text;
+        std::string link;
+    } cases[] = {
+        {"missing", false, "", ""},
+        {"a line", true, "https://example.org/a\n", "https://example.org/a\n"},
+        {"4096 bytes", true, std::string(4096, 'a'), std::string(4096, 'a')},
+        {"too long", true, std::string(4097, 'a'), ""},
+    };
+    const std::string dataDir = PakGetGameDir();
+    for (const Case& c : cases) {
+        testsupport::TempDir dir;
+        if (c.exists) testsupport::WriteFile(dir.File("cfg/locator"), c.text);
+        PakSetGameDir(dir.Path());
+        MainMenuScreen menu(app.get(), doc.document_element());
+        PakSetGameDir(dataDir);
+        ASSERT_NE(menu.mNameplate, nullptr);
+        EXPECT_EQ(menu.mLink, c.link) << c.what;
+        EXPECT_FALSE(menu.mNameplate->mVisible) << "no picture, no nameplate";
+    }
 }
 
 } // namespace

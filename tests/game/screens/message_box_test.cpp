@@ -1,7 +1,7 @@
 #include "game/screens/escape_menu.h"
-#include "game/screens/menu_screens.h"
 #include "game/screens/main_menu.h"
 #include "game/screens/menu_background.h"
+#include "game/screens/menu_screens.h"
 #include "game/screens/message_box2.h"
 #include "game/ui/ui_text.h"
 #include "tests/game/screens/screens_fixture.h"
