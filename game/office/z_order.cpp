@@ -157,7 +157,7 @@ bool ZOrder::Build() {
         }
     };
     for (size_t i = 0; i < built_.size(); ++i) place(place, built_[i]);
-    if (!hasRoot) {
+    if (!hasRoot && !objects_.empty()) {
         DebugTrace("!!!Critical Error: Can't find root object, remake z-order");
         for (Skin* skin : objects_) {
             DebugTrace("%s", skin->GetName().c_str());
@@ -168,7 +168,7 @@ bool ZOrder::Build() {
     const bool complete = placed.size() >= objects_.size() &&
                           std::all_of(objects_.begin(), objects_.end(), [&](Skin* s) { return placed.count(s); });
     for (Skin* skin : objects_) appendWithChildren(appendWithChildren, skin);
-    return hasRoot && complete;
+    return complete;
 }
 
 const std::vector<Skin*>& ZOrder::GetDrawOrder() {
