@@ -38,7 +38,7 @@ bool ToOffset(uint32_t address, uint32_t base, uint64_t size, uint64_t imageSize
 
 } // namespace
 
-bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error) {
+bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, uint32_t* storedBase) {
     constexpr size_t kHeader = 12;
     if (bytes.size() < kHeader) {
         error = "truncated header";
@@ -114,6 +114,7 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error) {
         data.records.push_back(std::move(record));
     }
     out = std::move(data);
+    if (storedBase) *storedBase = base;
     error.clear();
     return true;
 }

@@ -55,8 +55,8 @@ struct AnimData {
 
 // Reads a whole ".anm" file. False with a message in error, and out untouched,
 // when the magic is wrong, the file is short, or any count, size or address
-// does not fit the image.
-bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error);
+// does not fit the image. base, when given, receives the stored base.
+bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, uint32_t* base = nullptr);
 // Writes the records as an ".anm" image saved at base: the records first,
 // then each record's block followed by its frames. Names longer than 63 bytes
 // are cut.

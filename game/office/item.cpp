@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include "game/app/game_util.h"
+#include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
 #include "game/office/skin.h"
 #include "game/office/z_order.h"
@@ -97,6 +98,18 @@ void Item::OnCommand(XmlNode node) {
         visible_ = 1;
         SetActive(true);
     }
+    std::string oldSkin;
+    if (LevelIsSurvival() || !XmlGetAttrString(node, "old_skin", oldSkin)) return;
+    const AddEntry entry{name_, skin, anim};
+    if (oldSkin != "none") {
+        SetSkin(oldSkin, false);
+        LevelApplySkinEntry(entry);
+        return;
+    }
+    skinName_ = "none";
+    LevelApplySkinEntry(entry);
+    skinName_ = skin;
+    visible_ = 0;
 }
 
 void Item::Load(XmlNode node) {

@@ -8,6 +8,7 @@
 #include "game/effects/effect_functions.h"
 #include "game/effects/particles.h"
 #include "game/office/item.h"
+#include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
 
 namespace {
@@ -20,7 +21,7 @@ Zephra::Color ColorFromRgba(uint32_t rgba) {
 int ClampAlpha(float a) { return std::clamp(static_cast<int>(a), 0, 255); }
 
 bool IsHighlighted(const Item* owner) {
-    const Item* hovered = nullptr; // TODO level hook
+    const Item* hovered = LevelHoveredObject();
     if (!hovered || !owner) return false;
     if (hovered == owner) return true;
     const std::vector<Item*>& pairs = hovered->GetPairItems();
