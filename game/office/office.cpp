@@ -1,4 +1,5 @@
 #include "game/office/office.h"
+#include <algorithm>
 #include "framework/graphics/graphics.h"
 #include "game/effects/effect_target.h"
 #include "game/office/item.h"
@@ -61,17 +62,20 @@ bool Office::Load(const std::string& path) {
     gOfficeDoc = mDoc.get();
     PathGraphSet* sets[kPersonCount];
     for (int i = 0; i < kPersonCount; ++i) sets[i] = mGraphSets[i].get();
-    ReadOfficeConfig(*mDoc, sets, kPersonCount);
+    ReadOfficeConfig(*mDoc, sets, kPersonCount, mObjects);
     return true;
 }
 
 void Office::Unload() {
     for (auto& set : mGraphSets) set->ClearAll();
     mZOrder->Reset();
-    // Objects take themselves out of the registries as they go.
-    while (!gObjects.empty()) delete gObjects.back();
-    gPickables.clear();
-    gWorkers.clear();
+    // Objects take themselves out of the registries as they go; one that
+    // is gone already is not deleted twice.
+    while (!mObjects.empty()) {
+        Item* item = mObjects.back();
+        mObjects.pop_back();
+        if (std::find(gObjects.begin(), gObjects.end(), item) != gObjects.end()) delete item;
+    }
     ClearNamedObjects();
     gClientDefs.clear();
     gWorkerDefs.clear();

@@ -2,6 +2,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 #include "game/app/xml_access.h"
 #include "game/office/path_graph.h"
 
@@ -9,6 +10,7 @@ namespace Zephra {
 class Graphics;
 } // namespace Zephra
 
+class Item;
 class ZOrder;
 
 // Everything that lives as long as the office: "cfg\office.xml" and what it
@@ -33,7 +35,7 @@ public:
     // office left empty and the reason in LastError, when the file does not
     // load or has no "office" element.
     bool Load(const std::string& path = kConfigPath);
-    // Deletes every object and forgets the definitions, tuning values, office
+    // Deletes the objects it made and forgets the definitions, tuning values, office
     // graphs, named objects, draw order and document.
     void Unload();
     bool IsLoaded() const { return mDoc != nullptr; }
@@ -52,6 +54,7 @@ private:
     class EffectLink;
 
     std::unique_ptr<XmlDocument> mDoc;
+    std::vector<Item*> mObjects;            // made by the office, in creation order
     std::unique_ptr<ZOrder> mZOrder;
     std::array<std::unique_ptr<PathGraphSet>, kPersonCount> mGraphSets;
     std::unique_ptr<EffectLink> mEffectLink;

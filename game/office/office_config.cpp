@@ -109,12 +109,15 @@ Item* CreateObjectByClass(XmlNode element) {
 
 void ReadGameParams(XmlNode params) { gGameParams.Read(params); }
 
-bool ReadOfficeConfig(XmlNode document, PathGraphSet* const* graphSets, int graphSetCount) {
+bool ReadOfficeConfig(XmlNode document, PathGraphSet* const* graphSets, int graphSetCount,
+                      std::vector<Item*>& created) {
     XmlNode office = document.child("office");
     if (!office) return false;
     if (gZOrder) gZOrder->LoadLevel(office);
     ReadGameParams(office.child("params"));
-    for (XmlNode object : ChildrenOf(office, "objects", "object")) CreateObjectByClass(object);
+    for (XmlNode object : ChildrenOf(office, "objects", "object")) {
+        if (Item* item = CreateObjectByClass(object)) created.push_back(item);
+    }
     ReadDefs(office, "clients", "client", gClientDefs);
     ReadDefs(office, "workers", "worker", gWorkerDefs);
     ReadDefs(office, "perses", "pers", gPersDefs);

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 #include "game/app/xml_access.h"
 
 class Item;
@@ -47,6 +48,8 @@ Item* CreateObjectByClass(XmlNode element);
 void ReadGameParams(XmlNode params);
 
 // Reads a loaded office document (its "office" element) into the globals and
-// the given path-graph sets (any of them may be null). False when the
-// document has no "office" element; nothing is read then.
-bool ReadOfficeConfig(XmlNode document, PathGraphSet* const* graphSets, int graphSetCount);
+// the given path-graph sets (any of them may be null); the objects made are
+// appended to created. False when the document has no "office" element;
+// nothing is read then.
+bool ReadOfficeConfig(XmlNode document, PathGraphSet* const* graphSets, int graphSetCount,
+                      std::vector<Item*>& created);

@@ -227,9 +227,11 @@ TEST(OfficeConfig, ReloadReplacesAndPlacesObjectPoints) {
                  "</graph></graphs></office>");
     Office office;
     ASSERT_TRUE(office.Load());
+    Pickable outsider;  // not the office's to delete
     ASSERT_TRUE(office.Load()) << "a second load replaces the first";
-    ASSERT_EQ(gObjects.size(), 2u);
-    ASSERT_EQ(gPickables.size(), 1u);
+    ASSERT_EQ(gObjects.size(), 3u);
+    ASSERT_EQ(gPickables.size(), 2u);
+    EXPECT_EQ(gObjects[0], &outsider);
 
     PathGraphSet* boss = office.FindPathGraphSet("boss");
     boss->AddObjectPoints("boss");
