@@ -3,6 +3,7 @@
 #include <vector>
 #include "game/app/xml_access.h"
 #include "game/office/game_params.h"
+#include "game/office/office_objects.h"
 
 // The running office as the office objects, the effects and the screens see
 // it, beside the registries of office_objects.h (gObjects, gPickables,

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "game/app/xml_access.h"
 
 // Attribute readers of the office files: texts are cut to the buffers the
@@ -20,4 +21,13 @@ inline int OfficeInt(XmlNode node, const char* name) {
     int32_t value = 0;
     XmlGetAttrInt(node, name, value);
     return value;
+}
+
+// The "entry" children of every "list" child of node ("objects/object"), in
+// document order.
+inline std::vector<XmlNode> ChildrenOf(XmlNode node, const char* list, const char* entry) {
+    std::vector<XmlNode> out;
+    for (XmlNode l : node.children(list))
+        for (XmlNode e : l.children(entry)) out.push_back(e);
+    return out;
 }

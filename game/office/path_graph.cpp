@@ -1,4 +1,6 @@
 #include "game/office/path_graph.h"
+#include "game/office/item.h"
+#include "game/office/office_objects.h"
 #include "game/office/office_xml.h"
 #include <cmath>
 #include <utility>
@@ -38,8 +40,8 @@ bool DirectionStep(const std::string& direction, int& dx, int& dy) {
 void PathGraph::Load(XmlNode graph) {
     Clear();
     mElement = graph;
-    for (XmlNode point : graph.child("points").children("point")) ReadElement(point, true);
-    for (XmlNode edge : graph.child("edges").children("edge")) ReadElement(edge, false);
+    for (XmlNode point : ChildrenOf(graph, "points", "point")) ReadElement(point, true);
+    for (XmlNode edge : ChildrenOf(graph, "edges", "edge")) ReadElement(edge, false);
 }
 
 void PathGraph::ReadElement(XmlNode element, bool isPoint) {
@@ -223,12 +225,23 @@ PathGraphSet::~PathGraphSet() {
 }
 
 void PathGraphSet::LoadMatching(XmlNode node, PathGraph& into) {
-    for (XmlNode graph : node.child("graphs").children("graph")) {
+    for (XmlNode graph : ChildrenOf(node, "graphs", "graph")) {
         if (OfficeText(graph, "name") == mName) into.Load(graph);
     }
 }
 
 void PathGraphSet::LoadOfficeGraphs(XmlNode node) { LoadMatching(node, mOffice); }
+
+void PathGraphSet::AddObjectPoints(const std::string& setName) {
+    mObjects.CopyFrom(PathGraph());
+    for (Item* item : gObjects) {
+        int x = 0, y = 0;
+        std::string direction;
+        if (!item->GetPoint(setName, x, y, direction)) continue;
+        const Zephra::Point at = item->OffsetPoint(Zephra::Point{x, y});
+        mObjects.AddNamedPoint(at.mX, at.mY, item->GetName(), direction);
+    }
+}
 
 void PathGraphSet::LoadLevelGraphs(XmlNode levelNode) {
     LoadMatching(levelNode, mLevel);
