@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include "game/office/anim_file.h"
@@ -101,4 +102,21 @@ TEST(AnmTool, MalformedDescriptionsNameTheLine) {
         EXPECT_EQ(data.records.size(), 2u) << c.text;
         EXPECT_EQ(base, 5u) << c.text;
     }
+}
+
+// The sample files are what the tool writes from their descriptions.
+TEST(AnmTool, SampleFilesMatchTheirDescriptions) {
+    const std::string root = testsupport::SourceDir();
+    int checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(root + "/tools/anm")) {
+        const std::string name = entry.path().stem().string();
+        AnimData data;
+        uint32_t base = 0;
+        std::string error;
+        ASSERT_TRUE(ParseAnmText(testsupport::ReadFile(entry.path().string()), data, base, error)) << name << error;
+        EXPECT_NE(base, 0u) << name << ": a zero base would not exercise relocation";
+        EXPECT_EQ(testsupport::ReadFile(root + "/data/anm/" + name + ".anm"), WriteAnmFile(data, base)) << name;
+        ++checked;
+    }
+    EXPECT_GT(checked, 20);
 }

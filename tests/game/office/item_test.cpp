@@ -47,7 +47,9 @@ TEST(Item, ReadsTheWholeRegionInPairs) {
         LoadXml(item, "<object name=\"desk\" rgn=\"" + c.rgn + "\"/>");
         EXPECT_EQ(item.GetRegionPoints().size(), c.points) << c.rgn;
         EXPECT_EQ(item.GetRegion() != nullptr, c.region) << c.rgn;
-        if (c.points == 40) EXPECT_EQ(item.GetRegionPoints().back().y, 239);
+        if (c.points == 40) {
+            EXPECT_EQ(item.GetRegionPoints().back().y, 239);
+        }
     }
     Item item;
     LoadXml(item, "<object name=\"desk\" rgn=\"10 10 50 10 50 40 7\"/>");
