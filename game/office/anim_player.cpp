@@ -148,7 +148,8 @@ bool AnimPlayer::Play(std::string_view text, bool keep) {
     timer->SetControlActive(kControlFrame, GetDuration() != 0.0f);
     // Only a one-shot of several frames has a done point; a loop never ends.
     timer->SetControlActive(kControlDone, block.mode != kAnimLoop && block.frameCount > 1 && GetDuration() != 0.0f);
-    timer->SetRunning(true);
+    // A record of no duration has no time to run.
+    timer->SetRunning(GetDuration() != 0.0f);
     return true;
 }
 
@@ -233,7 +234,7 @@ bool AnimPlayer::Pause() {
 bool AnimPlayer::Resume() {
     if (state_ != kStatePaused) return false;
     state_ = kStatePlaying;
-    script_->GetTimer(kTimerKey)->SetRunning(true);
+    script_->GetTimer(kTimerKey)->SetRunning(GetDuration() != 0.0f);
     return true;
 }
 

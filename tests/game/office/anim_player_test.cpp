@@ -171,6 +171,7 @@ TEST(AnimPlayer, PlaysLoopsOneShotsAndStopFrames) {
     EXPECT_EQ(player.GetDuration(), 0.0f);
     EXPECT_EQ(UpdateTimes(player, 5), 0);
     EXPECT_EQ(player.GetCurrentFrame(), 0);
+    EXPECT_EQ(player.GetTime(), 0.0) << "no duration: the timer does not run";
 
     // Stop frame 3: the update passing 0.3 s reports done on frame 3 and
     // pauses at 0.4 s; resuming goes on from there.
