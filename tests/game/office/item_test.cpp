@@ -241,3 +241,67 @@ TEST(Pickable, QueueSignsShowAndHideInTurn) {
     plain.FlagQueued(); // no signs: only the trace
     EXPECT_EQ(plain.GetQueueSign(0), nullptr);
 }
+
+// Every part that knows the animation plays it; the longest duration is reported.
+TEST(Item, PlaysOnEveryPartThatKnowsTheAnimation) {
+    Item item;
+    LoadXml(item, R"(<object name="desk" orient="mbr"><part name="top"/><part name="legs"/><part name="lamp"/></object>)");
+    const char* records[][2] = {{"top", "topbrwork"}, {"legs", "legsbrwork"}, {"lamp", "lampbrsleep"}};
+    for (int i = 0; i < 3; ++i) {
+        AnimData data;
+        data.records.push_back(MakeRecord(records[i][1], kAnimOnce, 10, 4 + 4 * i));
+        item.GetParts()[static_cast<size_t>(i)]->GetPlayer()->SetData(std::move(data));
+    }
+    float longest = 0.0f;
+    ASSERT_TRUE(item.PlayAnim("work", &longest));
+    EXPECT_FLOAT_EQ(longest, 0.8f);
+    EXPECT_EQ(item.GetAnimName(), "work");
+    EXPECT_TRUE(item.GetParts()[0]->IsMirrored()) << "parts take the object's orientation";
+    EXPECT_FALSE(item.GetParts()[2]->GetPlayer()->IsPlaying());
+    EXPECT_FALSE(item.PlayAnim("dance", &longest));
+    EXPECT_FLOAT_EQ(longest, -1.0f);
+    EXPECT_EQ(item.GetAnimName(), "work");
+    ASSERT_TRUE(item.PlayAnimIfKnown("sleep", false));
+    EXPECT_TRUE(item.GetParts()[2]->GetPlayer()->IsPlaying());
+    EXPECT_EQ(item.FindPartByName("legs"), item.GetParts()[1].get());
+    EXPECT_EQ(item.FindPartByName("legs", 1), nullptr);
+
+    item.SetVisible(true);
+    item.SetActive(true);
+    item.Reset();
+    EXPECT_FALSE(item.IsVisible());
+    EXPECT_FALSE(item.IsActive());
+    EXPECT_EQ(item.GetParts()[0]->GetPlayer()->GetRecordAt(0)->image.GetImage(), nullptr);
+}
+
+TEST(Item, ResolvesPairItemsAndNamedPoints) {
+    Item desk, chair;
+    chair.SetName("chair");
+    LoadXml(desk, R"(<object name="desk" pos_x="100" pos_y="50" offs_x="5" offs_y="6">
+        <select_block pair_item="chair"/><select_block pair_item="gone"/><select_block pair_item=""/>
+        <point owner="boss" direction="tr" offs_x="10" offs_y="20"/><point owner="boss" offs_x="1"/>
+        <point owner="secretary" offs_x="-3"/></object>)");
+    int count = -1;
+    EXPECT_FALSE(desk.GetPairItem(count, nullptr)) << "nothing resolved before activation";
+    EXPECT_EQ(count, 0);
+    desk.SetActive(true);
+    EXPECT_TRUE(desk.GetPairItem(count, nullptr));
+    EXPECT_EQ(count, 1);
+    Item* pair = nullptr;
+    int index = 0;
+    EXPECT_TRUE(desk.GetPairItem(index, &pair));
+    EXPECT_EQ(pair, &chair);
+    index = 1;
+    EXPECT_FALSE(desk.GetPairItem(index, &pair));
+
+    int x = 0, y = 0;
+    std::string direction;
+    ASSERT_TRUE(desk.GetPoint("boss", x, y, direction));
+    EXPECT_EQ(x, 10);
+    EXPECT_EQ(y, 20);
+    EXPECT_EQ(direction, "tr");
+    EXPECT_FALSE(desk.GetPoint("engineer", x, y, direction));
+    const Zephra::Point at = desk.OffsetPoint({x, y});
+    EXPECT_EQ(at.mX, 115);
+    EXPECT_EQ(at.mY, 76);
+}

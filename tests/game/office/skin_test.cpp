@@ -2,7 +2,11 @@
 
 #include <pugixml.hpp>
 #include "framework/graphics/graphics.h"
+#include "game/app/office_app.h"
+#include "game/app/pak_file.h"
+#include "game/app/startup.h"
 #include "tests/game/office/office_test_util.h"
+#include "tests/support/temp_dirs.h"
 
 using officetest::FakeLevel;
 using officetest::MakePicture;
@@ -242,4 +246,74 @@ TEST(Skin, LooksUpAnimationsBySkinAndOrientation) {
     f.skin->SetOrientation("br", true);
     EXPECT_FALSE(f.skin->IsMirrored());
     EXPECT_EQ(f.skin->GetPlayer()->GetCurrentIndex(), 0) << "replayed for the new orientation";
+}
+
+// A part of the sample office fetches its pictures through the application's
+// shared images and draws the boss, mirrored for "mbr".
+TEST(Skin, DrawsTheSamplePicturesThroughTheSharedImages) {
+    testsupport::TempUserDirs user;
+    testsupport::TempDir prefs;
+    const std::string oldDir = PakGetGameDir();
+    PakSetGameDir(testsupport::SourceDir() + "/data");
+    InstallGameFileAccess(true);
+    {
+        OfficeApp app(prefs.File("pref.dat"));
+        app.mNoWindow = true;
+        Item boss;
+        pugi::xml_document doc;
+        doc.load_string(R"(<object name="boss" pos_x="100" pos_y="10"><part name="boss"/></object>)");
+        boss.LoadFromConfig(doc.first_child());
+        boss.SetVisibleFlag(true);
+        boss.SetActive(true);
+        boss.SetSkinName("woman");
+        struct Case {
+            const char* orientation;
+            bool mirrored;
+        };
+        uint32_t unmirrored[40] = {};
+        for (const Case& c : {Case{"br", false}, Case{"mbr", true}}) {
+            boss.SetOrientation(c.orientation, false);
+            ASSERT_TRUE(boss.PlayAnim("boss_idle_empty")) << c.orientation;
+            const AnimRecord* record = boss.GetParts()[0]->GetPlayer()->GetRecord();
+            ASSERT_NE(record, nullptr);
+            EXPECT_EQ(record->animName, "bosswomanbrboss_idle_empty");
+            ASSERT_NE(record->image.GetImage(), nullptr) << "acquired with the play";
+            auto canvas = Canvas();
+            Zephra::Graphics g(canvas.get());
+            boss.GetParts()[0]->Draw(g);
+            // A row through the body: the boss faces one way, mirrored the other.
+            for (int x = 0; x < 40; ++x) {
+                const uint32_t p = Pixel(*canvas, 100 + x, 10 + 14);
+                if (!c.mirrored) {
+                    unmirrored[x] = p;
+                } else {
+                    EXPECT_EQ(p, unmirrored[39 - x]) << "column " << x;
+                }
+            }
+        }
+        int drawn = 0;
+        for (uint32_t p : unmirrored) drawn += p != 0 ? 1 : 0;
+        EXPECT_GT(drawn, 5);
+    }
+    InstallGameFileAccess(false);
+    PakSetGameDir(oldDir);
+}
+
+// A hidden part runs neither its script nor its animation.
+TEST(Skin, HiddenPartsStandStill) {
+    officetest::FrameTime step(0.1f);
+    Fixture f;
+    AnimData data;
+    data.records.push_back(MakeRecord("deskidle", kAnimLoop, 10, 8));
+    f.skin->GetPlayer()->SetData(std::move(data));
+    ASSERT_TRUE(f.skin->PlayAnim("idle", false));
+    struct Case {
+        bool visible;
+        double time;
+    };
+    for (const Case& c : {Case{false, 0.0}, Case{true, 0.1}, Case{false, 0.1}, Case{true, 0.2}}) {
+        f.skin->SetVisibleFlag(c.visible);
+        f.skin->Update();
+        EXPECT_NEAR(f.skin->GetPlayer()->GetTime(), c.time, 1e-6) << c.visible;
+    }
 }
