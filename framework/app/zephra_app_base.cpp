@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include "framework/app/widget_manager.h"
+#include "framework/graphics/graphics.h"
 #include "framework/resources/image_lib.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
@@ -207,6 +208,10 @@ void ZephraAppBase::UpdateApp() {
 void ZephraAppBase::DrawFrame() {
     uint64_t now = platform::GetClock().NowMs();
     bool drew = mWidgetManager->DrawScreen();
+    if (drew) {
+        Graphics g(mWidgetManager->GetScreenImage());
+        DrawAfterWidgets(&g);
+    }
     if (drew || now - mLastPresentMs >= kPresentRefreshMs) {
         PresentFrame();
         mLastPresentMs = now;
@@ -231,6 +236,7 @@ void ZephraAppBase::ProcessInputEvent(const platform::InputEvent& ev) {
         break;
     case platform::EventKind::MouseMove:
         wm->MouseMove(ev.x, ev.y);
+        if (IsCursorGameDrawn()) wm->MarkDirty();
         break;
     case platform::EventKind::MouseDown:
         wm->MouseDown(ev.x, ev.y, ev.clickCount);

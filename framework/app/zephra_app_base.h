@@ -21,6 +21,7 @@ class Window;
 
 namespace Zephra {
 
+class Graphics;
 class WidgetManager;
 
 constexpr int kCursorImageCount = 13;
@@ -114,6 +115,12 @@ public:
     virtual void UpdateApp();
     // Draws and presents under the pacing rule.
     virtual void DrawFrame();
+    // Draws over the finished widget tree, each time the tree was drawn (the
+    // game's own cursor).
+    virtual void DrawAfterWidgets(Graphics* g) { (void)g; }
+    // True while the game draws the cursor itself (cursor number 12, custom
+    // cursors on): every mouse move then needs a new frame.
+    bool IsCursorGameDrawn() const { return mCustomCursorsEnabled && mCursorNum == kCursorGameDrawn; }
     virtual void GotFocus();
     virtual void LostFocus();
     // One input message for the widget manager.

@@ -6,6 +6,7 @@
 #include "framework/app/widget_manager.h"
 #include "framework/graphics/graphics.h"
 #include "framework/resources/resource_manager.h"
+#include "game/app/game_hooks.h"
 #include "game/app/xml_access.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -16,10 +17,7 @@ Zephra::Image* gGroundImage = nullptr;
 namespace {
 
 OfficeApp* gApp = nullptr;
-ParticleRegistry* (*gMakeParticleRegistry)() = nullptr;
-void (*gDestroyParticleRegistry)(ParticleRegistry*) = nullptr;
-bool (*gOpenEffectConfig)() = nullptr;
-void (*gCloseEffectConfig)() = nullptr;
+GameHooks* gHooks = nullptr;
 
 // The backdrop until the menu screens stand: the ground picture over the
 // whole screen, never a mouse target.
@@ -47,13 +45,12 @@ OfficeApp::OfficeApp(const std::string& prefsPath)
     mFontTable = std::make_unique<FontTable>(mResourceManager.get());
     mLocTable = std::make_unique<TextTable>();
     mTextVars = std::make_unique<TextTable>();
-    if (gMakeParticleRegistry && gDestroyParticleRegistry)
-        SetParticleRegistry(gMakeParticleRegistry(), gDestroyParticleRegistry);
-    if (gOpenEffectConfig && !gOpenEffectConfig()) Warn("cannot read cfg\\effect.xml: " + XmlLastError());
     gApp = this;
+    if (gHooks) gHooks->AppCreated(*this);
 }
 
 OfficeApp::~OfficeApp() {
+    if (gHooks) gHooks->DestroyScreens(*this);
     if (mGroundWidget) {
         mWidgetManager->RemoveWidget(mGroundWidget.get());
         mGroundWidget.reset();
@@ -68,19 +65,13 @@ OfficeApp::~OfficeApp() {
     mFontTable.reset();
     gGroundImage = nullptr;
     mResourceManager.reset();
-    if (gCloseEffectConfig) gCloseEffectConfig();
+    if (gHooks) gHooks->AppDestroyed(*this);
     if (gApp == this) gApp = nullptr;
 }
 
-void OfficeApp::SetParticleRegistryFactory(ParticleRegistry* (*make)(), void (*destroy)(ParticleRegistry*)) {
-    gMakeParticleRegistry = make;
-    gDestroyParticleRegistry = destroy;
-}
+void OfficeApp::SetGameHooks(GameHooks* hooks) { gHooks = hooks; }
 
-void OfficeApp::SetEffectConfigHooks(bool (*open)(), void (*close)()) {
-    gOpenEffectConfig = open;
-    gCloseEffectConfig = close;
-}
+GameHooks* OfficeApp::GetGameHooks() { return gHooks; }
 
 void OfficeApp::SetCursorTable(CursorTable* table, void (*destroy)(CursorTable*)) {
     mCursorTable = std::unique_ptr<CursorTable, void (*)(CursorTable*)>(table, destroy);
@@ -130,6 +121,20 @@ void OfficeApp::UpdateApp() {
     if (mMusicManager) mMusicManager->Update();
 }
 
+void OfficeApp::GotFocus() {
+    ZephraAppBase::GotFocus();
+    if (gHooks) gHooks->FocusChanged(*this, true);
+}
+
+void OfficeApp::LostFocus() {
+    ZephraAppBase::LostFocus();
+    if (gHooks) gHooks->FocusChanged(*this, false);
+}
+
+void OfficeApp::DrawAfterWidgets(Zephra::Graphics* g) {
+    if (gHooks) gHooks->DrawOverlay(*this, g);
+}
+
 void OfficeApp::LoadingThreadCompleted() {
     std::vector<std::string> errors;
     if (!mLocTable->Load(TextTable::kLocPath, errors)) Warn("No localised texts: " + errors.back());
@@ -155,6 +160,7 @@ void OfficeApp::LoadingThreadCompleted() {
         mGroundWidget->Resize(0, 0, mWidth, mHeight);
         mWidgetManager->AddWidget(mGroundWidget.get());
     }
+    if (gHooks) gHooks->BuildScreens(*this);
 }
 
 void OfficeApp::LoadExpertGoals() {

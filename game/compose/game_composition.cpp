@@ -1,0 +1,56 @@
+#include "game/compose/game_composition.h"
+
+#include "game/app/office_app.h"
+#include "game/effects/particles.h"
+#include "game/effects/script_object.h"
+#include "game/ui/cursor_table.h"
+
+namespace {
+
+void DestroyCursorTable(CursorTable* table) { delete table; }
+
+} // namespace
+
+GameComposition::GameComposition() = default;
+GameComposition::~GameComposition() = default;
+
+void GameComposition::AppCreated(OfficeApp& app) {
+    app.SetParticleRegistry(MakeParticleRegistry(), &DestroyParticleRegistry);
+    if (!OpenEffectConfig()) app.Warn("cannot read cfg\\effect.xml: " + XmlLastError());
+}
+
+void GameComposition::BuildScreens(OfficeApp& app) {
+    if (!XmlLoadDocument(mUiDoc, kUiPath)) {
+        app.Warn("cannot read cfg\\ui.xml: " + XmlLastError());
+        return;
+    }
+    auto* cursors = new CursorTable(app.GetTextureTable());
+    app.SetCursorTable(cursors, &DestroyCursorTable);
+    cursors->Load(GetUiRoot());
+    cursors->Select("normal");
+}
+
+void GameComposition::DestroyScreens(OfficeApp& app) { (void)app; }
+
+void GameComposition::AppDestroyed(OfficeApp& app) {
+    (void)app;
+    CloseEffectConfig();
+    mUiDoc.reset();
+}
+
+void GameComposition::FocusChanged(OfficeApp& app, bool gained) {
+    // The level screen pauses here once there is one.
+    (void)app;
+    (void)gained;
+}
+
+void GameComposition::DrawOverlay(OfficeApp& app, Zephra::Graphics* g) {
+    if (CursorTable* cursors = app.GetCursorTable()) cursors->Draw(g);
+}
+
+XmlNode GameComposition::GetUiRoot() const { return mUiDoc ? mUiDoc->document_element() : XmlNode(); }
+
+void InstallGameComposition() {
+    static GameComposition composition;
+    OfficeApp::SetGameHooks(&composition);
+}

@@ -1,0 +1,35 @@
+#pragma once
+#include <memory>
+#include "game/app/game_hooks.h"
+#include "game/app/xml_access.h"
+
+// The whole game put together: the one GameHooks implementation, installed by
+// main(). It knows every library above the application (effects, controls,
+// and later the office and the screens).
+class GameComposition : public GameHooks {
+public:
+    static constexpr const char* kUiPath = "cfg\\ui.xml";
+
+    GameComposition();
+    ~GameComposition() override;
+
+    // Particle registry and "cfg\effect.xml".
+    void AppCreated(OfficeApp& app) override;
+    // "cfg\ui.xml", kept for the application's life; the cursor table made on
+    // the texture table, loaded from it, "normal" selected.
+    void BuildScreens(OfficeApp& app) override;
+    void DestroyScreens(OfficeApp& app) override;
+    void AppDestroyed(OfficeApp& app) override;
+    void FocusChanged(OfficeApp& app, bool gained) override;
+    // The game's own cursor.
+    void DrawOverlay(OfficeApp& app, Zephra::Graphics* g) override;
+
+    // The root of "cfg\ui.xml"; empty before BuildScreens or when it did not load.
+    XmlNode GetUiRoot() const;
+
+private:
+    std::unique_ptr<XmlDocument> mUiDoc;
+};
+
+// Installs one composition for the program's life (main() calls it first).
+void InstallGameComposition();
