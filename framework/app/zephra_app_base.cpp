@@ -468,6 +468,8 @@ void ZephraAppBase::WriteRegistryString(const std::string& name, const std::stri
             platform::JoinPath(platform::ConfigDir(), "settings.ini"));
         mSettings->Load();
     }
+    // Callers repeat their last text (the 3D error every frame): only a change is written.
+    if (mSettings->Has(name) && mSettings->GetString(name) == text) return;
     mSettings->SetString(name, text);
     mSettings->Save();
 }

@@ -54,6 +54,9 @@ OfficeApp::OfficeApp(const std::string& prefsPath)
 }
 
 OfficeApp::~OfficeApp() {
+    // The cursor images go with the cursor table: nothing may draw them after.
+    StopCursorThread();
+    if (mDisplay) mDisplay->SetCursorImage(nullptr);
     if (mGroundWidget) {
         mWidgetManager->RemoveWidget(mGroundWidget.get());
         mGroundWidget.reset();
