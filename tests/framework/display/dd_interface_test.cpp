@@ -116,6 +116,8 @@ TEST_F(DisplayTest, EachFailureGivesItsCodeAndText) {
         const char* blank2 = nullptr;
     };
     const std::string name = ": DDERR_OUTOFVIDEOMEMORY";
+    MemoryImage arrow(nullptr);
+    arrow.Create(4, 4);
     const Case cases[] = {
         {"DirectDrawCreateEx", 0, true, RESULT_DD_CREATE_FAIL, "DirectDrawCreateEx" + name},
         {"IDirectDraw::QueryInterface", 0, true, RESULT_DD_CREATE_FAIL, "QueryrInterface IID_IDirectDraw" + name},
@@ -148,6 +150,10 @@ TEST_F(DisplayTest, EachFailureGivesItsCodeAndText) {
         EXPECT_EQ(dd.mErrorString, c.text);
         EXPECT_FALSE(dd.mInitialized) << c.text;
         EXPECT_FALSE(dd.Redraw(nullptr)) << c.text;
+        // The cursor thread may still move a cursor over what is left.
+        dd.SetCursorImage(&arrow);
+        dd.SetCursorPos(10, 10);
+        dd.SetCursorPos(12, 10);
         // The next Init starts clean and succeeds once the fault is gone.
         if (!c.blank) {
             EXPECT_EQ(dd.Init(nullptr, c.windowed), RESULT_OK) << c.text << " then " << dd.mErrorString;
