@@ -255,7 +255,12 @@ void OfficeApp::ApplySettings() {
             // A mode change rebuilds the display around its new window mode.
             if (mWindowed != windowed) {
                 mWindowed = windowed;
-                if (ResetDisplay() != 0) Warn("display: " + mDisplayError);
+                if (ResetDisplay() != 0) {
+                    // The new mode cannot be had: back to the one that worked.
+                    Warn("display: " + mDisplayError);
+                    mWindowed = !windowed;
+                    if (ResetDisplay() != 0) Warn("display: " + mDisplayError);
+                }
             }
             return;
         }
