@@ -120,13 +120,25 @@ TEST_F(AppTest, DefaultsAndSettingsReadAtInit) {
     EXPECT_FALSE(app.mIs3D);
     EXPECT_EQ(app.mScreenRect, Rect(0, 0, 800, 600));
     ASSERT_NE(app.mScreenImage, nullptr);
-    EXPECT_EQ(app.mWidgetManager->GetScreenImage(), app.mScreenImage.get());
+    EXPECT_EQ(app.mWidgetManager->GetScreenImage(), app.mScreenImage);
 
     app.WriteRegistryString("Test3D\\RuntimeError", "boom");
     platform::Settings back(platform::JoinPath(platform::ConfigDir(), "settings.ini"));
     ASSERT_TRUE(back.Load());
     EXPECT_EQ(back.GetString("Test3D\\RuntimeError"), "boom");
     EXPECT_EQ(back.GetString("MusicVolume"), "0.25");
+    // The same text again writes nothing: a file changed behind the
+    // application's back stays as it is.
+    platform::Settings other(platform::JoinPath(platform::ConfigDir(), "settings.ini"));
+    ASSERT_TRUE(other.Load());
+    other.SetString("Marker", "kept");
+    ASSERT_TRUE(other.Save());
+    app.WriteRegistryString("Test3D\\RuntimeError", "boom");
+    ASSERT_TRUE(back.Load());
+    EXPECT_EQ(back.GetString("Marker"), "kept");
+    app.WriteRegistryString("Test3D\\RuntimeError", "bang");
+    ASSERT_TRUE(back.Load());
+    EXPECT_EQ(back.GetString("Test3D\\RuntimeError"), "bang");
 }
 
 TEST_F(AppTest, FixedStepUpdatesWithBoundedCatchUp) {
@@ -306,7 +318,7 @@ TEST_F(AppTest, SharedImagesAndLiveImageSet) {
     TestApp app;
     ASSERT_TRUE(app.Init());
     size_t base = app.LiveMemoryImageCount();  // the screen image
-    EXPECT_TRUE(app.IsLiveMemoryImage(app.mScreenImage.get()));
+    EXPECT_TRUE(app.IsLiveMemoryImage(app.mScreenImage));
     bool created = false;
     ImageRef a = app.GetSharedImage("gfx\\Bar.png", "", &created);
     EXPECT_TRUE(created);
