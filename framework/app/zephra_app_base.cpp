@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include "framework/app/widget_manager.h"
 #include "framework/graphics/graphics.h"
+#include "framework/resources/image_lib.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -323,7 +324,9 @@ ImageRef ZephraAppBase::GetSharedImage(const std::string& name, const std::strin
     for (auto e = mSharedImages.begin(); e != mSharedImages.end();)
         e = e->second.expired() ? mSharedImages.erase(e) : std::next(e);
     std::shared_ptr<MemoryImage> image(CreateImage());
-    image->mFilePath = name;
+    // A picture that does not load leaves the image empty; its users draw nothing.
+    std::string error;
+    if (!ImageLib::LoadImage(name, *image, error)) image->mFilePath = name;
     mSharedImages[key] = image;
     if (created) *created = true;
     return ImageRef(std::move(image));

@@ -138,8 +138,10 @@ public:
     void SetCursor(int cursorNum);
     void SetCursorImage(int index, Image* image);
 
-    // The image of that name (upper-cased key), made empty on first use and
-    // shared while anyone holds it; *created tells whether it was just made.
+    // The image of that name (upper-cased key): made through CreateImage on
+    // first use with the picture of that game path loaded into it (empty when
+    // it does not load), and shared while anyone holds it; *created tells
+    // whether it was just made.
     ImageRef GetSharedImage(const std::string& name, const std::string& variant = "",
                             bool* created = nullptr);
 

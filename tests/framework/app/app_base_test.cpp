@@ -7,6 +7,8 @@
 #include "framework/app/widget.h"
 #include "framework/app/widget_manager.h"
 #include "framework/app/zephra_app_base.h"
+#include "framework/resources/file_access.h"
+#include "framework/resources/image_lib.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
@@ -320,6 +322,28 @@ TEST_F(AppTest, SharedImagesAndLiveImageSet) {
     EXPECT_EQ(app.LiveMemoryImageCount(), base + 1);
     app.GetSharedImage("gfx\\bar.png", "", &created);
     EXPECT_TRUE(created);  // the last holder let it go
+
+    // A picture that exists is loaded into the image the factory makes.
+    class OnePicture : public FileAccess {
+    public:
+        bool ReadFile(const std::string& path, std::string& bytes) override {
+            if (path != "gfx\\pic.png") return false;
+            const std::vector<uint32_t> bits(6, 0x80FF0000u);
+            std::string error;
+            return ImageLib::EncodePng(bits.data(), 3, 2, bytes, error);
+        }
+    } files;
+    SetFileAccess(&files);
+    const size_t before = app.LiveMemoryImageCount();
+    ImageRef pic = app.GetSharedImage("gfx\\pic.png", "", &created);
+    SetFileAccess(nullptr);
+    EXPECT_TRUE(created);
+    auto* loaded = dynamic_cast<MemoryImage*>(pic.GetImage());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->GetWidth(), 3);
+    EXPECT_EQ(loaded->GetHeight(), 2);
+    EXPECT_EQ(loaded->GetBits()[0], 0x80FF0000u);
+    EXPECT_EQ(app.LiveMemoryImageCount(), before + 1) << "made through the application's factory";
 
     // An image outliving the application must not call back into it.
     ImageRef survivor;
