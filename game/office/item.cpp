@@ -146,10 +146,10 @@ void Item::Update() {
     for (const RestartRule& rule : restartRules_) {
         if (rule.animName == restartRuleName_) {
             SeekParts(rule.frame);
-            PauseParts(false);
             break;
         }
     }
+    PauseParts(false);
     restartArmed_ = 0;
 }
 

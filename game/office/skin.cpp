@@ -1,7 +1,7 @@
 #include "game/office/skin.h"
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <cstdio>
 #include "framework/graphics/graphics.h"
 #include "framework/graphics/memory_image.h"
 #include "game/app/office_app.h"

@@ -156,7 +156,12 @@ bool ZOrder::Build() {
             self(self, front);
         }
     };
-    for (size_t i = 0; i < built_.size(); ++i) place(place, built_[i]);
+    size_t next = 0;
+    auto walk = [&] {
+        for (; next < built_.size(); ++next) place(place, built_[next]);
+    };
+    walk();
+    const bool complete = std::all_of(objects_.begin(), objects_.end(), [&](Skin* s) { return placed.count(s); });
     if (!hasRoot && !objects_.empty()) {
         DebugTrace("!!!Critical Error: Can't find root object, remake z-order");
         for (Skin* skin : objects_) {
@@ -164,10 +169,13 @@ bool ZOrder::Build() {
             for (Skin* front : successors[skin]) DebugTrace("   -- <%s>", front->GetName().c_str());
         }
     }
-    // Skins of a cycle were never freed: they follow in the order they were added.
-    const bool complete = placed.size() >= objects_.size() &&
-                          std::all_of(objects_.begin(), objects_.end(), [&](Skin* s) { return placed.count(s); });
-    for (Skin* skin : objects_) appendWithChildren(appendWithChildren, skin);
+    // Skins held back by a cycle follow in the order they were added, each
+    // freeing what stands in front of it as usual.
+    for (Skin* skin : objects_) {
+        if (placed.count(skin)) continue;
+        appendWithChildren(appendWithChildren, skin);
+        walk();
+    }
     return complete;
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 #include <map>
-#include <memory>
-#include <set>
 #include <utility>
 #include <vector>
 #include "game/app/xml_access.h"
