@@ -81,7 +81,6 @@ AnimPlayer::AnimPlayer(Skin* owner) : script_(std::make_unique<ScriptObject>()),
 AnimPlayer::~AnimPlayer() = default;
 
 bool AnimPlayer::Load(const std::string& name) {
-    frame_ = 0;
     const std::string path = "anm\\" + name + ".anm";
     std::string bytes;
     if (!PakReadAll(path, bytes)) {
@@ -100,6 +99,7 @@ bool AnimPlayer::Load(const std::string& name) {
 
 void AnimPlayer::SetData(AnimData data) {
     data_ = std::make_unique<AnimData>(std::move(data));
+    frame_ = 0;
     error_.clear();
     AfterLoad();
 }

@@ -12,9 +12,7 @@
 // them and publishes the rest. Main thread only.
 
 class Item;
-class Pickable;
 class Worker;
-class ZOrder;
 class Boss;
 class Secretary;
 class Engineer;

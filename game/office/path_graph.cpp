@@ -114,6 +114,7 @@ bool PathGraph::FindPath(const std::string& from, const std::string& to) {
     for (auto& [name, point] : points) {
         point.distance = 0;
         point.predecessor.clear();
+        point.reached = false;
         point.isStart = name == from;
     }
     // Edges whose ends both exist, with their lengths.
@@ -148,12 +149,13 @@ bool PathGraph::FindPath(const std::string& from, const std::string& to) {
                 Point& q = points.find(*other)->second;
                 if (q.isStart) continue;
                 const float candidate = p->distance + edge.length;
-                const bool unreached = q.predecessor.empty();
+                const bool unreached = !q.reached;
                 const bool shorter = candidate < q.distance;
                 const bool tie = candidate == q.distance && edge.length > 0 && q.predecessor != p->name;
                 if (!unreached && !shorter && !tie) continue;
                 q.distance = candidate;
                 q.predecessor = p->name;
+                q.reached = true;
                 bool queued = false;
                 for (Point* n : next) queued = queued || n == &q;
                 if (!queued) next.push_back(&q);
@@ -166,13 +168,11 @@ bool PathGraph::FindPath(const std::string& from, const std::string& to) {
     // a ring and is refused.
     std::vector<const Point*> chain;
     const Point* at = &target->second;
-    while (at != nullptr && !at->isStart && !at->predecessor.empty()) {
-        if (chain.size() > points.size()) return false;
+    while (!at->isStart) {
+        if (!at->reached || chain.size() > points.size()) return false;
         chain.insert(chain.begin(), at);
-        auto pred = points.find(at->predecessor);
-        at = pred == points.end() ? nullptr : &pred->second;
+        at = &points.find(at->predecessor)->second;
     }
-    if (at == nullptr || !at->isStart || chain.empty()) return false;
     chain.insert(chain.begin(), at);
 
     for (size_t i = 0; i + 1 < chain.size(); ++i) {

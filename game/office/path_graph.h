@@ -20,7 +20,8 @@ public:
         XmlNode element;
         // Search state.
         float distance = 0;
-        std::string predecessor;    // empty: not reached
+        std::string predecessor;
+        bool reached = false;       // has a predecessor
         bool isStart = false;
     };
     struct Edge {

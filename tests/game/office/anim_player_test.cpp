@@ -99,6 +99,7 @@ TEST(AnimFile, RefusesTruncatedAndHostileFiles) {
     EXPECT_NE(player.LastError().find("anm\\broken.anm: truncated"), std::string::npos) << player.LastError();
     EXPECT_FALSE(player.Load("missing"));
     EXPECT_TRUE(player.IsPlaying());
+    EXPECT_EQ(player.GetRecordCount(), 1);
     EXPECT_EQ(player.FindIndex("idle"), 0);
     PakSetGameDir(oldDir);
 }

@@ -13,6 +13,7 @@
 #include "game/office/pickable.h"
 #include "game/office/skin.h"
 #include "tests/game/app/game_folder.h"
+#include "tests/game/office/office_test_util.h"
 #include "tests/support/temp_dirs.h"
 
 namespace {
@@ -280,21 +281,17 @@ TEST(OfficeConfig, EffectLinkAndLevelSeam) {
     EXPECT_EQ(LevelHoveredObject(), nullptr);
     EXPECT_FALSE(LevelIsSurvival());
     LevelApplySkinEntry({"table1", "modern", "idle"});
-    struct FakeLevel : OfficeLevel {
-        Item* hovered = nullptr;
-        std::vector<std::string> applied;
-        Item* GetHoveredObject() override { return hovered; }
-        bool IsSurvival() override { return true; }
-        void ApplySkinEntry(const AddEntry& e) override { applied.push_back(e.name + "/" + e.skin + "/" + e.anim); }
-    } level;
     Item lamp;
-    level.hovered = &lamp;
-    SetOfficeLevel(&level);
-    EXPECT_EQ(LevelHoveredObject(), &lamp);
-    EXPECT_TRUE(LevelIsSurvival());
-    LevelApplySkinEntry({"table1", "modern", "idle"});
-    EXPECT_EQ(level.applied, std::vector<std::string>{"table1/modern/idle"});
-    SetOfficeLevel(nullptr);
+    {
+        officetest::FakeLevel level;
+        level.hovered = &lamp;
+        level.survival = true;
+        EXPECT_EQ(LevelHoveredObject(), &lamp);
+        EXPECT_TRUE(LevelIsSurvival());
+        LevelApplySkinEntry({"table1", "modern", "idle"});
+        ASSERT_EQ(level.entries.size(), 1u);
+        EXPECT_EQ(level.entries[0].name + "/" + level.entries[0].skin + "/" + level.entries[0].anim, "table1/modern/idle");
+    }
     EXPECT_EQ(LevelHoveredObject(), nullptr);
 }
 
