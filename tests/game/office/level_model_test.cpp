@@ -2,6 +2,7 @@
 #include <climits>
 #include <set>
 #include "game/office/level_model.h"
+#include "game/office/vec2.h"
 #include "platform/random.h"
 
 namespace {
@@ -216,6 +217,24 @@ TEST(LevelModel, ReadsStagesTemplatesAndTimelines) {
     timelines.Clear();
     EXPECT_TRUE(timelines.clients.empty());
     EXPECT_TRUE(timelines.clientsRun.empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST(Vec2, LengthAndNormalised) {
+    struct Case {
+        Vec2 v;
+        float length;
+        Vec2 unit;
+    };
+    const Case cases[] = {{{3, 4}, 5, {0.6f, 0.8f}}, {{0, -2}, 2, {0, -1}}, {{0, 0}, 0, {0, 0}}};
+    for (const Case& c : cases) {
+        EXPECT_FLOAT_EQ(c.v.Length(), c.length) << c.v.x << "," << c.v.y;
+        EXPECT_FLOAT_EQ(c.v.Normalized().x, c.unit.x) << c.v.x << "," << c.v.y;
+        EXPECT_FLOAT_EQ(c.v.Normalized().y, c.unit.y) << c.v.x << "," << c.v.y;
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "framework/app/widget_manager.h"
 #include "game/app/office_app.h"
 #include "game/app/pak_file.h"
 #include "game/app/prefs.h"
@@ -344,6 +345,34 @@ TEST_F(LevelTest, SurvivalStagesOpenWithTheMoneyAndOfferUpgrades) {
     EXPECT_EQ(level->GetNextStageMoneyThreshold(), 1300) << "stages carried on past the list";
 }
 
+TEST_F(LevelTest, SkinUpgradeAlternatesTheLooksForTwoSeconds) {
+    Start(1, true);
+    level->AddMoney(260);
+    level->Update();
+    ASSERT_EQ(level->GetUpgradeOffers().size(), 2u);
+    screens.choice = "";
+    level->OfferUpgrade();
+    EXPECT_EQ(level->GetSurvivalModel().addList.size(), 2u) << "nothing chosen, nothing used";
+    screens.choice = "upgrade_plant";
+    level->OfferUpgrade();
+    Item* plant = FindObject("plant1");
+    const std::string oldSkin = plant->GetSkinName();
+    std::string looks;
+    for (int i = 0; i < 24; ++i) {
+        level->Update();
+        looks += plant->GetSkinName() == "modern" ? 'n' : 'o';
+    }
+    // 2 s of a change every 0.1 s (the last step lies on the float boundary),
+    // then the new look for good.
+    EXPECT_EQ(looks.substr(0, 19), "nononononononononon") << looks;
+    EXPECT_EQ(looks.substr(20), "nnnn") << looks;
+    EXPECT_NE(oldSkin, "modern");
+    EXPECT_TRUE(plant->IsActive());
+    EXPECT_TRUE(plant->IsVisible());
+    level->OfferUpgrade();
+    EXPECT_EQ(screens.offered.size(), 2u) << "no offer left";
+}
+
 TEST_F(LevelTest, SurvivalSpawnsDrawnClientsAfterTheirDelay) {
     FakeSlotClient client("client03", 0);
     platform::SeedRand(21);
@@ -432,6 +461,23 @@ TEST_F(LevelTest, EscapeFocusPauseAndLeaving) {
     }
     EXPECT_FALSE(level->IsInPlay());
     EXPECT_FALSE(level->HasOfficeFocus());
+}
+
+TEST_F(LevelTest, DrawsTheOfficeOverTheGround) {
+    Start(1);
+    auto pixel = [&](int x, int y) {
+        level->UpdateMotion(1.0f);  // asks for a full redraw
+        app->DrawFrame();
+        return app->mScreenImage->GetBits()[y * 800 + x];
+    };
+    const uint32_t without = pixel(60, 120);
+    app->mWidgetManager->AddWidget(level);
+    const uint32_t floor = pixel(300, 380);
+    EXPECT_NE(pixel(60, 120), floor) << "the shelving stands on the floor";
+    EXPECT_NE(pixel(60, 120), without);
+    FindObject("shelving01")->SetVisibleFlag(false);
+    EXPECT_EQ(pixel(60, 120), pixel(10, 120)) << "a hidden object leaves the wall behind it";
+    app->mWidgetManager->RemoveWidget(level);
 }
 
 TEST_F(LevelTest, DestructionClearsTheOfficeSoASecondLevelStartsClean) {
