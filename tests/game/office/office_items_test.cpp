@@ -2,6 +2,7 @@
 #include "game/app/pak_file.h"
 #include "game/app/startup.h"
 #include "game/office/bin.h"
+#include "game/office/client_slots.h"
 #include "game/office/door.h"
 #include "game/office/office.h"
 #include "game/office/office_globals.h"
@@ -219,6 +220,30 @@ TEST_F(SampleItems, PhoneRingsForItsCallerUntilAnsweredOrPutAway) {
     phone->SetActive(false);
     EXPECT_FALSE(phone->IsRinging()) << "put away";
     EXPECT_EQ(phone->GetCaller(), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ClientSlots, FindIdleClientsAndReachThePresentTheOnesThere) {
+    using testsupport::FakeSlotClient;
+    FakeSlotClient calling("client01", 0), seated("client02", 1), idle("client03", 2), ignored("client10", 9);
+    EXPECT_EQ(gClientSlotCount, 3) << "slot 9 does not exist";
+    EXPECT_EQ(ClientSlots::Get(9), nullptr);
+    EXPECT_FALSE(ClientSlots::AnyPresent());
+    calling.Spawn("lady", true, 0, {});
+    seated.Spawn("student", false, 1, {});
+    EXPECT_EQ(ClientSlots::FindIdle(), 2);
+    EXPECT_TRUE(ClientSlots::AnyPresent());
+    EXPECT_EQ(ClientSlots::FindByName("client02"), &seated);
+    EXPECT_EQ(ClientSlots::FindByName("client10"), nullptr);
+    ClientSlots::UpdateAll();
+    EXPECT_EQ(seated.presentations, 1);
+    EXPECT_EQ(calling.presentations, 0) << "a caller is not in the office";
+    EXPECT_EQ(idle.presentations, 0) << "not active";
+    idle.SetVisibleFlag(true);
+    EXPECT_EQ(ClientSlots::FindIdle(), -1) << "an idle client still shown is not free";
 }
 
 } // namespace
