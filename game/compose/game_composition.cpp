@@ -1,8 +1,10 @@
 #include "game/compose/game_composition.h"
 
+#include "framework/app/widget_manager.h"
 #include "game/app/office_app.h"
 #include "game/effects/particles.h"
 #include "game/effects/script_object.h"
+#include "game/office/level_screen.h"
 #include "game/ui/cursor_table.h"
 
 namespace {
@@ -28,9 +30,15 @@ void GameComposition::BuildScreens(OfficeApp& app) {
     app.SetCursorTable(cursors, &DestroyCursorTable);
     cursors->Load(GetUiRoot());
     cursors->Select("normal");
+    // Made once, hidden; the menus show it and add it to the widget tree.
+    mLevelScreen = std::make_unique<LevelScreen>(&app);
+    mLevelScreen->SetVisible(false);
 }
 
-void GameComposition::DestroyScreens(OfficeApp& app) { (void)app; }
+void GameComposition::DestroyScreens(OfficeApp& app) {
+    if (mLevelScreen && app.mWidgetManager) app.mWidgetManager->RemoveWidget(mLevelScreen.get());
+    mLevelScreen.reset();
+}
 
 void GameComposition::AppDestroyed(OfficeApp& app) {
     (void)app;
@@ -39,9 +47,7 @@ void GameComposition::AppDestroyed(OfficeApp& app) {
 }
 
 void GameComposition::FocusChanged(OfficeApp& app, bool gained) {
-    // The level screen pauses here once there is one.
-    (void)app;
-    (void)gained;
+    if (LevelScreen* level = app.GetLevelScreen()) level->SetPaused(!gained);
 }
 
 void GameComposition::DrawOverlay(OfficeApp& app, Zephra::Graphics* g) {

@@ -3,9 +3,11 @@
 #include "game/app/game_hooks.h"
 #include "game/app/xml_access.h"
 
+class LevelScreen;
+
 // The whole game put together: the one GameHooks implementation, installed by
 // main(). It knows every library above the application (effects, controls,
-// and later the office and the screens).
+// the office, and later the screens).
 class GameComposition : public GameHooks {
 public:
     static constexpr const char* kUiPath = "cfg\\ui.xml";
@@ -16,10 +18,11 @@ public:
     // Particle registry and "cfg\effect.xml".
     void AppCreated(OfficeApp& app) override;
     // "cfg\ui.xml", kept for the application's life; the cursor table made on
-    // the texture table, loaded from it, "normal" selected.
+    // the texture table, loaded from it, "normal" selected; the hidden level screen.
     void BuildScreens(OfficeApp& app) override;
     void DestroyScreens(OfficeApp& app) override;
     void AppDestroyed(OfficeApp& app) override;
+    // The level pauses while the window has lost the focus.
     void FocusChanged(OfficeApp& app, bool gained) override;
     // The game's own cursor.
     void DrawOverlay(OfficeApp& app, Zephra::Graphics* g) override;
@@ -29,6 +32,7 @@ public:
 
 private:
     std::unique_ptr<XmlDocument> mUiDoc;
+    std::unique_ptr<LevelScreen> mLevelScreen;
 };
 
 // Installs one composition for the program's life (main() calls it first).

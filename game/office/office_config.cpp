@@ -1,10 +1,15 @@
 #include "game/office/office_config.h"
+#include "game/office/bin.h"
+#include "game/office/door.h"
 #include "game/office/item.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
 #include "game/office/office_xml.h"
 #include "game/office/path_graph.h"
+#include "game/office/period_item.h"
+#include "game/office/phone.h"
 #include "game/office/pickable.h"
+#include "game/office/shelving.h"
 #include "game/office/skin.h"
 #include "game/office/z_order.h"
 
@@ -42,16 +47,16 @@ void ReadDefs(XmlNode office, const char* list, const char* entry, DefTable<Def>
 const ObjectFactoryRow kObjectFactoryTable[kObjectFactoryCount] = {
     {"boss", nullptr},
     {"client", nullptr},
-    {"door", nullptr},
+    {"door", Make<Door>},
     {"engineer", nullptr},
     {"item", Make<Item>},
     {"mini_bar", nullptr},
-    {"period_item", nullptr},
+    {"period_item", Make<PeriodItem>},
     {"pickable", Make<Pickable>},
     {"secretary", nullptr},
-    {"shelving", nullptr},
-    {"phone", nullptr},
-    {"bin", nullptr},
+    {"shelving", Make<Shelving>},
+    {"phone", Make<Phone>},
+    {"bin", Make<Bin>},
     {"worker", nullptr},
     {"status_hp", nullptr},
     {"status_bubble", nullptr},
@@ -65,15 +70,15 @@ const NamedObjectRow kNamedObjectTable[kNamedObjectCount] = {
     {"boss", NotBuiltClass},               // gBoss: Boss
     {"secretary", NotBuiltClass},          // gSecretary: Secretary
     {"engineer", NotBuiltClass},           // gEngineer: Engineer
-    {"phone", NotBuiltClass},              // gPhone: Phone
+    {"phone", PublishAs<Phone, &gPhone>},
     {"mini_bar", NotBuiltClass},           // gMiniBar: MiniBar
-    {"safe", NotBuiltClass},               // gSafe: PeriodItem
-    {"coffeemachine", NotBuiltClass},      // gCoffeeMachine: PeriodItem
-    {"air_conditioner", NotBuiltClass},    // gAirConditioner: PeriodItem
-    {"conference_place", NotBuiltClass},   // gConferencePlace: PeriodItem
-    {"cupboard", NotBuiltClass},           // gCupboard: PeriodItem
-    {"presentation_place", NotBuiltClass}, // gPresentationPlace: PeriodItem
-    {"stereo_system", NotBuiltClass},      // gStereoSystem: PeriodItem
+    {"safe", PublishAs<PeriodItem, &gSafe>},
+    {"coffeemachine", PublishAs<PeriodItem, &gCoffeeMachine>},
+    {"air_conditioner", PublishAs<PeriodItem, &gAirConditioner>},
+    {"conference_place", PublishAs<PeriodItem, &gConferencePlace>},
+    {"cupboard", PublishAs<PeriodItem, &gCupboard>},
+    {"presentation_place", PublishAs<PeriodItem, &gPresentationPlace>},
+    {"stereo_system", PublishAs<PeriodItem, &gStereoSystem>},
     {"bonus", NotBuiltClass},              // gBonusObject: ItemBonus
 };
 

@@ -15,43 +15,12 @@
 #include "game/ui/cursor_table.h"
 #include "game/ui/ui_dialog.h"
 #include "platform/input.h"
+#include "tests/support/sample_game.h"
 #include "tests/support/temp_dirs.h"
 
 namespace {
 
-class TestApp : public OfficeApp {
-public:
-    explicit TestApp(const std::string& prefs) : OfficeApp(prefs) { mNoWindow = true; }
-    void ShowError(const std::string& text, const std::string& title) override { errors.push_back(title + ": " + text); }
-    std::vector<std::string> errors;
-};
-
-// The sample game folder with the composition installed, started as far as
-// its screens.
-class SampleGame : public ::testing::Test {
-protected:
-    void SetUp() override {
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        oldDir = PakGetGameDir();
-        PakSetGameDir(testsupport::SourceDir() + "/data");
-        InstallGameFileAccess(true);
-        OfficeApp::SetGameHooks(&composition);
-        app = std::make_unique<TestApp>(prefs.File("pref.dat"));
-        ASSERT_TRUE(app->Init()) << (app->errors.empty() ? "" : app->errors[0]);
-        app->LoadingThreadCompleted();
-    }
-    void TearDown() override {
-        app.reset();
-        OfficeApp::SetGameHooks(nullptr);
-        InstallGameFileAccess(false);
-        PakSetGameDir(oldDir);
-    }
-    testsupport::TempUserDirs user;
-    testsupport::TempDir prefs;
-    std::string oldDir;
-    GameComposition composition;
-    std::unique_ptr<TestApp> app;
-};
+using testsupport::SampleGame;
 
 TEST_F(SampleGame, StartsWithItsServicesAndDrawsTheGameCursor) {
     EXPECT_TRUE(app->Warnings().empty()) << app->Warnings()[0];
