@@ -4,7 +4,6 @@ namespace Zephra {
 class Graphics;
 }
 
-class LevelScreens;
 class OfficeApp;
 
 // What the game application needs of the libraries built on it (effects,
@@ -27,6 +26,4 @@ public:
     virtual void FocusChanged(OfficeApp& app, bool gained) = 0;
     // Drawn over the widget tree (the game's own cursor).
     virtual void DrawOverlay(OfficeApp& app, Zephra::Graphics* g) = 0;
-    // The screens as the level asks for them; none before they are built.
-    virtual LevelScreens* GetLevelScreens() { return nullptr; }
 };

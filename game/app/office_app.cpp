@@ -41,6 +41,9 @@ OfficeApp::OfficeApp(const std::string& prefsPath)
 }
 
 OfficeApp::~OfficeApp() {
+    // The cursor images go with the cursor table: nothing may draw them after.
+    StopCursorThread();
+    if (mDisplay) mDisplay->SetCursorImage(nullptr);
     if (gHooks) gHooks->DestroyScreens(*this);
     // Cursors and particles hold textures; sounds play until their managers go.
     mCursorTable.reset();
@@ -235,6 +238,19 @@ void OfficeApp::ApplySettings() {
     if (mMusicManager) mMusicManager->SetVolume(h.AppliedMusicVolume());
     bool windowed = h.windowed != 0;
     if (mWindow && mWindow->IsOpen()) {
+        if (mDisplay) {
+            // A mode change rebuilds the display around its new window mode.
+            if (mWindowed != windowed) {
+                mWindowed = windowed;
+                if (ResetDisplay() != 0) {
+                    // The new mode cannot be had: back to the one that worked.
+                    Warn("display: " + mDisplayError);
+                    mWindowed = !windowed;
+                    if (ResetDisplay() != 0) Warn("display: " + mDisplayError);
+                }
+            }
+            return;
+        }
         if (mWindow->IsWindowed() != windowed) mWindow->SetWindowed(windowed);
         mWindowed = mWindow->IsWindowed();
     } else {

@@ -1,8 +1,12 @@
 #include "game/compose/game_composition.h"
 
+#include "framework/app/widget_manager.h"
 #include "game/app/office_app.h"
 #include "game/effects/particles.h"
 #include "game/effects/script_object.h"
+#include "game/office/level_screen.h"
+#include "game/screens/game_level_screens.h"
+#include "game/screens/level_screen_link.h"
 #include "game/screens/menu_screens.h"
 #include "game/ui/cursor_table.h"
 
@@ -29,13 +33,24 @@ void GameComposition::BuildScreens(OfficeApp& app) {
     app.SetCursorTable(cursors, &DestroyCursorTable);
     cursors->Load(GetUiRoot());
     cursors->Select("normal");
+    // Made once, hidden; the menus show it and add it to the widget tree.
+    mLevelScreen = std::make_unique<LevelScreen>(&app);
+    mLevelScreen->SetVisible(false);
     BuildMenuScreens(app, GetUiRoot());
-    mLevelScreens = std::make_unique<MenuLevelScreens>(app);
+    mLevelScreens = std::make_unique<GameLevelScreens>(app, GetUiRoot());
+    mLevelScreen->SetScreens(mLevelScreens.get());
+    mLevelLink = std::make_unique<LevelScreenLink>(app, *mLevelScreen);
+    SetLevelLink(mLevelLink.get());
 }
 
 void GameComposition::DestroyScreens(OfficeApp& app) {
+    if (mLevelScreen) mLevelScreen->SetScreens(nullptr);
+    if (GetLevelLink() == mLevelLink.get()) SetLevelLink(nullptr);
+    mLevelLink.reset();
     mLevelScreens.reset();
     DestroyMenuScreens(app);
+    if (mLevelScreen && app.mWidgetManager) app.mWidgetManager->RemoveWidget(mLevelScreen.get());
+    mLevelScreen.reset();
 }
 
 void GameComposition::AppDestroyed(OfficeApp& app) {
@@ -45,9 +60,7 @@ void GameComposition::AppDestroyed(OfficeApp& app) {
 }
 
 void GameComposition::FocusChanged(OfficeApp& app, bool gained) {
-    // The level screen pauses here once there is one.
-    (void)app;
-    (void)gained;
+    if (LevelScreen* level = app.GetLevelScreen()) level->SetPaused(!gained);
 }
 
 void GameComposition::DrawOverlay(OfficeApp& app, Zephra::Graphics* g) {

@@ -79,16 +79,3 @@ void ForEachMenuScreen(OfficeApp& app, const std::function<void(Screen&)>& fn) {
         if (screen) fn(*screen);
 }
 
-void MenuLevelScreens::ShowLoadScreen() {
-    if (mApp.mLoadScreen) mApp.mLoadScreen->Show();
-}
-
-void MenuLevelScreens::HideLoadScreen() {
-    if (mApp.mLoadScreen) mApp.mLoadScreen->Hide();
-}
-
-void MenuLevelScreens::ShowMenus() {
-    if (mApp.mMenuBackground) mApp.mMenuBackground->Show();
-}
-
-int MenuLevelScreens::AskYesNo(const std::string& key) { return ShowMessageBox2(key); }

@@ -1,6 +1,5 @@
 #pragma once
 #include <functional>
-#include "game/app/level_screens.h"
 #include "game/app/xml_access.h"
 
 class OfficeApp;
@@ -17,15 +16,3 @@ void DestroyMenuScreens(OfficeApp& app);
 // Every screen the application holds, the message box last.
 void ForEachMenuScreen(OfficeApp& app, const std::function<void(Screen&)>& fn);
 
-// The menu screens as the level asks for them.
-class MenuLevelScreens : public LevelScreens {
-public:
-    explicit MenuLevelScreens(OfficeApp& app) : mApp(app) {}
-    void ShowLoadScreen() override;
-    void HideLoadScreen() override;
-    void ShowMenus() override;
-    int AskYesNo(const std::string& key) override;
-
-private:
-    OfficeApp& mApp;
-};

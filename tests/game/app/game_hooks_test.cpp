@@ -74,9 +74,10 @@ TEST(GameHooks, TheApplicationReachesTheGameThroughOneInterface) {
     };
     {
         BareApp app(prefs.File("pref.dat"));
-        app.mScreenImage.reset(app.CreateImage());
-        app.mScreenImage->Create(4, 4);
-        app.mWidgetManager->SetScreenImage(app.mScreenImage.get());
+        std::unique_ptr<Zephra::MemoryImage> screen(app.CreateImage());
+        screen->Create(4, 4);
+        app.mScreenImage = screen.get();
+        app.mWidgetManager->SetScreenImage(screen.get());
         EXPECT_EQ(hooks.calls, (std::vector<std::string>{"created"}));
         for (const Case& c : cases) {
             hooks.calls.clear();

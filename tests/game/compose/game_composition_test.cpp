@@ -16,12 +16,12 @@
 #include "game/ui/cursor_table.h"
 #include "game/ui/ui_dialog.h"
 #include "platform/input.h"
-#include "tests/game/compose/sample_game.h"
+#include "tests/support/sample_game.h"
 #include "tests/support/temp_dirs.h"
 
 namespace {
 
-using SampleGame = gametest::SampleGameTest;
+using testsupport::SampleGame;
 
 TEST_F(SampleGame, StartsWithItsServicesAndDrawsTheGameCursor) {
     EXPECT_TRUE(app->Warnings().empty()) << app->Warnings()[0];

@@ -1,7 +1,8 @@
 #include "game/screens/escape_menu.h"
 #include "game/screens/main_menu.h"
 #include "game/screens/menu_background.h"
-#include "game/screens/menu_screens.h"
+#include "game/office/level_screen.h"
+#include "game/screens/game_level_screens.h"
 #include "game/screens/message_box2.h"
 #include "game/ui/ui_text.h"
 #include "tests/game/screens/screens_fixture.h"
@@ -57,22 +58,34 @@ TEST_F(ScreensTest, MessageBoxAnswersByItsButtons) {
     }
 }
 
-// What the level asks of the screens reaches them through the hooks.
-TEST_F(ScreensTest, LevelAsksThroughTheScreensInterface) {
-    LevelScreens* screens = composition.GetLevelScreens();
+// What the level asks of the screens: the load screen, the escape menu; a
+// briefing or comics page not built yet gives the play back as the start ends.
+TEST_F(ScreensTest, LevelAsksTheScreens) {
+    GameLevelScreens* screens = composition.GetLevelScreens();
     ASSERT_NE(screens, nullptr);
     SkipSplash();
-    app->mMenuBackground->SetVisible(false);
-    screens->ShowMenus();
-    EXPECT_TRUE(app->mMenuBackground->mVisible);
-    PostClick(kYes.mX, kYes.mY);
-    EXPECT_EQ(screens->AskYesNo("restlvl"), 1);
-    screens->ShowLoadScreen();
+    EXPECT_TRUE(screens->ShowLoadScreen(true));
     EXPECT_TRUE(app->mLoadScreen->mVisible);
     EXPECT_FALSE(level.shown);
-    screens->HideLoadScreen();
+    EXPECT_TRUE(screens->ShowLoadScreen(false));
     EXPECT_FALSE(app->mLoadScreen->mVisible);
     EXPECT_TRUE(level.shown);
+
+    screens->ShowDialog(LevelScreens::kEscapeMenu, true);
+    EXPECT_TRUE(screens->IsDialogShown(LevelScreens::kEscapeMenu));
+    EXPECT_EQ(wm()->mWidgets.back(), static_cast<Zephra::Widget*>(screens->GetEscapeMenu()));
+    screens->ShowDialog(LevelScreens::kEscapeMenu, false);
+    EXPECT_FALSE(screens->IsDialogShown(LevelScreens::kEscapeMenu));
+
+    LevelScreen* office = app->GetLevelScreen();
+    ASSERT_NE(office, nullptr);
+    for (LevelScreens::Dialog dialog : {LevelScreens::kBriefing, LevelScreens::kComix}) {
+        office->SetInputEnabled(false);
+        screens->ShowDialog(dialog, true);
+        screens->SetupPanel();
+        EXPECT_TRUE(office->IsInPlay()) << dialog;
+    }
+    EXPECT_EQ(screens->ChooseUpgrade({"a", "b"}), "");
 }
 
 class EscapeMenuTest : public ScreensTest {

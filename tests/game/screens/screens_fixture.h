@@ -18,7 +18,7 @@
 #include "game/screens/survival_menu.h"
 #include "game/ui/ui_button.h"
 #include "platform/input.h"
-#include "tests/game/compose/sample_game.h"
+#include "tests/support/sample_game.h"
 
 namespace screenstest {
 
@@ -40,17 +40,20 @@ public:
     void SetShown(bool s) override { shown = s; }
 };
 
-// The sample game with its screens built and a fake level installed.
-class ScreensTest : public gametest::SampleGameTest {
+// The sample game with its screens built and, unless a suite says otherwise,
+// a fake level in place of the real one. Suites prepare pref.dat in BeforeStart.
+class ScreensTest : public testsupport::SampleGame {
 protected:
-    void SetUp() override {
-        SetLevelLink(&level);
-        SampleGameTest::SetUp();
+    void StartApp() override {
+        BeforeStart();
+        app = std::make_unique<testsupport::TestApp>(PrefsPath());
+        ASSERT_TRUE(app->Init()) << (app->errors.empty() ? "" : app->errors[0]);
+        app->LoadingThreadCompleted();
+        if (FakesTheLevel()) SetLevelLink(&level);
     }
-    void TearDown() override {
-        SampleGameTest::TearDown();
-        SetLevelLink(nullptr);
-    }
+    virtual bool FakesTheLevel() { return true; }
+    virtual void BeforeStart() {}
+    virtual std::string PrefsPath() { return prefs.File("pref.dat"); }
 
     Zephra::WidgetManager* wm() { return app->mWidgetManager; }
     void Step(int n = 1) {

@@ -1,6 +1,6 @@
 #pragma once
 #include <gtest/gtest.h>
-
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,30 +10,27 @@
 #include "game/compose/game_composition.h"
 #include "tests/support/temp_dirs.h"
 
-namespace gametest {
+namespace testsupport {
 
-class SampleApp : public OfficeApp {
+// The game application without a window; start-up errors are collected.
+class TestApp : public OfficeApp {
 public:
-    explicit SampleApp(const std::string& prefs) : OfficeApp(prefs) { mNoWindow = true; }
+    explicit TestApp(const std::string& prefs) : OfficeApp(prefs) { mNoWindow = true; }
     void ShowError(const std::string& text, const std::string& title) override { errors.push_back(title + ": " + text); }
     std::vector<std::string> errors;
 };
 
 // The sample game folder with the composition installed, started as far as
-// its screens; user folders and pref.dat in temporary folders. Suites prepare
-// pref.dat in BeforeStart.
-class SampleGameTest : public ::testing::Test {
+// its screens, with temporary user folders and pref.dat.
+class SampleGame : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         oldDir = PakGetGameDir();
-        PakSetGameDir(testsupport::SourceDir() + "/data");
+        PakSetGameDir(SourceDir() + "/data");
         InstallGameFileAccess(true);
         OfficeApp::SetGameHooks(&composition);
-        BeforeStart();
-        app = std::make_unique<SampleApp>(PrefsPath());
-        ASSERT_TRUE(app->Init()) << (app->errors.empty() ? "" : app->errors[0]);
-        app->LoadingThreadCompleted();
+        StartApp();
     }
     void TearDown() override {
         app.reset();
@@ -41,14 +38,16 @@ protected:
         InstallGameFileAccess(false);
         PakSetGameDir(oldDir);
     }
-    virtual void BeforeStart() {}
-    virtual std::string PrefsPath() { return prefs.File("pref.dat"); }
-
-    testsupport::TempUserDirs user;
-    testsupport::TempDir prefs;
+    virtual void StartApp() {
+        app = std::make_unique<TestApp>(prefs.File("pref.dat"));
+        ASSERT_TRUE(app->Init()) << (app->errors.empty() ? "" : app->errors[0]);
+        app->LoadingThreadCompleted();
+    }
+    TempUserDirs user;
+    TempDir prefs;
     std::string oldDir;
     GameComposition composition;
-    std::unique_ptr<SampleApp> app;
+    std::unique_ptr<TestApp> app;
 };
 
-} // namespace gametest
+} // namespace testsupport
