@@ -267,11 +267,18 @@ bool MemoryImage::Palletize() {
 }
 
 uint32_t* MemoryImage::GetNativeAlphaData(NativeDisplay* display) {
+    // Words made for another pixel format (the display changed mode) are made again.
+    if (mNativeAlphaData && display != nullptr && !mNativeAlphaFormat.SameFormat(*display)) {
+        if (!mBits && !IsPalettized()) GetBits();   // the old words may be the only copy
+        mNativeAlphaData.reset();
+        mRLAdditiveData.reset();
+    }
     if (mNativeAlphaData) return mNativeAlphaData.get();
     if (display == nullptr) return nullptr;
     if (IsPalettized()) {
         mNativeAlphaData.reset(new uint32_t[256]);
         for (int i = 0; i < 256; ++i) mNativeAlphaData[i] = ToNative(mColorTable[i], *display);
+        mNativeAlphaFormat = *display;
     } else {
         size_t n = size_t(std::max(mWidth, 0)) * size_t(std::max(mHeight, 0));
         const uint32_t* bits = GetBits();
