@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/display/surface_kernels.h"
+#include "tests/framework/display/surface_test_util.h"
 #include "framework/graphics/memory_image.h"
 
 using Zephra::Color;
@@ -18,6 +19,9 @@ using Zephra::Rect;
 using Zephra::RectD;
 using Zephra::Span;
 using namespace Zephra::surface;
+
+using surface_test::NativeOf;
+using surface_test::Surface;
 
 namespace {
 
@@ -31,39 +35,6 @@ const Format kFormats[] = {
     {"565", 16, 0xF800, 0x07E0, 0x001F},       {"555", 16, 0x7C00, 0x03E0, 0x001F},
     {"888", 32, 0xFF0000, 0xFF00, 0xFF},       {"888-bgr", 32, 0xFF, 0xFF00, 0xFF0000},
     {"565-bgr", 16, 0x001F, 0x07E0, 0xF800},
-};
-
-// Surface memory with a padded pitch.
-struct Surface {
-    PixelFormat f;
-    std::vector<uint8_t> mem;
-    SurfaceView view;
-    Surface(const PixelFormat& fmt, int w, int h) : f(fmt) {
-        view.width = w;
-        view.height = h;
-        view.pitch = w * (f.bitCount / 8) + 12;
-        mem.assign(size_t(view.pitch) * size_t(h), 0);
-        view.bits = mem.data();
-    }
-    uint32_t Get(int x, int y) const {
-        return f.bitCount == 16 ? view.Row<uint16_t>(y)[x] : view.Row<uint32_t>(y)[x];
-    }
-    void Set(int x, int y, uint32_t v) {
-        if (f.bitCount == 16)
-            view.Row<uint16_t>(y)[x] = uint16_t(v);
-        else
-            view.Row<uint32_t>(y)[x] = v;
-    }
-    // Per row y, the columns run through every value of every channel.
-    void Pattern(uint32_t seed) {
-        for (int y = 0; y < view.height; ++y)
-            for (int x = 0; x < view.width; ++x) {
-                const uint32_t ch[3] = {uint32_t(x + y + seed), uint32_t(x * 5 + y), uint32_t(x * 3 + y * 7 + seed)};
-                uint32_t v = f.bitCount == 32 ? uint32_t(y * 13) << 24 : 0;
-                for (int c = 0; c < 3; ++c) v |= (ch[c] & ((1u << f.bits[c]) - 1)) << f.shift[c];
-                Set(x, y, v);
-            }
-    }
 };
 
 // Every alpha (rows) under every channel value (columns), plus rows of mixed
@@ -84,18 +55,6 @@ void RandomBits(MemoryImage& img, int w, int h, uint32_t seed) {
         p = alpha << 24 | (rng() & 0xFFFFFF);
     }
     img.SetBits(px.data(), w, h);
-}
-
-NativeSource Native(MemoryImage& img, const PixelFormat& f, bool additive) {
-    NativeDisplay nd;
-    nd.SetFormat(f.bitCount, f.mask[0], f.mask[1], f.mask[2]);
-    NativeSource s;
-    s.native = img.GetNativeAlphaData(&nd);
-    s.runs = additive ? img.GetRLAdditiveData(&nd) : img.GetRLAlphaData();
-    s.indices = img.IsPalettized() ? img.mColorIndices.get() : nullptr;
-    s.width = img.mWidth;
-    s.height = img.mHeight;
-    return s;
 }
 
 ArgbSource Argb(MemoryImage& img) {
@@ -140,34 +99,34 @@ TEST(SurfaceKernels, FastLoopsEqualScalarLoops) {
     };
     const Case cases[] = {
         {"alpha", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
-             BltAlpha(s.view, s.f, 3, 2, Native(m, s.f, false), Rect(1, 0, m.mWidth - 1, m.mHeight), c, false, k);
+             BltAlpha(s.view, s.f, 3, 2, NativeOf(m, s.f, false), Rect(1, 0, m.mWidth - 1, m.mHeight), c, false, k);
          }},
         {"alpha-mirror", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
-             BltAlpha(s.view, s.f, -5, 1, Native(m, s.f, false), Rect(0, 0, m.mWidth, m.mHeight), c, true, k);
+             BltAlpha(s.view, s.f, -5, 1, NativeOf(m, s.f, false), Rect(0, 0, m.mWidth, m.mHeight), c, true, k);
          }},
         {"additive", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
-             BltAdditive(s.view, s.f, 0, 0, Native(m, s.f, true), Rect(0, 0, m.mWidth, m.mHeight), c, false, k);
+             BltAdditive(s.view, s.f, 0, 0, NativeOf(m, s.f, true), Rect(0, 0, m.mWidth, m.mHeight), c, false, k);
          }},
         {"additive-mirror", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
-             BltAdditive(s.view, s.f, 7, 0, Native(m, s.f, true), Rect(0, 3, m.mWidth, m.mHeight - 3), c, true, k);
+             BltAdditive(s.view, s.f, 7, 0, NativeOf(m, s.f, true), Rect(0, 3, m.mWidth, m.mHeight - 3), c, true, k);
          }},
         {"keyed", [](Surface& s, MemoryImage& m, const Color&, Kernels k) {
-             BltOpaque(s.view, s.f, 0, 0, Native(m, s.f, false), Rect(0, 0, m.mWidth, m.mHeight), true, false, k);
-             BltOpaque(s.view, s.f, 9, 4, Native(m, s.f, false), Rect(0, 0, m.mWidth, m.mHeight), false, true, k);
+             BltOpaque(s.view, s.f, 0, 0, NativeOf(m, s.f, false), Rect(0, 0, m.mWidth, m.mHeight), true, false, k);
+             BltOpaque(s.view, s.f, 9, 4, NativeOf(m, s.f, false), Rect(0, 0, m.mWidth, m.mHeight), false, true, k);
          }},
         {"volatile", [](Surface& s, MemoryImage& m, const Color&, Kernels k) {
              BltVolatile(s.view, s.f, 2, 2, Argb(m), Rect(0, 0, m.mWidth, m.mHeight), false, k);
          }},
         {"stretch", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
-             StretchNearest(s.view, s.f, Native(m, s.f, false), Rect(0, 0, 250, 200),
+             StretchNearest(s.view, s.f, NativeOf(m, s.f, false), Rect(0, 0, 250, 200),
                             RectD(0.5, 0, m.mWidth - 1.0, m.mHeight), c, false, false, k);
          }},
         {"stretch-mirror-additive", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
-             StretchNearest(s.view, s.f, Native(m, s.f, true), Rect(3, 3, 97, 301),
+             StretchNearest(s.view, s.f, NativeOf(m, s.f, true), Rect(3, 3, 97, 301),
                             RectD(0, 0, m.mWidth, m.mHeight), c, true, true, k);
          }},
         {"stretch-mirror", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
-             StretchNearest(s.view, s.f, Native(m, s.f, false), Rect(1, 0, 301, 77),
+             StretchNearest(s.view, s.f, NativeOf(m, s.f, false), Rect(1, 0, 301, 77),
                             RectD(0, 1, m.mWidth, m.mHeight - 1), c, false, true, k);
          }},
         {"rotate", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
