@@ -22,10 +22,6 @@ public:
 
     // Fills masks, bit counts and shifts from three channel masks.
     void SetFormat(int32_t bitsPerPixel, uint32_t redMask, uint32_t greenMask, uint32_t blueMask);
-    bool SameFormat(const NativeDisplay& o) const {
-        return mRGBBits == o.mRGBBits && mRedMask == o.mRedMask && mGreenMask == o.mGreenMask &&
-               mBlueMask == o.mBlueMask;
-    }
 };
 
 } // namespace Zephra
