@@ -46,7 +46,7 @@ void FillRectAdditive(const SurfaceView& view, const PixelFormat& f, const Rect&
 // Coverage blend of the spans: weight ((c + 1) x A) >> 8 per pixel.
 void FillSpansCoverage(const SurfaceView& view, const PixelFormat& f, const Span* spans, int count,
                        const Color& color, const uint8_t* coverage, int coverX, int coverY, int coverWidth,
-                       int coverHeight);
+                       int coverHeight, Kernels k = Kernels::Fast);
 // Stepped line; both ends included. Additive uses the saturating tables.
 void DrawLine(const SurfaceView& view, const PixelFormat& f, double x1, double y1, double x2, double y2,
               const Color& color, bool additive);

@@ -123,6 +123,14 @@ TEST(SurfaceKernels, FastLoopsEqualScalarLoops) {
                  RotateBilinear(s.view, s.f, ArgbOf(m), r, c, true, k);
              }
          }},
+        {"coverage", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
+             if (m.mWidth != 256) return;
+             std::vector<uint8_t> cover(300 * 256);
+             for (size_t i = 0; i < cover.size(); ++i) cover[i] = uint8_t(i * 7 + i / 300);
+             std::vector<Zephra::Span> spans;
+             for (int y = 0; y < 256; ++y) spans.push_back({y + 10, y % 40 - 5, 40 + y});
+             FillSpansCoverage(s.view, s.f, spans.data(), int(spans.size()), c, cover.data(), 0, 10, 300, 256, k);
+         }},
         {"fill", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
              if (m.mWidth != 256) return;   // once per colour is enough
              for (int a = 0; a < 256; ++a) {
