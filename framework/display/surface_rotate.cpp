@@ -146,15 +146,17 @@ bool Span(int64_t& U, int64_t& V, int64_t dU, int64_t dV, int64_t W, int64_t H, 
 // high 16 bits of each pixel's lane, g Σ g·A in the low 16 bits; k = 256 − ΣA.
 struct Sums4 {
     __m128i rb, g, k;
+    bool empty = false;   // every tap transparent: the destination keeps its colour
 };
 
-inline Sums4 Sample4(const Taps& taps, size_t origin, int64_t U, int64_t V, int64_t dU, int64_t dV, bool tinted,
+template <bool Tinted, bool Palette>
+inline Sums4 Sample4(const Taps& taps, size_t origin, int64_t U, int64_t V, int64_t dU, int64_t dV,
                      uint32_t tintAlpha) {
     __m128i t[4];
     const size_t w = size_t(taps.width);
     for (int i = 0; i < 4; ++i) {
         const size_t p = origin + size_t((V + i * dV) >> 16) * w + size_t((U + i * dU) >> 16);
-        if (taps.bits) {
+        if constexpr (!Palette) {
             t[i] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(taps.bits + p)),
                                       _mm_loadl_epi64(reinterpret_cast<const __m128i*>(taps.bits + p + w)));
         } else {
@@ -163,12 +165,19 @@ inline Sums4 Sample4(const Taps& taps, size_t origin, int64_t U, int64_t V, int6
             t[i] = _mm_setr_epi32(int(pal[ix[p]]), int(pal[ix[p + 1]]), int(pal[ix[p + w]]), int(pal[ix[p + w + 1]]));
         }
     }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i any = _mm_srli_epi32(_mm_or_si128(_mm_or_si128(t[0], t[1]), _mm_or_si128(t[2], t[3])), 24);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(any, zero)) == 0xFFFF) {
+        Sums4 none{zero, zero, zero};
+        none.empty = true;
+        return none;
+    }
     // Rows of t are pixels [c00 c10 c01 c11]; transposed, each register is one tap of the four pixels.
     const __m128i a01 = _mm_unpacklo_epi32(t[0], t[1]), a23 = _mm_unpacklo_epi32(t[2], t[3]);
     const __m128i b01 = _mm_unpackhi_epi32(t[0], t[1]), b23 = _mm_unpackhi_epi32(t[2], t[3]);
     const __m128i tap[4] = {_mm_unpacklo_epi64(a01, a23), _mm_unpackhi_epi64(a01, a23), _mm_unpacklo_epi64(b01, b23),
                             _mm_unpackhi_epi64(b01, b23)};
-    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi32(1), low = _mm_set1_epi32(0xFFFE);
+    const __m128i one = _mm_set1_epi32(1), low = _mm_set1_epi32(0xFFFE);
     const __m128i uv = _mm_setr_epi32(int(U), int(U + dU), int(U + 2 * dU), int(U + 3 * dU));
     const __m128i vv = _mm_setr_epi32(int(V), int(V + dV), int(V + 2 * dV), int(V + 3 * dV));
     const __m128i fu = _mm_or_si128(_mm_and_si128(uv, low), one), fv = _mm_or_si128(_mm_and_si128(vv, low), one);
@@ -180,7 +189,7 @@ inline Sums4 Sample4(const Taps& taps, size_t origin, int64_t U, int64_t V, int6
     __m128i total = zero;
     for (int i = 0; i < 4; ++i) {
         __m128i a = _mm_mulhi_epu16(wt[i], _mm_srli_epi32(tap[i], 24));
-        if (tinted) a = _mm_srli_epi16(_mm_mullo_epi16(a, ca), 8);
+        if constexpr (Tinted) a = _mm_srli_epi16(_mm_mullo_epi16(a, ca), 8);
         const __m128i a2 = _mm_or_si128(a, _mm_slli_epi32(a, 16));
         total = _mm_add_epi32(total, a);
         s.rb = _mm_add_epi16(s.rb, _mm_mullo_epi16(_mm_and_si128(tap[i], m), a2));
@@ -281,17 +290,47 @@ inline __m128i WriteChannels(const Sums4& s, __m128i d, const Writer& w) {
     return out;
 }
 
-template <typename T>
+template <typename T, Loop L>
 inline void Write4(T* d, const Sums4& s, const Writer& w) {
     const __m128i dv = LoadPixels(d);
-    __m128i out;
-    switch (w.loop) {
-    case Loop::Packed8888: out = Write8888(s, dv); break;
-    case Loop::Packed565: out = WritePacked16(s, dv, true); break;
-    case Loop::Packed555: out = WritePacked16(s, dv, false); break;
-    default: out = WriteChannels(s, dv, w); break;
+    if (s.empty) {
+        // k = 256 and no source: every rule gives back the destination's colour bits.
+        StorePixels(d, _mm_and_si128(dv, _mm_set1_epi32(int(w.f.ColourMask()))));
+        return;
     }
-    StorePixels(d, out);
+    if constexpr (L == Loop::Packed8888)
+        StorePixels(d, Write8888(s, dv));
+    else if constexpr (L == Loop::Packed565 || L == Loop::Packed555)
+        StorePixels(d, WritePacked16(s, dv, L == Loop::Packed565));
+    else
+        StorePixels(d, WriteChannels(s, dv, w));
+}
+
+// Whole groups of four from pixel i of a row; returns where the plain loop
+// takes over. One instance per depth, loop and source form.
+template <typename T, Loop L, bool Palette>
+int64_t RowFast(T* d, int64_t i, int64_t last, int64_t& U, int64_t& V, int64_t dU, int64_t dV, const Taps& taps,
+                size_t origin, const Writer& w, uint32_t tintAlpha) {
+    for (; i + 3 <= last; i += 4, U += 4 * dU, V += 4 * dV)
+        Write4<T, L>(d + i, Sample4<L == Loop::Tinted, Palette>(taps, origin, U, V, dU, dV, tintAlpha), w);
+    return i;
+}
+
+template <typename T>
+using RowFn = int64_t (*)(T*, int64_t, int64_t, int64_t&, int64_t&, int64_t, int64_t, const Taps&, size_t, const Writer&,
+                          uint32_t);
+
+template <typename T, bool Palette>
+RowFn<T> PickRow(Loop l) {
+    switch (l) {
+    case Loop::Packed8888: return RowFast<T, Loop::Packed8888, Palette>;
+    case Loop::Packed565: return RowFast<T, Loop::Packed565, Palette>;
+    case Loop::Packed555: return RowFast<T, Loop::Packed555, Palette>;
+    case Loop::Generic: return RowFast<T, Loop::Generic, Palette>;
+    case Loop::Tinted: return RowFast<T, Loop::Tinted, Palette>;
+    case Loop::Additive: return RowFast<T, Loop::Additive, Palette>;
+    }
+    return nullptr;
 }
 
 template <typename T>
@@ -305,6 +344,7 @@ void Rotate(const SurfaceView& view, const Taps& taps, const Rotation& r, const 
     const int64_t lastCol = std::min<int64_t>(int64_t(r.area.mWidth - 1.0), view.width - 1 - xs);
     // The lanes hold 8-bit channels at most.
     const bool simd = fast && w.f.bits[0] <= 8 && w.f.bits[1] <= 8 && w.f.bits[2] <= 8;
+    const RowFn<T> row = taps.bits ? PickRow<T, false>(w.loop) : PickRow<T, true>(w.loop);
     for (int64_t j = 0; double(j) < r.area.mHeight; ++j) {
         const int64_t Y = ys + j;
         if (Y < 0 || Y >= view.height) continue;
@@ -315,9 +355,7 @@ void Rotate(const SurfaceView& view, const Taps& taps, const Rotation& r, const 
         if (!Span(U, V, dU, dV, W, H, first, last)) continue;
         T* d = view.Row<T>(int(Y)) + xs;
         int64_t i = first;
-        if (simd)
-            for (; i + 3 <= last; i += 4, U += 4 * dU, V += 4 * dV)
-                Write4(d + i, Sample4(taps, origin, U, V, dU, dV, tinted, tintAlpha), w);
+        if (simd) i = row(d, i, last, U, V, dU, dV, taps, origin, w, tintAlpha);
         for (; i <= last; ++i, U += dU, V += dV)
             d[i] = T(w.Write(d[i], Bilinear(taps, origin, U, V, tintAlpha, tinted)));
     }
