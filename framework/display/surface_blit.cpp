@@ -103,7 +103,7 @@ void Opaque(const SurfaceView& view, const NativeSource& src, const Placement& p
 template <bool M>
 void AlphaWhite(const SurfaceView& view, const PixelFormat& f, const NativeSource& src, const Placement& p,
                 Kernels k) {
-    const bool fast = k == Kernels::Fast;
+    const bool fast = k != Kernels::Scalar;
     if (f.bitCount == 32) {
         const bool packed = f.ByteChannels();
         WalkRuns<uint32_t, M>(view, src, p, [&](uint32_t* d, const uint32_t* s, int len) {
@@ -154,7 +154,7 @@ void AlphaTinted(const SurfaceView& view, const PixelFormat& f, const NativeSour
     const uint32_t ca = Clamp8(color.mAlpha);
     const uint32_t kc[3] = {Div255(Clamp8(color.mRed) * ca), Div255(Clamp8(color.mGreen) * ca),
                             Div255(Clamp8(color.mBlue) * ca)};
-    const bool fast = k == Kernels::Fast;
+    const bool fast = k != Kernels::Scalar;
     if (f.bitCount == 32) {
         const bool bytes = fast && f.ByteChannels();
         WalkRuns<uint32_t, M>(view, src, p, [&](uint32_t* d, const uint32_t* s, int len) {
@@ -197,7 +197,7 @@ void Additive(const SurfaceView& view, const PixelFormat& f, const NativeSource&
                             Div255(Clamp8(color.mBlue) * ca)};
     const uint32_t* t = color == Color::White ? nullptr : kc;
     const uint32_t colours = f.ColourMask();
-    const bool fast = k == Kernels::Fast;
+    const bool fast = k != Kernels::Scalar;
     if (f.bitCount == 32) {
         const bool bytes = fast && f.ByteChannels();
         WalkRuns<uint32_t, M>(view, src, p, [&](uint32_t* d, const uint32_t* s, int len) {
@@ -308,7 +308,7 @@ void BltVolatile(const SurfaceView& view, const PixelFormat& f, int x, int y, co
     if (!Usable(view, f, src.width, src.height) || (!src.bits && !(src.indices && src.palette)) ||
         !Place(view, src.width, src.height, x, y, srcRect, mirror, p))
         return;
-    const bool fast = k == Kernels::Fast;
+    const bool fast = k != Kernels::Scalar;
     if (f.bitCount == 32)
         mirror ? Volatile<true, uint32_t>(view, f, src, p, fast) : Volatile<false, uint32_t>(view, f, src, p, fast);
     else

@@ -244,7 +244,7 @@ void FillRectNormal(const SurfaceView& view, const PixelFormat& f, const Rect& r
         const uint32_t round = f.bitCount == 16 ? 128 : 127;
         for (int i = 0; i < 3; ++i) s += Scale(((c.c[i] * c.a + round) >> 8) + 1, f.mask[i]);
     }
-    const bool fast = k == Kernels::Fast && c.a != 255;
+    const bool fast = k != Kernels::Scalar && c.a != 255;
     if (f.bitCount == 32) {
         if (fast && f.ByteChannels())
             FillNormalFast32(view, f, r, s, c.a);
@@ -265,7 +265,7 @@ void FillRectAdditive(const SurfaceView& view, const PixelFormat& f, const Rect&
     const Rgba c(color);
     uint32_t add[3];
     for (int i = 0; i < 3; ++i) add[i] = Div255(c.c[i] * c.a) >> (8 - f.bits[i]);
-    const bool fast = k == Kernels::Fast;
+    const bool fast = k != Kernels::Scalar;
     if (f.bitCount == 32) {
         if (fast && f.ByteChannels())
             FillAddFast32(view, f, r, add);
@@ -294,7 +294,7 @@ void FillSpansCoverage(const SurfaceView& view, const PixelFormat& f, const Span
             v |= ((((d & f.mask[i]) * (256 - w)) + (s & f.mask[i]) * w) >> 8) & f.mask[i];
         return v;
     };
-    const bool fast32 = k == Kernels::Fast && f.ByteChannels(), fast16 = k == Kernels::Fast && f.bitCount == 16;
+    const bool fast32 = k != Kernels::Scalar && f.ByteChannels(), fast16 = k != Kernels::Scalar && f.bitCount == 16;
     for (int i = 0; i < count; ++i) {
         const Span& sp = spans[i];
         const int64_t cy = int64_t(sp.mY) - coverY;

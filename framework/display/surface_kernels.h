@@ -14,7 +14,9 @@
 // one, tests pin the scalar one.
 namespace Zephra::surface {
 
-enum class Kernels { Scalar, Fast };
+// Scalar: the plain rules. Sse2: the x86-64 baseline. Fast: the widest the
+// processor runs (AVX2 where a loop has such a form, found at run time).
+enum class Kernels { Scalar, Sse2, Fast };
 
 // Source prepared for the surface: premultiplied native words (or the 256-entry
 // table of a palettized source, read through its indices) and run lengths.
