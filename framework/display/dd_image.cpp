@@ -8,6 +8,7 @@
 #include <mutex>
 #include "framework/app/zephra_app_base.h"
 #include "framework/display/dd_interface.h"
+#include "framework/display/surface_pixels.h"
 
 namespace Zephra {
 
@@ -112,7 +113,10 @@ bool DDImage::CreateSurface() {
         }
         useKey = anyTransparent;
     }
-    if (bits) surface::WritePixels(ViewOf(d), f, bits, useKey && !mFirstPixelTrans, key);
+    if (bits && useKey && !mFirstPixelTrans)
+        surface::WritePixels(ViewOf(d), f, bits, true, key);
+    else if (bits)
+        ConvertToSurface(bits, mWidth, mWidth, mHeight, static_cast<uint8_t*>(d.lpSurface), d.lPitch, d.ddpfPixelFormat);
     made->Unlock(nullptr);
     if (useKey) {
         DDCOLORKEY ck;
@@ -257,14 +261,19 @@ void DDImage::BitsChanged() {
     mNoFreeKey = false;
     // The bits are the newer copy. An adopted surface stays: what was drawn in
     // memory goes into it.
-    if (!mSurfaceAdopted) {
+    if (!mSurfaceAdopted)
         ReleaseSurfaceNoReadBack();
-    } else if (mBits && !mNoSoftwareAccess && Lock()) {
-        const surface::SurfaceView view = ViewOf(mLockedSurfaceDesc);
-        if (view.width == mWidth && view.height == mHeight) surface::WritePixels(view, *mFormat, mBits.get(), false, 0);
-        Unlock();
-        FreeBits();
-    }
+    else
+        FlushBitsToSurface();
+}
+
+void DDImage::FlushBitsToSurface() {
+    if (!mSurfaceAdopted || !mBits || mNoSoftwareAccess || !Lock()) return;
+    const surface::SurfaceView view = ViewOf(mLockedSurfaceDesc);
+    if (view.width == mWidth && view.height == mHeight && mFormat->Drawable())
+        ConvertToSurface(mBits.get(), mWidth, mWidth, mHeight, view.bits, view.pitch, mLockedSurfaceDesc.ddpfPixelFormat);
+    Unlock();
+    FreeBits();
 }
 
 void DDImage::DetachDisplay() {

@@ -449,7 +449,9 @@ MemoryImage* DDInterface::MakeScreenImage(IDirectDrawSurface* surface) {
     } else {
         image->Create(mWidth, mHeight);
     }
-    image->mNoSoftwareAccess = mVideoOnlyDraw && surface != nullptr;
+    // Software keeps away from a video-memory screen only while Direct3D
+    // draws it; otherwise nothing at all would draw the picture.
+    image->mNoSoftwareAccess = mVideoOnlyDraw && surface != nullptr && mD3DInterface != nullptr;
     image->mVideoMemory = mVideoOnlyDraw;
     return image;
 }
@@ -488,7 +490,10 @@ void DDInterface::CopyScreenImageToDrawSurface() {
     if (!mScreenImage) return;
     // A screen image over its surface draws there already.
     auto* surfaceImage = dynamic_cast<DDImage*>(mScreenImage);
-    if (surfaceImage && surfaceImage->mSurfaceAdopted) return;
+    if (surfaceImage && surfaceImage->mSurfaceAdopted) {
+        surfaceImage->FlushBitsToSurface();
+        return;
+    }
     const uint32_t* bits = mScreenImage->GetBits();
     IDirectDrawSurface* target = ScreenSurface();
     if (!bits || !target) return;
@@ -666,7 +671,7 @@ void DDInterface::DrawCursorImage(IDirectDrawSurface* buffer, int dx, int dy) {
 }
 
 void DDInterface::DrawCursor(IDirectDrawSurface* surface, bool screenCoordinates) {
-    if (!mCursorImage || !mPrimarySurface || !surface) {
+    if (!mCursorImage || !mPrimarySurface || !surface || !mOldCursorArea || !mNewCursorArea) {
         mHasOldCursorArea = false;
         return;
     }
@@ -683,7 +688,7 @@ void DDInterface::DrawCursor(IDirectDrawSurface* surface, bool screenCoordinates
 }
 
 void DDInterface::MoveCursor(IDirectDrawSurface* surface, bool screenCoordinates, int x, int y) {
-    if (!mCursorImage || !mPrimarySurface || !surface) {
+    if (!mCursorImage || !mPrimarySurface || !surface || !mOldCursorArea || !mNewCursorArea) {
         mHasOldCursorArea = false;
         return;
     }
@@ -716,7 +721,7 @@ void DDInterface::MoveCursor(IDirectDrawSurface* surface, bool screenCoordinates
 }
 
 void DDInterface::RedrawCursorArea(IDirectDrawSurface* surface, bool screenCoordinates) {
-    if (!mHasOldCursorArea || !mPrimarySurface || !surface) return;
+    if (!mHasOldCursorArea || !mPrimarySurface || !surface || !mOldCursorArea) return;
     Rect area, buffer;
     if (AreaRects(mCursorPrevX, mCursorPrevY, surface, screenCoordinates, area, buffer)) {
         CopyRect(surface, area, mOldCursorArea, buffer);
