@@ -1,0 +1,121 @@
+#include "framework/graphics/blend_rows.h"
+
+#include <emmintrin.h>
+#include "framework/graphics/raster_util.h"
+
+namespace Zephra::raster {
+
+namespace {
+
+inline uint32_t NormalPixel(uint32_t dst, uint32_t p) {
+    const uint32_t a = p >> 24;
+    if (a == 255) return p;
+    if (a == 0) return dst;
+    return (dst >> 24) == 255 ? OverOpaque(dst, SpreadRGB(p) * a, a) : blend::Normal(dst, p);
+}
+
+template <typename Pixel>
+void RowReference(uint32_t* d, const uint32_t* s, int n, bool mirror, Pixel pixel) {
+    for (int i = 0; i < n; ++i) {
+        uint32_t& dst = d[mirror ? n - 1 - i : i];
+        dst = pixel(dst, s[i]);
+    }
+}
+
+inline __m128i Load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+// Each pixel's alpha repeated over its four 16-bit lanes: pixels 0, 1 and 2, 3.
+inline void AlphaLanes(__m128i s, __m128i& lo, __m128i& hi) {
+    const __m128i a = _mm_srli_epi32(s, 24);
+    const __m128i x = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+    lo = _mm_unpacklo_epi32(x, x);
+    hi = _mm_unpackhi_epi32(x, x);
+}
+
+// Exact v / 255 in 16-bit lanes for v below 65535.
+inline __m128i Div255(__m128i v) {
+    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, _mm_set1_epi16(1)), _mm_srli_epi16(v, 8)), 8);
+}
+
+// Groups of four; a group whose destination is not all opaque goes through
+// the per-pixel rule. Returns the pixels done.
+int NormalGroups(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    const __m128i zero = _mm_setzero_si128(), opaque = _mm_set1_epi32(int(0xFF000000u)), k255 = _mm_set1_epi16(255);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        uint32_t* dp = mirror ? d + n - 4 - i : d + i;
+        __m128i sv = Load(s + i);
+        const __m128i sa = _mm_srli_epi32(sv, 24);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, zero)) == 0xFFFF) continue;   // nothing to show
+        if (mirror) sv = _mm_shuffle_epi32(sv, 0x1B);
+        const __m128i dv = Load(dp);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(dv, opaque), opaque)) != 0xFFFF) {
+            for (int j = 0; j < 4; ++j) {
+                uint32_t& dst = mirror ? d[n - 1 - (i + j)] : d[i + j];
+                dst = NormalPixel(dst, s[i + j]);
+            }
+            continue;
+        }
+        // Over an opaque destination: Div255(s x a + d x (255 - a)) per channel;
+        // alpha 0 and 255 come out as the destination and the source.
+        __m128i alo, ahi;
+        AlphaLanes(sv, alo, ahi);
+        const __m128i lo = Div255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(sv, zero), alo),
+                                                _mm_mullo_epi16(_mm_unpacklo_epi8(dv, zero), _mm_sub_epi16(k255, alo))));
+        const __m128i hi = Div255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(sv, zero), ahi),
+                                                _mm_mullo_epi16(_mm_unpackhi_epi8(dv, zero), _mm_sub_epi16(k255, ahi))));
+        Store(dp, _mm_or_si128(_mm_packus_epi16(lo, hi), opaque));
+    }
+    return i;
+}
+
+// Colour scaled by alpha and added with byte saturation; alpha added likewise.
+int AdditiveGroups(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i alphaLane = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        uint32_t* dp = mirror ? d + n - 4 - i : d + i;
+        __m128i sv = Load(s + i);
+        if (mirror) sv = _mm_shuffle_epi32(sv, 0x1B);
+        __m128i alo, ahi;
+        AlphaLanes(sv, alo, ahi);
+        // The alpha lane adds the alpha itself rather than alpha x alpha / 255.
+        const __m128i lo = _mm_or_si128(_mm_andnot_si128(alphaLane, Div255(_mm_mullo_epi16(_mm_unpacklo_epi8(sv, zero), alo))),
+                                        _mm_and_si128(alphaLane, alo));
+        const __m128i hi = _mm_or_si128(_mm_andnot_si128(alphaLane, Div255(_mm_mullo_epi16(_mm_unpackhi_epi8(sv, zero), ahi))),
+                                        _mm_and_si128(alphaLane, ahi));
+        Store(dp, _mm_adds_epu8(Load(dp), _mm_packus_epi16(lo, hi)));
+    }
+    return i;
+}
+
+} // namespace
+
+void NormalRowReference(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    RowReference(d, s, n, mirror, NormalPixel);
+}
+
+void AdditiveRowReference(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    RowReference(d, s, n, mirror, AdditiveFast);
+}
+
+void NormalRow(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    const int done = NormalGroups(d, s, n, mirror);
+    // The rest: mirrored, the row's left end; else its right end.
+    if (mirror)
+        NormalRowReference(d, s + done, n - done, true);
+    else
+        NormalRowReference(d + done, s + done, n - done, false);
+}
+
+void AdditiveRow(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    const int done = AdditiveGroups(d, s, n, mirror);
+    if (mirror)
+        AdditiveRowReference(d, s + done, n - done, true);
+    else
+        AdditiveRowReference(d + done, s + done, n - done, false);
+}
+
+} // namespace Zephra::raster
