@@ -3,7 +3,7 @@
 #include "framework/display/dd_image.h"
 
 #include <algorithm>
-#include <array>
+#include <deque>
 #include <cstring>
 #include <mutex>
 #include "framework/app/zephra_app_base.h"
@@ -17,19 +17,18 @@ using namespace platform;
 namespace {
 
 // The loops' view of a pixel format, made once per layout and kept (there are
-// only a handful: the display's format in each of its modes).
+// only a handful: the display's format in each of its modes). Entries never
+// move, so a locked image may keep pointing at one.
 const surface::PixelFormat& FormatOf(const DDPIXELFORMAT& pf) {
     struct Entry {
         DWORD bits = 0, r = 0, g = 0, b = 0;
         surface::PixelFormat f;
     };
-    thread_local std::array<Entry, 4> cache;
-    thread_local size_t next = 0;
+    thread_local std::deque<Entry> cache;
     for (const Entry& e : cache)
-        if (e.bits == pf.dwRGBBitCount && e.r == pf.dwRBitMask && e.g == pf.dwGBitMask && e.b == pf.dwBBitMask &&
-            e.f.bitCount != 0)
+        if (e.bits == pf.dwRGBBitCount && e.r == pf.dwRBitMask && e.g == pf.dwGBitMask && e.b == pf.dwBBitMask)
             return e.f;
-    Entry& e = cache[next++ % cache.size()];
+    Entry& e = cache.emplace_back();
     e.bits = pf.dwRGBBitCount;
     e.r = pf.dwRBitMask;
     e.g = pf.dwGBitMask;

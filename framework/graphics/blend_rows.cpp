@@ -49,6 +49,10 @@ int NormalGroups(uint32_t* d, const uint32_t* s, int n, bool mirror) {
         const __m128i sa = _mm_srli_epi32(sv, 24);
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, zero)) == 0xFFFF) continue;   // nothing to show
         if (mirror) sv = _mm_shuffle_epi32(sv, 0x1B);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, _mm_set1_epi32(255))) == 0xFFFF) {
+            Store(dp, sv);   // opaque: copied over any destination
+            continue;
+        }
         const __m128i dv = Load(dp);
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(dv, opaque), opaque)) != 0xFFFF) {
             for (int j = 0; j < 4; ++j) {
