@@ -1,6 +1,7 @@
 #include "framework/graphics/blend_rows.h"
 
 #include <emmintrin.h>
+#include <immintrin.h>
 #include "framework/graphics/raster_util.h"
 
 namespace Zephra::raster {
@@ -95,6 +96,55 @@ int AdditiveGroups(uint32_t* d, const uint32_t* s, int n, bool mirror) {
     return i;
 }
 
+// The same groups eight at a time, where the processor has AVX2 (chosen at
+// run time; the lanes are those of NormalGroups twice over).
+#pragma GCC push_options
+#pragma GCC target("avx2")
+int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    const __m256i zero = _mm256_setzero_si256(), opaque = _mm256_set1_epi32(int(0xFF000000u));
+    const __m256i k255 = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1), all255 = _mm256_set1_epi32(255);
+    const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint32_t* dp = mirror ? d + n - 8 - i : d + i;
+        __m256i sv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+        const __m256i sa = _mm256_srli_epi32(sv, 24);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, zero)) == -1) continue;
+        if (mirror) sv = _mm256_permutevar8x32_epi32(sv, reverse);
+        __m256i* out = reinterpret_cast<__m256i*>(dp);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, all255)) == -1) {
+            _mm256_storeu_si256(out, sv);
+            continue;
+        }
+        const __m256i dv = _mm256_loadu_si256(out);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(dv, opaque), opaque)) != -1) {
+            for (int j = 0; j < 8; ++j) {
+                uint32_t& dst = mirror ? d[n - 1 - (i + j)] : d[i + j];
+                dst = NormalPixel(dst, s[i + j]);
+            }
+            continue;
+        }
+        const __m256i a = _mm256_srli_epi32(sv, 24);
+        const __m256i x = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
+        const __m256i alo = _mm256_unpacklo_epi32(x, x), ahi = _mm256_unpackhi_epi32(x, x);
+        auto div255 = [&](__m256i v) {
+            return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(v, one), _mm256_srli_epi16(v, 8)), 8);
+        };
+        const __m256i lo = div255(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(sv, zero), alo),
+                                                   _mm256_mullo_epi16(_mm256_unpacklo_epi8(dv, zero), _mm256_sub_epi16(k255, alo))));
+        const __m256i hi = div255(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(sv, zero), ahi),
+                                                   _mm256_mullo_epi16(_mm256_unpackhi_epi8(dv, zero), _mm256_sub_epi16(k255, ahi))));
+        _mm256_storeu_si256(out, _mm256_or_si256(_mm256_packus_epi16(lo, hi), opaque));
+    }
+    return i;
+}
+#pragma GCC pop_options
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
 } // namespace
 
 void NormalRowReference(uint32_t* d, const uint32_t* s, int n, bool mirror) {
@@ -105,8 +155,13 @@ void AdditiveRowReference(uint32_t* d, const uint32_t* s, int n, bool mirror) {
     RowReference(d, s, n, mirror, AdditiveFast);
 }
 
-void NormalRow(uint32_t* d, const uint32_t* s, int n, bool mirror) {
-    const int done = NormalGroups(d, s, n, mirror);
+void NormalRow(uint32_t* d, const uint32_t* s, int n, bool mirror, bool wide) {
+    int done = wide && HasAvx2() ? NormalGroupsAvx2(d, s, n, mirror) : 0;
+    // The groups of four after the groups of eight: mirrored, they sit at the row's left end.
+    if (mirror)
+        done += NormalGroups(d, s + done, n - done, true);
+    else
+        done += NormalGroups(d + done, s + done, n - done, false);
     // The rest: mirrored, the row's left end; else its right end.
     if (mirror)
         NormalRowReference(d, s + done, n - done, true);

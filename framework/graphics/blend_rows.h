@@ -8,7 +8,8 @@ namespace Zephra::raster {
 
 void NormalRowReference(uint32_t* d, const uint32_t* s, int n, bool mirror);
 void AdditiveRowReference(uint32_t* d, const uint32_t* s, int n, bool mirror);
-void NormalRow(uint32_t* d, const uint32_t* s, int n, bool mirror);
+// wide: eight at a time where the processor has AVX2; off, the SSE2 baseline.
+void NormalRow(uint32_t* d, const uint32_t* s, int n, bool mirror, bool wide = true);
 void AdditiveRow(uint32_t* d, const uint32_t* s, int n, bool mirror);
 
 } // namespace Zephra::raster

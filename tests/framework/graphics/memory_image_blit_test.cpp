@@ -342,8 +342,12 @@ TEST(MemoryImageBlit, FastRowsEqualThePixelRules) {
         void (*fast)(uint32_t*, const uint32_t*, int, bool);
         void (*reference)(uint32_t*, const uint32_t*, int, bool);
     };
-    const Case cases[] = {{"normal", Zephra::raster::NormalRow, Zephra::raster::NormalRowReference},
-                          {"additive", Zephra::raster::AdditiveRow, Zephra::raster::AdditiveRowReference}};
+    const Case cases[] = {
+        {"normal sse2", [](uint32_t* d, const uint32_t* s, int n, bool m) { Zephra::raster::NormalRow(d, s, n, m, false); },
+         Zephra::raster::NormalRowReference},
+        {"normal widest", [](uint32_t* d, const uint32_t* s, int n, bool m) { Zephra::raster::NormalRow(d, s, n, m, true); },
+         Zephra::raster::NormalRowReference},
+        {"additive", Zephra::raster::AdditiveRow, Zephra::raster::AdditiveRowReference}};
     for (const Case& c : cases)
         for (uint32_t a = 0; a < 256; ++a)
             for (uint32_t destAlpha : {0u, 255u, 128u, 999u})
