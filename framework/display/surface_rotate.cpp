@@ -346,32 +346,23 @@ struct Sums8 {
 };
 
 __attribute__((always_inline)) inline Sums8 Sample8(const Taps& taps, size_t origin, int64_t U, int64_t V, int64_t dU, int64_t dV) {
-    const size_t w = size_t(taps.width);
+    const int w = taps.width;
     const __m256i zero = _mm256_setzero_si256(), one = _mm256_set1_epi32(1), low = _mm256_set1_epi32(0xFFFE);
     const __m256i m = _mm256_set1_epi32(0x00FF00FF), step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    __m256i t[4];
-    for (int q = 0; q < 4; ++q) {
-        const uint32_t* p0 = taps.bits + origin + size_t((V + q * dV) >> 16) * w + size_t((U + q * dU) >> 16);
-        const uint32_t* p1 = taps.bits + origin + size_t((V + (q + 4) * dV) >> 16) * w + size_t((U + (q + 4) * dU) >> 16);
-        const __m128i lo = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0)),
-                                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0 + w)));
-        const __m128i hi = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1)),
-                                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1 + w)));
-        t[q] = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
-    }
+    const __m256i uv = _mm256_add_epi32(_mm256_set1_epi32(int(U)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dU))));
+    const __m256i vv = _mm256_add_epi32(_mm256_set1_epi32(int(V)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dV))));
+    // Each tap of the eight pixels in one gather; U and V are non-negative here.
+    const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(vv, 16), _mm256_set1_epi32(w)),
+                                        _mm256_srli_epi32(uv, 16));
+    const int* base = reinterpret_cast<const int*>(taps.bits + origin);
+    const __m256i tap[4] = {_mm256_i32gather_epi32(base, at, 4), _mm256_i32gather_epi32(base + 1, at, 4),
+                            _mm256_i32gather_epi32(base + w, at, 4), _mm256_i32gather_epi32(base + w + 1, at, 4)};
     Sums8 s{zero, zero, zero};
-    const __m256i any = _mm256_srli_epi32(_mm256_or_si256(_mm256_or_si256(t[0], t[1]), _mm256_or_si256(t[2], t[3])), 24);
+    const __m256i any = _mm256_srli_epi32(_mm256_or_si256(_mm256_or_si256(tap[0], tap[1]), _mm256_or_si256(tap[2], tap[3])), 24);
     if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(any, zero)) == -1) {
         s.empty = true;
         return s;
     }
-    // Each 128-bit half holds four pixels (0-3 low, 4-7 high), transposed as in Sample4.
-    const __m256i a01 = _mm256_unpacklo_epi32(t[0], t[1]), a23 = _mm256_unpacklo_epi32(t[2], t[3]);
-    const __m256i b01 = _mm256_unpackhi_epi32(t[0], t[1]), b23 = _mm256_unpackhi_epi32(t[2], t[3]);
-    const __m256i tap[4] = {_mm256_unpacklo_epi64(a01, a23), _mm256_unpackhi_epi64(a01, a23),
-                            _mm256_unpacklo_epi64(b01, b23), _mm256_unpackhi_epi64(b01, b23)};
-    const __m256i uv = _mm256_add_epi32(_mm256_set1_epi32(int(U)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dU))));
-    const __m256i vv = _mm256_add_epi32(_mm256_set1_epi32(int(V)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dV))));
     const __m256i fu = _mm256_or_si256(_mm256_and_si256(uv, low), one);
     const __m256i fv = _mm256_or_si256(_mm256_and_si256(vv, low), one);
     const __m256i gu = _mm256_sub_epi16(zero, fu), gv = _mm256_sub_epi16(zero, fv);
