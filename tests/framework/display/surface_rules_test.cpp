@@ -151,6 +151,16 @@ TEST(SurfaceRules, PixelsLandWhereTheRulesPutThem) {
         EXPECT_EQ(s.Get(0, 1), 0u) << "the run spilled into the next row";
     }
     {
+        // A palettized opaque-or-transparent source copies its opaque entries only.
+        Surface s(f, 3, 1);
+        s.Fill(0x00123456);
+        std::unique_ptr<MemoryImage> m(Image({0xFF000001, 0x00FFFFFF, 0xFF000003}, 3));
+        ASSERT_TRUE(m->Palletize());
+        BltOpaque(s.view, f, 0, 0, NativeOf(*m, f, false), Rect(0, 0, 3, 1), false, false);
+        EXPECT_EQ((std::vector<uint32_t>{s.Get(0, 0), s.Get(1, 0), s.Get(2, 0)}),
+                  (std::vector<uint32_t>{0xFF000001, 0x00123456, 0xFF000003}));
+    }
+    {
         Surface s(f, 5, 5);
         DrawLine(s.view, f, 0.5, 0.5, 3.5, 3.5, Color::White, false);
         EXPECT_NE(s.Get(0, 0), 0u);
