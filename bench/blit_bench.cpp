@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_report.h"
 #include "framework/graphics/graphics.h"
 #include "framework/graphics/memory_image.h"
 
@@ -208,18 +209,6 @@ const Pair kPairs[] = {
     {"Blit/4_StretchFast", "SDL_BlitScaled BLEND (nearest)"},
     {"Blit/5_StretchFiltered", "SDL_SoftStretchLinear (copy, no blending)"},
     {"Blit/6_Rotated30", "SDL_BlitSurface BLEND, unrotated (SDL has no rotation)"},
-};
-
-// Console output as usual, plus the time per iteration of every run by name.
-class CollectingReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
-                mTimes[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> mTimes;
 };
 
 } // namespace

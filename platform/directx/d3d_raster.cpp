@@ -1,0 +1,571 @@
+// Triangle setup, span loops and texel decoding of the software 3D device.
+// Setup is shared; each span is drawn either by the plain reference loop or by
+// a loop specialised for the target layout, blend, filter and tint.
+#include "platform/directx/d3d_raster.h"
+
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace platform::d3d {
+
+namespace {
+
+// ---- Pixel rules, shared by every loop ------------------------------------
+
+// a * b / 255 rounded to nearest, a, b in 0..255.
+inline uint32_t Mul8(uint32_t a, uint32_t b) { return (a * b + 127) / 255; }
+
+inline uint32_t Chan(uint32_t p, int shift) { return (p >> shift) & 0xFF; }
+inline uint32_t Pack(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 | r << 16 | g << 8 | b; }
+
+// Target pixel as ARGB: 5- and 6-bit fields widened by repeating their top bits,
+// alpha 255 where the layout has none.
+inline uint32_t Widen5(uint32_t v) { return (v << 3) | (v >> 2); }
+inline uint32_t Widen6(uint32_t v) { return (v << 2) | (v >> 4); }
+
+template <TargetLayout L>
+inline uint32_t LoadPixel(const uint8_t* row, int x) {
+    if constexpr (L == TargetLayout::ARGB8888 || L == TargetLayout::ABGR8888) {
+        uint32_t p;
+        std::memcpy(&p, row + size_t(x) * 4, 4);
+        if constexpr (L == TargetLayout::ABGR8888) p = (p & 0xFF00FF00u) | Chan(p, 16) | (p & 0xFF) << 16;
+        return p;
+    } else {
+        uint16_t p;
+        std::memcpy(&p, row + size_t(x) * 2, 2);
+        uint32_t hi, mid, lo;
+        if constexpr (L == TargetLayout::RGB565 || L == TargetLayout::BGR565) {
+            hi = Widen5(p >> 11);
+            mid = Widen6((p >> 5) & 63);
+            lo = Widen5(p & 31);
+        } else {
+            hi = Widen5((p >> 10) & 31);
+            mid = Widen5((p >> 5) & 31);
+            lo = Widen5(p & 31);
+        }
+        if constexpr (L == TargetLayout::RGB565 || L == TargetLayout::RGB555)
+            return Pack(255, hi, mid, lo);
+        else
+            return Pack(255, lo, mid, hi);
+    }
+}
+
+template <TargetLayout L>
+inline void StorePixel(uint8_t* row, int x, uint32_t argb) {
+    if constexpr (L == TargetLayout::ARGB8888 || L == TargetLayout::ABGR8888) {
+        uint32_t p = argb;
+        if constexpr (L == TargetLayout::ABGR8888)
+            p = (p & 0xFF00FF00u) | Chan(p, 16) | (p & 0xFF) << 16;
+        std::memcpy(row + size_t(x) * 4, &p, 4);
+    } else {
+        uint32_t hi = Chan(argb, 16), mid = Chan(argb, 8), lo = argb & 0xFF;
+        if constexpr (L == TargetLayout::BGR565 || L == TargetLayout::BGR555) std::swap(hi, lo);
+        uint16_t p;
+        if constexpr (L == TargetLayout::RGB565 || L == TargetLayout::BGR565)
+            p = uint16_t((hi >> 3) << 11 | (mid >> 2) << 5 | lo >> 3);
+        else
+            p = uint16_t((hi >> 3) << 10 | (mid >> 3) << 5 | lo >> 3);
+        std::memcpy(row + size_t(x) * 2, &p, 2);
+    }
+}
+
+inline uint32_t LoadPixelAny(TargetLayout l, const uint8_t* row, int x) {
+    switch (l) {
+    case TargetLayout::RGB565: return LoadPixel<TargetLayout::RGB565>(row, x);
+    case TargetLayout::BGR565: return LoadPixel<TargetLayout::BGR565>(row, x);
+    case TargetLayout::RGB555: return LoadPixel<TargetLayout::RGB555>(row, x);
+    case TargetLayout::BGR555: return LoadPixel<TargetLayout::BGR555>(row, x);
+    case TargetLayout::ARGB8888: return LoadPixel<TargetLayout::ARGB8888>(row, x);
+    case TargetLayout::ABGR8888: return LoadPixel<TargetLayout::ABGR8888>(row, x);
+    }
+    return 0;
+}
+
+inline void StorePixelAny(TargetLayout l, uint8_t* row, int x, uint32_t p) {
+    switch (l) {
+    case TargetLayout::RGB565: return StorePixel<TargetLayout::RGB565>(row, x, p);
+    case TargetLayout::BGR565: return StorePixel<TargetLayout::BGR565>(row, x, p);
+    case TargetLayout::RGB555: return StorePixel<TargetLayout::RGB555>(row, x, p);
+    case TargetLayout::BGR555: return StorePixel<TargetLayout::BGR555>(row, x, p);
+    case TargetLayout::ARGB8888: return StorePixel<TargetLayout::ARGB8888>(row, x, p);
+    case TargetLayout::ABGR8888: return StorePixel<TargetLayout::ABGR8888>(row, x, p);
+    }
+}
+
+// Texture coordinates are 16.16 texel units; addresses clamp to the edge.
+inline uint32_t PointSample(const Texture& t, int32_t u, int32_t v) {
+    int x = std::clamp(u >> 16, 0, t.width - 1);
+    int y = std::clamp(v >> 16, 0, t.height - 1);
+    return t.texels[size_t(y) * size_t(t.width) + size_t(x)];
+}
+
+// Texel centres sit at half texels; weights are 8-bit, rows blended first.
+inline uint32_t BilinearSample(const Texture& t, int32_t u, int32_t v) {
+    int32_t su = int32_t(uint32_t(u) - 0x8000u), sv = int32_t(uint32_t(v) - 0x8000u);
+    int x0 = su >> 16, y0 = sv >> 16;
+    uint32_t fx = uint32_t(su >> 8) & 0xFF, fy = uint32_t(sv >> 8) & 0xFF;
+    int x1 = std::clamp(x0 + 1, 0, t.width - 1), y1 = std::clamp(y0 + 1, 0, t.height - 1);
+    x0 = std::clamp(x0, 0, t.width - 1);
+    y0 = std::clamp(y0, 0, t.height - 1);
+    const uint32_t* r0 = t.texels + size_t(y0) * size_t(t.width);
+    const uint32_t* r1 = t.texels + size_t(y1) * size_t(t.width);
+    uint32_t c00 = r0[x0], c10 = r0[x1], c01 = r1[x0], c11 = r1[x1];
+    uint32_t out = 0;
+    for (int s = 0; s < 32; s += 8) {
+        uint32_t h0 = (Chan(c00, s) * (256 - fx) + Chan(c10, s) * fx) >> 8;
+        uint32_t h1 = (Chan(c01, s) * (256 - fx) + Chan(c11, s) * fx) >> 8;
+        out |= ((h0 * (256 - fy) + h1 * fy) >> 8) << s;
+    }
+    return out;
+}
+
+inline uint32_t StageArg(StageOp op, uint32_t tex, uint32_t diff) {
+    switch (op) {
+    case StageOp::Modulate: return Mul8(tex, diff);
+    case StageOp::SelectTexture: return tex;
+    case StageOp::SelectDiffuse: return diff;
+    }
+    return tex;
+}
+
+// Stage 0 and the specular sum.
+inline uint32_t Shade(const RasterState& s, uint32_t tex, uint32_t diff, uint32_t spec) {
+    uint32_t a = StageArg(s.alphaOp, Chan(tex, 24), Chan(diff, 24));
+    uint32_t r = StageArg(s.colorOp, Chan(tex, 16), Chan(diff, 16));
+    uint32_t g = StageArg(s.colorOp, Chan(tex, 8), Chan(diff, 8));
+    uint32_t b = StageArg(s.colorOp, tex & 0xFF, diff & 0xFF);
+    if (s.specular) {
+        r = std::min(255u, r + Chan(spec, 16));
+        g = std::min(255u, g + Chan(spec, 8));
+        b = std::min(255u, b + (spec & 0xFF));
+    }
+    return Pack(a, r, g, b);
+}
+
+inline uint32_t Factor(BlendFactor f, uint32_t sc, uint32_t sa, uint32_t dc, uint32_t da) {
+    switch (f) {
+    case BlendFactor::Zero: return 0;
+    case BlendFactor::One: return 255;
+    case BlendFactor::SrcAlpha: return sa;
+    case BlendFactor::InvSrcAlpha: return 255 - sa;
+    case BlendFactor::SrcColor: return sc;
+    case BlendFactor::InvSrcColor: return 255 - sc;
+    case BlendFactor::DestAlpha: return da;
+    case BlendFactor::InvDestAlpha: return 255 - da;
+    case BlendFactor::DestColor: return dc;
+    case BlendFactor::InvDestColor: return 255 - dc;
+    }
+    return 0;
+}
+
+// src * srcFactor + dest * destFactor per channel, rounded, saturated.
+inline uint32_t Blend(BlendFactor sf, BlendFactor df, uint32_t src, uint32_t dst) {
+    uint32_t sa = src >> 24, da = dst >> 24, out = 0;
+    for (int sh = 0; sh < 32; sh += 8) {
+        uint32_t sc = Chan(src, sh), dc = Chan(dst, sh);
+        uint32_t v = (sc * Factor(sf, sc, sa, dc, da) + dc * Factor(df, sc, sa, dc, da) + 127) / 255;
+        out |= std::min(v, 255u) << sh;
+    }
+    return out;
+}
+
+// ---- Setup -----------------------------------------------------------------
+
+// Interpolated attributes, in 16.16 fixed point.
+enum { kU, kV, kA, kR, kG, kB, kSR, kSG, kSB, kAttrs };
+
+struct Span {
+    uint8_t* row;
+    int x;
+    int count;
+    int32_t start[kAttrs];
+};
+
+// Attribute i at pixel n of a span; wrapping keeps absurd gradients defined.
+inline int32_t At(const Span& s, const int32_t* step, int a, int n) {
+    return int32_t(uint32_t(s.start[a]) + uint32_t(n) * uint32_t(step[a]));
+}
+
+inline uint32_t ColorAt(int32_t a, int32_t r, int32_t g, int32_t b) {
+    auto c = [](int32_t v) { return uint32_t(std::clamp(v >> 16, 0, 255)); };
+    return Pack(c(a), c(r), c(g), c(b));
+}
+
+inline int32_t ToFixed(double v) {
+    double f = std::floor(v * 65536.0 + 0.5);
+    return int32_t(std::clamp(f, -2147483648.0, 2147483647.0));
+}
+
+inline int64_t FloorDiv(int64_t a, int64_t b) {   // b > 0
+    int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+inline int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
+
+// Positions snap to 1/16 pixel; coverage is decided exactly on the snapped
+// triangle: a pixel centre strictly inside is drawn, one on a top or left
+// edge too, so triangles sharing an edge draw each of its pixels once.
+constexpr double kCoordLimit = 1 << 20;
+
+struct Setup {
+    int64_t X[3], Y[3];
+    double attr[3][kAttrs];
+};
+
+using SpanFn = void (*)(const Span&, const int32_t* step, const Texture*, const RasterState&,
+                        TargetLayout);
+
+void SpanReference(const Span& sp, const int32_t* step, const Texture* tex, const RasterState& s,
+                   TargetLayout layout) {
+    for (int n = 0; n < sp.count; ++n) {
+        int x = sp.x + n;
+        uint32_t texel = 0xFFFFFFFF;   // no texture: the stage sees opaque white
+        if (tex) {
+            int32_t u = At(sp, step, kU, n), v = At(sp, step, kV, n);
+            texel = s.linear ? BilinearSample(*tex, u, v) : PointSample(*tex, u, v);
+        }
+        uint32_t diff = ColorAt(At(sp, step, kA, n), At(sp, step, kR, n), At(sp, step, kG, n), At(sp, step, kB, n));
+        uint32_t spec = ColorAt(0, At(sp, step, kSR, n), At(sp, step, kSG, n), At(sp, step, kSB, n));
+        uint32_t src = Shade(s, texel, diff, spec);
+        if (s.blend) src = Blend(s.srcBlend, s.destBlend, src, LoadPixelAny(layout, sp.row, x));
+        StorePixelAny(layout, sp.row, x, src);
+    }
+}
+
+// ---- Specialised span loops ------------------------------------------------
+
+enum class BlendKind { Opaque, Alpha, Add, AlphaAdd };   // off, SRCALPHA/INVSRCALPHA, ONE/ONE, SRCALPHA/ONE
+enum class Tint { White, Constant, Gouraud };
+
+// Four channels of a pixel in the low four 16-bit lanes.
+inline __m128i Lanes(uint32_t p) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(p)), _mm_setzero_si128()); }
+inline uint32_t Unlanes(__m128i v) { return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(v, v))); }
+// Mul8 in each lane: (x + 127) / 255 as (y + 1 + (y >> 8)) >> 8, y = x + 127 < 65535.
+inline __m128i Div255Round(__m128i x) {
+    __m128i y = _mm_add_epi16(x, _mm_set1_epi16(127));
+    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(y, _mm_set1_epi16(1)), _mm_srli_epi16(y, 8)), 8);
+}
+
+template <BlendKind B>
+inline uint32_t BlendFast(uint32_t src, uint32_t dst) {
+    if constexpr (B == BlendKind::Opaque) {
+        return src;
+    } else if constexpr (B == BlendKind::Add) {
+        return uint32_t(_mm_cvtsi128_si32(_mm_adds_epu8(_mm_cvtsi32_si128(int(src)), _mm_cvtsi32_si128(int(dst)))));
+    } else {
+        uint32_t a = src >> 24;
+        if (a == 0) return dst;
+        if constexpr (B == BlendKind::Alpha) {
+            if (a == 255) return src;
+            __m128i s = _mm_mullo_epi16(Lanes(src), _mm_set1_epi16(short(a)));
+            __m128i d = _mm_mullo_epi16(Lanes(dst), _mm_set1_epi16(short(255 - a)));
+            return Unlanes(Div255Round(_mm_add_epi16(s, d)));
+        } else {
+            __m128i s = Div255Round(_mm_mullo_epi16(Lanes(src), _mm_set1_epi16(short(a))));
+            return uint32_t(_mm_cvtsi128_si32(_mm_adds_epu8(_mm_packus_epi16(s, s), _mm_cvtsi32_si128(int(dst)))));
+        }
+    }
+}
+
+template <TargetLayout L, BlendKind B, bool Textured, bool Linear, Tint T>
+void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const RasterState&, TargetLayout) {
+    uint32_t u = uint32_t(sp.start[kU]), v = uint32_t(sp.start[kV]);
+    const uint32_t du = uint32_t(step[kU]), dv = uint32_t(step[kV]);
+    uint32_t ca = uint32_t(sp.start[kA]), cr = uint32_t(sp.start[kR]), cg = uint32_t(sp.start[kG]),
+             cb = uint32_t(sp.start[kB]);
+    const uint32_t dca = uint32_t(step[kA]), dcr = uint32_t(step[kR]), dcg = uint32_t(step[kG]),
+                   dcb = uint32_t(step[kB]);
+    const __m128i tint = Lanes(ColorAt(int32_t(ca), int32_t(cr), int32_t(cg), int32_t(cb)));
+    // A nearest-texel row that stays put: one clamp per span.
+    const uint32_t* fixedRow = nullptr;
+    if constexpr (Textured && !Linear) {
+        if (dv == 0)
+            fixedRow = tex->texels + size_t(std::clamp(int32_t(v) >> 16, 0, tex->height - 1)) * size_t(tex->width);
+    }
+    const int last = tex ? tex->width - 1 : 0;
+    for (int n = 0; n < sp.count; ++n) {
+        uint32_t src = 0xFFFFFFFF;
+        if constexpr (Textured) {
+            if constexpr (Linear)
+                src = BilinearSample(*tex, int32_t(u), int32_t(v));
+            else if (fixedRow)
+                src = fixedRow[std::clamp(int32_t(u) >> 16, 0, last)];
+            else
+                src = PointSample(*tex, int32_t(u), int32_t(v));
+            u += du;
+            v += dv;
+        }
+        if constexpr (T == Tint::Constant) {
+            if constexpr (Textured)
+                src = Unlanes(Div255Round(_mm_mullo_epi16(Lanes(src), tint)));
+            else
+                src = Unlanes(tint);
+        } else if constexpr (T == Tint::Gouraud) {
+            uint32_t diff = ColorAt(int32_t(ca), int32_t(cr), int32_t(cg), int32_t(cb));
+            src = Textured ? Unlanes(Div255Round(_mm_mullo_epi16(Lanes(src), Lanes(diff)))) : diff;
+            ca += dca;
+            cr += dcr;
+            cg += dcg;
+            cb += dcb;
+        }
+        const int x = sp.x + n;
+        if constexpr (B == BlendKind::Opaque)
+            StorePixel<L>(sp.row, x, src);
+        else
+            StorePixel<L>(sp.row, x, BlendFast<B>(src, LoadPixel<L>(sp.row, x)));
+    }
+}
+
+template <TargetLayout L, BlendKind B, bool Textured, bool Linear>
+SpanFn PickTint(Tint t) {
+    switch (t) {
+    case Tint::White: return SpanFast<L, B, Textured, Linear, Tint::White>;
+    case Tint::Constant: return SpanFast<L, B, Textured, Linear, Tint::Constant>;
+    case Tint::Gouraud: return SpanFast<L, B, Textured, Linear, Tint::Gouraud>;
+    }
+    return nullptr;
+}
+
+template <TargetLayout L, BlendKind B>
+SpanFn PickTexture(bool textured, bool linear, Tint t) {
+    if (!textured) return t == Tint::Gouraud ? SpanFast<L, B, false, false, Tint::Gouraud>
+                                             : SpanFast<L, B, false, false, Tint::Constant>;
+    return linear ? PickTint<L, B, true, true>(t) : PickTint<L, B, true, false>(t);
+}
+
+template <TargetLayout L>
+SpanFn PickBlend(BlendKind b, bool textured, bool linear, Tint t) {
+    switch (b) {
+    case BlendKind::Opaque: return PickTexture<L, BlendKind::Opaque>(textured, linear, t);
+    case BlendKind::Alpha: return PickTexture<L, BlendKind::Alpha>(textured, linear, t);
+    case BlendKind::Add: return PickTexture<L, BlendKind::Add>(textured, linear, t);
+    case BlendKind::AlphaAdd: return PickTexture<L, BlendKind::AlphaAdd>(textured, linear, t);
+    }
+    return nullptr;
+}
+
+// The specialised loop for this state, or null when only the reference draws it.
+// The diffuse alpha is folded into the setup's attributes for SelectTexture,
+// so the loops only ever modulate.
+SpanFn PickFast(const RasterState& s, TargetLayout layout, bool textured, Tint tint) {
+    if (s.colorOp != StageOp::Modulate || s.specular) return nullptr;
+    if (s.alphaOp != StageOp::Modulate && s.alphaOp != StageOp::SelectTexture) return nullptr;
+    BlendKind b;
+    if (!s.blend)
+        b = BlendKind::Opaque;
+    else if (s.srcBlend == BlendFactor::SrcAlpha && s.destBlend == BlendFactor::InvSrcAlpha)
+        b = BlendKind::Alpha;
+    else if (s.srcBlend == BlendFactor::One && s.destBlend == BlendFactor::One)
+        b = BlendKind::Add;
+    else if (s.srcBlend == BlendFactor::SrcAlpha && s.destBlend == BlendFactor::One)
+        b = BlendKind::AlphaAdd;
+    else
+        return nullptr;
+    switch (layout) {
+    case TargetLayout::RGB565: return PickBlend<TargetLayout::RGB565>(b, textured, s.linear, tint);
+    case TargetLayout::BGR565: return PickBlend<TargetLayout::BGR565>(b, textured, s.linear, tint);
+    case TargetLayout::RGB555: return PickBlend<TargetLayout::RGB555>(b, textured, s.linear, tint);
+    case TargetLayout::BGR555: return PickBlend<TargetLayout::BGR555>(b, textured, s.linear, tint);
+    case TargetLayout::ARGB8888: return PickBlend<TargetLayout::ARGB8888>(b, textured, s.linear, tint);
+    case TargetLayout::ABGR8888: return PickBlend<TargetLayout::ABGR8888>(b, textured, s.linear, tint);
+    }
+    return nullptr;
+}
+
+bool Snap(float v, int64_t& out) {
+    if (!std::isfinite(v)) return false;
+    out = int64_t(std::llround(std::clamp(double(v), -kCoordLimit, kCoordLimit) * 16.0));
+    return true;
+}
+
+void LoadAttrs(const Vertex& vx, const Texture* tex, double* a) {
+    a[kU] = tex ? double(vx.u) * tex->width : 0.0;
+    a[kV] = tex ? double(vx.v) * tex->height : 0.0;
+    a[kA] = Chan(vx.diffuse, 24);
+    a[kR] = Chan(vx.diffuse, 16);
+    a[kG] = Chan(vx.diffuse, 8);
+    a[kB] = vx.diffuse & 0xFF;
+    a[kSR] = Chan(vx.specular, 16);
+    a[kSG] = Chan(vx.specular, 8);
+    a[kSB] = vx.specular & 0xFF;
+}
+
+// Attributes are clamped into a range whose fixed-point form cannot overflow.
+inline double ClampAttr(double v) { return std::isfinite(v) ? std::clamp(v, -30000.0, 30000.0) : 0.0; }
+
+} // namespace
+
+void DrawTriangle(const Target& target, const RasterState& state, const Texture* texture, const Vertex& a,
+                  const Vertex& b, const Vertex& c, Path path) {
+    if (!target.bits || target.width <= 0 || target.height <= 0) return;
+    if (texture && (!texture->texels || texture->width <= 0 || texture->height <= 0)) texture = nullptr;
+    const Vertex* v[3] = {&a, &b, &c};
+    int64_t X[3], Y[3];
+    for (int i = 0; i < 3; ++i)
+        if (!Snap(v[i]->x, X[i]) || !Snap(v[i]->y, Y[i])) return;
+    int64_t area2 = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+    if (area2 == 0) return;
+    if (area2 < 0) {   // one winding for the edge rules
+        std::swap(X[1], X[2]);
+        std::swap(Y[1], Y[2]);
+        std::swap(v[1], v[2]);
+        area2 = -area2;
+    }
+
+    const int clipX0 = std::max(state.clipX0, 0), clipY0 = std::max(state.clipY0, 0);
+    const int clipX1 = std::min(state.clipX1, target.width), clipY1 = std::min(state.clipY1, target.height);
+    if (clipX0 >= clipX1 || clipY0 >= clipY1) return;
+    int64_t yMin = std::min({Y[0], Y[1], Y[2]}), yMax = std::max({Y[0], Y[1], Y[2]});
+    int64_t rowFirst = std::max<int64_t>(CeilDiv(yMin, 16), clipY0);
+    int64_t rowLast = std::min<int64_t>(FloorDiv(yMax, 16), clipY1 - 1);
+    if (rowFirst > rowLast) return;
+
+    // Planes of the attributes over the snapped triangle.
+    double attr[3][kAttrs];
+    for (int i = 0; i < 3; ++i) LoadAttrs(*v[i], texture, attr[i]);
+    const bool selectTexAlpha = state.alphaOp == StageOp::SelectTexture;
+    const double x0 = X[0] / 16.0, y0 = Y[0] / 16.0;
+    const double ex1 = (X[1] - X[0]) / 16.0, ey1 = (Y[1] - Y[0]) / 16.0;
+    const double ex2 = (X[2] - X[0]) / 16.0, ey2 = (Y[2] - Y[0]) / 16.0;
+    const double det = ex1 * ey2 - ex2 * ey1;
+    double base[kAttrs], ddx[kAttrs], ddy[kAttrs];
+    int32_t step[kAttrs];
+    for (int k = 0; k < kAttrs; ++k) {
+        double d1 = attr[1][k] - attr[0][k], d2 = attr[2][k] - attr[0][k];
+        base[k] = attr[0][k];
+        ddx[k] = ClampAttr((d1 * ey2 - d2 * ey1) / det);
+        ddy[k] = ClampAttr((d2 * ex1 - d1 * ex2) / det);
+        step[k] = ToFixed(ddx[k]);
+    }
+
+    // Tint class and loop choice.
+    const bool flat = v[0]->diffuse == v[1]->diffuse && v[1]->diffuse == v[2]->diffuse;
+    Tint tint = !flat ? Tint::Gouraud : v[0]->diffuse == 0xFFFFFFFF ? Tint::White : Tint::Constant;
+    if (selectTexAlpha && tint == Tint::Constant && (v[0]->diffuse | 0xFF000000u) == 0xFFFFFFFF)
+        tint = Tint::White;
+    if (tint == Tint::White && !texture) tint = Tint::Constant;
+    SpanFn fn = path == Path::Fast ? PickFast(state, target.layout, texture != nullptr, tint) : nullptr;
+    if (!fn) fn = SpanReference;
+    // The specialised loops only modulate: texture alpha alone is a diffuse alpha of 255.
+    const bool forceOpaqueDiffuse = selectTexAlpha && fn != SpanReference;
+    if (forceOpaqueDiffuse) step[kA] = 0;
+
+    // Edges i -> j; a top or left edge also owns the centres lying on it.
+    int64_t coefC[3], coefA[3], edgeDx[3], bias[3];
+    for (int i = 0; i < 3; ++i) {
+        int j = (i + 1) % 3;
+        int64_t dx = X[j] - X[i], dy = Y[j] - Y[i];
+        bool topLeft = (dy == 0 && dx > 0) || dy < 0;
+        coefA[i] = -dy * 16;
+        coefC[i] = dy * X[i] - dx * Y[i];   // plus dx * 16 * row
+        edgeDx[i] = dx;
+        bias[i] = topLeft ? 0 : 1;
+    }
+
+    uint8_t* bits = static_cast<uint8_t*>(target.bits);
+    for (int64_t row = rowFirst; row <= rowLast; ++row) {
+        int64_t lo = clipX0, hi = clipX1 - 1;
+        for (int i = 0; i < 3; ++i) {
+            int64_t C = coefC[i] + edgeDx[i] * row * 16, A = coefA[i];
+            if (A > 0)
+                lo = std::max(lo, CeilDiv(bias[i] - C, A));
+            else if (A < 0)
+                hi = std::min(hi, FloorDiv(C - bias[i], -A));
+            else if (C < bias[i])
+                hi = lo - 1;
+        }
+        if (lo > hi) continue;
+        Span sp;
+        sp.row = bits + size_t(row) * size_t(target.pitch);
+        sp.x = int(lo);
+        sp.count = int(hi - lo + 1);
+        for (int k = 0; k < kAttrs; ++k) {
+            double val = base[k] + ddx[k] * (double(lo) - x0) + ddy[k] * (double(row) - y0);
+            // Colours round to the nearest level when their fraction is dropped.
+            sp.start[k] = ToFixed(ClampAttr(val) + (k >= kA ? 0.5 : 0.0));
+        }
+        if (forceOpaqueDiffuse) sp.start[kA] = 255 << 16;
+        fn(sp, step, texture, state, target.layout);
+    }
+}
+
+void DrawLine(const Target& target, const RasterState& state, const Texture* texture, const Vertex& a,
+              const Vertex& b) {
+    if (!target.bits || target.width <= 0 || target.height <= 0) return;
+    if (texture && (!texture->texels || texture->width <= 0 || texture->height <= 0)) texture = nullptr;
+    if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y)) return;
+    const int clipX0 = std::max(state.clipX0, 0), clipY0 = std::max(state.clipY0, 0);
+    const int clipX1 = std::min(state.clipX1, target.width), clipY1 = std::min(state.clipY1, target.height);
+    double ax = std::clamp(double(a.x), -kCoordLimit, kCoordLimit), ay = std::clamp(double(a.y), -kCoordLimit, kCoordLimit);
+    double bx = std::clamp(double(b.x), -kCoordLimit, kCoordLimit), by = std::clamp(double(b.y), -kCoordLimit, kCoordLimit);
+    double dx = bx - ax, dy = by - ay;
+    bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    double len = xMajor ? dx : dy;
+    if (len == 0) return;
+    double start = xMajor ? ax : ay;
+    // Pixels whose centre lies in [start, end) along the major axis.
+    int64_t first = int64_t(std::floor(start + 0.5)), last = int64_t(std::floor(start + len + 0.5));
+    int64_t dir = len > 0 ? 1 : -1;
+    double aa[kAttrs], ba[kAttrs];
+    LoadAttrs(a, texture, aa);
+    LoadAttrs(b, texture, ba);
+    uint8_t* bits = static_cast<uint8_t*>(target.bits);
+    for (int64_t m = first; m != last; m += dir) {
+        double t = (double(m) - start) / len;
+        double minor = xMajor ? ay + t * dy : ax + t * dx;
+        int64_t n = int64_t(std::floor(minor + 0.5));
+        int64_t px = xMajor ? m : n, py = xMajor ? n : m;
+        if (px < clipX0 || px >= clipX1 || py < clipY0 || py >= clipY1) continue;
+        int32_t val[kAttrs];
+        for (int k = 0; k < kAttrs; ++k)
+            val[k] = ToFixed(ClampAttr(aa[k] + t * (ba[k] - aa[k])) + (k >= kA ? 0.5 : 0.0));
+        Span sp{bits + size_t(py) * size_t(target.pitch), int(px), 1, {}};
+        std::copy(val, val + kAttrs, sp.start);
+        int32_t zero[kAttrs] = {};
+        SpanReference(sp, zero, texture, state, target.layout);
+    }
+}
+
+int TexelBytes(TexelFormat format) {
+    switch (format) {
+    case TexelFormat::A8R8G8B8: return 4;
+    case TexelFormat::A4R4G4B4:
+    case TexelFormat::R5G6B5: return 2;
+    case TexelFormat::PAL8: return 1;
+    }
+    return 4;
+}
+
+void DecodeTexels(TexelFormat format, const void* src, int pitch, int width, int height, const uint32_t* palette,
+                  uint32_t* out) {
+    const uint8_t* rowBytes = static_cast<const uint8_t*>(src);
+    for (int y = 0; y < height; ++y, rowBytes += pitch, out += width) {
+        switch (format) {
+        case TexelFormat::A8R8G8B8:
+            std::memcpy(out, rowBytes, size_t(width) * 4);
+            break;
+        case TexelFormat::A4R4G4B4:
+            for (int x = 0; x < width; ++x) {
+                uint16_t p;
+                std::memcpy(&p, rowBytes + size_t(x) * 2, 2);
+                out[x] = Pack((p >> 12) * 17, ((p >> 8) & 15) * 17, ((p >> 4) & 15) * 17, (p & 15) * 17);
+            }
+            break;
+        case TexelFormat::R5G6B5:
+            for (int x = 0; x < width; ++x) {
+                uint16_t p;
+                std::memcpy(&p, rowBytes + size_t(x) * 2, 2);
+                out[x] = Pack(255, Widen5(p >> 11), Widen6((p >> 5) & 63), Widen5(p & 31));
+            }
+            break;
+        case TexelFormat::PAL8:
+            for (int x = 0; x < width; ++x) out[x] = palette ? palette[rowBytes[x]] : 0xFF000000u;
+            break;
+        }
+    }
+}
+
+} // namespace platform::d3d
