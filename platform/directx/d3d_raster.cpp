@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 namespace platform::d3d {
 
@@ -240,33 +241,78 @@ void SpanReference(const Span& sp, const int32_t* step, const Texture* tex, cons
 enum class BlendKind { Opaque, Alpha, Add, AlphaAdd };   // off, SRCALPHA/INVSRCALPHA, ONE/ONE, SRCALPHA/ONE
 enum class Tint { White, Constant, Gouraud };
 
-// Four channels of a pixel in the low four 16-bit lanes.
-inline __m128i Lanes(uint32_t p) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(p)), _mm_setzero_si128()); }
-inline uint32_t Unlanes(__m128i v) { return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(v, v))); }
+// Two pixels in eight 16-bit lanes (first pixel low), and back.
+inline __m128i Lanes(uint32_t p0, uint32_t p1) {
+    return _mm_unpacklo_epi8(_mm_cvtsi64_si128(int64_t(uint64_t(p0) | uint64_t(p1) << 32)), _mm_setzero_si128());
+}
+inline uint64_t Unlanes(__m128i v) { return uint64_t(_mm_cvtsi128_si64(_mm_packus_epi16(v, v))); }
 // Mul8 in each lane: (x + 127) / 255 as (y + 1 + (y >> 8)) >> 8, y = x + 127 < 65535.
 inline __m128i Div255Round(__m128i x) {
     __m128i y = _mm_add_epi16(x, _mm_set1_epi16(127));
     return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(y, _mm_set1_epi16(1)), _mm_srli_epi16(y, 8)), 8);
 }
+inline __m128i AlphaLanes(__m128i v) {
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+}
 
+// Blend of two source pixels over two destination pixels, as Blend() does it:
+// every formula is exact for alpha 0 and 255, so no pixel needs a branch.
 template <BlendKind B>
-inline uint32_t BlendFast(uint32_t src, uint32_t dst) {
+inline uint64_t BlendPair(__m128i src, uint64_t dst) {
     if constexpr (B == BlendKind::Opaque) {
-        return src;
+        (void)dst;
+        return Unlanes(src);
     } else if constexpr (B == BlendKind::Add) {
-        return uint32_t(_mm_cvtsi128_si32(_mm_adds_epu8(_mm_cvtsi32_si128(int(src)), _mm_cvtsi32_si128(int(dst)))));
+        return uint64_t(_mm_cvtsi128_si64(_mm_adds_epu8(_mm_packus_epi16(src, src), _mm_cvtsi64_si128(int64_t(dst)))));
+    } else if constexpr (B == BlendKind::AlphaAdd) {
+        __m128i s = Div255Round(_mm_mullo_epi16(src, AlphaLanes(src)));
+        return uint64_t(_mm_cvtsi128_si64(_mm_adds_epu8(_mm_packus_epi16(s, s), _mm_cvtsi64_si128(int64_t(dst)))));
     } else {
-        uint32_t a = src >> 24;
-        if (a == 0) return dst;
-        if constexpr (B == BlendKind::Alpha) {
-            if (a == 255) return src;
-            __m128i s = _mm_mullo_epi16(Lanes(src), _mm_set1_epi16(short(a)));
-            __m128i d = _mm_mullo_epi16(Lanes(dst), _mm_set1_epi16(short(255 - a)));
-            return Unlanes(Div255Round(_mm_add_epi16(s, d)));
-        } else {
-            __m128i s = Div255Round(_mm_mullo_epi16(Lanes(src), _mm_set1_epi16(short(a))));
-            return uint32_t(_mm_cvtsi128_si32(_mm_adds_epu8(_mm_packus_epi16(s, s), _mm_cvtsi32_si128(int(dst)))));
-        }
+        __m128i a = AlphaLanes(src);
+        __m128i d = _mm_unpacklo_epi8(_mm_cvtsi64_si128(int64_t(dst)), _mm_setzero_si128());
+        __m128i sum = _mm_add_epi16(_mm_mullo_epi16(src, a), _mm_mullo_epi16(d, _mm_sub_epi16(_mm_set1_epi16(255), a)));
+        return Unlanes(Div255Round(sum));
+    }
+}
+
+// BilinearSample with both rows and both columns weighed in lanes.
+inline uint32_t BilinearSampleFast(const Texture& t, int32_t u, int32_t v) {
+    int32_t su = int32_t(uint32_t(u) - 0x8000u), sv = int32_t(uint32_t(v) - 0x8000u);
+    int x0 = su >> 16, y0 = sv >> 16;
+    int fx = (su >> 8) & 0xFF, fy = (sv >> 8) & 0xFF;
+    int x1 = std::clamp(x0 + 1, 0, t.width - 1), y1 = std::clamp(y0 + 1, 0, t.height - 1);
+    x0 = std::clamp(x0, 0, t.width - 1);
+    y0 = std::clamp(y0, 0, t.height - 1);
+    const uint32_t* r0 = t.texels + size_t(y0) * size_t(t.width);
+    const uint32_t* r1 = t.texels + size_t(y1) * size_t(t.width);
+    __m128i left = Lanes(r0[x0], r1[x0]), right = Lanes(r0[x1], r1[x1]);
+    __m128i rows = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(left, _mm_set1_epi16(short(256 - fx))),
+                                                _mm_mullo_epi16(right, _mm_set1_epi16(short(fx)))), 8);
+    __m128i w = _mm_set_epi16(short(fy), short(fy), short(fy), short(fy), short(256 - fy), short(256 - fy),
+                              short(256 - fy), short(256 - fy));
+    __m128i p = _mm_mullo_epi16(rows, w);
+    p = _mm_srli_epi16(_mm_add_epi16(p, _mm_srli_si128(p, 8)), 8);
+    return uint32_t(Unlanes(p));
+}
+
+template <TargetLayout L>
+inline uint64_t LoadPair(const uint8_t* row, int x, bool both) {
+    if constexpr (L == TargetLayout::ARGB8888) {
+        uint64_t v = 0;
+        std::memcpy(&v, row + size_t(x) * 4, both ? 8 : 4);
+        return v;
+    } else {
+        return uint64_t(LoadPixel<L>(row, x)) | (both ? uint64_t(LoadPixel<L>(row, x + 1)) << 32 : 0);
+    }
+}
+
+template <TargetLayout L>
+inline void StorePair(uint8_t* row, int x, uint64_t v, bool both) {
+    if constexpr (L == TargetLayout::ARGB8888) {
+        std::memcpy(row + size_t(x) * 4, &v, both ? 8 : 4);
+    } else {
+        StorePixel<L>(row, x, uint32_t(v));
+        if (both) StorePixel<L>(row, x + 1, uint32_t(v >> 32));
     }
 }
 
@@ -278,7 +324,8 @@ void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const Ras
              cb = uint32_t(sp.start[kB]);
     const uint32_t dca = uint32_t(step[kA]), dcr = uint32_t(step[kR]), dcg = uint32_t(step[kG]),
                    dcb = uint32_t(step[kB]);
-    const __m128i tint = Lanes(ColorAt(int32_t(ca), int32_t(cr), int32_t(cg), int32_t(cb)));
+    const uint32_t flat = ColorAt(int32_t(ca), int32_t(cr), int32_t(cg), int32_t(cb));
+    const __m128i tint = Lanes(flat, flat);
     // A nearest-texel row that stays put: one clamp per span.
     const uint32_t* fixedRow = nullptr;
     if constexpr (Textured && !Linear) {
@@ -286,37 +333,50 @@ void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const Ras
             fixedRow = tex->texels + size_t(std::clamp(int32_t(v) >> 16, 0, tex->height - 1)) * size_t(tex->width);
     }
     const int last = tex ? tex->width - 1 : 0;
-    for (int n = 0; n < sp.count; ++n) {
-        uint32_t src = 0xFFFFFFFF;
+    auto texel = [&]() -> uint32_t {
+        uint32_t p = 0xFFFFFFFF;
         if constexpr (Textured) {
             if constexpr (Linear)
-                src = BilinearSample(*tex, int32_t(u), int32_t(v));
+                p = BilinearSampleFast(*tex, int32_t(u), int32_t(v));
             else if (fixedRow)
-                src = fixedRow[std::clamp(int32_t(u) >> 16, 0, last)];
+                p = fixedRow[std::clamp(int32_t(u) >> 16, 0, last)];
             else
-                src = PointSample(*tex, int32_t(u), int32_t(v));
+                p = PointSample(*tex, int32_t(u), int32_t(v));
             u += du;
             v += dv;
         }
-        if constexpr (T == Tint::Constant) {
-            if constexpr (Textured)
-                src = Unlanes(Div255Round(_mm_mullo_epi16(Lanes(src), tint)));
-            else
-                src = Unlanes(tint);
-        } else if constexpr (T == Tint::Gouraud) {
-            uint32_t diff = ColorAt(int32_t(ca), int32_t(cr), int32_t(cg), int32_t(cb));
-            src = Textured ? Unlanes(Div255Round(_mm_mullo_epi16(Lanes(src), Lanes(diff)))) : diff;
-            ca += dca;
-            cr += dcr;
-            cg += dcg;
-            cb += dcb;
+        return p;
+    };
+    auto diffuse = [&]() -> uint32_t {
+        uint32_t d = ColorAt(int32_t(ca), int32_t(cr), int32_t(cg), int32_t(cb));
+        ca += dca;
+        cr += dcr;
+        cg += dcg;
+        cb += dcb;
+        return d;
+    };
+    auto pair = [&](int x, auto bothTag) {
+        constexpr bool both = decltype(bothTag)::value;
+        __m128i src;
+        if constexpr (!Textured && T == Tint::Constant) {
+            src = tint;
+        } else {
+            uint32_t t0 = texel(), t1 = both ? texel() : 0;
+            src = Lanes(t0, t1);
+            if constexpr (T == Tint::Constant) {
+                src = Div255Round(_mm_mullo_epi16(src, tint));
+            } else if constexpr (T == Tint::Gouraud) {
+                uint32_t d0 = diffuse(), d1 = both ? diffuse() : 0;
+                __m128i d = Lanes(d0, d1);
+                src = Textured ? Div255Round(_mm_mullo_epi16(src, d)) : d;
+            }
         }
-        const int x = sp.x + n;
-        if constexpr (B == BlendKind::Opaque)
-            StorePixel<L>(sp.row, x, src);
-        else
-            StorePixel<L>(sp.row, x, BlendFast<B>(src, LoadPixel<L>(sp.row, x)));
-    }
+        uint64_t dst = B == BlendKind::Opaque ? 0 : LoadPair<L>(sp.row, x, both);
+        StorePair<L>(sp.row, x, BlendPair<B>(src, dst), both);
+    };
+    int n = 0;
+    for (; n + 1 < sp.count; n += 2) pair(sp.x + n, std::true_type{});
+    if (n < sp.count) pair(sp.x + n, std::false_type{});
 }
 
 template <TargetLayout L, BlendKind B, bool Textured, bool Linear>
