@@ -589,6 +589,17 @@ void DrawLine(const Target& target, const RasterState& state, const Texture* tex
     }
 }
 
+void FillRect(const Target& target, int x0, int y0, int x1, int y1, uint32_t argb) {
+    if (!target.bits) return;
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, target.width);
+    y1 = std::min(y1, target.height);
+    uint8_t* bits = static_cast<uint8_t*>(target.bits);
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) StorePixelAny(target.layout, bits + size_t(y) * size_t(target.pitch), x, argb);
+}
+
 int TexelBytes(TexelFormat format) {
     switch (format) {
     case TexelFormat::A8R8G8B8: return 4;

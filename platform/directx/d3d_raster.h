@@ -73,6 +73,9 @@ void DrawTriangle(const Target& target, const RasterState& state, const Texture*
 void DrawLine(const Target& target, const RasterState& state, const Texture* texture, const Vertex& a,
               const Vertex& b);
 
+// Fills [x0, x1) x [y0, y1), cut to the target, with one colour (Clear).
+void FillRect(const Target& target, int x0, int y0, int x1, int y1, uint32_t argb);
+
 // Texel formats a texture surface may hold, decoded into ARGB when unlocked.
 enum class TexelFormat : uint8_t { A8R8G8B8, A4R4G4B4, R5G6B5, PAL8 };
 
