@@ -45,6 +45,7 @@ bool TargetLayoutOf(const DDPIXELFORMAT& format, d3d::TargetLayout& out) {
     case PixelLayout::XRGB8888:
     case PixelLayout::ARGB8888: out = d3d::TargetLayout::ARGB8888; return true;
     case PixelLayout::XBGR8888: out = d3d::TargetLayout::ABGR8888; return true;
+    case PixelLayout::RGB888: out = d3d::TargetLayout::RGB888; return true;
     default: return false;
     }
 }

@@ -29,7 +29,10 @@ inline uint32_t Widen6(uint32_t v) { return (v << 2) | (v >> 4); }
 
 template <TargetLayout L>
 inline uint32_t LoadPixel(const uint8_t* row, int x) {
-    if constexpr (L == TargetLayout::ARGB8888 || L == TargetLayout::ABGR8888) {
+    if constexpr (L == TargetLayout::RGB888) {
+        const uint8_t* p = row + size_t(x) * 3;
+        return Pack(255, p[2], p[1], p[0]);
+    } else if constexpr (L == TargetLayout::ARGB8888 || L == TargetLayout::ABGR8888) {
         uint32_t p;
         std::memcpy(&p, row + size_t(x) * 4, 4);
         if constexpr (L == TargetLayout::ABGR8888) p = (p & 0xFF00FF00u) | Chan(p, 16) | (p & 0xFF) << 16;
@@ -56,7 +59,12 @@ inline uint32_t LoadPixel(const uint8_t* row, int x) {
 
 template <TargetLayout L>
 inline void StorePixel(uint8_t* row, int x, uint32_t argb) {
-    if constexpr (L == TargetLayout::ARGB8888 || L == TargetLayout::ABGR8888) {
+    if constexpr (L == TargetLayout::RGB888) {
+        uint8_t* p = row + size_t(x) * 3;
+        p[0] = uint8_t(argb);
+        p[1] = uint8_t(argb >> 8);
+        p[2] = uint8_t(argb >> 16);
+    } else if constexpr (L == TargetLayout::ARGB8888 || L == TargetLayout::ABGR8888) {
         uint32_t p = argb;
         if constexpr (L == TargetLayout::ABGR8888)
             p = (p & 0xFF00FF00u) | Chan(p, 16) | (p & 0xFF) << 16;
@@ -81,6 +89,7 @@ inline uint32_t LoadPixelAny(TargetLayout l, const uint8_t* row, int x) {
     case TargetLayout::BGR555: return LoadPixel<TargetLayout::BGR555>(row, x);
     case TargetLayout::ARGB8888: return LoadPixel<TargetLayout::ARGB8888>(row, x);
     case TargetLayout::ABGR8888: return LoadPixel<TargetLayout::ABGR8888>(row, x);
+    case TargetLayout::RGB888: return LoadPixel<TargetLayout::RGB888>(row, x);
     }
     return 0;
 }
@@ -93,6 +102,7 @@ inline void StorePixelAny(TargetLayout l, uint8_t* row, int x, uint32_t p) {
     case TargetLayout::BGR555: return StorePixel<TargetLayout::BGR555>(row, x, p);
     case TargetLayout::ARGB8888: return StorePixel<TargetLayout::ARGB8888>(row, x, p);
     case TargetLayout::ABGR8888: return StorePixel<TargetLayout::ABGR8888>(row, x, p);
+    case TargetLayout::RGB888: return StorePixel<TargetLayout::RGB888>(row, x, p);
     }
 }
 
@@ -431,6 +441,7 @@ SpanFn PickFast(const RasterState& s, TargetLayout layout, bool textured, Tint t
     case TargetLayout::BGR555: return PickBlend<TargetLayout::BGR555>(b, textured, s.linear, tint);
     case TargetLayout::ARGB8888: return PickBlend<TargetLayout::ARGB8888>(b, textured, s.linear, tint);
     case TargetLayout::ABGR8888: return PickBlend<TargetLayout::ABGR8888>(b, textured, s.linear, tint);
+    case TargetLayout::RGB888: return nullptr;
     }
     return nullptr;
 }

@@ -8,7 +8,8 @@
 namespace platform::d3d {
 
 // Render target layouts: channel order from the high bits down.
-enum class TargetLayout : uint8_t { RGB565, BGR565, RGB555, BGR555, ARGB8888, ABGR8888 };
+// RGB888 (24-bit) is drawn by the reference loops only.
+enum class TargetLayout : uint8_t { RGB565, BGR565, RGB555, BGR555, ARGB8888, ABGR8888, RGB888 };
 
 // Blend factors (the device maps its render-state values onto these).
 enum class BlendFactor : uint8_t { Zero, One, SrcAlpha, InvSrcAlpha, SrcColor, InvSrcColor, DestAlpha,

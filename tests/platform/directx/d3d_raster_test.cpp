@@ -13,7 +13,9 @@ using namespace platform::d3d;
 constexpr Path kPaths[] = {Path::Fast, Path::Reference};
 const char* PathName(Path p) { return p == Path::Fast ? "fast" : "reference"; }
 
-int BytesPerPixel(TargetLayout l) { return l == TargetLayout::ARGB8888 || l == TargetLayout::ABGR8888 ? 4 : 2; }
+int BytesPerPixel(TargetLayout l) {
+    return l == TargetLayout::ARGB8888 || l == TargetLayout::ABGR8888 ? 4 : l == TargetLayout::RGB888 ? 3 : 2;
+}
 
 // A render target with padded rows, so that writes past a row's end show.
 struct Canvas {
@@ -147,6 +149,7 @@ TEST(D3DRaster, BlendsGiveKnownColours) {
         {"alpha 555", L::RGB555, true, F::SrcAlpha, F::InvSrcAlpha, StageOp::SelectTexture, 0x001F, 0x80FF0000, 0xFFFFFFFF, 0x400F},
         {"alpha bgr 565", L::BGR565, true, F::SrcAlpha, F::InvSrcAlpha, StageOp::SelectTexture, 0xF800, 0x80FF0000, 0xFFFFFFFF, 0x7810},
         {"alpha abgr", L::ABGR8888, true, F::SrcAlpha, F::InvSrcAlpha, StageOp::SelectTexture, 0xFFFF0000, 0x80FF0000, 0xFFFFFFFF, 0xBF7F0080},
+        {"alpha 24-bit", L::RGB888, true, F::SrcAlpha, F::InvSrcAlpha, StageOp::SelectTexture, 0x0000FF, 0x80FF0000, 0xFFFFFFFF, 0x80007F},
         {"additive 565", L::RGB565, true, F::One, F::One, StageOp::SelectTexture, 0x4208, 0xFF404040, 0xFFFFFFFF, 0x8410},
     };
     for (const Case& k : cases)
