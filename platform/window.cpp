@@ -247,8 +247,10 @@ void Window::Present(const uint32_t* pixels, int width, int height, int pitch) {
 namespace {
 uint32_t SdlFormat(PrimaryFormat format) {
     switch (format) {
-    case PrimaryFormat::XRGB8888: return SDL_PIXELFORMAT_RGB888;
-    case PrimaryFormat::XBGR8888: return SDL_PIXELFORMAT_BGR888;
+    // The top byte is ignored under no blending; SDL blits the X forms to
+    // some window surfaces wrongly, the A forms everywhere alike.
+    case PrimaryFormat::XRGB8888: return SDL_PIXELFORMAT_ARGB8888;
+    case PrimaryFormat::XBGR8888: return SDL_PIXELFORMAT_ABGR8888;
     case PrimaryFormat::RGB565: return SDL_PIXELFORMAT_RGB565;
     case PrimaryFormat::BGR565: return SDL_PIXELFORMAT_BGR565;
     case PrimaryFormat::RGB555: return SDL_PIXELFORMAT_RGB555;
@@ -271,6 +273,7 @@ bool Window::PresentPrimary(const void* pixels, int width, int height, int pitch
             return m.Fail("SDL_CreateTexture");
         }
         SDL_SetTextureScaleMode(m.texture, SDL_ScaleModeLinear);
+        SDL_SetTextureBlendMode(m.texture, SDL_BLENDMODE_NONE);
         m.picW = width;
         m.picH = height;
         m.texFormat = sdl;

@@ -248,6 +248,14 @@ void OfficeApp::ApplySettings() {
     if (mMusicManager) mMusicManager->SetVolume(h.AppliedMusicVolume());
     bool windowed = h.windowed != 0;
     if (mWindow && mWindow->IsOpen()) {
+        if (mDisplay) {
+            // A mode change rebuilds the display around its new window mode.
+            if (mWindowed != windowed) {
+                mWindowed = windowed;
+                if (ResetDisplay() != 0) Warn("display: " + mDisplayError);
+            }
+            return;
+        }
         if (mWindow->IsWindowed() != windowed) mWindow->SetWindowed(windowed);
         mWindowed = mWindow->IsWindowed();
     } else {

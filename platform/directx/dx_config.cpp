@@ -135,6 +135,8 @@ void DirectXConfig::Reset() {
     for (DWORD bits : {16u, 32u})
         for (const auto& s : kSizes)
             mModes.push_back({static_cast<DWORD>(s[0]), static_cast<DWORD>(s[1]), bits});
+    // Modes callers cannot draw on, so that they meet their error paths.
+    for (DWORD bits : {8u, 24u}) mModes.push_back({800, 600, bits});
     mVideoMemory = 64ull << 20;
     mPitchPadding = 0;
     mMode16Format = PixelLayout::RGB565;

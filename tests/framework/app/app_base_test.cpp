@@ -118,7 +118,7 @@ TEST_F(AppTest, DefaultsAndSettingsReadAtInit) {
     EXPECT_FALSE(app.mIs3D);
     EXPECT_EQ(app.mScreenRect, Rect(0, 0, 800, 600));
     ASSERT_NE(app.mScreenImage, nullptr);
-    EXPECT_EQ(app.mWidgetManager->GetScreenImage(), app.mScreenImage.get());
+    EXPECT_EQ(app.mWidgetManager->GetScreenImage(), app.mScreenImage);
 
     app.WriteRegistryString("Test3D\\RuntimeError", "boom");
     platform::Settings back(platform::JoinPath(platform::ConfigDir(), "settings.ini"));
@@ -304,7 +304,7 @@ TEST_F(AppTest, SharedImagesAndLiveImageSet) {
     TestApp app;
     ASSERT_TRUE(app.Init());
     size_t base = app.LiveMemoryImageCount();  // the screen image
-    EXPECT_TRUE(app.IsLiveMemoryImage(app.mScreenImage.get()));
+    EXPECT_TRUE(app.IsLiveMemoryImage(app.mScreenImage));
     bool created = false;
     ImageRef a = app.GetSharedImage("gfx\\Bar.png", "", &created);
     EXPECT_TRUE(created);
