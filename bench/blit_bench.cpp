@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_report.h"
+#include "bench/collecting_reporter.h"
 #include "framework/graphics/graphics.h"
 #include "framework/graphics/memory_image.h"
 
@@ -210,6 +210,7 @@ const Pair kPairs[] = {
     {"Blit/5_StretchFiltered", "SDL_SoftStretchLinear (copy, no blending)"},
     {"Blit/6_Rotated30", "SDL_BlitSurface BLEND, unrotated (SDL has no rotation)"},
 };
+
 
 } // namespace
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_report.h"
+#include "bench/collecting_reporter.h"
 #include "framework/display/texture_pixels.h"
 #include "framework/graphics/memory_image.h"
 #include "platform/directx/d3d_raster.h"

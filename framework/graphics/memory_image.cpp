@@ -278,6 +278,7 @@ uint32_t* MemoryImage::GetNativeAlphaData(NativeDisplay* display) {
     if (mNativeAlphaData && (display == nullptr || SameFormat(mNativeAlphaFormat, *display)))
         return mNativeAlphaData.get();
     if (display == nullptr) return nullptr;
+    if (mNativeAlphaData && !mBits && !IsPalettized()) GetBits();   // the old words may be the only copy
     mNativeAlphaData.reset();
     mRLAdditiveData.reset();
     if (IsPalettized()) {

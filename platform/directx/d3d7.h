@@ -216,14 +216,14 @@ enum class Device3DKind { None, Software };
 
 struct Direct3DConfig {
     static Direct3DConfig& Get();
-    // Defaults: the software device, a driver file of 2006, textures from 1 to
+    // Defaults: no device until the display's 3D road stands, a driver file of 2006, textures from 1 to
     // 1024 texels of any aspect, the alpha-palette cap, every format enumerated.
     void Reset();
     // PEMBERLY_DX_3D ("none" or "software"), PEMBERLY_DX_DRIVER_YEAR; false and
     // a text when one does not parse.
     bool ApplyEnvironment(std::string* error = nullptr);
 
-    Device3DKind mKind = Device3DKind::Software;
+    Device3DKind mKind = Device3DKind::None;
     int mDriverYear = 2006;   // of the adapter's driver file; 0 when unknown
     DWORD mMinTextureSize = 1;
     DWORD mMaxTextureWidth = 1024;

@@ -21,6 +21,7 @@ protected:
     void SetUp() override {
         DirectXConfig::Get().Reset();
         Direct3DConfig::Get().Reset();
+        Direct3DConfig::Get().mKind = Device3DKind::Software;
         mFiles = std::make_unique<PlainFileAccess>(mDir.Path());
         SetFileAccess(mFiles.get());
     }
@@ -29,6 +30,7 @@ protected:
         RestoreModuleExports();
         DirectXConfig::Get().Reset();
         Direct3DConfig::Get().Reset();
+        Direct3DConfig::Get().mKind = Device3DKind::Software;
     }
     // Runs the whole test the way the display does, with its own DirectDraw.
     void RunTester(D3DTester& t) {
@@ -107,6 +109,7 @@ TEST_F(D3DTesterTest, VerdictOnTheConfiguredAdapter) {
     for (const Case& k : cases) {
         DirectXConfig::Get().Reset();
         Direct3DConfig::Get().Reset();
+        Direct3DConfig::Get().mKind = Device3DKind::Software;
         RestoreModuleExports();
         std::remove(mDir.File("vhw.dat").c_str());
         std::remove(mDir.File("vhwb.dat").c_str());

@@ -18,6 +18,7 @@ protected:
     void SetUp() override {
         DirectXConfig::Get().Reset();
         Direct3DConfig::Get().Reset();
+        Direct3DConfig::Get().mKind = Device3DKind::Software;
         void* dd = nullptr;
         ASSERT_EQ(DirectDrawCreateEx(nullptr, &dd, IID_IDirectDraw7, nullptr), DD_OK);
         mDD = static_cast<IDirectDraw7*>(dd);
@@ -36,6 +37,7 @@ protected:
         if (mDD) mDD->Release();
         DirectXConfig::Get().Reset();
         Direct3DConfig::Get().Reset();
+        Direct3DConfig::Get().mKind = Device3DKind::Software;
     }
 
     IDirectDrawSurface7* MakeSurface(int w, int h, DWORD caps, PixelLayout layout, DWORD caps2 = 0) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 // Console output as usual, plus the time per iteration of every run by name,
-// for the side-by-side table a benchmark prints at its end.
+// so that a benchmark can print its figures beside their peers at the end.
 class CollectingReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {

@@ -1,0 +1,280 @@
+// One-to-one blits onto locked surface memory: opaque and keyed copies, alpha
+// and coloured runs, volatile sources and additive runs, plain and mirrored.
+#include <algorithm>
+#include <cstring>
+#include "framework/display/surface_kernels.h"
+#include "framework/display/surface_rows.h"
+
+namespace Zephra::surface {
+
+namespace {
+
+using rows::At;
+using rows::Fast;
+using rows::Scalar;
+
+// Where a clipped blit lands: n source columns from sx, rows from sy, onto the
+// destination from column dx (its left end, mirrored or not), row dy.
+struct Placement {
+    int sx = 0, sy = 0, dx = 0, dy = 0, n = 0, rows = 0;
+};
+
+// Clips against the source and the destination; a mirrored row takes its
+// left end from the source's right end.
+bool Place(const SurfaceView& view, int srcW, int srcH, int x, int y, const Rect& r, bool mirror, Placement& p) {
+    int64_t sx0 = r.mX, sx1 = int64_t(r.mX) + r.mWidth, sy0 = r.mY, sy1 = int64_t(r.mY) + r.mHeight;
+    int64_t dx = x, dy = y;
+    auto cut = [&](int64_t left, int64_t right) {   // columns cut at the destination's left, right
+        if (mirror) {
+            sx1 -= left;
+            sx0 += right;
+        } else {
+            sx0 += left;
+            sx1 -= right;
+        }
+        dx += left;
+    };
+    // Source bounds, expressed as destination cuts.
+    int64_t srcLeft = std::max<int64_t>(0, -sx0), srcRight = std::max<int64_t>(0, sx1 - srcW);
+    if (mirror)
+        cut(srcRight, srcLeft);
+    else
+        cut(srcLeft, srcRight);
+    int64_t n = sx1 - sx0;
+    cut(std::max<int64_t>(0, -dx), std::max<int64_t>(0, dx + n - view.width));
+    int64_t top = std::max<int64_t>({0, -sy0, -dy});
+    sy0 += top;
+    dy += top;
+    sy1 = std::min<int64_t>({sy1, srcH, sy0 + (view.height - dy)});
+    if (sx1 - sx0 <= 0 || sy1 - sy0 <= 0) return false;
+    p = {int(sx0), int(sy0), int(dx), int(dy), int(sx1 - sx0), int(sy1 - sy0)};
+    return true;
+}
+
+// Calls run(d, s, len) for each run of a row, d at the destination pixel of
+// the run's first source pixel (mirrored rows go leftwards from it). A
+// palettized source is expanded run by run.
+template <typename T, bool Mirror, typename Run>
+void WalkRuns(const SurfaceView& view, const NativeSource& src, const Placement& p, Run run) {
+    uint32_t tmp[256];
+    for (int row = 0; row < p.rows; ++row) {
+        T* d = view.Row<T>(p.dy + row) + p.dx + (Mirror ? p.n - 1 : 0);
+        const size_t off = size_t(p.sy + row) * size_t(src.width) + size_t(p.sx);
+        for (int i = 0; i < p.n;) {
+            const int len = std::min<int>(std::max<int>(src.runs[off + size_t(i)], 1), p.n - i);
+            const uint32_t* s = src.native + off + size_t(i);
+            if (src.indices) {
+                for (int j = 0; j < len; ++j) tmp[j] = src.native[src.indices[off + size_t(i + j)]];
+                s = tmp;
+            }
+            run(Mirror ? d - i : d + i, s, len);
+            i += len;
+        }
+    }
+}
+
+// ---- the blits: placement, run walk, and the loop for format and colour ----
+
+template <typename T, bool M>
+void Opaque(const SurfaceView& view, const NativeSource& src, const Placement& p, bool keyed, Kernels k) {
+    uint32_t tmp[256];
+    for (int row = 0; row < p.rows; ++row) {
+        T* d = view.Row<T>(p.dy + row) + p.dx + (M ? p.n - 1 : 0);
+        const size_t off = size_t(p.sy + row) * size_t(src.width) + size_t(p.sx);
+        for (int i = 0; i < p.n; i += 256) {
+            const int len = std::min(256, p.n - i);
+            const uint32_t* s = src.native + off + size_t(i);
+            if (src.indices) {
+                for (int j = 0; j < len; ++j) tmp[j] = src.native[src.indices[off + size_t(i + j)]];
+                s = tmp;
+            }
+            T* dd = M ? d - i : d + i;
+            if (k == Kernels::Scalar) {
+                Scalar::Copy<M>(dd, s, len, keyed);
+            } else if constexpr (sizeof(T) == 4) {
+                Fast::Copy32<M>(dd, s, len, keyed);
+            } else {
+                Fast::Copy16<M>(dd, s, len, keyed);
+            }
+        }
+    }
+}
+
+template <bool M>
+void AlphaWhite(const SurfaceView& view, const PixelFormat& f, const NativeSource& src, const Placement& p,
+                Kernels k) {
+    const bool fast = k == Kernels::Fast;
+    if (f.bitCount == 32) {
+        const bool packed = f.ByteChannels();
+        WalkRuns<uint32_t, M>(view, src, p, [&](uint32_t* d, const uint32_t* s, int len) {
+            const uint32_t a = s[0] >> 24;
+            if (a == 0) return;
+            if (a == 255) {
+                if (fast)
+                    Fast::Copy32<M>(d, s, len, false);
+                else
+                    Scalar::Copy<M>(d, s, len, false);
+            } else if (!packed) {
+                for (int j = 0; j < len; ++j) At<M>(d, j) = rule::AlphaGeneric(At<M>(d, j), s[j], f);
+            } else {
+                if (fast)
+                    Fast::Alpha32<M>(d, s, len);
+                else
+                    Scalar::Alpha32<M>(d, s, len);
+            }
+        });
+        return;
+    }
+    const uint32_t key = f.Is565() ? rule::kPacked565 : f.Is555() ? rule::kPacked555 : 0;
+    WalkRuns<uint16_t, M>(view, src, p, [&](uint16_t* d, const uint32_t* s, int len) {
+        const uint32_t a = s[0] >> 24;
+        if (a == 0) return;
+        if (a == 255) {
+            if (fast)
+                Fast::Copy16<M>(d, s, len, false);
+            else
+                Scalar::Copy<M>(d, s, len, false);
+        } else if (key == 0) {
+            for (int j = 0; j < len; ++j) At<M>(d, j) = uint16_t(rule::AlphaGeneric(At<M>(d, j), s[j], f));
+        } else {
+            if (fast)
+                Fast::AlphaPacked16<M>(d, s, len, key);
+            else
+                Scalar::AlphaPacked16<M>(d, s, len, key);
+        }
+    });
+}
+
+template <bool M>
+void AlphaTinted(const SurfaceView& view, const PixelFormat& f, const NativeSource& src, const Placement& p,
+                 const Color& color, Kernels k) {
+    const uint32_t ca = Clamp8(color.mAlpha);
+    const uint32_t kc[3] = {Div255(Clamp8(color.mRed) * ca), Div255(Clamp8(color.mGreen) * ca),
+                            Div255(Clamp8(color.mBlue) * ca)};
+    const bool fast = k == Kernels::Fast;
+    if (f.bitCount == 32) {
+        const bool bytes = fast && f.ByteChannels();
+        WalkRuns<uint32_t, M>(view, src, p, [&](uint32_t* d, const uint32_t* s, int len) {
+            const uint32_t a = s[0] >> 24;
+            if (a == 0) return;
+            const bool opaque = a == 255 && ca == 255;
+            if (bytes)
+                Fast::Tint32<M>(d, s, len, f, kc, ca, opaque);
+            else
+                Scalar::Tint<M>(d, s, len, f, kc, ca, opaque);
+        });
+        return;
+    }
+    const uint32_t key = f.Is565() ? rule::kPacked565 : f.Is555() ? rule::kPacked555 : 0;
+    const bool grey = key != 0 && kc[0] == kc[1] && kc[1] == kc[2];
+    const uint32_t g5 = kc[0] >> 3;
+    WalkRuns<uint16_t, M>(view, src, p, [&](uint16_t* d, const uint32_t* s, int len) {
+        const uint32_t a = s[0] >> 24;
+        if (a == 0) return;
+        const bool opaque = a == 255 && ca == 255;
+        if (!grey) {
+            Scalar::Tint<M, uint16_t>(d, s, len, f, kc, ca, opaque);
+        } else if (opaque) {
+            for (int j = 0; j < len; ++j) At<M>(d, j) = rule::GreyOpaque16(s[j], key, g5);
+        } else {
+            for (int j = 0; j < len; ++j) At<M>(d, j) = rule::GreyBlend16(At<M>(d, j), s[j], key, g5, ca);
+        }
+    });
+}
+
+template <bool M>
+void Additive(const SurfaceView& view, const PixelFormat& f, const NativeSource& src, const Placement& p,
+              const Color& color, Kernels k) {
+    const uint32_t ca = Clamp8(color.mAlpha);
+    const uint32_t kc[3] = {Div255(Clamp8(color.mRed) * ca), Div255(Clamp8(color.mGreen) * ca),
+                            Div255(Clamp8(color.mBlue) * ca)};
+    const uint32_t* t = color == Color::White ? nullptr : kc;
+    const uint32_t colours = f.ColourMask();
+    const bool fast = k == Kernels::Fast;
+    if (f.bitCount == 32) {
+        const bool bytes = fast && f.ByteChannels();
+        WalkRuns<uint32_t, M>(view, src, p, [&](uint32_t* d, const uint32_t* s, int len) {
+            if ((s[0] & colours) == 0) return;
+            if (bytes)
+                Fast::Add32<M>(d, s, len, f, t);
+            else
+                Scalar::Add<M>(d, s, len, f, t);
+        });
+    } else {
+        WalkRuns<uint16_t, M>(view, src, p, [&](uint16_t* d, const uint32_t* s, int len) {
+            if ((s[0] & colours) == 0) return;
+            if (fast)
+                Fast::Add16<M>(d, s, len, f, t);
+            else
+                Scalar::Add<M>(d, s, len, f, t);
+        });
+    }
+}
+
+template <bool M, typename T>
+void Volatile(const SurfaceView& view, const PixelFormat& f, const ArgbSource& src, const Placement& p) {
+    const bool packed = sizeof(T) == 4 && f.rgbOrder && f.ByteChannels();
+    for (int row = 0; row < p.rows; ++row) {
+        T* d = view.Row<T>(p.dy + row) + p.dx + (M ? p.n - 1 : 0);
+        const size_t off = size_t(p.sy + row) * size_t(src.width) + size_t(p.sx);
+        for (int j = 0; j < p.n; ++j) {
+            const uint32_t px = src.bits ? src.bits[off + size_t(j)] : src.palette[src.indices[off + size_t(j)]];
+            T& dst = At<M>(d, j);
+            dst = T(packed ? rule::VolatilePacked32(dst, px) : rule::VolatileChannels(dst, px, f));
+        }
+    }
+}
+
+bool Usable(const SurfaceView& view, const PixelFormat& f, int srcW, int srcH) {
+    return view.bits != nullptr && f.Drawable() && srcW > 0 && srcH > 0;
+}
+
+} // namespace
+
+void BltOpaque(const SurfaceView& view, const PixelFormat& f, int x, int y, const NativeSource& src,
+               const Rect& srcRect, bool keyed, bool mirror, Kernels k) {
+    Placement p;
+    if (!Usable(view, f, src.width, src.height) || !Place(view, src.width, src.height, x, y, srcRect, mirror, p))
+        return;
+    // A palettized source never shows its alpha-0 entries.
+    keyed = keyed || src.indices != nullptr;
+    if (f.bitCount == 32)
+        mirror ? Opaque<uint32_t, true>(view, src, p, keyed, k) : Opaque<uint32_t, false>(view, src, p, keyed, k);
+    else
+        mirror ? Opaque<uint16_t, true>(view, src, p, keyed, k) : Opaque<uint16_t, false>(view, src, p, keyed, k);
+}
+
+void BltAlpha(const SurfaceView& view, const PixelFormat& f, int x, int y, const NativeSource& src,
+              const Rect& srcRect, const Color& color, bool mirror, Kernels k) {
+    Placement p;
+    if (!Usable(view, f, src.width, src.height) || src.runs == nullptr ||
+        !Place(view, src.width, src.height, x, y, srcRect, mirror, p))
+        return;
+    if (color == Color::White)
+        mirror ? AlphaWhite<true>(view, f, src, p, k) : AlphaWhite<false>(view, f, src, p, k);
+    else
+        mirror ? AlphaTinted<true>(view, f, src, p, color, k) : AlphaTinted<false>(view, f, src, p, color, k);
+}
+
+void BltVolatile(const SurfaceView& view, const PixelFormat& f, int x, int y, const ArgbSource& src,
+                 const Rect& srcRect, bool mirror, Kernels) {
+    Placement p;
+    if (!Usable(view, f, src.width, src.height) || (!src.bits && !(src.indices && src.palette)) ||
+        !Place(view, src.width, src.height, x, y, srcRect, mirror, p))
+        return;
+    if (f.bitCount == 32)
+        mirror ? Volatile<true, uint32_t>(view, f, src, p) : Volatile<false, uint32_t>(view, f, src, p);
+    else
+        mirror ? Volatile<true, uint16_t>(view, f, src, p) : Volatile<false, uint16_t>(view, f, src, p);
+}
+
+void BltAdditive(const SurfaceView& view, const PixelFormat& f, int x, int y, const NativeSource& src,
+                 const Rect& srcRect, const Color& color, bool mirror, Kernels k) {
+    Placement p;
+    if (!Usable(view, f, src.width, src.height) || src.runs == nullptr ||
+        !Place(view, src.width, src.height, x, y, srcRect, mirror, p))
+        return;
+    mirror ? Additive<true>(view, f, src, p, color, k) : Additive<false>(view, f, src, p, color, k);
+}
+
+} // namespace Zephra::surface
