@@ -100,6 +100,9 @@ constexpr DWORD D3DFVF_SPECULAR = 0x080;
 constexpr DWORD D3DFVF_TEXCOUNT_MASK = 0xF00;
 constexpr DWORD D3DFVF_TEX1 = 0x100;
 
+// Palette entries carry alpha in their flags.
+constexpr DWORD DDPCAPS_ALPHA = 0x00080000;
+
 constexpr DWORD D3DCLEAR_TARGET = 1;
 constexpr DWORD D3DCLEAR_ZBUFFER = 2;
 
@@ -216,14 +219,14 @@ enum class Device3DKind { None, Software };
 
 struct Direct3DConfig {
     static Direct3DConfig& Get();
-    // Defaults: no device until the display's 3D road stands, a driver file of 2006, textures from 1 to
+    // Defaults: the software device, a driver file of 2006, textures from 1 to
     // 1024 texels of any aspect, the alpha-palette cap, every format enumerated.
     void Reset();
     // PEMBERLY_DX_3D ("none" or "software"), PEMBERLY_DX_DRIVER_YEAR; false and
     // a text when one does not parse.
     bool ApplyEnvironment(std::string* error = nullptr);
 
-    Device3DKind mKind = Device3DKind::None;
+    Device3DKind mKind = Device3DKind::Software;
     int mDriverYear = 2006;   // of the adapter's driver file; 0 when unknown
     DWORD mMinTextureSize = 1;
     DWORD mMaxTextureWidth = 1024;

@@ -5,6 +5,7 @@
 #include "framework/app/zephra_app_base.h"
 #include "framework/display/dd_interface.h"
 #include "framework/graphics/memory_image.h"
+#include "platform/directx/d3d7.h"
 #include "platform/directx/dx_config.h"
 #include "platform/directx/dx_module.h"
 
@@ -28,12 +29,15 @@ protected:
     // Before any member of a derived fixture makes its display.
     DisplayTest() {
         DirectXConfig::Get().Reset();
+        // The DirectDraw road: no Direct3D device.
+        Direct3DConfig::Get().mKind = Device3DKind::None;
         RestoreModuleExports();
         app.mDDrawModule = LoadModule("ddraw.dll");
         app.mNoWindow = true;
     }
     void TearDown() override {
         DirectXConfig::Get().Reset();
+        Direct3DConfig::Get().Reset();
         RestoreModuleExports();
     }
 
