@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include "framework/graphics/rect.h"
 
@@ -55,6 +56,13 @@ public:
     // the display has them); the caller owns it.
     virtual MemoryImage* CreateImage() = 0;
     virtual void RemoveImageTexture(MemoryImage* image) = 0;
+    // The pixels a texture holds when the image dropped its own (dest: width
+    // * height words); false when no texture holds them.
+    virtual bool ReadTextureBits(MemoryImage* image, uint32_t* dest) {
+        (void)image;
+        (void)dest;
+        return false;
+    }
 };
 
 } // namespace Zephra

@@ -324,6 +324,10 @@ void ZephraAppBase::ReleaseImageTextures(MemoryImage* image) {
     if (mDisplay) mDisplay->RemoveImageTexture(image);
 }
 
+bool ZephraAppBase::ReadTextureBits(MemoryImage* image, uint32_t* dest) {
+    return mDisplay && mDisplay->ReadTextureBits(image, dest);
+}
+
 void ZephraAppBase::StartCursorThread() {
     if (mCursorThread.joinable()) return;
     mCursorThreadStop = false;

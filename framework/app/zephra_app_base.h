@@ -137,6 +137,7 @@ public:
     bool Is3DAccelerated() const override { return mDisplay && mDisplay->Is3D(); }
     MemoryImage* CreateImage() override;
     void ReleaseImageTextures(MemoryImage* image) override;
+    bool ReadTextureBits(MemoryImage* image, uint32_t* dest) override;
     // A point of the primary (window) in draw coordinates, through the
     // display's presentation rectangle.
     void MapToDraw(int x, int y, int& dx, int& dy) const;

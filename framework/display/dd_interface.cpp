@@ -466,6 +466,11 @@ void DDInterface::RemoveImageTexture(MemoryImage* image) {
     if (mD3DInterface) mD3DInterface->RemoveImageTexture(image);
 }
 
+bool DDInterface::ReadTextureBits(MemoryImage* image, uint32_t* dest) {
+    Hold hold(mCritSect);
+    return mD3DInterface && mD3DInterface->ReadTextureBits(image, dest);
+}
+
 void DDInterface::FreeNativeData() {
     Hold hold(mCritSect);
     for (MemoryImage* image : mDDImageSet) image->FreeNativeBuffers();

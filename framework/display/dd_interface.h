@@ -124,6 +124,7 @@ public:
     void AddDDImage(MemoryImage* image);
     void RemoveDDImage(MemoryImage* image);
     void RemoveImageTexture(MemoryImage* image) override;
+    bool ReadTextureBits(MemoryImage* image, uint32_t* dest) override;
     bool Do3DTest(platform::HWND window);
 
     // Software cursor.
