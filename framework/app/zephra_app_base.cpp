@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include "framework/app/widget_manager.h"
@@ -341,18 +342,20 @@ void ZephraAppBase::StopCursorThread() {
 
 void ZephraAppBase::CursorThreadProc() {
     platform::Clock& clock = platform::GetClock();
-    int lastX = mMouseX, lastY = mMouseY;
+    // Where the thread last put the cursor: nowhere yet.
+    int lastX = INT_MIN, lastY = INT_MIN;
     while (!mCursorThreadStop) {
         clock.SleepMs(10);
         if (!mCustomCursorShown) continue;
         const int x = mMouseX, y = mMouseY;
         if (x == lastX && y == lastY) continue;
-        lastX = x;
-        lastY = y;
-        // Soon after a frame the next one draws the cursor anyway.
+        // Soon after a frame the next one draws the cursor anyway; when no
+        // frame comes, a later poll moves it here.
         if (clock.NowMs() - mLastPresentMs > mDisplay->GetRefreshPeriod() + 5) {
             mDisplay->SetCursorPos(x, y);
             mCursorMoved = true;
+            lastX = x;
+            lastY = y;
         } else {
             mDisplay->StoreCursorPos(x, y);
         }
@@ -472,6 +475,8 @@ void ZephraAppBase::WriteRegistryString(const std::string& name, const std::stri
             platform::JoinPath(platform::ConfigDir(), "settings.ini"));
         mSettings->Load();
     }
+    // Callers repeat their last text (the 3D error every frame): only a change is written.
+    if (mSettings->Has(name) && mSettings->GetString(name) == text) return;
     mSettings->SetString(name, text);
     mSettings->Save();
 }

@@ -672,7 +672,7 @@ void DDInterface::DrawCursorImage(IDirectDrawSurface* buffer, int dx, int dy) {
 }
 
 void DDInterface::DrawCursor(IDirectDrawSurface* surface, bool screenCoordinates) {
-    if (!mCursorImage || !mPrimarySurface || !surface) {
+    if (!mCursorImage || !mPrimarySurface || !surface || !mOldCursorArea || !mNewCursorArea) {
         mHasOldCursorArea = false;
         return;
     }
@@ -689,7 +689,7 @@ void DDInterface::DrawCursor(IDirectDrawSurface* surface, bool screenCoordinates
 }
 
 void DDInterface::MoveCursor(IDirectDrawSurface* surface, bool screenCoordinates, int x, int y) {
-    if (!mCursorImage || !mPrimarySurface || !surface) {
+    if (!mCursorImage || !mPrimarySurface || !surface || !mOldCursorArea || !mNewCursorArea) {
         mHasOldCursorArea = false;
         return;
     }
@@ -722,7 +722,7 @@ void DDInterface::MoveCursor(IDirectDrawSurface* surface, bool screenCoordinates
 }
 
 void DDInterface::RedrawCursorArea(IDirectDrawSurface* surface, bool screenCoordinates) {
-    if (!mHasOldCursorArea || !mPrimarySurface || !surface) return;
+    if (!mHasOldCursorArea || !mPrimarySurface || !surface || !mOldCursorArea) return;
     Rect area, buffer;
     if (AreaRects(mCursorPrevX, mCursorPrevY, surface, screenCoordinates, area, buffer)) {
         CopyRect(surface, area, mOldCursorArea, buffer);

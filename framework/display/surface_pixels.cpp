@@ -34,18 +34,24 @@ bool IsXRGB(const DDPIXELFORMAT& f) {
     return f.dwRGBBitCount == 32 && f.dwRBitMask == 0xFF0000 && f.dwGBitMask == 0xFF00 && f.dwBBitMask == 0xFF;
 }
 
-// 565 rows, eight pixels a step: the top 5/6/5 bits of each channel.
-void Row565(const uint32_t* src, uint16_t* dest, int width) {
+bool Is555(const DDPIXELFORMAT& f) {
+    return f.dwRGBBitCount == 16 && f.dwRBitMask == 0x7C00 && f.dwGBitMask == 0x03E0 && f.dwBBitMask == 0x001F;
+}
+
+// 16-bit rows in RGB order, eight pixels a step: the top bits of each
+// channel shifted into place (red by RS, green by GS, blue by 3).
+template <int RS, uint32_t RM, int GS, uint32_t GM>
+void Row16(const uint32_t* src, uint16_t* dest, int width) {
     int x = 0;
-    const __m128i maskR = _mm_set1_epi32(0xF800);
-    const __m128i maskG = _mm_set1_epi32(0x07E0);
+    const __m128i maskR = _mm_set1_epi32(static_cast<int>(RM));
+    const __m128i maskG = _mm_set1_epi32(static_cast<int>(GM));
     const __m128i maskB = _mm_set1_epi32(0x001F);
     for (; x + 8 <= width; x += 8) {
         __m128i out[2];
         for (int h = 0; h < 2; ++h) {
             const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x + h * 4));
-            const __m128i r = _mm_and_si128(_mm_srli_epi32(p, 8), maskR);
-            const __m128i g = _mm_and_si128(_mm_srli_epi32(p, 5), maskG);
+            const __m128i r = _mm_and_si128(_mm_srli_epi32(p, RS), maskR);
+            const __m128i g = _mm_and_si128(_mm_srli_epi32(p, GS), maskG);
             const __m128i b = _mm_and_si128(_mm_srli_epi32(p, 3), maskB);
             // Sign-extend the 16-bit values so that the signed pack keeps them.
             const __m128i v = _mm_or_si128(_mm_or_si128(r, g), b);
@@ -55,8 +61,15 @@ void Row565(const uint32_t* src, uint16_t* dest, int width) {
     }
     for (; x < width; ++x) {
         const uint32_t p = src[x];
-        dest[x] = static_cast<uint16_t>(((p >> 8) & 0xF800) | ((p >> 5) & 0x07E0) | ((p >> 3) & 0x001F));
+        dest[x] = static_cast<uint16_t>(((p >> RS) & RM) | ((p >> GS) & GM) | ((p >> 3) & 0x001F));
     }
+}
+
+template <typename RowFn>
+void Rows16(const uint32_t* src, int srcStride, int width, int height, uint8_t* dest, int destPitch, RowFn row) {
+    for (int y = 0; y < height; ++y)
+        row(src + static_cast<size_t>(y) * srcStride, reinterpret_cast<uint16_t*>(dest + static_cast<size_t>(y) * destPitch),
+            width);
 }
 
 } // namespace
@@ -113,9 +126,11 @@ void ConvertToSurface(const uint32_t* src, int srcStride, int width, int height,
         return;
     }
     if (Is565(format)) {
-        for (int y = 0; y < height; ++y)
-            Row565(src + static_cast<size_t>(y) * srcStride,
-                   reinterpret_cast<uint16_t*>(dest + static_cast<size_t>(y) * destPitch), width);
+        Rows16(src, srcStride, width, height, dest, destPitch, Row16<8, 0xF800, 5, 0x07E0>);
+        return;
+    }
+    if (Is555(format)) {
+        Rows16(src, srcStride, width, height, dest, destPitch, Row16<9, 0x7C00, 6, 0x03E0>);
         return;
     }
     ConvertToSurfaceReference(src, srcStride, width, height, dest, destPitch, format);

@@ -54,6 +54,9 @@ OfficeApp::OfficeApp(const std::string& prefsPath)
 }
 
 OfficeApp::~OfficeApp() {
+    // The cursor images go with the cursor table: nothing may draw them after.
+    StopCursorThread();
+    if (mDisplay) mDisplay->SetCursorImage(nullptr);
     if (mGroundWidget) {
         mWidgetManager->RemoveWidget(mGroundWidget.get());
         mGroundWidget.reset();
@@ -252,7 +255,12 @@ void OfficeApp::ApplySettings() {
             // A mode change rebuilds the display around its new window mode.
             if (mWindowed != windowed) {
                 mWindowed = windowed;
-                if (ResetDisplay() != 0) Warn("display: " + mDisplayError);
+                if (ResetDisplay() != 0) {
+                    // The new mode cannot be had: back to the one that worked.
+                    Warn("display: " + mDisplayError);
+                    mWindowed = !windowed;
+                    if (ResetDisplay() != 0) Warn("display: " + mDisplayError);
+                }
             }
             return;
         }

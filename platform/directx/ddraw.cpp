@@ -31,6 +31,13 @@ std::atomic<uint64_t> gVideoMemoryInUse{0};
 
 constexpr int kMaxSurfaceSide = 16384;
 
+// Rows start on 4-byte boundaries, padding included.
+uint64_t PitchOf(int width, const DDPIXELFORMAT& format) {
+    const uint64_t row = (static_cast<uint64_t>(width) * BytesPerPixel(format) + 3) & ~3ull;
+    const uint64_t pad = (static_cast<uint64_t>(std::max(DirectXConfig::Get().mPitchPadding, 0)) + 3) & ~3ull;
+    return row + pad;
+}
+
 // Counted references shared by every interface of one object.
 class RefCounted {
 public:
@@ -628,9 +635,7 @@ Surface::Surface(DirectDraw* owner, int width, int height, const DDPIXELFORMAT& 
                  DWORD caps2, bool videoMemory)
     : mOwner(owner), mWidth(width), mHeight(height), mFormat(format), mCaps(caps), mCaps2(caps2),
       mVideoMemory(videoMemory) {
-    const int bpp = BytesPerPixel(format);
-    const int row = (width * bpp + 3) & ~3;
-    mPitch = row + DirectXConfig::Get().mPitchPadding;
+    mPitch = static_cast<int>(PitchOf(width, format));
     mBits.assign(static_cast<size_t>(mPitch) * static_cast<size_t>(height), 0);
     if (videoMemory) {
         mVideoBytes = static_cast<uint64_t>(mPitch) * static_cast<uint64_t>(height);
@@ -953,8 +958,7 @@ HRESULT DirectDraw::CreateSurfaceImpl(DWORD flags, DWORD width, DWORD height, DW
     // surfaces that name no memory take video memory while it lasts.
     const bool managed = (caps2 & (DDSCAPS2_TEXTUREMANAGE | DDSCAPS2_D3DTEXTUREMANAGE)) != 0;
     const int count = primary && (caps & DDSCAPS_FLIP) ? 2 : 1;
-    const uint64_t pitch = ((static_cast<uint64_t>(w) * BytesPerPixel(f) + 3) & ~3ull) +
-                           static_cast<uint64_t>(DirectXConfig::Get().mPitchPadding);
+    const uint64_t pitch = PitchOf(w, f);
     const uint64_t need = pitch * static_cast<uint64_t>(h) * static_cast<uint64_t>(count);
     const uint64_t budget = DirectXConfig::Get().mVideoMemory;
     const uint64_t used = gVideoMemoryInUse.load();

@@ -63,7 +63,7 @@ public:
     std::vector<DisplayModeInfo> mModes;
     // Bytes of video memory that video-memory surfaces draw from.
     uint64_t mVideoMemory = 64ull << 20;
-    // Extra bytes at the end of every surface row.
+    // Extra bytes at the end of every surface row (rounded up to 4).
     int mPitchPadding = 0;
     // The layouts of full-screen modes of 16 and 32 bits.
     PixelLayout mMode16Format = PixelLayout::RGB565;

@@ -125,6 +125,18 @@ TEST_F(AppTest, DefaultsAndSettingsReadAtInit) {
     ASSERT_TRUE(back.Load());
     EXPECT_EQ(back.GetString("Test3D\\RuntimeError"), "boom");
     EXPECT_EQ(back.GetString("MusicVolume"), "0.25");
+    // The same text again writes nothing: a file changed behind the
+    // application's back stays as it is.
+    platform::Settings other(platform::JoinPath(platform::ConfigDir(), "settings.ini"));
+    ASSERT_TRUE(other.Load());
+    other.SetString("Marker", "kept");
+    ASSERT_TRUE(other.Save());
+    app.WriteRegistryString("Test3D\\RuntimeError", "boom");
+    ASSERT_TRUE(back.Load());
+    EXPECT_EQ(back.GetString("Marker"), "kept");
+    app.WriteRegistryString("Test3D\\RuntimeError", "bang");
+    ASSERT_TRUE(back.Load());
+    EXPECT_EQ(back.GetString("Test3D\\RuntimeError"), "bang");
 }
 
 TEST_F(AppTest, FixedStepUpdatesWithBoundedCatchUp) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include "framework/app/widget_manager.h"
 #include "framework/app/zephra_app_base.h"
 #include "framework/display/dd_interface.h"
@@ -83,6 +85,37 @@ TEST(AppPresentation, MouseMapsThroughThePresentationRectangle) {
         EXPECT_EQ(app.mWidgetManager->mLastMouseX, c.drawX) << c.x;
         EXPECT_EQ(app.mWidgetManager->mLastMouseY, c.drawY) << c.y;
     }
+    DirectXConfig::Get().Reset();
+}
+
+TEST(AppPresentation, TheCursorThreadMovesTheCursorOnThePrimaryUntilStopped) {
+    testsupport::TempUserDirs dirs;
+    DirectXConfig::Get().Reset();
+    DisplayApp app;
+    ASSERT_TRUE(app.Init()) << app.mDisplayError;
+    MemoryImage arrow(nullptr);
+    arrow.Create(8, 8);
+    for (int i = 0; i < 64; ++i) arrow.GetBits()[i] = 0xFF00FF00;
+    app.SetCursorImage(0, &arrow);
+    app.SetCursor(0);
+    DDInterface& dd = app.Display();
+    EXPECT_EQ(dd.mCursorImage, &arrow);
+    app.StartCursorThread();
+    app.PostEvent(Mouse(300, 200));
+    app.StepMainLoop(true);
+    // The thread polls every 10 ms; give it a generous while.
+    for (int i = 0; i < 200 && dd.mCursorPrevX != 300; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    app.StopCursorThread();
+    EXPECT_EQ(dd.mCursorPrevX, 300);
+    EXPECT_EQ(dd.mCursorPrevY, 200);
+    SurfaceMemory m;
+    ASSERT_TRUE(GetSurfaceMemory(dd.mPrimarySurface, m));
+    uint32_t v = 0;
+    std::memcpy(&v, m.bits + 200 * m.pitch + 300 * 4, 4);
+    EXPECT_EQ(v & 0xFFFFFF, 0x00FF00u) << "the cursor stands on the primary";
+    app.SetCursorImage(0, nullptr);
+    EXPECT_EQ(dd.mCursorImage, nullptr);
     DirectXConfig::Get().Reset();
 }
 

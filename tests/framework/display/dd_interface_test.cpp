@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <set>
+#include <vector>
 #include <string>
 #include "framework/app/zephra_app_base.h"
 #include "framework/display/dd_interface.h"
@@ -63,7 +65,7 @@ TEST_F(DisplayTest, InitForEachDesktopFormatAndMode) {
         uint32_t red, green, blue;
         uint8_t rgbOrder;
     };
-    const Case cases[] = {
+    const Case windowed[] = {
         {PixelLayout::RGB565, true, 16, PixelLayout::RGB565, RESULT_OK, 0xF800, 0x07E0, 0x001F, 1},
         {PixelLayout::BGR565, true, 16, PixelLayout::RGB565, RESULT_OK, 0x001F, 0x07E0, 0xF800, 0},
         {PixelLayout::RGB555, true, 16, PixelLayout::RGB565, RESULT_OK, 0x7C00, 0x03E0, 0x001F, 1},
@@ -72,11 +74,21 @@ TEST_F(DisplayTest, InitForEachDesktopFormatAndMode) {
         {PixelLayout::XBGR8888, true, 16, PixelLayout::RGB565, RESULT_OK, 0xFF, 0xFF00, 0xFF0000, 0},
         {PixelLayout::RGB888, true, 16, PixelLayout::RGB565, RESULT_INVALID_COLORDEPTH, 0, 0, 0, 1},
         {PixelLayout::PAL8, true, 16, PixelLayout::RGB565, RESULT_INVALID_COLORDEPTH, 0, 0, 0, 0},
-        {PixelLayout::XRGB8888, false, 16, PixelLayout::RGB565, RESULT_OK, 0xF800, 0x07E0, 0x001F, 1},
-        {PixelLayout::XRGB8888, false, 16, PixelLayout::BGR555, RESULT_OK, 0x001F, 0x03E0, 0x7C00, 0},
-        {PixelLayout::RGB565, false, 32, PixelLayout::RGB565, RESULT_OK, 0xFF0000, 0xFF00, 0xFF, 1},
-        {PixelLayout::XRGB8888, false, 24, PixelLayout::RGB565, RESULT_SURFACE_FAIL, 0, 0, 0, 1},
     };
+    // Full screen sets its own mode, whatever the desktop is.
+    const Case fullScreen[] = {
+        {PixelLayout::RGB565, false, 16, PixelLayout::RGB565, RESULT_OK, 0xF800, 0x07E0, 0x001F, 1},
+        {PixelLayout::RGB565, false, 16, PixelLayout::BGR555, RESULT_OK, 0x001F, 0x03E0, 0x7C00, 0},
+        {PixelLayout::RGB565, false, 32, PixelLayout::RGB565, RESULT_OK, 0xFF0000, 0xFF00, 0xFF, 1},
+        {PixelLayout::RGB565, false, 24, PixelLayout::RGB565, RESULT_SURFACE_FAIL, 0, 0, 0, 1},
+        {PixelLayout::RGB565, false, 8, PixelLayout::RGB565, RESULT_SURFACE_FAIL, 0, 0, 0, 0},
+    };
+    std::vector<Case> cases(std::begin(windowed), std::end(windowed));
+    for (const Case& w : windowed)
+        for (Case f : fullScreen) {
+            f.desktop = w.desktop;
+            cases.push_back(f);
+        }
     for (const Case& c : cases) {
         DirectXConfig::Get().mDesktopFormat = c.desktop;
         DirectXConfig::Get().mMode16Format = c.mode16;
@@ -120,6 +132,8 @@ TEST_F(DisplayTest, EachFailureGivesItsCodeAndText) {
         const char* blank2 = nullptr;
     };
     const std::string name = ": DDERR_OUTOFVIDEOMEMORY";
+    MemoryImage arrow(nullptr);
+    arrow.Create(4, 4);
     const Case cases[] = {
         {"DirectDrawCreateEx", 0, true, RESULT_DD_CREATE_FAIL, "DirectDrawCreateEx" + name},
         {"IDirectDraw::QueryInterface", 0, true, RESULT_DD_CREATE_FAIL, "QueryrInterface IID_IDirectDraw" + name},
@@ -152,6 +166,10 @@ TEST_F(DisplayTest, EachFailureGivesItsCodeAndText) {
         EXPECT_EQ(dd.mErrorString, c.text);
         EXPECT_FALSE(dd.mInitialized) << c.text;
         EXPECT_FALSE(dd.Redraw(nullptr)) << c.text;
+        // The cursor thread may still move a cursor over what is left.
+        dd.SetCursorImage(&arrow);
+        dd.SetCursorPos(10, 10);
+        dd.SetCursorPos(12, 10);
         // The next Init starts clean and succeeds once the fault is gone.
         if (!c.blank) {
             EXPECT_EQ(dd.Init(nullptr, c.windowed), RESULT_OK) << c.text << " then " << dd.mErrorString;

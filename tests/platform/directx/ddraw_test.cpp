@@ -73,7 +73,7 @@ TEST_F(DirectDrawTest, SurfacesKeepTheirFormatAndPaddedPitch) {
         {PixelLayout::BGR565, 0, 16, 0x001F, 0x07E0, 0xF800, 12},
         {PixelLayout::RGB555, 8, 16, 0x7C00, 0x03E0, 0x001F, 20},
         {PixelLayout::BGR555, 0, 16, 0x001F, 0x03E0, 0x7C00, 12},
-        {PixelLayout::XRGB8888, 4, 32, 0xFF0000, 0xFF00, 0xFF, 24},
+        {PixelLayout::XRGB8888, 3, 32, 0xFF0000, 0xFF00, 0xFF, 24},
         {PixelLayout::XBGR8888, 0, 32, 0xFF, 0xFF00, 0xFF0000, 20},
         {PixelLayout::RGB888, 0, 24, 0xFF0000, 0xFF00, 0xFF, 16},
     };
