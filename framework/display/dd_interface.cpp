@@ -7,6 +7,7 @@
 #include <mutex>
 #include "framework/app/output_debug.h"
 #include "framework/app/zephra_app_base.h"
+#include "framework/display/dd_image.h"
 #include "framework/display/surface_pixels.h"
 #include "framework/graphics/memory_image.h"
 #include "platform/directx/dx_config.h"
@@ -98,6 +99,8 @@ DDInterface::~DDInterface() {
     delete mD3DTester;
     mD3DTester = nullptr;
     // Images that outlive the display must not reach back into it.
+    for (MemoryImage* image : mDDImageSet)
+        if (auto* surfaceImage = dynamic_cast<DDImage*>(image)) surfaceImage->DetachDisplay();
     mDDImageSet.clear();
 }
 
@@ -443,14 +446,19 @@ void DDInterface::RebuildScreenImage(bool useVideoMemory) {
 }
 
 MemoryImage* DDInterface::MakeScreenImage(IDirectDrawSurface* surface) {
-    (void)surface;
-    auto* image = new MemoryImage(mApp);
-    image->Create(mWidth, mHeight);
+    auto* image = new DDImage(this);
     image->SetTransparencyFlags(false, false);
+    if (surface) {
+        image->AdoptSurface(surface);
+    } else {
+        image->Create(mWidth, mHeight);
+    }
+    image->mNoSoftwareAccess = mVideoOnlyDraw && surface != nullptr;
+    image->mVideoMemory = mVideoOnlyDraw;
     return image;
 }
 
-MemoryImage* DDInterface::CreateImage() { return new MemoryImage(mApp); }
+MemoryImage* DDInterface::CreateImage() { return new DDImage(this); }
 
 void DDInterface::AddDDImage(MemoryImage* image) {
     Hold hold(mCritSect);
@@ -487,6 +495,9 @@ IDirectDrawSurface* DDInterface::ScreenSurface() const {
 
 void DDInterface::CopyScreenImageToDrawSurface() {
     if (!mScreenImage) return;
+    // A screen image over its surface draws there already.
+    auto* surfaceImage = dynamic_cast<DDImage*>(mScreenImage);
+    if (surfaceImage && surfaceImage->mSurfaceAdopted) return;
     const uint32_t* bits = mScreenImage->GetBits();
     IDirectDrawSurface* target = ScreenSurface();
     if (!bits || !target) return;

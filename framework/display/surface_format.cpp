@@ -1,4 +1,5 @@
 #include "framework/display/surface_format.h"
+#include "framework/display/surface_kernels.h"
 #include <algorithm>
 #include <bit>
 #include <vector>
@@ -103,6 +104,29 @@ bool ChooseColourKey(const PixelFormat& f, const uint32_t* argb, int count, uint
             return true;
         }
     return false;
+}
+
+NativeSource NativeOf(MemoryImage& src, NativeDisplay* display, bool additive) {
+    NativeSource s;
+    s.native = src.GetNativeAlphaData(display);
+    s.runs = additive ? src.GetRLAdditiveData(display) : src.GetRLAlphaData();
+    s.indices = src.IsPalettized() ? src.mColorIndices.get() : nullptr;
+    s.width = src.mWidth;
+    s.height = src.mHeight;
+    return s;
+}
+
+ArgbSource ArgbOf(MemoryImage& src) {
+    ArgbSource s;
+    if (!src.mBits && src.IsPalettized()) {
+        s.indices = src.mColorIndices.get();
+        s.palette = src.mColorTable.get();
+    } else {
+        s.bits = src.GetBits();
+    }
+    s.width = src.mWidth;
+    s.height = src.mHeight;
+    return s;
 }
 
 } // namespace Zephra::surface

@@ -31,6 +31,12 @@ struct NativeSource {
 // Source read as 32-bit ARGB (bits, or a palette through its indices).
 using ArgbSource = raster::SourcePixels;
 
+// The native form of a memory image for a display format, with its RLAlpha
+// (normal) or RLAdditive (additive) runs.
+NativeSource NativeOf(MemoryImage& src, NativeDisplay* display, bool additive);
+// The ARGB form: the palette through the indices while no bits exist.
+ArgbSource ArgbOf(MemoryImage& src);
+
 // --- fills and lines (callers have clipped; the loops clip again to the view) ---
 
 void FillRectNormal(const SurfaceView& view, const PixelFormat& f, const Rect& rect, const Color& color,

@@ -57,19 +57,6 @@ void RandomBits(MemoryImage& img, int w, int h, uint32_t seed) {
     img.SetBits(px.data(), w, h);
 }
 
-ArgbSource Argb(MemoryImage& img) {
-    ArgbSource s;
-    if (img.IsPalettized()) {
-        s.indices = img.mColorIndices.get();
-        s.palette = img.mColorTable.get();
-    } else {
-        s.bits = img.GetBits();
-    }
-    s.width = img.mWidth;
-    s.height = img.mHeight;
-    return s;
-}
-
 using Draw = std::function<void(Surface&, Kernels)>;
 
 } // namespace
@@ -115,7 +102,7 @@ TEST(SurfaceKernels, FastLoopsEqualScalarLoops) {
              BltOpaque(s.view, s.f, 9, 4, NativeOf(m, s.f, false), Rect(0, 0, m.mWidth, m.mHeight), false, true, k);
          }},
         {"volatile", [](Surface& s, MemoryImage& m, const Color&, Kernels k) {
-             BltVolatile(s.view, s.f, 2, 2, Argb(m), Rect(0, 0, m.mWidth, m.mHeight), false, k);
+             BltVolatile(s.view, s.f, 2, 2, ArgbOf(m), Rect(0, 0, m.mWidth, m.mHeight), false, k);
          }},
         {"stretch", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
              StretchNearest(s.view, s.f, NativeOf(m, s.f, false), Rect(0, 0, 250, 200),
@@ -132,8 +119,8 @@ TEST(SurfaceKernels, FastLoopsEqualScalarLoops) {
         {"rotate", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
              for (double angle : {0.0, 0.5, 3.14159265358979 / 2, 2.5}) {
                  Rotation r{40.5f, 30.25f, Rect(0, 0, m.mWidth, m.mHeight), RectD(0, 0, 320, 320), angle, 20.0f, 30.0f};
-                 RotateBilinear(s.view, s.f, Argb(m), r, c, false, k);
-                 RotateBilinear(s.view, s.f, Argb(m), r, c, true, k);
+                 RotateBilinear(s.view, s.f, ArgbOf(m), r, c, false, k);
+                 RotateBilinear(s.view, s.f, ArgbOf(m), r, c, true, k);
              }
          }},
         {"fill", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {

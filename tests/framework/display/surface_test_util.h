@@ -55,13 +55,7 @@ struct Surface {
 inline Zephra::surface::NativeSource NativeOf(Zephra::MemoryImage& img, const PixelFormat& f, bool additive) {
     Zephra::NativeDisplay nd;
     nd.SetFormat(f.bitCount, f.mask[0], f.mask[1], f.mask[2]);
-    Zephra::surface::NativeSource s;
-    s.native = img.GetNativeAlphaData(&nd);
-    s.runs = additive ? img.GetRLAdditiveData(&nd) : img.GetRLAlphaData();
-    s.indices = img.IsPalettized() ? img.mColorIndices.get() : nullptr;
-    s.width = img.mWidth;
-    s.height = img.mHeight;
-    return s;
+    return Zephra::surface::NativeOf(img, &nd, additive);
 }
 
 } // namespace surface_test
