@@ -1,5 +1,6 @@
 #include "framework/display/dd_interface.h"
 #include "framework/display/d3d_interface.h"
+#include "framework/display/d3d_screen_image.h"
 #include "framework/display/d3d_tester.h"
 
 #include <algorithm>
@@ -446,7 +447,8 @@ void DDInterface::RebuildScreenImage(bool useVideoMemory) {
 }
 
 MemoryImage* DDInterface::MakeScreenImage(IDirectDrawSurface* surface) {
-    auto* image = new DDImage(this);
+    // On the 3D road the device draws on the draw surface.
+    DDImage* image = mIs3D && surface == mDrawSurface ? new D3DScreenImage(this) : new DDImage(this);
     image->SetTransparencyFlags(false, false);
     if (surface) {
         image->AdoptSurface(surface);

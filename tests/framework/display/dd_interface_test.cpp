@@ -271,6 +271,8 @@ TEST_F(DisplayTest, FormatTablesOfA565Screen) {
 }
 
 TEST_F(DisplayTest, ScreenImageIsReplacedByEveryInitAndRebuild) {
+    // Drawing into video memory is the 3D road's.
+    Direct3DConfig::Get().mKind = Device3DKind::Software;
     DDInterface dd(&app);
     ASSERT_EQ(dd.Init(nullptr, true), RESULT_OK);
     MemoryImage* first = dd.GetScreenImage();
@@ -293,6 +295,7 @@ protected:
         ASSERT_EQ(dd.Init(nullptr, true), RESULT_OK);
         uint32_t* bits = dd.GetScreenImage()->GetBits();
         for (int i = 0; i < 800 * 600; ++i) bits[i] = Background(i % 800, i / 800);
+        dd.GetScreenImage()->BitsChanged();
         ASSERT_TRUE(dd.Redraw(nullptr));
         cursor.Create(32, 32);
         uint32_t* c = cursor.GetBits();
