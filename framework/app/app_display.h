@@ -15,6 +15,9 @@ class MemoryImage;
 // The display device the application presents through. The display library
 // implements it and the game installs one; without one the application
 // presents its own 32-bit screen image through the window.
+// Init's result when the 3D device cannot be made after the capability test passed.
+constexpr int kDisplayResult3DFailed = 7;
+
 class AppDisplay {
 public:
     virtual ~AppDisplay() = default;
@@ -52,6 +55,8 @@ public:
     virtual unsigned GetRefreshPeriod() const = 0;
 
     virtual bool Is3D() const = 0;
+    // Draws on the software road from the next Init on.
+    virtual void Disable3D() {}
     // The image factory's product for this display (a surface image once
     // the display has them); the caller owns it.
     virtual MemoryImage* CreateImage() = 0;

@@ -77,6 +77,7 @@ public:
     bool mWaitForVSync = false;
     bool mLastRunInProgress = false;        // "InProgress" was still set: the last run did not end cleanly
     bool mIs3D = true;
+    bool mSoftwareOnly = false;             // setting "SoftwareOnly" or PEMBERLY_SOFTWARE_ONLY: never the 3D road
 
     // Cursors.
     bool mCustomCursorsEnabled = true;

@@ -12,6 +12,7 @@
 #include "framework/display/texture_pixels.h"
 #include "framework/graphics/memory_image.h"
 #include "platform/directx/dx_config.h"
+#include "platform/paths.h"
 #include "platform/settings.h"
 #include "platform/directx/dx_module.h"
 #include "tests/support/temp_dirs.h"
@@ -271,6 +272,45 @@ TEST(D3DTextures, DroppedPixelsComeBackFromTheTextures) {
         const uint32_t* after = img.GetBits();
         ASSERT_NE(after, nullptr);
         EXPECT_TRUE(std::equal(before.begin(), before.end(), after));
+    }
+    platform::DirectXConfig::Get().Reset();
+}
+
+} // namespace
+
+namespace {
+
+// Which road the application ends on: the capability test's verdict, a
+// device failing after it, the setting and the environment override.
+TEST(D3DRoad, TheApplicationTakesTheRoadItMayHave) {
+    struct Case { const char* name; std::function<void(const std::string& config)> setup; bool is3D; };
+    const Case cases[] = {
+        {"the test passes", [](const std::string&) {}, true},
+        {"the device fails after the test",
+         [](const std::string&) {
+             platform::DirectXConfig::Get().InjectFailure("IDirect3D7::CreateDevice", platform::DDERR_OUTOFVIDEOMEMORY, 1, 1);
+         },
+         false},
+        {"setting", [](const std::string& config) {
+             platform::Settings s(platform::JoinPath(config, "settings.ini"));
+             s.SetBool("SoftwareOnly", true);
+             s.Save();
+         },
+         false},
+        {"environment", [](const std::string&) { setenv("PEMBERLY_SOFTWARE_ONLY", "1", 1); }, false},
+    };
+    for (const Case& k : cases) {
+        testsupport::TempUserDirs dirs;
+        platform::DirectXConfig::Get().Reset();
+        platform::Direct3DConfig::Get().Reset();
+        k.setup(platform::ConfigDir());
+        {
+            AppOn3D app;
+            EXPECT_TRUE(app.Init()) << k.name << ": " << app.mDisplayError;
+            EXPECT_EQ(app.Is3DAccelerated(), k.is3D) << k.name;
+            EXPECT_NE(app.mScreenImage, nullptr) << k.name;
+        }
+        unsetenv("PEMBERLY_SOFTWARE_ONLY");
     }
     platform::DirectXConfig::Get().Reset();
 }
