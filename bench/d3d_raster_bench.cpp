@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/collecting_reporter.h"
+#include "framework/display/surface_kernels.h"
 #include "framework/display/texture_pixels.h"
 #include "framework/graphics/memory_image.h"
 #include "platform/directx/d3d_raster.h"
@@ -106,6 +107,30 @@ void SdlQuad(benchmark::State& state, bool linear) {
     if (surface) SDL_FreeSurface(surface);
 }
 
+// The DirectDraw road's tinted alpha blit of the same sprite onto a 32-bit surface.
+void DDrawBlit(benchmark::State& state) {
+    using namespace Zephra::surface;
+    const PixelFormat f = MakePixelFormat(32, 0xFF0000, 0xFF00, 0xFF);
+    std::vector<uint8_t> mem(size_t(kDestW) * kDestH * 4);
+    SurfaceView view{mem.data(), kDestW * 4, kDestW, kDestH};
+    std::vector<uint32_t> bg(size_t(kDestW) * kDestH);
+    for (int y = 0; y < kDestH; ++y)
+        for (int x = 0; x < kDestW; ++x) bg[size_t(y) * kDestW + x] = Background(x, y);
+    WritePixels(view, f, bg.data(), false, 0);
+    Zephra::MemoryImage sprite;
+    const std::vector<uint32_t> texels = MakeTexels();
+    sprite.SetBits(texels.data(), kSize, kSize);
+    Zephra::NativeDisplay nd;
+    nd.SetFormat(32, 0xFF0000, 0xFF00, 0xFF);
+    NativeSource src;
+    src.native = sprite.GetNativeAlphaData(&nd);
+    src.runs = sprite.GetRLAlphaData();
+    src.width = src.height = kSize;
+    const Zephra::Color tint(int(kTint >> 16 & 0xFF), int(kTint >> 8 & 0xFF), int(kTint & 0xFF), int(kTint >> 24));
+    for (auto _ : state) BltAlpha(view, f, int(kLeft), int(kTop), src, Zephra::Rect(0, 0, kSize, kSize), tint, false);
+    benchmark::DoNotOptimize(mem.data());
+}
+
 // Image to locked texture piece, then the device's decode at unlock.
 void Upload(benchmark::State& state, int format) {
     Zephra::MemoryImage image;
@@ -131,6 +156,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RegisterBenchmark("Quad/1_Point/ours", OursQuad, false, d3d::TargetLayout::ARGB8888);
     benchmark::RegisterBenchmark("Quad/1_Point/sdl", SdlQuad, false);
+    benchmark::RegisterBenchmark("Quad/1_Point/ddraw", DDrawBlit);
     benchmark::RegisterBenchmark("Quad/2_Bilinear/ours", OursQuad, true, d3d::TargetLayout::ARGB8888);
     benchmark::RegisterBenchmark("Quad/2_Bilinear/sdl", SdlQuad, true);
     benchmark::RegisterBenchmark("Quad/3_Point565/ours", OursQuad, false, d3d::TargetLayout::RGB565);
@@ -142,6 +168,10 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     const auto& times = reporter.mTimes;
     std::printf("\n%-20s %12s %12s %9s  %s\n", "pair", "ours (us)", "sdl (us)", "ours/sdl", "target");
+    if (times.count("Quad/1_Point/ours") && times.count("Quad/1_Point/ddraw"))
+        std::printf("%-20s %12.1f %12s %9.2f  %s\n", "Quad/1_Point", times.at("Quad/1_Point/ours") / 1000.0,
+                    "ddraw", times.at("Quad/1_Point/ours") / times.at("Quad/1_Point/ddraw"),
+                    "at most 1.50 (the DirectDraw road's tinted alpha blit, 32-bit)");
     for (const char* name : {"Quad/1_Point", "Quad/2_Bilinear", "Quad/3_Point565"}) {
         auto ours = times.find(std::string(name) + "/ours");
         auto sdl = times.find(std::string(name) + "/sdl");

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "framework/graphics/memory_image.h"
 
@@ -11,35 +12,43 @@ namespace Zephra {
 namespace {
 
 template <typename T>
-inline void Put(uint8_t* row, int x, T v) { std::memcpy(row + size_t(x) * sizeof(T), &v, sizeof(T)); }
-template <typename T>
 inline T Get(const uint8_t* row, int x) {
     T v;
     std::memcpy(&v, row + size_t(x) * sizeof(T), sizeof(T));
     return v;
 }
 
-// Writes `w` texels of each of `h` rows from `texel(x, y)`; with `edge` one more
-// texel after each row repeats its last one.
-template <typename T, typename Texel>
-void UploadRows(uint8_t* dst, int pitch, int w, int h, bool edge, Texel texel) {
+// Writes `w` texels of each of `h` rows, texel x of a row from `row(y)[x]`
+// through `convert`; with `edge` one more texel after each row repeats its last one.
+template <typename T, typename Row, typename Convert>
+void UploadRows(uint8_t* dst, int pitch, int w, int h, bool edge, Row row, Convert convert) {
+    std::vector<T> line(size_t(w) + 1);
     for (int y = 0; y < h; ++y, dst += pitch) {
-        for (int x = 0; x < w; ++x) Put<T>(dst, x, texel(x, y));
-        if (edge) Put<T>(dst, w, texel(w - 1, y));
+        const auto src = row(y);
+        for (int x = 0; x < w; ++x) line[size_t(x)] = convert(src[x]);
+        if (edge) line[size_t(w)] = line[size_t(w) - 1];
+        std::memcpy(dst, line.data(), (size_t(w) + (edge ? 1 : 0)) * sizeof(T));
     }
 }
+
+// Source rows read through the palette.
+struct PaletteRow {
+    const uint8_t* idx;
+    const uint32_t* pal;
+    uint32_t operator[](int i) const { return pal[idx[i]]; }
+};
 
 template <typename T, typename Convert>
 void UploadConverted(uint8_t* dst, int pitch, int w, int h, bool edge, MemoryImage& img, int sx, int sy,
                      Convert convert) {
-    const int stride = img.mWidth;
+    const size_t stride = size_t(img.mWidth);
     if (img.IsPalettized()) {
-        const uint8_t* idx = img.mColorIndices.get() + size_t(sy) * size_t(stride) + size_t(sx);
+        const uint8_t* idx = img.mColorIndices.get() + size_t(sy) * stride + size_t(sx);
         const uint32_t* pal = img.mColorTable.get();
-        UploadRows<T>(dst, pitch, w, h, edge, [&](int x, int y) { return convert(pal[idx[size_t(y) * stride + x]]); });
+        UploadRows<T>(dst, pitch, w, h, edge, [&](int y) { return PaletteRow{idx + size_t(y) * stride, pal}; }, convert);
     } else {
-        const uint32_t* bits = img.GetBits() + size_t(sy) * size_t(stride) + size_t(sx);
-        UploadRows<T>(dst, pitch, w, h, edge, [&](int x, int y) { return convert(bits[size_t(y) * stride + x]); });
+        const uint32_t* bits = img.GetBits() + size_t(sy) * stride + size_t(sx);
+        UploadRows<T>(dst, pitch, w, h, edge, [&](int y) { return bits + size_t(y) * stride; }, convert);
     }
 }
 
@@ -68,16 +77,17 @@ bool UploadTexturePiece(int format, void* texels, int pitch, int texWidth, int t
         UploadConverted<uint32_t>(dst, pitch, w, h, edge, image, srcX, srcY, [](uint32_t p) { return p; });
         break;
     case TEXFMT_A4R4G4B4:
-        UploadConverted<uint16_t>(dst, pitch, w, h, edge, image, srcX, srcY, ToA4R4G4B4);
+        UploadConverted<uint16_t>(dst, pitch, w, h, edge, image, srcX, srcY, [](uint32_t p) { return ToA4R4G4B4(p); });
         break;
     case TEXFMT_R5G6B5:
-        UploadConverted<uint16_t>(dst, pitch, w, h, edge, image, srcX, srcY, ToR5G6B5);
+        UploadConverted<uint16_t>(dst, pitch, w, h, edge, image, srcX, srcY, [](uint32_t p) { return ToR5G6B5(p); });
         break;
     case TEXFMT_PAL8: {
         if (!image.IsPalettized()) return false;
-        const int stride = image.mWidth;
-        const uint8_t* idx = image.mColorIndices.get() + size_t(srcY) * size_t(stride) + size_t(srcX);
-        UploadRows<uint8_t>(dst, pitch, w, h, edge, [&](int x, int y) { return idx[size_t(y) * stride + x]; });
+        const size_t stride = size_t(image.mWidth);
+        const uint8_t* idx = image.mColorIndices.get() + size_t(srcY) * stride + size_t(srcX);
+        UploadRows<uint8_t>(dst, pitch, w, h, edge, [&](int y) { return idx + size_t(y) * stride; },
+                            [](uint8_t i) { return i; });
         break;
     }
     default:

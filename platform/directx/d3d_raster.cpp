@@ -343,11 +343,20 @@ void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const Ras
             fixedRow = tex->texels + size_t(std::clamp(int32_t(v) >> 16, 0, tex->height - 1)) * size_t(tex->width);
     }
     const int last = tex ? tex->width - 1 : 0;
+    // The whole span inside the texture row: no clamping per texel.
+    bool inRow = false;
+    if (fixedRow) {
+        const int64_t first = int32_t(u), end = first + int64_t(int32_t(du)) * (sp.count - 1);
+        const int64_t limit = int64_t(last + 1) << 16;
+        inRow = first >= 0 && first < limit && end >= 0 && end < limit;
+    }
     auto texel = [&]() -> uint32_t {
         uint32_t p = 0xFFFFFFFF;
         if constexpr (Textured) {
             if constexpr (Linear)
                 p = BilinearSampleFast(*tex, int32_t(u), int32_t(v));
+            else if (inRow)
+                p = fixedRow[int32_t(u) >> 16];
             else if (fixedRow)
                 p = fixedRow[std::clamp(int32_t(u) >> 16, 0, last)];
             else
@@ -365,6 +374,12 @@ void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const Ras
         cb += dcb;
         return d;
     };
+    // With a texel alpha of 0 the modulated alpha is 0 too, and these blends
+    // leave the destination as it is (555 aside: a write clears its spare bit).
+    constexpr bool k555 = L == TargetLayout::RGB555 || L == TargetLayout::BGR555;
+    constexpr bool kSkipClear = Textured && !k555 && (B == BlendKind::Alpha || B == BlendKind::AlphaAdd);
+    // Opaque texels under an opaque flat tint replace the destination.
+    const bool opaqueTint = (T == Tint::White || T == Tint::Constant) && (flat >> 24) == 255;
     auto pair = [&](int x, auto bothTag) {
         constexpr bool both = decltype(bothTag)::value;
         __m128i src;
@@ -372,13 +387,25 @@ void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const Ras
             src = tint;
         } else {
             uint32_t t0 = texel(), t1 = both ? texel() : 0;
+            uint32_t d0 = 0, d1 = 0;
+            if constexpr (T == Tint::Gouraud) {
+                d0 = diffuse();
+                d1 = both ? diffuse() : 0;
+            }
+            if constexpr (kSkipClear) {
+                if (((t0 | t1) >> 24) == 0) return;
+            }
+            const bool opaque = B == BlendKind::Alpha && opaqueTint && ((t0 & (both ? t1 : t0)) >> 24) == 255;
             src = Lanes(t0, t1);
             if constexpr (T == Tint::Constant) {
                 src = Div255Round(_mm_mullo_epi16(src, tint));
             } else if constexpr (T == Tint::Gouraud) {
-                uint32_t d0 = diffuse(), d1 = both ? diffuse() : 0;
                 __m128i d = Lanes(d0, d1);
                 src = Textured ? Div255Round(_mm_mullo_epi16(src, d)) : d;
+            }
+            if (opaque) {
+                StorePair<L>(sp.row, x, Unlanes(src), both);
+                return;
             }
         }
         uint64_t dst = B == BlendKind::Opaque ? 0 : LoadPair<L>(sp.row, x, both);
@@ -511,6 +538,15 @@ void DrawTriangle(const Target& target, const RasterState& state, const Texture*
         ddy[k] = ClampAttr((d2 * ex1 - d1 * ex2) / det);
         step[k] = ToFixed(ddx[k]);
     }
+    // Attributes constant over the triangle start the same on every row.
+    int varying[kAttrs], nVarying = 0;
+    int32_t constant[kAttrs] = {};
+    for (int k = 0; k < kAttrs; ++k) {
+        if (ddx[k] != 0 || ddy[k] != 0)
+            varying[nVarying++] = k;
+        else
+            constant[k] = ToFixed(ClampAttr(base[k]) + (k >= kA ? 0.5 : 0.0));
+    }
 
     // Tint class and loop choice.
     const bool flat = v[0]->diffuse == v[1]->diffuse && v[1]->diffuse == v[2]->diffuse;
@@ -553,7 +589,9 @@ void DrawTriangle(const Target& target, const RasterState& state, const Texture*
         sp.row = bits + size_t(row) * size_t(target.pitch);
         sp.x = int(lo);
         sp.count = int(hi - lo + 1);
-        for (int k = 0; k < kAttrs; ++k) {
+        std::copy(constant, constant + kAttrs, sp.start);
+        for (int i = 0; i < nVarying; ++i) {
+            const int k = varying[i];
             double val = base[k] + ddx[k] * (double(lo) - x0) + ddy[k] * (double(row) - y0);
             // Colours round to the nearest level when their fraction is dropped.
             sp.start[k] = ToFixed(ClampAttr(val) + (k >= kA ? 0.5 : 0.0));
@@ -633,7 +671,10 @@ void DecodeTexels(TexelFormat format, const void* src, int pitch, int width, int
             for (int x = 0; x < width; ++x) {
                 uint16_t p;
                 std::memcpy(&p, rowBytes + size_t(x) * 2, 2);
-                out[x] = Pack((p >> 12) * 17, ((p >> 8) & 15) * 17, ((p >> 4) & 15) * 17, (p & 15) * 17);
+                // Each nibble into the low half of its byte, then repeated into the high half.
+                uint32_t v = (uint32_t(p & 0xF000) << 12) | (uint32_t(p & 0x0F00) << 8) | (uint32_t(p & 0x00F0) << 4) |
+                             (p & 0x000Fu);
+                out[x] = v | (v << 4);
             }
             break;
         case TexelFormat::R5G6B5:
