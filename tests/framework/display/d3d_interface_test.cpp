@@ -8,6 +8,7 @@
 #include "framework/app/zephra_app_base.h"
 #include "framework/display/d3d_interface.h"
 #include "framework/display/d3d_tester.h"
+#include "framework/display/dd_image.h"
 #include "framework/display/dd_interface.h"
 #include "framework/display/texture_pixels.h"
 #include "framework/graphics/memory_image.h"
@@ -313,6 +314,38 @@ TEST(D3DRoad, TheApplicationTakesTheRoadItMayHave) {
         unsetenv("PEMBERLY_SOFTWARE_ONLY");
     }
     platform::DirectXConfig::Get().Reset();
+}
+
+} // namespace
+
+namespace {
+
+// On the 3D road an opaque surface picture drawn plainly is copied by
+// DirectDraw; any tint, alpha or additive mode goes through the device.
+TEST_F(D3DInterfaceTest, PlainOpaqueSurfacePicturesAreCopied) {
+    DirectXConfig::Get().mDesktopFormat = PixelLayout::RGB565;
+    Start();
+    std::unique_ptr<MemoryImage> pic(display->CreateImage());
+    auto* surface = dynamic_cast<DDImage*>(pic.get());
+    ASSERT_NE(surface, nullptr);
+    std::vector<uint32_t> px(16 * 16, 0xFF00FF00u);
+    surface->SetBits(px.data(), 16, 16);
+    ASSERT_NE(surface->GetSurface(), nullptr);
+    MemoryImage* screen = display->GetScreenImage();
+    struct Case { const char* name; Color color; int mode; bool device; };
+    const Case cases[] = {
+        {"white", Color::White, DRAWMODE_NORMAL, false},
+        {"alpha 254", Color(255, 255, 255, 254), DRAWMODE_NORMAL, true},
+        {"additive", Color::White, DRAWMODE_ADDITIVE, true},
+    };
+    for (const Case& k : cases) {
+        const int draws = Calls("IDirect3DDevice7::DrawPrimitive");
+        const int blits = Calls("IDirectDrawSurface::Blt");
+        screen->Blt(pic.get(), 4, 4, Rect(0, 0, 16, 16), k.color, k.mode);
+        EXPECT_EQ(Calls("IDirect3DDevice7::DrawPrimitive") > draws, k.device) << k.name;
+        EXPECT_EQ(Calls("IDirectDrawSurface::Blt") > blits, !k.device) << k.name;
+    }
+    display->RemoveImageTexture(pic.get());
 }
 
 } // namespace
