@@ -148,6 +148,43 @@ void Sdl(benchmark::State& state, Op op) {
     benchmark::DoNotOptimize(dest->pixels);
 }
 
+// SDL's own rotation, mirroring and blended fill: the software renderer
+// drawing into a surface (SDL_RenderCopyEx with nearest sampling, alpha
+// blended; SDL_RenderFillRect with blending).
+void SdlRenderCopyEx(benchmark::State& state, Op op) {
+    std::unique_ptr<SDL_Surface, SurfaceDeleter> dest(SDL_CreateRGBSurfaceWithFormat(0, kW, kH, 32, SDL_PIXELFORMAT_ARGB8888));
+    std::unique_ptr<SDL_Surface, SurfaceDeleter> sprite(SDL_CreateRGBSurfaceWithFormat(0, kS, kS, 32, SDL_PIXELFORMAT_ARGB8888));
+    if (!dest || !sprite) {
+        state.SkipWithError("SDL surface creation failed");
+        return;
+    }
+    for (int y = 0; y < kS; ++y)
+        for (int x = 0; x < kS; ++x) static_cast<uint32_t*>(sprite->pixels)[y * sprite->pitch / 4 + x] = SpritePixel(x, y);
+    SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(dest.get());
+    SDL_Texture* texture = renderer ? SDL_CreateTextureFromSurface(renderer, sprite.get()) : nullptr;
+    if (!texture) {
+        state.SkipWithError("SDL software renderer failed");
+        if (renderer) SDL_DestroyRenderer(renderer);
+        return;
+    }
+    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+    SDL_SetRenderDrawColor(renderer, 20, 40, 200, 128);
+    int64_t i = 0;
+    for (auto _ : state) {
+        const SDL_Rect at{100 + Jitter(i++), 100, kS, kS};
+        if (op == Op::Fill)
+            SDL_RenderFillRect(renderer, nullptr);
+        else if (op == Op::Rotate)
+            SDL_RenderCopyEx(renderer, texture, nullptr, &at, 30.0, nullptr, SDL_FLIP_NONE);
+        else
+            SDL_RenderCopyEx(renderer, texture, nullptr, &at, 0.0, nullptr, SDL_FLIP_HORIZONTAL);
+    }
+    benchmark::DoNotOptimize(dest->pixels);
+    SDL_DestroyTexture(texture);
+    SDL_DestroyRenderer(renderer);
+}
+
 void Pixman(benchmark::State& state, Op op) {
     std::vector<uint32_t> d(size_t(kW) * kH), s(size_t(kS) * kS);
     for (int y = 0; y < kH; ++y)
@@ -193,11 +230,15 @@ const Row kRows[] = {
     {"Additive/surface565", "Additive/sdl", "target >= 2x SDL ADD"},
     {"Tinted/surface32", "Tinted/sdl", "target >= 2x SDL BLEND+mods"},
     {"Stretched/surface32", "Stretched/sdl", "target >= 2x SDL_BlitScaled"},
-    {"Mirrored/surface32", "Alpha/sdl", "target >= 2x SDL BLEND (no mirror in SDL)"},
-    {"Rotated30/surface32", "Alpha/sdl", "target >= 2x SDL BLEND unrotated (no rotation in SDL)"},
-    {"Rotated30/surface565", "Alpha/sdl", "target >= 2x SDL BLEND unrotated"},
+    {"Mirrored/surface32", "Mirrored/sdl_rendercopyex", "target >= 2x SDL_RenderCopyEx flip"},
+    {"Mirrored/surface32", "Alpha/sdl", "peer SDL BLEND unmirrored"},
+    {"Rotated30/surface32", "Rotated30/sdl_rendercopyex", "target >= 2x SDL_RenderCopyEx 30 deg (nearest)"},
+    {"Rotated30/surface565", "Rotated30/sdl_rendercopyex", "target >= 2x SDL_RenderCopyEx 30 deg (nearest)"},
+    {"Rotated30/surface32", "Alpha/sdl", "peer SDL BLEND unrotated"},
     {"FillAlpha/surface32", "FillAlpha/pixman_over", "peer pixman OVER solid"},
     {"FillAlpha/surface565", "FillAlpha/pixman_over", "peer pixman OVER solid"},
+    {"FillAlpha/surface32", "FillAlpha/sdl_renderfillrect", "target >= 2x SDL_RenderFillRect BLEND"},
+    {"FillAlpha/surface565", "FillAlpha/sdl_renderfillrect", "target >= 2x SDL_RenderFillRect BLEND"},
     {"FillAlpha/surface32", "FillAlpha/sdl_fill_copy", "peer SDL_FillRect (copy, no blend)"},
 };
 
@@ -221,12 +262,15 @@ int main(int argc, char** argv) {
     RegisterBenchmark("Stretched/surface32", Ours, 32, Op::Stretch);
     RegisterBenchmark("Stretched/sdl", Sdl, Op::Stretch);
     RegisterBenchmark("Mirrored/surface32", Ours, 32, Op::Mirror);
+    RegisterBenchmark("Mirrored/sdl_rendercopyex", SdlRenderCopyEx, Op::Mirror);
     RegisterBenchmark("Rotated30/surface32", Ours, 32, Op::Rotate);
     RegisterBenchmark("Rotated30/surface565", Ours, 16, Op::Rotate);
+    RegisterBenchmark("Rotated30/sdl_rendercopyex", SdlRenderCopyEx, Op::Rotate);
     RegisterBenchmark("FillAlpha/surface32", Ours, 32, Op::Fill);
     RegisterBenchmark("FillAlpha/surface565", Ours, 16, Op::Fill);
     RegisterBenchmark("FillAlpha/pixman_over", Pixman, Op::Fill);
     RegisterBenchmark("FillAlpha/sdl_fill_copy", Sdl, Op::Fill);
+    RegisterBenchmark("FillAlpha/sdl_renderfillrect", SdlRenderCopyEx, Op::Fill);
 
     CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

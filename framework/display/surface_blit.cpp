@@ -103,7 +103,7 @@ void Opaque(const SurfaceView& view, const NativeSource& src, const Placement& p
 template <bool M>
 void AlphaWhite(const SurfaceView& view, const PixelFormat& f, const NativeSource& src, const Placement& p,
                 Kernels k) {
-    const bool fast = k == Kernels::Fast;
+    const bool fast = k != Kernels::Scalar;
     if (f.bitCount == 32) {
         const bool packed = f.ByteChannels();
         WalkRuns<uint32_t, M>(view, src, p, [&](uint32_t* d, const uint32_t* s, int len) {
@@ -135,7 +135,10 @@ void AlphaWhite(const SurfaceView& view, const PixelFormat& f, const NativeSourc
             else
                 Scalar::Copy<M>(d, s, len, false);
         } else if (key == 0) {
-            for (int j = 0; j < len; ++j) At<M>(d, j) = uint16_t(rule::AlphaGeneric(At<M>(d, j), s[j], f));
+            if (fast)
+                Fast::AlphaChannels16<M>(d, s, len, f, false);
+            else
+                for (int j = 0; j < len; ++j) At<M>(d, j) = uint16_t(rule::AlphaGeneric(At<M>(d, j), s[j], f));
         } else {
             if (fast)
                 Fast::AlphaPacked16<M>(d, s, len, key);
@@ -151,7 +154,7 @@ void AlphaTinted(const SurfaceView& view, const PixelFormat& f, const NativeSour
     const uint32_t ca = Clamp8(color.mAlpha);
     const uint32_t kc[3] = {Div255(Clamp8(color.mRed) * ca), Div255(Clamp8(color.mGreen) * ca),
                             Div255(Clamp8(color.mBlue) * ca)};
-    const bool fast = k == Kernels::Fast;
+    const bool fast = k != Kernels::Scalar;
     if (f.bitCount == 32) {
         const bool bytes = fast && f.ByteChannels();
         WalkRuns<uint32_t, M>(view, src, p, [&](uint32_t* d, const uint32_t* s, int len) {
@@ -172,7 +175,11 @@ void AlphaTinted(const SurfaceView& view, const PixelFormat& f, const NativeSour
         const uint32_t a = s[0] >> 24;
         if (a == 0) return;
         const bool opaque = a == 255 && ca == 255;
-        if (!grey) {
+        if (fast && !grey) {
+            Fast::Tint16<M>(d, s, len, f, kc, ca, opaque);
+        } else if (fast) {
+            Fast::Grey16<M>(d, s, len, key, g5, ca, opaque);
+        } else if (!grey) {
             Scalar::Tint<M, uint16_t>(d, s, len, f, kc, ca, opaque);
         } else if (opaque) {
             for (int j = 0; j < len; ++j) At<M>(d, j) = rule::GreyOpaque16(s[j], key, g5);
@@ -190,7 +197,7 @@ void Additive(const SurfaceView& view, const PixelFormat& f, const NativeSource&
                             Div255(Clamp8(color.mBlue) * ca)};
     const uint32_t* t = color == Color::White ? nullptr : kc;
     const uint32_t colours = f.ColourMask();
-    const bool fast = k == Kernels::Fast;
+    const bool fast = k != Kernels::Scalar;
     if (f.bitCount == 32) {
         const bool bytes = fast && f.ByteChannels();
         WalkRuns<uint32_t, M>(view, src, p, [&](uint32_t* d, const uint32_t* s, int len) {
@@ -211,16 +218,55 @@ void Additive(const SurfaceView& view, const PixelFormat& f, const NativeSource&
     }
 }
 
+// Four volatile pixels by the same rule as the scalar loop, products taken
+// modulo 2^32 as unsigned words are.
+inline __m128i VolatileFast4(__m128i d, __m128i p, const PixelFormat& f, bool packed) {
+    using namespace simd;
+    const __m128i pa = _mm_srli_epi32(p, 24);
+    if (packed) {
+        const __m128i mrb = _mm_set1_epi32(0xFF00FF), mg = _mm_set1_epi32(0xFF00);
+        auto part = [&](__m128i m) {
+            const __m128i dm = _mm_and_si128(d, m);
+            const __m128i x = _mm_srli_epi32(MulLo32(_mm_sub_epi32(_mm_and_si128(p, m), dm), pa), 8);
+            return _mm_and_si128(_mm_add_epi32(x, dm), m);
+        };
+        return _mm_or_si128(part(mrb), part(mg));
+    }
+    const __m128i inv = _mm_sub_epi32(_mm_set1_epi32(256), pa);
+    __m128i out = _mm_setzero_si128();
+    for (int c = 0; c < 3; ++c) {
+        const __m128i m = _mm_set1_epi32(int(f.mask[c]));
+        const __m128i comp = _mm_and_si128(_mm_srli_epi32(p, 16 - 8 * c), _mm_set1_epi32(0xFF));
+        const __m128i q = _mm_srli_epi32(_mm_mullo_epi16(comp, pa), 8);
+        __m128i x = _mm_add_epi32(MulLo32(_mm_and_si128(d, m), inv), MulLo32(q, m));
+        x = _mm_add_epi32(x, _mm_set1_epi32(int(f.mask[c] >> 1)));
+        out = _mm_add_epi32(out, _mm_and_si128(_mm_srli_epi32(x, 8), m));
+    }
+    return out;
+}
+
 template <bool M, typename T>
-void Volatile(const SurfaceView& view, const PixelFormat& f, const ArgbSource& src, const Placement& p) {
+void Volatile(const SurfaceView& view, const PixelFormat& f, const ArgbSource& src, const Placement& p, bool fast) {
     const bool packed = sizeof(T) == 4 && f.rgbOrder && f.ByteChannels();
     for (int row = 0; row < p.rows; ++row) {
         T* d = view.Row<T>(p.dy + row) + p.dx + (M ? p.n - 1 : 0);
         const size_t off = size_t(p.sy + row) * size_t(src.width) + size_t(p.sx);
-        for (int j = 0; j < p.n; ++j) {
-            const uint32_t px = src.bits ? src.bits[off + size_t(j)] : src.palette[src.indices[off + size_t(j)]];
+        auto pixel = [&](int j) { return src.bits ? src.bits[off + size_t(j)] : src.palette[src.indices[off + size_t(j)]]; };
+        int j = 0;
+        if (fast) {
+            for (; j + 4 <= p.n; j += 4) {
+                T* dp = M ? d - j - 3 : d + j;
+                __m128i pv = _mm_setr_epi32(int(pixel(j)), int(pixel(j + 1)), int(pixel(j + 2)), int(pixel(j + 3)));
+                if (M) pv = simd::Reverse32(pv);
+                if constexpr (sizeof(T) == 4)
+                    simd::Store(dp, VolatileFast4(simd::Load(dp), pv, f, packed));
+                else
+                    simd::Store4x16(dp, VolatileFast4(simd::Load4x16(dp), pv, f, packed));
+            }
+        }
+        for (; j < p.n; ++j) {
             T& dst = At<M>(d, j);
-            dst = T(packed ? rule::VolatilePacked32(dst, px) : rule::VolatileChannels(dst, px, f));
+            dst = T(packed ? rule::VolatilePacked32(dst, pixel(j)) : rule::VolatileChannels(dst, pixel(j), f));
         }
     }
 }
@@ -257,15 +303,16 @@ void BltAlpha(const SurfaceView& view, const PixelFormat& f, int x, int y, const
 }
 
 void BltVolatile(const SurfaceView& view, const PixelFormat& f, int x, int y, const ArgbSource& src,
-                 const Rect& srcRect, bool mirror, Kernels) {
+                 const Rect& srcRect, bool mirror, Kernels k) {
     Placement p;
     if (!Usable(view, f, src.width, src.height) || (!src.bits && !(src.indices && src.palette)) ||
         !Place(view, src.width, src.height, x, y, srcRect, mirror, p))
         return;
+    const bool fast = k != Kernels::Scalar;
     if (f.bitCount == 32)
-        mirror ? Volatile<true, uint32_t>(view, f, src, p) : Volatile<false, uint32_t>(view, f, src, p);
+        mirror ? Volatile<true, uint32_t>(view, f, src, p, fast) : Volatile<false, uint32_t>(view, f, src, p, fast);
     else
-        mirror ? Volatile<true, uint16_t>(view, f, src, p) : Volatile<false, uint16_t>(view, f, src, p);
+        mirror ? Volatile<true, uint16_t>(view, f, src, p, fast) : Volatile<false, uint16_t>(view, f, src, p, fast);
 }
 
 void BltAdditive(const SurfaceView& view, const PixelFormat& f, int x, int y, const NativeSource& src,

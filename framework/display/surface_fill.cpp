@@ -131,6 +131,53 @@ void FillAddFast16(const SurfaceView& view, const PixelFormat& f, const Rect& r,
     });
 }
 
+// Coverage weights ((c + 1) x A) >> 8 for eight coverage bytes.
+inline __m128i CoverageWeights(const uint8_t* cov, __m128i alpha) {
+    const __m128i c = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cov)), _mm_setzero_si128());
+    return _mm_srli_epi16(_mm_mullo_epi16(_mm_add_epi16(c, _mm_set1_epi16(1)), alpha), 8);
+}
+
+// Blends whole groups of pixels and returns how many it did; the caller
+// finishes the row with the plain rule.
+int CoverageFast32(uint32_t* d, const uint8_t* cov, int n, uint32_t s, uint32_t a) {
+    using namespace simd;
+    const __m128i zero = _mm_setzero_si128(), rgb = _mm_set1_epi32(0x00FFFFFF), k256 = _mm_set1_epi16(256);
+    const __m128i sv = _mm_unpacklo_epi8(_mm_set1_epi32(int(s)), zero), av = _mm_set1_epi16(short(a));
+    int j = 0;
+    for (; j + 8 <= n; j += 8) {
+        const __m128i w = CoverageWeights(cov + j, av);
+        for (int h = 0; h < 2; ++h) {
+            const __m128i w4 = h == 0 ? _mm_unpacklo_epi16(w, zero) : _mm_unpackhi_epi16(w, zero);
+            __m128i wlo, whi;
+            Broadcast4(w4, wlo, whi);
+            const __m128i dv = _mm_and_si128(Load(d + j + 4 * h), rgb);
+            auto mix = [&](__m128i dd, __m128i ww) {
+                return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(dd, _mm_sub_epi16(k256, ww)), _mm_mullo_epi16(sv, ww)), 8);
+            };
+            const __m128i lo = mix(_mm_unpacklo_epi8(dv, zero), wlo), hi = mix(_mm_unpackhi_epi8(dv, zero), whi);
+            Store(d + j + 4 * h, _mm_and_si128(_mm_packus_epi16(lo, hi), rgb));
+        }
+    }
+    return j;
+}
+
+int CoverageFast16(uint16_t* d, const uint8_t* cov, int n, const PixelFormat& f, uint32_t s, uint32_t a) {
+    using namespace simd;
+    const Fields16 fl(f);
+    const __m128i k256 = _mm_set1_epi16(256), av = _mm_set1_epi16(short(a)), sv = _mm_set1_epi16(short(s));
+    int j = 0;
+    for (; j + 8 <= n; j += 8) {
+        const __m128i w = CoverageWeights(cov + j, av), inv = _mm_sub_epi16(k256, w), dv = Load(d + j);
+        __m128i out = _mm_setzero_si128();
+        for (int c = 0; c < 3; ++c) {
+            const __m128i x = _mm_add_epi16(_mm_mullo_epi16(fl.Get(dv, c), inv), _mm_mullo_epi16(fl.Get(sv, c), w));
+            out = _mm_or_si128(out, fl.Put(_mm_and_si128(_mm_srli_epi16(x, 8), fl.max[c]), c));
+        }
+        Store(d + j, out);
+    }
+    return j;
+}
+
 // ---- lines ----
 
 // Writes one line pixel in normal or additive mode; pixels off the view are dropped.
@@ -197,7 +244,7 @@ void FillRectNormal(const SurfaceView& view, const PixelFormat& f, const Rect& r
         const uint32_t round = f.bitCount == 16 ? 128 : 127;
         for (int i = 0; i < 3; ++i) s += Scale(((c.c[i] * c.a + round) >> 8) + 1, f.mask[i]);
     }
-    const bool fast = k == Kernels::Fast && c.a != 255;
+    const bool fast = k != Kernels::Scalar && c.a != 255;
     if (f.bitCount == 32) {
         if (fast && f.ByteChannels())
             FillNormalFast32(view, f, r, s, c.a);
@@ -218,7 +265,7 @@ void FillRectAdditive(const SurfaceView& view, const PixelFormat& f, const Rect&
     const Rgba c(color);
     uint32_t add[3];
     for (int i = 0; i < 3; ++i) add[i] = Div255(c.c[i] * c.a) >> (8 - f.bits[i]);
-    const bool fast = k == Kernels::Fast;
+    const bool fast = k != Kernels::Scalar;
     if (f.bitCount == 32) {
         if (fast && f.ByteChannels())
             FillAddFast32(view, f, r, add);
@@ -234,7 +281,7 @@ void FillRectAdditive(const SurfaceView& view, const PixelFormat& f, const Rect&
 
 void FillSpansCoverage(const SurfaceView& view, const PixelFormat& f, const Span* spans, int count,
                        const Color& color, const uint8_t* coverage, int coverX, int coverY, int coverWidth,
-                       int coverHeight) {
+                       int coverHeight, Kernels k) {
     if (view.bits == nullptr || !f.Drawable() || spans == nullptr || coverage == nullptr || count <= 0 ||
         coverWidth <= 0 || coverHeight <= 0)
         return;
@@ -247,6 +294,7 @@ void FillSpansCoverage(const SurfaceView& view, const PixelFormat& f, const Span
             v |= ((((d & f.mask[i]) * (256 - w)) + (s & f.mask[i]) * w) >> 8) & f.mask[i];
         return v;
     };
+    const bool fast32 = k != Kernels::Scalar && f.ByteChannels(), fast16 = k != Kernels::Scalar && f.bitCount == 16;
     for (int i = 0; i < count; ++i) {
         const Span& sp = spans[i];
         const int64_t cy = int64_t(sp.mY) - coverY;
@@ -255,14 +303,21 @@ void FillSpansCoverage(const SurfaceView& view, const PixelFormat& f, const Span
         const int64_t x1 = std::max<int64_t>({int64_t(sp.mX), 0, int64_t(coverX)});
         const int64_t x2 = std::min<int64_t>({int64_t(sp.mX) + sp.mWidth, int64_t(view.width),
                                               int64_t(coverX) + coverWidth});
-        const uint8_t* cov = coverage + size_t(cy) * size_t(coverWidth) - coverX;
-        for (int64_t x = x1; x < x2; ++x) {
-            const uint32_t w = ((uint32_t(cov[x]) + 1) * c.a) >> 8;
+        if (x1 >= x2) continue;
+        const uint8_t* cov = coverage + size_t(cy) * size_t(coverWidth) + size_t(x1 - coverX);
+        const int n = int(x2 - x1);
+        int j = 0;
+        if (fast32)
+            j = CoverageFast32(view.Row<uint32_t>(sp.mY) + x1, cov, n, s, c.a);
+        else if (fast16)
+            j = CoverageFast16(view.Row<uint16_t>(sp.mY) + x1, cov, n, f, s, c.a);
+        for (; j < n; ++j) {
+            const uint32_t w = ((uint32_t(cov[j]) + 1) * c.a) >> 8;
             if (f.bitCount == 16) {
-                uint16_t& d = view.Row<uint16_t>(sp.mY)[x];
+                uint16_t& d = view.Row<uint16_t>(sp.mY)[x1 + j];
                 d = uint16_t(blend(d, w));
             } else {
-                uint32_t& d = view.Row<uint32_t>(sp.mY)[x];
+                uint32_t& d = view.Row<uint32_t>(sp.mY)[x1 + j];
                 d = blend(d, w);
             }
         }

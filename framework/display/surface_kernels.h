@@ -14,7 +14,9 @@
 // one, tests pin the scalar one.
 namespace Zephra::surface {
 
-enum class Kernels { Scalar, Fast };
+// Scalar: the plain rules. Sse2: the x86-64 baseline. Fast: the widest the
+// processor runs (AVX2 where a loop has such a form, found at run time).
+enum class Kernels { Scalar, Sse2, Fast };
 
 // Source prepared for the surface: premultiplied native words (or the 256-entry
 // table of a palettized source, read through its indices) and run lengths.
@@ -46,7 +48,7 @@ void FillRectAdditive(const SurfaceView& view, const PixelFormat& f, const Rect&
 // Coverage blend of the spans: weight ((c + 1) x A) >> 8 per pixel.
 void FillSpansCoverage(const SurfaceView& view, const PixelFormat& f, const Span* spans, int count,
                        const Color& color, const uint8_t* coverage, int coverX, int coverY, int coverWidth,
-                       int coverHeight);
+                       int coverHeight, Kernels k = Kernels::Fast);
 // Stepped line; both ends included. Additive uses the saturating tables.
 void DrawLine(const SurfaceView& view, const PixelFormat& f, double x1, double y1, double x2, double y2,
               const Color& color, bool additive);

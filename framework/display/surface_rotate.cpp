@@ -4,6 +4,7 @@
 #include <cmath>
 #include "framework/display/surface_kernels.h"
 #include "framework/display/surface_simd.h"
+#include <immintrin.h>
 
 namespace Zephra::surface {
 
@@ -140,60 +141,281 @@ bool Span(int64_t& U, int64_t& V, int64_t dU, int64_t dV, int64_t W, int64_t H, 
     return first <= last;
 }
 
-// SSE2 sample and packed 8888 write of four pixels at once, equal to
-// Bilinear followed by Writer::Write for Loop::Packed8888. Weights and taps
-// sit in 32-bit lanes (one pixel each); two channels share a lane as 16-bit
-// halves, so one multiply weights both.
-inline void Packed8888Fast4(const uint32_t* origin, int width, int64_t U, int64_t V, int64_t dU, int64_t dV,
-                            uint32_t* d) {
-    using namespace simd;
+// ---- SSE2: four pixels at once, one per 32-bit lane ----
+
+// Channel sums of four samples: rb holds Σ b·A in the low and Σ r·A in the
+// high 16 bits of each pixel's lane, g Σ g·A in the low 16 bits; k = 256 − ΣA.
+struct Sums4 {
+    __m128i rb, g, k;
+    bool empty = false;   // every tap transparent: the destination keeps its colour
+};
+
+template <bool Tinted, bool Palette>
+inline Sums4 Sample4(const Taps& taps, size_t origin, int64_t U, int64_t V, int64_t dU, int64_t dV,
+                     uint32_t tintAlpha) {
     __m128i t[4];
+    const size_t w = size_t(taps.width);
     for (int i = 0; i < 4; ++i) {
-        const uint32_t* p = origin + size_t((V + i * dV) >> 16) * size_t(width) + size_t((U + i * dU) >> 16);
-        t[i] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
-                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + width)));
+        const size_t p = origin + size_t((V + i * dV) >> 16) * w + size_t((U + i * dU) >> 16);
+        if constexpr (!Palette) {
+            t[i] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(taps.bits + p)),
+                                      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(taps.bits + p + w)));
+        } else {
+            const uint32_t* pal = taps.palette;
+            const uint8_t* ix = taps.indices;
+            t[i] = _mm_setr_epi32(int(pal[ix[p]]), int(pal[ix[p + 1]]), int(pal[ix[p + w]]), int(pal[ix[p + w + 1]]));
+        }
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i any = _mm_srli_epi32(_mm_or_si128(_mm_or_si128(t[0], t[1]), _mm_or_si128(t[2], t[3])), 24);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(any, zero)) == 0xFFFF) {
+        Sums4 none{zero, zero, zero};
+        none.empty = true;
+        return none;
     }
     // Rows of t are pixels [c00 c10 c01 c11]; transposed, each register is one tap of the four pixels.
     const __m128i a01 = _mm_unpacklo_epi32(t[0], t[1]), a23 = _mm_unpacklo_epi32(t[2], t[3]);
     const __m128i b01 = _mm_unpackhi_epi32(t[0], t[1]), b23 = _mm_unpackhi_epi32(t[2], t[3]);
     const __m128i tap[4] = {_mm_unpacklo_epi64(a01, a23), _mm_unpackhi_epi64(a01, a23), _mm_unpacklo_epi64(b01, b23),
                             _mm_unpackhi_epi64(b01, b23)};
-    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi32(1), low = _mm_set1_epi32(0xFFFE);
+    const __m128i one = _mm_set1_epi32(1), low = _mm_set1_epi32(0xFFFE);
     const __m128i uv = _mm_setr_epi32(int(U), int(U + dU), int(U + 2 * dU), int(U + 3 * dU));
     const __m128i vv = _mm_setr_epi32(int(V), int(V + dV), int(V + 2 * dV), int(V + 3 * dV));
     const __m128i fu = _mm_or_si128(_mm_and_si128(uv, low), one), fv = _mm_or_si128(_mm_and_si128(vv, low), one);
-    const __m128i gu = _mm_sub_epi16(zero, fu), gv = _mm_sub_epi16(zero, fv);   // 0x10000 - f in the low halves
-    const __m128i w[4] = {_mm_mulhi_epu16(gu, gv), _mm_mulhi_epu16(fu, gv), _mm_mulhi_epu16(gu, fv),
-                          _mm_mulhi_epu16(fu, fv)};
-    const __m128i m = _mm_set1_epi32(0x00FF00FF);
-    __m128i rb = zero, ga = zero, total = zero;
+    const __m128i gu = _mm_sub_epi16(zero, fu), gv = _mm_sub_epi16(zero, fv);   // 0x10000 − f in the low halves
+    const __m128i wt[4] = {_mm_mulhi_epu16(gu, gv), _mm_mulhi_epu16(fu, gv), _mm_mulhi_epu16(gu, fv),
+                           _mm_mulhi_epu16(fu, fv)};
+    const __m128i m = _mm_set1_epi32(0x00FF00FF), ca = _mm_set1_epi32(int(tintAlpha));
+    Sums4 s{zero, zero, zero};
+    __m128i total = zero;
     for (int i = 0; i < 4; ++i) {
-        const __m128i a = _mm_mulhi_epu16(w[i], _mm_srli_epi32(tap[i], 24));
+        __m128i a = _mm_mulhi_epu16(wt[i], _mm_srli_epi32(tap[i], 24));
+        if constexpr (Tinted) a = _mm_srli_epi16(_mm_mullo_epi16(a, ca), 8);
         const __m128i a2 = _mm_or_si128(a, _mm_slli_epi32(a, 16));
         total = _mm_add_epi32(total, a);
-        rb = _mm_add_epi16(rb, _mm_mullo_epi16(_mm_and_si128(tap[i], m), a2));
-        ga = _mm_add_epi16(ga, _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(tap[i], 8), m), a2));
+        s.rb = _mm_add_epi16(s.rb, _mm_mullo_epi16(_mm_and_si128(tap[i], m), a2));
+        s.g = _mm_add_epi16(s.g, _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(tap[i], 8), m), a2));
     }
-    const __m128i k = _mm_sub_epi32(_mm_set1_epi32(256), total);
-    const __m128i k2 = _mm_or_si128(k, _mm_slli_epi32(k, 16));
-    const __m128i dv = Load(d);
-    const __m128i drb = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(dv, m), k2), 8);
-    const __m128i dg = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(dv, 8), m), k2), 8);
-    const __m128i outRB = _mm_and_si128(_mm_add_epi16(_mm_srli_epi16(rb, 8), drb), m);
-    const __m128i outG = _mm_and_si128(_mm_add_epi16(_mm_srli_epi16(ga, 8), dg), _mm_set1_epi32(0xFF));
-    Store(d, _mm_or_si128(outRB, _mm_slli_epi32(outG, 8)));
+    s.g = _mm_and_si128(s.g, _mm_set1_epi32(0xFFFF));
+    s.k = _mm_sub_epi32(_mm_set1_epi32(256), total);
+    return s;
+}
+
+// x times t, both below 2^16, as a full 32-bit product per lane.
+inline __m128i Mul32(__m128i x, __m128i t) {
+    return _mm_or_si128(_mm_mullo_epi16(x, t), _mm_slli_epi32(_mm_mulhi_epu16(x, t), 16));
+}
+inline __m128i Srl(__m128i x, int n) { return _mm_srl_epi32(x, _mm_cvtsi32_si128(n)); }
+inline __m128i Sll(__m128i x, int n) { return _mm_sll_epi32(x, _mm_cvtsi32_si128(n)); }
+
+// Four destination pixels in 32-bit lanes, and back.
+template <typename T>
+inline __m128i LoadPixels(const T* d) {
+    if constexpr (sizeof(T) == 4)
+        return simd::Load(d);
+    else
+        return _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(d)), _mm_setzero_si128());
+}
+template <typename T>
+inline void StorePixels(T* d, __m128i v) {
+    if constexpr (sizeof(T) == 4)
+        simd::Store(d, v);
+    else
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d), simd::Low16(v, _mm_setzero_si128()));
+}
+
+inline __m128i Write8888(const Sums4& s, __m128i d) {
+    const __m128i m = _mm_set1_epi32(0x00FF00FF);
+    const __m128i k2 = _mm_or_si128(s.k, _mm_slli_epi32(s.k, 16));
+    const __m128i drb = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(d, m), k2), 8);
+    const __m128i dg = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(d, 8), m), k2), 8);
+    const __m128i outRB = _mm_and_si128(_mm_add_epi16(_mm_srli_epi16(s.rb, 8), drb), m);
+    const __m128i outG = _mm_and_si128(_mm_add_epi16(_mm_srli_epi16(s.g, 8), dg), _mm_set1_epi32(0xFF));
+    return _mm_or_si128(outRB, _mm_slli_epi32(outG, 8));
+}
+
+// The packed 565 and 555 rules field by field: each field of the spread
+// destination weighted by k >> 3, the source's top bits added, and the halves
+// folded together (a carry out of a field lands where the fold puts it).
+inline __m128i WritePacked16(const Sums4& s, __m128i d, bool is565) {
+    const __m128i m5 = _mm_set1_epi32(31), k3 = _mm_srli_epi32(s.k, 3);
+    const __m128i pr = _mm_srli_epi32(s.rb, 24), pg = _mm_srli_epi32(s.g, 8);
+    const __m128i pb = _mm_and_si128(_mm_srli_epi32(s.rb, 8), _mm_set1_epi32(0xFF));
+    auto weigh = [&](__m128i field) { return _mm_srli_epi32(_mm_mullo_epi16(field, k3), 5); };
+    if (is565) {
+        const __m128i r = _mm_add_epi32(weigh(_mm_srli_epi32(d, 11)), _mm_srli_epi32(pr, 3));
+        const __m128i g = _mm_add_epi32(weigh(_mm_and_si128(_mm_srli_epi32(d, 5), _mm_set1_epi32(63))), _mm_srli_epi32(pg, 2));
+        const __m128i b = _mm_add_epi32(weigh(_mm_and_si128(d, m5)), _mm_srli_epi32(pb, 3));
+        const __m128i out = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 11), b), _mm_or_si128(_mm_slli_epi32(g, 5), _mm_srli_epi32(r, 5)));
+        return _mm_and_si128(out, _mm_set1_epi32(0xFFFF));
+    }
+    const __m128i r = _mm_add_epi32(weigh(_mm_and_si128(_mm_srli_epi32(d, 10), m5)), _mm_srli_epi32(pr, 3));
+    const __m128i g = _mm_add_epi32(weigh(_mm_and_si128(_mm_srli_epi32(d, 5), m5)), _mm_srli_epi32(pg, 3));
+    const __m128i b = _mm_add_epi32(weigh(_mm_and_si128(d, m5)), _mm_srli_epi32(pb, 3));
+    return _mm_and_si128(_mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 10), _mm_slli_epi32(g, 5)), b), _mm_set1_epi32(0xFFFF));
+}
+
+// Generic, tinted and additive rules channel by channel through the format's
+// shifts and widths.
+inline __m128i WriteChannels(const Sums4& s, __m128i d, const Writer& w) {
+    const PixelFormat& f = w.f;
+    const __m128i sums[3] = {_mm_srli_epi32(s.rb, 16), s.g, _mm_and_si128(s.rb, _mm_set1_epi32(0xFFFF))};
+    __m128i out = _mm_setzero_si128();
+    for (int c = 0; c < 3; ++c) {
+        const int b = f.bits[c];
+        const __m128i max = _mm_set1_epi32((1 << b) - 1);
+        const __m128i dc = _mm_and_si128(Srl(d, f.shift[c]), max);
+        const __m128i t = _mm_set1_epi32(int(w.tint[c]));
+        __m128i v;
+        if (w.loop == Loop::Additive) {
+            __m128i src;
+            if (c == 0)
+                src = _mm_srli_epi32(_mm_mullo_epi16(Srl(sums[0], 16 - b), t), 8);
+            else
+                src = Srl(Mul32(sums[c], t), 24 - b);
+            v = _mm_add_epi32(src, dc);
+            // min(v, max) on values far below 2^31.
+            const __m128i over = _mm_cmpgt_epi32(v, max);
+            v = _mm_or_si128(_mm_and_si128(over, max), _mm_andnot_si128(over, v));
+        } else {
+            __m128i src;
+            if (w.loop == Loop::Tinted)
+                src = c == 2 ? Srl(_mm_mullo_epi16(_mm_srli_epi32(sums[2], 8), t), 16 - b) : Srl(Mul32(sums[c], t), 24 - b);
+            else
+                src = Srl(sums[c], 16 - b);
+            const __m128i dpart = _mm_and_si128(_mm_srli_epi32(_mm_mullo_epi16(dc, s.k), 8), max);
+            v = _mm_add_epi32(src, dpart);
+        }
+        out = _mm_or_si128(out, Sll(v, f.shift[c]));
+    }
+    return out;
+}
+
+template <typename T, Loop L>
+inline void Write4(T* d, const Sums4& s, const Writer& w) {
+    const __m128i dv = LoadPixels(d);
+    if (s.empty) {
+        // k = 256 and no source: every rule gives back the destination's colour bits.
+        StorePixels(d, _mm_and_si128(dv, _mm_set1_epi32(int(w.f.ColourMask()))));
+        return;
+    }
+    if constexpr (L == Loop::Packed8888)
+        StorePixels(d, Write8888(s, dv));
+    else if constexpr (L == Loop::Packed565 || L == Loop::Packed555)
+        StorePixels(d, WritePacked16(s, dv, L == Loop::Packed565));
+    else
+        StorePixels(d, WriteChannels(s, dv, w));
+}
+
+// Whole groups of four from pixel i of a row; returns where the plain loop
+// takes over. One instance per depth, loop and source form.
+template <typename T, Loop L, bool Palette>
+int64_t RowFast(T* d, int64_t i, int64_t last, int64_t& U, int64_t& V, int64_t dU, int64_t dV, const Taps& taps,
+                size_t origin, const Writer& w, uint32_t tintAlpha) {
+    for (; i + 3 <= last; i += 4, U += 4 * dU, V += 4 * dV)
+        Write4<T, L>(d + i, Sample4<L == Loop::Tinted, Palette>(taps, origin, U, V, dU, dV, tintAlpha), w);
+    return i;
+}
+
+template <typename T>
+using RowFn = int64_t (*)(T*, int64_t, int64_t, int64_t&, int64_t&, int64_t, int64_t, const Taps&, size_t, const Writer&,
+                          uint32_t);
+
+template <typename T, bool Palette>
+RowFn<T> PickRow(Loop l) {
+    switch (l) {
+    case Loop::Packed8888: return RowFast<T, Loop::Packed8888, Palette>;
+    case Loop::Packed565: return RowFast<T, Loop::Packed565, Palette>;
+    case Loop::Packed555: return RowFast<T, Loop::Packed555, Palette>;
+    case Loop::Generic: return RowFast<T, Loop::Generic, Palette>;
+    case Loop::Tinted: return RowFast<T, Loop::Tinted, Palette>;
+    case Loop::Additive: return RowFast<T, Loop::Additive, Palette>;
+    }
+    return nullptr;
+}
+
+// ---- AVX2, behind a run-time check: eight pixels of the packed 8888 loop,
+// the lanes of Sample4 and Write8888 twice over ----
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+int64_t Row8888Avx2(uint32_t* d, int64_t i, int64_t last, int64_t& U, int64_t& V, int64_t dU, int64_t dV,
+                    const Taps& taps, size_t origin) {
+    const size_t w = size_t(taps.width);
+    const __m256i zero = _mm256_setzero_si256(), one = _mm256_set1_epi32(1), low = _mm256_set1_epi32(0xFFFE);
+    const __m256i m = _mm256_set1_epi32(0x00FF00FF), rgb = _mm256_set1_epi32(0x00FFFFFF);
+    const __m256i step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    for (; i + 7 <= last; i += 8, U += 8 * dU, V += 8 * dV) {
+        __m256i t[4];
+        for (int q = 0; q < 4; ++q) {
+            const uint32_t* p0 = taps.bits + origin + size_t((V + q * dV) >> 16) * w + size_t((U + q * dU) >> 16);
+            const uint32_t* p1 = taps.bits + origin + size_t((V + (q + 4) * dV) >> 16) * w + size_t((U + (q + 4) * dU) >> 16);
+            const __m128i lo = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0)),
+                                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0 + w)));
+            const __m128i hi = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1)),
+                                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1 + w)));
+            t[q] = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+        }
+        __m256i* out = reinterpret_cast<__m256i*>(d + i);
+        const __m256i dv = _mm256_loadu_si256(out);
+        const __m256i any = _mm256_srli_epi32(_mm256_or_si256(_mm256_or_si256(t[0], t[1]), _mm256_or_si256(t[2], t[3])), 24);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(any, zero)) == -1) {
+            _mm256_storeu_si256(out, _mm256_and_si256(dv, rgb));
+            continue;
+        }
+        const __m256i a01 = _mm256_unpacklo_epi32(t[0], t[1]), a23 = _mm256_unpacklo_epi32(t[2], t[3]);
+        const __m256i b01 = _mm256_unpackhi_epi32(t[0], t[1]), b23 = _mm256_unpackhi_epi32(t[2], t[3]);
+        const __m256i tap[4] = {_mm256_unpacklo_epi64(a01, a23), _mm256_unpackhi_epi64(a01, a23),
+                                _mm256_unpacklo_epi64(b01, b23), _mm256_unpackhi_epi64(b01, b23)};
+        const __m256i uv = _mm256_add_epi32(_mm256_set1_epi32(int(U)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dU))));
+        const __m256i vv = _mm256_add_epi32(_mm256_set1_epi32(int(V)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dV))));
+        const __m256i fu = _mm256_or_si256(_mm256_and_si256(uv, low), one);
+        const __m256i fv = _mm256_or_si256(_mm256_and_si256(vv, low), one);
+        const __m256i gu = _mm256_sub_epi16(zero, fu), gv = _mm256_sub_epi16(zero, fv);
+        const __m256i wt[4] = {_mm256_mulhi_epu16(gu, gv), _mm256_mulhi_epu16(fu, gv), _mm256_mulhi_epu16(gu, fv),
+                               _mm256_mulhi_epu16(fu, fv)};
+        __m256i rb = zero, g = zero, total = zero;
+        for (int q = 0; q < 4; ++q) {
+            const __m256i a = _mm256_mulhi_epu16(wt[q], _mm256_srli_epi32(tap[q], 24));
+            const __m256i a2 = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
+            total = _mm256_add_epi32(total, a);
+            rb = _mm256_add_epi16(rb, _mm256_mullo_epi16(_mm256_and_si256(tap[q], m), a2));
+            g = _mm256_add_epi16(g, _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(tap[q], 8), m), a2));
+        }
+        const __m256i k = _mm256_sub_epi32(_mm256_set1_epi32(256), total);
+        const __m256i k2 = _mm256_or_si256(k, _mm256_slli_epi32(k, 16));
+        const __m256i drb = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_and_si256(dv, m), k2), 8);
+        const __m256i dg = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(dv, 8), m), k2), 8);
+        const __m256i outRB = _mm256_and_si256(_mm256_add_epi16(_mm256_srli_epi16(rb, 8), drb), m);
+        const __m256i outG = _mm256_and_si256(_mm256_add_epi16(_mm256_srli_epi16(g, 8), dg), _mm256_set1_epi32(0xFF));
+        _mm256_storeu_si256(out, _mm256_or_si256(outRB, _mm256_slli_epi32(outG, 8)));
+    }
+    return i;
+}
+
+#pragma GCC pop_options
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
 }
 
 template <typename T>
 void Rotate(const SurfaceView& view, const Taps& taps, const Rotation& r, const Writer& w,
-            bool tinted, uint32_t tintAlpha, bool fast) {
+            bool tinted, uint32_t tintAlpha, Kernels k) {
+    const bool fast = k != Kernels::Scalar;
+    bool wide = false;
+    if constexpr (sizeof(T) == 4) wide = k == Kernels::Fast && w.loop == Loop::Packed8888 && taps.bits && HasAvx2();
     const double cs = std::cos(r.angle), sn = std::sin(r.angle);
     const int64_t dU = int64_t(cs * 65536.0), dV = int64_t(sn * 65536.0);
     const int64_t W = r.srcRect.mWidth, H = r.srcRect.mHeight;
     const size_t origin = size_t(r.srcRect.mY) * size_t(taps.width) + size_t(r.srcRect.mX);
     const int64_t xs = int64_t(r.area.mX), ys = int64_t(r.area.mY);
     const int64_t lastCol = std::min<int64_t>(int64_t(r.area.mWidth - 1.0), view.width - 1 - xs);
-    const bool packed = fast && w.loop == Loop::Packed8888 && taps.bits != nullptr;
+    // The lanes hold 8-bit channels at most.
+    const bool simd = fast && w.f.bits[0] <= 8 && w.f.bits[1] <= 8 && w.f.bits[2] <= 8;
+    const RowFn<T> row = taps.bits ? PickRow<T, false>(w.loop) : PickRow<T, true>(w.loop);
     for (int64_t j = 0; double(j) < r.area.mHeight; ++j) {
         const int64_t Y = ys + j;
         if (Y < 0 || Y >= view.height) continue;
@@ -203,16 +425,11 @@ void Rotate(const SurfaceView& view, const Taps& taps, const Rotation& r, const 
         int64_t U = int64_t(u), V = int64_t(v), first = 0, last = lastCol;
         if (!Span(U, V, dU, dV, W, H, first, last)) continue;
         T* d = view.Row<T>(int(Y)) + xs;
-        if (packed) {
-            uint32_t* d32 = reinterpret_cast<uint32_t*>(d);
-            int64_t i = first;
-            for (; i + 3 <= last; i += 4, U += 4 * dU, V += 4 * dV)
-                Packed8888Fast4(taps.bits + origin, taps.width, U, V, dU, dV, d32 + i);
-            for (; i <= last; ++i, U += dU, V += dV)
-                d32[i] = w.Write(d32[i], Bilinear(taps, origin, U, V, tintAlpha, tinted));
-            continue;
-        }
-        for (int64_t i = first; i <= last; ++i, U += dU, V += dV)
+        int64_t i = first;
+        if constexpr (sizeof(T) == 4)
+            if (wide) i = Row8888Avx2(d, i, last, U, V, dU, dV, taps, origin);
+        if (simd) i = row(d, i, last, U, V, dU, dV, taps, origin, w, tintAlpha);
+        for (; i <= last; ++i, U += dU, V += dV)
             d[i] = T(w.Write(d[i], Bilinear(taps, origin, U, V, tintAlpha, tinted)));
     }
 }
@@ -252,11 +469,10 @@ void RotateBilinear(const SurfaceView& view, const PixelFormat& f, const ArgbSou
         w.loop = Loop::Packed8888;
     }
     const Taps taps{src.bits, src.indices, src.palette, src.width};
-    const bool fast = k == Kernels::Fast;
     if (f.bitCount == 32)
-        Rotate<uint32_t>(view, taps, rot, w, tinted, ca, fast);
+        Rotate<uint32_t>(view, taps, rot, w, tinted, ca, k);
     else
-        Rotate<uint16_t>(view, taps, rot, w, tinted, ca, fast);
+        Rotate<uint16_t>(view, taps, rot, w, tinted, ca, k);
 }
 
 } // namespace Zephra::surface

@@ -182,7 +182,8 @@ struct Fast {
 
     // 16-bit layouts: fields added and capped at their maximum.
     template <bool M>
-    static void Add16(uint16_t* d, const uint32_t* s, int n, const PixelFormat& f, const uint32_t* t) {
+    static void Add16(uint16_t* d, const uint32_t* s, int n, const PixelFormat& f, const uint32_t* t,
+                      bool skip = false) {
         using namespace simd;
         const Fields16 fl(f);
         __m128i tv[3];
@@ -190,17 +191,116 @@ struct Fast {
         int j = 0;
         for (; j + 8 <= n; j += 8) {
             uint16_t* dp = M ? d - j - 7 : d + j;
-            __m128i sv = Low16(Load(s + j), Load(s + j + 4));
-            if (M) sv = Reverse16(sv);
+            const __m128i s0 = Load(s + j), s1 = Load(s + j + 4);
+            __m128i sv = Low16(s0, s1);
+            __m128i zero = _mm_packs_epi32(_mm_cmpeq_epi32(s0, _mm_setzero_si128()), _mm_cmpeq_epi32(s1, _mm_setzero_si128()));
+            if (M) {
+                sv = Reverse16(sv);
+                zero = Reverse16(zero);
+            }
             __m128i dv = Load(dp), out = _mm_setzero_si128();
             for (int c = 0; c < 3; ++c) {
                 __m128i sc = fl.Get(sv, c);
                 if (t) sc = _mm_srli_epi16(_mm_mullo_epi16(sc, tv[c]), 8);
                 out = _mm_or_si128(out, fl.Put(_mm_min_epi16(_mm_add_epi16(sc, fl.Get(dv, c)), fl.max[c]), c));
             }
+            if (skip) out = Keep(out, dv, zero);
             Store(dp, out);
         }
+        if (skip) {
+            for (; j < n; ++j)
+                if (s[j] != 0) At<M>(d, j) = uint16_t(t ? rule::AddTinted(At<M>(d, j), s[j], f, t) : rule::Add(At<M>(d, j), s[j], f));
+            return;
+        }
         Scalar::Add<M>(M ? d - j : d + j, s + j, n - j, f, t);
+    }
+
+    // 16-bit layouts, white, per channel: the source word plus each field of
+    // the destination weighted by 256 - a. With skip, alpha-0 words are passed over.
+    template <bool M>
+    static void AlphaChannels16(uint16_t* d, const uint32_t* s, int n, const PixelFormat& f, bool skip) {
+        using namespace simd;
+        const Fields16 fl(f);
+        const __m128i k256 = _mm_set1_epi16(256), zero = _mm_setzero_si128();
+        int j = 0;
+        for (; j + 8 <= n; j += 8) {
+            uint16_t* dp = M ? d - j - 7 : d + j;
+            const __m128i s0 = Load(s + j), s1 = Load(s + j + 4);
+            __m128i sl = Low16(s0, s1), a = Narrow(_mm_srli_epi32(s0, 24), _mm_srli_epi32(s1, 24));
+            if (M) {
+                sl = Reverse16(sl);
+                a = Reverse16(a);
+            }
+            const __m128i inv = _mm_sub_epi16(k256, a), dv = Load(dp);
+            __m128i out = sl;
+            for (int c = 0; c < 3; ++c)
+                out = _mm_add_epi16(out, fl.Put(_mm_and_si128(_mm_srli_epi16(_mm_mullo_epi16(fl.Get(dv, c), inv), 8), fl.max[c]), c));
+            if (skip) out = Keep(out, dv, _mm_cmpeq_epi16(a, zero));
+            Store(dp, out);
+        }
+        for (; j < n; ++j)
+            if (!skip || (s[j] >> 24) != 0) At<M>(d, j) = uint16_t(rule::AlphaGeneric(At<M>(d, j), s[j], f));
+    }
+
+    // 16-bit layouts, coloured, per channel (k the colour's weights, ca its alpha).
+    template <bool M>
+    static void Tint16(uint16_t* d, const uint32_t* s, int n, const PixelFormat& f, const uint32_t* k, uint32_t ca,
+                       bool opaque, bool skip = false) {
+        using namespace simd;
+        const Fields16 fl(f);
+        const __m128i k256 = _mm_set1_epi16(256), cav = _mm_set1_epi16(short(ca)), zero = _mm_setzero_si128();
+        __m128i kv[3];
+        for (int c = 0; c < 3; ++c) kv[c] = _mm_set1_epi16(short(k[c]));
+        int j = 0;
+        for (; j + 8 <= n; j += 8) {
+            uint16_t* dp = M ? d - j - 7 : d + j;
+            const __m128i s0 = Load(s + j), s1 = Load(s + j + 4);
+            __m128i sl = Low16(s0, s1), a = Narrow(_mm_srli_epi32(s0, 24), _mm_srli_epi32(s1, 24));
+            if (M) {
+                sl = Reverse16(sl);
+                a = Reverse16(a);
+            }
+            const __m128i w = simd::Div255(_mm_mullo_epi16(a, cav)), inv = _mm_sub_epi16(k256, w), dv = Load(dp);
+            __m128i out = zero;
+            for (int c = 0; c < 3; ++c) {
+                __m128i x = _mm_mullo_epi16(fl.Get(sl, c), kv[c]);
+                if (!opaque) x = _mm_add_epi16(x, _mm_mullo_epi16(fl.Get(dv, c), inv));
+                out = _mm_add_epi16(out, fl.Put(_mm_and_si128(_mm_srli_epi16(x, 8), fl.max[c]), c));
+            }
+            if (skip) out = Keep(out, dv, _mm_cmpeq_epi16(w, zero));
+            Store(dp, out);
+        }
+        for (; j < n; ++j) {
+            if (skip && Div255((s[j] >> 24) * ca) == 0) continue;
+            At<M>(d, j) = uint16_t(opaque ? rule::TintOpaque(s[j], f, k) : rule::TintBlend(At<M>(d, j), s[j], f, k, ca));
+        }
+    }
+
+    // A grey colour on 565 and 555, the packed rule word for word (its 32-bit
+    // products included), four pixels at a time.
+    template <bool M>
+    static void Grey16(uint16_t* d, const uint32_t* s, int n, uint32_t key, uint32_t g5, uint32_t ca, bool opaque) {
+        using namespace simd;
+        const __m128i kv = _mm_set1_epi32(int(key)), g5v = _mm_set1_epi32(int(g5)), cav = _mm_set1_epi32(int(ca));
+        const __m128i low = _mm_set1_epi32(0xFFFF), k256 = _mm_set1_epi32(256), one = _mm_set1_epi32(1);
+        auto spread = [&](__m128i v) { return _mm_and_si128(_mm_or_si128(v, _mm_slli_epi32(v, 16)), kv); };
+        int j = 0;
+        for (; j + 4 <= n; j += 4) {
+            uint16_t* dp = M ? d - j - 3 : d + j;
+            __m128i sv = Load(s + j);
+            if (M) sv = Reverse32(sv);
+            __m128i x = MulLo32(spread(_mm_and_si128(sv, low)), g5v);
+            if (!opaque) {
+                const __m128i wa = _mm_madd_epi16(_mm_srli_epi32(sv, 24), cav);
+                const __m128i w = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(wa, one), _mm_srli_epi32(wa, 8)), 8);
+                const __m128i wd = _mm_srli_epi32(_mm_sub_epi32(k256, w), 3);
+                x = _mm_add_epi32(x, MulLo32(spread(Load4x16(dp)), wd));
+            }
+            x = _mm_and_si128(_mm_srli_epi32(x, 5), kv);
+            Store4x16(dp, _mm_or_si128(_mm_srli_epi32(x, 16), _mm_and_si128(x, low)));
+        }
+        for (; j < n; ++j)
+            At<M>(d, j) = opaque ? rule::GreyOpaque16(s[j], key, g5) : rule::GreyBlend16(At<M>(d, j), s[j], key, g5, ca);
     }
 
     template <bool M>

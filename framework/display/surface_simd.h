@@ -44,6 +44,21 @@ inline __m128i Div255(__m128i v) {
     return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, _mm_set1_epi16(1)), _mm_srli_epi16(v, 8)), 8);
 }
 
+// Full 32-bit products modulo 2^32 per lane (what scalar unsigned arithmetic gives).
+inline __m128i MulLo32(__m128i a, __m128i b) {
+    const __m128i even = _mm_mul_epu32(a, b);
+    const __m128i odd = _mm_mul_epu32(_mm_srli_si128(a, 4), _mm_srli_si128(b, 4));
+    return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
+}
+
+// Four 16-bit pixels as 32-bit lanes and back.
+inline __m128i Load4x16(const uint16_t* d) {
+    return _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(d)), _mm_setzero_si128());
+}
+inline void Store4x16(uint16_t* d, __m128i v) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), Low16(v, _mm_setzero_si128()));
+}
+
 // Channel layout of a 16-bit surface: field shift and width mask, per channel.
 struct Fields16 {
     int shift[3];

@@ -44,6 +44,17 @@ void RowFast32(uint32_t* d, const uint32_t* na, int n, const PixelFormat& f, boo
         rows::Fast::Tint32<M>(d, na, n, f, t, ca, false, true);
 }
 
+template <bool M>
+void RowFast16(uint16_t* d, const uint32_t* na, int n, const PixelFormat& f, bool additive, const uint32_t* t,
+               uint32_t ca) {
+    if (additive)
+        rows::Fast::Add16<M>(d, na, n, f, t, true);
+    else if (!t)
+        rows::Fast::AlphaChannels16<M>(d, na, n, f, true);
+    else
+        rows::Fast::Tint16<M>(d, na, n, f, t, ca, false, true);
+}
+
 template <typename T, bool M>
 void Stretch(const SurfaceView& view, const PixelFormat& f, const NativeSource& src, const Rect& q,
              const Stepping& st, bool additive, const uint32_t* t, uint32_t ca, bool fast) {
@@ -68,6 +79,9 @@ void Stretch(const SurfaceView& view, const PixelFormat& f, const NativeSource& 
                 RowFast32<M>(d, na.data(), q.mWidth, f, additive, t, ca);
                 continue;
             }
+        } else {
+            RowFast16<M>(d, na.data(), q.mWidth, f, additive, t, ca);
+            continue;
         }
         RowScalar<T, M>(d, na.data(), q.mWidth, f, additive, t, ca);
     }
