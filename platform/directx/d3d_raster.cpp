@@ -3,7 +3,7 @@
 // a loop specialised for the target layout, blend, filter and tint.
 #include "platform/directx/d3d_raster.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -193,6 +193,7 @@ struct Span {
     int x;
     int count;
     int32_t start[kAttrs];
+    bool wide = false;   // the AVX2 loops may draw it
 };
 
 // Attribute i at pixel n of a span; wrapping keeps absurd gradients defined.
@@ -326,6 +327,83 @@ inline void StorePair(uint8_t* row, int x, uint64_t v, bool both) {
     }
 }
 
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+// ---- AVX2, behind the run-time check: four pixels of a nearest-texel span
+// onto 8888 under a flat tint, the pair loop's lanes twice over ----
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+// Texels come from one texture row, clamped unless `inRow`, or through
+// PointSample when the span crosses rows; u and v advance past what was drawn.
+template <BlendKind B, Tint T>
+int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t* fixedRow, bool inRow,
+              uint32_t& uRef, uint32_t& vRef, uint32_t du, uint32_t dv, uint32_t flat, bool opaqueTint) {
+    const int last = tex.width - 1;
+    // Locals: the stores below must not make the compiler reload them.
+    uint32_t u = uRef, v = vRef;
+    auto texel = [&]() {
+        uint32_t p;
+        if (inRow)
+            p = fixedRow[int32_t(u) >> 16];
+        else if (fixedRow)
+            p = fixedRow[std::clamp(int32_t(u) >> 16, 0, last)];
+        else
+            p = PointSample(tex, int32_t(u), int32_t(v));
+        u += du;
+        v += dv;
+        return p;
+    };
+    const __m256i tint = _mm256_cvtepu8_epi16(_mm_set1_epi32(int(flat)));
+    const __m256i c127 = _mm256_set1_epi16(127), c1 = _mm256_set1_epi16(1), c255 = _mm256_set1_epi16(255);
+    auto div255 = [&](__m256i v) {
+        __m256i y = _mm256_add_epi16(v, c127);
+        return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(y, c1), _mm256_srli_epi16(y, 8)), 8);
+    };
+    auto pack = [](__m256i v) {
+        return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), 0x08));
+    };
+    int n = 0;
+    for (; n + 3 < count; n += 4) {
+        const uint32_t t0 = texel(), t1 = texel(), t2 = texel(), t3 = texel();
+        uint8_t* out = row + size_t(x + n) * 4;
+        if constexpr (B == BlendKind::Alpha || B == BlendKind::AlphaAdd) {
+            if (((t0 | t1 | t2 | t3) >> 24) == 0) continue;
+        }
+        __m256i src = _mm256_cvtepu8_epi16(_mm_setr_epi32(int(t0), int(t1), int(t2), int(t3)));
+        if constexpr (T == Tint::Constant) src = div255(_mm256_mullo_epi16(src, tint));
+        if (B == BlendKind::Opaque || (B == BlendKind::Alpha && opaqueTint && ((t0 & t1 & t2 & t3) >> 24) == 255)) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pack(src));
+            continue;
+        }
+        const __m128i d8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
+        __m128i result;
+        if constexpr (B == BlendKind::Add) {
+            result = _mm_adds_epu8(pack(src), d8);
+        } else {
+            const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(src, 0xFF), 0xFF);
+            if constexpr (B == BlendKind::AlphaAdd) {
+                result = _mm_adds_epu8(pack(div255(_mm256_mullo_epi16(src, a))), d8);
+            } else {
+                const __m256i d = _mm256_cvtepu8_epi16(d8);
+                const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(src, a),
+                                                     _mm256_mullo_epi16(d, _mm256_sub_epi16(c255, a)));
+                result = pack(div255(sum));
+            }
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), result);
+    }
+    uRef = u;
+    vRef = v;
+    return n;
+}
+
+#pragma GCC pop_options
+
 template <TargetLayout L, BlendKind B, bool Textured, bool Linear, Tint T>
 void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const RasterState&, TargetLayout) {
     uint32_t u = uint32_t(sp.start[kU]), v = uint32_t(sp.start[kV]);
@@ -412,6 +490,9 @@ void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const Ras
         StorePair<L>(sp.row, x, BlendPair<B>(src, dst), both);
     };
     int n = 0;
+    if constexpr (L == TargetLayout::ARGB8888 && Textured && !Linear && T != Tint::Gouraud) {
+        if (sp.wide) n = QuadsAvx2<B, T>(sp.row, sp.x, sp.count, *tex, fixedRow, inRow, u, v, du, dv, flat, opaqueTint);
+    }
     for (; n + 1 < sp.count; n += 2) pair(sp.x + n, std::true_type{});
     if (n < sp.count) pair(sp.x + n, std::false_type{});
 }
@@ -554,8 +635,9 @@ void DrawTriangle(const Target& target, const RasterState& state, const Texture*
     if (selectTexAlpha && tint == Tint::Constant && (v[0]->diffuse | 0xFF000000u) == 0xFFFFFFFF)
         tint = Tint::White;
     if (tint == Tint::White && !texture) tint = Tint::Constant;
-    SpanFn fn = path == Path::Fast ? PickFast(state, target.layout, texture != nullptr, tint) : nullptr;
+    SpanFn fn = path != Path::Reference ? PickFast(state, target.layout, texture != nullptr, tint) : nullptr;
     if (!fn) fn = SpanReference;
+    const bool wide = path == Path::Fast && HasAvx2();
     // The specialised loops only modulate: texture alpha alone is a diffuse alpha of 255.
     const bool forceOpaqueDiffuse = selectTexAlpha && fn != SpanReference;
     if (forceOpaqueDiffuse) step[kA] = 0;
@@ -597,6 +679,7 @@ void DrawTriangle(const Target& target, const RasterState& state, const Texture*
             sp.start[k] = ToFixed(ClampAttr(val) + (k >= kA ? 0.5 : 0.0));
         }
         if (forceOpaqueDiffuse) sp.start[kA] = 255 << 16;
+        sp.wide = wide;
         fn(sp, step, texture, state, target.layout);
     }
 }

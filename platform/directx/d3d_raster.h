@@ -62,9 +62,10 @@ struct RasterState {
     int clipX0 = 0, clipY0 = 0, clipX1 = 1 << 30, clipY1 = 1 << 30;
 };
 
-// Which span loops draw: the plain scalar reference or the specialised ones.
-// Both give the same pixels; tests hold them to it.
-enum class Path : uint8_t { Fast, Reference };
+// Which span loops draw: the specialised ones (with AVX2 where the processor
+// has it), the specialised SSE2 ones alone, or the plain scalar reference.
+// All give the same pixels; tests hold them to it.
+enum class Path : uint8_t { Fast, Sse2, Reference };
 
 // One triangle; texture null draws the diffuse colour alone. Either winding.
 void DrawTriangle(const Target& target, const RasterState& state, const Texture* texture, const Vertex& a,
