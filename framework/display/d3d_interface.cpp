@@ -204,6 +204,8 @@ void D3DInterface::Cleanup() {
             image->mD3DData = nullptr;
         }
         mTextureMap.clear();
+        for (auto& [key, surface] : mTexturePool) surface->Release();
+        mTexturePool.clear();
     }
     if (mDevice) mDevice->Release();
     if (mD3D) mD3D->Release();
@@ -213,10 +215,32 @@ void D3DInterface::Cleanup() {
     mDrawSurface = nullptr;
 }
 
+void D3DInterface::PoolPiece(IDirectDrawSurface7* surface, int format) {
+    if (!surface) return;
+    if (format == 0 || mTexturePool.size() >= kTexturePoolSize) {
+        surface->Release();
+        return;
+    }
+    if (format == TEXFMT_PAL8) surface->SetPalette(nullptr);
+    DDSURFACEDESC2 d = MakeDesc<DDSURFACEDESC2>();
+    if (FAILED(surface->GetSurfaceDesc(&d))) {
+        surface->Release();
+        return;
+    }
+    mTexturePool.emplace(PoolKey{int(d.dwWidth), int(d.dwHeight), format}, surface);
+}
+
+IDirectDrawSurface7* D3DInterface::TakePooledPiece(int width, int height, int format) {
+    auto it = mTexturePool.find(PoolKey{width, height, format});
+    if (it == mTexturePool.end()) return nullptr;
+    IDirectDrawSurface7* s = it->second;
+    mTexturePool.erase(it);
+    return s;
+}
+
 void D3DInterface::FreeRecord(D3DTextureData* data) {
     if (!data) return;
-    for (IDirectDrawSurface7* s : data->mPieces)
-        if (s) s->Release();
+    for (IDirectDrawSurface7* s : data->mPieces) PoolPiece(s, data->mFormat);
     if (data->mPalette) data->mPalette->Release();
     delete data;
 }
@@ -313,8 +337,7 @@ bool D3DInterface::CreateImageTexture(MemoryImage* image) {
 
     if (data->mImageWidth != image->mWidth || data->mImageHeight != image->mHeight || data->mFormat != format ||
         data->mImageFlags != image->mD3DFlags || format == TEXFMT_PAL8) {
-        for (IDirectDrawSurface7* s : data->mPieces)
-            if (s) s->Release();
+        for (IDirectDrawSurface7* s : data->mPieces) PoolPiece(s, data->mFormat);
         data->mPieces.clear();
         if (data->mPalette) data->mPalette->Release();
         data->mPalette = nullptr;
@@ -331,8 +354,8 @@ bool D3DInterface::CreateImageTexture(MemoryImage* image) {
             d.ddsCaps.dwCaps = DDSCAPS_TEXTURE;
             d.ddsCaps.dwCaps2 = DDSCAPS2_D3DTEXTUREMANAGE;
             d.ddpfPixelFormat = MakePixelFormat(format);
-            IDirectDrawSurface7* s = nullptr;
-            if (FAILED(mDD7->CreateSurface(&d, &s, nullptr))) {
+            IDirectDrawSurface7* s = TakePooledPiece(p.width, p.height, format);
+            if (!s && FAILED(mDD7->CreateSurface(&d, &s, nullptr))) {
                 data->mFormat = 0;
                 break;
             }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "framework/display/texture_layout.h"
@@ -97,6 +98,11 @@ public:
     bool mWindowed = true;
     std::map<MemoryImage*, D3DTextureData*> mTextureMap;
     std::vector<Matrix3x3> mTransformStack;   // its last entry applies when not empty
+    // Texture surfaces of records that went, by size and format, for the next
+    // image that needs one: short-lived images (text) make no new surfaces.
+    using PoolKey = std::tuple<int, int, int>;
+    std::multimap<PoolKey, platform::IDirectDrawSurface7*> mTexturePool;
+    static constexpr size_t kTexturePoolSize = 64;
 
     TextureLimits mLimits;
     int mSupportedFormats = 0;   // TextureFormatId bits
@@ -105,6 +111,8 @@ public:
 
 private:
     void FreeRecord(D3DTextureData* data);
+    void PoolPiece(platform::IDirectDrawSurface7* surface, int format);
+    platform::IDirectDrawSurface7* TakePooledPiece(int width, int height, int format);
     // The four corners of each covered piece through a matrix, as strips (or
     // cut to the clip rectangle).
     void DrawPieces(MemoryImage* image, const Matrix3x3& matrix, const Rect& srcRect, const Color& color,

@@ -349,3 +349,31 @@ TEST_F(D3DInterfaceTest, PlainOpaqueSurfacePicturesAreCopied) {
 }
 
 } // namespace
+
+namespace {
+
+// Textures of images that went serve the next image of their size and format.
+TEST_F(D3DInterfaceTest, TextureSurfacesAreReused) {
+    Start();
+    auto* first = Picture(40, 30, 0x80000000u);
+    auto* second = Picture(40, 30, 0x80000000u);
+    auto* wider = Picture(200, 30, 0x80000000u);
+    ASSERT_TRUE(d3d->BeginDraw());
+    const int made0 = Calls("IDirectDraw7::CreateSurface");
+    ASSERT_TRUE(d3d->CreateImageTexture(first));
+    EXPECT_EQ(Calls("IDirectDraw7::CreateSurface") - made0, 1);
+    display->RemoveImageTexture(first);
+    ASSERT_TRUE(d3d->CreateImageTexture(second));
+    EXPECT_EQ(Calls("IDirectDraw7::CreateSurface") - made0, 1) << "the first one's texture again";
+    ASSERT_TRUE(d3d->CreateImageTexture(wider));
+    EXPECT_EQ(Calls("IDirectDraw7::CreateSurface") - made0, 2) << "another size is made";
+    // What the reused texture shows is the new picture's.
+    ClearDrawSurface();
+    d3d->BltUntransformed(second, 0, 0, Rect(0, 0, 40, 30), Color::White, DRAWMODE_NORMAL, false);
+    d3d->EndSceneIfBegun();
+    std::vector<uint32_t> back(40 * 30);
+    ASSERT_TRUE(d3d->ReadTextureBits(second, back.data()));
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), second->GetBits()));
+}
+
+} // namespace
