@@ -104,8 +104,6 @@ DDPIXELFORMAT TextureFormat(int which) {
     return f;
 }
 
-class Direct3D;
-
 // A texture surface's texels in the one format the span loops read, made
 // again whenever the surface was unlocked or its palette changed since.
 struct DecodedTexture {
@@ -118,8 +116,7 @@ struct DecodedTexture {
 
 class Device final : public RefCounted<IDirect3DDevice7> {
 public:
-    Device(Direct3D* owner, IDirect3D7* d3d, IDirectDrawSurface7* target) : mD3D(d3d), mTarget(target) {
-        (void)owner;
+    Device(IDirect3D7* d3d, IDirectDrawSurface7* target) : mD3D(d3d), mTarget(target) {
         mD3D->AddRef();
         mTarget->AddRef();
         ResetViewport();
@@ -316,7 +313,7 @@ public:
         if (!(mem.caps & DDSCAPS_3DDEVICE)) return DDERR_INVALIDCAPS;
         d3d::TargetLayout layout;
         if (!TargetLayoutOf(mem.format, layout)) return DDERR_INVALIDPIXELFORMAT;
-        *out = new Device(this, this, target);
+        *out = new Device(this, target);
         return D3D_OK;
     }
     HRESULT EvictManagedTextures() override { return Check("IDirect3D7::EvictManagedTextures"); }
