@@ -217,6 +217,69 @@ inline int64_t FloorDiv(int64_t a, int64_t b) {   // b > 0
 }
 inline int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
 
+// The pixel bound one edge sets on each row, stepped exactly from row to row:
+// with the edge value C(row) = C + D * row and the coefficient A of x, a lower
+// bound ceil((bias - C) / A) when A > 0, an upper bound floor((C - bias) / -A)
+// when A < 0, kept as a quotient and remainder so that no row divides.
+struct EdgeWalk {
+    int sign = 0;           // 1 lower bound, -1 upper bound, 0 all or nothing
+    int64_t q = 0, r = 0;   // bound and remainder, 0 <= r < div
+    int64_t dq = 0, dr = 0; // the per-row step split the same way
+    int64_t div = 1;
+    int64_t c = 0, d = 0, bias = 0;   // for sign 0
+
+    void Start(int64_t a, int64_t cRow, int64_t step, int64_t edgeBias) {
+        if (a == 0) {
+            sign = 0;
+            c = cRow;
+            d = step;
+            bias = edgeBias;
+            return;
+        }
+        sign = a > 0 ? 1 : -1;
+        div = a > 0 ? a : -a;
+        // Lower bounds step the numerator down by `step`, upper ones up.
+        const int64_t num = a > 0 ? edgeBias - cRow : cRow - edgeBias;
+        if (a > 0) {
+            q = CeilDiv(num, div);
+            r = q * div - num;
+        } else {
+            q = FloorDiv(num, div);
+            r = num - q * div;
+        }
+        dq = FloorDiv(step, div);
+        dr = step - dq * div;
+    }
+    void Bound(int64_t& lo, int64_t& hi) const {
+        if (sign > 0)
+            lo = std::max(lo, q);
+        else if (sign < 0)
+            hi = std::min(hi, q);
+        else if (c < bias)
+            hi = lo - 1;
+    }
+    void Next() {
+        if (sign == 0) {
+            c += d;
+            return;
+        }
+        r += dr;
+        if (sign > 0) {
+            q -= dq;
+            if (r >= div) {
+                r -= div;
+                q -= 1;
+            }
+        } else {
+            q += dq;
+            if (r >= div) {
+                r -= div;
+                q += 1;
+            }
+        }
+    }
+};
+
 // Positions snap to 1/16 pixel; coverage is decided exactly on the snapped
 // triangle: a pixel centre strictly inside is drawn, one on a top or left
 // edge too, so triangles sharing an edge draw each of its pixels once.
@@ -257,10 +320,10 @@ inline __m128i Lanes(uint32_t p0, uint32_t p1) {
     return _mm_unpacklo_epi8(_mm_cvtsi64_si128(int64_t(uint64_t(p0) | uint64_t(p1) << 32)), _mm_setzero_si128());
 }
 inline uint64_t Unlanes(__m128i v) { return uint64_t(_mm_cvtsi128_si64(_mm_packus_epi16(v, v))); }
-// Mul8 in each lane: (x + 127) / 255 as (y + 1 + (y >> 8)) >> 8, y = x + 127 < 65535.
+// Mul8 in each lane: (x + 127) / 255 equals ((x + 128) * 257) >> 16 for every
+// x up to 255 * 255 (checked over all of them).
 inline __m128i Div255Round(__m128i x) {
-    __m128i y = _mm_add_epi16(x, _mm_set1_epi16(127));
-    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(y, _mm_set1_epi16(1)), _mm_srli_epi16(y, 8)), 8);
+    return _mm_mulhi_epu16(_mm_add_epi16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
 }
 inline __m128i AlphaLanes(__m128i v) {
     return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
@@ -359,26 +422,20 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
         return p;
     };
     const __m256i tint = _mm256_cvtepu8_epi16(_mm_set1_epi32(int(flat)));
-    const __m256i c127 = _mm256_set1_epi16(127), c1 = _mm256_set1_epi16(1), c255 = _mm256_set1_epi16(255);
-    auto div255 = [&](__m256i v) {
-        __m256i y = _mm256_add_epi16(v, c127);
-        return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(y, c1), _mm256_srli_epi16(y, 8)), 8);
-    };
+    const __m256i c128 = _mm256_set1_epi16(128), c257 = _mm256_set1_epi16(257), c255 = _mm256_set1_epi16(255);
+    auto div255 = [&](__m256i v) { return _mm256_mulhi_epu16(_mm256_add_epi16(v, c128), c257); };
     auto pack = [](__m256i v) {
         return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), 0x08));
     };
-    int n = 0;
-    for (; n + 3 < count; n += 4) {
-        const uint32_t t0 = texel(), t1 = texel(), t2 = texel(), t3 = texel();
-        uint8_t* out = row + size_t(x + n) * 4;
+    auto quad = [&](uint8_t* out, uint32_t t0, uint32_t t1, uint32_t t2, uint32_t t3) {
         if constexpr (B == BlendKind::Alpha || B == BlendKind::AlphaAdd) {
-            if (((t0 | t1 | t2 | t3) >> 24) == 0) continue;
+            if (((t0 | t1 | t2 | t3) >> 24) == 0) return;
         }
         __m256i src = _mm256_cvtepu8_epi16(_mm_setr_epi32(int(t0), int(t1), int(t2), int(t3)));
         if constexpr (T == Tint::Constant) src = div255(_mm256_mullo_epi16(src, tint));
         if (B == BlendKind::Opaque || (B == BlendKind::Alpha && opaqueTint && ((t0 & t1 & t2 & t3) >> 24) == 255)) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pack(src));
-            continue;
+            return;
         }
         const __m128i d8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
         __m128i result;
@@ -396,6 +453,20 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
             }
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), result);
+    };
+    int n = 0;
+    uint8_t* out = row + size_t(x) * 4;
+    if (inRow) {
+        // Texel k of the quad lies at u + k * du, as the additions would give.
+        for (; n + 3 < count; n += 4, out += 16, u += 4 * du)
+            quad(out, fixedRow[int32_t(u) >> 16], fixedRow[int32_t(u + du) >> 16],
+                 fixedRow[int32_t(u + 2 * du) >> 16], fixedRow[int32_t(u + 3 * du) >> 16]);
+        v += dv * uint32_t(n);
+    } else {
+        for (; n + 3 < count; n += 4, out += 16) {
+            const uint32_t t0 = texel(), t1 = texel(), t2 = texel(), t3 = texel();
+            quad(out, t0, t1, t2, t3);
+        }
     }
     uRef = u;
     vRef = v;
@@ -655,16 +726,13 @@ void DrawTriangle(const Target& target, const RasterState& state, const Texture*
     }
 
     uint8_t* bits = static_cast<uint8_t*>(target.bits);
+    EdgeWalk walk[3];
+    for (int i = 0; i < 3; ++i) walk[i].Start(coefA[i], coefC[i] + edgeDx[i] * rowFirst * 16, edgeDx[i] * 16, bias[i]);
     for (int64_t row = rowFirst; row <= rowLast; ++row) {
         int64_t lo = clipX0, hi = clipX1 - 1;
-        for (int i = 0; i < 3; ++i) {
-            int64_t C = coefC[i] + edgeDx[i] * row * 16, A = coefA[i];
-            if (A > 0)
-                lo = std::max(lo, CeilDiv(bias[i] - C, A));
-            else if (A < 0)
-                hi = std::min(hi, FloorDiv(C - bias[i], -A));
-            else if (C < bias[i])
-                hi = lo - 1;
+        for (EdgeWalk& e : walk) {
+            e.Bound(lo, hi);
+            e.Next();
         }
         if (lo > hi) continue;
         Span sp;

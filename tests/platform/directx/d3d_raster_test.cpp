@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -217,6 +218,47 @@ TEST(D3DRaster, FastLoopsEqualReference) {
                           << int(bl[1]) << " linear " << s.linear << " tint " << tintKind << " textured " << (t != nullptr);
     }
     EXPECT_EQ(mismatched, 0);
+}
+
+// Coverage of random triangles against the pixel-centre test written out
+// directly: inside every edge, or on a top or left one.
+TEST(D3DRaster, CoverageMatchesEdgeFunctions) {
+    std::mt19937 rng(99);
+    auto rf = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+    int wrong = 0;
+    for (int iter = 0; iter < 300; ++iter) {
+        Canvas c(40, 30);
+        float px[3], py[3];
+        for (int i = 0; i < 3; ++i) {
+            px[i] = rf(-15, 55);
+            py[i] = rf(-15, 45);
+            if (iter % 3 == 0) { px[i] = std::round(px[i]); py[i] = std::round(py[i]); }
+        }
+        const uint32_t one = 0x01010101;
+        DrawTriangle(c.target(), AdditiveState(), nullptr, V(px[0], py[0], 0, 0, one), V(px[1], py[1], 0, 0, one),
+                     V(px[2], py[2], 0, 0, one), Path::Reference);
+        int64_t X[3], Y[3];
+        for (int i = 0; i < 3; ++i) {
+            X[i] = std::llround(double(px[i]) * 16);
+            Y[i] = std::llround(double(py[i]) * 16);
+        }
+        int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+        if (area < 0) { std::swap(X[1], X[2]); std::swap(Y[1], Y[2]); }
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                bool in = area != 0;
+                for (int i = 0; i < 3 && in; ++i) {
+                    int j = (i + 1) % 3;
+                    int64_t dx = X[j] - X[i], dy = Y[j] - Y[i];
+                    int64_t e = dx * (y * 16 - Y[i]) - dy * (x * 16 - X[i]);
+                    bool topLeft = (dy == 0 && dx > 0) || dy < 0;
+                    in = e > 0 || (e == 0 && topLeft);
+                }
+                if ((c.at(x, y) != 0) != in && ++wrong < 5)
+                    ADD_FAILURE() << "triangle " << iter << " pixel " << x << "," << y << " drawn " << (c.at(x, y) != 0);
+            }
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 // Lines leave their last pixel for the next segment; a strip that ends with a
