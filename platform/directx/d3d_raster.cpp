@@ -206,9 +206,13 @@ inline uint32_t ColorAt(int32_t a, int32_t r, int32_t g, int32_t b) {
     return Pack(c(a), c(r), c(g), c(b));
 }
 
+// v in 16.16, rounded to nearest; the clamp comes first so that the
+// truncation below is defined, which then gives the floor.
 inline int32_t ToFixed(double v) {
-    double f = std::floor(v * 65536.0 + 0.5);
-    return int32_t(std::clamp(f, -2147483648.0, 2147483647.0));
+    const double f = std::clamp(v * 65536.0 + 0.5, -2147483648.0, 2147483647.0);
+    int64_t t = int64_t(f);
+    if (double(t) > f) --t;
+    return int32_t(t);
 }
 
 inline int64_t FloorDiv(int64_t a, int64_t b) {   // b > 0
