@@ -3,11 +3,12 @@
 #include "framework/display/dd_image.h"
 
 #include <algorithm>
-#include <array>
+#include <deque>
 #include <cstring>
 #include <mutex>
 #include "framework/app/zephra_app_base.h"
 #include "framework/display/dd_interface.h"
+#include "framework/display/surface_pixels.h"
 
 namespace Zephra {
 
@@ -16,19 +17,18 @@ using namespace platform;
 namespace {
 
 // The loops' view of a pixel format, made once per layout and kept (there are
-// only a handful: the display's format in each of its modes).
+// only a handful: the display's format in each of its modes). Entries never
+// move, so a locked image may keep pointing at one.
 const surface::PixelFormat& FormatOf(const DDPIXELFORMAT& pf) {
     struct Entry {
         DWORD bits = 0, r = 0, g = 0, b = 0;
         surface::PixelFormat f;
     };
-    thread_local std::array<Entry, 4> cache;
-    thread_local size_t next = 0;
+    thread_local std::deque<Entry> cache;
     for (const Entry& e : cache)
-        if (e.bits == pf.dwRGBBitCount && e.r == pf.dwRBitMask && e.g == pf.dwGBitMask && e.b == pf.dwBBitMask &&
-            e.f.bitCount != 0)
+        if (e.bits == pf.dwRGBBitCount && e.r == pf.dwRBitMask && e.g == pf.dwGBitMask && e.b == pf.dwBBitMask)
             return e.f;
-    Entry& e = cache[next++ % cache.size()];
+    Entry& e = cache.emplace_back();
     e.bits = pf.dwRGBBitCount;
     e.r = pf.dwRBitMask;
     e.g = pf.dwGBitMask;
@@ -109,7 +109,10 @@ bool DDImage::CreateSurface() {
         }
         useKey = anyTransparent;
     }
-    if (bits) surface::WritePixels(ViewOf(d), f, bits, useKey && !mFirstPixelTrans, key);
+    if (bits && useKey && !mFirstPixelTrans)
+        surface::WritePixels(ViewOf(d), f, bits, true, key);
+    else if (bits)
+        ConvertToSurface(bits, mWidth, mWidth, mHeight, static_cast<uint8_t*>(d.lpSurface), d.lPitch, d.ddpfPixelFormat);
     made->Unlock(nullptr);
     if (useKey) {
         DDCOLORKEY ck;
@@ -254,14 +257,19 @@ void DDImage::BitsChanged() {
     mNoFreeKey = false;
     // The bits are the newer copy. An adopted surface stays: what was drawn in
     // memory goes into it.
-    if (!mSurfaceAdopted) {
+    if (!mSurfaceAdopted)
         ReleaseSurfaceNoReadBack();
-    } else if (mBits && !mNoSoftwareAccess && Lock()) {
-        const surface::SurfaceView view = ViewOf(mLockedSurfaceDesc);
-        if (view.width == mWidth && view.height == mHeight) surface::WritePixels(view, *mFormat, mBits.get(), false, 0);
-        Unlock();
-        FreeBits();
-    }
+    else
+        FlushBitsToSurface();
+}
+
+void DDImage::FlushBitsToSurface() {
+    if (!mSurfaceAdopted || !mBits || mNoSoftwareAccess || !Lock()) return;
+    const surface::SurfaceView view = ViewOf(mLockedSurfaceDesc);
+    if (view.width == mWidth && view.height == mHeight && mFormat->Drawable())
+        ConvertToSurface(mBits.get(), mWidth, mWidth, mHeight, view.bits, view.pitch, mLockedSurfaceDesc.ddpfPixelFormat);
+    Unlock();
+    FreeBits();
 }
 
 void DDImage::DetachDisplay() {

@@ -96,6 +96,9 @@ public:
     void FreeAllBuffers();
     // The display goes away first: the pixels come back into memory.
     void DetachDisplay();
+    // An adopted surface with a memory copy beside it: the copy may have been
+    // written, so it goes into the surface and is freed.
+    void FlushBitsToSurface();
 
 private:
     // The locked surface as the software loops see it; false (nothing locked)

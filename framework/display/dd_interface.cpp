@@ -455,7 +455,9 @@ MemoryImage* DDInterface::MakeScreenImage(IDirectDrawSurface* surface) {
     } else {
         image->Create(mWidth, mHeight);
     }
-    image->mNoSoftwareAccess = mVideoOnlyDraw && surface != nullptr;
+    // Software keeps away from a video-memory screen only while Direct3D
+    // draws it; otherwise nothing at all would draw the picture.
+    image->mNoSoftwareAccess = mVideoOnlyDraw && surface != nullptr && mD3DInterface != nullptr;
     image->mVideoMemory = mVideoOnlyDraw;
     return image;
 }
@@ -499,7 +501,10 @@ void DDInterface::CopyScreenImageToDrawSurface() {
     if (!mScreenImage) return;
     // A screen image over its surface draws there already.
     auto* surfaceImage = dynamic_cast<DDImage*>(mScreenImage);
-    if (surfaceImage && surfaceImage->mSurfaceAdopted) return;
+    if (surfaceImage && surfaceImage->mSurfaceAdopted) {
+        surfaceImage->FlushBitsToSurface();
+        return;
+    }
     const uint32_t* bits = mScreenImage->GetBits();
     IDirectDrawSurface* target = ScreenSurface();
     if (!bits || !target) return;

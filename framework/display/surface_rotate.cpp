@@ -340,56 +340,102 @@ RowFn<T> PickRow(Loop l) {
 #pragma GCC push_options
 #pragma GCC target("avx2")
 
+struct Sums8 {
+    __m256i rb, g, k;
+    bool empty = false;
+};
+
+__attribute__((always_inline)) inline Sums8 Sample8(const Taps& taps, size_t origin, int64_t U, int64_t V, int64_t dU, int64_t dV) {
+    const int w = taps.width;
+    const __m256i zero = _mm256_setzero_si256(), one = _mm256_set1_epi32(1), low = _mm256_set1_epi32(0xFFFE);
+    const __m256i m = _mm256_set1_epi32(0x00FF00FF), step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i uv = _mm256_add_epi32(_mm256_set1_epi32(int(U)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dU))));
+    const __m256i vv = _mm256_add_epi32(_mm256_set1_epi32(int(V)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dV))));
+    // Each tap of the eight pixels in one gather; U and V are non-negative here.
+    const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(vv, 16), _mm256_set1_epi32(w)),
+                                        _mm256_srli_epi32(uv, 16));
+    const int* base = reinterpret_cast<const int*>(taps.bits + origin);
+    const __m256i tap[4] = {_mm256_i32gather_epi32(base, at, 4), _mm256_i32gather_epi32(base + 1, at, 4),
+                            _mm256_i32gather_epi32(base + w, at, 4), _mm256_i32gather_epi32(base + w + 1, at, 4)};
+    Sums8 s{zero, zero, zero};
+    const __m256i any = _mm256_srli_epi32(_mm256_or_si256(_mm256_or_si256(tap[0], tap[1]), _mm256_or_si256(tap[2], tap[3])), 24);
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(any, zero)) == -1) {
+        s.empty = true;
+        return s;
+    }
+    const __m256i fu = _mm256_or_si256(_mm256_and_si256(uv, low), one);
+    const __m256i fv = _mm256_or_si256(_mm256_and_si256(vv, low), one);
+    const __m256i gu = _mm256_sub_epi16(zero, fu), gv = _mm256_sub_epi16(zero, fv);
+    const __m256i wt[4] = {_mm256_mulhi_epu16(gu, gv), _mm256_mulhi_epu16(fu, gv), _mm256_mulhi_epu16(gu, fv),
+                           _mm256_mulhi_epu16(fu, fv)};
+    __m256i total = zero;
+    for (int q = 0; q < 4; ++q) {
+        const __m256i a = _mm256_mulhi_epu16(wt[q], _mm256_srli_epi32(tap[q], 24));
+        const __m256i a2 = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
+        total = _mm256_add_epi32(total, a);
+        s.rb = _mm256_add_epi16(s.rb, _mm256_mullo_epi16(_mm256_and_si256(tap[q], m), a2));
+        s.g = _mm256_add_epi16(s.g, _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(tap[q], 8), m), a2));
+    }
+    s.g = _mm256_and_si256(s.g, _mm256_set1_epi32(0xFFFF));
+    s.k = _mm256_sub_epi32(_mm256_set1_epi32(256), total);
+    return s;
+}
+
 int64_t Row8888Avx2(uint32_t* d, int64_t i, int64_t last, int64_t& U, int64_t& V, int64_t dU, int64_t dV,
                     const Taps& taps, size_t origin) {
-    const size_t w = size_t(taps.width);
-    const __m256i zero = _mm256_setzero_si256(), one = _mm256_set1_epi32(1), low = _mm256_set1_epi32(0xFFFE);
     const __m256i m = _mm256_set1_epi32(0x00FF00FF), rgb = _mm256_set1_epi32(0x00FFFFFF);
-    const __m256i step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     for (; i + 7 <= last; i += 8, U += 8 * dU, V += 8 * dV) {
-        __m256i t[4];
-        for (int q = 0; q < 4; ++q) {
-            const uint32_t* p0 = taps.bits + origin + size_t((V + q * dV) >> 16) * w + size_t((U + q * dU) >> 16);
-            const uint32_t* p1 = taps.bits + origin + size_t((V + (q + 4) * dV) >> 16) * w + size_t((U + (q + 4) * dU) >> 16);
-            const __m128i lo = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0)),
-                                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0 + w)));
-            const __m128i hi = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1)),
-                                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1 + w)));
-            t[q] = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
-        }
+        const Sums8 s = Sample8(taps, origin, U, V, dU, dV);
         __m256i* out = reinterpret_cast<__m256i*>(d + i);
         const __m256i dv = _mm256_loadu_si256(out);
-        const __m256i any = _mm256_srli_epi32(_mm256_or_si256(_mm256_or_si256(t[0], t[1]), _mm256_or_si256(t[2], t[3])), 24);
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(any, zero)) == -1) {
+        if (s.empty) {
             _mm256_storeu_si256(out, _mm256_and_si256(dv, rgb));
             continue;
         }
-        const __m256i a01 = _mm256_unpacklo_epi32(t[0], t[1]), a23 = _mm256_unpacklo_epi32(t[2], t[3]);
-        const __m256i b01 = _mm256_unpackhi_epi32(t[0], t[1]), b23 = _mm256_unpackhi_epi32(t[2], t[3]);
-        const __m256i tap[4] = {_mm256_unpacklo_epi64(a01, a23), _mm256_unpackhi_epi64(a01, a23),
-                                _mm256_unpacklo_epi64(b01, b23), _mm256_unpackhi_epi64(b01, b23)};
-        const __m256i uv = _mm256_add_epi32(_mm256_set1_epi32(int(U)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dU))));
-        const __m256i vv = _mm256_add_epi32(_mm256_set1_epi32(int(V)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dV))));
-        const __m256i fu = _mm256_or_si256(_mm256_and_si256(uv, low), one);
-        const __m256i fv = _mm256_or_si256(_mm256_and_si256(vv, low), one);
-        const __m256i gu = _mm256_sub_epi16(zero, fu), gv = _mm256_sub_epi16(zero, fv);
-        const __m256i wt[4] = {_mm256_mulhi_epu16(gu, gv), _mm256_mulhi_epu16(fu, gv), _mm256_mulhi_epu16(gu, fv),
-                               _mm256_mulhi_epu16(fu, fv)};
-        __m256i rb = zero, g = zero, total = zero;
-        for (int q = 0; q < 4; ++q) {
-            const __m256i a = _mm256_mulhi_epu16(wt[q], _mm256_srli_epi32(tap[q], 24));
-            const __m256i a2 = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
-            total = _mm256_add_epi32(total, a);
-            rb = _mm256_add_epi16(rb, _mm256_mullo_epi16(_mm256_and_si256(tap[q], m), a2));
-            g = _mm256_add_epi16(g, _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(tap[q], 8), m), a2));
-        }
-        const __m256i k = _mm256_sub_epi32(_mm256_set1_epi32(256), total);
-        const __m256i k2 = _mm256_or_si256(k, _mm256_slli_epi32(k, 16));
+        const __m256i k2 = _mm256_or_si256(s.k, _mm256_slli_epi32(s.k, 16));
         const __m256i drb = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_and_si256(dv, m), k2), 8);
         const __m256i dg = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(dv, 8), m), k2), 8);
-        const __m256i outRB = _mm256_and_si256(_mm256_add_epi16(_mm256_srli_epi16(rb, 8), drb), m);
-        const __m256i outG = _mm256_and_si256(_mm256_add_epi16(_mm256_srli_epi16(g, 8), dg), _mm256_set1_epi32(0xFF));
+        const __m256i outRB = _mm256_and_si256(_mm256_add_epi16(_mm256_srli_epi16(s.rb, 8), drb), m);
+        const __m256i outG = _mm256_and_si256(_mm256_add_epi16(_mm256_srli_epi16(s.g, 8), dg), _mm256_set1_epi32(0xFF));
         _mm256_storeu_si256(out, _mm256_or_si256(outRB, _mm256_slli_epi32(outG, 8)));
+    }
+    return i;
+}
+
+// The packed 565 and 555 rules as WritePacked16, eight pixels at a time.
+int64_t RowPacked16Avx2(uint16_t* d, int64_t i, int64_t last, int64_t& U, int64_t& V, int64_t dU, int64_t dV,
+                        const Taps& taps, size_t origin, bool is565) {
+    const __m256i m5 = _mm256_set1_epi32(31), colours = _mm256_set1_epi32(is565 ? 0xFFFF : 0x7FFF);
+    for (; i + 7 <= last; i += 8, U += 8 * dU, V += 8 * dV) {
+        const Sums8 s = Sample8(taps, origin, U, V, dU, dV);
+        __m128i* at = reinterpret_cast<__m128i*>(d + i);
+        const __m256i dv = _mm256_cvtepu16_epi32(_mm_loadu_si128(at));
+        __m256i out;
+        if (s.empty) {
+            out = _mm256_and_si256(dv, colours);
+        } else {
+            const __m256i k3 = _mm256_srli_epi32(s.k, 3);
+            const __m256i pr = _mm256_srli_epi32(s.rb, 24), pg = _mm256_srli_epi32(s.g, 8);
+            const __m256i pb = _mm256_and_si256(_mm256_srli_epi32(s.rb, 8), _mm256_set1_epi32(0xFF));
+            auto weigh = [&](__m256i field) { return _mm256_srli_epi32(_mm256_mullo_epi16(field, k3), 5); };
+            if (is565) {
+                const __m256i r = _mm256_add_epi32(weigh(_mm256_srli_epi32(dv, 11)), _mm256_srli_epi32(pr, 3));
+                const __m256i g = _mm256_add_epi32(weigh(_mm256_and_si256(_mm256_srli_epi32(dv, 5), _mm256_set1_epi32(63))),
+                                                   _mm256_srli_epi32(pg, 2));
+                const __m256i b = _mm256_add_epi32(weigh(_mm256_and_si256(dv, m5)), _mm256_srli_epi32(pb, 3));
+                out = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(r, 11), b),
+                                      _mm256_or_si256(_mm256_slli_epi32(g, 5), _mm256_srli_epi32(r, 5)));
+            } else {
+                const __m256i r = _mm256_add_epi32(weigh(_mm256_and_si256(_mm256_srli_epi32(dv, 10), m5)), _mm256_srli_epi32(pr, 3));
+                const __m256i g = _mm256_add_epi32(weigh(_mm256_and_si256(_mm256_srli_epi32(dv, 5), m5)), _mm256_srli_epi32(pg, 3));
+                const __m256i b = _mm256_add_epi32(weigh(_mm256_and_si256(dv, m5)), _mm256_srli_epi32(pb, 3));
+                out = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(r, 10), _mm256_slli_epi32(g, 5)), b);
+            }
+            out = _mm256_and_si256(out, _mm256_set1_epi32(0xFFFF));
+        }
+        // Eight 32-bit lanes down to eight 16-bit pixels in order.
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(out, _mm256_setzero_si256()), 0x08);
+        _mm_storeu_si128(at, _mm256_castsi256_si128(packed));
     }
     return i;
 }
@@ -405,8 +451,9 @@ template <typename T>
 void Rotate(const SurfaceView& view, const Taps& taps, const Rotation& r, const Writer& w,
             bool tinted, uint32_t tintAlpha, Kernels k) {
     const bool fast = k != Kernels::Scalar;
-    bool wide = false;
-    if constexpr (sizeof(T) == 4) wide = k == Kernels::Fast && w.loop == Loop::Packed8888 && taps.bits && HasAvx2();
+    const bool wide = k == Kernels::Fast && taps.bits && HasAvx2() &&
+                      (sizeof(T) == 4 ? w.loop == Loop::Packed8888
+                                      : (w.loop == Loop::Packed565 || w.loop == Loop::Packed555));
     const double cs = std::cos(r.angle), sn = std::sin(r.angle);
     const int64_t dU = int64_t(cs * 65536.0), dV = int64_t(sn * 65536.0);
     const int64_t W = r.srcRect.mWidth, H = r.srcRect.mHeight;
@@ -426,8 +473,12 @@ void Rotate(const SurfaceView& view, const Taps& taps, const Rotation& r, const 
         if (!Span(U, V, dU, dV, W, H, first, last)) continue;
         T* d = view.Row<T>(int(Y)) + xs;
         int64_t i = first;
-        if constexpr (sizeof(T) == 4)
-            if (wide) i = Row8888Avx2(d, i, last, U, V, dU, dV, taps, origin);
+        if (wide) {
+            if constexpr (sizeof(T) == 4)
+                i = Row8888Avx2(d, i, last, U, V, dU, dV, taps, origin);
+            else
+                i = RowPacked16Avx2(d, i, last, U, V, dU, dV, taps, origin, w.loop == Loop::Packed565);
+        }
         if (simd) i = row(d, i, last, U, V, dU, dV, taps, origin, w, tintAlpha);
         for (; i <= last; ++i, U += dU, V += dV)
             d[i] = T(w.Write(d[i], Bilinear(taps, origin, U, V, tintAlpha, tinted)));

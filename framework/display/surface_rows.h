@@ -15,6 +15,20 @@ inline T& At(T* d, int j) {
 
 // ---- row loops: scalar forms ----
 
+// Eight source words as 16-bit lanes: their low halves and their alphas, in
+// destination order.
+template <bool M>
+inline void Source8(const uint32_t* s, __m128i& low, __m128i& alpha) {
+    using namespace simd;
+    const __m128i s0 = Load(s), s1 = Load(s + 4);
+    low = Low16(s0, s1);
+    alpha = Narrow(_mm_srli_epi32(s0, 24), _mm_srli_epi32(s1, 24));
+    if (M) {
+        low = Reverse16(low);
+        alpha = Reverse16(alpha);
+    }
+}
+
 struct Scalar {
     template <bool M>
     static void Alpha32(uint32_t* d, const uint32_t* s, int n) {
@@ -84,13 +98,8 @@ struct Fast {
         int j = 0;
         for (; j + 8 <= n; j += 8) {
             uint16_t* dp = M ? d - j - 7 : d + j;
-            __m128i s0 = Load(s + j), s1 = Load(s + j + 4);
-            __m128i sl = Low16(s0, s1);
-            __m128i a = Narrow(_mm_srli_epi32(s0, 24), _mm_srli_epi32(s1, 24));
-            if (M) {
-                sl = Reverse16(sl);
-                a = Reverse16(a);
-            }
+            __m128i sl, a;
+            Source8<M>(s + j, sl, a);
             __m128i m = _mm_srli_epi16(_mm_sub_epi16(k256, a), 3);
             __m128i dv = Load(dp);
             __m128i r = _mm_and_si128(_mm_srl_epi16(dv, _mm_cvtsi32_si128(rshift)), m5);
@@ -225,12 +234,8 @@ struct Fast {
         int j = 0;
         for (; j + 8 <= n; j += 8) {
             uint16_t* dp = M ? d - j - 7 : d + j;
-            const __m128i s0 = Load(s + j), s1 = Load(s + j + 4);
-            __m128i sl = Low16(s0, s1), a = Narrow(_mm_srli_epi32(s0, 24), _mm_srli_epi32(s1, 24));
-            if (M) {
-                sl = Reverse16(sl);
-                a = Reverse16(a);
-            }
+            __m128i sl, a;
+            Source8<M>(s + j, sl, a);
             const __m128i inv = _mm_sub_epi16(k256, a), dv = Load(dp);
             __m128i out = sl;
             for (int c = 0; c < 3; ++c)
@@ -254,12 +259,8 @@ struct Fast {
         int j = 0;
         for (; j + 8 <= n; j += 8) {
             uint16_t* dp = M ? d - j - 7 : d + j;
-            const __m128i s0 = Load(s + j), s1 = Load(s + j + 4);
-            __m128i sl = Low16(s0, s1), a = Narrow(_mm_srli_epi32(s0, 24), _mm_srli_epi32(s1, 24));
-            if (M) {
-                sl = Reverse16(sl);
-                a = Reverse16(a);
-            }
+            __m128i sl, a;
+            Source8<M>(s + j, sl, a);
             const __m128i w = simd::Div255(_mm_mullo_epi16(a, cav)), inv = _mm_sub_epi16(k256, w), dv = Load(dp);
             __m128i out = zero;
             for (int c = 0; c < 3; ++c) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <vector>
+#include "framework/graphics/blend_rows.h"
 #include "framework/graphics/memory_image.h"
 #include "framework/graphics/pixel_blend.h"
 #include "framework/graphics/raster_util.h"
@@ -39,13 +40,6 @@ void FillArea(uint32_t* bits, int stride, const Rect& r, uint32_t src, int drawM
     }
 }
 
-// Source rows read through the palette.
-struct PaletteRow {
-    const uint8_t* idx;
-    const uint32_t* pal;
-    uint32_t operator[](int i) const { return pal[idx[i]]; }
-};
-
 enum BlitOp { kNormal, kNormalTinted, kAdditive, kAdditiveTinted };
 
 // blend::Colorize for one colour as four lookup tables.
@@ -65,37 +59,29 @@ struct Tint {
     }
 };
 
-// One row of n pixels; with Mirror the destination is written from its right end.
-template <BlitOp Op, bool Mirror, typename Row>
-inline void BlitRow(uint32_t* d, Row s, int n, const Tint& tint) {
-    for (int i = 0; i < n; ++i) {
-        uint32_t& dst = d[Mirror ? n - 1 - i : i];
-        uint32_t p = s[i];
-        if constexpr (Op == kNormalTinted || Op == kAdditiveTinted) p = tint(p);
-        if constexpr (Op == kNormal || Op == kNormalTinted) {
-            uint32_t a = p >> 24;
-            if (a == 255) {
-                dst = p;
-            } else if (a != 0) {
-                uint32_t dv = dst;
-                dst = (dv >> 24) == 255 ? raster::OverOpaque(dv, raster::SpreadRGB(p) * a, a) : blend::Normal(dv, p);
-            }
-        } else {
-            dst = raster::AdditiveFast(dst, p);
-        }
-    }
-}
-
+// Rows of a blit through the row blends; tinted or palettized sources are
+// expanded a row at a time first.
 template <BlitOp Op, bool Mirror>
 void BlitRows(uint32_t* dst, int dstStride, int x, int y, const raster::SourcePixels& src,
               const Rect& s, const Tint& c) {
-    for (int row = 0; row < s.mHeight; ++row) {
-        uint32_t* d = RowPtr(dst, dstStride, y + row) + x;
-        size_t off = size_t(s.mY + row) * size_t(src.width) + size_t(s.mX);
-        if (src.bits)
-            BlitRow<Op, Mirror>(d, src.bits + off, s.mWidth, c);
+    constexpr bool tinted = Op == kNormalTinted || Op == kAdditiveTinted;
+    std::vector<uint32_t> row;
+    if (tinted || !src.bits) row.resize(size_t(s.mWidth));
+    for (int r = 0; r < s.mHeight; ++r) {
+        uint32_t* d = RowPtr(dst, dstStride, y + r) + x;
+        size_t off = size_t(s.mY + r) * size_t(src.width) + size_t(s.mX);
+        const uint32_t* p = src.bits ? src.bits + off : nullptr;
+        if (!row.empty()) {
+            for (int i = 0; i < s.mWidth; ++i) {
+                uint32_t v = src.bits ? src.bits[off + size_t(i)] : src.palette[src.indices[off + size_t(i)]];
+                row[size_t(i)] = tinted ? c(v) : v;
+            }
+            p = row.data();
+        }
+        if constexpr (Op == kNormal || Op == kNormalTinted)
+            raster::NormalRow(d, p, s.mWidth, Mirror);
         else
-            BlitRow<Op, Mirror>(d, PaletteRow{src.indices + off, src.palette}, s.mWidth, c);
+            raster::AdditiveRow(d, p, s.mWidth, Mirror);
     }
 }
 

@@ -259,3 +259,20 @@ TEST(DDImage, BlitsThroughTheSlots) {
         EXPECT_EQ(src->mDrawn, 1) << c.what;
     }
 }
+
+// An image that outlives its display keeps its pixels and draws in memory.
+TEST(DDImage, OutlivesItsDisplay) {
+    std::unique_ptr<DDImage> img;
+    {
+        Display d(PixelLayout::RGB565);
+        img = d.Image(std::vector<uint32_t>(4, 0xFFFFFFFF), 2);
+        ASSERT_TRUE(img->CreateSurface());
+        img->FreeAllBuffers();
+    }
+    EXPECT_EQ(img->mSurface, nullptr);
+    EXPECT_EQ(img->mDDInterface, nullptr);
+    ASSERT_NE(img->GetBits(), nullptr);
+    EXPECT_EQ(img->GetBits()[3], 0xFFF8FCF8u);
+    Graphics(img.get()).FillRect(Rect(0, 0, 1, 1));
+    EXPECT_EQ(img->GetBits()[0], 0xFFFFFFFFu);
+}

@@ -47,6 +47,34 @@ TEST(SurfaceRules, PixelsMatchTheRules) {
     };
     const Draw fill = [](Surface& s, MemoryImage& m) { FillRectNormal(s.view, s.f, Rect(0, 0, 4, 4), Color(m.GetBits()[0])); };
     const Draw fillAdd = [](Surface& s, MemoryImage& m) { FillRectAdditive(s.view, s.f, Rect(0, 0, 4, 4), Color(m.GetBits()[0])); };
+    const Color tint(255, 160, 80, 200);
+    const Draw tinted = [&](Surface& s, MemoryImage& m) {
+        BltAlpha(s.view, s.f, 0, 0, NativeOf(m, s.f, false), Rect(0, 0, m.mWidth, m.mHeight), tint, false);
+    };
+    const Draw grey = [](Surface& s, MemoryImage& m) {
+        BltAlpha(s.view, s.f, 0, 0, NativeOf(m, s.f, false), Rect(0, 0, m.mWidth, m.mHeight), Color(128, 128, 128), false);
+    };
+    const Draw additiveTinted = [&](Surface& s, MemoryImage& m) {
+        BltAdditive(s.view, s.f, 0, 0, NativeOf(m, s.f, true), Rect(0, 0, m.mWidth, m.mHeight), tint, false);
+    };
+    const Draw volatileBlt = [](Surface& s, MemoryImage& m) {
+        BltVolatile(s.view, s.f, 0, 0, ArgbOf(m), Rect(0, 0, m.mWidth, m.mHeight), false);
+    };
+    const Draw stretchTinted = [&](Surface& s, MemoryImage& m) {
+        StretchNearest(s.view, s.f, NativeOf(m, s.f, false), Rect(0, 0, 2, 2), RectD(0, 0, 1, 1), tint, false, false);
+    };
+    auto rotateWith = [](const Color& colour, bool add) {
+        return Draw([colour, add](Surface& s, MemoryImage& m) {
+            Rotation r{0, 0, Rect(0, 0, m.mWidth, m.mHeight), RectD(0, 0, 4, 4), 0.0, 0, 0};
+            RotateBilinear(s.view, s.f, ArgbOf(m), r, colour, add);
+        });
+    };
+    const Draw coverage = [](Surface& s, MemoryImage&) {
+        const Zephra::Span span{1, 0, 4};
+        const uint8_t cover[4] = {127, 127, 127, 127};
+        FillSpansCoverage(s.view, s.f, &span, 1, Color::White, cover, 0, 1, 4, 1);
+    };
+    const Draw line = [](Surface& s, MemoryImage&) { DrawLine(s.view, s.f, 0.5, 0.5, 3.5, 3.5, Color(255, 0, 0, 128), false); };
     struct Case {
         const char* what;
         PixelFormat f;
@@ -81,6 +109,16 @@ TEST(SurfaceRules, PixelsMatchTheRules) {
         {"fill half red 565", F565(), 0, 0x80FF0000, fill, 0, 0x7800},
         {"additive fill saturates 565", F565(), 0x1234, 0xFFFFFFFF, fillAdd, 0, 0xFFFF},
         {"additive fill saturates 32", F888(), 0x123456, 0xFFFFFFFF, fillAdd, 0, 0xFFFFFF},
+        {"tinted blit 32", F888(), 0xFFFFFFFF, 0xFF808080, tinted, 0, 0x009B7656},
+        {"tinted stretch 32", F888(), 0xFFFFFFFF, 0xFF808080, stretchTinted, 1, 0x009B7656},
+        {"grey opaque blit 565", F565(), 0x1234, 0xFFFFFFFF, grey, 0, 0x7BEF},
+        {"tinted additive 565", F565(), 0, 0xFFFFFFFF, additiveTinted, 0, 0xC3C7},
+        {"volatile packed 32", F888(), 0xFFFFFF, 0x80000000, volatileBlt, 0, 0x007F7F7F},
+        {"volatile channels 565", F565(), 0xFFFF, 0x80000000, volatileBlt, 0, 0x7BEF},
+        {"rotated additive 32", F888(), 0, 0xFFFFFFFF, rotateWith(Color::White, true), 1, 0x00FCFCFC},
+        {"rotated tinted 32", F888(), 0, 0xFFFFFFFF, rotateWith(Color(255, 255, 255, 254), false), 1, 0x00FBFBFB},
+        {"coverage 565", F565(), 0, 0, coverage, 2, 0x73CE},
+        {"half-alpha line 565", F565(), 0xFFFF, 0, line, 1, 0xF3EF},
     };
     for (const Case& c : cases) {
         Surface s(c.f, 4, 4);
@@ -111,6 +149,16 @@ TEST(SurfaceRules, PixelsLandWhereTheRulesPutThem) {
         for (int x = 0; x < 300; ++x) written += s.Get(x, 0) != 0;
         EXPECT_EQ(written, 10);
         EXPECT_EQ(s.Get(0, 1), 0u) << "the run spilled into the next row";
+    }
+    {
+        // A palettized opaque-or-transparent source copies its opaque entries only.
+        Surface s(f, 3, 1);
+        s.Fill(0x00123456);
+        std::unique_ptr<MemoryImage> m(Image({0xFF000001, 0x00FFFFFF, 0xFF000003}, 3));
+        ASSERT_TRUE(m->Palletize());
+        BltOpaque(s.view, f, 0, 0, NativeOf(*m, f, false), Rect(0, 0, 3, 1), false, false);
+        EXPECT_EQ((std::vector<uint32_t>{s.Get(0, 0), s.Get(1, 0), s.Get(2, 0)}),
+                  (std::vector<uint32_t>{0xFF000001, 0x00123456, 0xFF000003}));
     }
     {
         Surface s(f, 5, 5);

@@ -3,6 +3,7 @@
 #include <random>
 #include <vector>
 
+#include "framework/graphics/blend_rows.h"
 #include "framework/graphics/image.h"
 #include "framework/graphics/memory_image.h"
 #include "framework/graphics/pixel_blend.h"
@@ -327,4 +328,46 @@ TEST(MemoryImageFill, FillPolygonHalfOpenRule) {
     EXPECT_EQ(Px(img, 1, 4), 0u);   // centre (1.5, 4.5) lies on x + y = 6: outside
     EXPECT_EQ(Px(img, 0, 5), 0u);
     EXPECT_FALSE(img.FillPolygon(tri, 2, Rect(0, 0, 6, 6), Color(255, 255, 255), 0));
+}
+
+// The SSE2 row blends give the per-pixel rules' words, for every source alpha
+// against every channel value, over opaque, transparent and part-transparent
+// destinations, plain and mirrored.
+TEST(MemoryImageBlit, FastRowsEqualThePixelRules) {
+    std::mt19937 rng(11);
+    const int n = 256 + 3;   // whole groups and a tail
+    std::vector<uint32_t> src(static_cast<size_t>(n)), dst(static_cast<size_t>(n));
+    struct Case {
+        const char* what;
+        void (*fast)(uint32_t*, const uint32_t*, int, bool);
+        void (*reference)(uint32_t*, const uint32_t*, int, bool);
+    };
+    const Case cases[] = {
+        {"normal sse2", [](uint32_t* d, const uint32_t* s, int n, bool m) { Zephra::raster::NormalRow(d, s, n, m, false); },
+         Zephra::raster::NormalRowReference},
+        {"normal widest", [](uint32_t* d, const uint32_t* s, int n, bool m) { Zephra::raster::NormalRow(d, s, n, m, true); },
+         Zephra::raster::NormalRowReference},
+        {"additive", Zephra::raster::AdditiveRow, Zephra::raster::AdditiveRowReference}};
+    for (const Case& c : cases)
+        for (uint32_t a = 0; a < 256; ++a)
+            for (uint32_t destAlpha : {0u, 255u, 128u, 999u})
+                for (bool mirror : {false, true}) {
+                    for (int i = 0; i < n; ++i) {
+                        const uint32_t v = uint32_t(i) & 0xFF;
+                        const uint32_t sa = a == 7 ? uint32_t(rng() & 0xFF) : a;   // one row of mixed alphas
+                        src[size_t(i)] = sa << 24 | v << 16 | ((v * 5) & 0xFF) << 8 | (255 - v);
+                        const uint32_t da = destAlpha == 999u ? (i % 3 == 0 ? 0x80u : 0xFFu) : destAlpha;
+                        dst[size_t(i)] = da << 24 | (uint32_t(rng()) & 0xFFFFFF);
+                    }
+                    std::vector<uint32_t> want = dst;
+                    c.reference(want.data(), src.data(), n, mirror);
+                    c.fast(dst.data(), src.data(), n, mirror);
+                    for (int i = 0; i < n; ++i)
+                        if (dst[size_t(i)] != want[size_t(i)]) {
+                            ADD_FAILURE() << c.what << " alpha " << a << " dest alpha " << destAlpha << " mirror "
+                                          << mirror << " at " << i << std::hex << ": " << dst[size_t(i)] << " not "
+                                          << want[size_t(i)];
+                            break;
+                        }
+                }
 }

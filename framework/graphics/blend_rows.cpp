@@ -1,0 +1,180 @@
+#include "framework/graphics/blend_rows.h"
+
+#include <emmintrin.h>
+#include <immintrin.h>
+#include "framework/graphics/raster_util.h"
+
+namespace Zephra::raster {
+
+namespace {
+
+inline uint32_t NormalPixel(uint32_t dst, uint32_t p) {
+    const uint32_t a = p >> 24;
+    if (a == 255) return p;
+    if (a == 0) return dst;
+    return (dst >> 24) == 255 ? OverOpaque(dst, SpreadRGB(p) * a, a) : blend::Normal(dst, p);
+}
+
+template <typename Pixel>
+void RowReference(uint32_t* d, const uint32_t* s, int n, bool mirror, Pixel pixel) {
+    for (int i = 0; i < n; ++i) {
+        uint32_t& dst = d[mirror ? n - 1 - i : i];
+        dst = pixel(dst, s[i]);
+    }
+}
+
+inline __m128i Load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+// Each pixel's alpha repeated over its four 16-bit lanes: pixels 0, 1 and 2, 3.
+inline void AlphaLanes(__m128i s, __m128i& lo, __m128i& hi) {
+    const __m128i a = _mm_srli_epi32(s, 24);
+    const __m128i x = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+    lo = _mm_unpacklo_epi32(x, x);
+    hi = _mm_unpackhi_epi32(x, x);
+}
+
+// Exact v / 255 in 16-bit lanes for v below 65535.
+inline __m128i Div255(__m128i v) {
+    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, _mm_set1_epi16(1)), _mm_srli_epi16(v, 8)), 8);
+}
+
+// Groups of four; a group whose destination is not all opaque goes through
+// the per-pixel rule. Returns the pixels done.
+int NormalGroups(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    const __m128i zero = _mm_setzero_si128(), opaque = _mm_set1_epi32(int(0xFF000000u)), k255 = _mm_set1_epi16(255);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        uint32_t* dp = mirror ? d + n - 4 - i : d + i;
+        __m128i sv = Load(s + i);
+        const __m128i sa = _mm_srli_epi32(sv, 24);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, zero)) == 0xFFFF) continue;   // nothing to show
+        if (mirror) sv = _mm_shuffle_epi32(sv, 0x1B);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, _mm_set1_epi32(255))) == 0xFFFF) {
+            Store(dp, sv);   // opaque: copied over any destination
+            continue;
+        }
+        const __m128i dv = Load(dp);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(dv, opaque), opaque)) != 0xFFFF) {
+            for (int j = 0; j < 4; ++j) {
+                uint32_t& dst = mirror ? d[n - 1 - (i + j)] : d[i + j];
+                dst = NormalPixel(dst, s[i + j]);
+            }
+            continue;
+        }
+        // Over an opaque destination: Div255(s x a + d x (255 - a)) per channel;
+        // alpha 0 and 255 come out as the destination and the source.
+        __m128i alo, ahi;
+        AlphaLanes(sv, alo, ahi);
+        const __m128i lo = Div255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(sv, zero), alo),
+                                                _mm_mullo_epi16(_mm_unpacklo_epi8(dv, zero), _mm_sub_epi16(k255, alo))));
+        const __m128i hi = Div255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(sv, zero), ahi),
+                                                _mm_mullo_epi16(_mm_unpackhi_epi8(dv, zero), _mm_sub_epi16(k255, ahi))));
+        Store(dp, _mm_or_si128(_mm_packus_epi16(lo, hi), opaque));
+    }
+    return i;
+}
+
+// Colour scaled by alpha and added with byte saturation; alpha added likewise.
+int AdditiveGroups(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i alphaLane = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        uint32_t* dp = mirror ? d + n - 4 - i : d + i;
+        __m128i sv = Load(s + i);
+        if (mirror) sv = _mm_shuffle_epi32(sv, 0x1B);
+        __m128i alo, ahi;
+        AlphaLanes(sv, alo, ahi);
+        // The alpha lane adds the alpha itself rather than alpha x alpha / 255.
+        const __m128i lo = _mm_or_si128(_mm_andnot_si128(alphaLane, Div255(_mm_mullo_epi16(_mm_unpacklo_epi8(sv, zero), alo))),
+                                        _mm_and_si128(alphaLane, alo));
+        const __m128i hi = _mm_or_si128(_mm_andnot_si128(alphaLane, Div255(_mm_mullo_epi16(_mm_unpackhi_epi8(sv, zero), ahi))),
+                                        _mm_and_si128(alphaLane, ahi));
+        Store(dp, _mm_adds_epu8(Load(dp), _mm_packus_epi16(lo, hi)));
+    }
+    return i;
+}
+
+// The same groups eight at a time, where the processor has AVX2 (chosen at
+// run time; the lanes are those of NormalGroups twice over).
+#pragma GCC push_options
+#pragma GCC target("avx2")
+int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    const __m256i zero = _mm256_setzero_si256(), opaque = _mm256_set1_epi32(int(0xFF000000u));
+    const __m256i k255 = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1), all255 = _mm256_set1_epi32(255);
+    const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint32_t* dp = mirror ? d + n - 8 - i : d + i;
+        __m256i sv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+        const __m256i sa = _mm256_srli_epi32(sv, 24);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, zero)) == -1) continue;
+        if (mirror) sv = _mm256_permutevar8x32_epi32(sv, reverse);
+        __m256i* out = reinterpret_cast<__m256i*>(dp);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, all255)) == -1) {
+            _mm256_storeu_si256(out, sv);
+            continue;
+        }
+        const __m256i dv = _mm256_loadu_si256(out);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(dv, opaque), opaque)) != -1) {
+            for (int j = 0; j < 8; ++j) {
+                uint32_t& dst = mirror ? d[n - 1 - (i + j)] : d[i + j];
+                dst = NormalPixel(dst, s[i + j]);
+            }
+            continue;
+        }
+        const __m256i a = _mm256_srli_epi32(sv, 24);
+        const __m256i x = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
+        const __m256i alo = _mm256_unpacklo_epi32(x, x), ahi = _mm256_unpackhi_epi32(x, x);
+        auto div255 = [&](__m256i v) {
+            return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(v, one), _mm256_srli_epi16(v, 8)), 8);
+        };
+        const __m256i lo = div255(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(sv, zero), alo),
+                                                   _mm256_mullo_epi16(_mm256_unpacklo_epi8(dv, zero), _mm256_sub_epi16(k255, alo))));
+        const __m256i hi = div255(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(sv, zero), ahi),
+                                                   _mm256_mullo_epi16(_mm256_unpackhi_epi8(dv, zero), _mm256_sub_epi16(k255, ahi))));
+        _mm256_storeu_si256(out, _mm256_or_si256(_mm256_packus_epi16(lo, hi), opaque));
+    }
+    return i;
+}
+#pragma GCC pop_options
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+} // namespace
+
+void NormalRowReference(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    RowReference(d, s, n, mirror, NormalPixel);
+}
+
+void AdditiveRowReference(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    RowReference(d, s, n, mirror, AdditiveFast);
+}
+
+void NormalRow(uint32_t* d, const uint32_t* s, int n, bool mirror, bool wide) {
+    int done = wide && HasAvx2() ? NormalGroupsAvx2(d, s, n, mirror) : 0;
+    // The groups of four after the groups of eight: mirrored, they sit at the row's left end.
+    if (mirror)
+        done += NormalGroups(d, s + done, n - done, true);
+    else
+        done += NormalGroups(d + done, s + done, n - done, false);
+    // The rest: mirrored, the row's left end; else its right end.
+    if (mirror)
+        NormalRowReference(d, s + done, n - done, true);
+    else
+        NormalRowReference(d + done, s + done, n - done, false);
+}
+
+void AdditiveRow(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    const int done = AdditiveGroups(d, s, n, mirror);
+    if (mirror)
+        AdditiveRowReference(d, s + done, n - done, true);
+    else
+        AdditiveRowReference(d + done, s + done, n - done, false);
+}
+
+} // namespace Zephra::raster
