@@ -15,6 +15,7 @@
 #include "framework/display/texture_pixels.h"
 #include "framework/graphics/memory_image.h"
 #include "platform/directx/d3d_raster.h"
+#include "platform/directx/d3d_texels.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/directx/d3d_raster.h"
+#include "platform/directx/d3d_texels.h"
 #include "platform/directx/dx_config.h"
 
 namespace platform {

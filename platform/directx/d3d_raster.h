@@ -78,14 +78,4 @@ void DrawLine(const Target& target, const RasterState& state, const Texture* tex
 // Fills [x0, x1) x [y0, y1), cut to the target, with one colour (Clear).
 void FillRect(const Target& target, int x0, int y0, int x1, int y1, uint32_t argb);
 
-// Texel formats a texture surface may hold, decoded into ARGB when unlocked.
-enum class TexelFormat : uint8_t { A8R8G8B8, A4R4G4B4, R5G6B5, PAL8 };
-
-int TexelBytes(TexelFormat format);
-
-// Decodes width x height texels (rows `pitch` bytes apart) into packed ARGB.
-// PAL8 reads `palette` (256 ARGB entries; null reads as opaque black).
-void DecodeTexels(TexelFormat format, const void* src, int pitch, int width, int height,
-                  const uint32_t* palette, uint32_t* out);
-
 } // namespace platform::d3d

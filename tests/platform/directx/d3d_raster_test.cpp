@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/directx/d3d_raster.h"
+#include "platform/directx/d3d_texels.h"
 
 namespace {
 
