@@ -377,3 +377,37 @@ TEST_F(D3DInterfaceTest, TextureSurfacesAreReused) {
 }
 
 } // namespace
+
+namespace {
+
+// Text on the 3D road (coverage spans) looks as it does drawn in memory.
+TEST_F(D3DInterfaceTest, TextSpansLookAsInMemory) {
+    Start();
+    const int w = 24, h = 6, ox = 30, oy = 40;
+    std::vector<uint8_t> coverage(w * h);
+    for (int i = 0; i < w * h; ++i) coverage[size_t(i)] = uint8_t((i * 37) & 0xFF);
+    std::vector<Span> spans;
+    for (int y = 0; y < h; ++y) spans.push_back(Span{oy + y, ox + (y % 3), w - 4});
+    const Color color(255, 200, 100, 230);
+
+    MemoryImage memory;
+    memory.Create(100, 100);
+    std::fill_n(memory.GetBits(), 100 * 100, 0xFF000000u);
+    memory.FillSpansCoverage(spans.data(), int(spans.size()), color, DRAWMODE_NORMAL, coverage.data(), ox, oy, w, h);
+
+    ClearDrawSurface();
+    std::vector<Span> copy = spans;
+    display->GetScreenImage()->FillSpansCoverage(copy.data(), int(copy.size()), color, DRAWMODE_NORMAL,
+                                                 coverage.data(), ox, oy, w, h);
+    d3d->EndSceneIfBegun();
+    int worst = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const uint32_t a = memory.GetBits()[y * 100 + x], b = DrawPixel(x, y);
+            for (int s = 0; s < 24; s += 8) worst = std::max(worst, std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)));
+        }
+    EXPECT_LE(worst, 2);
+    EXPECT_NE(DrawPixel(ox + 5, oy + 2), 0u) << "the text was drawn";
+}
+
+} // namespace
