@@ -487,7 +487,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* vertices, 
     (void)flags;
     if (HRESULT hr = Check("IDirect3DDevice7::DrawPrimitive"); FAILED(hr)) return hr;
     if (!mInScene) return D3DERR_SCENE_NOT_IN_SCENE;
-    if (!vertices || count == 0) return DDERR_INVALIDPARAMS;
+    // At most D3DMAXNUMVERTICES in one call, as the device's interface says.
+    if (!vertices || count == 0 || count > D3DMAXNUMVERTICES) return DDERR_INVALIDPARAMS;
     const DWORD known = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEXCOUNT_MASK;
     if (!(fvf & D3DFVF_XYZRHW) || (fvf & ~known) || ((fvf & D3DFVF_TEXCOUNT_MASK) >> 8) > 8)
         return D3DERR_INVALIDVERTEXTYPE;

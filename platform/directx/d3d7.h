@@ -103,6 +103,8 @@ constexpr DWORD D3DFVF_TEX1 = 0x100;
 // Palette entries carry alpha in their flags.
 constexpr DWORD DDPCAPS_ALPHA = 0x00080000;
 
+constexpr DWORD D3DMAXNUMVERTICES = 0xFFFF;
+
 constexpr DWORD D3DCLEAR_TARGET = 1;
 constexpr DWORD D3DCLEAR_ZBUFFER = 2;
 

@@ -104,6 +104,7 @@ TEST_F(D3D7Test, CallsOutOfOrderOrOutOfBoundsFail) {
         {"begin", [&] { return mDevice->BeginScene(); }, D3D_OK},
         {"begin twice", [&] { return mDevice->BeginScene(); }, D3DERR_SCENE_IN_SCENE},
         {"unknown vertex fields", [&] { return mDevice->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_TLVERTEX | 0x10, tri, 3, 0); }, D3DERR_INVALIDVERTEXTYPE},
+        {"more vertices than one call takes", [&] { return mDevice->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_TLVERTEX, tri, 0x10000, 0); }, DDERR_INVALIDPARAMS},
         {"unknown primitive", [&] { return mDevice->DrawPrimitive(D3DPRIMITIVETYPE(9), D3DFVF_TLVERTEX, tri, 3, 0); }, D3DERR_INVALIDPRIMITIVETYPE},
         {"end", [&] { return mDevice->EndScene(); }, D3D_OK},
         {"viewport past the target", [&] { D3DVIEWPORT7 v{4, 0, 13, 12, 0, 1}; return mDevice->SetViewport(&v); }, DDERR_INVALIDPARAMS},
