@@ -407,7 +407,42 @@ bool HasAvx2() {
 
 // Texels come from one texture row, clamped unless `inRow`, or through
 // PointSample when the span crosses rows; u and v advance past what was drawn.
-template <BlendKind B, Tint T>
+// Four 16-bit 565 pixels as 8-bit ARGB, widened as LoadPixel does, and back.
+template <TargetLayout L>
+inline __m128i Load4(const uint8_t* p) {
+    if constexpr (L == TargetLayout::ARGB8888) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    } else {
+        const __m128i v = _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+        const __m128i hi5 = _mm_and_si128(_mm_srli_epi32(v, 11), _mm_set1_epi32(31));
+        const __m128i mid6 = _mm_and_si128(_mm_srli_epi32(v, 5), _mm_set1_epi32(63));
+        const __m128i lo5 = _mm_and_si128(v, _mm_set1_epi32(31));
+        const __m128i hi = _mm_or_si128(_mm_slli_epi32(hi5, 3), _mm_srli_epi32(hi5, 2));
+        const __m128i mid = _mm_or_si128(_mm_slli_epi32(mid6, 2), _mm_srli_epi32(mid6, 4));
+        const __m128i lo = _mm_or_si128(_mm_slli_epi32(lo5, 3), _mm_srli_epi32(lo5, 2));
+        const __m128i r = L == TargetLayout::RGB565 ? hi : lo, b = L == TargetLayout::RGB565 ? lo : hi;
+        return _mm_or_si128(_mm_or_si128(_mm_set1_epi32(int(0xFF000000u)), _mm_slli_epi32(r, 16)),
+                            _mm_or_si128(_mm_slli_epi32(mid, 8), b));
+    }
+}
+
+template <TargetLayout L>
+inline void Store4(uint8_t* p, __m128i argb) {
+    if constexpr (L == TargetLayout::ARGB8888) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), argb);
+    } else {
+        const __m128i m = _mm_set1_epi32(0xFF);
+        const __m128i r = _mm_and_si128(_mm_srli_epi32(argb, 16), m), g = _mm_and_si128(_mm_srli_epi32(argb, 8), m);
+        const __m128i b = _mm_and_si128(argb, m);
+        const __m128i hi = L == TargetLayout::RGB565 ? r : b, lo = L == TargetLayout::RGB565 ? b : r;
+        const __m128i v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(_mm_srli_epi32(hi, 3), 11),
+                                                    _mm_slli_epi32(_mm_srli_epi32(g, 2), 5)),
+                                       _mm_srli_epi32(lo, 3));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi32(v, v));
+    }
+}
+
+template <TargetLayout L, BlendKind B, Tint T>
 int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t* fixedRow, bool inRow,
               uint32_t& uRef, uint32_t& vRef, uint32_t du, uint32_t dv, uint32_t flat, bool opaqueTint) {
     const int last = tex.width - 1;
@@ -438,10 +473,10 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
         __m256i src = _mm256_cvtepu8_epi16(_mm_setr_epi32(int(t0), int(t1), int(t2), int(t3)));
         if constexpr (T == Tint::Constant) src = div255(_mm256_mullo_epi16(src, tint));
         if (B == BlendKind::Opaque || (B == BlendKind::Alpha && opaqueTint && ((t0 & t1 & t2 & t3) >> 24) == 255)) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pack(src));
+            Store4<L>(out, pack(src));
             return;
         }
-        const __m128i d8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
+        const __m128i d8 = Load4<L>(out);
         __m128i result;
         if constexpr (B == BlendKind::Add) {
             result = _mm_adds_epu8(pack(src), d8);
@@ -456,18 +491,19 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
                 result = pack(div255(sum));
             }
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), result);
+        Store4<L>(out, result);
     };
+    constexpr size_t kBytes = L == TargetLayout::ARGB8888 ? 4 : 2;
     int n = 0;
-    uint8_t* out = row + size_t(x) * 4;
+    uint8_t* out = row + size_t(x) * kBytes;
     if (inRow) {
         // Texel k of the quad lies at u + k * du, as the additions would give.
-        for (; n + 3 < count; n += 4, out += 16, u += 4 * du)
+        for (; n + 3 < count; n += 4, out += 4 * kBytes, u += 4 * du)
             quad(out, fixedRow[int32_t(u) >> 16], fixedRow[int32_t(u + du) >> 16],
                  fixedRow[int32_t(u + 2 * du) >> 16], fixedRow[int32_t(u + 3 * du) >> 16]);
         v += dv * uint32_t(n);
     } else {
-        for (; n + 3 < count; n += 4, out += 16) {
+        for (; n + 3 < count; n += 4, out += 4 * kBytes) {
             const uint32_t t0 = texel(), t1 = texel(), t2 = texel(), t3 = texel();
             quad(out, t0, t1, t2, t3);
         }
@@ -565,8 +601,10 @@ void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const Ras
         StorePair<L>(sp.row, x, BlendPair<B>(src, dst), both);
     };
     int n = 0;
-    if constexpr (L == TargetLayout::ARGB8888 && Textured && !Linear && T != Tint::Gouraud) {
-        if (sp.wide) n = QuadsAvx2<B, T>(sp.row, sp.x, sp.count, *tex, fixedRow, inRow, u, v, du, dv, flat, opaqueTint);
+    constexpr bool kWideLayout =
+        L == TargetLayout::ARGB8888 || L == TargetLayout::RGB565 || L == TargetLayout::BGR565;
+    if constexpr (kWideLayout && Textured && !Linear && T != Tint::Gouraud) {
+        if (sp.wide) n = QuadsAvx2<L, B, T>(sp.row, sp.x, sp.count, *tex, fixedRow, inRow, u, v, du, dv, flat, opaqueTint);
     }
     for (; n + 1 < sp.count; n += 2) pair(sp.x + n, std::true_type{});
     if (n < sp.count) pair(sp.x + n, std::false_type{});
