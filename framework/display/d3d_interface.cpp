@@ -314,6 +314,8 @@ bool D3DInterface::CreateImageTexture(MemoryImage* image) {
         return true;
 
     image->FreeDerivedBuffers();
+    // Pixels that cannot be had (a surface software may not read) make no texture.
+    if (!image->IsPalettized() && !image->GetBits()) return false;
     image->AnalyzeAlpha();
     int format = TEXFMT_A8R8G8B8;
     if (!image->mHasAlpha && !image->mHasTrans && (mSupportedFormats & TEXFMT_R5G6B5) &&
@@ -374,9 +376,10 @@ bool D3DInterface::CreateImageTexture(MemoryImage* image) {
             IDirectDrawSurface7* s = data->mPieces[size_t(r) * size_t(data->mGrid.across) + size_t(c)];
             DDSURFACEDESC2 d = MakeDesc<DDSURFACEDESC2>();
             if (CheckDXError(s->Lock(nullptr, &d, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr), "Lock Texture")) return false;
-            UploadTexturePiece(data->mFormat, d.lpSurface, int(d.lPitch), int(d.dwWidth), int(d.dwHeight), *image,
-                               c * data->mGrid.pieceWidth, r * data->mGrid.pieceHeight);
-            if (CheckDXError(s->Unlock(nullptr), "Texture Unlock")) return false;
+            const bool uploaded = UploadTexturePiece(data->mFormat, d.lpSurface, int(d.lPitch), int(d.dwWidth),
+                                                     int(d.dwHeight), *image, c * data->mGrid.pieceWidth,
+                                                     r * data->mGrid.pieceHeight);
+            if (CheckDXError(s->Unlock(nullptr), "Texture Unlock") || !uploaded) return false;
         }
     data->mImageWidth = image->mWidth;
     data->mImageHeight = image->mHeight;
