@@ -384,10 +384,14 @@ bool D3DTester::RunBlendTest(const BlendTest& t) {
         if (CountStripeErrors(62, 62, 0, 0) > 0) mWarning = t.unevenText;
         return true;
     }
+    return JudgeBlend(t.expected, t.badText, t.unevenText);
+}
+
+bool D3DTester::JudgeBlend(uint32_t expectedRGB, const char* badText, const char* unevenText) {
     int bad = 0;
-    bool uniform = CheckUniform(t.expected, bad, 10, 10);
-    if (bad > 0) return Fail(t.badText);
-    if (!uniform) mWarning = t.unevenText;
+    const bool uniform = CheckUniform(expectedRGB, bad, 10, 10);
+    if (bad > 0) return Fail(badText);
+    if (!uniform) mWarning = unevenText;
     return true;
 }
 

@@ -57,6 +57,9 @@ public:
     // The top-left width x height of the read-back image against a colour.
     bool CheckUniform(uint32_t expectedRGB, int& badCount, int width, int height);
     int CountStripeErrors(int width, int height, int x, int y);
+    // The verdict of one blend pattern on the read-back image: a bad pixel
+    // fails with `badText`, an uneven area only warns with `unevenText`.
+    bool JudgeBlend(uint32_t expectedRGB, const char* badText, const char* unevenText);
     void Cleanup();
 
     // The Direct3D 8 probe; false when any piece is missing.

@@ -122,22 +122,24 @@ TEST_F(D3DTesterTest, VerdictOnTheConfiguredAdapter) {
     }
 }
 
-// The blend check: near colours pass, one odd pixel only warns.
-TEST_F(D3DTesterTest, UniformityAndDistance) {
-    struct Case { const char* name; uint32_t fill, odd; int bad; bool uniform; };
+// The blend check: near colours pass, one odd pixel only warns, a far one fails.
+TEST_F(D3DTesterTest, BlendVerdicts) {
+    struct Case { const char* name; uint32_t fill, odd; bool passes; const char* failure; const char* warning; };
     const Case cases[] = {
-        {"near the expected colour", 0x7E017F, 0x7E017F, 0, true},
-        {"one pixel differs", 0x7F007F, 0x7E007F, 0, false},
-        {"one pixel far off", 0x7F007F, 0x00007F, 1, false},
+        {"near the expected colour", 0x7E017F, 0x7E017F, true, "", ""},
+        {"one pixel differs", 0x7F007F, 0x7E007F, true, "", "Alpha blend test not uniform."},
+        {"one pixel far off", 0x7F007F, 0x00007F, false, "Alpha blend Not Supported", ""},
     };
     for (const Case& k : cases) {
         D3DTester t;
         t.mReadBack.SetSize(100, 100);
         std::fill_n(t.mReadBack.mBits, 100 * 100, k.fill);
         t.mReadBack.mBits[5 * 100 + 7] = k.odd;
-        int bad = -1;
-        EXPECT_EQ(t.CheckUniform(0x7F007F, bad, 10, 10), k.uniform) << k.name;
-        EXPECT_EQ(bad, k.bad) << k.name;
+        t.mReadBack.mBits[50 * 100 + 50] = 0;   // outside the judged corner
+        EXPECT_EQ(t.JudgeBlend(0x7F007F, "Alpha blend Not Supported", "Alpha blend test not uniform."), k.passes)
+            << k.name;
+        EXPECT_EQ(t.GetFailureReason(), k.failure) << k.name;
+        EXPECT_EQ(t.GetWarning(), k.warning) << k.name;
     }
 }
 
