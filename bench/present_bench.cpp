@@ -13,6 +13,7 @@
 #include "framework/app/zephra_app_base.h"
 #include "framework/display/dd_interface.h"
 #include "framework/graphics/memory_image.h"
+#include "platform/directx/d3d7.h"
 #include "platform/directx/dx_config.h"
 #include "platform/directx/dx_module.h"
 #include "platform/window.h"
@@ -32,6 +33,7 @@ struct Frame {
 
     Frame(PixelLayout desktop, bool withWindow) {
         DirectXConfig::Get().Reset();
+        Direct3DConfig::Get().mKind = Device3DKind::None;   // the DirectDraw road's presentation
         DirectXConfig::Get().mDesktopFormat = desktop;
         app.mDDrawModule = LoadModule("ddraw.dll");
         if (withWindow) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include "framework/graphics/rect.h"
 
@@ -14,6 +15,9 @@ class MemoryImage;
 // The display device the application presents through. The display library
 // implements it and the game installs one; without one the application
 // presents its own 32-bit screen image through the window.
+// Init's result when the 3D device cannot be made after the capability test passed.
+constexpr int kDisplayResult3DFailed = 7;
+
 class AppDisplay {
 public:
     virtual ~AppDisplay() = default;
@@ -51,10 +55,19 @@ public:
     virtual unsigned GetRefreshPeriod() const = 0;
 
     virtual bool Is3D() const = 0;
+    // Draws on the software road from the next Init on.
+    virtual void Disable3D() {}
     // The image factory's product for this display (a surface image once
     // the display has them); the caller owns it.
     virtual MemoryImage* CreateImage() = 0;
     virtual void RemoveImageTexture(MemoryImage* image) = 0;
+    // The pixels a texture holds when the image dropped its own (dest: width
+    // * height words); false when no texture holds them.
+    virtual bool ReadTextureBits(MemoryImage* image, uint32_t* dest) {
+        (void)image;
+        (void)dest;
+        return false;
+    }
 };
 
 } // namespace Zephra

@@ -86,6 +86,15 @@ void ZephraAppBase::ReadSettings() {
     mWaitForVSync = s.GetBool("WaitForVSync", mWaitForVSync);
     mLastRunInProgress = s.GetBool("InProgress", false);
     mIs3D = s.GetBool("Is3D", mIs3D);
+    // The software road on request: neither the capability test nor the device.
+    const char* softwareOnly = std::getenv("PEMBERLY_SOFTWARE_ONLY");
+    mSoftwareOnly = s.GetBool("SoftwareOnly", false) ||
+                    (softwareOnly && *softwareOnly && std::string(softwareOnly) != "0");
+    if (mSoftwareOnly) {
+        mRun3DTest = false;
+        mEnable3D = false;
+        mIs3D = false;
+    }
 }
 
 bool ZephraAppBase::Init() {
@@ -294,7 +303,15 @@ int ZephraAppBase::ResetDisplay() {
     if (!mDisplay) return 0;
     // Nothing of the old screen format may outlive the mode change.
     mDisplay->FreeNativeData();
-    const int result = mDisplay->Init(mNoWindow ? nullptr : mWindow.get(), mWindowed);
+    if (mSoftwareOnly) mDisplay->Disable3D();
+    int result = mDisplay->Init(mNoWindow ? nullptr : mWindow.get(), mWindowed);
+    // A 3D device that fails after the capability test passed: the software
+    // road, rather than no game.
+    if (result == kDisplayResult3DFailed && mDisplay->Is3D()) {
+        mDisplay->Disable3D();
+        mDisplay->FreeNativeData();
+        result = mDisplay->Init(mNoWindow ? nullptr : mWindow.get(), mWindowed);
+    }
     mScreenImage = mDisplay->GetScreenImage();
     mWidgetManager->SetScreenImage(mScreenImage);
     if (result != 0) {
@@ -330,6 +347,10 @@ MemoryImage* ZephraAppBase::CreateImage() {
 
 void ZephraAppBase::ReleaseImageTextures(MemoryImage* image) {
     if (mDisplay) mDisplay->RemoveImageTexture(image);
+}
+
+bool ZephraAppBase::ReadTextureBits(MemoryImage* image, uint32_t* dest) {
+    return mDisplay && mDisplay->ReadTextureBits(image, dest);
 }
 
 void ZephraAppBase::StartCursorThread() {

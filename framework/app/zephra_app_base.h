@@ -78,6 +78,7 @@ public:
     bool mWaitForVSync = false;
     bool mLastRunInProgress = false;        // "InProgress" was still set: the last run did not end cleanly
     bool mIs3D = true;
+    bool mSoftwareOnly = false;             // setting "SoftwareOnly" or PEMBERLY_SOFTWARE_ONLY: never the 3D road
 
     // Cursors.
     bool mCustomCursorsEnabled = true;
@@ -144,6 +145,7 @@ public:
     bool Is3DAccelerated() const override { return mDisplay && mDisplay->Is3D(); }
     MemoryImage* CreateImage() override;
     void ReleaseImageTextures(MemoryImage* image) override;
+    bool ReadTextureBits(MemoryImage* image, uint32_t* dest) override;
     // A point of the primary (window) in draw coordinates, through the
     // display's presentation rectangle.
     void MapToDraw(int x, int y, int& dx, int& dy) const;

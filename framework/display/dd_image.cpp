@@ -52,10 +52,7 @@ DDImage::~DDImage() {
     if (mDDInterface) mDDInterface->RemoveDDImage(this);
 }
 
-bool DDImage::Is3D() const {
-    // Direct3D plugs in with its interface; until then the display draws in 2D.
-    return mDDInterface && mDDInterface->mD3DInterface != nullptr;
-}
+bool DDImage::Is3D() const { return mDDInterface && mDDInterface->mIs3D; }
 
 bool DDImage::SurfaceRoadAllowed() const {
     return !mHasAlpha && (!mHasTrans || mFirstPixelTrans) && !Is3D();

@@ -1,4 +1,7 @@
 #include "framework/display/dd_interface.h"
+#include "framework/display/d3d_interface.h"
+#include "framework/display/d3d_screen_image.h"
+#include "framework/display/d3d_tester.h"
 
 #include <algorithm>
 #include <cstring>
@@ -86,11 +89,16 @@ DDInterface::DDInterface(ZephraAppBase* app) : mApp(app) {
     void* module = app ? app->mDDrawModule : nullptr;
     mDirectDrawCreate = reinterpret_cast<DirectDrawCreateFn>(GetProcAddress(module, "DirectDrawCreate"));
     mDirectDrawCreateEx = reinterpret_cast<DirectDrawCreateExFn>(GetProcAddress(module, "DirectDrawCreateEx"));
+    mD3DInterface = new D3DInterface(app, this);
 }
 
 DDInterface::~DDInterface() {
     FreeAddTables();
     Cleanup();
+    delete mD3DInterface;
+    mD3DInterface = nullptr;
+    delete mD3DTester;
+    mD3DTester = nullptr;
     // Images that outlive the display must not reach back into it.
     for (MemoryImage* image : mDDImageSet)
         if (auto* surfaceImage = dynamic_cast<DDImage*>(image)) surfaceImage->DetachDisplay();
@@ -126,6 +134,7 @@ void DDInterface::FreeAddTables() {
 void DDInterface::Cleanup() {
     Hold hold(mCritSect);
     mInitialized = false;
+    if (mD3DInterface) mD3DInterface->Cleanup();
     mHasOldCursorArea = false;
     ReleaseSurface(mOldCursorArea);
     ReleaseSurface(mNewCursorArea);
@@ -204,17 +213,14 @@ void DDInterface::ClearSurface(IDirectDrawSurface* surface) {
 }
 
 bool DDInterface::Do3DTest(HWND window) {
-    (void)window;
-    if (m3DTested || !mApp || (!mApp->mRun3DTest && !mApp->mEnable3D)) return false;
-    m3DTested = true;
-    // Without a Direct3D 7 the test has its failure reason at once.
-    void* d3d = nullptr;
-    if (!mDD7 || FAILED(mDD7->QueryInterface(IID_IDirect3D7, &d3d)) || !d3d) {
-        mIs3D = false;
-        return true;
-    }
-    static_cast<IUnknown*>(d3d)->Release();
-    if (mApp->mEnable3D) mIs3D = true;
+    if (mD3DTester || !mApp || (!mApp->mRun3DTest && !mApp->mEnable3D)) return false;
+    mD3DTester = new D3DTester(mApp);
+    mD3DTester->mMinVidMemory = uint32_t(std::max(mApp->mMinVidMemory, 0));
+    mD3DTester->mRecVidMemory = uint32_t(std::max(mApp->mRecVidMemory, 0));
+    mD3DTester->Run(window, mDD7);
+    const bool failed = !mD3DTester->GetFailureReason().empty();
+    if (mApp->mEnable3D && !failed && mD3DTester->GetWarning().empty()) mIs3D = true;
+    if (failed) mIs3D = false;
     return true;
 }
 
@@ -401,9 +407,8 @@ int DDInterface::MakeDrawSurfaceAndClipper(HWND window, const std::string& mode)
 }
 
 bool DDInterface::Init3D() {
-    // Direct3D plugs in here; until then a display that still asks for 3D
-    // cannot have it.
-    mErrorString = "3D init error: no Direct3D device";
+    if (mD3DInterface->InitFromDDInterface(this)) return true;
+    mErrorString = "3D init error: " + mD3DInterface->mErrorText;
     return false;
 }
 
@@ -442,7 +447,8 @@ void DDInterface::RebuildScreenImage(bool useVideoMemory) {
 }
 
 MemoryImage* DDInterface::MakeScreenImage(IDirectDrawSurface* surface) {
-    auto* image = new DDImage(this);
+    // On the 3D road the device draws on the draw surface.
+    DDImage* image = mIs3D && surface == mDrawSurface ? new D3DScreenImage(this) : new DDImage(this);
     image->SetTransparencyFlags(false, false);
     if (surface) {
         image->AdoptSurface(surface);
@@ -469,7 +475,12 @@ void DDInterface::RemoveDDImage(MemoryImage* image) {
 }
 
 void DDInterface::RemoveImageTexture(MemoryImage* image) {
-    (void)image;  // texture records arrive with Direct3D
+    if (mD3DInterface) mD3DInterface->RemoveImageTexture(image);
+}
+
+bool DDInterface::ReadTextureBits(MemoryImage* image, uint32_t* dest) {
+    Hold hold(mCritSect);
+    return mD3DInterface && mD3DInterface->ReadTextureBits(image, dest);
 }
 
 void DDInterface::FreeNativeData() {
@@ -511,7 +522,15 @@ bool DDInterface::Redraw(const Rect* clip) {
     if (!mInitialized) return false;
     DDBLTFX fx = MakeDesc<DDBLTFX>();
     mInRedraw = true;
-    // The Direct3D hand-over (end of scene, error check) plugs in here.
+    if (mIs3D) {
+        // A failure the 3D side recorded turns 3D off, and this frame fails.
+        if (!mD3DInterface->mErrorText.empty()) {
+            mInRedraw = false;
+            mIs3D = false;
+            return false;
+        }
+        mD3DInterface->EndSceneIfBegun();
+    }
 
     CopyScreenImageToDrawSurface();
     RECT dest, src;

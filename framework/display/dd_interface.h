@@ -124,6 +124,7 @@ public:
     void AddDDImage(MemoryImage* image);
     void RemoveDDImage(MemoryImage* image);
     void RemoveImageTexture(MemoryImage* image) override;
+    bool ReadTextureBits(MemoryImage* image, uint32_t* dest) override;
     bool Do3DTest(platform::HWND window);
 
     // Software cursor.
@@ -145,6 +146,7 @@ public:
     void ShowPrimary() override;
     unsigned GetRefreshPeriod() const override { return mMillisecondsPerFrame; }
     bool Is3D() const override { return mIs3D; }
+    void Disable3D() override { mIs3D = false; }
     MemoryImage* CreateImage() override;
 
     // The entry points found by the constructor (null when missing).

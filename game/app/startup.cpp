@@ -7,6 +7,7 @@
 #include "framework/resources/file_access.h"
 #include "game/app/office_app.h"
 #include "game/app/pak_file.h"
+#include "platform/directx/d3d7.h"
 #include "platform/directx/dx_config.h"
 #include "platform/directx/dx_module.h"
 #include "platform/paths.h"
@@ -46,6 +47,9 @@ void InstallGameDisplay(OfficeApp& app) {
     config.FromDesktop();
     std::string error;
     if (!config.ApplyEnvironment(&error)) std::fprintf(stderr, "display settings: %s\n", error.c_str());
+    error.clear();
+    if (!platform::Direct3DConfig::Get().ApplyEnvironment(&error))
+        std::fprintf(stderr, "display settings: %s\n", error.c_str());
     app.mDDrawModule = platform::LoadModule("ddraw.dll");
     app.InstallDisplay(std::make_unique<Zephra::DDInterface>(&app));
 }

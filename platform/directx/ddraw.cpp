@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 #include <vector>
+#include "platform/directx/d3d7.h"
 #include "platform/directx/dx_config.h"
 #include "platform/window.h"
 
@@ -23,7 +24,9 @@ const IID IID_IDirect3DHALDevice{0x5A0D3DA1, 0x0D0D, 0x0007, {'h', 'a', 'l', 0, 
 
 namespace {
 
-std::atomic<Direct3D7Factory> gDirect3D7Factory{nullptr};
+std::atomic<Direct3D7Factory> gDirect3D7Factory{&CreateDirect3D7};
+// Pixel versions, unique over all surfaces (SurfaceMemory::version).
+std::atomic<uint64_t> gSurfaceVersion{0};
 std::atomic<uint64_t> gVideoMemoryInUse{0};
 
 constexpr int kMaxSurfaceSide = 16384;
@@ -258,6 +261,7 @@ public:
         out.height = mHeight;
         out.format = mFormat;
         out.caps = mCaps;
+        out.version = mVersion;
     }
 
     // Called by the DirectDraw object.
@@ -330,6 +334,7 @@ private:
     uint64_t mVideoBytes = 0;
     std::vector<uint8_t> mBits;
     bool mLocked = false;
+    uint64_t mVersion = ++gSurfaceVersion;
     bool mLost = false;
     bool mHasSrcKey = false;
     DDCOLORKEY mSrcKey;
@@ -703,6 +708,7 @@ HRESULT Surface::BltImpl(const char* method, RECT* destRect, Surface* src, RECT*
     if ((fill || (flags & (DDBLT_DDFX | DDBLT_KEYSRCOVERRIDE))) && !fx) return DDERR_INVALIDPARAMS;
     if (!fill && !src) return DDERR_INVALIDPARAMS;
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    mVersion = ++gSurfaceVersion;
     if (mLost || (src && src->mLost)) return DDERR_SURFACELOST;
     if (mLocked || (src && src->mLocked)) return DDERR_SURFACEBUSY;
 
@@ -902,6 +908,7 @@ HRESULT Surface::UnlockImpl(const char* method) {
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     if (!mLocked) return DDERR_NOTLOCKED;
     mLocked = false;
+    mVersion = ++gSurfaceVersion;
     return DD_OK;
 }
 
@@ -1012,11 +1019,7 @@ HRESULT DirectDrawCreateEx(GUID* guid, void** out, REFIID iid, IUnknown* outer) 
     return DD_OK;
 }
 
-void* Direct3DCreate8(unsigned sdkVersion) {
-    (void)sdkVersion;
-    DirectXConfig::Get().Check("Direct3DCreate8");
-    return nullptr;
-}
+void* Direct3DCreate8(unsigned sdkVersion) { return CreateDirect3D8(sdkVersion); }
 
 void SetDirect3D7Factory(Direct3D7Factory factory) { gDirect3D7Factory = factory; }
 

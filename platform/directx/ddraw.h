@@ -151,6 +151,7 @@ struct SurfaceMemory {
     int32_t height = 0;
     DDPIXELFORMAT format;
     DWORD caps = 0;
+    uint64_t version = 0;       // changes whenever the pixels may have (unlock, blit into it)
 };
 bool GetSurfaceMemory(IDirectDrawSurface* surface, SurfaceMemory& out);
 bool GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory& out);

@@ -6,6 +6,7 @@
 #include "framework/app/widget_manager.h"
 #include "framework/app/zephra_app_base.h"
 #include "framework/display/dd_interface.h"
+#include "platform/directx/d3d7.h"
 #include "platform/directx/dx_config.h"
 #include "platform/directx/dx_module.h"
 #include "tests/support/temp_dirs.h"
@@ -36,6 +37,7 @@ InputEvent Mouse(int x, int y) {
 TEST(AppPresentation, TheApplicationDrawsIntoTheDisplaysImageAndPresentsIt) {
     testsupport::TempUserDirs dirs;
     DirectXConfig::Get().Reset();
+    Direct3DConfig::Get().mKind = Device3DKind::None;   // the DirectDraw road
     DirectXConfig::Get().mDesktopFormat = PixelLayout::RGB565;
     DisplayApp app;
     ASSERT_TRUE(app.Init()) << app.mDisplayError;
@@ -61,6 +63,7 @@ TEST(AppPresentation, TheApplicationDrawsIntoTheDisplaysImageAndPresentsIt) {
     EXPECT_TRUE(dd.mVideoOnlyDraw);
     EXPECT_FALSE(app.Is3DAccelerated());
     DirectXConfig::Get().Reset();
+    Direct3DConfig::Get().Reset();
 }
 
 TEST(AppPresentation, MouseMapsThroughThePresentationRectangle) {

@@ -30,6 +30,7 @@ public:
         EXPECT_EQ(display.CreateSurface(&d, &display.mPrimarySurface), DD_OK);
         const DDPIXELFORMAT f = PixelFormatOf(layout);
         display.SetFormat(int(f.dwRGBBitCount), f.dwRBitMask, f.dwGBitMask, f.dwBBitMask);
+        display.mIs3D = false;   // the DirectDraw road
     }
     ~Display() { DirectXConfig::Get().Reset(); }
 

@@ -7,6 +7,7 @@
 #include "framework/app/zephra_app_base.h"
 #include "framework/display/dd_interface.h"
 #include "framework/graphics/memory_image.h"
+#include "platform/directx/d3d7.h"
 #include "platform/directx/dx_config.h"
 #include "platform/directx/dx_module.h"
 
@@ -30,12 +31,15 @@ protected:
     // Before any member of a derived fixture makes its display.
     DisplayTest() {
         DirectXConfig::Get().Reset();
+        // The DirectDraw road: no Direct3D device.
+        Direct3DConfig::Get().mKind = Device3DKind::None;
         RestoreModuleExports();
         app.mDDrawModule = LoadModule("ddraw.dll");
         app.mNoWindow = true;
     }
     void TearDown() override {
         DirectXConfig::Get().Reset();
+        Direct3DConfig::Get().Reset();
         RestoreModuleExports();
     }
 
@@ -267,6 +271,8 @@ TEST_F(DisplayTest, FormatTablesOfA565Screen) {
 }
 
 TEST_F(DisplayTest, ScreenImageIsReplacedByEveryInitAndRebuild) {
+    // Drawing into video memory is the 3D road's.
+    Direct3DConfig::Get().mKind = Device3DKind::Software;
     DDInterface dd(&app);
     ASSERT_EQ(dd.Init(nullptr, true), RESULT_OK);
     MemoryImage* first = dd.GetScreenImage();
@@ -289,6 +295,7 @@ protected:
         ASSERT_EQ(dd.Init(nullptr, true), RESULT_OK);
         uint32_t* bits = dd.GetScreenImage()->GetBits();
         for (int i = 0; i < 800 * 600; ++i) bits[i] = Background(i % 800, i / 800);
+        dd.GetScreenImage()->BitsChanged();
         ASSERT_TRUE(dd.Redraw(nullptr));
         cursor.Create(32, 32);
         uint32_t* c = cursor.GetBits();

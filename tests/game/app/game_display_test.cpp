@@ -7,6 +7,7 @@
 #include "game/app/office_app.h"
 #include "game/app/pak_file.h"
 #include "game/app/startup.h"
+#include "platform/directx/d3d7.h"
 #include "platform/directx/dx_config.h"
 #include "platform/window.h"
 #include "tests/game/app/game_folder.h"
@@ -32,6 +33,7 @@ TEST(GameDisplay, TheSampleGamePresentsThroughTheDisplayAndSwitchesModes) {
         WindowedGame app;
         InstallGameDisplay(app);
         platform::DirectXConfig::Get().Reset();
+        platform::Direct3DConfig::Get().mKind = platform::Device3DKind::None;   // the DirectDraw road
         platform::DirectXConfig::Get().mDesktopFormat = platform::PixelLayout::RGB565;
         ASSERT_TRUE(app.Init()) << (app.errors.empty() ? app.mDisplayError : app.errors[0]);
         Zephra::DDInterface& dd = app.Display();
@@ -71,6 +73,7 @@ TEST(GameDisplay, TheSampleGamePresentsThroughTheDisplayAndSwitchesModes) {
     }
     InstallGameFileAccess(false);
     platform::DirectXConfig::Get().Reset();
+    platform::Direct3DConfig::Get().Reset();
 }
 
 } // namespace

@@ -1,0 +1,297 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "platform/directx/d3d_raster.h"
+#include "platform/directx/d3d_texels.h"
+
+namespace {
+
+using namespace platform::d3d;
+
+constexpr Path kPaths[] = {Path::Fast, Path::Sse2, Path::Reference};
+const char* PathName(Path p) { return p == Path::Fast ? "fast" : p == Path::Sse2 ? "sse2" : "reference"; }
+
+int BytesPerPixel(TargetLayout l) {
+    return l == TargetLayout::ARGB8888 || l == TargetLayout::ABGR8888 ? 4 : l == TargetLayout::RGB888 ? 3 : 2;
+}
+
+// A render target with padded rows, so that writes past a row's end show.
+struct Canvas {
+    int width, height, pitch;
+    TargetLayout layout;
+    std::vector<uint8_t> bytes;
+    Canvas(int w, int h, TargetLayout l = TargetLayout::ARGB8888)
+        : width(w), height(h), pitch(w * BytesPerPixel(l) + 8), layout(l), bytes(size_t(pitch) * h, 0) {}
+    Target target() { return Target{bytes.data(), pitch, width, height, layout}; }
+    uint32_t at(int x, int y) const {
+        uint32_t v = 0;
+        std::memcpy(&v, bytes.data() + size_t(y) * pitch + size_t(x) * BytesPerPixel(layout), BytesPerPixel(layout));
+        return v;
+    }
+    void set(int x, int y, uint32_t v) {
+        std::memcpy(bytes.data() + size_t(y) * pitch + size_t(x) * BytesPerPixel(layout), &v, BytesPerPixel(layout));
+    }
+};
+
+Vertex V(float x, float y, float u = 0, float v = 0, uint32_t diffuse = 0xFFFFFFFF) {
+    return MakeVertex(x, y, u, v, diffuse);
+}
+
+RasterState AdditiveState() {
+    RasterState s;
+    s.blend = true;
+    s.srcBlend = BlendFactor::One;
+    s.destBlend = BlendFactor::One;
+    s.alphaOp = StageOp::Modulate;   // counts in all four channels
+    return s;
+}
+
+// A mesh of a rectangle's cells, two triangles each with alternating diagonals
+// and windings; inner points sit on and off pixel centres. Added up with ONE/ONE,
+// every pixel centre inside the rectangle (or on its top or left side) is drawn
+// exactly once and nothing outside.
+TEST(D3DRaster, SharedEdgesDrawEachPixelOnce) {
+    const float x0 = 2.25f, y0 = 3.5f, step = 4.f;
+    const int cols = 14, rows = 9;
+    const float jitter[] = {0.f, 0.5f, 0.25f, -0.375f, 1.f};
+    auto point = [&](int i, int j) {
+        float x = x0 + step * i, y = y0 + step * j;
+        if (i > 0 && i < cols && j > 0 && j < rows) {
+            x = std::floor(x) + jitter[(i * 3 + j) % 5];
+            y = std::floor(y) + jitter[(i + j * 2) % 5];
+        }
+        return std::pair(x, y);
+    };
+    const float x1 = x0 + step * cols, y1 = y0 + step * rows;
+    for (Path path : kPaths) {
+        Canvas c(70, 50);
+        RasterState s = AdditiveState();
+        for (int j = 0; j < rows; ++j)
+            for (int i = 0; i < cols; ++i) {
+                auto [ax, ay] = point(i, j);
+                auto [bx, by] = point(i + 1, j);
+                auto [cx, cy] = point(i + 1, j + 1);
+                auto [dx, dy] = point(i, j + 1);
+                const uint32_t one = 0x01010101;
+                if ((i + j) % 2) {
+                    DrawTriangle(c.target(), s, nullptr, V(ax, ay, 0, 0, one), V(bx, by, 0, 0, one), V(cx, cy, 0, 0, one), path);
+                    DrawTriangle(c.target(), s, nullptr, V(ax, ay, 0, 0, one), V(dx, dy, 0, 0, one), V(cx, cy, 0, 0, one), path);
+                } else {
+                    DrawTriangle(c.target(), s, nullptr, V(ax, ay, 0, 0, one), V(bx, by, 0, 0, one), V(dx, dy, 0, 0, one), path);
+                    DrawTriangle(c.target(), s, nullptr, V(bx, by, 0, 0, one), V(dx, dy, 0, 0, one), V(cx, cy, 0, 0, one), path);
+                }
+            }
+        int wrong = 0;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                bool inside = x >= x0 && x < x1 && y >= y0 && y < y1;
+                uint32_t want = inside ? 0x01010101u : 0u;
+                if (c.at(x, y) != want && ++wrong < 5)
+                    ADD_FAILURE() << PathName(path) << " pixel " << x << "," << y << " = " << std::hex << c.at(x, y);
+            }
+        EXPECT_EQ(wrong, 0) << PathName(path);
+    }
+}
+
+// A quad placed half a pixel up and left shows each texel on one pixel, with
+// either filter; coordinates beyond the texture clamp to its edge.
+TEST(D3DRaster, TexelsMapOneToOneAtPixelCentres) {
+    const int n = 16;
+    std::vector<uint32_t> texels(n * n);
+    for (int i = 0; i < n * n; ++i) texels[i] = 0xFF000000u | uint32_t(i * 2654435761u >> 8);
+    Texture tex{texels.data(), n, n};
+    struct Case { bool linear; int x, y; float uMax; };
+    const Case cases[] = {{false, 10, 7, 1.f}, {true, 10, 7, 1.f}, {false, -3, 4, 1.f}, {true, 5, 5, 1.f}};
+    for (const Case& k : cases)
+        for (Path path : kPaths) {
+            Canvas c(40, 30);
+            RasterState s;
+            s.linear = k.linear;
+            float l = k.x - 0.5f, t = k.y - 0.5f, r = l + n, b = t + n;
+            Vertex q[4] = {V(l, t, 0, 0), V(r, t, k.uMax, 0), V(l, b, 0, 1), V(r, b, k.uMax, 1)};
+            DrawTriangle(c.target(), s, &tex, q[0], q[1], q[2], path);
+            DrawTriangle(c.target(), s, &tex, q[1], q[2], q[3], path);
+            int wrong = 0;
+            for (int y = 0; y < c.height; ++y)
+                for (int x = 0; x < c.width; ++x) {
+                    int tx = x - k.x, ty = y - k.y;
+                    uint32_t want = (tx >= 0 && tx < n && ty >= 0 && ty < n) ? texels[ty * n + tx] : 0;
+                    if (c.at(x, y) != want) ++wrong;
+                }
+            EXPECT_EQ(wrong, 0) << "linear " << k.linear << " at " << k.x << "," << k.y << " " << PathName(path);
+        }
+}
+
+// Each blend on known colours, through a 1x1 texture and a diffuse tint.
+TEST(D3DRaster, BlendsGiveKnownColours) {
+    struct Case {
+        const char* name;
+        TargetLayout layout;
+        bool blend;
+        BlendFactor src, dst;
+        StageOp alphaOp;
+        uint32_t dest, texel, diffuse, want;
+    };
+    using L = TargetLayout;
+    using F = BlendFactor;
+    const Case cases[] = {
+        {"alpha 32", L::ARGB8888, true, F::SrcAlpha, F::InvSrcAlpha, StageOp::SelectTexture, 0xFF0000FF, 0x80FF0000, 0xFFFFFFFF, 0xBF80007F},
+        {"alpha modulated", L::ARGB8888, true, F::SrcAlpha, F::InvSrcAlpha, StageOp::Modulate, 0xFF0000FF, 0xFFFF0000, 0x80FFFFFF, 0xBF80007F},
+        {"alpha 0 keeps", L::ARGB8888, true, F::SrcAlpha, F::InvSrcAlpha, StageOp::SelectTexture, 0x12345678, 0x00FFFFFF, 0xFFFFFFFF, 0x12345678},
+        {"additive", L::ARGB8888, true, F::One, F::One, StageOp::SelectTexture, 0xFF404040, 0xFF404040, 0xFFFFFFFF, 0xFF808080},
+        {"additive saturates", L::ARGB8888, true, F::One, F::One, StageOp::SelectTexture, 0xFFC0C0C0, 0xFF808080, 0xFFFFFFFF, 0xFFFFFFFF},
+        {"alpha add", L::ARGB8888, true, F::SrcAlpha, F::One, StageOp::SelectTexture, 0xFF404040, 0x80808080, 0xFFFFFFFF, 0xFF808080},
+        {"opaque tinted", L::ARGB8888, false, F::One, F::Zero, StageOp::SelectTexture, 0xFF000000, 0xFFFF8040, 0x80808080, 0xFF804020},
+        {"dest colour", L::ARGB8888, true, F::DestColor, F::Zero, StageOp::SelectTexture, 0xFF804020, 0xFF808080, 0xFFFFFFFF, 0xFF402010},
+        {"alpha 565", L::RGB565, true, F::SrcAlpha, F::InvSrcAlpha, StageOp::SelectTexture, 0x001F, 0x80FF0000, 0xFFFFFFFF, 0x800F},
+        {"alpha 555", L::RGB555, true, F::SrcAlpha, F::InvSrcAlpha, StageOp::SelectTexture, 0x001F, 0x80FF0000, 0xFFFFFFFF, 0x400F},
+        {"alpha bgr 565", L::BGR565, true, F::SrcAlpha, F::InvSrcAlpha, StageOp::SelectTexture, 0xF800, 0x80FF0000, 0xFFFFFFFF, 0x7810},
+        {"alpha abgr", L::ABGR8888, true, F::SrcAlpha, F::InvSrcAlpha, StageOp::SelectTexture, 0xFFFF0000, 0x80FF0000, 0xFFFFFFFF, 0xBF7F0080},
+        {"alpha 24-bit", L::RGB888, true, F::SrcAlpha, F::InvSrcAlpha, StageOp::SelectTexture, 0x0000FF, 0x80FF0000, 0xFFFFFFFF, 0x80007F},
+        {"additive 565", L::RGB565, true, F::One, F::One, StageOp::SelectTexture, 0x4208, 0xFF404040, 0xFFFFFFFF, 0x8410},
+    };
+    for (const Case& k : cases)
+        for (Path path : kPaths) {
+            Canvas c(4, 4, k.layout);
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 4; ++x) c.set(x, y, k.dest);
+            uint32_t texel = k.texel;
+            Texture tex{&texel, 1, 1};
+            RasterState s;
+            s.blend = k.blend;
+            s.srcBlend = k.src;
+            s.destBlend = k.dst;
+            s.alphaOp = k.alphaOp;
+            DrawTriangle(c.target(), s, &tex, V(-0.5f, -0.5f, 0, 0, k.diffuse), V(3.5f, -0.5f, 1, 0, k.diffuse),
+                         V(-0.5f, 3.5f, 0, 1, k.diffuse), path);
+            EXPECT_EQ(c.at(0, 0), k.want) << k.name << " " << PathName(path) << std::hex << " got " << c.at(0, 0);
+            EXPECT_EQ(c.at(3, 3), k.dest) << k.name << " (outside the triangle)";
+        }
+}
+
+// The specialised loops (the widest this processor runs, and SSE2 alone)
+// against the reference, bit for bit, over random triangles, states, targets
+// and textures.
+TEST(D3DRaster, FastLoopsEqualReference) {
+    std::mt19937 rng(1234);
+    auto rnd = [&](int n) { return int(rng() % uint32_t(n)); };
+    auto rf = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+    const TargetLayout layouts[] = {TargetLayout::RGB565, TargetLayout::BGR565, TargetLayout::RGB555,
+                                    TargetLayout::BGR555, TargetLayout::ARGB8888, TargetLayout::ABGR8888};
+    const BlendFactor blends[][2] = {{BlendFactor::One, BlendFactor::Zero}, {BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha},
+                                     {BlendFactor::One, BlendFactor::One}, {BlendFactor::SrcAlpha, BlendFactor::One}};
+    std::vector<uint32_t> texels(37 * 23);
+    for (auto& t : texels) t = rng();
+    for (int i = 0; i < 40; ++i) texels[rnd(int(texels.size()))] &= 0x00FFFFFF;   // some transparent
+    for (int i = 0; i < 40; ++i) texels[rnd(int(texels.size()))] |= 0xFF000000;   // some opaque
+    Texture tex{texels.data(), 37, 23};
+    int mismatched = 0;
+    for (int iter = 0; iter < 600; ++iter) {
+        TargetLayout layout = layouts[iter % 6];
+        Canvas fast(48, 40, layout);
+        for (auto& b : fast.bytes) b = uint8_t(rng());
+        Canvas ref = fast, sse2 = fast;
+        RasterState s;
+        const auto& bl = blends[rnd(4)];
+        s.blend = bl[1] != BlendFactor::Zero;
+        s.srcBlend = bl[0];
+        s.destBlend = bl[1];
+        s.linear = rnd(2);
+        s.alphaOp = rnd(2) ? StageOp::Modulate : StageOp::SelectTexture;
+        if (rnd(4) == 0) { s.clipX0 = rnd(20); s.clipY0 = rnd(20); s.clipX1 = 20 + rnd(30); s.clipY1 = 20 + rnd(30); }
+        int tintKind = rnd(3);
+        uint32_t flat = tintKind == 0 ? 0xFFFFFFFF : rng();
+        Vertex v[3];
+        for (auto& vx : v) {
+            vx = V(rf(-10, 58), rf(-10, 50), rf(-0.3f, 1.3f), rf(-0.3f, 1.3f), tintKind == 2 ? rng() : flat);
+            if (rnd(3) == 0) { vx.x = std::round(vx.x); vx.y = std::round(vx.y) - 0.5f; }
+        }
+        const Texture* t = rnd(5) ? &tex : nullptr;
+        DrawTriangle(fast.target(), s, t, v[0], v[1], v[2], Path::Fast);
+        DrawTriangle(sse2.target(), s, t, v[0], v[1], v[2], Path::Sse2);
+        DrawTriangle(ref.target(), s, t, v[0], v[1], v[2], Path::Reference);
+        if ((fast.bytes != ref.bytes || sse2.bytes != ref.bytes) && ++mismatched < 5)
+            ADD_FAILURE() << "iteration " << iter << " layout " << int(layout) << " blend " << int(bl[0]) << "/"
+                          << int(bl[1]) << " linear " << s.linear << " tint " << tintKind << " textured " << (t != nullptr);
+    }
+    EXPECT_EQ(mismatched, 0);
+}
+
+// Coverage of random triangles against the pixel-centre test written out
+// directly: inside every edge, or on a top or left one.
+TEST(D3DRaster, CoverageMatchesEdgeFunctions) {
+    std::mt19937 rng(99);
+    auto rf = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+    int wrong = 0;
+    for (int iter = 0; iter < 300; ++iter) {
+        Canvas c(40, 30);
+        float px[3], py[3];
+        for (int i = 0; i < 3; ++i) {
+            px[i] = rf(-15, 55);
+            py[i] = rf(-15, 45);
+            if (iter % 3 == 0) { px[i] = std::round(px[i]); py[i] = std::round(py[i]); }
+        }
+        const uint32_t one = 0x01010101;
+        DrawTriangle(c.target(), AdditiveState(), nullptr, V(px[0], py[0], 0, 0, one), V(px[1], py[1], 0, 0, one),
+                     V(px[2], py[2], 0, 0, one), Path::Reference);
+        int64_t X[3], Y[3];
+        for (int i = 0; i < 3; ++i) {
+            X[i] = std::llround(double(px[i]) * 16);
+            Y[i] = std::llround(double(py[i]) * 16);
+        }
+        int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+        if (area < 0) { std::swap(X[1], X[2]); std::swap(Y[1], Y[2]); }
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                bool in = area != 0;
+                for (int i = 0; i < 3 && in; ++i) {
+                    int j = (i + 1) % 3;
+                    int64_t dx = X[j] - X[i], dy = Y[j] - Y[i];
+                    int64_t e = dx * (y * 16 - Y[i]) - dy * (x * 16 - X[i]);
+                    bool topLeft = (dy == 0 && dx > 0) || dy < 0;
+                    in = e > 0 || (e == 0 && topLeft);
+                }
+                if ((c.at(x, y) != 0) != in && ++wrong < 5)
+                    ADD_FAILURE() << "triangle " << iter << " pixel " << x << "," << y << " drawn " << (c.at(x, y) != 0);
+            }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+// Lines leave their last pixel for the next segment; a strip that ends with a
+// half-pixel step draws its end point.
+TEST(D3DRaster, LineStripsDrawEachPixelOnce) {
+    Canvas c(20, 10);
+    RasterState s = AdditiveState();
+    const uint32_t one = 0x01010101;
+    Vertex strip[] = {V(2, 3, 0, 0, one), V(12, 3, 0, 0, one), V(12.5f, 3.5f, 0, 0, one)};
+    DrawLine(c.target(), s, nullptr, strip[0], strip[1]);
+    DrawLine(c.target(), s, nullptr, strip[1], strip[2]);
+    for (int x = 0; x < 20; ++x) EXPECT_EQ(c.at(x, 3), x >= 2 && x <= 12 ? one : 0u) << "x " << x;
+    EXPECT_EQ(c.at(5, 4), 0u);
+}
+
+TEST(D3DRaster, TexelsDecodeToArgb) {
+    struct Case { TexelFormat format; uint32_t raw; uint32_t want; };
+    const uint32_t palette[256] = {0, 0x80112233};
+    const Case cases[] = {
+        {TexelFormat::A8R8G8B8, 0x80FF8040, 0x80FF8040},
+        {TexelFormat::A4R4G4B4, 0x8F84, 0x88FF8844},
+        {TexelFormat::R5G6B5, 0xFFFF, 0xFFFFFFFF},
+        {TexelFormat::R5G6B5, 0x8410, 0xFF848284},
+        {TexelFormat::PAL8, 1, 0x80112233},
+    };
+    for (const Case& k : cases) {
+        uint8_t src[2][8] = {};
+        std::memcpy(src[1] + TexelBytes(k.format), &k.raw, size_t(TexelBytes(k.format)));
+        uint32_t out[4] = {1, 1, 1, 1};
+        DecodeTexels(k.format, src, 8, 2, 2, palette, out);
+        EXPECT_EQ(out[3], k.want) << "format " << int(k.format) << std::hex << " got " << out[3];
+    }
+}
+
+} // namespace
