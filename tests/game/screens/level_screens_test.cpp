@@ -189,6 +189,31 @@ TEST_F(LevelScreensTest, ComicsLeadToTheBriefingWhichStartsThePlay) {
     EXPECT_EQ(wm()->GetFocus(), level);
 }
 
+// After the last day the comics' page 5 ends the career in the menus, the
+// office silent; the pages follow the current player's boss at each show.
+TEST_F(LevelScreensTest, LastComicsPageLeavesForTheMenus) {
+    Start(60);
+    ComixDialog* comix = screens->GetComix();
+    screens->ShowDialog(LevelScreens::kBriefing, false);
+    app->GetCurrentProfile().bossKind = "woman";
+    app->mUpdateInterval = 100;
+    level->NextDay();
+    app->mUpdateInterval = 10;
+    Step();
+    ASSERT_TRUE(comix->mVisible);
+    EXPECT_EQ(comix->mPage, 4);
+    EXPECT_TRUE(comix->mPages[4]->mVisible);
+    EXPECT_EQ(comix->mPages[4]->mBackground, Texture("comix5_woman"));
+    if (SoundManager* sounds = app->GetSoundManager()) sounds->Play("phone_ring");
+    Click(comix->mButtons[4]);
+    EXPECT_FALSE(comix->mVisible);
+    EXPECT_EQ(level->mParent, nullptr);
+    EXPECT_TRUE(app->mMenuBackground->mVisible);
+    if (SoundManager* sounds = app->GetSoundManager()) {
+        EXPECT_EQ(sounds->ActiveChannels("game"), 0);
+    }
+}
+
 // The day's cell on the month page: the briefing's cells are 25 by 38 from
 // (42, 32) of the page, the debriefing's 18 by 29 from its calendar; a day
 // with its own picture shows that instead, and a lost day marks nothing.
