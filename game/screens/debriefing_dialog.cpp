@@ -7,16 +7,6 @@
 #include "game/screens/menu_background.h"
 #include "game/ui/ui_button.h"
 
-namespace {
-
-const char* const kOutcomes[] = {"failure", "goal", "expert"};
-
-void MakeInvisible(UiControl* control) {
-    if (control != nullptr) control->SetVisible(false);
-}
-
-} // namespace
-
 DebriefingDialog::DebriefingDialog(OfficeApp* app, XmlNode layouts) : Screen(nullptr, app) {
     LoadByName(layouts, "debriefing");
 }

@@ -12,6 +12,8 @@ class UiButton;
 class DebriefingDialog : public Screen {
 public:
     static constexpr float kCountSeconds = 1.5f;
+    // The outcome keys by the level's outcome (failure, goal, expert).
+    static constexpr const char* kOutcomes[] = {"failure", "goal", "expert"};
     // The calendar cell of the day on the month page: 18 by 29 pixels a cell.
     static constexpr int kCellWidth = 18;
     static constexpr int kCellHeight = 29;

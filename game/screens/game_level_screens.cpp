@@ -96,10 +96,9 @@ bool GameLevelScreens::IsDialogShown(Dialog dialog) {
 void GameLevelScreens::SetBriefingText(const std::string& key) { mBriefing->SetText(Localised(key)); }
 
 void GameLevelScreens::SetDebriefing(const std::string& key, bool continueDisabled, Outcome outcome) {
-    static const char* const kOutcomeKeys[] = {"failure", "goal", "expert"};
     mDebriefing->SetDebriefingText(Localised(key));
     mDebriefing->SetContinueDisabled(continueDisabled);
-    mDebriefing->SetOutcome(kOutcomeKeys[outcome >= kFailure && outcome <= kExpert ? outcome : kFailure]);
+    mDebriefing->SetOutcome(DebriefingDialog::kOutcomes[outcome >= kFailure && outcome <= kExpert ? outcome : kFailure]);
 }
 
 void GameLevelScreens::SetComixPage(int page) {

@@ -10,10 +10,6 @@
 
 namespace {
 
-void MakeInvisible(UiControl* control) {
-    if (control != nullptr) control->SetVisible(false);
-}
-
 // A pop-up waits hidden with its children hidden, ready to show them.
 void ResetPopup(UiControl* popup) {
     if (popup == nullptr) return;

@@ -72,6 +72,10 @@ void EnableControl(UiControl* control, bool enabled) {
     if (control != nullptr) control->SetDisabled(!enabled);
 }
 
+void MakeInvisible(UiControl* control) {
+    if (control != nullptr) control->SetVisible(false);
+}
+
 void ShowIfHidden(UiControl* control) {
     if (control != nullptr && !control->mVisible) control->Show();
 }

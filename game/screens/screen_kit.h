@@ -89,6 +89,8 @@ private:
 // Shows or hides a control that may be missing.
 void ShowControl(UiControl* control, bool show);
 void EnableControl(UiControl* control, bool enabled);
+// At once, without the hide effect; nothing for a missing control.
+void MakeInvisible(UiControl* control);
 // Show and Hide only when the visibility differs.
 void ShowIfHidden(UiControl* control);
 void HideIfShown(UiControl* control);
