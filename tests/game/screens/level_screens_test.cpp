@@ -392,13 +392,18 @@ TEST_F(LevelScreensTest, UpgradeChoices) {
     wm()->RemoveWidget(&hider);
 }
 
-// The panel's upgrade button offers the stage's upgrades and the level
-// applies the one chosen.
-TEST_F(LevelScreensTest, UpgradeButtonAppliesTheChoice) {
+// A new survival stage pops the goal up (never the expert goal) and its
+// upgrade button offers the stage's upgrades; the level applies the one chosen.
+TEST_F(LevelScreensTest, SurvivalStagePopupAndUpgradeButton) {
     Start(1, true);
     EXPECT_TRUE(hud->mUpgradeBtn->mDisabled);
+    EXPECT_FALSE(Shown(hud->mGoalDialog));
     level->AddMoney(100);
     Step(2);
+    EXPECT_TRUE(Shown(hud->mGoalDialog));
+    EXPECT_FALSE(Shown(hud->mExpertDialog));
+    EXPECT_EQ(hud->mShownStage, 1);
+    EXPECT_EQ(hud->mBar->mValue, level->GetMoney() - level->GetStageMoneyThreshold());
     ASSERT_FALSE(hud->mUpgradeBtn->mDisabled);
     UpgradeDialog* upgrade = screens->GetUpgrade();
     const Zephra::Rect d = upgrade->GetLayoutRect(), b = upgrade->mUpgrade->GetLayoutRect();
