@@ -37,7 +37,7 @@ void GameComposition::BuildScreens(OfficeApp& app) {
     mLevelScreen = std::make_unique<LevelScreen>(&app);
     mLevelScreen->SetVisible(false);
     BuildMenuScreens(app, GetUiRoot());
-    mLevelScreens = std::make_unique<GameLevelScreens>(app, GetUiRoot());
+    mLevelScreens = std::make_unique<GameLevelScreens>(app, *mLevelScreen, GetUiRoot());
     mLevelScreen->SetScreens(mLevelScreens.get());
     mLevelLink = std::make_unique<LevelScreenLink>(app, *mLevelScreen);
     SetLevelLink(mLevelLink.get());
