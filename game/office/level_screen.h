@@ -40,6 +40,8 @@ public:
     void SetScreens(LevelScreens* screens) { screens_ = screens; }
     void SetTutorial(LevelTutorial* tutorial) { tutorial_ = tutorial; }
     void SetBonus(LevelBonus* bonus) { bonus_ = bonus; }
+    LevelTutorial* GetTutorial() const { return tutorial_; }
+    LevelBonus* GetBonus() const { return bonus_; }
 
     // Life cycle of a day or survival level.
     bool LoadLevel(int day);
