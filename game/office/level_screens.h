@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+class Item;
+
 // What the level asks of the screens over it: the panel, the five dialogs and
 // the load screen. The screens implement it and install it on the level
 // (LevelScreen::SetScreens); with none installed the level runs without them.
@@ -54,4 +56,9 @@ public:
     virtual ~LevelBonus() = default;
     virtual void Reset() = 0;
     virtual void Step(float seconds) = 0;
+    // An office object's action: kind 0 failed (the run breaks), 1 succeeded.
+    virtual void Action(int kind, Item* object) {
+        (void)kind;
+        (void)object;
+    }
 };
