@@ -2,7 +2,7 @@
 #include "game/app/office_app.h"
 #include "game/app/tables.h"
 #include "game/office/item_bonus.h"
-#include "game/office/level_screen.h"
+#include "game/office/level_link.h"
 #include "game/office/office_globals.h"
 
 void BonusChain::Load(XmlNode office) {
@@ -50,14 +50,10 @@ void BonusChain::AwardStage(Item* object) {
     const Stage* stage = GetCurrentStage();
     if (stage == nullptr) return;
     if (object && gBonusObject) gBonusObject->Show(ItemBonus::kBonus, object, stage->money, stage->text);
-    if (gLevelScreen) gLevelScreen->AddMoney(stage->money);
+    LevelLink::AddMoney(stage->money);
 }
 
 void BonusChain::Step(float seconds) {
     time_ += seconds;
     if (hasRushTimeout_ && time_ >= rushTimeout_) Step(kBreak, nullptr);
-}
-
-void StepBonusChain(int kind, Item* object) {
-    if (gLevelScreen && gLevelScreen->GetBonus()) gLevelScreen->GetBonus()->Action(kind, object);
 }

@@ -50,6 +50,3 @@ private:
     float rushTimeout_ = 0.0f;
     bool hasRushTimeout_ = false;
 };
-
-// The running level's chain: kind 0 breaks, 1 advances. Nothing without a level.
-void StepBonusChain(int kind, Item* object);

@@ -338,7 +338,11 @@ void LevelScreen::RunLevelLogic() {
     }
 }
 
-bool LevelScreen::PhoneRinging() const { return gPhone != nullptr && gPhone->IsRinging(); }
+// A phone whose call is still under way (answered, not yet put down) is busy
+// too: a new caller would take the line from the one on it.
+bool LevelScreen::PhoneRinging() const {
+    return gPhone != nullptr && (gPhone->IsRinging() || gPhone->GetCaller() != nullptr);
+}
 
 void LevelScreen::RunClientTimeline() {
     std::vector<TimePoint>& run = gLevelTimelines.clientsRun;

@@ -42,12 +42,9 @@ public:
     void SetTutorial(LevelTutorial* tutorial) { tutorial_ = tutorial; }
     // The level's own chain (loaded with the office) until another is set.
     void SetBonus(LevelBonus* bonus) { bonus_ = bonus; }
+    LevelTutorial* GetTutorial() const { return tutorial_; }
     LevelBonus* GetBonus() const { return bonus_; }
     BonusChain* GetBonusChain() const { return chain_.get(); }
-    // Hands an office object's event to the tutorial rules, when there are any.
-    void NotifyTutorial(int event) {
-        if (tutorial_) tutorial_->Notify(event);
-    }
 
     // Life cycle of a day or survival level.
     bool LoadLevel(int day);

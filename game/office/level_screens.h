@@ -50,15 +50,15 @@ public:
     virtual void Notify(int event) = 0;
 };
 
-// The level's bonus chain as the level steps it.
+class Item;
+
+// The level's bonus chain as the level steps it and the office's people
+// report to it.
 class LevelBonus {
 public:
     virtual ~LevelBonus() = default;
     virtual void Reset() = 0;
     virtual void Step(float seconds) = 0;
-    // An office object's action: kind 0 failed (the run breaks), 1 succeeded.
-    virtual void Action(int kind, Item* object) {
-        (void)kind;
-        (void)object;
-    }
+    // An action of the object: kind 0 failed (the chain breaks), 1 succeeded.
+    virtual void Action(int kind, Item* object) { (void)kind, (void)object; }
 };

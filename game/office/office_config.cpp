@@ -1,5 +1,6 @@
 #include "game/office/office_config.h"
 #include "game/office/bin.h"
+#include "game/office/client.h"
 #include "game/office/door.h"
 #include "game/office/item.h"
 #include "game/office/item_bonus.h"
@@ -14,6 +15,8 @@
 #include "game/office/shelving.h"
 #include "game/office/skin.h"
 #include "game/office/specialization.h"
+#include "game/office/status_bubble.h"
+#include "game/office/status_hp.h"
 #include "game/office/worker.h"
 #include "game/office/z_order.h"
 
@@ -50,7 +53,7 @@ void ReadDefs(XmlNode office, const char* list, const char* entry, DefTable<Def>
 // the table as they are built; until then their words make nothing.
 const ObjectFactoryRow kObjectFactoryTable[kObjectFactoryCount] = {
     {"boss", nullptr},
-    {"client", nullptr},
+    {"client", Make<Client>},
     {"door", Make<Door>},
     {"engineer", nullptr},
     {"item", Make<Item>},
@@ -62,8 +65,8 @@ const ObjectFactoryRow kObjectFactoryTable[kObjectFactoryCount] = {
     {"phone", Make<Phone>},
     {"bin", Make<Bin>},
     {"worker", Make<Worker>},
-    {"status_hp", nullptr},
-    {"status_bubble", nullptr},
+    {"status_hp", Make<StatusHp>},
+    {"status_bubble", Make<StatusBubble>},
     {"specialization", Make<Specialization>},
     {"item_bonus", Make<ItemBonus>},
 };

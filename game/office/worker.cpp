@@ -6,7 +6,7 @@
 #include "game/app/sound.h"
 #include "game/office/bonus_chain.h"
 #include "game/office/item_util.h"
-#include "game/office/level_screen.h"
+#include "game/office/level_link.h"
 #include "game/office/mini_bar.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
@@ -22,10 +22,6 @@ constexpr float kFullStamina = 100.0f;
 constexpr int kEventWorkStart = 6;
 constexpr int kEventWorkDone = 7;
 constexpr const char* kMoney = "money";
-
-void NotifyTutorial(int event) {
-    if (gLevelScreen) gLevelScreen->NotifyTutorial(event);
-}
 
 Person* FindBoss() { return dynamic_cast<Person*>(FindObject("boss")); }
 
@@ -109,7 +105,7 @@ void Worker::SetState(int state) {
         break;
     case kWorking:
         if (table_) table_->FireEvent("work_start");
-        NotifyTutorial(kEventWorkStart);
+        LevelLink::TutorialNotify(kEventWorkStart);
         progress_ = 0.0f;
         PlayOfficeSound("take_paper");
         break;
@@ -271,7 +267,7 @@ void Worker::Update() {
         if (progress_ >= 1.0f) {
             SetState(kIdle);
             TransformCode();
-            NotifyTutorial(kEventWorkDone);
+            LevelLink::TutorialNotify(kEventWorkDone);
             PlayOfficeSound("worker_finish");
         }
         const bool hotOffice = gAirConditioner && gAirConditioner->IsVisible() && gAirConditioner->IsReady();
@@ -408,7 +404,7 @@ bool Worker::Interact(Item* other, int phase, int& value) {
         break;
     }
     // A refusal ends the visit at phase 1; an accepted visit is booked at phase 0.
-    if (!accepted || act) StepBonusChain(advances && accepted ? BonusChain::kAdvance : BonusChain::kBreak, this);
+    if (!accepted || act) LevelLink::BonusAction(advances && accepted ? BonusChain::kAdvance : BonusChain::kBreak, this);
     return accepted;
 }
 
