@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+class Item;
+
 // What the level asks of the screens over it: the panel, the five dialogs and
 // the load screen. The screens implement it and install it on the level
 // (LevelScreen::SetScreens); with none installed the level runs without them.

@@ -3,6 +3,8 @@
 #include "game/office/client.h"
 #include "game/office/door.h"
 #include "game/office/item.h"
+#include "game/office/item_bonus.h"
+#include "game/office/mini_bar.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
 #include "game/office/office_xml.h"
@@ -12,8 +14,10 @@
 #include "game/office/pickable.h"
 #include "game/office/shelving.h"
 #include "game/office/skin.h"
+#include "game/office/specialization.h"
 #include "game/office/status_bubble.h"
 #include "game/office/status_hp.h"
+#include "game/office/worker.h"
 #include "game/office/z_order.h"
 
 namespace {
@@ -53,18 +57,18 @@ const ObjectFactoryRow kObjectFactoryTable[kObjectFactoryCount] = {
     {"door", Make<Door>},
     {"engineer", nullptr},
     {"item", Make<Item>},
-    {"mini_bar", nullptr},
+    {"mini_bar", Make<MiniBar>},
     {"period_item", Make<PeriodItem>},
     {"pickable", Make<Pickable>},
     {"secretary", nullptr},
     {"shelving", Make<Shelving>},
     {"phone", Make<Phone>},
     {"bin", Make<Bin>},
-    {"worker", nullptr},
+    {"worker", Make<Worker>},
     {"status_hp", Make<StatusHp>},
     {"status_bubble", Make<StatusBubble>},
-    {"specialization", nullptr},
-    {"item_bonus", nullptr},
+    {"specialization", Make<Specialization>},
+    {"item_bonus", Make<ItemBonus>},
 };
 
 // Each row names its global's class; a row whose class is not built yet
@@ -74,7 +78,7 @@ const NamedObjectRow kNamedObjectTable[kNamedObjectCount] = {
     {"secretary", NotBuiltClass},          // gSecretary: Secretary
     {"engineer", NotBuiltClass},           // gEngineer: Engineer
     {"phone", PublishAs<Phone, &gPhone>},
-    {"mini_bar", NotBuiltClass},           // gMiniBar: MiniBar
+    {"mini_bar", PublishAs<MiniBar, &gMiniBar>},
     {"safe", PublishAs<PeriodItem, &gSafe>},
     {"coffeemachine", PublishAs<PeriodItem, &gCoffeeMachine>},
     {"air_conditioner", PublishAs<PeriodItem, &gAirConditioner>},
@@ -82,7 +86,7 @@ const NamedObjectRow kNamedObjectTable[kNamedObjectCount] = {
     {"cupboard", PublishAs<PeriodItem, &gCupboard>},
     {"presentation_place", PublishAs<PeriodItem, &gPresentationPlace>},
     {"stereo_system", PublishAs<PeriodItem, &gStereoSystem>},
-    {"bonus", NotBuiltClass},              // gBonusObject: ItemBonus
+    {"bonus", PublishAs<ItemBonus, &gBonusObject>},
 };
 
 const char* const ClientMoodAnimNames[kClientMoodAnimCount] = {
