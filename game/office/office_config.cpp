@@ -1,6 +1,8 @@
 #include "game/office/office_config.h"
 #include "game/office/bin.h"
+#include "game/office/boss.h"
 #include "game/office/door.h"
+#include "game/office/engineer.h"
 #include "game/office/item.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
@@ -9,6 +11,7 @@
 #include "game/office/period_item.h"
 #include "game/office/phone.h"
 #include "game/office/pickable.h"
+#include "game/office/secretary.h"
 #include "game/office/shelving.h"
 #include "game/office/skin.h"
 #include "game/office/z_order.h"
@@ -45,15 +48,15 @@ void ReadDefs(XmlNode office, const char* list, const char* entry, DefTable<Def>
 // The classes of the persons, clients, workers, items and indicators join
 // the table as they are built; until then their words make nothing.
 const ObjectFactoryRow kObjectFactoryTable[kObjectFactoryCount] = {
-    {"boss", nullptr},
+    {"boss", Make<Boss>},
     {"client", nullptr},
     {"door", Make<Door>},
-    {"engineer", nullptr},
+    {"engineer", Make<Engineer>},
     {"item", Make<Item>},
     {"mini_bar", nullptr},
     {"period_item", Make<PeriodItem>},
     {"pickable", Make<Pickable>},
-    {"secretary", nullptr},
+    {"secretary", Make<Secretary>},
     {"shelving", Make<Shelving>},
     {"phone", Make<Phone>},
     {"bin", Make<Bin>},
@@ -67,9 +70,9 @@ const ObjectFactoryRow kObjectFactoryTable[kObjectFactoryCount] = {
 // Each row names its global's class; a row whose class is not built yet
 // publishes nothing.
 const NamedObjectRow kNamedObjectTable[kNamedObjectCount] = {
-    {"boss", NotBuiltClass},               // gBoss: Boss
-    {"secretary", NotBuiltClass},          // gSecretary: Secretary
-    {"engineer", NotBuiltClass},           // gEngineer: Engineer
+    {"boss", PublishAs<Boss, &gBoss>},
+    {"secretary", PublishAs<Secretary, &gSecretary>},
+    {"engineer", PublishAs<Engineer, &gEngineer>},
     {"phone", PublishAs<Phone, &gPhone>},
     {"mini_bar", NotBuiltClass},           // gMiniBar: MiniBar
     {"safe", PublishAs<PeriodItem, &gSafe>},
