@@ -1,21 +1,18 @@
 #include "game/office/boss.h"
 #include "game/app/office_app.h"
 #include "game/app/sound.h"
-#include "game/office/item_util.h"
+#include "game/office/level_link.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
 #include "game/office/phone.h"
 #include "game/office/skin.h"
+#include "game/office/worker.h"
 #include "game/office/z_order.h"
 
 namespace {
 
 constexpr int kChainBreak = 0;
 constexpr int kChainAdvance = 1;
-
-// The level's bonus chain and tutorial rules, once their classes are in.
-void StepChain(int, Item*) {}
-void NotifyTutorial(int) {}
 
 std::unique_ptr<SoundInstance> MakeSound(const char* name) {
     OfficeApp* app = GetApp();
@@ -122,7 +119,7 @@ void Boss::Reproach() {
     FaceWalkDirection();
     float duration = -1.0f;
     PlayAnim("boss_reproach", &duration);
-    PlayOfficeSound("wake_up");
+    LevelLink::PlaySound("wake_up");
     SetWait(duration, kWaitNone);
     wasWalking_ = 0;
 }
@@ -137,14 +134,14 @@ bool Boss::Interact(Item* other, int phase, int& value) {
 
     if (owner->NameStartsWith("shelving")) {
         if (!handsEmpty) {
-            StepChain(kChainBreak, this);
+            LevelLink::BonusAction(kChainBreak, this);
             return false;
         }
         if (phase == 0) {
-            StepChain(kChainAdvance, this);
+            LevelLink::BonusAction(kChainAdvance, this);
             stateKey_ = note_;
             ShowIdle();
-            NotifyTutorial(kEventShelving);
+            LevelLink::TutorialNotify(kEventShelving);
         }
         return true;
     }
@@ -178,7 +175,7 @@ bool Boss::Interact(Item* other, int phase, int& value) {
     if (name == "phone") {
         auto* phone = dynamic_cast<Phone*>(owner);
         if (phone == nullptr || !phone->IsRinging()) {
-            StepChain(kChainBreak, this);
+            LevelLink::BonusAction(kChainBreak, this);
             return false;
         }
         if (phase == 0) {
@@ -189,12 +186,12 @@ bool Boss::Interact(Item* other, int phase, int& value) {
             SetWait(duration, kCallEnded);
             wasWalking_ = 0;
             phone->StopRinging();
-            StepChain(kChainAdvance, this);
+            LevelLink::BonusAction(kChainAdvance, this);
         }
         return true;
     }
     if (name == "trash_bin") {
-        StepChain(kChainBreak, this);
+        LevelLink::BonusAction(kChainBreak, this);
         if (phase == 0) {
             stateKey_.clear();
             ShowIdle();
@@ -209,17 +206,17 @@ bool Boss::Interact(Item* other, int phase, int& value) {
         return true;
     }
     if (name == "safe") {
-        StepChain(kChainBreak, this);
+        LevelLink::BonusAction(kChainBreak, this);
         if (!handsEmpty) return false;
         if (phase == 0) {
-            PlayOfficeSound("boss_take_money");
+            LevelLink::PlaySound("boss_take_money");
             stateKey_ = owner->GetStateKey();
             ShowIdle();
         }
         return true;
     }
     if (name == "conference_place") {
-        StepChain(kChainBreak, this);
+        LevelLink::BonusAction(kChainBreak, this);
         if (phase == 0) {
             FaceWalkDirection();
             SetWait(gGameParams.boss_conference_timeout, kConferenceEnded);
@@ -230,7 +227,7 @@ bool Boss::Interact(Item* other, int phase, int& value) {
         return true;
     }
     if (name == "cupboard") {
-        StepChain(kChainBreak, this);
+        LevelLink::BonusAction(kChainBreak, this);
         if (phase == 0) {
             FaceWalkDirection();
             float duration = -1.0f;
@@ -322,5 +319,7 @@ void Boss::UpdateHeldItems() {
 }
 
 void Boss::NotifyConferenceEnd() {
-    // The workers join here once their class is in.
+    for (Worker* worker : std::vector<Worker*>(gWorkers)) {
+        if (worker->IsVisible()) worker->OnConferenceEnd();
+    }
 }

@@ -40,6 +40,8 @@ protected:
         level = app->GetLevelScreen();
         ASSERT_NE(level, nullptr);
         level->SetScreens(&screens);
+        // The level is tested with fake clients: the office's own leave their slots.
+        ClientSlots::Clear();
         ASSERT_TRUE(app->CreateProfile(u"Ann", "man"));
     }
     // Loads and starts a day or survival level with the play given.
