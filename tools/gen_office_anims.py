@@ -62,7 +62,7 @@ PARTS = {
                    "sleep", "snore", "wake_up", "disruptive_action", "disruption_reaction", "conference_reaction",
                    "idle_distracted", "attention"]),
     "table": (140, 70, "table", (120, 84, 52), [], [], ["idle", "hover"]),
-    "status_hp": (40, 8, "bar", (80, 200, 80), [], [], ["idle", "on_blink_hp", "off_blink_hp"]),
+    "status_hp": (40, 8, "bar", (80, 200, 80), [], [], ["idle", "point", "on_blink_hp", "off_blink_hp"]),
     "specialization": (30, 38, "board", (230, 230, 240), ["spec_l1t1", "spec_l2t1", "spec_l4t1"], [],
                        ["idle", "hover"]),
     "bubble": (30, 30, "bubble", (255, 255, 255), [], [],
@@ -89,24 +89,19 @@ PARTS = {
     "cash": (30, 20, "coin", (240, 200, 60), [], [], ["idle", "on_cash", "on_penalty"]),
     "bonus": (30, 20, "coin", (120, 220, 250), [], [], ["idle", "on_bonus"]),
     "checkmark": (16, 16, "check", (60, 200, 60), [], [], ["idle"]),
+    # The status indicators' art: it loops whatever its name (see mode_of).
+    "status_hp_back": (44, 12, "bar", (40, 40, 48), [], [], ["idle"]),
+    "status_bubble": (40, 36, "bubble", (255, 255, 255), [], [], ["idle", "cloud", "right", "aggro", "multi_right"]),
+    "status_type": (24, 24, "coin", (90, 160, 230), [], [],
+                    ["idle", "ready", "scandal", "timer", "timer00", "timer01", "timer02", "timer03", "timer04",
+                     "student", "lady", "tycoon", "sleep", "snore", "coffee"]),
+    # Both product halves of every order code the sample levels use.
+    "status_production": (20, 20, "parcel", (240, 200, 120), [], [],
+                          ["idle", "0000", "0101", "0102", "0103", "0104", "0200", "0300", "0400"]),
 }
 
 SKIN_SHADES = {"man": 1.0, "woman": 1.35, "student": 0.8, "lady": 1.25, "tycoon": 0.55, "worker1": 1.0,
                "worker2": 1.3, "spec_l1t1": 0.7, "spec_l2t1": 0.85, "spec_l4t1": 1.0}
-
-# Files keep their load base when parts come and go: the parts of the first
-# sample by their place in it, later parts by their name.
-BASE_ORDER = ["bin", "bonus", "boss", "bubble", "cash", "chair", "checkmark", "client", "coffeemachine",
-              "conditioner", "conference", "cupboard", "door", "engineer", "held_items", "minibar", "phone",
-              "plant", "presentation", "safe", "secretary", "shelving", "specialization", "status_hp", "stereo",
-              "table", "wall", "window", "worker"]
-
-
-def base_of(name):
-    if name in BASE_ORDER:
-        return 0x00400000 + 0x10000 * BASE_ORDER.index(name)
-    return 0x01000000 + 0x10000 * (zlib.crc32(name.encode()) & 0x3FF)
-
 
 def clamp(v):
     return max(0, min(255, int(v)))
@@ -287,12 +282,28 @@ def build(name, spec, base):
         for orient in orients + [""]:
             facing_index = 0 if orient in ("tr", "tl") else len(facings) - 1
             for anim in ordered:
-                mode, fps = mode_of(anim)
+                mode, fps = ("loop", IDLE_FPS) if name.startswith("status_") else mode_of(anim)
                 lines += ["", "anim " + name + skin + orient + anim, "  image " + picture, "  box %d" % w,
                           "  mode " + mode, "  fps %d" % fps]
                 for (fx, fy, fw, fh) in frames_at(look_index, facing_index):
                     lines.append("  frame %d %d %d %d 0 0" % (fx, fy, fw, fh))
     return picture, width, height, rows, "\n".join(lines) + "\n"
+
+
+# The parts of the first sample office, whose bases follow their sorted order.
+FIRST_PARTS = sorted([
+    "bin", "bonus", "boss", "bubble", "cash", "chair", "checkmark", "client", "coffeemachine", "conditioner",
+    "conference", "cupboard", "door", "engineer", "held_items", "minibar", "phone", "plant", "presentation",
+    "safe", "secretary", "shelving", "specialization", "status_hp", "stereo", "table", "wall", "window", "worker",
+])
+
+
+def base_of(name):
+    """A different, non-zero base per file, so that loading relocates; a part
+    added later takes one from its name and moves no other file's."""
+    if name in FIRST_PARTS:
+        return 0x00400000 + 0x10000 * FIRST_PARTS.index(name)
+    return 0x00400000 + 0x10000 * (64 + zlib.crc32(name.encode()) % 4096)
 
 
 def main():
@@ -302,7 +313,6 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     root = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "..", "data")
     for name, spec in sorted(PARTS.items()):
-        # A different, non-zero base per file, so that loading relocates.
         picture, width, height, rows, text = build(name, spec, base_of(name))
         write_png(os.path.join(root, *picture.split("\\")), width, height, lambda x, y: rows[y][x])
         desc = os.path.join(here, "anm", name + ".txt")

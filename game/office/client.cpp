@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include "game/office/item_bonus.h"
 #include "game/office/level_link.h"
 #include "game/office/office_config.h"
 #include "game/office/office_globals.h"
@@ -386,4 +387,6 @@ bool Client::GetIconName(bool& lastOrder, std::string& name) {
     return true;
 }
 
-void Client::ShowCash(int) {}
+void Client::ShowCash(int amount) {
+    if (gBonusObject) gBonusObject->Show(ItemBonus::kCash, this, amount);
+}

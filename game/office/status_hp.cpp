@@ -7,6 +7,7 @@
 #include "game/office/pickable.h"
 #include "game/office/skin.h"
 #include "game/office/status_source.h"
+#include "game/office/worker.h"
 
 StatusHp::StatusHp() { visible_ = 0; }
 
@@ -15,7 +16,13 @@ StatusHp::~StatusHp() = default;
 StatusHp::OwnerKind StatusHp::FindStatusOwner(const std::string& name, Item*& owner, StatusSource*& source) {
     owner = nullptr;
     source = nullptr;
-    if (name.starts_with("client")) {
+    if (name.starts_with("worker")) {
+        if (Worker* worker = Worker::FindByName(name)) {
+            owner = worker;
+            source = worker;
+            return kWorker;
+        }
+    } else if (name.starts_with("client")) {
         if (SlotClient* client = ClientSlots::FindByName(name)) {
             owner = client->GetClientObject();
             source = client;
@@ -58,7 +65,11 @@ void StatusHp::Load(XmlNode node) {
         barPart_->Tint() = kColorLoaded;
     }
     kind_ = FindStatusOwner(name_, owner_, source_);
-    if (kind_ == kClient || kind_ == kPhone) {
+    if (kind_ == kWorker) {
+        levelHigh_ = static_cast<int>(gGameParams.stamina_g_level);
+        levelLow_ = static_cast<int>(gGameParams.stamina_y_level);
+        levelBlink_ = static_cast<int>(gGameParams.stamina_r_level);
+    } else if (kind_ == kClient || kind_ == kPhone) {
         levelHigh_ = static_cast<int>(gGameParams.patience_g_level);
         levelLow_ = static_cast<int>(gGameParams.patience_y_level);
         levelBlink_ = static_cast<int>(gGameParams.patience_r_level);
@@ -74,6 +85,7 @@ void StatusHp::SetActive(bool active) {
 }
 
 uint32_t StatusHp::BarColor(float value) const {
+    if (kind_ == kWorker && static_cast<const Worker*>(owner_)->IsProtected()) return kColorProtected;
     if (value < levelLow_) return kColorLow;
     if (value < levelHigh_) return kColorMiddle;
     return kColorHigh;
