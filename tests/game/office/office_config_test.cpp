@@ -168,8 +168,8 @@ TEST(OfficeConfig, BrokenOffices) {
         {"malformed XML", "<office><objects>", false, {}, ""},
         {"no office element", "<level><objects><object class='item' name='a'/></objects></level>", false, {}, ""},
         {"empty office", "<office/>", true, {}, "params zero"},
-        {"classes without a built class make nothing",
-         "<office><objects><object class='boss' name='boss'/><object class='chair' name='c'/>"
+        {"unknown classes make nothing",
+         "<office><objects><object class='robot' name='boss'/><object class='chair' name='c'/>"
          "<object class='item' name='lamp'/><object class='pickable' name='table1'/></objects></office>",
          true, {"lamp", "table1"}, ""},
         {"a named object of another class is not published",

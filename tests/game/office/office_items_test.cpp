@@ -169,7 +169,7 @@ TEST_F(SampleItems, ManualDoorOpensForItsPersonAndClosesBehindIt) {
     Door* door = Get<Door>("door03");
     ASSERT_NE(door, nullptr);
     EXPECT_EQ(door->GetDoorType(), Door::kManual);
-    Visitor engineer("engineer");
+    Person& engineer = *Get<Person>("engineer");
     engineer.SetVisibleFlag(true);
     Show(door);
     ASSERT_EQ(door->GetTargets().size(), 1u);
