@@ -62,7 +62,7 @@ public:
 
 // The sample office's survival level 1 started (three lives), nothing
 // spawned; the test drives the clients and their indicators itself, 10 ms a
-// frame, with a plain object standing in for the boss.
+// frame, with the boss's hands set by hand.
 class ClientTest : public testsupport::SampleGame {
 protected:
     void StartApp() override {
@@ -81,8 +81,8 @@ protected:
         second = dynamic_cast<Client*>(FindObject("client04"));
         ASSERT_NE(first, nullptr);
         ASSERT_NE(second, nullptr);
-        boss = std::make_unique<Item>();
-        boss->SetName("boss");
+        boss = FindObject("boss");
+        ASSERT_NE(boss, nullptr);
         secretary = std::make_unique<Item>();
         secretary->SetName("secretary");
         gFrameTime = 0.01f;
@@ -90,7 +90,6 @@ protected:
     void TearDown() override {
         level->SetTutorial(nullptr);
         level->SetBonus(nullptr);
-        boss.reset();
         secretary.reset();
         SampleGame::TearDown();
     }
@@ -123,7 +122,7 @@ protected:
         ASSERT_TRUE(client->Spawn("student", false, 2, orders));
         client->Update();
         int value = 0;
-        ASSERT_TRUE(Visit(client, boss.get(), value));
+        ASSERT_TRUE(Visit(client, boss, value));
         Run(gClientDefs.at("student").client_decision_timeout + 0.01f, {client});
         client->Update();
         ASSERT_EQ(client->GetState(), Client::kServing);
@@ -132,7 +131,7 @@ protected:
     void Deliver(Client* client) {
         boss->SetStateKey(client->GetStateKey());
         int value = 0;
-        ASSERT_TRUE(Visit(client, boss.get(), value));
+        ASSERT_TRUE(Visit(client, boss, value));
         EXPECT_EQ(value, 1);
         client->Update();
         client->Update();
@@ -145,7 +144,7 @@ protected:
     LevelScreen* level = nullptr;
     Client* first = nullptr;
     Client* second = nullptr;
-    std::unique_ptr<Item> boss;
+    Item* boss = nullptr;
     std::unique_ptr<Item> secretary;
 };
 
@@ -215,7 +214,7 @@ TEST_F(ClientTest, PaysByItsPatienceForTheRightProduct) {
         ASSERT_TRUE(first->Spawn("student", false, 2, {"0201"}));
         first->Update();
         int value = -1;
-        ASSERT_TRUE(Visit(first, boss.get(), value));
+        ASSERT_TRUE(Visit(first, boss, value));
         EXPECT_EQ(value, 0);
         EXPECT_EQ(first->GetState(), Client::kDeciding);
         Run(student.client_decision_timeout + 0.01f, {first});
@@ -227,7 +226,7 @@ TEST_F(ClientTest, PaysByItsPatienceForTheRightProduct) {
         if (!c.quick) Run(gGameParams.service_timeout + 0.1f, {first});
 
         boss->SetStateKey("0401");
-        EXPECT_FALSE(Visit(first, boss.get(), value)) << "the wrong product is refused";
+        EXPECT_FALSE(Visit(first, boss, value)) << "the wrong product is refused";
         first->AddPatience(c.patience - first->GetPatience());
         Deliver(first);
         EXPECT_EQ(level->GetMoney(), c.paid) << c.patience;
@@ -260,7 +259,7 @@ TEST_F(ClientTest, TwoOrderClientOrdersAgainAfterPaying) {
     first->AddPatience(45.0f - first->GetPatience());
     boss->SetStateKey("0201");
     int value = 0;
-    ASSERT_TRUE(Visit(first, boss.get(), value));
+    ASSERT_TRUE(Visit(first, boss, value));
     EXPECT_FLOAT_EQ(first->GetPatience(), 45.0f + student.client_service_effect);
     first->Update();
     ASSERT_EQ(first->GetState(), Client::kPaying);
@@ -277,7 +276,7 @@ TEST_F(ClientTest, TwoOrderClientOrdersAgainAfterPaying) {
     const float before = first->GetPatience();
     Run(1.0f, {first});
     boss->SetStateKey("0401");
-    ASSERT_TRUE(Visit(first, boss.get(), value));
+    ASSERT_TRUE(Visit(first, boss, value));
     EXPECT_GT(first->GetPatience(), before) << "the second order's quick service counts too";
     first->Update();
     first->Update();
@@ -410,8 +409,8 @@ TEST_F(ClientTest, PhoneCallerIsAnsweredOrGivesUp) {
         if (c.answerAt >= 0.0f) {
             Run(c.answerAt - ring * 0.45f, {first, bar});
             int value = 0;
-            ASSERT_TRUE(gPhone->Interact(boss.get(), 1, value));
-            gPhone->Interact(boss.get(), 0, value);
+            ASSERT_TRUE(gPhone->Interact(boss, 1, value));
+            gPhone->Interact(boss, 0, value);
             gPhone->StopRinging();
             Run(2.0f, {first, bar});
             EXPECT_EQ(first->GetState(), Client::kCalling) << c.what << ": the boss is still on the phone";
@@ -473,7 +472,7 @@ TEST_F(ClientTest, ZeroTimeOutsFinishAtOnceWithoutNaN) {
     ASSERT_TRUE(second->Spawn("hasty", false, 3, {"0201"}));
     second->Update();
     int answer = 0;
-    ASSERT_TRUE(Visit(second, boss.get(), answer));
+    ASSERT_TRUE(Visit(second, boss, answer));
     second->Update();
     EXPECT_EQ(second->GetState(), Client::kOrdered);
 }
@@ -611,7 +610,7 @@ TEST_F(ClientTest, BubbleShowsTheClientsWishes) {
     EXPECT_TRUE(type->GetPlayer()->IsPlaying());
 
     int value = 0;
-    ASSERT_TRUE(Visit(first, boss.get(), value));
+    ASSERT_TRUE(Visit(first, boss, value));
     Run(0.05f, {bubble});
     EXPECT_FALSE(bubble->IsActive()) << "hidden while the client decides";
     Run(gClientDefs.at("student").client_decision_timeout + 0.02f, {first, bubble});
