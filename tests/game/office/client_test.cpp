@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "game/app/sound.h"
 #include "game/office/client_slots.h"
 #include "game/office/level_screen.h"
 #include "game/office/office_config.h"
@@ -18,47 +17,11 @@
 #include "game/office/status_bubble.h"
 #include "game/office/status_hp.h"
 #include "tests/support/recording_level_screens.h"
+#include "tests/support/recording_level_seams.h"
+#include "tests/support/recording_sounds.h"
 #include "tests/support/sample_game.h"
 
 namespace {
-
-class SoundLog : public SoundPlayObserver {
-public:
-    SoundLog() { SetSoundPlayObserver(this); }
-    ~SoundLog() override { SetSoundPlayObserver(nullptr); }
-    void SoundPlayed(const std::string& name) override { played.push_back(name); }
-    bool Played(const std::string& name) const {
-        for (const std::string& p : played)
-            if (p == name) return true;
-        return false;
-    }
-    std::vector<std::string> played;
-};
-
-class Tutorial : public LevelTutorial {
-public:
-    void Start(int) override {}
-    void Stop() override {}
-    bool IsRunning() override { return true; }
-    void Step(float) override {}
-    bool Allows(int event) override { return event != blocked; }
-    bool AllowsName(const std::string&) override { return true; }
-    void Notify(int event) override { events.push_back(event); }
-    int blocked = -1;
-    std::vector<int> events;
-};
-
-class Chain : public LevelBonus {
-public:
-    void Reset() override {}
-    void Step(float) override {}
-    void Action(int kind, Item* object) override { actions.push_back({kind, object}); }
-    struct Call {
-        int kind;
-        Item* object;
-    };
-    std::vector<Call> actions;
-};
 
 // The sample office's survival level 1 started (three lives), nothing
 // spawned; the test drives the clients and their indicators itself, 10 ms a
@@ -138,9 +101,9 @@ protected:
     }
 
     testsupport::RecordingLevelScreens screens;
-    Tutorial tutorial;
-    Chain chain;
-    SoundLog sounds;
+    testsupport::RecordingTutorial tutorial;
+    testsupport::RecordingBonus chain;
+    testsupport::RecordingSounds sounds;
     LevelScreen* level = nullptr;
     Client* first = nullptr;
     Client* second = nullptr;
@@ -184,7 +147,7 @@ TEST_F(ClientTest, SpawnStartsAVisitOrFailsWithoutADefinition) {
     EXPECT_EQ(first->GetPatience(), 100.0f);
     EXPECT_EQ(first->GetMood(), Client::kMoodGreen);
     EXPECT_EQ(first->GetState(), Client::kArrived);
-    EXPECT_TRUE(sounds.Played("client_spawn"));
+    EXPECT_TRUE(sounds.Count("client_spawn") > 0);
     EXPECT_EQ(tutorial.events, std::vector<int>{Client::kEventVisit});
     first->Update();
     EXPECT_EQ(first->GetState(), Client::kWaiting);
@@ -219,7 +182,7 @@ TEST_F(ClientTest, PaysByItsPatienceForTheRightProduct) {
         EXPECT_EQ(first->GetState(), Client::kDeciding);
         Run(student.client_decision_timeout + 0.01f, {first});
         EXPECT_EQ(first->GetStateKey(), "0201");
-        EXPECT_TRUE(sounds.Played("client_ready"));
+        EXPECT_TRUE(sounds.Count("client_ready") > 0);
         EXPECT_EQ(first->GetMood(), Client::kMoodGratitude);
         first->Update();
         ASSERT_EQ(first->GetState(), Client::kServing);
@@ -231,14 +194,14 @@ TEST_F(ClientTest, PaysByItsPatienceForTheRightProduct) {
         Deliver(first);
         EXPECT_EQ(level->GetMoney(), c.paid) << c.patience;
         EXPECT_EQ(first->GetState(), Client::kLeaving);
-        EXPECT_TRUE(sounds.Played("client_positiv"));
+        EXPECT_TRUE(sounds.Count("client_positiv") > 0);
         first->Update();
         EXPECT_EQ(first->GetState(), Client::kInactive);
         EXPECT_FALSE(first->IsActive());
         ASSERT_EQ(chain.actions.size(), 3u);
-        EXPECT_EQ(chain.actions[0].kind, 1) << "order taken";
-        EXPECT_EQ(chain.actions[1].kind, 0) << "wrong product";
-        EXPECT_EQ(chain.actions[2].kind, 1) << "delivered";
+        EXPECT_EQ(chain.actions[0].first, 1) << "order taken";
+        EXPECT_EQ(chain.actions[1].first, 0) << "wrong product";
+        EXPECT_EQ(chain.actions[2].first, 1) << "delivered";
         EXPECT_EQ(tutorial.events, (std::vector<int>{Client::kEventVisit, Client::kEventOrderTaken,
                                                      Client::kEventOneOrder}));
     }
@@ -313,9 +276,9 @@ TEST_F(ClientTest, PatienceRunsOutThroughReactionsAndScandals) {
         EXPECT_EQ(first->GetMood(), c.mood) << c.until;
         EXPECT_EQ(first->IsMoodLocked(), c.locked) << c.until;
     }
-    EXPECT_FALSE(sounds.Played("client_scandal"));
+    EXPECT_FALSE(sounds.Count("client_scandal") > 0);
     while (first->GetPatience() >= fast.client_scandal_level) first->Update();
-    EXPECT_TRUE(sounds.Played("client_scandal")) << "the first scandal comes as the level is crossed";
+    EXPECT_TRUE(sounds.Count("client_scandal") > 0) << "the first scandal comes as the level is crossed";
     EXPECT_EQ(first->GetMood(), Client::kMoodScandal);
     EXPECT_TRUE(first->IsScandalActive());
     EXPECT_FLOAT_EQ(second->GetPatience(), 100.0f - gGameParams.scandal_effect);
@@ -334,7 +297,7 @@ TEST_F(ClientTest, PatienceRunsOutThroughReactionsAndScandals) {
     EXPECT_EQ(first->GetPatience(), 0.0f);
     EXPECT_EQ(level->GetMoney(), 70);
     EXPECT_EQ(level->GetLives(), LevelScreen::kSurvivalLives - 1);
-    EXPECT_TRUE(sounds.Played("client_negativ"));
+    EXPECT_TRUE(sounds.Count("client_negativ") > 0);
     first->Update();
     EXPECT_FALSE(first->IsActive());
 }
@@ -364,7 +327,7 @@ TEST_F(ClientTest, PresentationAndCoffeeCheerClientsUp) {
     EXPECT_FLOAT_EQ(first->GetPatience(), 50.0f + student.client_presentation_effect);
     EXPECT_EQ(first->GetMood(), Client::kMoodPresentation);
     EXPECT_TRUE(first->IsMoodLocked());
-    EXPECT_TRUE(sounds.Played("hp_up_presentation"));
+    EXPECT_TRUE(sounds.Count("hp_up_presentation") > 0);
     EXPECT_EQ(second->GetPatience(), 100.0f);
 
     first->AddPatience(-50.0f);
@@ -376,7 +339,7 @@ TEST_F(ClientTest, PresentationAndCoffeeCheerClientsUp) {
     ASSERT_TRUE(Visit(first, secretary.get(), value));
     EXPECT_FLOAT_EQ(first->GetPatience(), before + student.client_coffee_effect);
     EXPECT_EQ(first->GetMood(), Client::kMoodCoffee);
-    EXPECT_TRUE(sounds.Played("hp_up_coffee"));
+    EXPECT_TRUE(sounds.Count("hp_up_coffee") > 0);
 }
 
 // A caller rings the phone; its countdown runs only while the phone rings for
