@@ -607,7 +607,7 @@ namespace {
 // Every name the clients and their indicators play on the sample data has a
 // record: moods of every client, icons, bubble shapes and both product halves
 // of every order code the sample levels give; the reactions a client waits
-// for end (one-shots of two frames or more).
+// for end (one-shots of two frames or more); hiding ends hidden.
 TEST_F(ClientTest, SampleArtCoversEveryNameTheyPlay) {
     auto find = [](Item* item, const char* part, const std::string& text) -> const AnimRecord* {
         Skin* skin = item->FindPartByName(part);
@@ -660,6 +660,19 @@ TEST_F(ClientTest, SampleArtCoversEveryNameTheyPlay) {
         }
     }
     EXPECT_GT(codes, 10);
+
+    // Hiding ends hidden, so that a slot frees and a bubble stops drawing.
+    int hidden = 0;
+    for (Item* item : std::vector<Item*>(gObjects)) {
+        if (!dynamic_cast<Client*>(item) && !dynamic_cast<StatusBubble*>(item)) continue;
+        ASSERT_NE(item->GetScript(), nullptr) << item->GetName();
+        item->SetVisibleFlag(true);
+        item->SetVisible(false);
+        Run(1.0f, {item});
+        EXPECT_FALSE(item->IsVisible()) << item->GetName();
+        ++hidden;
+    }
+    EXPECT_EQ(hidden, 8) << "two clients, their bubbles, the phone's and the three workers'";
 }
 
 } // namespace
