@@ -500,6 +500,23 @@ TEST(StatusHp, SegmentsByOwnerKind) {
         EXPECT_EQ(StatusHp::SegmentCount(c.kind, c.value), c.segments) << c.kind << " " << c.value;
 }
 
+// An indicator whose name gives no owner stays hidden, even when a level's
+// command shows it.
+TEST(StatusIndicators, WithoutOwnerStayHidden) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load_string("<object name='client05'/>"));
+    StatusHp bar;
+    StatusBubble bubble;
+    for (Item* item : {static_cast<Item*>(&bar), static_cast<Item*>(&bubble)}) {
+        item->Load(doc.child("object"));
+        item->OnCommand(doc.child("object"));
+        item->Update();
+        EXPECT_FALSE(item->IsActive());
+        EXPECT_FALSE(item->IsVisible());
+    }
+    EXPECT_EQ(bar.GetOwnerKind(), StatusHp::kNone);
+}
+
 TEST(StatusBubble, ShapesTimersAndProductCodes) {
     struct Shape {
         StatusHp::OwnerKind kind;
