@@ -396,6 +396,23 @@ TEST_F(ClientTest, PhoneCallerIsAnsweredOrGivesUp) {
     }
 }
 
+// While the boss is on the phone with a caller no one else spawns: a new
+// caller would take the line from the one on it.
+TEST_F(ClientTest, CallUnderWayKeepsTheSpawnersWaiting) {
+    app->mUpdateInterval = 10;
+    ASSERT_TRUE(first->Spawn("tycoon", true, 2, {"0201"}));
+    int value = 0;
+    gPhone->Interact(boss, 0, value);
+    gPhone->StopRinging();
+    for (int i = 0; i < 2000; ++i) level->Update();
+    EXPECT_EQ(second->GetState(), Client::kInactive) << "the phone is busy";
+    EXPECT_EQ(first->GetState(), Client::kCalling);
+    gPhone->NotifyCaller();
+    gPhone->ForgetCaller();
+    for (int i = 0; i < 2000 && second->GetState() == Client::kInactive; ++i) level->Update();
+    EXPECT_NE(second->GetState(), Client::kInactive) << "the next client comes once the call is over";
+}
+
 // A vip without a phone to ring (none, not in the day, or taken) walks in.
 TEST_F(ClientTest, VipWithoutAFreePhoneWalksIn) {
     Phone* phone = gPhone;
