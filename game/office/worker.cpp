@@ -189,9 +189,16 @@ void Worker::PlayReaction(const std::string& name, int count) {
     reaction_ = name;
     baseAnim_ = name;
     if (count > 0) {
-        PlayAnim(name);
+        StartReaction();
         reactionCount_ = count;
     }
+}
+
+void Worker::StartReaction() {
+    // Starting over stops what plays, and that stop is no finished play.
+    startingReaction_ = 1;
+    PlayAnim(reaction_);
+    startingReaction_ = 0;
 }
 
 void Worker::Disrupt() {
@@ -416,8 +423,9 @@ void Worker::UpdateHover(Zephra::Point, bool hovered) {
 void Worker::OnAnimFinished(Skin* part, const std::string& animName) {
     Item::OnAnimFinished(part, animName);
     if (part == nullptr || part->GetName() != kReactionPart || animName != reaction_) return;
+    if (startingReaction_) return;
     if (--reactionCount_ >= 1) {
-        PlayAnim(reaction_);
+        StartReaction();
     } else {
         reaction_.clear();
     }

@@ -438,6 +438,32 @@ TEST_F(WorkerTest, BoardsHandOverTheirWorkersWork) {
     EXPECT_FALSE(orphan.Interact(gBoss, 1, value));
 }
 
+TEST_F(WorkerTest, ReactionsPlayTheirCountAndTheBaseLookReturns) {
+    struct Case {
+        int count;
+        float stillOn;   // seconds after which the reaction still shows
+        float over;      // seconds after which it has ended
+    };
+    // The sample reactions last 0.5 s (4 frames at 8 fps).
+    const Case cases[] = {{1, 0.3f, 0.7f}, {2, 0.8f, 1.2f}};
+    for (const Case& c : cases) {
+        Worker* worker = Hire("worker02a");
+        Run(worker, 0.1f, 0.05f);
+        worker->PlayReaction("attention", c.count);
+        Run(worker, c.stillOn, 0.05f);
+        EXPECT_EQ(worker->GetReaction(), "attention") << c.count;
+        Run(worker, c.over - c.stillOn, 0.05f);
+        EXPECT_EQ(worker->GetReaction(), "") << c.count;
+        EXPECT_EQ(worker->GetAnimName(), "idle_usual") << c.count << ": back to its base look";
+        worker->SetActive(false);
+    }
+    // A hover over an idle worker with nothing done draws its attention.
+    Worker* worker = Hire("worker02a");
+    worker->UpdateHover({0, 0}, true);
+    EXPECT_EQ(worker->GetReaction(), "attention");
+    EXPECT_TRUE(worker->GetFlag());
+}
+
 TEST_F(WorkerTest, StatusShowsWhatTheWorkerNeeds) {
     struct Case {
         int state;
