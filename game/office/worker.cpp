@@ -283,7 +283,8 @@ void Worker::Update() {
         break;
     }
     case kWantsBreak:
-        if (BossBlocksBreak()) {
+        // Without a bar to go to, a break would hide the worker for good.
+        if (BossBlocksBreak() || gMiniBar == nullptr) {
             RollBreakIntent();
         } else {
             breakIntent_ -= dt;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "game/effects/effect_target.h"
 #include "game/office/boss.h"
 #include "game/office/level_screen.h"
 #include "game/office/mini_bar.h"
@@ -387,6 +388,15 @@ TEST_F(WorkerTest, MiniBarSeatsThreeAndReseatsAfterRemovals) {
     EXPECT_TRUE(gMiniBar->GetVisitors().empty());
 }
 
+TEST_F(WorkerTest, NoBarNoBreak) {
+    Worker* worker = Hire("worker02a");
+    worker->SetState(Worker::kWantsBreak);
+    gMiniBar = nullptr;
+    Run(worker, 100.0f);
+    EXPECT_EQ(worker->GetState(), Worker::kIdle) << "the wish passes";
+    EXPECT_TRUE(worker->IsVisible());
+}
+
 TEST_F(WorkerTest, ZeroBreakDurationEndsAtOnce) {
     gGameParams.worker_break_duration_timeout = 0;
     gMiniBar->SetVisibleFlag(true);
@@ -416,6 +426,15 @@ TEST_F(WorkerTest, BoardsShowTheirWorkersCode) {
         Command(board, "skin=\"before\"");
         EXPECT_EQ(board->GetSkinName(), *c.skin ? c.skin : "before") << c.code;
     }
+    // The effects read the same code through the office.
+    std::string code;
+    ASSERT_NE(GetEffectOffice(), nullptr);
+    EXPECT_TRUE(GetEffectOffice()->GetWorkerSpecialization("worker02a", code));
+    EXPECT_EQ(code, "");
+    Hire("worker02a", "worker1", "papers", "0203");
+    EXPECT_TRUE(GetEffectOffice()->GetWorkerSpecialization("worker02a", code));
+    EXPECT_EQ(code, "0203");
+    EXPECT_FALSE(GetEffectOffice()->GetWorkerSpecialization("worker02", code)) << "names are whole";
 }
 
 TEST_F(WorkerTest, BoardsHandOverTheirWorkersWork) {
