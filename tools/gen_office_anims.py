@@ -34,6 +34,9 @@ ONCE = {
     "engineer_repair", "patience_content", "patience_angry",
 }
 BACKWARD = {"close"}
+# The workers' reactions end, so that the worker goes back to its base look;
+# its idle look stops and restarts after a pause.
+ONCE |= {"attention", "disruptive_action", "idle_usual", "idle_done"}
 
 ITEM_ANIMS = ["idle", "ready", "activation", "hover"]
 PERSON_ORIENTS = ["tr", "br", "tl", "bl"]
@@ -51,14 +54,19 @@ PARTS = {
     "cupboard": (70, 111, "box", (170, 120, 80), [], [], ITEM_ANIMS),
     "coffeemachine": (50, 70, "box", (60, 60, 66), [], [], ITEM_ANIMS),
     "stereo": (60, 51, "box", (40, 40, 48), [], [], ITEM_ANIMS),
-    "minibar": (50, 70, "box", (200, 200, 210), [], [], ["idle", "hover"]),
-    "worker": (80, 100, "person", (70, 130, 90), [], [],
-               ["idle", "idle_usual", "idle_done", "take_paper", "work_start", "work_action", "work_stop",
-                "sleep", "snore", "wake_up", "disruptive_action", "disruption_reaction", "conference_reaction",
-                "idle_distracted"]),
+    "minibar": (50, 70, "box", (200, 200, 210), [], [], ["idle", "hover", "active"]),
+    "minibar_pers1_up": (24, 30, "person", (70, 130, 90), [], [], ["idle", "worker1", "worker2"]),
+    "minibar_pers1_down": (24, 20, "chair", (90, 60, 120), [], [], ["idle", "worker1", "worker2"]),
+    "minibar_pers2_up": (24, 30, "person", (70, 130, 90), [], [], ["idle", "worker1", "worker2"]),
+    "minibar_pers2_down": (24, 20, "chair", (90, 60, 120), [], [], ["idle", "worker1", "worker2"]),
+    "worker_up": (80, 100, "person", (70, 130, 90), ["worker1", "worker2"], [],
+                  ["idle", "idle_usual", "idle_done", "take_paper", "work_start", "work_action", "work_stop",
+                   "sleep", "snore", "wake_up", "disruptive_action", "disruption_reaction", "conference_reaction",
+                   "idle_distracted", "attention"]),
     "table": (140, 70, "table", (120, 84, 52), [], [], ["idle", "hover"]),
     "status_hp": (40, 8, "bar", (80, 200, 80), [], [], ["idle", "point", "on_blink_hp", "off_blink_hp"]),
-    "specialization": (30, 38, "board", (230, 230, 240), [], [], ["idle", "hover", "spec_l"]),
+    "specialization": (30, 38, "board", (230, 230, 240), ["spec_l1t1", "spec_l2t1", "spec_l4t1"], [],
+                       ["idle", "hover"]),
     "bubble": (30, 30, "bubble", (255, 255, 255), [], [],
                ["idle", "cloud", "right", "aggro", "multi_right"]),
     "plant": (40, 80, "plant", (60, 150, 70), [], [], ["idle"]),
@@ -95,8 +103,8 @@ PARTS = {
                           ["idle", "0000", "0101", "0102", "0103", "0104", "0200", "0300", "0400"]),
 }
 
-SKIN_SHADES = {"man": 1.0, "woman": 1.35, "student": 0.8, "lady": 1.25, "tycoon": 0.55}
-
+SKIN_SHADES = {"man": 1.0, "woman": 1.35, "student": 0.8, "lady": 1.25, "tycoon": 0.55, "worker1": 1.0,
+               "worker2": 1.3, "spec_l1t1": 0.7, "spec_l2t1": 0.85, "spec_l4t1": 1.0}
 
 def clamp(v):
     return max(0, min(255, int(v)))
@@ -308,8 +316,7 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     root = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "..", "data")
     for name, spec in sorted(PARTS.items()):
-        base = base_of(name)
-        picture, width, height, rows, text = build(name, spec, base)
+        picture, width, height, rows, text = build(name, spec, base_of(name))
         write_png(os.path.join(root, *picture.split("\\")), width, height, lambda x, y: rows[y][x])
         desc = os.path.join(here, "anm", name + ".txt")
         os.makedirs(os.path.dirname(desc), exist_ok=True)

@@ -341,7 +341,10 @@ TEST_F(LevelTest, SurvivalStagesOpenWithTheMoneyAndOfferUpgrades) {
     screens.choice = "upgrade_table";
     level->OfferUpgrade();
     EXPECT_TRUE(FindObject("table01a")->IsVisible());
-    EXPECT_TRUE(FindObject("table01a")->IsActive()) << "no add_object effect to wait for";
+    EXPECT_FALSE(FindObject("table01a")->IsActive()) << "its add_object blink runs first";
+    for (int i = 0; i < 120; ++i) level->Update();
+    EXPECT_TRUE(FindObject("table01a")->IsActive()) << "the blink ran to its end";
+    EXPECT_TRUE(FindObject("worker01a")->IsActive() && FindObject("specialization3")->IsVisible());
     EXPECT_FALSE(screens.upgradeDisabled) << "one offer left";
     EXPECT_TRUE(level->IsInPlay());
     screens.choice = "";
