@@ -1,8 +1,9 @@
 #include "game/office/level_link.h"
 #include "game/app/office_app.h"
+#include "game/office/boss.h"
 #include "game/office/item.h"
 #include "game/office/level_screen.h"
-#include "game/office/office_objects.h"
+#include "game/office/office_globals.h"
 
 namespace LevelLink {
 
@@ -32,8 +33,7 @@ void PlaySound(const char* name) {
 
 const std::string& BossCarries() {
     static const std::string kNothing;
-    const Item* boss = FindObject("boss");
-    return boss ? boss->GetStateKey() : kNothing;
+    return gBoss ? gBoss->GetStateKey() : kNothing;
 }
 
 } // namespace LevelLink
