@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -481,6 +482,49 @@ TEST_F(WorkerTest, ReactionsPlayTheirCountAndTheBaseLookReturns) {
     worker->UpdateHover({0, 0}, true);
     EXPECT_EQ(worker->GetReaction(), "attention");
     EXPECT_TRUE(worker->GetFlag());
+}
+
+// Every sample level seats workers who know their work, with boards that
+// show it, and someone makes every code its clients may order.
+TEST_F(WorkerTest, SampleLevelsStaffEveryOrder) {
+    struct Case {
+        int number;
+        bool survival;
+    };
+    const Case cases[] = {{1, false}, {2, false}, {1, true}, {2, true}, {3, true}};
+    for (const Case& c : cases) {
+        const std::string what = (c.survival ? "endless" : "day ") + std::to_string(c.number);
+        level->SetSurvival(c.survival);
+        ASSERT_TRUE(level->LoadLevel(c.number)) << what;
+        // The shelving's paper goes as it is or through a worker.
+        const std::string paper = FindObject("shelving01")->GetStateKey();
+        std::set<std::string> made = {paper};
+        for (Worker* worker : gWorkers) {
+            if (worker->GetTransformTo().empty()) continue;
+            EXPECT_TRUE(worker->CanTake(paper)) << what << ": " << worker->GetName();
+            worker->SetStateKey(paper);
+            worker->TransformCode();
+            made.insert(worker->GetStateKey());
+            worker->SetStateKey("");
+            EXPECT_FALSE(worker->GetDef().name.empty()) << what << ": " << worker->GetName() << " has a definition";
+            EXPECT_FALSE(worker->GetTransformFrom().empty()) << what << ": " << worker->GetName();
+        }
+        EXPECT_GE(made.size(), 3u) << what;
+        for (Item* item : gObjects) {
+            auto* board = dynamic_cast<Specialization*>(item);
+            if (board == nullptr || !board->IsVisible()) continue;
+            auto* worker = dynamic_cast<Worker*>(board->GetWorker());
+            ASSERT_NE(worker, nullptr) << what;
+            EXPECT_EQ(board->GetSkinName(), Specialization::SkinOfCode(worker->GetSpecialization())) << what;
+            EXPECT_NE(board->GetParts()[0]->GetPlayer()->FindRecord("specialization" + board->GetSkinName() + "idle"),
+                      nullptr) << what << ": " << board->GetSkinName();
+        }
+        for (pugi::xpath_node xn : gLevelDoc->select_nodes("//order/@name | //orders/@order")) {
+            const std::string code = xn.attribute().value();
+            EXPECT_TRUE(made.count(code)) << what << ": nobody makes " << code;
+        }
+        level->ClearLevel();
+    }
 }
 
 TEST_F(WorkerTest, StatusShowsWhatTheWorkerNeeds) {
