@@ -34,6 +34,8 @@ Worker::Worker() {
 }
 
 Worker::~Worker() {
+    // The bar keeps no pointer to a worker that is gone.
+    if (state_ == kOnBreak && gMiniBar) gMiniBar->RemoveVisitor(this);
     snoreSound_.reset();
     auto it = std::find(gWorkers.begin(), gWorkers.end(), this);
     if (it != gWorkers.end()) gWorkers.erase(it);
