@@ -40,6 +40,8 @@ ONCE |= {"attention", "disruptive_action", "idle_usual", "idle_done"}
 
 ITEM_ANIMS = ["idle", "ready", "activation", "hover"]
 PERSON_ORIENTS = ["tr", "br", "tl", "bl"]
+# The persons face every walking direction; mirrored ones use their side's records.
+WALKER_ORIENTS = ["t", "tr", "r", "br", "b", "tl", "bl"]
 
 # part: (width, height, shape, colour, skins, orientations, animations)
 PARTS = {
@@ -63,7 +65,7 @@ PARTS = {
                    "idle_distracted", "attention"]),
     "table": (140, 70, "table", (120, 84, 52), [], [], ["idle", "hover"]),
     "status_hp": (40, 8, "bar", (80, 200, 80), [], [], ["idle", "point", "on_blink_hp", "off_blink_hp"]),
-    "specialization": (30, 38, "board", (230, 230, 240), ["spec_l1t1", "spec_l2t1", "spec_l4t1"], [],
+    "specialization": (30, 38, "board", (230, 230, 240), ["spec_l1t0", "spec_l2t0", "spec_l4t0"], [],
                        ["idle", "hover"]),
     "bubble": (30, 30, "bubble", (255, 255, 255), [], [],
                ["idle", "cloud", "right", "aggro", "multi_right"]),
@@ -76,16 +78,17 @@ PARTS = {
     "phone": (40, 40, "phone", (200, 40, 40), [], [], ["idle", "ring"]),
     "presentation": (120, 80, "board", (245, 245, 250), [], [], ITEM_ANIMS),
     "bin": (40, 60, "bin", (110, 120, 110), [], [], ["idle", "hover", "activation"]),
-    "boss": (40, 90, "person", (50, 60, 110), ["man", "woman"], PERSON_ORIENTS,
+    "boss": (40, 90, "person", (50, 60, 110), ["man", "woman"], WALKER_ORIENTS,
              ["idle", "boss_idle_empty", "boss_idle_full", "boss_move_empty", "boss_move_full", "boss_phone",
               "boss_conference", "boss_drink", "boss_reproach"]),
-    "secretary": (40, 90, "person", (170, 60, 110), [], PERSON_ORIENTS,
+    "secretary": (40, 90, "person", (170, 60, 110), [], WALKER_ORIENTS,
                   ["idle", "secretary_idle", "secretary_move_empty", "secretary_move_full",
                    "secretary_presentation"]),
-    "engineer": (40, 120, "person", (60, 110, 170), [], PERSON_ORIENTS,
+    "engineer": (40, 120, "person", (60, 110, 170), [], WALKER_ORIENTS,
                  ["idle", "engineer_idle", "engineer_move", "engineer_repair"]),
     "held_items": (20, 20, "parcel", (240, 220, 120), [], PERSON_ORIENTS,
-                   ["idle", "coffe_cup", "papers", "money", "drink", "coffee"]),
+                   # What persons carry; a paper code "0Xyy" shows as "00yy" under "01yy".
+                   ["idle", "coffe_cup", "papers", "money", "drink", "coffee", "0001", "0101", "0201", "0401", "0003", "0103"]),
     "cash": (30, 20, "coin", (240, 200, 60), [], [], ["idle", "on_cash", "on_penalty"]),
     "bonus": (30, 20, "coin", (120, 220, 250), [], [], ["idle", "on_bonus"]),
     "checkmark": (16, 16, "check", (60, 200, 60), [], [], ["idle"]),
@@ -101,7 +104,7 @@ PARTS = {
 }
 
 SKIN_SHADES = {"man": 1.0, "woman": 1.35, "student": 0.8, "lady": 1.25, "tycoon": 0.55, "worker1": 1.0,
-               "worker2": 1.3, "spec_l1t1": 0.7, "spec_l2t1": 0.85, "spec_l4t1": 1.0}
+               "worker2": 1.3, "spec_l1t0": 0.7, "spec_l2t0": 0.85, "spec_l4t0": 1.0}
 
 def clamp(v):
     return max(0, min(255, int(v)))
@@ -280,7 +283,7 @@ def build(name, spec, base):
     for skin in skins + [""]:
         look_index = looks.index(skin) if skin in looks else 0
         for orient in orients + [""]:
-            facing_index = 0 if orient in ("tr", "tl") else len(facings) - 1
+            facing_index = 0 if orient in ("t", "tr", "tl") else len(facings) - 1
             for anim in ordered:
                 mode, fps = ("loop", IDLE_FPS) if name.startswith("status_") else mode_of(anim)
                 lines += ["", "anim " + name + skin + orient + anim, "  image " + picture, "  box %d" % w,

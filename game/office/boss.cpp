@@ -64,8 +64,10 @@ void Boss::SetActive(bool active) {
         PlayAnim("boss_idle_empty");
     } else {
         speedBonusTime_ = -1.0f;
-        // A conference or a walk cut short must not go on sounding.
+        // A conference or a walk cut short must not go on sounding, and the
+        // next walk must start its steps and look again.
         StopSounds();
+        wasWalking_ = 0;
     }
     Person::SetActive(active);
 }

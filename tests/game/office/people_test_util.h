@@ -1,0 +1,63 @@
+#pragma once
+#include <functional>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+#include "game/office/level_screen.h"
+#include "game/office/level_screens.h"
+#include "game/office/office_objects.h"
+#include "tests/support/sample_game.h"
+
+namespace peopletest {
+
+// The level's bonus chain as a record of what the office's people told it.
+class RecordingBonus : public LevelBonus {
+public:
+    void Reset() override { ++resets; }
+    void Step(float) override {}
+    void Action(int kind, Item* object) override { actions.emplace_back(kind, object); }
+    int resets = 0;
+    std::vector<std::pair<int, Item*>> actions;
+};
+
+// The sample game with the profile "Ann" (boss "man") current and the bonus
+// chain recorded; a level is loaded but not started, so the tests step the
+// objects they look at themselves, 10 ms at a time.
+class PeopleTest : public testsupport::SampleGame {
+protected:
+    static constexpr float kStep = 0.01f;
+
+    void StartApp() override {
+        SampleGame::StartApp();
+        ASSERT_NE(app, nullptr);
+        ASSERT_EQ(app->mUpdateInterval, 10);
+        ASSERT_TRUE(app->CreateProfile(u"Ann", "man"));
+        level = app->GetLevelScreen();
+        ASSERT_NE(level, nullptr);
+        level->SetBonus(&bonus);
+    }
+    void TearDown() override {
+        if (level) level->SetBonus(nullptr);
+        SampleGame::TearDown();
+    }
+    void LoadSurvival(int n) {
+        level->SetSurvival(true);
+        ASSERT_TRUE(level->LoadLevel(n));
+    }
+    // One update of the items, then one motion step of each.
+    static void Tick(std::initializer_list<Item*> items) {
+        gFrameTime = kStep;
+        for (Item* item : items) item->Update();
+        for (Item* item : items) item->UpdateMotion(1.0f);
+    }
+    // Ticks for the given seconds, or until done answers true.
+    static void Run(float seconds, std::initializer_list<Item*> items, const std::function<bool()>& done = nullptr) {
+        const int steps = static_cast<int>(seconds / kStep + 0.5f);
+        for (int i = 0; i < steps && !(done && done()); ++i) Tick(items);
+    }
+
+    RecordingBonus bonus;
+    LevelScreen* level = nullptr;
+};
+
+} // namespace peopletest
