@@ -10,6 +10,7 @@
 
 #include "game/effects/effect_target.h"
 #include "game/office/boss.h"
+#include "game/office/item_bonus.h"
 #include "game/office/level_screen.h"
 #include "game/office/mini_bar.h"
 #include "game/office/office_globals.h"
@@ -512,6 +513,8 @@ TEST_F(WorkerTest, SampleLevelsStaffEveryOrder) {
             EXPECT_FALSE(worker->GetTransformFrom().empty()) << what << ": " << worker->GetName();
         }
         EXPECT_GE(made.size(), 3u) << what;
+        ASSERT_NE(gBonusObject, nullptr);
+        EXPECT_TRUE(gBonusObject->IsVisible() && gBonusObject->IsActive()) << what << ": popups can show";
         for (Item* item : gObjects) {
             auto* board = dynamic_cast<Specialization*>(item);
             if (board == nullptr || !board->IsVisible()) continue;
