@@ -532,6 +532,43 @@ TEST_F(WorkerTest, SampleLevelsStaffEveryOrder) {
     }
 }
 
+// A career day by clicks: the boss fetches a blank paper, a worker makes
+// the product, and the boss collects it through the worker's board.
+TEST_F(WorkerTest, DayRunsPaperThroughAWorker) {
+    app->mUpdateInterval = 10;
+    level->SetSurvival(false);
+    ASSERT_TRUE(level->LoadLevel(1));
+    level->StartLevel();
+    level->SetInputEnabled(true);
+    auto click = [&](const char* name) {
+        const platform::Point p = FindObject(name)->GetRegionPoints()[0];
+        level->MouseDown(p.x + 5, p.y + 5, 0, 1);
+    };
+    auto run = [&](float seconds) {
+        for (float t = 0; t < seconds; t += 0.01f) {
+            level->Update();
+            level->UpdateMotion(1.0f);
+        }
+    };
+    auto* worker = dynamic_cast<Worker*>(FindObject("worker02a"));
+    ASSERT_NE(worker, nullptr);
+    click("shelving01");
+    run(8.0f);
+    EXPECT_EQ(gBoss->GetStateKey(), "0001") << "a blank paper from the shelving";
+    click("table02a");
+    run(8.0f);
+    EXPECT_EQ(gBoss->GetStateKey(), "") << "the paper went to the worker";
+    EXPECT_TRUE(worker->GetState() == Worker::kWorking || worker->IsWorkDone());
+    run(5.0f);
+    EXPECT_EQ(worker->GetStateKey(), "0201");
+    click("specialization1");
+    run(6.0f);
+    EXPECT_EQ(gBoss->GetStateKey(), "0201") << "collected through the board";
+    EXPECT_EQ(worker->GetStateKey(), "");
+    EXPECT_GE(sounds.Count("take_paper"), 2);
+    EXPECT_EQ(sounds.Count("worker_finish"), 1);
+}
+
 TEST_F(WorkerTest, StatusShowsWhatTheWorkerNeeds) {
     struct Case {
         int state;
