@@ -20,10 +20,9 @@ public:
     std::vector<std::pair<int, Item*>> actions;
 };
 
-// The sample game with the profile "Ann" (boss "man") current and the bonus
-// chain recorded; a level is loaded but not started, so the tests step the
-// objects they look at themselves, 10 ms at a time.
-class PeopleTest : public testsupport::SampleGame {
+// The sample game with the profile "Ann" (boss "man") current, updated
+// 10 ms at a time.
+class OfficeGame : public testsupport::SampleGame {
 protected:
     static constexpr float kStep = 0.01f;
 
@@ -34,7 +33,18 @@ protected:
         ASSERT_TRUE(app->CreateProfile(u"Ann", "man"));
         level = app->GetLevelScreen();
         ASSERT_NE(level, nullptr);
-        level->SetBonus(&bonus);
+    }
+
+    LevelScreen* level = nullptr;
+};
+
+// The bonus chain recorded; a level is loaded but not started, so the tests
+// step the objects they look at themselves.
+class PeopleTest : public OfficeGame {
+protected:
+    void StartApp() override {
+        OfficeGame::StartApp();
+        if (level) level->SetBonus(&bonus);
     }
     void TearDown() override {
         if (level) level->SetBonus(nullptr);
@@ -57,7 +67,6 @@ protected:
     }
 
     RecordingBonus bonus;
-    LevelScreen* level = nullptr;
 };
 
 } // namespace peopletest
