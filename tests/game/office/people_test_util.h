@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <initializer_list>
+#include <string>
 #include <utility>
 #include <vector>
 #include "game/office/level_screen.h"
@@ -18,6 +19,19 @@ public:
     void Action(int kind, Item* object) override { actions.emplace_back(kind, object); }
     int resets = 0;
     std::vector<std::pair<int, Item*>> actions;
+};
+
+// Tutorial rules that block nothing and record the events they hear.
+class RecordingTutorial : public LevelTutorial {
+public:
+    void Start(int) override {}
+    void Stop() override {}
+    bool IsRunning() override { return false; }
+    void Step(float) override {}
+    bool Allows(int) override { return true; }
+    bool AllowsName(const std::string&) override { return true; }
+    void Notify(int event) override { events.push_back(event); }
+    std::vector<int> events;
 };
 
 // The sample game with the profile "Ann" (boss "man") current, updated
@@ -38,16 +52,18 @@ protected:
     LevelScreen* level = nullptr;
 };
 
-// The bonus chain recorded; a level is loaded but not started, so the tests
+// The bonus chain and the tutorial events recorded; a level is loaded but not started, so the tests
 // step the objects they look at themselves.
 class PeopleTest : public OfficeGame {
 protected:
     void StartApp() override {
         OfficeGame::StartApp();
         if (level) level->SetBonus(&bonus);
+        if (level) level->SetTutorial(&tutorial);
     }
     void TearDown() override {
         if (level) level->SetBonus(nullptr);
+        if (level) level->SetTutorial(nullptr);
         SampleGame::TearDown();
     }
     void LoadSurvival(int n) {
@@ -67,6 +83,7 @@ protected:
     }
 
     RecordingBonus bonus;
+    RecordingTutorial tutorial;
 };
 
 } // namespace peopletest
