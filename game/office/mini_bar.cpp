@@ -21,6 +21,10 @@ constexpr SeatPartNames kSeatParts[MiniBar::kSeats] = {
 
 } // namespace
 
+MiniBar::~MiniBar() {
+    if (gMiniBar == this) gMiniBar = nullptr;
+}
+
 void MiniBar::SetActive(bool active) {
     if (!active) {
         // Nobody stays on a break at a closed bar.

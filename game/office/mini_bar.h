@@ -12,6 +12,8 @@ class MiniBar : public Item {
 public:
     static constexpr int kSeats = 3;
 
+    ~MiniBar() override;
+
     void SetActive(bool active) override;
     void Update() override;
 

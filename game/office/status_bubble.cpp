@@ -121,8 +121,8 @@ void StatusBubble::OnCommand(XmlNode node) {
 void StatusBubble::Update() {
     Item::Update();
     if (!IsActive() && IsVisible()) return;
-    if (source_ == nullptr) return;
-    const bool shown = source_->IsShown();
+    // Without an owner there is nothing to show, whatever a level command said.
+    const bool shown = source_ != nullptr && source_->IsShown();
     bool lastOrder = false;
     std::string icon;
     if (shown != IsActive()) {

@@ -93,9 +93,9 @@ uint32_t StatusHp::BarColor(float value) const {
 
 void StatusHp::Update() {
     Item::Update();
-    if (source_ == nullptr) return;
     float value = 0.0f;
-    const bool shown = source_->GetValue(value);
+    // Without an owner there is nothing to show, whatever a level command said.
+    const bool shown = source_ != nullptr && source_->GetValue(value);
     if (shown != IsActive()) SetActive(shown);
     if (!shown) return;
     if (backPart_) {

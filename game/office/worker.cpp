@@ -34,6 +34,8 @@ Worker::Worker() {
 }
 
 Worker::~Worker() {
+    // The bar keeps no pointer to a worker that is gone.
+    if (state_ == kOnBreak && gMiniBar) gMiniBar->RemoveVisitor(this);
     snoreSound_.reset();
     auto it = std::find(gWorkers.begin(), gWorkers.end(), this);
     if (it != gWorkers.end()) gWorkers.erase(it);
@@ -189,9 +191,16 @@ void Worker::PlayReaction(const std::string& name, int count) {
     reaction_ = name;
     baseAnim_ = name;
     if (count > 0) {
-        PlayAnim(name);
+        StartReaction();
         reactionCount_ = count;
     }
+}
+
+void Worker::StartReaction() {
+    // Starting over stops what plays, and that stop is no finished play.
+    startingReaction_ = 1;
+    PlayAnim(reaction_);
+    startingReaction_ = 0;
 }
 
 void Worker::Disrupt() {
@@ -276,7 +285,8 @@ void Worker::Update() {
         break;
     }
     case kWantsBreak:
-        if (BossBlocksBreak()) {
+        // Without a bar to go to, a break would hide the worker for good.
+        if (BossBlocksBreak() || gMiniBar == nullptr) {
             RollBreakIntent();
         } else {
             breakIntent_ -= dt;
@@ -416,8 +426,9 @@ void Worker::UpdateHover(Zephra::Point, bool hovered) {
 void Worker::OnAnimFinished(Skin* part, const std::string& animName) {
     Item::OnAnimFinished(part, animName);
     if (part == nullptr || part->GetName() != kReactionPart || animName != reaction_) return;
+    if (startingReaction_) return;
     if (--reactionCount_ >= 1) {
-        PlayAnim(reaction_);
+        StartReaction();
     } else {
         reaction_.clear();
     }

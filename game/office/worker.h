@@ -93,6 +93,7 @@ private:
     bool BossBlocksBreak() const;
     void GiveMoney();
     void ChooseBaseAnim();
+    void StartReaction();
     void StartIdleUsual();
     void FindTable();
 
@@ -114,6 +115,7 @@ private:
     WorkerDef def_;
     std::unique_ptr<SoundInstance> snoreSound_;
     float breakTime_ = 0.0f;
+    uint8_t startingReaction_ = 0;
     // What the person carried at phase 1 of the current interaction.
     std::string offered_;
 };

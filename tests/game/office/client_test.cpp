@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "game/app/sound.h"
 #include "game/office/client_slots.h"
+#include "game/office/item_bonus.h"
 #include "game/office/level_screen.h"
 #include "game/office/office_config.h"
 #include "game/office/office_globals.h"
@@ -18,47 +18,11 @@
 #include "game/office/status_bubble.h"
 #include "game/office/status_hp.h"
 #include "tests/support/recording_level_screens.h"
+#include "tests/support/recording_level_seams.h"
+#include "tests/support/recording_sounds.h"
 #include "tests/support/sample_game.h"
 
 namespace {
-
-class SoundLog : public SoundPlayObserver {
-public:
-    SoundLog() { SetSoundPlayObserver(this); }
-    ~SoundLog() override { SetSoundPlayObserver(nullptr); }
-    void SoundPlayed(const std::string& name) override { played.push_back(name); }
-    bool Played(const std::string& name) const {
-        for (const std::string& p : played)
-            if (p == name) return true;
-        return false;
-    }
-    std::vector<std::string> played;
-};
-
-class Tutorial : public LevelTutorial {
-public:
-    void Start(int) override {}
-    void Stop() override {}
-    bool IsRunning() override { return true; }
-    void Step(float) override {}
-    bool Allows(int event) override { return event != blocked; }
-    bool AllowsName(const std::string&) override { return true; }
-    void Notify(int event) override { events.push_back(event); }
-    int blocked = -1;
-    std::vector<int> events;
-};
-
-class Chain : public LevelBonus {
-public:
-    void Reset() override {}
-    void Step(float) override {}
-    void Action(int kind, Item* object) override { actions.push_back({kind, object}); }
-    struct Call {
-        int kind;
-        Item* object;
-    };
-    std::vector<Call> actions;
-};
 
 // The sample office's survival level 1 started (three lives), nothing
 // spawned; the test drives the clients and their indicators itself, 10 ms a
@@ -138,9 +102,9 @@ protected:
     }
 
     testsupport::RecordingLevelScreens screens;
-    Tutorial tutorial;
-    Chain chain;
-    SoundLog sounds;
+    testsupport::RecordingTutorial tutorial;
+    testsupport::RecordingBonus chain;
+    testsupport::RecordingSounds sounds;
     LevelScreen* level = nullptr;
     Client* first = nullptr;
     Client* second = nullptr;
@@ -184,7 +148,7 @@ TEST_F(ClientTest, SpawnStartsAVisitOrFailsWithoutADefinition) {
     EXPECT_EQ(first->GetPatience(), 100.0f);
     EXPECT_EQ(first->GetMood(), Client::kMoodGreen);
     EXPECT_EQ(first->GetState(), Client::kArrived);
-    EXPECT_TRUE(sounds.Played("client_spawn"));
+    EXPECT_TRUE(sounds.Count("client_spawn") > 0);
     EXPECT_EQ(tutorial.events, std::vector<int>{Client::kEventVisit});
     first->Update();
     EXPECT_EQ(first->GetState(), Client::kWaiting);
@@ -219,7 +183,7 @@ TEST_F(ClientTest, PaysByItsPatienceForTheRightProduct) {
         EXPECT_EQ(first->GetState(), Client::kDeciding);
         Run(student.client_decision_timeout + 0.01f, {first});
         EXPECT_EQ(first->GetStateKey(), "0201");
-        EXPECT_TRUE(sounds.Played("client_ready"));
+        EXPECT_TRUE(sounds.Count("client_ready") > 0);
         EXPECT_EQ(first->GetMood(), Client::kMoodGratitude);
         first->Update();
         ASSERT_EQ(first->GetState(), Client::kServing);
@@ -231,14 +195,14 @@ TEST_F(ClientTest, PaysByItsPatienceForTheRightProduct) {
         Deliver(first);
         EXPECT_EQ(level->GetMoney(), c.paid) << c.patience;
         EXPECT_EQ(first->GetState(), Client::kLeaving);
-        EXPECT_TRUE(sounds.Played("client_positiv"));
+        EXPECT_TRUE(sounds.Count("client_positiv") > 0);
         first->Update();
         EXPECT_EQ(first->GetState(), Client::kInactive);
         EXPECT_FALSE(first->IsActive());
         ASSERT_EQ(chain.actions.size(), 3u);
-        EXPECT_EQ(chain.actions[0].kind, 1) << "order taken";
-        EXPECT_EQ(chain.actions[1].kind, 0) << "wrong product";
-        EXPECT_EQ(chain.actions[2].kind, 1) << "delivered";
+        EXPECT_EQ(chain.actions[0].first, 1) << "order taken";
+        EXPECT_EQ(chain.actions[1].first, 0) << "wrong product";
+        EXPECT_EQ(chain.actions[2].first, 1) << "delivered";
         EXPECT_EQ(tutorial.events, (std::vector<int>{Client::kEventVisit, Client::kEventOrderTaken,
                                                      Client::kEventOneOrder}));
     }
@@ -313,9 +277,9 @@ TEST_F(ClientTest, PatienceRunsOutThroughReactionsAndScandals) {
         EXPECT_EQ(first->GetMood(), c.mood) << c.until;
         EXPECT_EQ(first->IsMoodLocked(), c.locked) << c.until;
     }
-    EXPECT_FALSE(sounds.Played("client_scandal"));
+    EXPECT_FALSE(sounds.Count("client_scandal") > 0);
     while (first->GetPatience() >= fast.client_scandal_level) first->Update();
-    EXPECT_TRUE(sounds.Played("client_scandal")) << "the first scandal comes as the level is crossed";
+    EXPECT_TRUE(sounds.Count("client_scandal") > 0) << "the first scandal comes as the level is crossed";
     EXPECT_EQ(first->GetMood(), Client::kMoodScandal);
     EXPECT_TRUE(first->IsScandalActive());
     EXPECT_FLOAT_EQ(second->GetPatience(), 100.0f - gGameParams.scandal_effect);
@@ -334,7 +298,7 @@ TEST_F(ClientTest, PatienceRunsOutThroughReactionsAndScandals) {
     EXPECT_EQ(first->GetPatience(), 0.0f);
     EXPECT_EQ(level->GetMoney(), 70);
     EXPECT_EQ(level->GetLives(), LevelScreen::kSurvivalLives - 1);
-    EXPECT_TRUE(sounds.Played("client_negativ"));
+    EXPECT_TRUE(sounds.Count("client_negativ") > 0);
     first->Update();
     EXPECT_FALSE(first->IsActive());
 }
@@ -364,7 +328,7 @@ TEST_F(ClientTest, PresentationAndCoffeeCheerClientsUp) {
     EXPECT_FLOAT_EQ(first->GetPatience(), 50.0f + student.client_presentation_effect);
     EXPECT_EQ(first->GetMood(), Client::kMoodPresentation);
     EXPECT_TRUE(first->IsMoodLocked());
-    EXPECT_TRUE(sounds.Played("hp_up_presentation"));
+    EXPECT_TRUE(sounds.Count("hp_up_presentation") > 0);
     EXPECT_EQ(second->GetPatience(), 100.0f);
 
     first->AddPatience(-50.0f);
@@ -376,7 +340,7 @@ TEST_F(ClientTest, PresentationAndCoffeeCheerClientsUp) {
     ASSERT_TRUE(Visit(first, secretary.get(), value));
     EXPECT_FLOAT_EQ(first->GetPatience(), before + student.client_coffee_effect);
     EXPECT_EQ(first->GetMood(), Client::kMoodCoffee);
-    EXPECT_TRUE(sounds.Played("hp_up_coffee"));
+    EXPECT_TRUE(sounds.Count("hp_up_coffee") > 0);
 }
 
 // A caller rings the phone; its countdown runs only while the phone rings for
@@ -431,6 +395,23 @@ TEST_F(ClientTest, PhoneCallerIsAnsweredOrGivesUp) {
         EXPECT_EQ(level->GetLives(), c.lives) << c.what;
         first->SetActive(false);
     }
+}
+
+// While the boss is on the phone with a caller no one else spawns: a new
+// caller would take the line from the one on it.
+TEST_F(ClientTest, CallUnderWayKeepsTheSpawnersWaiting) {
+    app->mUpdateInterval = 10;
+    ASSERT_TRUE(first->Spawn("tycoon", true, 2, {"0201"}));
+    int value = 0;
+    gPhone->Interact(boss, 0, value);
+    gPhone->StopRinging();
+    for (int i = 0; i < 2000; ++i) level->Update();
+    EXPECT_EQ(second->GetState(), Client::kInactive) << "the phone is busy";
+    EXPECT_EQ(first->GetState(), Client::kCalling);
+    gPhone->NotifyCaller();
+    gPhone->ForgetCaller();
+    for (int i = 0; i < 2000 && second->GetState() == Client::kInactive; ++i) level->Update();
+    EXPECT_NE(second->GetState(), Client::kInactive) << "the next client comes once the call is over";
 }
 
 // A vip without a phone to ring (none, not in the day, or taken) walks in.
@@ -535,6 +516,23 @@ TEST(StatusHp, SegmentsByOwnerKind) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(StatusHp::SegmentCount(c.kind, c.value), c.segments) << c.kind << " " << c.value;
+}
+
+// An indicator whose name gives no owner stays hidden, even when a level's
+// command shows it.
+TEST(StatusIndicators, WithoutOwnerStayHidden) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load_string("<object name='client05'/>"));
+    StatusHp bar;
+    StatusBubble bubble;
+    for (Item* item : {static_cast<Item*>(&bar), static_cast<Item*>(&bubble)}) {
+        item->Load(doc.child("object"));
+        item->OnCommand(doc.child("object"));
+        item->Update();
+        EXPECT_FALSE(item->IsActive());
+        EXPECT_FALSE(item->IsVisible());
+    }
+    EXPECT_EQ(bar.GetOwnerKind(), StatusHp::kNone);
 }
 
 TEST(StatusBubble, ShapesTimersAndProductCodes) {
@@ -644,7 +642,7 @@ namespace {
 // Every name the clients and their indicators play on the sample data has a
 // record: moods of every client, icons, bubble shapes and both product halves
 // of every order code the sample levels give; the reactions a client waits
-// for end (one-shots of two frames or more).
+// for end (one-shots of two frames or more); hiding ends hidden.
 TEST_F(ClientTest, SampleArtCoversEveryNameTheyPlay) {
     auto find = [](Item* item, const char* part, const std::string& text) -> const AnimRecord* {
         Skin* skin = item->FindPartByName(part);
@@ -697,6 +695,31 @@ TEST_F(ClientTest, SampleArtCoversEveryNameTheyPlay) {
         }
     }
     EXPECT_GT(codes, 10);
+
+    // Payments and the chain's bonuses pop up at a client.
+    ASSERT_NE(gBonusObject, nullptr);
+    gBonusObject->SetActive(true);
+    first->Pay(30.0f);
+    gBonusObject->Show(ItemBonus::kBonus, first, 10, u"rush");
+    for (const char* kind : {"cash", "bonus"}) {
+        bool shown = false;
+        for (const auto& part : gBonusObject->GetParts())
+            shown = shown || (part->GetName() == kind && part->GetVisibleFlag());
+        EXPECT_TRUE(shown) << kind;
+    }
+
+    // Hiding ends hidden, so that a slot frees and a bubble stops drawing.
+    int hidden = 0;
+    for (Item* item : std::vector<Item*>(gObjects)) {
+        if (!dynamic_cast<Client*>(item) && !dynamic_cast<StatusBubble*>(item)) continue;
+        ASSERT_NE(item->GetScript(), nullptr) << item->GetName();
+        item->SetVisibleFlag(true);
+        item->SetVisible(false);
+        Run(1.0f, {item});
+        EXPECT_FALSE(item->IsVisible()) << item->GetName();
+        ++hidden;
+    }
+    EXPECT_EQ(hidden, 8) << "two clients, their bubbles, the phone's and the three workers'";
 }
 
 } // namespace

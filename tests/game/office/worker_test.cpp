@@ -4,10 +4,13 @@
 
 #include <cmath>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "game/effects/effect_target.h"
 #include "game/office/boss.h"
+#include "game/office/item_bonus.h"
 #include "game/office/level_screen.h"
 #include "game/office/mini_bar.h"
 #include "game/office/office_globals.h"
@@ -379,12 +382,23 @@ TEST_F(WorkerTest, MiniBarSeatsThreeAndReseatsAfterRemovals) {
     EXPECT_EQ(gMiniBar->GetSeated(1), crew[4].get()) << "a worker leaving the office frees its seat";
     EXPECT_EQ(gMiniBar->GetVisitors().size(), 3u);
 
+    crew[4].reset();
+    EXPECT_EQ(gMiniBar->GetVisitors().size(), 2u) << "a worker gone leaves no trace at the bar";
     gMiniBar->SetActive(false);
-    for (size_t i : {2u, 3u, 4u}) {
+    for (size_t i : {2u, 3u}) {
         EXPECT_EQ(crew[i]->GetState(), Worker::kIdle) << i << ": a closed bar ends the break";
         EXPECT_TRUE(crew[i]->IsVisible()) << i;
     }
     EXPECT_TRUE(gMiniBar->GetVisitors().empty());
+}
+
+TEST_F(WorkerTest, NoBarNoBreak) {
+    Worker* worker = Hire("worker02a");
+    worker->SetState(Worker::kWantsBreak);
+    gMiniBar = nullptr;
+    Run(worker, 100.0f);
+    EXPECT_EQ(worker->GetState(), Worker::kIdle) << "the wish passes";
+    EXPECT_TRUE(worker->IsVisible());
 }
 
 TEST_F(WorkerTest, ZeroBreakDurationEndsAtOnce) {
@@ -416,6 +430,15 @@ TEST_F(WorkerTest, BoardsShowTheirWorkersCode) {
         Command(board, "skin=\"before\"");
         EXPECT_EQ(board->GetSkinName(), *c.skin ? c.skin : "before") << c.code;
     }
+    // The effects read the same code through the office.
+    std::string code;
+    ASSERT_NE(GetEffectOffice(), nullptr);
+    EXPECT_TRUE(GetEffectOffice()->GetWorkerSpecialization("worker02a", code));
+    EXPECT_EQ(code, "");
+    Hire("worker02a", "worker1", "papers", "0203");
+    EXPECT_TRUE(GetEffectOffice()->GetWorkerSpecialization("worker02a", code));
+    EXPECT_EQ(code, "0203");
+    EXPECT_FALSE(GetEffectOffice()->GetWorkerSpecialization("worker02", code)) << "names are whole";
 }
 
 TEST_F(WorkerTest, BoardsHandOverTheirWorkersWork) {
@@ -436,6 +459,114 @@ TEST_F(WorkerTest, BoardsHandOverTheirWorkersWork) {
     orphan.Load(doc.first_child());
     int value = 0;
     EXPECT_FALSE(orphan.Interact(gBoss, 1, value));
+}
+
+TEST_F(WorkerTest, ReactionsPlayTheirCountAndTheBaseLookReturns) {
+    struct Case {
+        int count;
+        float stillOn;   // seconds after which the reaction still shows
+        float over;      // seconds after which it has ended
+    };
+    // The sample reactions last 0.5 s (4 frames at 8 fps).
+    const Case cases[] = {{1, 0.3f, 0.7f}, {2, 0.8f, 1.2f}};
+    for (const Case& c : cases) {
+        Worker* worker = Hire("worker02a");
+        Run(worker, 0.1f, 0.05f);
+        worker->PlayReaction("attention", c.count);
+        Run(worker, c.stillOn, 0.05f);
+        EXPECT_EQ(worker->GetReaction(), "attention") << c.count;
+        Run(worker, c.over - c.stillOn, 0.05f);
+        EXPECT_EQ(worker->GetReaction(), "") << c.count;
+        EXPECT_EQ(worker->GetAnimName(), "idle_usual") << c.count << ": back to its base look";
+        worker->SetActive(false);
+    }
+    // A hover over an idle worker with nothing done draws its attention.
+    Worker* worker = Hire("worker02a");
+    worker->UpdateHover({0, 0}, true);
+    EXPECT_EQ(worker->GetReaction(), "attention");
+    EXPECT_TRUE(worker->GetFlag());
+}
+
+// Every sample level seats workers who know their work, with boards that
+// show it, and someone makes every code its clients may order.
+TEST_F(WorkerTest, SampleLevelsStaffEveryOrder) {
+    struct Case {
+        int number;
+        bool survival;
+    };
+    const Case cases[] = {{1, false}, {2, false}, {1, true}, {2, true}, {3, true}};
+    for (const Case& c : cases) {
+        const std::string what = (c.survival ? "endless" : "day ") + std::to_string(c.number);
+        level->SetSurvival(c.survival);
+        ASSERT_TRUE(level->LoadLevel(c.number)) << what;
+        // The shelving's paper goes as it is or through a worker.
+        const std::string paper = FindObject("shelving01")->GetStateKey();
+        std::set<std::string> made = {paper};
+        for (Worker* worker : gWorkers) {
+            if (worker->GetTransformTo().empty()) continue;
+            EXPECT_TRUE(worker->CanTake(paper)) << what << ": " << worker->GetName();
+            worker->SetStateKey(paper);
+            worker->TransformCode();
+            made.insert(worker->GetStateKey());
+            worker->SetStateKey("");
+            EXPECT_FALSE(worker->GetDef().name.empty()) << what << ": " << worker->GetName() << " has a definition";
+            EXPECT_FALSE(worker->GetTransformFrom().empty()) << what << ": " << worker->GetName();
+        }
+        EXPECT_GE(made.size(), 3u) << what;
+        ASSERT_NE(gBonusObject, nullptr);
+        EXPECT_TRUE(gBonusObject->IsVisible() && gBonusObject->IsActive()) << what << ": popups can show";
+        for (Item* item : gObjects) {
+            auto* board = dynamic_cast<Specialization*>(item);
+            if (board == nullptr || !board->IsVisible()) continue;
+            auto* worker = dynamic_cast<Worker*>(board->GetWorker());
+            ASSERT_NE(worker, nullptr) << what;
+            EXPECT_EQ(board->GetSkinName(), Specialization::SkinOfCode(worker->GetSpecialization())) << what;
+            EXPECT_NE(board->GetParts()[0]->GetPlayer()->FindRecord("specialization" + board->GetSkinName() + "idle"),
+                      nullptr) << what << ": " << board->GetSkinName();
+        }
+        for (pugi::xpath_node xn : gLevelDoc->select_nodes("//order/@name | //orders/@order")) {
+            const std::string code = xn.attribute().value();
+            EXPECT_TRUE(made.count(code)) << what << ": nobody makes " << code;
+        }
+        level->ClearLevel();
+    }
+}
+
+// A career day by clicks: the boss fetches a blank paper, a worker makes
+// the product, and the boss collects it through the worker's board.
+TEST_F(WorkerTest, DayRunsPaperThroughAWorker) {
+    app->mUpdateInterval = 10;
+    level->SetSurvival(false);
+    ASSERT_TRUE(level->LoadLevel(1));
+    level->StartLevel();
+    level->SetInputEnabled(true);
+    auto click = [&](const char* name) {
+        const platform::Point p = FindObject(name)->GetRegionPoints()[0];
+        level->MouseDown(p.x + 5, p.y + 5, 0, 1);
+    };
+    auto run = [&](float seconds) {
+        for (float t = 0; t < seconds; t += 0.01f) {
+            level->Update();
+            level->UpdateMotion(1.0f);
+        }
+    };
+    auto* worker = dynamic_cast<Worker*>(FindObject("worker02a"));
+    ASSERT_NE(worker, nullptr);
+    click("shelving01");
+    run(8.0f);
+    EXPECT_EQ(gBoss->GetStateKey(), "0001") << "a blank paper from the shelving";
+    click("table02a");
+    run(8.0f);
+    EXPECT_EQ(gBoss->GetStateKey(), "") << "the paper went to the worker";
+    EXPECT_TRUE(worker->GetState() == Worker::kWorking || worker->IsWorkDone());
+    run(5.0f);
+    EXPECT_EQ(worker->GetStateKey(), "0201");
+    click("specialization1");
+    run(6.0f);
+    EXPECT_EQ(gBoss->GetStateKey(), "0201") << "collected through the board";
+    EXPECT_EQ(worker->GetStateKey(), "");
+    EXPECT_GE(sounds.Count("take_paper"), 2);
+    EXPECT_EQ(sounds.Count("worker_finish"), 1);
 }
 
 TEST_F(WorkerTest, StatusShowsWhatTheWorkerNeeds) {
