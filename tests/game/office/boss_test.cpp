@@ -95,6 +95,7 @@ TEST_F(BossTest, EachObjectDecidesWhatTheBossDoes) {
         StandAt(c.target, c.carries);
         boss->SetOrientation("tr", false);
         bonus.actions.clear();
+        tutorial.events.clear();
         int value = c.value < 0 ? 0 : c.value;
         const bool accepted = boss->Interact(target, 1, value);
         EXPECT_EQ(accepted, c.accepted) << c.what;
@@ -103,6 +104,8 @@ TEST_F(BossTest, EachObjectDecidesWhatTheBossDoes) {
         EXPECT_EQ(ChainOf(bonus, boss), c.chain) << c.what;
         EXPECT_EQ(boss->IsWaiting() ? boss->GetWaitCode() : -1, c.waitCode) << c.what;
         if (c.anim) EXPECT_EQ(boss->GetAnimName(), c.anim) << c.what;
+        const bool shelved = c.accepted && std::string(c.target) == "shelving01";
+        EXPECT_EQ(tutorial.events, shelved ? std::vector<int>{Boss::kEventShelving} : std::vector<int>{}) << c.what;
         if (c.waitCode >= 0) EXPECT_EQ(boss->GetOrientation(), boss->GetWalkOrientation()) << c.what << ": faces his walk";
     }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game/office/client_slots.h"
+#include "game/office/item_bonus.h"
 #include "game/office/level_screen.h"
 #include "game/office/office_config.h"
 #include "game/office/office_globals.h"
@@ -694,6 +695,18 @@ TEST_F(ClientTest, SampleArtCoversEveryNameTheyPlay) {
         }
     }
     EXPECT_GT(codes, 10);
+
+    // Payments and the chain's bonuses pop up at a client.
+    ASSERT_NE(gBonusObject, nullptr);
+    gBonusObject->SetActive(true);
+    first->Pay(30.0f);
+    gBonusObject->Show(ItemBonus::kBonus, first, 10, u"rush");
+    for (const char* kind : {"cash", "bonus"}) {
+        bool shown = false;
+        for (const auto& part : gBonusObject->GetParts())
+            shown = shown || (part->GetName() == kind && part->GetVisibleFlag());
+        EXPECT_TRUE(shown) << kind;
+    }
 
     // Hiding ends hidden, so that a slot frees and a bubble stops drawing.
     int hidden = 0;

@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <initializer_list>
+#include <string>
 #include <utility>
 #include <vector>
 #include "game/office/level_screen.h"
@@ -20,10 +21,22 @@ public:
     std::vector<std::pair<int, Item*>> actions;
 };
 
-// The sample game with the profile "Ann" (boss "man") current and the bonus
-// chain recorded; a level is loaded but not started, so the tests step the
-// objects they look at themselves, 10 ms at a time.
-class PeopleTest : public testsupport::SampleGame {
+// Tutorial rules that block nothing and record the events they hear.
+class RecordingTutorial : public LevelTutorial {
+public:
+    void Start(int) override {}
+    void Stop() override {}
+    bool IsRunning() override { return false; }
+    void Step(float) override {}
+    bool Allows(int) override { return true; }
+    bool AllowsName(const std::string&) override { return true; }
+    void Notify(int event) override { events.push_back(event); }
+    std::vector<int> events;
+};
+
+// The sample game with the profile "Ann" (boss "man") current, updated
+// 10 ms at a time.
+class OfficeGame : public testsupport::SampleGame {
 protected:
     static constexpr float kStep = 0.01f;
 
@@ -34,10 +47,23 @@ protected:
         ASSERT_TRUE(app->CreateProfile(u"Ann", "man"));
         level = app->GetLevelScreen();
         ASSERT_NE(level, nullptr);
-        level->SetBonus(&bonus);
+    }
+
+    LevelScreen* level = nullptr;
+};
+
+// The bonus chain and the tutorial events recorded; a level is loaded but not started, so the tests
+// step the objects they look at themselves.
+class PeopleTest : public OfficeGame {
+protected:
+    void StartApp() override {
+        OfficeGame::StartApp();
+        if (level) level->SetBonus(&bonus);
+        if (level) level->SetTutorial(&tutorial);
     }
     void TearDown() override {
         if (level) level->SetBonus(nullptr);
+        if (level) level->SetTutorial(nullptr);
         SampleGame::TearDown();
     }
     void LoadSurvival(int n) {
@@ -57,7 +83,7 @@ protected:
     }
 
     RecordingBonus bonus;
-    LevelScreen* level = nullptr;
+    RecordingTutorial tutorial;
 };
 
 } // namespace peopletest
