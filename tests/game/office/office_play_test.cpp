@@ -119,17 +119,24 @@ private:
         for (Client* client : Clients()) {
             const std::string wanted = Wanted(client);
             if (wanted.empty() || InHand(wanted)) continue;
+            // A blank paper is served as it comes from the shelving.
+            if (wanted == Paper()) return Named("shelving01");
             for (Worker* worker : Workers()) {
-                if (worker->GetTransformTo() == wanted && worker->GetState() == 0 && worker->GetStateKey().empty())
+                if (worker->ProductOf(Paper()) == wanted && worker->GetState() == 0 && worker->GetStateKey().empty())
                     return Named("shelving01");
             }
         }
         return nullptr;
     }
+    // What the shelving hands out.
+    static std::string Paper() {
+        Item* shelving = FindObject("shelving01");
+        return shelving ? shelving->GetStateKey() : std::string();
+    }
     // A worker works on the code or holds it already.
     static bool InHand(const std::string& code) {
         for (Worker* worker : Workers()) {
-            if (worker->GetTransformTo() == code && (worker->GetState() == 1 || worker->GetStateKey() == code))
+            if (worker->ProductOf(Paper()) == code && (worker->GetState() == 1 || worker->GetStateKey() == code))
                 return true;
         }
         return false;

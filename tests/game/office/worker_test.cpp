@@ -505,10 +505,7 @@ TEST_F(WorkerTest, SampleLevelsStaffEveryOrder) {
         for (Worker* worker : gWorkers) {
             if (worker->GetTransformTo().empty()) continue;
             EXPECT_TRUE(worker->CanTake(paper)) << what << ": " << worker->GetName();
-            worker->SetStateKey(paper);
-            worker->TransformCode();
-            made.insert(worker->GetStateKey());
-            worker->SetStateKey("");
+            made.insert(worker->ProductOf(paper));
             EXPECT_FALSE(worker->GetDef().name.empty()) << what << ": " << worker->GetName() << " has a definition";
             EXPECT_FALSE(worker->GetTransformFrom().empty()) << what << ": " << worker->GetName();
         }
