@@ -17,13 +17,14 @@
 #include "game/office/worker.h"
 #include "game/office/z_order.h"
 #include "tests/game/office/people_test_util.h"
+#include "tests/support/recording_sounds.h"
 
 namespace {
 
 using peopletest::PeopleTest;
 
 // What the boss told the chain, in order: 0 broken, 1 advanced.
-std::vector<int> ChainOf(const peopletest::RecordingBonus& bonus, const Item* boss) {
+std::vector<int> ChainOf(const testsupport::RecordingBonus& bonus, const Item* boss) {
     std::vector<int> kinds;
     for (const auto& [kind, object] : bonus.actions) {
         if (object == boss) kinds.push_back(kind);
@@ -65,37 +66,40 @@ TEST_F(BossTest, EachObjectDecidesWhatTheBossDoes) {
         std::vector<int> chain;  // both phases of a breaking object break it
         int waitCode;           // -1: no wait
         const char* anim;
+        const char* sound;      // played by the boss, or null
     };
     const Case cases[] = {
-        {"papers from the shelving", "shelving01", "", 0, true, "papers", {1}, -1, "boss_idle_full"},
-        {"the shelving with full hands", "shelving01", "0201", 0, false, "0201", {0}, -1, nullptr},
-        {"a paper to an idle worker", "table02a", "0001", 0, true, "", {}, -1, "boss_idle_empty"},
-        {"money to a working worker", "table02a", "money", 1, true, "", {}, -1, "boss_idle_empty"},
-        {"money to a worker on a break", "table02a", "money", 5, false, "money", {}, -1, nullptr},
-        {"a sleeping worker with money", "table02a", "money", 6, true, "money", {}, 0, "boss_reproach"},
-        {"a sleeping worker", "table02a", "", 6, true, "", {}, 0, "boss_reproach"},
-        {"a worker who wants a break", "table02a", "0201", 4, true, "0201", {}, 0, "boss_reproach"},
-        {"the bin", "trash_bin", "0201", 0, true, "", {0, 0}, -1, "boss_idle_empty"},
-        {"a client who took the order", "client_place03", "0201", 1, true, "", {}, -1, "boss_idle_empty"},
-        {"a client who took nothing", "client_place03", "0201", 0, true, "0201", {}, -1, "boss_idle_full"},
-        {"money from the safe", "safe", "", 0, true, "money", {0, 0}, -1, "boss_idle_full"},
-        {"the safe with full hands", "safe", "0001", 0, false, "0001", {0}, -1, nullptr},
-        {"a conference", "conference_place", "", 0, true, "", {0, 0}, Boss::kConferenceEnded, "boss_conference"},
-        {"a drink", "cupboard", "", 0, true, "", {0, 0}, 0, "boss_drink"},
-        {"a ringing phone", "phone", "", 0, true, "", {1}, Boss::kCallEnded, "boss_phone"},
-        {"a silent phone", "phone", "", -2, false, "", {0}, -1, nullptr},
-        {"a plant", "plant1", "", 0, false, "", {}, -1, nullptr},
+        {"a paper from the shelving", "shelving01", "", 0, true, "0001", {1}, -1, "boss_idle_full", nullptr},
+        {"the shelving with full hands", "shelving01", "0201", 0, false, "0201", {0}, -1, nullptr, nullptr},
+        {"a paper to an idle worker", "table02a", "0001", 0, true, "", {}, -1, "boss_idle_empty", nullptr},
+        {"money to a working worker", "table02a", "money", 1, true, "", {}, -1, "boss_idle_empty", nullptr},
+        {"money to a worker on a break", "table02a", "money", 5, false, "money", {}, -1, nullptr, nullptr},
+        {"a sleeping worker with money", "table02a", "money", 6, true, "money", {}, 0, "boss_reproach", "wake_up"},
+        {"a sleeping worker", "table02a", "", 6, true, "", {}, 0, "boss_reproach", "wake_up"},
+        {"a worker who wants a break", "table02a", "0201", 4, true, "0201", {}, 0, "boss_reproach", "wake_up"},
+        {"the bin", "trash_bin", "0201", 0, true, "", {0, 0}, -1, "boss_idle_empty", nullptr},
+        {"a client who took the order", "client_place03", "0201", 1, true, "", {}, -1, "boss_idle_empty", nullptr},
+        {"a client who took nothing", "client_place03", "0201", 0, true, "0201", {}, -1, "boss_idle_full", nullptr},
+        {"money from the safe", "safe", "", 0, true, "money", {0, 0}, -1, "boss_idle_full", "boss_take_money"},
+        {"the safe with full hands", "safe", "0001", 0, false, "0001", {0}, -1, nullptr, nullptr},
+        {"a conference", "conference_place", "", 0, true, "", {0, 0}, Boss::kConferenceEnded, "boss_conference",
+         "boss_conference"},
+        {"a drink", "cupboard", "", 0, true, "", {0, 0}, 0, "boss_drink", nullptr},
+        {"a ringing phone", "phone", "", 0, true, "", {1}, Boss::kCallEnded, "boss_phone", nullptr},
+        {"a silent phone", "phone", "", -2, false, "", {0}, -1, nullptr, nullptr},
+        {"a plant", "plant1", "", 0, false, "", {}, -1, nullptr, nullptr},
     };
     for (const Case& c : cases) {
         Item* target = FindObject(c.target);
         ASSERT_NE(target, nullptr) << c.what;
         Item* owner = target->FindOwner();
-        owner->SetStateKey(c.target == std::string("shelving01") ? "papers" : c.target == std::string("safe") ? "money" : "");
+        owner->SetStateKey(c.target == std::string("shelving01") ? "0001" : c.target == std::string("safe") ? "money" : "");
         if (gPhone) c.value == -2 ? gPhone->StopRinging() : gPhone->Ring(nullptr);
         StandAt(c.target, c.carries);
         boss->SetOrientation("tr", false);
         bonus.actions.clear();
         tutorial.events.clear();
+        testsupport::RecordingSounds sounds;
         int value = c.value < 0 ? 0 : c.value;
         const bool accepted = boss->Interact(target, 1, value);
         EXPECT_EQ(accepted, c.accepted) << c.what;
@@ -104,6 +108,8 @@ TEST_F(BossTest, EachObjectDecidesWhatTheBossDoes) {
         EXPECT_EQ(ChainOf(bonus, boss), c.chain) << c.what;
         EXPECT_EQ(boss->IsWaiting() ? boss->GetWaitCode() : -1, c.waitCode) << c.what;
         if (c.anim) EXPECT_EQ(boss->GetAnimName(), c.anim) << c.what;
+        for (const char* name : {"wake_up", "boss_take_money", "boss_conference"})
+            EXPECT_EQ(sounds.Count(name), c.sound && std::string(c.sound) == name ? 1 : 0) << c.what << ": " << name;
         const bool shelved = c.accepted && std::string(c.target) == "shelving01";
         EXPECT_EQ(tutorial.events, shelved ? std::vector<int>{Boss::kEventShelving} : std::vector<int>{}) << c.what;
         if (c.waitCode >= 0) EXPECT_EQ(boss->GetOrientation(), boss->GetWalkOrientation()) << c.what << ": faces his walk";

@@ -84,6 +84,11 @@ private:
         }
         return out;
     }
+    // The worker's products begin with the first two characters of its code.
+    static bool Makes(const Worker* worker, const std::string& code) {
+        const std::string& to = worker->GetTransformTo();
+        return code.size() >= 2 && to.size() >= 2 && to.compare(0, 2, code, 0, 2) == 0;
+    }
     static std::string Wanted(const Client* client) {
         const int state = client->GetState();
         if (state != 3 && state != 4) return {};
@@ -119,24 +124,17 @@ private:
         for (Client* client : Clients()) {
             const std::string wanted = Wanted(client);
             if (wanted.empty() || InHand(wanted)) continue;
-            // A blank paper is served as it comes from the shelving.
-            if (wanted == Paper()) return Named("shelving01");
             for (Worker* worker : Workers()) {
-                if (worker->ProductOf(Paper()) == wanted && worker->GetState() == 0 && worker->GetStateKey().empty())
+                if (Makes(worker, wanted) && worker->GetState() == 0 && worker->GetStateKey().empty())
                     return Named("shelving01");
             }
         }
         return nullptr;
     }
-    // What the shelving hands out.
-    static std::string Paper() {
-        Item* shelving = FindObject("shelving01");
-        return shelving ? shelving->GetStateKey() : std::string();
-    }
     // A worker works on the code or holds it already.
     static bool InHand(const std::string& code) {
         for (Worker* worker : Workers()) {
-            if (worker->ProductOf(Paper()) == code && (worker->GetState() == 1 || worker->GetStateKey() == code))
+            if (Makes(worker, code) && (worker->GetState() == 1 || worker->GetStateKey() == code))
                 return true;
         }
         return false;
