@@ -120,16 +120,20 @@ private:
             const std::string wanted = Wanted(client);
             if (wanted.empty() || InHand(wanted)) continue;
             for (Worker* worker : Workers()) {
-                if (worker->GetTransformTo() == wanted && worker->GetState() == 0 && worker->GetStateKey().empty())
+                if (Makes(worker, wanted) && worker->GetState() == 0 && worker->GetStateKey().empty())
                     return Named("shelving01");
             }
         }
         return nullptr;
     }
+    // The worker turns papers into products of the code's kind (its first two digits).
+    static bool Makes(const Worker* worker, const std::string& code) {
+        return code.size() >= 2 && worker->GetTransformTo().compare(0, 2, code, 0, 2) == 0;
+    }
     // A worker works on the code or holds it already.
     static bool InHand(const std::string& code) {
         for (Worker* worker : Workers()) {
-            if (worker->GetTransformTo() == code && (worker->GetState() == 1 || worker->GetStateKey() == code))
+            if (Makes(worker, code) && (worker->GetState() == 1 || worker->GetStateKey() == code))
                 return true;
         }
         return false;

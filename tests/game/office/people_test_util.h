@@ -7,32 +7,13 @@
 #include "game/office/level_screen.h"
 #include "game/office/level_screens.h"
 #include "game/office/office_objects.h"
+#include "tests/support/recording_level_seams.h"
 #include "tests/support/sample_game.h"
 
 namespace peopletest {
 
-// The level's bonus chain as a record of what the office's people told it.
-class RecordingBonus : public LevelBonus {
-public:
-    void Reset() override { ++resets; }
-    void Step(float) override {}
-    void Action(int kind, Item* object) override { actions.emplace_back(kind, object); }
-    int resets = 0;
-    std::vector<std::pair<int, Item*>> actions;
-};
-
-// Tutorial rules that block nothing and record the events they hear.
-class RecordingTutorial : public LevelTutorial {
-public:
-    void Start(int) override {}
-    void Stop() override {}
-    bool IsRunning() override { return false; }
-    void Step(float) override {}
-    bool Allows(int) override { return true; }
-    bool AllowsName(const std::string&) override { return true; }
-    void Notify(int event) override { events.push_back(event); }
-    std::vector<int> events;
-};
+using testsupport::RecordingBonus;
+using testsupport::RecordingTutorial;
 
 // The sample game with the profile "Ann" (boss "man") current, updated
 // 10 ms at a time.
