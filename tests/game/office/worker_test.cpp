@@ -10,6 +10,7 @@
 
 #include "game/effects/effect_target.h"
 #include "game/office/boss.h"
+#include "game/office/item_bonus.h"
 #include "game/office/level_screen.h"
 #include "game/office/mini_bar.h"
 #include "game/office/office_globals.h"
@@ -512,6 +513,8 @@ TEST_F(WorkerTest, SampleLevelsStaffEveryOrder) {
             EXPECT_FALSE(worker->GetTransformFrom().empty()) << what << ": " << worker->GetName();
         }
         EXPECT_GE(made.size(), 3u) << what;
+        ASSERT_NE(gBonusObject, nullptr);
+        EXPECT_TRUE(gBonusObject->IsVisible() && gBonusObject->IsActive()) << what << ": popups can show";
         for (Item* item : gObjects) {
             auto* board = dynamic_cast<Specialization*>(item);
             if (board == nullptr || !board->IsVisible()) continue;
@@ -527,6 +530,46 @@ TEST_F(WorkerTest, SampleLevelsStaffEveryOrder) {
         }
         level->ClearLevel();
     }
+}
+
+// A career day by clicks: the boss fetches a blank paper, a worker makes
+// the product, and the boss collects it through the worker's board.
+TEST_F(WorkerTest, DayRunsPaperThroughAWorker) {
+    app->mUpdateInterval = 10;
+    level->SetSurvival(false);
+    ASSERT_TRUE(level->LoadLevel(1));
+    level->StartLevel();
+    level->SetInputEnabled(true);
+    auto click = [&](const char* name) {
+        const platform::Point p = FindObject(name)->GetRegionPoints()[0];
+        level->MouseDown(p.x + 5, p.y + 5, 0, 1);
+    };
+    auto run = [&](float seconds) {
+        for (float t = 0; t < seconds; t += 0.01f) {
+            level->Update();
+            level->UpdateMotion(1.0f);
+        }
+    };
+    auto* worker = dynamic_cast<Worker*>(FindObject("worker02a"));
+    ASSERT_NE(worker, nullptr);
+    run(0.1f);
+    const uint32_t tint2 = FindObject("table02a")->GetParts()[0]->Tint();
+    EXPECT_NE(tint2, 0u) << "tables take their worker's colours";
+    click("shelving01");
+    run(8.0f);
+    EXPECT_EQ(gBoss->GetStateKey(), "0001") << "a blank paper from the shelving";
+    click("table02a");
+    run(8.0f);
+    EXPECT_EQ(gBoss->GetStateKey(), "") << "the paper went to the worker";
+    EXPECT_TRUE(worker->GetState() == Worker::kWorking || worker->IsWorkDone());
+    run(5.0f);
+    EXPECT_EQ(worker->GetStateKey(), "0201");
+    click("specialization1");
+    run(6.0f);
+    EXPECT_EQ(gBoss->GetStateKey(), "0201") << "collected through the board";
+    EXPECT_EQ(worker->GetStateKey(), "");
+    EXPECT_GE(sounds.Count("take_paper"), 2);
+    EXPECT_EQ(sounds.Count("worker_finish"), 1);
 }
 
 TEST_F(WorkerTest, StatusShowsWhatTheWorkerNeeds) {
