@@ -16,6 +16,7 @@ import math
 import os
 import subprocess
 import sys
+import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from gen_sample_media import write_png  # noqa: E402
@@ -33,9 +34,14 @@ ONCE = {
     "engineer_repair", "patience_content", "patience_angry",
 }
 BACKWARD = {"close"}
+# The workers' reactions end, so that the worker goes back to its base look;
+# its idle look stops and restarts after a pause.
+ONCE |= {"attention", "disruptive_action", "idle_usual", "idle_done"}
 
 ITEM_ANIMS = ["idle", "ready", "activation", "hover"]
 PERSON_ORIENTS = ["tr", "br", "tl", "bl"]
+# The persons face every walking direction; mirrored ones use their side's records.
+WALKER_ORIENTS = ["t", "tr", "r", "br", "b", "tl", "bl"]
 
 # part: (width, height, shape, colour, skins, orientations, animations)
 PARTS = {
@@ -48,14 +54,19 @@ PARTS = {
     "cupboard": (70, 111, "box", (170, 120, 80), [], [], ITEM_ANIMS),
     "coffeemachine": (50, 70, "box", (60, 60, 66), [], [], ITEM_ANIMS),
     "stereo": (60, 51, "box", (40, 40, 48), [], [], ITEM_ANIMS),
-    "minibar": (50, 70, "box", (200, 200, 210), [], [], ["idle", "hover"]),
-    "worker": (80, 100, "person", (70, 130, 90), [], [],
-               ["idle", "idle_usual", "idle_done", "take_paper", "work_start", "work_action", "work_stop",
-                "sleep", "snore", "wake_up", "disruptive_action", "disruption_reaction", "conference_reaction",
-                "idle_distracted"]),
+    "minibar": (50, 70, "box", (200, 200, 210), [], [], ["idle", "hover", "active"]),
+    "minibar_pers1_up": (24, 30, "person", (70, 130, 90), [], [], ["idle", "worker1", "worker2"]),
+    "minibar_pers1_down": (24, 20, "chair", (90, 60, 120), [], [], ["idle", "worker1", "worker2"]),
+    "minibar_pers2_up": (24, 30, "person", (70, 130, 90), [], [], ["idle", "worker1", "worker2"]),
+    "minibar_pers2_down": (24, 20, "chair", (90, 60, 120), [], [], ["idle", "worker1", "worker2"]),
+    "worker_up": (80, 100, "person", (70, 130, 90), ["worker1", "worker2"], [],
+                  ["idle", "idle_usual", "idle_done", "take_paper", "work_start", "work_action", "work_stop",
+                   "sleep", "snore", "wake_up", "disruptive_action", "disruption_reaction", "conference_reaction",
+                   "idle_distracted", "attention"]),
     "table": (140, 70, "table", (120, 84, 52), [], [], ["idle", "hover"]),
-    "status_hp": (40, 8, "bar", (80, 200, 80), [], [], ["idle", "on_blink_hp", "off_blink_hp"]),
-    "specialization": (30, 38, "board", (230, 230, 240), [], [], ["idle", "hover", "spec_l"]),
+    "status_hp": (40, 8, "bar", (80, 200, 80), [], [], ["idle", "point", "on_blink_hp", "off_blink_hp"]),
+    "specialization": (30, 38, "board", (230, 230, 240), ["spec_l1t1", "spec_l2t0", "spec_l4t0"], [],
+                       ["idle", "hover"]),
     "bubble": (30, 30, "bubble", (255, 255, 255), [], [],
                ["idle", "cloud", "right", "aggro", "multi_right"]),
     "plant": (40, 80, "plant", (60, 150, 70), [], [], ["idle"]),
@@ -67,23 +78,33 @@ PARTS = {
     "phone": (40, 40, "phone", (200, 40, 40), [], [], ["idle", "ring"]),
     "presentation": (120, 80, "board", (245, 245, 250), [], [], ITEM_ANIMS),
     "bin": (40, 60, "bin", (110, 120, 110), [], [], ["idle", "hover", "activation"]),
-    "boss": (40, 90, "person", (50, 60, 110), ["man", "woman"], PERSON_ORIENTS,
+    "boss": (40, 90, "person", (50, 60, 110), ["man", "woman"], WALKER_ORIENTS,
              ["idle", "boss_idle_empty", "boss_idle_full", "boss_move_empty", "boss_move_full", "boss_phone",
               "boss_conference", "boss_drink", "boss_reproach"]),
-    "secretary": (40, 90, "person", (170, 60, 110), [], PERSON_ORIENTS,
+    "secretary": (40, 90, "person", (170, 60, 110), [], WALKER_ORIENTS,
                   ["idle", "secretary_idle", "secretary_move_empty", "secretary_move_full",
                    "secretary_presentation"]),
-    "engineer": (40, 120, "person", (60, 110, 170), [], PERSON_ORIENTS,
+    "engineer": (40, 120, "person", (60, 110, 170), [], WALKER_ORIENTS,
                  ["idle", "engineer_idle", "engineer_move", "engineer_repair"]),
     "held_items": (20, 20, "parcel", (240, 220, 120), [], PERSON_ORIENTS,
-                   ["idle", "coffe_cup", "papers", "money", "drink", "coffee"]),
+                   # What persons carry; a paper code "0Xyy" shows as "00yy" under "01yy".
+                   ["idle", "coffe_cup", "papers", "money", "drink", "coffee", "0001", "0101", "0201", "0401", "0003", "0103"]),
     "cash": (30, 20, "coin", (240, 200, 60), [], [], ["idle", "on_cash", "on_penalty"]),
     "bonus": (30, 20, "coin", (120, 220, 250), [], [], ["idle", "on_bonus"]),
     "checkmark": (16, 16, "check", (60, 200, 60), [], [], ["idle"]),
+    # The status indicators' art: it loops whatever its name (see mode_of).
+    "status_hp_back": (44, 12, "bar", (40, 40, 48), [], [], ["idle"]),
+    "status_bubble": (40, 36, "bubble", (255, 255, 255), [], [], ["idle", "cloud", "right", "aggro", "multi_right"]),
+    "status_type": (24, 24, "coin", (90, 160, 230), [], [],
+                    ["idle", "ready", "scandal", "timer", "timer00", "timer01", "timer02", "timer03", "timer04",
+                     "student", "lady", "tycoon", "sleep", "snore", "coffee"]),
+    # Both product halves of every order code the sample levels use.
+    "status_production": (20, 20, "parcel", (240, 200, 120), [], [],
+                          ["idle", "0000", "0101", "0102", "0103", "0104", "0200", "0300", "0400"]),
 }
 
-SKIN_SHADES = {"man": 1.0, "woman": 1.35, "student": 0.8, "lady": 1.25, "tycoon": 0.55}
-
+SKIN_SHADES = {"man": 1.0, "woman": 1.35, "student": 0.8, "lady": 1.25, "tycoon": 0.55, "worker1": 1.0,
+               "worker2": 1.3, "spec_l1t1": 0.7, "spec_l2t0": 0.85, "spec_l4t0": 1.0}
 
 def clamp(v):
     return max(0, min(255, int(v)))
@@ -262,14 +283,30 @@ def build(name, spec, base):
     for skin in skins + [""]:
         look_index = looks.index(skin) if skin in looks else 0
         for orient in orients + [""]:
-            facing_index = 0 if orient in ("tr", "tl") else len(facings) - 1
+            facing_index = 0 if orient in ("t", "tr", "tl") else len(facings) - 1
             for anim in ordered:
-                mode, fps = mode_of(anim)
+                mode, fps = ("loop", IDLE_FPS) if name.startswith("status_") else mode_of(anim)
                 lines += ["", "anim " + name + skin + orient + anim, "  image " + picture, "  box %d" % w,
                           "  mode " + mode, "  fps %d" % fps]
                 for (fx, fy, fw, fh) in frames_at(look_index, facing_index):
                     lines.append("  frame %d %d %d %d 0 0" % (fx, fy, fw, fh))
     return picture, width, height, rows, "\n".join(lines) + "\n"
+
+
+# The parts of the first sample office, whose bases follow their sorted order.
+FIRST_PARTS = sorted([
+    "bin", "bonus", "boss", "bubble", "cash", "chair", "checkmark", "client", "coffeemachine", "conditioner",
+    "conference", "cupboard", "door", "engineer", "held_items", "minibar", "phone", "plant", "presentation",
+    "safe", "secretary", "shelving", "specialization", "status_hp", "stereo", "table", "wall", "window", "worker",
+])
+
+
+def base_of(name):
+    """A different, non-zero base per file, so that loading relocates; a part
+    added later takes one from its name and moves no other file's."""
+    if name in FIRST_PARTS:
+        return 0x00400000 + 0x10000 * FIRST_PARTS.index(name)
+    return 0x00400000 + 0x10000 * (64 + zlib.crc32(name.encode()) % 4096)
 
 
 def main():
@@ -278,10 +315,8 @@ def main():
     tool = sys.argv[1]
     here = os.path.dirname(os.path.abspath(__file__))
     root = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "..", "data")
-    for i, (name, spec) in enumerate(sorted(PARTS.items())):
-        # A different, non-zero base per file, so that loading relocates.
-        base = 0x00400000 + 0x10000 * i
-        picture, width, height, rows, text = build(name, spec, base)
+    for name, spec in sorted(PARTS.items()):
+        picture, width, height, rows, text = build(name, spec, base_of(name))
         write_png(os.path.join(root, *picture.split("\\")), width, height, lambda x, y: rows[y][x])
         desc = os.path.join(here, "anm", name + ".txt")
         os.makedirs(os.path.dirname(desc), exist_ok=True)

@@ -10,6 +10,8 @@
 
 namespace {
 
+SoundPlayObserver* gPlayObserver = nullptr;
+
 int ToMixVolume(int volume) { return volume * MIX_MAX_VOLUME / 100; }
 int ClampVolume(int volume) { return std::clamp(volume, 0, 100); }
 
@@ -47,6 +49,9 @@ bool ReadTable(const std::string& tablePath, const char* xpath, std::vector<Tabl
 
 } // namespace
 
+void SetSoundPlayObserver(SoundPlayObserver* observer) { gPlayObserver = observer; }
+SoundPlayObserver* GetSoundPlayObserver() { return gPlayObserver; }
+
 // ---------------------------------------------------------------------------
 
 std::unique_ptr<AudioDevice> AudioDevice::Open(std::string* error) {
@@ -81,6 +86,7 @@ void SoundInstance::Play() {
     if (!manager_) return;
     const SoundManager::Sound* sound = manager_->Find(name_);
     if (!sound) return;
+    if (gPlayObserver) gPlayObserver->SoundPlayed(name_);
     if (channel_ >= 0 && manager_->channels_[channel_].instance == this && manager_->ChannelLive(channel_, sound)) {
         if (Mix_Paused(channel_)) Mix_Resume(channel_);
         return;
@@ -207,7 +213,9 @@ void SoundManager::ForgetSound(const Sound* sound) {
 
 void SoundManager::Play(const std::string& name) {
     const Sound* sound = Find(name);
-    if (sound) StartChannel(*sound, nullptr, 0);
+    if (!sound) return;
+    if (gPlayObserver) gPlayObserver->SoundPlayed(name);
+    StartChannel(*sound, nullptr, 0);
 }
 
 SoundInstance* SoundManager::CreateInstance(const std::string& name) {

@@ -32,6 +32,18 @@ private:
 
 class SoundManager;
 
+// Told of every sound a manager is asked to play (a known name, once or by an
+// instance); tests install one to see what the game played.
+class SoundPlayObserver {
+public:
+    virtual ~SoundPlayObserver() = default;
+    virtual void SoundPlayed(const std::string& name) = 0;
+};
+
+// Not owned; null uninstalls.
+void SetSoundPlayObserver(SoundPlayObserver* observer);
+SoundPlayObserver* GetSoundPlayObserver();
+
 // A sound bound to one channel at a time, owned by whoever made it. Deleting it
 // stops its channel.
 class SoundInstance {

@@ -91,7 +91,7 @@ public:
     Skin* FindPartByName(std::string_view name, int n = 0) const;
     bool NameStartsWith(std::string_view text) const;
     // The worker behind a table, the client behind a client place, else itself.
-    Item* FindOwner();
+    virtual Item* FindOwner();
     void RegisterDrawParts();
 
     const std::string& GetName() const { return name_; }

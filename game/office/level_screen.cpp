@@ -6,6 +6,7 @@
 #include "game/app/game_util.h"
 #include "game/app/office_app.h"
 #include "game/effects/particles.h"
+#include "game/office/bonus_chain.h"
 #include "game/office/client_slots.h"
 #include "game/office/door.h"
 #include "game/office/item.h"
@@ -69,6 +70,9 @@ LevelScreen::LevelScreen(OfficeApp* app) : UiControl(nullptr), app_(app) {
     SetOfficeLevel(this);
     if (app_ && app_->GetCursorTable()) app_->GetCursorTable()->SetObserver(this);
     if (!office_->Load() && app_) app_->Warn("cannot read " + std::string(Office::kConfigPath) + ": " + office_->LastError());
+    chain_ = std::make_unique<BonusChain>();
+    if (gOfficeDoc) chain_->Load(gOfficeDoc->child("office"));
+    bonus_ = chain_.get();
     paused_ = 0;
 }
 
@@ -334,7 +338,11 @@ void LevelScreen::RunLevelLogic() {
     }
 }
 
-bool LevelScreen::PhoneRinging() const { return gPhone != nullptr && gPhone->IsRinging(); }
+// A phone whose call is still under way (answered, not yet put down) is busy
+// too: a new caller would take the line from the one on it.
+bool LevelScreen::PhoneRinging() const {
+    return gPhone != nullptr && (gPhone->IsRinging() || gPhone->GetCaller() != nullptr);
+}
 
 void LevelScreen::RunClientTimeline() {
     std::vector<TimePoint>& run = gLevelTimelines.clientsRun;

@@ -10,6 +10,7 @@
 #include "game/ui/cursor_table.h"
 #include "game/ui/ui_control.h"
 
+class BonusChain;
 class Item;
 class Office;
 class OfficeApp;
@@ -39,7 +40,11 @@ public:
     // Not owned; null uninstalls.
     void SetScreens(LevelScreens* screens) { screens_ = screens; }
     void SetTutorial(LevelTutorial* tutorial) { tutorial_ = tutorial; }
+    // The level's own chain (loaded with the office) until another is set.
     void SetBonus(LevelBonus* bonus) { bonus_ = bonus; }
+    LevelTutorial* GetTutorial() const { return tutorial_; }
+    LevelBonus* GetBonus() const { return bonus_; }
+    BonusChain* GetBonusChain() const { return chain_.get(); }
 
     // Life cycle of a day or survival level.
     bool LoadLevel(int day);
@@ -164,6 +169,7 @@ private:
     std::unique_ptr<XmlDocument> levelDoc_;
     LevelScreens* screens_ = nullptr;
     LevelTutorial* tutorial_ = nullptr;
+    std::unique_ptr<BonusChain> chain_;
     LevelBonus* bonus_ = nullptr;
 };
 

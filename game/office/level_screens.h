@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+class Item;
+
 // What the level asks of the screens over it: the panel, the five dialogs and
 // the load screen. The screens implement it and install it on the level
 // (LevelScreen::SetScreens); with none installed the level runs without them.
@@ -48,10 +50,15 @@ public:
     virtual void Notify(int event) = 0;
 };
 
-// The level's bonus chain as the level steps it.
+class Item;
+
+// The level's bonus chain as the level steps it and the office's people
+// report to it.
 class LevelBonus {
 public:
     virtual ~LevelBonus() = default;
     virtual void Reset() = 0;
     virtual void Step(float seconds) = 0;
+    // An action of the object: kind 0 failed (the chain breaks), 1 succeeded.
+    virtual void Action(int kind, Item* object) { (void)kind, (void)object; }
 };

@@ -7,6 +7,7 @@
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
 #include "game/office/skin.h"
+#include "game/office/worker.h"
 #include "game/office/z_order.h"
 
 namespace {
@@ -28,8 +29,15 @@ public:
         linkName = owner->GetLinkName();
         return true;
     }
-    // No worker class is built into the office yet: no worker has a code.
-    bool GetWorkerSpecialization(const std::string&, std::string&) override { return false; }
+    bool GetWorkerSpecialization(const std::string& workerName, std::string& code) override {
+        for (Worker* worker : gWorkers) {
+            if (worker->GetName() == workerName) {
+                code = worker->GetSpecialization();
+                return true;
+            }
+        }
+        return false;
+    }
 };
 
 Office::Office() : mZOrder(std::make_unique<ZOrder>()), mEffectLink(std::make_unique<EffectLink>()) {

@@ -1,7 +1,12 @@
 #include "game/office/office_config.h"
 #include "game/office/bin.h"
+#include "game/office/boss.h"
+#include "game/office/client.h"
 #include "game/office/door.h"
+#include "game/office/engineer.h"
 #include "game/office/item.h"
+#include "game/office/item_bonus.h"
+#include "game/office/mini_bar.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
 #include "game/office/office_xml.h"
@@ -9,8 +14,13 @@
 #include "game/office/period_item.h"
 #include "game/office/phone.h"
 #include "game/office/pickable.h"
+#include "game/office/secretary.h"
 #include "game/office/shelving.h"
 #include "game/office/skin.h"
+#include "game/office/specialization.h"
+#include "game/office/status_bubble.h"
+#include "game/office/status_hp.h"
+#include "game/office/worker.h"
 #include "game/office/z_order.h"
 
 namespace {
@@ -29,7 +39,6 @@ bool PublishAs(Item* item) {
     return true;
 }
 
-bool NotBuiltClass(Item*) { return false; }
 
 template <class Def>
 void ReadDefs(XmlNode office, const char* list, const char* entry, DefTable<Def>& table) {
@@ -42,36 +51,33 @@ void ReadDefs(XmlNode office, const char* list, const char* entry, DefTable<Def>
 
 } // namespace
 
-// The classes of the persons, clients, workers, items and indicators join
-// the table as they are built; until then their words make nothing.
 const ObjectFactoryRow kObjectFactoryTable[kObjectFactoryCount] = {
-    {"boss", nullptr},
-    {"client", nullptr},
+    {"boss", Make<Boss>},
+    {"client", Make<Client>},
     {"door", Make<Door>},
-    {"engineer", nullptr},
+    {"engineer", Make<Engineer>},
     {"item", Make<Item>},
-    {"mini_bar", nullptr},
+    {"mini_bar", Make<MiniBar>},
     {"period_item", Make<PeriodItem>},
     {"pickable", Make<Pickable>},
-    {"secretary", nullptr},
+    {"secretary", Make<Secretary>},
     {"shelving", Make<Shelving>},
     {"phone", Make<Phone>},
     {"bin", Make<Bin>},
-    {"worker", nullptr},
-    {"status_hp", nullptr},
-    {"status_bubble", nullptr},
-    {"specialization", nullptr},
-    {"item_bonus", nullptr},
+    {"worker", Make<Worker>},
+    {"status_hp", Make<StatusHp>},
+    {"status_bubble", Make<StatusBubble>},
+    {"specialization", Make<Specialization>},
+    {"item_bonus", Make<ItemBonus>},
 };
 
-// Each row names its global's class; a row whose class is not built yet
-// publishes nothing.
+// Each row names its global's class.
 const NamedObjectRow kNamedObjectTable[kNamedObjectCount] = {
-    {"boss", NotBuiltClass},               // gBoss: Boss
-    {"secretary", NotBuiltClass},          // gSecretary: Secretary
-    {"engineer", NotBuiltClass},           // gEngineer: Engineer
+    {"boss", PublishAs<Boss, &gBoss>},
+    {"secretary", PublishAs<Secretary, &gSecretary>},
+    {"engineer", PublishAs<Engineer, &gEngineer>},
     {"phone", PublishAs<Phone, &gPhone>},
-    {"mini_bar", NotBuiltClass},           // gMiniBar: MiniBar
+    {"mini_bar", PublishAs<MiniBar, &gMiniBar>},
     {"safe", PublishAs<PeriodItem, &gSafe>},
     {"coffeemachine", PublishAs<PeriodItem, &gCoffeeMachine>},
     {"air_conditioner", PublishAs<PeriodItem, &gAirConditioner>},
@@ -79,7 +85,7 @@ const NamedObjectRow kNamedObjectTable[kNamedObjectCount] = {
     {"cupboard", PublishAs<PeriodItem, &gCupboard>},
     {"presentation_place", PublishAs<PeriodItem, &gPresentationPlace>},
     {"stereo_system", PublishAs<PeriodItem, &gStereoSystem>},
-    {"bonus", NotBuiltClass},              // gBonusObject: ItemBonus
+    {"bonus", PublishAs<ItemBonus, &gBonusObject>},
 };
 
 const char* const ClientMoodAnimNames[kClientMoodAnimCount] = {

@@ -3,6 +3,7 @@
 #include <numbers>
 #include "game/app/office_app.h"
 #include "game/office/office.h"
+#include "game/office/office_globals.h"
 #include "game/office/pickable.h"
 #include "game/office/skin.h"
 
@@ -186,6 +187,14 @@ void Person::FaceDirection(int dx, int dy) {
         if (part->GetName() != "held_items") part->SetOrientation(walkOrientation_, true);
     }
     orientation_ = walkOrientation_;
+}
+
+void Person::LoadHeldParts(const std::string& defKey) {
+    heldParts_[0] = FindPartByName("held_items", 0);
+    heldParts_[1] = FindPartByName("held_items", 1);
+    ownPart_ = FindPartByName(name_);
+    personDef_ = PersDef{};
+    if (const PersDef* def = FindDef(gPersDefs, defKey)) personDef_ = *def;
 }
 
 void Person::UpdateAnchors() {

@@ -58,11 +58,18 @@ public:
     const std::string& GetWalkOrientation() const { return walkOrientation_; }
     const std::vector<Item*>& GetTargets() const { return targets_; }
     float GetWaitTime() const { return waitTime_; }
+    int GetWaitCode() const { return waitCode_; }
+    const PersDef& GetPersonDef() const { return personDef_; }
+    Skin* GetHeldPart(int i) const { return heldParts_[i]; }
+    Skin* GetOwnPart() const { return ownPart_; }
 
 protected:
     Person(bool returnsHome, bool hidesAtHome);
     // Every part takes three draw-order anchors around the position.
     void UpdateAnchors();
+    // The first two "held_items" parts, the part named like the person, and
+    // the person definition of that key (cleared when the office has none).
+    void LoadHeldParts(const std::string& defKey);
 
     std::string currentPoint_;
     std::string startPoint_;

@@ -101,7 +101,9 @@ public:
     bool IsMirrored() const { return mirror_ != 0; }
     bool IgnoresOrientation() const { return noOrientation_ != 0; }
     Zephra::Point GetOffset() const { return offset_; }
+    void SetOffset(Zephra::Point offset) { offset_ = offset; }
     Zephra::Point GetBaseScalePoint() const { return scalePoint_; }
+    void SetBaseScalePoint(Zephra::Point point) { scalePoint_ = point; }
     Zephra::Point GetOrderPoint(int i) const { return orderPoints_[i]; }
     void SetOrderPoint(int i, Zephra::Point point) { orderPoints_[i] = point; }
 

@@ -59,6 +59,12 @@ void ZOrder::AddDrawnAfter(Skin* skin, Skin* other) {
     if (std::find(after_.begin(), after_.end(), pair) == after_.end()) after_.push_back(pair);
 }
 
+void ZOrder::RemovePairs(Skin* skin) {
+    auto keyed = [skin](const std::pair<Skin*, Skin*>& pair) { return pair.first == skin; };
+    std::erase_if(before_, keyed);
+    std::erase_if(after_, keyed);
+}
+
 void ZOrder::AddHeldItem(Skin* skin) { held_.push_back(skin); }
 
 void ZOrder::AddSkin(Skin* skin, bool last) {
@@ -226,8 +232,6 @@ const std::vector<Skin*>& ZOrder::GetDrawOrder() {
         drawOrder_.insert(at, group.begin(), group.end());
     }
     drawOrder_.insert(drawOrder_.end(), pending_.begin(), pending_.end());
-    before_.clear();
-    after_.clear();
     return drawOrder_;
 }
 

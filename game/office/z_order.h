@@ -27,9 +27,13 @@ public:
 
     // Drawn after everything else.
     void AddPending(Skin* skin);
-    // Drawn right before / after skin (each pair once); cleared every draw.
+    // Drawn right before / after skin (each pair once). Pairs last until
+    // their owner drops them, so a draw with no update in between still
+    // draws what the persons carry.
     void AddDrawnBefore(Skin* skin, Skin* other);
     void AddDrawnAfter(Skin* skin, Skin* other);
+    // Forgets the pairs registered on skin.
+    void RemovePairs(Skin* skin);
     // Still skins (last false) join the grid or follow their "parent_z"
     // parent; moving skins (last true) are placed at every draw.
     void AddSkin(Skin* skin, bool last);

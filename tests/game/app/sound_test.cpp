@@ -7,6 +7,7 @@
 #include <SDL_mixer.h>
 #include "framework/resources/resource_manager.h"
 #include "tests/game/app/game_folder.h"
+#include "tests/support/recording_sounds.h"
 
 using gametest::GameFolder;
 
@@ -54,6 +55,21 @@ TEST_F(SoundTest, UnknownAndBrokenSounds) {
     sounds->PauseGroup("no such group");
     sounds->StopGroup("no such group");
     EXPECT_EQ(sounds->ActiveChannels("game"), 0);
+}
+
+TEST_F(SoundTest, ObserverSeesEveryKnownSoundAskedFor) {
+    MakeSounds();
+    std::unique_ptr<SoundInstance> ring(sounds->CreateInstance("ring"));
+    {
+        testsupport::RecordingSounds seen;
+        sounds->Play("hover");
+        sounds->Play("nothing");
+        ring->Play();
+        sounds->Play("hover");
+        EXPECT_EQ(seen.played, (std::vector<std::string>{"hover", "ring", "hover"})) << "unknown names play nothing";
+    }
+    EXPECT_EQ(GetSoundPlayObserver(), nullptr) << "the observer leaves with its recorder";
+    sounds->Play("hover");
 }
 
 TEST_F(SoundTest, InstancePlayStopAndResume) {

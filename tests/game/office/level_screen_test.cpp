@@ -40,6 +40,8 @@ protected:
         level = app->GetLevelScreen();
         ASSERT_NE(level, nullptr);
         level->SetScreens(&screens);
+        // The level is tested with fake clients: the office's own leave their slots.
+        ClientSlots::Clear();
         ASSERT_TRUE(app->CreateProfile(u"Ann", "man"));
     }
     // Loads and starts a day or survival level with the play given.
@@ -170,7 +172,7 @@ TEST_F(LevelTest, ClicksQueueOncePerRepeatAndOnlyInPlay) {
     level->MouseDown(60, 120, 1, 1);
     EXPECT_TRUE(level->GetClickQueue().empty()) << "right button";
 
-    // The objects handed to the secretary and the engineer, with neither in the office.
+    // The objects handed to the secretary and the engineer.
     Start(1, true);
     for (Zephra::Point p : {Zephra::Point(600, 30), Zephra::Point(730, 100), Zephra::Point(525, 140),
                             Zephra::Point(630, 150), Zephra::Point(90, 440)})
@@ -178,7 +180,7 @@ TEST_F(LevelTest, ClicksQueueOncePerRepeatAndOnlyInPlay) {
     EXPECT_EQ(level->GetClickQueue().size(), 5u);
     level->Update();
     EXPECT_TRUE(level->GetClickQueue().empty());
-    EXPECT_EQ(FindObject("door03")->GetAnimName(), "idle") << "no engineer to open the door for";
+    EXPECT_EQ(FindObject("door03")->GetAnimName(), "open") << "opened for the idle engineer";
 
     // Hovering picks the clickable object under the mouse.
     level->MouseMove(760, 550);
@@ -339,7 +341,10 @@ TEST_F(LevelTest, SurvivalStagesOpenWithTheMoneyAndOfferUpgrades) {
     screens.choice = "upgrade_table";
     level->OfferUpgrade();
     EXPECT_TRUE(FindObject("table01a")->IsVisible());
-    EXPECT_TRUE(FindObject("table01a")->IsActive()) << "no add_object effect to wait for";
+    EXPECT_FALSE(FindObject("table01a")->IsActive()) << "its add_object blink runs first";
+    for (int i = 0; i < 120; ++i) level->Update();
+    EXPECT_TRUE(FindObject("table01a")->IsActive()) << "the blink ran to its end";
+    EXPECT_TRUE(FindObject("worker01a")->IsActive() && FindObject("specialization3")->IsVisible());
     EXPECT_FALSE(screens.upgradeDisabled) << "one offer left";
     EXPECT_TRUE(level->IsInPlay());
     screens.choice = "";

@@ -141,7 +141,7 @@ TEST_F(SampleItems, ItemsChooseWhomTheyServe) {
         {"the secretary", "coffeemachine", "secretary", "", true, true},
         {"a client is no one to serve", "coffeemachine", "client03", "", true, false},
         {"not ready", "coffeemachine", "boss", "", false, false},
-        {"already carrying its thing", "coffeemachine", "boss", "coffee", true, false},
+        {"already carrying its thing", "coffeemachine", "secretary", "coffe_cup", true, false},
         {"carrying something else", "coffeemachine", "boss", "papers", true, true},
         {"the engineer at a broken stereo", "stereo_system", "engineer", "", true, true},
         {"the bin takes what the boss carries", "trash_bin", "boss", "papers", false, true},
@@ -162,14 +162,14 @@ TEST_F(SampleItems, ItemsChooseWhomTheyServe) {
         EXPECT_EQ(item->Interact(&person, 1, value), c.accepts) << c.what;
     }
     Shelving* shelving = Get<Shelving>("shelving01");
-    EXPECT_EQ(shelving->GetStateKey(), "papers") << "what the boss takes";
+    EXPECT_EQ(shelving->GetStateKey(), "0001") << "what the boss takes: a blank paper";
 }
 
 TEST_F(SampleItems, ManualDoorOpensForItsPersonAndClosesBehindIt) {
     Door* door = Get<Door>("door03");
     ASSERT_NE(door, nullptr);
     EXPECT_EQ(door->GetDoorType(), Door::kManual);
-    Visitor engineer("engineer");
+    Person& engineer = *Get<Person>("engineer");
     engineer.SetVisibleFlag(true);
     Show(door);
     ASSERT_EQ(door->GetTargets().size(), 1u);

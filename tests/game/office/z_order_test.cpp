@@ -93,7 +93,8 @@ TEST(ZOrder, BuildsBackToFrontFromTheOrderLines) {
 }
 
 // Movers go after the owner of the nearest cell on their line, behind-first;
-// before/after pairs frame them for one draw; held items appear only there.
+// before/after pairs frame them until their owner drops them; held items
+// appear only there.
 TEST(ZOrder, PlacesMovingSkinsEveryDraw) {
     Scene scene({{"desk", "a", 10, 100, 30, 100, 50, 100},
                  {"lamp", "a", 10, 50, 30, 50, 50, 50, "desk:a"},
@@ -119,9 +120,14 @@ TEST(ZOrder, PlacesMovingSkinsEveryDraw) {
     z.AddPending(scene["front"]);
     EXPECT_EQ(Scene::Names(z.GetDrawOrder()),
               "wall desk lamp secretary papers papers boss front bonus engineer front");
+    EXPECT_EQ(Scene::Names(z.GetDrawOrder()),
+              "wall desk lamp secretary papers papers boss front bonus engineer front")
+        << "a second draw with no update in between keeps the pairs";
+    z.RemovePairs(scene["boss"]);
+    z.RemovePairs(scene["secretary"]);
     z.AddPending(scene["lamp"]);
     EXPECT_EQ(Scene::Names(z.GetDrawOrder()),
-              "wall desk lamp secretary boss front bonus engineer front lamp") << "pairs last one draw";
+              "wall desk lamp secretary boss front bonus engineer front lamp") << "dropped pairs are gone";
 
     z.Reset();
     EXPECT_TRUE(z.GetDrawOrder().empty());

@@ -11,6 +11,7 @@
 #include "game/office/office_globals.h"
 #include "game/office/z_order.h"
 #include "game/office/office_objects.h"
+#include "game/office/skin.h"
 
 namespace officesnap {
 
@@ -39,8 +40,14 @@ bool DrawOffice(const std::string& gameDir, Zephra::MemoryImage& out, std::strin
             XmlDocument command;
             command.append_child("object").append_attribute("anim") = "idle";
             for (Item* item : gObjects) item->OnCommand(command.child("object"));
-            // The money and bonus popups show only while money is earned.
+            // The money and bonus popups show only while money is earned;
+            // the places where other objects show them draw nothing.
             if (Item* popups = FindObject("bonus")) popups->SetVisible(false);
+            for (Item* item : gObjects) {
+                for (const auto& part : item->GetParts()) {
+                    if (part->GetName() == "cash" || part->GetName() == "bonus") part->SetVisibleFlag(false);
+                }
+            }
             office.BuildDrawOrder();
             office.Draw(g);
             gZOrder->Reset();
