@@ -207,14 +207,15 @@ TEST_F(BossTest, CarriedThingsShowOnTheHeldParts) {
         const char* front;      // held part 0, null when hidden
         const char* back;       // held part 1, null when hidden
         bool behind;            // drawn before the boss (else after)
+        const char* heldFacing; // the held parts' own orientation, from the person definition
     };
     const Case cases[] = {
-        {"0203 facing the viewer", "0203", "b", "0103", "0003", true},
-        {"0203 walking away", "0203", "mtr", "0103", "0003", false},
-        {"a code of the second layer", "0101", "br", "0101", nullptr, true},
-        {"money, sideways", "money", "mr", "money", nullptr, true},
-        {"the bare code 0", "0", "b", "0", nullptr, true},
-        {"empty hands", "", "b", nullptr, nullptr, true},
+        {"0203 facing the viewer", "0203", "b", "0103", "0003", true, "br"},
+        {"0203 walking away", "0203", "mtr", "0103", "0003", false, "mtr"},
+        {"a code of the second layer", "0101", "br", "0101", nullptr, true, "br"},
+        {"money, sideways", "money", "mr", "money", nullptr, true, "mbr"},
+        {"the bare code 0", "0", "b", "0", nullptr, true, "br"},
+        {"empty hands", "", "b", nullptr, nullptr, true, nullptr},
     };
     Skin* held0 = boss->GetHeldPart(0);
     Skin* held1 = boss->GetHeldPart(1);
@@ -228,6 +229,10 @@ TEST_F(BossTest, CarriedThingsShowOnTheHeldParts) {
         EXPECT_EQ(held0->GetVisibleFlag(), c.front != nullptr) << c.what;
         EXPECT_EQ(held1->GetVisibleFlag(), c.back != nullptr) << c.what;
         if (c.front) EXPECT_EQ(held0->GetAnimName(), c.front) << c.what;
+        if (c.heldFacing) {
+            EXPECT_EQ((held0->IsMirrored() ? "m" : "") + held0->GetOrientation(), c.heldFacing) << c.what;
+            EXPECT_TRUE(held0->GetPlayer()->IsPlayingOrPaused()) << c.what;
+        }
         if (c.back) EXPECT_EQ(held1->GetAnimName(), c.back) << c.what;
         // Two draws without an update between them show the same.
         for (int draw = 0; draw < 2; ++draw) {
