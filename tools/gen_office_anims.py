@@ -65,7 +65,7 @@ PARTS = {
                    "idle_distracted", "attention"]),
     "table": (140, 70, "table", (120, 84, 52), [], [], ["idle", "hover"]),
     "status_hp": (40, 8, "bar", (80, 200, 80), [], [], ["idle", "point", "on_blink_hp", "off_blink_hp"]),
-    "specialization": (30, 38, "board", (230, 230, 240), ["spec_l1t0", "spec_l2t0", "spec_l4t0"], [],
+    "specialization": (30, 38, "board", (230, 230, 240), ["spec_l1t1", "spec_l2t0", "spec_l4t0"], [],
                        ["idle", "hover"]),
     "bubble": (30, 30, "bubble", (255, 255, 255), [], [],
                ["idle", "cloud", "right", "aggro", "multi_right"]),
@@ -104,7 +104,7 @@ PARTS = {
 }
 
 SKIN_SHADES = {"man": 1.0, "woman": 1.35, "student": 0.8, "lady": 1.25, "tycoon": 0.55, "worker1": 1.0,
-               "worker2": 1.3, "spec_l1t0": 0.7, "spec_l2t0": 0.85, "spec_l4t0": 1.0}
+               "worker2": 1.3, "spec_l1t1": 0.7, "spec_l2t0": 0.85, "spec_l4t0": 1.0}
 
 def clamp(v):
     return max(0, min(255, int(v)))

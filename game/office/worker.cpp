@@ -175,15 +175,24 @@ bool Worker::IsWorkDone() const {
     return stateKey_.starts_with(transformTo_.substr(0, 2));
 }
 
-void Worker::TransformCode() {
-    const size_t zero = stateKey_.find('0');
-    if (zero == std::string::npos) {
-        stateKey_ = transformTo_;
-        return;
-    }
+namespace {
+
+// A code with a "0" keeps the number two places after it, under the first
+// two characters of the specialization; any other becomes the specialization.
+std::string Transformed(const std::string& code, const std::string& transformTo) {
+    const size_t zero = code.find('0');
+    if (zero == std::string::npos) return transformTo;
     const size_t digits = zero + 2;
-    const int n = digits < stateKey_.size() ? std::atoi(stateKey_.c_str() + digits) : 0;
-    stateKey_ = transformTo_.substr(0, 2) + "0" + std::to_string(n);
+    const int n = digits < code.size() ? std::atoi(code.c_str() + digits) : 0;
+    return transformTo.substr(0, 2) + "0" + std::to_string(n);
+}
+
+} // namespace
+
+void Worker::TransformCode() { stateKey_ = Transformed(stateKey_, transformTo_); }
+
+std::string Worker::ProductOf(const std::string& code) const {
+    return CanTake(code) ? Transformed(code, transformTo_) : std::string();
 }
 
 void Worker::PlayReaction(const std::string& name, int count) {

@@ -63,6 +63,8 @@ public:
     bool CanTake(const std::string& code) const;
     bool IsWorkDone() const;
     void TransformCode();
+    // What the worker makes of a code it takes; empty for one it refuses.
+    std::string ProductOf(const std::string& code) const;
     void PlayReaction(const std::string& name, int count);
     // Every other visible, awake worker is disturbed by a snore.
     void Disrupt();

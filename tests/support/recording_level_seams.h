@@ -17,16 +17,17 @@ public:
 };
 
 // Tutorial rules that allow every event but `blocked` and record the events
-// they are told of.
+// they are told of; not running unless the test says so.
 class RecordingTutorial : public LevelTutorial {
 public:
     void Start(int) override {}
     void Stop() override {}
-    bool IsRunning() override { return true; }
+    bool IsRunning() override { return running; }
     void Step(float) override {}
     bool Allows(int event) override { return event != blocked; }
     bool AllowsName(const std::string&) override { return true; }
     void Notify(int event) override { events.push_back(event); }
+    bool running = false;
     int blocked = -1;
     std::vector<int> events;
 };

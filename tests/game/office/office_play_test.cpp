@@ -124,11 +124,6 @@ private:
         }
         return out;
     }
-    // The worker's products begin with the first two characters of its code.
-    static bool Makes(const Worker* worker, const std::string& code) {
-        const std::string& to = worker->GetTransformTo();
-        return code.size() >= 2 && to.size() >= 2 && to.compare(0, 2, code, 0, 2) == 0;
-    }
     static std::string Wanted(const Client* client) {
         const int state = client->GetState();
         if (state != 3 && state != 4) return {};
@@ -170,6 +165,10 @@ private:
             }
         }
         return nullptr;
+    }
+    // The worker turns papers into products of the code's kind (its first two digits).
+    static bool Makes(const Worker* worker, const std::string& code) {
+        return code.size() >= 2 && worker->GetTransformTo().compare(0, 2, code, 0, 2) == 0;
     }
     // A worker works on the code or holds it already.
     static bool InHand(const std::string& code) {

@@ -9,6 +9,9 @@
 
 namespace peopletest {
 
+using testsupport::RecordingBonus;
+using testsupport::RecordingTutorial;
+
 // The sample game with the profile "Ann" (boss "man") current, updated
 // 10 ms at a time.
 class OfficeGame : public testsupport::SampleGame {

@@ -505,10 +505,7 @@ TEST_F(WorkerTest, SampleLevelsStaffEveryOrder) {
         for (Worker* worker : gWorkers) {
             if (worker->GetTransformTo().empty()) continue;
             EXPECT_TRUE(worker->CanTake(paper)) << what << ": " << worker->GetName();
-            worker->SetStateKey(paper);
-            worker->TransformCode();
-            made.insert(worker->GetStateKey());
-            worker->SetStateKey("");
+            made.insert(worker->ProductOf(paper));
             EXPECT_FALSE(worker->GetDef().name.empty()) << what << ": " << worker->GetName() << " has a definition";
             EXPECT_FALSE(worker->GetTransformFrom().empty()) << what << ": " << worker->GetName();
         }
@@ -552,6 +549,9 @@ TEST_F(WorkerTest, DayRunsPaperThroughAWorker) {
     };
     auto* worker = dynamic_cast<Worker*>(FindObject("worker02a"));
     ASSERT_NE(worker, nullptr);
+    run(0.1f);
+    const uint32_t tint2 = FindObject("table02a")->GetParts()[0]->Tint();
+    EXPECT_NE(tint2, 0u) << "tables take their worker's colours";
     click("shelving01");
     run(8.0f);
     EXPECT_EQ(gBoss->GetStateKey(), "0001") << "a blank paper from the shelving";
