@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "game/app/sound.h"
+#include "game/office/anim_player.h"
 #include "game/office/level_screen.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
@@ -298,6 +300,74 @@ TEST_F(BossTest, AnsweredCallReachesTheCallerAndAMissingPhoneIsSkipped) {
     boss->OnNotify(Boss::kCallEnded);
     gPhone = phone;
     EXPECT_EQ(boss->GetAnimName(), "boss_idle_empty");
+}
+
+// What the persons' classes play and carry is in the sample: every look for
+// every facing, the one-shots they wait on, the held layers of every code the
+// sample hands the boss, and his sounds.
+TEST_F(BossTest, SampleHasWhatThePersonsPlay) {
+    const std::vector<std::string> walking = {"t", "tr", "r", "br", "b", "tl", "bl"};
+    // The held parts' own facings, from every facing of both boss kinds.
+    std::set<std::string> heldFacings;
+    for (const char* kind : {"boss:man", "boss:woman"}) {
+        const PersDef* def = FindDef(gPersDefs, kind);
+        ASSERT_NE(def, nullptr) << kind;
+        for (const char* key : {"t", "tr", "r", "br", "b", "bl", "l", "tl"}) {
+            const Orientation* entry = def->FindOrientation(key);
+            ASSERT_NE(entry, nullptr) << kind << " " << key;
+            const std::string& actual = entry->actual_orientation;
+            heldFacings.insert(actual[0] == 'm' ? actual.substr(1) : actual);
+        }
+    }
+    // The shelving's paper and what each worker of the level makes of it, in layers.
+    Item* shelving = FindObject("shelving01");
+    ASSERT_NE(shelving, nullptr);
+    std::set<std::string> held = {"money", "coffe_cup"};
+    std::vector<std::string> codes = {shelving->GetStateKey()};
+    for (Worker* worker : gWorkers) {
+        const std::string product = worker->ProductOf(shelving->GetStateKey());
+        if (!product.empty()) codes.push_back(product);
+    }
+    EXPECT_GE(codes.size(), 4u) << "the paper and three products";
+    for (const std::string& code : codes) {
+        if (code[1] != '1') held.insert("00" + code.substr(2));
+        held.insert("01" + code.substr(2));
+    }
+    struct Case {
+        const char* part;
+        std::vector<std::string> skins;
+        std::vector<std::string> facings;
+        std::vector<std::string> anims;
+        std::vector<std::string> once;   // one-shots of two or more frames
+    };
+    const Case cases[] = {
+        {"boss", {"man", "woman"}, walking,
+         {"boss_idle_empty", "boss_idle_full", "boss_move_empty", "boss_move_full", "boss_phone", "boss_conference",
+          "boss_drink", "boss_reproach"},
+         {"boss_drink", "boss_reproach", "boss_phone"}},
+        {"secretary", {""}, walking,
+         {"secretary_idle", "secretary_move_empty", "secretary_move_full", "secretary_presentation"}, {}},
+        {"engineer", {""}, walking, {"engineer_idle", "engineer_move", "engineer_repair"}, {}},
+        {"held_items", {""}, {heldFacings.begin(), heldFacings.end()}, {held.begin(), held.end()}, {}},
+    };
+    for (const Case& c : cases) {
+        AnimPlayer player(nullptr);
+        ASSERT_TRUE(player.Load(c.part)) << player.LastError();
+        for (const std::string& skin : c.skins) {
+            for (const std::string& facing : c.facings) {
+                for (const std::string& anim : c.anims) {
+                    const std::string key = c.part + skin + facing + anim;
+                    const int index = player.FindIndex(key);
+                    ASSERT_GE(index, 0) << key;
+                    const AnimBlock& block = player.GetRecordAt(index)->block;
+                    const bool once = std::find(c.once.begin(), c.once.end(), anim) != c.once.end();
+                    if (once) EXPECT_TRUE(block.mode != 0 && block.frameCount >= 2) << key;
+                }
+            }
+        }
+    }
+    for (const char* name : {"boss_conference", "boss_steps", "boss_take_money", "wake_up"})
+        EXPECT_TRUE(app->GetSoundManager()->HasSound(name)) << name;
 }
 
 } // namespace
