@@ -40,11 +40,12 @@ std::string HeldOrientationKey(const std::string& orientation) {
 }
 
 void ShowHeldCode(Skin* part, const Orientation& entry, const std::string& code) {
-    part->SetOrientation(entry.actual_orientation, false);
-    part->SetOffset({entry.ofs_x, entry.ofs_y});
     part->Select("");
+    // A turn goes on with the same frame in the new orientation's record.
+    part->SetOrientation(entry.actual_orientation, true);
+    part->SetOffset({entry.ofs_x, entry.ofs_y});
     part->AcquireImages();
-    // Replaying every frame would hold the first frame; a new code starts afresh.
+    // Starting it every frame would hold the first frame; a new code starts afresh.
     if (part->GetAnimName() != code || !part->GetPlayer()->IsPlayingOrPaused()) part->PlayAnim(code, false);
 }
 

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "game/app/sound.h"
+#include "game/office/anim_player.h"
 #include "game/office/level_screen.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
@@ -207,14 +209,15 @@ TEST_F(BossTest, CarriedThingsShowOnTheHeldParts) {
         const char* front;      // held part 0, null when hidden
         const char* back;       // held part 1, null when hidden
         bool behind;            // drawn before the boss (else after)
+        const char* heldFacing; // the held parts' own orientation, from the person definition
     };
     const Case cases[] = {
-        {"0203 facing the viewer", "0203", "b", "0103", "0003", true},
-        {"0203 walking away", "0203", "mtr", "0103", "0003", false},
-        {"a code of the second layer", "0101", "br", "0101", nullptr, true},
-        {"money, sideways", "money", "mr", "money", nullptr, true},
-        {"the bare code 0", "0", "b", "0", nullptr, true},
-        {"empty hands", "", "b", nullptr, nullptr, true},
+        {"0203 facing the viewer", "0203", "b", "0103", "0003", true, "br"},
+        {"0203 walking away", "0203", "mtr", "0103", "0003", false, "mtr"},
+        {"a code of the second layer", "0101", "br", "0101", nullptr, true, "br"},
+        {"money, sideways", "money", "mr", "money", nullptr, true, "mbr"},
+        {"the bare code 0", "0", "b", "0", nullptr, true, "br"},
+        {"empty hands", "", "b", nullptr, nullptr, true, nullptr},
     };
     Skin* held0 = boss->GetHeldPart(0);
     Skin* held1 = boss->GetHeldPart(1);
@@ -228,6 +231,10 @@ TEST_F(BossTest, CarriedThingsShowOnTheHeldParts) {
         EXPECT_EQ(held0->GetVisibleFlag(), c.front != nullptr) << c.what;
         EXPECT_EQ(held1->GetVisibleFlag(), c.back != nullptr) << c.what;
         if (c.front) EXPECT_EQ(held0->GetAnimName(), c.front) << c.what;
+        if (c.heldFacing) {
+            EXPECT_EQ((held0->IsMirrored() ? "m" : "") + held0->GetOrientation(), c.heldFacing) << c.what;
+            EXPECT_TRUE(held0->GetPlayer()->IsPlayingOrPaused()) << c.what;
+        }
         if (c.back) EXPECT_EQ(held1->GetAnimName(), c.back) << c.what;
         // Two draws without an update between them show the same.
         for (int draw = 0; draw < 2; ++draw) {
@@ -293,6 +300,74 @@ TEST_F(BossTest, AnsweredCallReachesTheCallerAndAMissingPhoneIsSkipped) {
     boss->OnNotify(Boss::kCallEnded);
     gPhone = phone;
     EXPECT_EQ(boss->GetAnimName(), "boss_idle_empty");
+}
+
+// What the persons' classes play and carry is in the sample: every look for
+// every facing, the one-shots they wait on, the held layers of every code the
+// sample hands the boss, and his sounds.
+TEST_F(BossTest, SampleHasWhatThePersonsPlay) {
+    const std::vector<std::string> walking = {"t", "tr", "r", "br", "b", "tl", "bl"};
+    // The held parts' own facings, from every facing of both boss kinds.
+    std::set<std::string> heldFacings;
+    for (const char* kind : {"boss:man", "boss:woman"}) {
+        const PersDef* def = FindDef(gPersDefs, kind);
+        ASSERT_NE(def, nullptr) << kind;
+        for (const char* key : {"t", "tr", "r", "br", "b", "bl", "l", "tl"}) {
+            const Orientation* entry = def->FindOrientation(key);
+            ASSERT_NE(entry, nullptr) << kind << " " << key;
+            const std::string& actual = entry->actual_orientation;
+            heldFacings.insert(actual[0] == 'm' ? actual.substr(1) : actual);
+        }
+    }
+    // The shelving's paper and what each worker of the level makes of it, in layers.
+    Item* shelving = FindObject("shelving01");
+    ASSERT_NE(shelving, nullptr);
+    std::set<std::string> held = {"money", "coffe_cup"};
+    std::vector<std::string> codes = {shelving->GetStateKey()};
+    for (Worker* worker : gWorkers) {
+        const std::string product = worker->ProductOf(shelving->GetStateKey());
+        if (!product.empty()) codes.push_back(product);
+    }
+    EXPECT_GE(codes.size(), 4u) << "the paper and three products";
+    for (const std::string& code : codes) {
+        if (code[1] != '1') held.insert("00" + code.substr(2));
+        held.insert("01" + code.substr(2));
+    }
+    struct Case {
+        const char* part;
+        std::vector<std::string> skins;
+        std::vector<std::string> facings;
+        std::vector<std::string> anims;
+        std::vector<std::string> once;   // one-shots of two or more frames
+    };
+    const Case cases[] = {
+        {"boss", {"man", "woman"}, walking,
+         {"boss_idle_empty", "boss_idle_full", "boss_move_empty", "boss_move_full", "boss_phone", "boss_conference",
+          "boss_drink", "boss_reproach"},
+         {"boss_drink", "boss_reproach", "boss_phone"}},
+        {"secretary", {""}, walking,
+         {"secretary_idle", "secretary_move_empty", "secretary_move_full", "secretary_presentation"}, {}},
+        {"engineer", {""}, walking, {"engineer_idle", "engineer_move", "engineer_repair"}, {}},
+        {"held_items", {""}, {heldFacings.begin(), heldFacings.end()}, {held.begin(), held.end()}, {}},
+    };
+    for (const Case& c : cases) {
+        AnimPlayer player(nullptr);
+        ASSERT_TRUE(player.Load(c.part)) << player.LastError();
+        for (const std::string& skin : c.skins) {
+            for (const std::string& facing : c.facings) {
+                for (const std::string& anim : c.anims) {
+                    const std::string key = c.part + skin + facing + anim;
+                    const int index = player.FindIndex(key);
+                    ASSERT_GE(index, 0) << key;
+                    const AnimBlock& block = player.GetRecordAt(index)->block;
+                    const bool once = std::find(c.once.begin(), c.once.end(), anim) != c.once.end();
+                    if (once) EXPECT_TRUE(block.mode != 0 && block.frameCount >= 2) << key;
+                }
+            }
+        }
+    }
+    for (const char* name : {"boss_conference", "boss_steps", "boss_take_money", "wake_up"})
+        EXPECT_TRUE(app->GetSoundManager()->HasSound(name)) << name;
 }
 
 } // namespace

@@ -9,15 +9,20 @@
 #include "game/app/prefs.h"
 #include "game/office/boss.h"
 #include "game/office/client.h"
+#include "game/office/door.h"
+#include "game/office/engineer.h"
 #include "game/office/level_screen.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
+#include "game/office/period_item.h"
 #include "game/office/phone.h"
 #include "game/office/pickable.h"
+#include "game/office/secretary.h"
 #include "game/office/worker.h"
 #include "platform/random.h"
 #include "tests/support/recording_level_screens.h"
 #include "tests/game/office/people_test_util.h"
+#include "tests/support/recording_sounds.h"
 
 namespace {
 
@@ -55,15 +60,50 @@ public:
 
     std::string skipped;   // a client definition left alone
     int clicks = 0;
+    int coffees = 0;       // cups the secretary was sent with
+    int repairs = 0;       // devices the engineer was sent to
+    bool sawRepair = false;
 
     void Act() {
+        sawRepair = sawRepair || (gEngineer && gEngineer->GetAnimName() == "engineer_repair");
+        if (!level_->GetClickQueue().empty() || ActAssistants()) return;
         Boss* boss = gBoss;
         if (boss == nullptr || !boss->IsActive() || !boss->GetTargets().empty() || boss->IsBusy()) return;
-        if (!level_->GetClickQueue().empty()) return;
-        if (Pickable* target = Choose(boss->GetStateKey())) Click(target);
+            if (Pickable* target = Choose(boss->GetStateKey())) Click(target);
     }
 
 private:
+    // The secretary takes coffee to a waiting client (the machine, then the
+    // client, in one go); the engineer is let in by his door, then sent to
+    // a broken device before anything else is clicked.
+    bool ActAssistants() {
+        Secretary* secretary = gSecretary;
+        PeriodItem* machine = gCoffeeMachine;
+        if (secretary && secretary->IsActive() && machine && machine->IsVisible() && machine->IsReady() &&
+            !secretary->IsBusy() && secretary->GetTargets().empty() && !secretary->CarriesCup()) {
+            for (Client* client : Clients()) {
+                if (client->GetState() != 4 || client->GetPatience() > 90.0f) continue;
+                if (Click(machine) && Click(PlaceOf(client))) ++coffees;
+                return true;
+            }
+        }
+        Engineer* engineer = gEngineer;
+        auto* door = dynamic_cast<Door*>(FindObject("door03"));
+        PeriodItem* broken = nullptr;
+        for (PeriodItem* device : {gAirConditioner, gStereoSystem}) {
+            if (device && device->IsVisible() && device->IsActive() && device->IsReady()) broken = device;
+        }
+        if (!engineer || !door || !door->IsVisible() || !broken || engineer->IsBusy() || !engineer->GetTargets().empty())
+            return false;
+        if (engineer->HasCurrentTarget()) {
+            if (Click(broken)) ++repairs;
+            return true;
+        }
+        if (door->GetAnimName() == "idle") return Click(door);
+        // The door is opening: nothing else until he is in.
+        return true;
+    }
+
     static Pickable* Named(const std::string& name) { return dynamic_cast<Pickable*>(FindObject(name)); }
     static Pickable* TableOf(const Worker* worker) { return dynamic_cast<Pickable*>(worker->GetTable()); }
     static Pickable* PlaceOf(const Client* client) { return Named("client_place" + client->Item::GetName().substr(6)); }
@@ -138,11 +178,12 @@ private:
         }
         return false;
     }
-    void Click(Pickable* target) {
+    bool Click(Pickable* target) {
         Zephra::Point p;
-        if (target == nullptr || !ClickPoint(target, p)) return;
+        if (target == nullptr || !ClickPoint(target, p)) return false;
         level_->MouseDown(p.mX, p.mY, 0, 1);
         ++clicks;
+        return true;
     }
 
     LevelScreen* level_;
@@ -234,6 +275,9 @@ TEST_F(OfficePlay, SurvivalLevelOne) {
         {"among the ten", 3, LevelScreens::kGoal},
         {"below the ten", 10, LevelScreens::kFailure},
     };
+    testsupport::RecordingSounds sounds;
+    int coffees = 0, repairs = 0;
+    bool sawRepair = false;
     for (const Case& c : cases) {
         RecordTable& records = app->GetRecordTable();
         records.GetTable(true) = RecordTable::Table{};
@@ -259,7 +303,13 @@ TEST_F(OfficePlay, SurvivalLevelOne) {
         EXPECT_EQ(screens.offered.back(), (std::vector<std::string>{"upgrade_table", "upgrade_presentation"}));
         Play(nullptr, 3.0f, [] { return false; });
         EXPECT_EQ(visibleWorkers(), 3) << c.what << ": the upgrade adds a worker";
+        // Served on to keep money through the losses to come.
+        Play(&player, 300.0f, [&] { return level->GetMoney() >= 200; });
+        ASSERT_GE(level->GetMoney(), 200) << c.what;
         const int money = level->GetMoney();
+        coffees += player.coffees;
+        repairs += player.repairs;
+        sawRepair = sawRepair || player.sawRepair;
 
         // Left alone, the clients run out of patience one after another.
         screens.log.clear();
@@ -283,6 +333,11 @@ TEST_F(OfficePlay, SurvivalLevelOne) {
         EXPECT_EQ(place, c.outcome == LevelScreens::kFailure ? -1 : c.better) << c.what;
         if (place >= 0) EXPECT_EQ(table[place].score, level->GetMoney()) << c.what;
     }
+    // The assistants were sent by clicks too: cups reached clients, repairs were made.
+    EXPECT_GT(coffees, 0);
+    EXPECT_GT(sounds.Count("hp_up_coffee"), 0);
+    EXPECT_GT(repairs, 0);
+    EXPECT_TRUE(sawRepair);
 }
 
 } // namespace
