@@ -144,7 +144,12 @@ BACKDROPS = {
     "load_bkg": (70, 45, 20),
     "splash1": (200, 120, 40),
     "splash2": (40, 140, 180),
+    "briefing_bkg": (60, 90, 60),
+    "debriefing_bkg": (50, 50, 90),
 }
+
+# The comics pages, one flat colour a page; the woman's pages a shade apart.
+COMIX = {1: (150, 40, 110), 2: (30, 110, 110), 3: (110, 110, 30), 4: (30, 60, 150), 5: (150, 80, 20)}
 
 
 def screen_pictures(root):
@@ -222,6 +227,85 @@ def screen_pictures(root):
         write_png(img("icon_" + key), 64, 64, icon)
 
 
+def level_pictures(root):
+    """The panel over the office and its dialogs (cfg\\ui.xml and their code)."""
+    img = lambda name: os.path.join(root, "images", "level", name + ".png")
+    flat = lambda rgb: (lambda x, y: rgb + (255,))
+
+    for page, rgb in COMIX.items():
+        write_png(img("comix%d_man" % page), 800, 600, flat(rgb))
+        write_png(img("comix%d_woman" % page), 800, 600, flat((rgb[0], rgb[1], min(255, rgb[2] + 12))))
+
+    write_png(img("hud_goal"), 800, 56, frame_pixel(800, 56, (30, 40, 60, 255), (60, 80, 120, 230), 2))
+    write_png(img("hud_expert"), 800, 56, frame_pixel(800, 56, (70, 55, 10, 255), (140, 110, 30, 230), 2))
+    # Bar strips: the filled segment left, the empty one right.
+    def strip(fill):
+        def f(x, y):
+            edge = x % 10 == 0 or x % 10 == 9 or y in (0, 11)
+            if edge:
+                return (40, 40, 40, 255)
+            return fill + (255,) if x < 10 else (190, 190, 190, 255)
+        return f
+    write_png(img("bar"), 20, 12, strip((60, 190, 60)))
+    write_png(img("bar_ex"), 20, 12, strip((230, 190, 40)))
+
+    def heart(on):
+        def f(x, y):
+            u, v = (x - 15.5) / 13, (y - 13) / 13
+            inside = (u * u + v * v - 0.6) ** 3 - u * u * v * v * v * 1.2 < 0 if abs(u) < 1.2 else False
+            if not inside:
+                return (0, 0, 0, 0)
+            return (220, 40, 60, 255) if on else (110, 110, 110, 255)
+        return f
+    write_png(img("hud_life"), 32, 32, heart(True))
+    write_png(img("hud_life_off"), 32, 32, heart(False))
+    write_png(img("hud_upgrade_back"), 168, 48, frame_pixel(168, 48, (200, 160, 20, 255), (0, 0, 0, 0), 3))
+    write_png(img("popup_goal"), 300, 100, frame_pixel(300, 100, (30, 90, 30, 255), (190, 240, 190, 240), 4))
+    write_png(img("popup_expert"), 300, 100, frame_pixel(300, 100, (120, 90, 10, 255), (255, 230, 140, 240), 4))
+
+    # Month pages: seven columns of day cells starting at (left, top).
+    def month_page(width, height, left, top, cw, ch, header):
+        def f(x, y):
+            if x < 3 or y < 3 or x >= width - 3 or y >= height - 3:
+                return (40, 40, 40, 255)
+            if y < top - 4:
+                return header + (255,)
+            cx, cy = x - left, y - top
+            if 0 <= cx < 7 * cw and 0 <= cy < 5 * ch and (cx % cw == 0 or cy % ch == 0):
+                return (150, 150, 150, 255)
+            return (250, 250, 245, 255)
+        return f
+    headers = ((200, 80, 60), (60, 140, 200), (120, 180, 80))
+    for month, header in enumerate(headers, 1):
+        write_png(img("brief_calendar%d" % month), 240, 280, month_page(240, 280, 34, 30, 25, 38, header))
+        write_png(img("db07_calendar%d" % month), 160, 190, month_page(160, 190, 0, 24, 18, 29, header))
+    write_png(img("brief_l3"), 240, 280, frame_pixel(240, 280, (40, 40, 40, 255), (250, 235, 200, 255), 3))
+    write_png(img("brief_mark"), 25, 38, frame_pixel(25, 38, (220, 30, 30, 255), (0, 0, 0, 0), 2))
+    write_png(img("db07_mark"), 18, 29, frame_pixel(18, 29, (220, 30, 30, 255), (0, 0, 0, 0), 2))
+    write_png(img("newflash"), 240, 40, frame_pixel(240, 40, (150, 20, 20, 255), (255, 240, 200, 255), 3))
+
+    # The boss's verdict: the face's colour by outcome.
+    faces = {"failure": (200, 120, 110), "goal": (240, 200, 160), "expert": (250, 220, 120)}
+    for outcome, face in faces.items():
+        for kind, body in (("man", (50, 80, 160)), ("woman", (170, 50, 80))):
+            def boss(x, y, face=face, body=body):
+                if math.hypot(x - 50, y - 30) < 18:
+                    return face + (255,)
+                if y > 54 and abs(x - 50) < 30 + (y - 54) * 0.2:
+                    return body + (255,)
+                return (0, 0, 0, 0)
+            write_png(img("boss_%s_%s" % (kind, outcome)), 100, 120, boss)
+    panels = {"failure": (120, 60, 60), "goal": (60, 120, 60), "expert": (140, 120, 30)}
+    for outcome, edge in panels.items():
+        write_png(img("bosspanel_" + outcome), 360, 300, frame_pixel(360, 300, edge + (255,), (240, 235, 220, 255), 4))
+        write_png(img("moneypanel_" + outcome), 320, 120, frame_pixel(320, 120, edge + (255,), (235, 240, 225, 255), 4))
+
+    write_png(img("panel_upgrade"), 600, 400, frame_pixel(600, 400, (40, 60, 40, 255), (220, 235, 215, 255), 4))
+    upgrades = {"upgrade_table": (150, 100, 50), "upgrade_presentation": (60, 100, 170), "upgrade_plant": (50, 150, 60)}
+    for name, rgb in upgrades.items():
+        write_png(img(name), 160, 120, frame_pixel(160, 120, (40, 40, 40, 255), rgb + (255,), 3))
+
+
 def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "data")
 
@@ -253,12 +337,16 @@ def main():
 
     ui_pictures(root)
     screen_pictures(root)
+    level_pictures(root)
 
     sounds = {
         "click": (0.08, lambda t: envelope(t, 0.08) * math.sin(2 * math.pi * 1200 * t)),
         "coins": (0.35, lambda t: envelope(t, 0.35) * math.sin(2 * math.pi * (1500 + 800 * (t > 0.1)) * t)),
         "phone": (0.6, lambda t: 0.6 * math.sin(2 * math.pi * 440 * t) * (1 if int(t * 20) % 2 else 0)),
         "door": (0.3, lambda t: envelope(t, 0.3) * math.sin(2 * math.pi * 90 * t)),
+        "briefing": (0.4, lambda t: envelope(t, 0.4) * math.sin(2 * math.pi * (500 + 600 * t) * t)),
+        "good": (0.6, lambda t: envelope(t, 0.6) * math.sin(2 * math.pi * (523, 659, 784)[min(2, int(t * 5))] * t)),
+        "bad": (0.6, lambda t: envelope(t, 0.6) * math.sin(2 * math.pi * (300 - 150 * t) * t)),
     }
     for name, (length, fn) in sounds.items():
         write_wav(os.path.join(root, "sounds", name + ".wav"), length, fn)

@@ -38,7 +38,7 @@ void GameComposition::BuildScreens(OfficeApp& app) {
     mLevelScreen = std::make_unique<LevelScreen>(&app);
     mLevelScreen->SetVisible(false);
     BuildMenuScreens(app, GetUiRoot());
-    mLevelScreens = std::make_unique<GameLevelScreens>(app, GetUiRoot());
+    mLevelScreens = std::make_unique<GameLevelScreens>(app, *mLevelScreen, GetUiRoot());
     mLevelScreen->SetScreens(mLevelScreens.get());
     mTutorial = std::make_unique<RuleSequencer>();
     gRuleSequencer = mTutorial.get();

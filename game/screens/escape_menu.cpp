@@ -24,11 +24,6 @@ void EscapeMenu::AddChild(const std::string& name, UiControl* control) {
     UiControl::AddChild(name, control);
 }
 
-void EscapeMenu::SoundGroup(void (SoundManager::*action)(const std::string&)) const {
-    if (mApp == nullptr) return;
-    if (SoundManager* sounds = mApp->GetSoundManager()) (sounds->*action)("game");
-}
-
 void EscapeMenu::OnCommand(intptr_t id) {
     auto is = [id](const UiControl* c) { return c != nullptr && id == reinterpret_cast<intptr_t>(c); };
     if (is(mRestart)) {
@@ -47,24 +42,20 @@ void EscapeMenu::OnCommand(intptr_t id) {
         if (LevelLink* level = Level()) level->Leave();
         if (mApp && mApp->mMenuBackground) mApp->mMenuBackground->Show();
         SetLevelInput(false);
-        SoundGroup(&SoundManager::StopGroup);
+        GameSounds(&SoundManager::StopGroup);
     }
 }
 
 void EscapeMenu::OnShow() {
-    if (!mOpen) mWasInPlay = Level() != nullptr && Level()->IsInputEnabled();
-    mOpen = true;
-    SetLevelInput(false);
+    HoldPlay();
     RaiseOverBlocker(this, mBlocker);
-    SoundGroup(&SoundManager::PauseGroup);
+    GameSounds(&SoundManager::PauseGroup);
 }
 
 void EscapeMenu::OnHide() {
-    if (!mOpen) return;
-    mOpen = false;
-    SetLevelInput(mWasInPlay);
+    if (!ReleasePlay()) return;
     DropBlocker(this, mBlocker);
-    SoundGroup(&SoundManager::ResumeGroup);
+    GameSounds(&SoundManager::ResumeGroup);
 }
 
 void EscapeMenu::KeyUp(int keyCode) {

@@ -1,7 +1,6 @@
 #pragma once
 #include "game/screens/screen_kit.h"
 
-class SoundManager;
 class UiButton;
 
 // The pause menu over the office ("escape_menu"): resume, restart the day,
@@ -16,12 +15,6 @@ public:
     UiButton* mHelp = nullptr;
     UiButton* mQuit = nullptr;
     UiDialog* mBlocker;
-    // Whether the office was in play when the menu opened: hiding gives back
-    // just that (a day waiting behind its briefing stays waiting).
-    bool mWasInPlay = false;
-    // Between its show and its hide: a hide of a closed menu (the level going)
-    // gives nothing back.
-    bool mOpen = false;
 
     EscapeMenu(OfficeApp* app, XmlNode layouts);
     ~EscapeMenu() override;
@@ -33,7 +26,4 @@ public:
     // Escape released closes the menu.
     void KeyUp(int keyCode) override;
     void ListNames(ScreenNames& names) const override;
-
-private:
-    void SoundGroup(void (SoundManager::*action)(const std::string&)) const;
 };

@@ -4,41 +4,59 @@
 #include "game/app/xml_access.h"
 #include "game/office/level_screens.h"
 
+class BriefingDialog;
+class ComixDialog;
+class DebriefingDialog;
 class EscapeMenu;
+class Hud;
+class LevelScreen;
 class OfficeApp;
+class UiControl;
+class UpgradeDialog;
 
-// The screens as the level asks for them: the load screen around a load and
-// the escape menu over the office. The panel, the day dialogs and the upgrade
-// choice join here as they are built. Until then a briefing or comics page
-// the level asks for is over as the start ends and the play begins, the
-// upgrade choice chooses nothing and no debriefing shows (the escape menu
-// leaves the finished day).
+// The screens as the level asks for them: the panel over the office with its
+// five dialogs (briefing, debriefing, escape menu, upgrade choice, comics)
+// and the load screen around a load. The panel owns the dialogs; this keeps
+// plain pointers.
 class GameLevelScreens : public LevelScreens {
 public:
-    // The escape menu is made from the layouts, hidden, in the widget tree.
-    GameLevelScreens(OfficeApp& app, XmlNode layouts);
+    // The panel and its dialogs are made from the layouts, hidden, over the level.
+    GameLevelScreens(OfficeApp& app, LevelScreen& level, XmlNode layouts);
     ~GameLevelScreens() override;
     GameLevelScreens(const GameLevelScreens&) = delete;
     GameLevelScreens& operator=(const GameLevelScreens&) = delete;
 
-    void ShowPanel(bool shown) override { (void)shown; }
-    // Ends a level's start: a briefing or comics page asked for before, which
-    // the screens do not have yet, is over and the play begins.
+    void ShowPanel(bool shown) override;
     void SetupPanel() override;
-    void SetLives(int lives) override { (void)lives; }
-    void SetUpgradeDisabled(bool disabled) override { (void)disabled; }
+    void SetLives(int lives) override;
+    void SetUpgradeDisabled(bool disabled) override;
     void ShowDialog(Dialog dialog, bool shown) override;
     bool IsDialogShown(Dialog dialog) override;
-    void SetBriefingText(const std::string& key) override { (void)key; }
+    void SetBriefingText(const std::string& key) override;
     void SetDebriefing(const std::string& key, bool continueDisabled, Outcome outcome) override;
-    void SetComixPage(int page) override { (void)page; }
+    // Kept for the comics' next show, which shows the page after the dialog.
+    void SetComixPage(int page) override;
     std::string ChooseUpgrade(const std::vector<std::string>& names) override;
     bool ShowLoadScreen(bool shown) override;
 
+    Hud* GetHud() const { return mHud; }
     EscapeMenu* GetEscapeMenu() const { return mEscapeMenu; }
+    BriefingDialog* GetBriefing() const { return mBriefing; }
+    DebriefingDialog* GetDebriefing() const { return mDebriefing; }
+    ComixDialog* GetComix() const { return mComix; }
+    UpgradeDialog* GetUpgrade() const { return mUpgrade; }
 
 private:
+    UiControl* DialogOf(Dialog dialog) const;
+    std::u16string Localised(const std::string& key) const;
+
     OfficeApp& mApp;
+    LevelScreen& mLevel;
+    Hud* mHud;
+    BriefingDialog* mBriefing;
+    DebriefingDialog* mDebriefing;
     EscapeMenu* mEscapeMenu;
-    bool mPlayBackPending = false;
+    UpgradeDialog* mUpgrade;
+    ComixDialog* mComix;
+    int mComixPage = 1;
 };

@@ -20,12 +20,6 @@
 
 namespace {
 
-// On its way in or shown and not on its way out: a check that fades out no
-// longer counts, one that fades in already does.
-bool IsTicked(const UiControl* check) {
-    return check != nullptr && (check->mShowing || (check->mVisible && !check->mHiding));
-}
-
 std::string Trim(const std::string& text) {
     const char* space = " \t\r\n";
     const size_t first = text.find_first_not_of(space);

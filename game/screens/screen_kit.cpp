@@ -37,6 +37,28 @@ void Screen::SetLevelInput(bool enabled) const {
     if (LevelLink* level = Level()) level->SetInputEnabled(enabled);
 }
 
+void Screen::GameSounds(void (SoundManager::*action)(const std::string&)) const {
+    if (mApp == nullptr) return;
+    if (SoundManager* sounds = mApp->GetSoundManager()) (sounds->*action)("game");
+}
+
+void Screen::HoldPlay() {
+    if (!mPlayHeld) mWasInPlay = Level() != nullptr && Level()->IsInputEnabled();
+    mPlayHeld = true;
+    SetLevelInput(false);
+}
+
+bool Screen::ReleasePlay() {
+    if (!mPlayHeld) return false;
+    mPlayHeld = false;
+    SetLevelInput(mWasInPlay);
+    return true;
+}
+
+bool IsTicked(const UiControl* check) {
+    return check != nullptr && (check->mShowing || (check->mVisible && !check->mHiding));
+}
+
 void ShowControl(UiControl* control, bool show) {
     if (control == nullptr) return;
     if (show) {
@@ -48,6 +70,10 @@ void ShowControl(UiControl* control, bool show) {
 
 void EnableControl(UiControl* control, bool enabled) {
     if (control != nullptr) control->SetDisabled(!enabled);
+}
+
+void MakeInvisible(UiControl* control) {
+    if (control != nullptr) control->SetVisible(false);
 }
 
 void ShowIfHidden(UiControl* control) {

@@ -10,6 +10,7 @@ class MemoryImage;
 } // namespace Zephra
 
 class OfficeApp;
+class SoundManager;
 
 // The running level as the menus and dialogs see it. The level installs its
 // implementation once it exists; with none installed the calls do nothing and
@@ -72,14 +73,30 @@ protected:
     static LevelLink* Level() { return GetLevelLink(); }
     void SetLevelFocus(bool focus) const;
     void SetLevelInput(bool enabled) const;
+    // The sound group "game" (the office's sounds), when the game has sound.
+    void GameSounds(void (SoundManager::*action)(const std::string&)) const;
+    // A dialog over the office takes the play away as it opens and gives back
+    // just what it took as it closes (a day waiting behind its briefing stays
+    // waiting); a close without an open gives nothing. False for that.
+    void HoldPlay();
+    bool ReleasePlay();
+
+private:
+    bool mPlayHeld = false;
+    bool mWasInPlay = false;
 };
 
 // Shows or hides a control that may be missing.
 void ShowControl(UiControl* control, bool show);
 void EnableControl(UiControl* control, bool enabled);
+// At once, without the hide effect; nothing for a missing control.
+void MakeInvisible(UiControl* control);
 // Show and Hide only when the visibility differs.
 void ShowIfHidden(UiControl* control);
 void HideIfShown(UiControl* control);
+// On its way in or shown and not on its way out: a check that fades out no
+// longer counts, one that fades in already does.
+bool IsTicked(const UiControl* check);
 
 // A plain dialog over the whole picture that takes every click aimed at what
 // lies behind a box.

@@ -85,7 +85,7 @@ TEST_F(LevelTest, SampleLevelsLoadAndNameWhatExists) {
         int number;
         bool survival;
     };
-    const Case cases[] = {{1, false}, {2, false}, {1, true}, {2, true}, {3, true}};
+    const Case cases[] = {{1, false}, {2, false}, {3, false}, {60, false}, {1, true}, {2, true}, {3, true}};
     TextTable* loc = app->GetLocTable();
     // Objects of classes not built yet are in the office file, not in the registry.
     std::set<std::string> officeNames;
@@ -269,7 +269,7 @@ TEST_F(LevelTest, DayEndJudgesTheMoneyAndKeepsTheProfile) {
 
 TEST_F(LevelTest, FailedLoadNeitherCrashesNorAdvancesTheProfile) {
     level->SetSurvival(false);
-    EXPECT_FALSE(level->LoadLevel(7));
+    EXPECT_FALSE(level->LoadLevel(61));
     EXPECT_FALSE(app->Warnings().empty());
     level->StartLevel();
     level->SetInputEnabled(true);

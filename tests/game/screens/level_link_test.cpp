@@ -1,4 +1,6 @@
 #include "game/office/level_screen.h"
+#include "game/screens/briefing_dialog.h"
+#include "game/screens/comix_dialog.h"
 #include "game/screens/escape_menu.h"
 #include "game/screens/game_level_screens.h"
 #include "tests/game/screens/screens_fixture.h"
@@ -13,8 +15,8 @@ protected:
 };
 
 // The career's start button loads and starts the real day behind the load
-// screen; Escape opens the escape menu over the office and its quit brings
-// back the menus.
+// screen, the comics and the briefing; Escape opens the escape menu over the
+// office and its quit brings back the menus.
 TEST_F(RealLevel, CareerStartRunsTheDayAndTheEscapeMenuLeavesIt) {
     SkipSplash();
     testsupport::FakeClock clock;
@@ -30,11 +32,22 @@ TEST_F(RealLevel, CareerStartRunsTheDayAndTheEscapeMenuLeavesIt) {
     EXPECT_TRUE(office->mVisible);
     EXPECT_EQ(office->GetDay(), 1);
     EXPECT_TRUE(office->IsLevelLoaded());
-    EXPECT_TRUE(office->IsInPlay()) << "no comics yet: the day plays at once";
     EXPECT_FALSE(app->mMenuBackground->mVisible);
     EXPECT_FALSE(app->mLoadScreen->mVisible);
-
+    GameLevelScreens* screens = composition.GetLevelScreens();
+    EXPECT_TRUE(screens->GetComix()->mVisible);
+    EXPECT_FALSE(office->IsInPlay()) << "the comics come first";
+    wm()->KeyDown(platform::VK_ESCAPE);
+    EXPECT_FALSE(screens->GetEscapeMenu()->mVisible) << "not over the comics";
     Step();
+    for (UiControl* button : {static_cast<UiControl*>(screens->GetComix()->mButtons[0]),
+                              static_cast<UiControl*>(screens->GetComix()->mButtons[1]),
+                              static_cast<UiControl*>(screens->GetBriefing()->mContinue)}) {
+        Click(button);
+        Step();
+    }
+    EXPECT_TRUE(office->IsInPlay());
+
     wm()->KeyDown(platform::VK_ESCAPE);
     EscapeMenu* menu = composition.GetLevelScreens()->GetEscapeMenu();
     EXPECT_TRUE(menu->mVisible);

@@ -1,7 +1,13 @@
 #include <set>
 #include "framework/graphics/memory_image.h"
 #include "game/app/tables.h"
+#include "game/screens/briefing_dialog.h"
+#include "game/screens/comix_dialog.h"
+#include "game/screens/debriefing_dialog.h"
 #include "game/screens/escape_menu.h"
+#include "game/screens/game_level_screens.h"
+#include "game/screens/hud.h"
+#include "game/screens/upgrade_dialog.h"
 #include "game/screens/main_menu.h"
 #include "game/screens/menu_background.h"
 #include "game/screens/menu_screens.h"
@@ -15,16 +21,31 @@ namespace {
 // every texture, localised text, sound and music it asks for in code exists.
 TEST_F(ScreensTest, SampleScreensBindAndResolveEverythingTheyName) {
     EXPECT_TRUE(app->Warnings().empty()) << app->Warnings()[0];
-    EscapeMenu escape(app.get(), composition.GetUiRoot());
     std::vector<Screen*> screens;
     ForEachMenuScreen(*app, [&](Screen& s) { screens.push_back(&s); });
-    screens.push_back(&escape);
-    ASSERT_EQ(screens.size(), 11u);
+    GameLevelScreens* level = composition.GetLevelScreens();
+    for (Screen* s : std::initializer_list<Screen*>{level->GetHud(), level->GetBriefing(), level->GetComix(),
+                                                    level->GetDebriefing(), level->GetEscapeMenu(), level->GetUpgrade()})
+        screens.push_back(s);
+    ASSERT_EQ(screens.size(), 16u);
     EXPECT_EQ(app->mMainMenu->mLink, "https://example.com/pemberly\n");
     EXPECT_TRUE(app->mMainMenu->mNameplate->mVisible);
     TextureTable* textures = app->GetTextureTable();
+    // The upgrades the survival levels offer have their pictures and texts.
+    ScreenNames upgrades;
+    for (int month = 1; month <= 3; ++month) {
+        std::unique_ptr<XmlDocument> doc;
+        ASSERT_TRUE(XmlLoadDocument(doc, "cfg\\endless" + std::to_string(month) + ".xml"));
+        for (pugi::xpath_node xn : doc->select_nodes("/level/upgrade_add_list/* | /level/upgrade_skin_list/*")) {
+            const std::string name = std::string("db08_") + xn.node().attribute("name").as_string();
+            upgrades.textures.push_back(name);
+            upgrades.locKeys.push_back(name);
+        }
+    }
+    EXPECT_FALSE(upgrades.textures.empty());
     for (Screen* screen : screens) {
         ScreenNames names;
+        if (screen == level->GetUpgrade()) names = upgrades;
         screen->ListNames(names);
         const std::string what = typeid(*screen).name();
         EXPECT_GT(screen->mWidth, 0) << what << ": no layout";
@@ -36,6 +57,22 @@ TEST_F(ScreensTest, SampleScreensBindAndResolveEverythingTheyName) {
         for (const std::string& key : names.locKeys) EXPECT_TRUE(app->GetLocTable()->Has(key)) << what << ": " << key;
         for (const std::string& sound : names.sounds) EXPECT_TRUE(app->GetSoundManager()->HasSound(sound)) << sound;
         for (const std::string& music : names.music) EXPECT_TRUE(app->GetMusicManager()->HasMusic(music)) << music;
+    }
+}
+
+// The sixty career days load with their texts, and their goals rise.
+TEST_F(ScreensTest, CareerDaysHaveTheirTextsAndRisingGoals) {
+    int lastGoal = 0;
+    for (int day = 1; day <= 60; ++day) {
+        std::unique_ptr<XmlDocument> doc;
+        ASSERT_TRUE(XmlLoadDocument(doc, "cfg\\l" + std::to_string(day) + ".xml")) << day;
+        XmlNode root = doc->child("level");
+        for (const char* key : {"briefing", "debriefing_bad", "debriefing_good", "debriefing_perfect"})
+            EXPECT_TRUE(app->GetLocTable()->Has(root.attribute(key).as_string())) << day << " " << key;
+        const int goal = root.child("params").attribute("normal").as_int();
+        EXPECT_GE(goal, lastGoal) << day;
+        EXPECT_GT(app->ExpertGoal(day), goal) << day;
+        lastGoal = goal;
     }
 }
 
@@ -58,7 +95,7 @@ TEST_F(ScreensTest, FullScreenBackdropsHaveTheirOwnFlatColours) {
         app->GetTextureTable()->Release(name);
         ++backdrops;
     }
-    EXPECT_EQ(backdrops, 8);
+    EXPECT_EQ(backdrops, 15);
 }
 
 // The screens stand in the widget tree in their order, the splash on screen,
