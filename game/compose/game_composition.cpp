@@ -7,6 +7,7 @@
 #include "game/office/level_screen.h"
 #include "game/office/rule_sequencer.h"
 #include "game/screens/game_level_screens.h"
+#include "game/screens/hud.h"
 #include "game/screens/level_screen_link.h"
 #include "game/screens/menu_screens.h"
 #include "game/ui/cursor_table.h"
@@ -40,7 +41,7 @@ void GameComposition::BuildScreens(OfficeApp& app) {
     BuildMenuScreens(app, GetUiRoot());
     mLevelScreens = std::make_unique<GameLevelScreens>(app, *mLevelScreen, GetUiRoot());
     mLevelScreen->SetScreens(mLevelScreens.get());
-    mTutorial = std::make_unique<RuleSequencer>();
+    mTutorial = std::make_unique<RuleSequencer>(mLevelScreens->GetHud());
     gRuleSequencer = mTutorial.get();
     mLevelScreen->SetTutorial(mTutorial.get());
     mLevelLink = std::make_unique<LevelScreenLink>(app, *mLevelScreen);

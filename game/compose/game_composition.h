@@ -37,6 +37,8 @@ public:
     XmlNode GetUiRoot() const;
     // What the level asks of the screens; none before BuildScreens.
     GameLevelScreens* GetLevelScreens() const { return mLevelScreens.get(); }
+    // The level's tutorial rules; none before BuildScreens.
+    RuleSequencer* GetTutorial() const { return mTutorial.get(); }
 
 private:
     std::unique_ptr<XmlDocument> mUiDoc;
