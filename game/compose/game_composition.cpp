@@ -5,7 +5,9 @@
 #include "game/effects/particles.h"
 #include "game/effects/script_object.h"
 #include "game/office/level_screen.h"
+#include "game/office/rule_sequencer.h"
 #include "game/screens/game_level_screens.h"
+#include "game/screens/hud.h"
 #include "game/screens/level_screen_link.h"
 #include "game/screens/menu_screens.h"
 #include "game/ui/cursor_table.h"
@@ -39,12 +41,18 @@ void GameComposition::BuildScreens(OfficeApp& app) {
     BuildMenuScreens(app, GetUiRoot());
     mLevelScreens = std::make_unique<GameLevelScreens>(app, *mLevelScreen, GetUiRoot());
     mLevelScreen->SetScreens(mLevelScreens.get());
+    mTutorial = std::make_unique<RuleSequencer>(mLevelScreens->GetHud());
+    gRuleSequencer = mTutorial.get();
+    mLevelScreen->SetTutorial(mTutorial.get());
     mLevelLink = std::make_unique<LevelScreenLink>(app, *mLevelScreen);
     SetLevelLink(mLevelLink.get());
 }
 
 void GameComposition::DestroyScreens(OfficeApp& app) {
     if (mLevelScreen) mLevelScreen->SetScreens(nullptr);
+    if (mLevelScreen) mLevelScreen->SetTutorial(nullptr);
+    if (gRuleSequencer == mTutorial.get()) gRuleSequencer = nullptr;
+    mTutorial.reset();
     if (GetLevelLink() == mLevelLink.get()) SetLevelLink(nullptr);
     mLevelLink.reset();
     mLevelScreens.reset();

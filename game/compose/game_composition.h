@@ -6,6 +6,7 @@
 class GameLevelScreens;
 class LevelScreen;
 class LevelScreenLink;
+class RuleSequencer;
 
 // The whole game put together: the one GameHooks implementation, installed by
 // main(). It knows every library above the application (effects, controls,
@@ -22,7 +23,8 @@ public:
     // "cfg\ui.xml", kept for the application's life; the cursor table made on
     // the texture table, loaded from it, "normal" selected; the hidden level
     // screen, then the menu screens and the message box, the splash first on
-    // screen; the level and the screens joined both ways.
+    // screen; the level and the screens joined both ways; the tutorial rules
+    // installed on the level and in gRuleSequencer.
     void BuildScreens(OfficeApp& app) override;
     void DestroyScreens(OfficeApp& app) override;
     void AppDestroyed(OfficeApp& app) override;
@@ -35,12 +37,15 @@ public:
     XmlNode GetUiRoot() const;
     // What the level asks of the screens; none before BuildScreens.
     GameLevelScreens* GetLevelScreens() const { return mLevelScreens.get(); }
+    // The level's tutorial rules; none before BuildScreens.
+    RuleSequencer* GetTutorial() const { return mTutorial.get(); }
 
 private:
     std::unique_ptr<XmlDocument> mUiDoc;
     std::unique_ptr<LevelScreen> mLevelScreen;
     std::unique_ptr<GameLevelScreens> mLevelScreens;
     std::unique_ptr<LevelScreenLink> mLevelLink;
+    std::unique_ptr<RuleSequencer> mTutorial;
 };
 
 // Installs one composition for the program's life (main() calls it first).

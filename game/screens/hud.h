@@ -2,6 +2,7 @@
 #include <map>
 #include <string>
 #include <deque>
+#include "game/office/rule_sequencer.h"
 #include "game/screens/screen_kit.h"
 
 class LevelScreen;
@@ -18,7 +19,7 @@ int HudClockFrame(int count, float ratio);
 // and then the expert goal, their pop-ups, the day clock, the survival lives,
 // the menu and upgrade buttons and the tutorial pop-ups. It reads the level
 // every frame and owns the in-level dialogs, added as its named children.
-class Hud : public Screen {
+class Hud : public Screen, public TutorialOwner {
 public:
     static constexpr int kMaxLives = 3;
 
@@ -67,8 +68,9 @@ public:
     void SetUpgradeDisabled(bool disabled);
     // 0..3 indicators enabled; more than three does nothing.
     void SetLives(int lives);
-    virtual void ShowChild(int number, bool show);
-    virtual bool IsChildVisible(int number) const;
+    // The tutorial pop-ups by number; nothing, or false, for a number without one.
+    void ShowChild(int number, bool show) override;
+    bool IsChildVisible(int number) const override;
     // Fresh for a new day or survival level; activates the panel.
     virtual void SetupLevel();
     virtual void Teardown();

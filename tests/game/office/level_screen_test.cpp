@@ -17,6 +17,7 @@
 #include "game/office/office_xml.h"
 #include "game/office/phone.h"
 #include "game/office/pickable.h"
+#include "game/office/rule_sequencer.h"
 #include "game/office/z_order.h"
 #include "platform/random.h"
 #include "tests/support/fake_slot_client.h"
@@ -493,6 +494,71 @@ TEST_F(LevelTest, DrawsTheOfficeOverTheGround) {
     FindObject("shelving01")->SetVisibleFlag(false);
     EXPECT_EQ(pixel(60, 120), pixel(10, 120)) << "a hidden object leaves the wall behind it";
     app->mWidgetManager->RemoveWidget(level);
+}
+
+// A point that a click would hand to the named object.
+Zephra::Point PointOn(const std::string& name) {
+    for (int y = 0; y < 600; y += 4) {
+        for (int x = 0; x < 800; x += 4) {
+            for (Pickable* p : gPickables) {
+                if (!p->IsVisible() || !p->HitTest(x, y) || !p->IsActive()) continue;
+                if (p->GetName() == name) return {x, y};
+                break;
+            }
+        }
+    }
+    ADD_FAILURE() << name << " has no free point";
+    return {0, 0};
+}
+
+// The tutorial on the sample office: the composition installs it on the
+// level, which sends it the clicks and asks it what runs.
+TEST_F(LevelTest, TutorialOfDayOneBlocksAndHearsTheLevel) {
+    ASSERT_NE(gRuleSequencer, nullptr);
+    auto click = [&](const std::string& name) {
+        const Zephra::Point p = PointOn(name);
+        level->MouseDown(p.mX, p.mY, 0, 1);
+    };
+    auto hovers = [&](const std::string& name) {
+        const Zephra::Point p = PointOn(name);
+        level->MouseMove(p.mX, p.mY);
+        return level->GetHoveredObject() != nullptr && level->GetHoveredObject()->GetName() == name;
+    };
+    FakeSlotClient first("client03", 0), second("client04", 1);
+    Start(1);
+    EXPECT_TRUE(gRuleSequencer->IsRunning());
+    EXPECT_FALSE(hovers("trash_bin")) << "blocked names are not clickable";
+    level->Update();
+    ASSERT_EQ(first.spawns.size(), 1u);
+    gRuleSequencer->OnEvent(RuleSequencer::kEventVisit);  // as the client does on entering
+    EXPECT_FALSE(gRuleSequencer->IsEventAllowed(RuleSequencer::kEventClientPlace));
+    for (int i = 0; i < 250; ++i) level->Update();
+    EXPECT_TRUE(second.spawns.empty()) << "no arrival while event 2 is blocked";
+
+    click("client_place03");
+    level->Update();
+    EXPECT_EQ(gRuleSequencer->GetNextRule(), 3) << "the shown client's place sent event 2";
+    click("shelving01");
+    click("client_place03");
+    level->Update();
+    EXPECT_EQ(level->GetClickQueue().size(), 2u) << "held while event 3 is blocked";
+    for (int e : {3, 4}) gRuleSequencer->OnEvent(e);
+    for (int i = 0; i < 45 && gRuleSequencer->GetNextRule() < 6; ++i) level->Update();
+    EXPECT_EQ(gRuleSequencer->GetNextRule(), 6);
+    level->Update();
+    EXPECT_TRUE(level->GetClickQueue().empty()) << "handed on once allowed";
+
+    for (int e : {5, 6, 7}) gRuleSequencer->OnEvent(e);
+    click("table04a");
+    level->Update();
+    EXPECT_EQ(gRuleSequencer->GetNextRule(), 10) << "a table click sent event 8";
+
+    // Survival runs no script.
+    Start(1, true);
+    EXPECT_FALSE(gRuleSequencer->IsRunning());
+    EXPECT_TRUE(hovers("trash_bin"));
+    app.reset();
+    EXPECT_EQ(gRuleSequencer, nullptr);
 }
 
 TEST_F(LevelTest, DestructionClearsTheOfficeSoASecondLevelStartsClean) {

@@ -6,6 +6,7 @@
 #include "game/office/item.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
+#include "game/office/rule_sequencer.h"
 #include "game/screens/briefing_dialog.h"
 #include "game/screens/comix_dialog.h"
 #include "game/screens/debriefing_dialog.h"
@@ -151,6 +152,41 @@ TEST_F(LevelScreensTest, LivesAndTutorialPopups) {
 
 // Day 1 opens with the comics: page 1 leads to page 2 and back, page 2 to the
 // briefing, whose continue starts the play; the pages show the player's boss.
+// The tutorial rules show the sample panel's pop-ups by number; a click
+// closes one, which ends the wait its rule began.
+TEST_F(LevelScreensTest, TutorialShowsThePanelsPopupsAndAClickClosesThem) {
+    for (int day : {1, 2}) {
+        for (const TutorialRule& rule : RuleSequencer::ScriptOfDay(day)) {
+            for (int number : {rule.show, rule.hide})
+                EXPECT_TRUE(number == 0 || hud->mTutorials.count(number)) << "day " << day << " pop-up " << number;
+        }
+    }
+    ASSERT_EQ(gRuleSequencer, composition.GetTutorial());
+    Start(1);
+    Click(screens->GetComix()->mButtons[0]);
+    Step();
+    Click(screens->GetComix()->mButtons[1]);
+    Step();
+    Click(screens->GetBriefing()->mContinue);
+    Step();
+    ASSERT_TRUE(level->IsInPlay());
+    EXPECT_TRUE(gRuleSequencer->IsRunning());
+
+    gRuleSequencer->OnEvent(RuleSequencer::kEventVisit);
+    EXPECT_TRUE(Shown(hud->mTutorials[1]));
+    for (int e : {2, 3, 4}) gRuleSequencer->OnEvent(e);
+    EXPECT_FALSE(Shown(hud->mTutorials[1]));
+    EXPECT_FALSE(Shown(hud->mTutorials[2]));
+    EXPECT_TRUE(Shown(hud->mTutorials[3]));
+    Step(20);
+    EXPECT_TRUE(gRuleSequencer->IsWaiting()) << "four seconds while the pop-up stays";
+    Click(hud->mTutorials[3]);
+    Step(5);
+    EXPECT_FALSE(Shown(hud->mTutorials[3]));
+    EXPECT_TRUE(Shown(hud->mTutorials[4])) << "the closed pop-up ended the wait";
+    EXPECT_EQ(gRuleSequencer->GetNextRule(), 6);
+}
+
 TEST_F(LevelScreensTest, ComicsLeadToTheBriefingWhichStartsThePlay) {
     Start(1);
     ComixDialog* comix = screens->GetComix();
