@@ -1,5 +1,6 @@
 #include "game/app/office_app.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include "framework/app/widget.h"
@@ -226,9 +227,10 @@ void OfficeApp::PublishProfileTexts() {
     const ProfileRecord& p = mCurrentProfile;
     mTextVars->Set("profilename", p.name);
     mTextVars->SetNumber("reachedday", p.reachedDay > prefs::kCareerDays ? prefs::kCareerDays : p.reachedDay);
-    long long seconds = std::isfinite(p.secondsPlayed) && p.secondsPlayed > 0
-                            ? static_cast<long long>(p.secondsPlayed) : 0;
-    if (seconds > 3600LL * 1000000) seconds = 3600LL * 1000000;
+    // Capped while still a float: a huge value would not fit the integer.
+    constexpr float kMaxSeconds = 3600.0f * 1000000;
+    float played = std::isfinite(p.secondsPlayed) && p.secondsPlayed > 0 ? p.secondsPlayed : 0.0f;
+    long long seconds = static_cast<long long>(std::min(played, kMaxSeconds));
     mTextVars->SetNumber("hoursplayed", static_cast<int>(seconds / 3600));
     mTextVars->SetNumber("minutesplayed", static_cast<int>(seconds % 3600 / 60));
 }
