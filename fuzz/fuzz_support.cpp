@@ -110,7 +110,7 @@ AudioDevice& Audio() {
 
 void Seeds::Add(const std::string& name, const std::string& bytes) {
     fs::create_directories(dir_);
-    WriteFile((fs::path(dir_) / ("writer-" + name)).string(), bytes);
+    WriteFile((fs::path(dir_) / ("made-" + name)).string(), bytes);
 }
 
 QuietStderr::QuietStderr() : saved_(dup(2)) {

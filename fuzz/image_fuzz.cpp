@@ -1,7 +1,10 @@
 // Pictures as the resource manager loads them: one resource that asks for a
 // surface and a palette, one that asks for neither under a .jpg name, both
 // read through the game's file access.
+#include <cstdio>
 #include <cstring>
+#include <jpeglib.h>
+#include <png.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +49,56 @@ void CheckLoaded(Zephra::ResourceManager& resources, const char* id, const Pictu
     FUZZ_CHECK(std::memcmp(bits, pic.mBits.data(), n * 4) == 0, "loaded pixels differ from the decoded ones");
 }
 
+// Forms the PNG writer does not make: 16-bit, grey and colour-mapped files.
+std::string PngOf(uint32_t format, int w, int h) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = w;
+    image.height = h;
+    image.format = format;
+    if (format & PNG_FORMAT_FLAG_COLORMAP) image.colormap_entries = 256;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 37 + i / 7);
+    std::vector<uint8_t> colormap(PNG_IMAGE_COLORMAP_SIZE(image) + 1);
+    for (size_t i = 0; i < colormap.size(); ++i) colormap[i] = uint8_t(i * 11);
+    png_alloc_size_t size = 0;
+    if (!png_image_write_get_memory_size(image, size, 0, pixels.data(), 0, colormap.data())) return {};
+    std::string bytes(size, '\0');
+    if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), 0, colormap.data())) return {};
+    bytes.resize(size);
+    return bytes;
+}
+
+// Baseline or progressive JPEG of a colour ramp.
+std::string JpegOf(int w, int h, bool grey, bool progressive) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = w;
+    cinfo.image_height = h;
+    cinfo.input_components = grey ? 1 : 3;
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    if (progressive) jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(size_t(w) * cinfo.input_components);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (size_t i = 0; i < row.size(); ++i) row[i] = JSAMPLE(i * 5 + cinfo.next_scanline * 3);
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::string bytes(reinterpret_cast<char*>(out), size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+    return bytes;
+}
+
 } // namespace
 
 void fuzz::WriteSeeds(Seeds& seeds) {
@@ -68,6 +121,13 @@ void fuzz::WriteSeeds(Seeds& seeds) {
         std::string bytes, error;
         if (Zephra::ImageLib::EncodePng(bits.data(), m.w, m.h, bytes, error)) seeds.Add(m.name, bytes);
     }
+    seeds.Add("rgba16.png", PngOf(PNG_FORMAT_LINEAR_RGB_ALPHA, 9, 7));
+    seeds.Add("grey16.png", PngOf(PNG_FORMAT_LINEAR_Y, 5, 5));
+    seeds.Add("grey.png", PngOf(PNG_FORMAT_GRAY, 6, 3));
+    seeds.Add("colormap.png", PngOf(PNG_FORMAT_RGB_COLORMAP, 8, 8));
+    seeds.Add("baseline.jpg", JpegOf(24, 16, false, false));
+    seeds.Add("grey.jpg", JpegOf(9, 9, true, false));
+    seeds.Add("progressive.jpg", JpegOf(32, 24, false, true));
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
