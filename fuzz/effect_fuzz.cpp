@@ -1,6 +1,7 @@
-// The effect configuration as the application opens it, with a script object
-// made for every effect it names, bound in turn to a stand-in control, office
-// object and animation player, its events fired and it updated and drawn.
+// The effect configuration as the application opens it (through the game's
+// composition, as main() installs it), with a script object made for every
+// effect it names, bound in turn to a stand-in control, office object and
+// animation player, its events fired and it updated and drawn.
 #include <cmath>
 #include <memory>
 #include <set>
@@ -10,8 +11,8 @@
 #include "framework/graphics/memory_image.h"
 #include "fuzz/fuzz_support.h"
 #include "game/app/office_app.h"
+#include "game/compose/game_composition.h"
 #include "game/effects/effect_functions.h"
-#include "game/effects/effect_services.h"
 #include "game/effects/effect_target.h"
 #include "game/effects/particles.h"
 #include "game/effects/script_object.h"
@@ -102,7 +103,7 @@ void fuzz::WriteSeeds(Seeds&) {}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = [] {
-        InstallEffectServices();
+        InstallGameComposition();
         return true;
     }();
     (void)ready;

@@ -93,6 +93,7 @@ struct Window::Impl {
     SDL_Texture* texture = nullptr;
     bool videoHeld = false;
     int picW = 0, picH = 0;
+    uint32_t texFormat = SDL_PIXELFORMAT_ARGB8888;
     bool windowed = true;
     bool minimized = false;
     bool focus = false;
@@ -108,6 +109,7 @@ struct Window::Impl {
     bool MakeTexture(int w, int h) {
         if (texture) SDL_DestroyTexture(texture);
         texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
+        texFormat = SDL_PIXELFORMAT_ARGB8888;
         if (!texture) return Fail("SDL_CreateTexture");
         SDL_SetTextureScaleMode(texture, SDL_ScaleModeLinear);
         picW = w;
@@ -223,7 +225,9 @@ bool Window::IsWindowed() const { return impl_->windowed; }
 void Window::Present(const uint32_t* pixels, int width, int height, int pitch) {
     Impl& m = *impl_;
     if (!m.renderer || !pixels || width <= 0 || height <= 0 || pitch < width) return;
-    if ((width != m.picW || height != m.picH) && !m.MakeTexture(width, height)) return;
+    if ((width != m.picW || height != m.picH || m.texFormat != SDL_PIXELFORMAT_ARGB8888) &&
+        !m.MakeTexture(width, height))
+        return;
     if (SDL_UpdateTexture(m.texture, nullptr, pixels, pitch * static_cast<int>(sizeof(uint32_t))) != 0) {
         m.Fail("SDL_UpdateTexture");
         return;
@@ -238,6 +242,79 @@ void Window::Present(const uint32_t* pixels, int width, int height, int pitch) {
     SDL_RenderClear(m.renderer);
     SDL_RenderCopy(m.renderer, m.texture, nullptr, &dst);
     SDL_RenderPresent(m.renderer);
+}
+
+namespace {
+uint32_t SdlFormat(PrimaryFormat format) {
+    switch (format) {
+    // The top byte is ignored under no blending; SDL blits the X forms to
+    // some window surfaces wrongly, the A forms everywhere alike.
+    case PrimaryFormat::XRGB8888: return SDL_PIXELFORMAT_ARGB8888;
+    case PrimaryFormat::XBGR8888: return SDL_PIXELFORMAT_ABGR8888;
+    case PrimaryFormat::RGB565: return SDL_PIXELFORMAT_RGB565;
+    case PrimaryFormat::BGR565: return SDL_PIXELFORMAT_BGR565;
+    case PrimaryFormat::RGB555: return SDL_PIXELFORMAT_RGB555;
+    case PrimaryFormat::BGR555: return SDL_PIXELFORMAT_BGR555;
+    }
+    return SDL_PIXELFORMAT_UNKNOWN;
+}
+} // namespace
+
+bool Window::PresentPrimary(const void* pixels, int width, int height, int pitch, PrimaryFormat format) {
+    Impl& m = *impl_;
+    if (!m.renderer || !pixels || width <= 0 || height <= 0) return false;
+    const uint32_t sdl = SdlFormat(format);
+    if (width != m.picW || height != m.picH || sdl != m.texFormat) {
+        if (m.texture) SDL_DestroyTexture(m.texture);
+        // The primary goes up in its own layout: the renderer converts, not the CPU.
+        m.texture = SDL_CreateTexture(m.renderer, sdl, SDL_TEXTUREACCESS_STREAMING, width, height);
+        if (!m.texture) {
+            m.picW = m.picH = 0;
+            return m.Fail("SDL_CreateTexture");
+        }
+        SDL_SetTextureScaleMode(m.texture, SDL_ScaleModeLinear);
+        SDL_SetTextureBlendMode(m.texture, SDL_BLENDMODE_NONE);
+        m.picW = width;
+        m.picH = height;
+        m.texFormat = sdl;
+    }
+    if (SDL_UpdateTexture(m.texture, nullptr, pixels, pitch) != 0) return m.Fail("SDL_UpdateTexture");
+    int outW = 0, outH = 0;
+    if (SDL_GetRendererOutputSize(m.renderer, &outW, &outH) != 0) return m.Fail("SDL_GetRendererOutputSize");
+    const SDL_Rect dst = PictureRect(outW, outH, m.picW, m.picH);
+    SDL_SetRenderDrawColor(m.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(m.renderer);
+    SDL_RenderCopy(m.renderer, m.texture, nullptr, &dst);
+    SDL_RenderPresent(m.renderer);
+    return true;
+}
+
+void Window::GetClientSize(int& width, int& height) const {
+    const Impl& m = *impl_;
+    width = height = 0;
+    if (m.window) SDL_GetWindowSize(m.window, &width, &height);
+}
+
+void Window::SetClientSize(int width, int height) {
+    Impl& m = *impl_;
+    if (!m.window || !m.windowed || width <= 0 || height <= 0) return;
+    SDL_SetWindowSize(m.window, width, height);
+}
+
+bool GetDesktopMode(int& width, int& height, int& bits, int& refresh) {
+    const bool held = SDL_WasInit(SDL_INIT_VIDEO) != 0;
+    if (!held && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    SDL_DisplayMode mode{};
+    const bool ok = SDL_GetDesktopDisplayMode(0, &mode) == 0;
+    if (ok) {
+        width = mode.w;
+        height = mode.h;
+        bits = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+        if (bits == 24) bits = 32;  // the X server's 24-bit depth is 32-bit pixels
+        refresh = mode.refresh_rate;
+    }
+    if (!held) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return ok && width > 0 && height > 0;
 }
 
 void Window::PollEvents(std::vector<InputEvent>& out) {

@@ -7,6 +7,13 @@
 
 namespace platform {
 
+// Pixel layouts of a primary surface the window can show.
+enum class PrimaryFormat { XRGB8888, XBGR8888, RGB565, BGR565, RGB555, BGR555 };
+
+// The desktop's size, depth (bits per pixel) and refresh rate (0 when the
+// system does not tell); false without a display.
+bool GetDesktopMode(int& width, int& height, int& bits, int& refresh);
+
 // The one game window. The picture (e.g. 800 x 600) is drawn into a 32-bit
 // frame and scaled into whatever size the window has; mouse coordinates are
 // mapped back into picture coordinates.
@@ -27,6 +34,14 @@ public:
 
     // Shows one frame of 0xAARRGGBB pixels, pitch in pixels.
     void Present(const uint32_t* pixels, int width, int height, int pitch);
+    // Shows a primary surface in its own format, scaled as a whole into the
+    // window; pitch in bytes. False for a format SDL cannot take.
+    bool PresentPrimary(const void* pixels, int width, int height, int pitch, PrimaryFormat format);
+
+    // The client area's size (the window's size in a window, the screen's
+    // in full screen); the setter sizes a window (full screen ignores it).
+    void GetClientSize(int& width, int& height) const;
+    void SetClientSize(int width, int height);
 
     // Drains SDL's queue into input events, in arrival order.
     void PollEvents(std::vector<InputEvent>& out);

@@ -53,6 +53,175 @@ def envelope(t, length):
     return attack * max(0.0, 1.0 - t / length)
 
 
+def frame_pixel(width, height, edge, fill, border=2):
+    """A filled rectangle with a darker border."""
+    def f(x, y):
+        if x < border or y < border or x >= width - border or y >= height - border:
+            return edge
+        return fill
+    return f
+
+
+def ui_pictures(root):
+    """The control kit's sample pictures (cfg\\ui.xml names them through cfg\\textures.xml)."""
+    img = lambda name: os.path.join(root, "images", "ui", name + ".png")
+
+    # Cursors: an arrow, a pointing block and an I-beam, 32 x 32 with alpha.
+    def arrow(x, y):
+        if y < 20 and x <= y // 2 + 1:
+            edge = x == 0 or x == y // 2 + 1 or y == 19
+            return (20, 20, 20, 255) if edge else (250, 250, 250, 255)
+        return (0, 0, 0, 0)
+
+    def hand(x, y):
+        if 6 <= x < 12 and y < 12 or 4 <= x < 20 and 12 <= y < 24:
+            edge = x in (4, 6, 11, 19) or y in (0, 23)
+            return (20, 20, 20, 255) if edge else (255, 220, 170, 255)
+        return (0, 0, 0, 0)
+
+    def ibeam(x, y):
+        if (7 <= x <= 9 and 2 <= y <= 22) or (4 <= x <= 12 and y in (2, 3, 21, 22)):
+            return (10, 10, 10, 255)
+        return (0, 0, 0, 0)
+
+    write_png(img("cursor_normal"), 32, 32, arrow)
+    write_png(img("cursor_active"), 32, 32, hand)
+    write_png(img("cursor_text"), 32, 32, ibeam)
+
+    write_png(img("panel"), 400, 300, frame_pixel(400, 300, (60, 50, 40, 255), (235, 225, 200, 240), 4))
+    write_png(img("inner"), 140, 100, frame_pixel(140, 100, (40, 70, 40, 255), (200, 230, 200, 255)))
+    write_png(img("button_over"), 160, 40, frame_pixel(160, 40, (40, 60, 110, 255), (110, 150, 230, 240)))
+    write_png(img("button_down"), 160, 40, frame_pixel(160, 40, (30, 40, 80, 255), (50, 80, 150, 240)))
+    write_png(img("button_disabled"), 160, 40, frame_pixel(160, 40, (90, 90, 90, 255), (150, 150, 150, 200)))
+    write_png(img("tutorial"), 180, 60, frame_pixel(180, 60, (120, 100, 20, 255), (255, 240, 170, 245)))
+    write_png(img("edit"), 160, 24, frame_pixel(160, 24, (60, 60, 60, 255), (255, 255, 255, 255), 1))
+    write_png(img("list"), 200, 100, frame_pixel(200, 100, (60, 60, 60, 255), (250, 250, 245, 255), 1))
+    write_png(img("check"), 12, 12, lambda x, y: (30, 140, 30, 255) if abs(x - y) < 2 or abs(x + y - 11) < 2 else (0, 0, 0, 0))
+    write_png(img("bar_fill"), 10, 12, frame_pixel(10, 12, (20, 90, 20, 255), (60, 190, 60, 255), 1))
+    write_png(img("bar_empty"), 10, 12, frame_pixel(10, 12, (90, 90, 90, 255), (200, 200, 200, 255), 1))
+    for name, up in (("scroll_up", True), ("scroll_down", False)):
+        def tri(x, y, up=up):
+            yy = y if up else 15 - y
+            inside = 3 <= yy <= 12 and abs(x - 7.5) <= (yy - 3) * 0.5 + 0.5
+            return (40, 40, 40, 255) if inside else (210, 210, 210, 255)
+        write_png(img(name), 16, 16, tri)
+    write_png(img("scroll_slider"), 16, 16, frame_pixel(16, 16, (60, 60, 60, 255), (150, 150, 170, 255)))
+    write_png(img("checkbox"), 20, 20, frame_pixel(20, 20, (40, 40, 40, 255), (255, 255, 255, 255)))
+    write_png(img("checkbox_on"), 20, 20,
+              lambda x, y: (40, 40, 40, 255) if x < 2 or y < 2 or x >= 18 or y >= 18
+              else (30, 140, 30, 255) if 5 <= x < 15 and 5 <= y < 15 else (255, 255, 255, 255))
+    write_png(img("slider_back"), 150, 16, frame_pixel(150, 16, (70, 70, 70, 255), (180, 180, 180, 255)))
+    write_png(img("slider_thumb"), 12, 16, frame_pixel(12, 16, (30, 30, 30, 255), (240, 200, 60, 255)))
+
+    # A clock whose hand turns a quarter per frame: "+0clock" to "+3clock".
+    for frame in range(4):
+        angle = frame * math.pi / 2
+        def clock(x, y, angle=angle):
+            dx, dy = x - 15.5, y - 15.5
+            r = math.hypot(dx, dy)
+            if r > 15:
+                return (0, 0, 0, 0)
+            if r > 13:
+                return (40, 40, 40, 255)
+            # Distance from the hand's segment.
+            hx, hy = math.sin(angle), -math.cos(angle)
+            along = dx * hx + dy * hy
+            across = abs(dx * hy - dy * hx)
+            if 0 <= along <= 11 and across < 1.5:
+                return (180, 30, 30, 255)
+            return (250, 250, 250, 255)
+        write_png(img("clock%d" % frame), 32, 32, clock)
+
+
+# Flat colours of the full-screen backdrops: a screenshot tells the screens
+# apart by any pixel that no control covers.
+BACKDROPS = {
+    "menu_bkg": (40, 70, 120),
+    "career_bkg": (90, 60, 120),
+    "survival_bkg": (120, 50, 50),
+    "hiscores_bkg": (40, 100, 80),
+    "help_bkg": (100, 100, 40),
+    "load_bkg": (70, 45, 20),
+    "splash1": (200, 120, 40),
+    "splash2": (40, 140, 180),
+}
+
+
+def screen_pictures(root):
+    """The menu screens' pictures (cfg\\ui.xml names them through cfg\\textures.xml)."""
+    img = lambda name: os.path.join(root, "images", "screens", name + ".png")
+    flat = lambda rgb: (lambda x, y: rgb + (255,))
+
+    for name, rgb in BACKDROPS.items():
+        write_png(img(name), 800, 600, flat(rgb))
+
+    panels = {
+        "panel_menu": (200, 330, (50, 40, 30), (230, 215, 180)),
+        "panel_profile": (460, 170, (50, 40, 30), (240, 230, 200)),
+        "panel_select": (460, 300, (50, 40, 30), (225, 225, 210)),
+        "panel_create": (400, 300, (50, 40, 30), (215, 230, 215)),
+        "panel_options": (400, 300, (40, 40, 70), (210, 215, 240)),
+        "panel_box": (400, 200, (70, 40, 40), (245, 225, 215)),
+        "panel_escape": (260, 340, (40, 40, 40), (200, 200, 200)),
+        "page_scores": (500, 440, (30, 60, 50), (220, 240, 230)),
+        "help_page1": (600, 420, (60, 60, 20), (250, 245, 200)),
+        "help_page2": (600, 420, (60, 60, 20), (230, 250, 200)),
+        "help_page3": (600, 420, (60, 60, 20), (250, 220, 200)),
+        "line": (460, 32, (120, 150, 120), (250, 250, 240)),
+        "line_on": (460, 32, (160, 120, 20), (255, 230, 140)),
+        "nameplate": (200, 40, (30, 30, 30), (250, 250, 250)),
+    }
+    for name, (w, h, edge, fill) in panels.items():
+        write_png(img(name), w, h, frame_pixel(w, h, edge + (255,), fill + (255,), 3))
+
+    # The boss of a profile: a head over a body, blue for the man, red for the woman.
+    def boss(width, height, body):
+        def f(x, y):
+            cx = width / 2
+            if math.hypot(x - cx, y - height * 0.25) < width * 0.18:
+                return (240, 200, 160, 255)
+            if y > height * 0.45 and abs(x - cx) < width * 0.3 + (y - height * 0.45) * 0.2:
+                return body + (255,)
+            return (0, 0, 0, 0)
+        return f
+    for size, prefix in (((100, 120), "boss_big"), ((80, 100), "boss_small")):
+        write_png(img(prefix + "_man"), size[0], size[1], boss(size[0], size[1], (50, 80, 160)))
+        write_png(img(prefix + "_woman"), size[0], size[1], boss(size[0], size[1], (170, 50, 80)))
+
+    # Calendar days: next to play, played, beaten the expert goal, weekend.
+    days = {
+        "day_work": ((120, 90, 10), (255, 220, 90)),
+        "day_normal": ((90, 90, 90), (245, 245, 245)),
+        "day_expert": ((20, 100, 30), (120, 220, 120)),
+        "day_weekend": ((120, 120, 120), (190, 190, 200)),
+    }
+    for name, (edge, fill) in days.items():
+        write_png(img(name), 48, 34, frame_pixel(48, 34, edge + (255,), fill + (255,), 2))
+    write_png(img("day_mark"), 80, 62,
+              lambda x, y: (220, 30, 30, 255) if x < 4 or y < 4 or x >= 76 or y >= 58 else (0, 0, 0, 0))
+    write_png(img("month"), 140, 60, frame_pixel(140, 60, (40, 20, 60, 255), (200, 180, 230, 255), 3))
+    write_png(img("month_off"), 140, 60, frame_pixel(140, 60, (60, 60, 60, 255), (150, 150, 150, 255), 3))
+
+    for k, rgb in enumerate(((200, 160, 60), (90, 170, 200), (170, 110, 200)), 1):
+        write_png(img("survival_month%d" % k), 160, 120, frame_pixel(160, 120, (30, 30, 30, 255), rgb + (255,), 4))
+    write_png(img("survival_month_off"), 160, 120, frame_pixel(160, 120, (60, 60, 60, 255), (140, 140, 140, 255), 4))
+    write_png(img("check_big"), 32, 32,
+              lambda x, y: (30, 140, 30, 255) if abs(x - y) < 3 or abs(x + y - 31) < 3 else (0, 0, 0, 0))
+
+    # Message box icons, one colour per question.
+    icons = {"delcareer": (200, 60, 60), "restlvl": (220, 160, 40), "exitmenu": (60, 120, 200),
+             "quit": (120, 60, 160), "delprof": (200, 80, 140)}
+    for key, rgb in icons.items():
+        def icon(x, y, rgb=rgb):
+            d = math.hypot(x - 31.5, y - 31.5)
+            if d > 31:
+                return (0, 0, 0, 0)
+            if 12 <= x <= 51 and 28 <= y <= 35 or 28 <= x <= 35 and 12 <= y <= 51 and key == "quit":
+                return (255, 255, 255, 255)
+            return rgb + (255,)
+        write_png(img("icon_" + key), 64, 64, icon)
+
+
 def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "data")
 
@@ -81,6 +250,9 @@ def main():
         return (40, 60, 110, 255) if edge else (70, 110, 190, 235)
 
     write_png(os.path.join(root, "images", "button.png"), 160, 40, button)
+
+    ui_pictures(root)
+    screen_pictures(root)
 
     sounds = {
         "click": (0.08, lambda t: envelope(t, 0.08) * math.sin(2 * math.pi * 1200 * t)),

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include "framework/app/widget_manager.h"
+#include "framework/graphics/graphics.h"
+#include "framework/resources/image_lib.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -48,9 +51,12 @@ ZephraAppBase::ZephraAppBase() {
 }
 
 ZephraAppBase::~ZephraAppBase() {
+    StopCursorThread();
     delete mWidgetManager;
     mWidgetManager = nullptr;
-    mScreenImage.reset();
+    mScreenImage = nullptr;
+    mOwnScreenImage.reset();
+    mDisplay.reset();
     {
         ImageLockHold hold(mImageLock);
         // Images that outlive the application must not call back into it.
@@ -85,18 +91,24 @@ void ZephraAppBase::ReadSettings() {
 bool ZephraAppBase::Init() {
     if (mInitialized) return true;
     ReadSettings();
-    mScreenImage.reset(CreateImage());
-    mScreenImage->Create(mWidth, mHeight);
     mWidgetManager->SetSize(mWidth, mHeight);
-    mWidgetManager->SetScreenImage(mScreenImage.get());
+    if (!mDisplay) {
+        mOwnScreenImage.reset(CreateImage());
+        mOwnScreenImage->Create(mWidth, mHeight);
+        mScreenImage = mOwnScreenImage.get();
+        mWidgetManager->SetScreenImage(mScreenImage);
+    }
     if (ResetDisplay() != 0) {
-        std::string reason = mWindow ? mWindow->LastError() : std::string();
+        std::string reason = !mDisplayError.empty() ? mDisplayError
+                             : mWindow             ? mWindow->LastError()
+                                                   : std::string();
         MessageBox("Failed to initialize the display." + (reason.empty() ? "" : " " + reason),
                    "Error");
         return false;
     }
     ApplyCursor();
     mInitialized = true;
+    if (mDisplay && mWindow && mWindow->IsOpen()) StartCursorThread();
     return true;
 }
 
@@ -112,7 +124,10 @@ void ZephraAppBase::Start() {
     WriteRegistryString("InProgress", "0");
 }
 
-void ZephraAppBase::Shutdown() { mShutdown = true; }
+void ZephraAppBase::Shutdown() {
+    mShutdown = true;
+    StopCursorThread();
+}
 
 // ---------------------------------------------------------------- main loop
 
@@ -126,8 +141,17 @@ void ZephraAppBase::PumpEvents() {
         mWindow->PollEvents(polled);
         events.insert(events.end(), polled.begin(), polled.end());
     }
-    for (const platform::InputEvent& ev : events) {
+    for (platform::InputEvent ev : events) {
         switch (ev.kind) {
+        case platform::EventKind::MouseMove:
+        case platform::EventKind::MouseDown:
+        case platform::EventKind::MouseUp:
+            // The window speaks primary coordinates; widgets speak draw ones.
+            mMouseX = ev.x;
+            mMouseY = ev.y;
+            MapToDraw(ev.x, ev.y, ev.x, ev.y);
+            mInputQueue.push_back(ev);
+            break;
         case platform::EventKind::None:
             break;
         case platform::EventKind::FocusGained:
@@ -156,6 +180,8 @@ bool ZephraAppBase::StepMainLoop(bool topLevel) {
     (void)topLevel;
     if (mShutdown) return false;
     PumpEvents();
+    // The cursor thread moved the cursor on the primary; SDL shows it from here.
+    if (mCursorMoved.exchange(false) && mDisplay) mDisplay->ShowPrimary();
     if (!mShutdown && !mInputQueue.empty()) {
         // Taken off the queue first: the handler may step the loop itself.
         platform::InputEvent ev = mInputQueue.front();
@@ -206,6 +232,10 @@ void ZephraAppBase::UpdateApp() {
 void ZephraAppBase::DrawFrame() {
     uint64_t now = platform::GetClock().NowMs();
     bool drew = mWidgetManager->DrawScreen();
+    if (drew) {
+        Graphics g(mWidgetManager->GetScreenImage());
+        DrawAfterWidgets(&g);
+    }
     if (drew || now - mLastPresentMs >= kPresentRefreshMs) {
         PresentFrame();
         mLastPresentMs = now;
@@ -230,6 +260,7 @@ void ZephraAppBase::ProcessInputEvent(const platform::InputEvent& ev) {
         break;
     case platform::EventKind::MouseMove:
         wm->MouseMove(ev.x, ev.y);
+        if (IsCursorGameDrawn()) wm->MarkDirty();
         break;
     case platform::EventKind::MouseDown:
         wm->MouseDown(ev.x, ev.y, ev.clickCount);
@@ -250,16 +281,95 @@ void ZephraAppBase::ProcessInputEvent(const platform::InputEvent& ev) {
 
 // ---------------------------------------------------------------- display
 
+void ZephraAppBase::InstallDisplay(std::unique_ptr<AppDisplay> display) { mDisplay = std::move(display); }
+
 int ZephraAppBase::ResetDisplay() {
     mScreenRect = Rect(0, 0, mWidth, mHeight);
-    if (mNoWindow) return 0;
-    if (!mWindow) mWindow = std::make_unique<platform::Window>();
-    if (!mWindow->Open(mTitle, mWidth, mHeight, mWindowed)) return 1;
-    mWindowed = mWindow->IsWindowed();
+    mDisplayError.clear();
+    if (!mNoWindow) {
+        if (!mWindow) mWindow = std::make_unique<platform::Window>();
+        if (!mWindow->Open(mTitle, mWidth, mHeight, mWindowed)) return 1;
+        mWindowed = mWindow->IsWindowed();
+    }
+    if (!mDisplay) return 0;
+    // Nothing of the old screen format may outlive the mode change.
+    mDisplay->FreeNativeData();
+    const int result = mDisplay->Init(mNoWindow ? nullptr : mWindow.get(), mWindowed);
+    mScreenImage = mDisplay->GetScreenImage();
+    mWidgetManager->SetScreenImage(mScreenImage);
+    if (result != 0) {
+        mDisplayError = mDisplay->ResultText(result) + " (" + mDisplay->ErrorText() + ")";
+        return result;
+    }
+    mDisplay->RebuildNativeData();
+    mScreenRect = Rect(0, 0, mDisplay->GetDrawWidth(), mDisplay->GetDrawHeight());
+    ApplyCursor();
     return 0;
 }
 
+void ZephraAppBase::MapToDraw(int x, int y, int& dx, int& dy) const {
+    if (!mDisplay) {
+        dx = x;
+        dy = y;
+        return;
+    }
+    const Rect r = mDisplay->GetPresentationRect();
+    const int w = mDisplay->GetDrawWidth(), h = mDisplay->GetDrawHeight();
+    if (r.mWidth <= 0 || r.mHeight <= 0 || w <= 0 || h <= 0) {
+        dx = x;
+        dy = y;
+        return;
+    }
+    dx = std::clamp(static_cast<int>(static_cast<int64_t>(x - r.mX) * w / r.mWidth), 0, w - 1);
+    dy = std::clamp(static_cast<int>(static_cast<int64_t>(y - r.mY) * h / r.mHeight), 0, h - 1);
+}
+
+MemoryImage* ZephraAppBase::CreateImage() {
+    return mDisplay ? mDisplay->CreateImage() : ImageHost::CreateImage();
+}
+
+void ZephraAppBase::ReleaseImageTextures(MemoryImage* image) {
+    if (mDisplay) mDisplay->RemoveImageTexture(image);
+}
+
+void ZephraAppBase::StartCursorThread() {
+    if (mCursorThread.joinable()) return;
+    mCursorThreadStop = false;
+    mCursorThread = std::thread([this] { CursorThreadProc(); });
+}
+
+void ZephraAppBase::StopCursorThread() {
+    mCursorThreadStop = true;
+    if (mCursorThread.joinable()) mCursorThread.join();
+}
+
+void ZephraAppBase::CursorThreadProc() {
+    platform::Clock& clock = platform::GetClock();
+    // Where the thread last put the cursor: nowhere yet.
+    int lastX = INT_MIN, lastY = INT_MIN;
+    while (!mCursorThreadStop) {
+        clock.SleepMs(10);
+        if (!mCustomCursorShown) continue;
+        const int x = mMouseX, y = mMouseY;
+        if (x == lastX && y == lastY) continue;
+        // Soon after a frame the next one draws the cursor anyway; when no
+        // frame comes, a later poll moves it here.
+        if (clock.NowMs() - mLastPresentMs > mDisplay->GetRefreshPeriod() + 5) {
+            mDisplay->SetCursorPos(x, y);
+            mCursorMoved = true;
+            lastX = x;
+            lastY = y;
+        } else {
+            mDisplay->StoreCursorPos(x, y);
+        }
+    }
+}
+
 void ZephraAppBase::PresentFrame() {
+    if (mDisplay) {
+        mDisplay->Redraw(nullptr);
+        return;
+    }
     if (!mWindow || !mWindow->IsOpen() || !mScreenImage) return;
     if (mScreenImage->mWidth <= 0 || mScreenImage->mHeight <= 0) return;
     mWindow->Present(mScreenImage->GetBits(), mScreenImage->mWidth, mScreenImage->mHeight,
@@ -269,7 +379,11 @@ void ZephraAppBase::PresentFrame() {
 void ZephraAppBase::SetVideoMemoryDraw(bool videoMemory) {
     if (mVideoMemoryDraw == videoMemory) return;
     mVideoMemoryDraw = videoMemory;
-    mWidgetManager->SetScreenImage(mScreenImage.get());
+    if (mDisplay) {
+        mDisplay->RebuildScreenImage(videoMemory);
+        mScreenImage = mDisplay->GetScreenImage();
+    }
+    mWidgetManager->SetScreenImage(mScreenImage);
 }
 
 // ---------------------------------------------------------------- cursors
@@ -283,6 +397,8 @@ void ZephraAppBase::ApplyCursor() {
     // (cursor 12); either way the system's own must not show over it.
     mSystemCursorShown = !(mCustomCursorsEnabled && (image != nullptr || mCursorNum == kCursorGameDrawn));
     if (mWindow) mWindow->ShowSystemCursor(mSystemCursorShown);
+    if (mDisplay) mDisplay->SetCursorImage(image);
+    mCustomCursorShown = image != nullptr;
 }
 
 void ZephraAppBase::EnableCustomCursors(bool enable) {
@@ -317,7 +433,9 @@ ImageRef ZephraAppBase::GetSharedImage(const std::string& name, const std::strin
     for (auto e = mSharedImages.begin(); e != mSharedImages.end();)
         e = e->second.expired() ? mSharedImages.erase(e) : std::next(e);
     std::shared_ptr<MemoryImage> image(CreateImage());
-    image->mFilePath = name;
+    // A picture that does not load leaves the image empty; its users draw nothing.
+    std::string error;
+    if (!ImageLib::LoadImage(name, *image, error)) image->mFilePath = name;
     mSharedImages[key] = image;
     if (created) *created = true;
     return ImageRef(std::move(image));
@@ -362,6 +480,8 @@ void ZephraAppBase::WriteRegistryString(const std::string& name, const std::stri
             platform::JoinPath(platform::ConfigDir(), "settings.ini"));
         mSettings->Load();
     }
+    // Callers repeat their last text (the 3D error every frame): only a change is written.
+    if (mSettings->Has(name) && mSettings->GetString(name) == text) return;
     mSettings->SetString(name, text);
     mSettings->Save();
 }

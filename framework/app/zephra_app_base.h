@@ -1,12 +1,15 @@
 #pragma once
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
+#include "framework/app/app_display.h"
 #include "framework/app/critical_section.h"
 #include "framework/app/fraction.h"
 #include "framework/graphics/image.h"
@@ -21,6 +24,7 @@ class Window;
 
 namespace Zephra {
 
+class Graphics;
 class WidgetManager;
 
 constexpr int kCursorImageCount = 13;
@@ -83,8 +87,12 @@ public:
     bool mSystemCursorShown = true;         // what ApplyCursor told the window
 
     WidgetManager* mWidgetManager = nullptr;  // owned
-    std::unique_ptr<MemoryImage> mScreenImage;
+    // The frame is drawn here: the display's image when one is installed,
+    // else the application's own.
+    MemoryImage* mScreenImage = nullptr;
     bool mVideoMemoryDraw = false;
+    // The display device (installed before Init), owned.
+    std::unique_ptr<AppDisplay> mDisplay;
 
     // Tests run without a window: set before Init.
     bool mNoWindow = false;
@@ -114,16 +122,36 @@ public:
     virtual void UpdateApp();
     // Draws and presents under the pacing rule.
     virtual void DrawFrame();
+    // Draws over the finished widget tree, each time the tree was drawn (the
+    // game's own cursor).
+    virtual void DrawAfterWidgets(Graphics* g) { (void)g; }
+    // True while the game draws the cursor itself (cursor number 12, custom
+    // cursors on): every mouse move then needs a new frame.
+    bool IsCursorGameDrawn() const { return mCustomCursorsEnabled && mCursorNum == kCursorGameDrawn; }
     virtual void GotFocus();
     virtual void LostFocus();
     // One input message for the widget manager.
     virtual void ProcessInputEvent(const platform::InputEvent& event);
 
-    // Display. The base presents the screen image through the window.
+    // Display. Without an installed display the base presents its own
+    // screen image through the window.
+    void InstallDisplay(std::unique_ptr<AppDisplay> display);
+    // (Re)builds the window and the display for the current mode; 0 or the
+    // display's result code (the reason in mDisplayError).
     virtual int ResetDisplay();
     virtual void PresentFrame();
     virtual void SetVideoMemoryDraw(bool videoMemory);
-    bool Is3DAccelerated() const override { return false; }
+    bool Is3DAccelerated() const override { return mDisplay && mDisplay->Is3D(); }
+    MemoryImage* CreateImage() override;
+    void ReleaseImageTextures(MemoryImage* image) override;
+    // A point of the primary (window) in draw coordinates, through the
+    // display's presentation rectangle.
+    void MapToDraw(int x, int y, int& dx, int& dy) const;
+    std::string mDisplayError;
+
+    // The cursor thread moves the display's software cursor between frames.
+    void StartCursorThread();
+    void StopCursorThread();
 
     // Cursors: indexes 0 to 12, others ignored.
     virtual void ApplyCursor();
@@ -131,8 +159,10 @@ public:
     void SetCursor(int cursorNum);
     void SetCursorImage(int index, Image* image);
 
-    // The image of that name (upper-cased key), made empty on first use and
-    // shared while anyone holds it; *created tells whether it was just made.
+    // The image of that name (upper-cased key): made through CreateImage on
+    // first use with the picture of that game path loaded into it (empty when
+    // it does not load), and shared while anyone holds it; *created tells
+    // whether it was just made.
     ImageRef GetSharedImage(const std::string& name, const std::string& variant = "",
                             bool* created = nullptr);
 
@@ -176,11 +206,22 @@ protected:
     bool mLoadingCompletedCalled = false;
 
 private:
+    void CursorThreadProc();
+
     std::vector<platform::InputEvent> mWindowEvents;
     std::deque<platform::InputEvent> mInputQueue;
     bool mLoopClockStarted = false;
     uint64_t mNextUpdateMs = 0;
-    uint64_t mLastPresentMs = 0;
+    std::atomic<uint64_t> mLastPresentMs{0};
+    std::unique_ptr<MemoryImage> mOwnScreenImage;
+
+    // Published by the event pump (primary coordinates), read by the cursor thread.
+    std::atomic<int> mMouseX{0};
+    std::atomic<int> mMouseY{0};
+    std::atomic<bool> mCustomCursorShown{false};
+    std::atomic<bool> mCursorMoved{false};
+    std::atomic<bool> mCursorThreadStop{false};
+    std::thread mCursorThread;
     bool mDrawPending = false;
     int mUpdatesSinceDraw = 0;
 

@@ -18,6 +18,11 @@ inline uint32_t NativeChannel(uint32_t c, uint32_t a1, int32_t bits, int32_t shi
     return ((v >> drop) << sh) & mask;
 }
 
+bool SameFormat(const NativeDisplay& a, const NativeDisplay& b) {
+    return a.mRGBBits == b.mRGBBits && a.mRedMask == b.mRedMask && a.mGreenMask == b.mGreenMask &&
+           a.mBlueMask == b.mBlueMask;
+}
+
 inline uint32_t ToNative(uint32_t p, const NativeDisplay& d) {
     uint32_t a = p >> 24;
     uint32_t a1 = a + 1;
@@ -168,6 +173,7 @@ void MemoryImage::AnalyzeAlpha() {
             if (used[i]) look(mColorTable[i]);
     } else {
         const uint32_t* bits = GetBits();
+        if (bits == nullptr) return;  // nothing readable: the flags stay as they are
         for (size_t i = 0; i < n && !(hasTrans && hasAlpha); ++i) look(bits[i]);
     }
     mHasTrans = hasTrans;
@@ -234,6 +240,7 @@ bool MemoryImage::Palletize() {
     size_t n = size_t(std::max(mWidth, 0)) * size_t(std::max(mHeight, 0));
     if (n == 0) return false;
     const uint32_t* bits = GetBits();
+    if (bits == nullptr) return false;
 
     std::unique_ptr<uint32_t[]> table(new uint32_t[256]());
     std::unique_ptr<uint8_t[]> indices(new uint8_t[n]);
@@ -267,19 +274,24 @@ bool MemoryImage::Palletize() {
 }
 
 uint32_t* MemoryImage::GetNativeAlphaData(NativeDisplay* display) {
-    if (mNativeAlphaData) return mNativeAlphaData.get();
+    // Data made for another screen format is made again for this one.
+    if (mNativeAlphaData && (display == nullptr || SameFormat(mNativeAlphaFormat, *display)))
+        return mNativeAlphaData.get();
     if (display == nullptr) return nullptr;
+    mNativeAlphaData.reset();
+    mRLAdditiveData.reset();
     if (IsPalettized()) {
         mNativeAlphaData.reset(new uint32_t[256]);
         for (int i = 0; i < 256; ++i) mNativeAlphaData[i] = ToNative(mColorTable[i], *display);
     } else {
         size_t n = size_t(std::max(mWidth, 0)) * size_t(std::max(mHeight, 0));
         const uint32_t* bits = GetBits();
+        if (bits == nullptr) return nullptr;
         std::unique_ptr<uint32_t[]> nat(new uint32_t[std::max<size_t>(n, 1)]);
         for (size_t i = 0; i < n; ++i) nat[i] = ToNative(bits[i], *display);
         mNativeAlphaData = std::move(nat);
-        mNativeAlphaFormat = *display;
     }
+    mNativeAlphaFormat = *display;
     return mNativeAlphaData.get();
 }
 
@@ -293,6 +305,7 @@ uint8_t* MemoryImage::GetRLAlphaData() {
         BuildRuns(runs.get(), w, h, [&](size_t i) { return ClassOf(table[idx[i]]); });
     } else {
         const uint32_t* bits = GetBits();
+        if (bits == nullptr) return nullptr;
         BuildRuns(runs.get(), w, h, [&](size_t i) { return ClassOf(bits[i]); });
     }
     mRLAlphaData = std::move(runs);
@@ -300,9 +313,10 @@ uint8_t* MemoryImage::GetRLAlphaData() {
 }
 
 uint8_t* MemoryImage::GetRLAdditiveData(NativeDisplay* display) {
-    if (mRLAdditiveData) return mRLAdditiveData.get();
+    // The native data first: a format change drops the runs made from it.
     const uint32_t* nat = GetNativeAlphaData(display);
     if (nat == nullptr) return nullptr;
+    if (mRLAdditiveData) return mRLAdditiveData.get();
     int w = std::max(mWidth, 0), h = std::max(mHeight, 0);
     uint32_t colourMask = display->mRedMask | display->mGreenMask | display->mBlueMask;
     std::unique_ptr<uint8_t[]> runs(new uint8_t[std::max<size_t>(size_t(w) * size_t(h), 1)]);

@@ -128,6 +128,7 @@ bool KnownOpaque(Image* src) {
 
 void MemoryImage::FillRect(const Rect& rect, const Color& color, int drawMode) {
     uint32_t* bits = GetBits();
+    if (bits == nullptr) return;
     Rect r = rect.Intersection(raster::Bounds(*this));
     if (!r.IsEmpty()) FillArea(bits, mWidth, r, raster::PackClamped(color), drawMode);
     BitsChanged();
@@ -135,6 +136,7 @@ void MemoryImage::FillRect(const Rect& rect, const Color& color, int drawMode) {
 
 void MemoryImage::ClearRect(const Rect& rect) {
     uint32_t* bits = GetBits();
+    if (bits == nullptr) return;
     Rect r = rect.Intersection(raster::Bounds(*this));
     if (!r.IsEmpty())
         for (int y = r.mY; y < r.mY + r.mHeight; ++y) std::fill_n(RowPtr(bits, mWidth, y) + r.mX, r.mWidth, 0u);
@@ -144,6 +146,7 @@ void MemoryImage::ClearRect(const Rect& rect) {
 void MemoryImage::DrawLine(double x1, double y1, double x2, double y2, const Color& color, int drawMode) {
     if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2)) return;
     uint32_t* bits = GetBits();
+    if (bits == nullptr) return;
     const uint32_t src = raster::PackClamped(color);
     const int w = mWidth, h = mHeight;
     // Far endpoints are brought near the image first so the pixel walk stays
@@ -186,6 +189,7 @@ bool MemoryImage::FillPolygon(const Point* vertices, int count, const Rect& clip
                               int drawMode) {
     if (vertices == nullptr || count < 3) return false;
     uint32_t* bits = GetBits();
+    if (bits == nullptr) return false;
     const uint32_t src = raster::PackClamped(color);
     Rect c = clip.Intersection(raster::Bounds(*this));
     int64_t minY = vertices[0].mY, maxY = vertices[0].mY;
@@ -254,6 +258,7 @@ void MemoryImage::FillSpansCoverage(const Span* spans, int count, const Color& c
                                     int coverHeight) {
     if (spans == nullptr || count <= 0) return;
     uint32_t* bits = GetBits();
+    if (bits == nullptr) return;
     const uint32_t rgb = raster::PackClamped(color) & 0x00FFFFFF;
     const uint32_t alpha = uint32_t(std::clamp(color.mAlpha, 0, 255));
     if (coverage != nullptr && alpha != 0 && coverWidth > 0 && coverHeight > 0) {
@@ -288,6 +293,7 @@ void BlitInto(MemoryImage& dst, Image* src, int x, int y, const Rect& srcRect, c
     raster::SourcePixels sp;
     if (!raster::GetSourcePixels(src, sp)) return;   // not a memory image: nothing to draw
     uint32_t* bits = dst.GetBits();
+    if (bits == nullptr) return;
     Rect s = srcRect;
     const Color c = raster::ClampColor(color);
     const bool tinted = !(color == Color::White);

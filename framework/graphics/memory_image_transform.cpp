@@ -446,6 +446,7 @@ void RasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Rec
 void NearestStretchInto(MemoryImage& dest, Image* src, const Rect& clipped, const RectD& area,
                         const Color& color, int drawMode, bool mirror) {
     uint32_t* bits = dest.GetBits();
+    if (bits == nullptr) return;
     if (!bits) return;
     auto* mem = dynamic_cast<MemoryImage*>(src);
     if (!mem) return;
@@ -541,6 +542,7 @@ void MemoryImage::SlowStretchBlt(Image* src, const Rect& destRect, const RectD& 
     const Rect drawn = destRect.Intersection(Rect(0, 0, mWidth, mHeight));
     if (drawn.IsEmpty()) return;
     uint32_t* dest = GetBits();
+    if (dest == nullptr) return;
     if (!dest) return;
     auto* mem = dynamic_cast<MemoryImage*>(src);
     if (!mem) return;
@@ -672,6 +674,7 @@ void MemoryImage::BltRotated(Image* src, float x, float y, const Rect& srcRect, 
     RectD area;
     if (!BltRotatedClipHelper(&x, &y, srcRect, bounded, angle, area, centerX, centerY)) return;
     uint32_t* dest = GetBits();
+    if (dest == nullptr) return;
     if (!dest) return;
     std::vector<uint32_t> snapshot;
     SourceWindow win;
@@ -718,6 +721,7 @@ void MemoryImage::BltMatrix(Image* src, float x, float y, const Matrix3x3& matri
     const Rect bounded = clip.Intersection(Rect(0, 0, mWidth, mHeight));
     if (bounded.IsEmpty()) return;
     uint32_t* dest = GetBits();
+    if (dest == nullptr) return;
     if (!dest) return;
     BltMatrixHelper(src, x, y, matrix, bounded, color, drawMode, srcRect, dest, mWidth * 4, 0x888, bilinear);
     BitsChanged();
@@ -731,6 +735,7 @@ void MemoryImage::BltTrianglesTex(Image* texture, const TriVertex (*triangles)[3
     const Rect bounded = clip.Intersection(Rect(0, 0, mWidth, mHeight));
     if (bounded.IsEmpty() || !triangles || count <= 0) return;
     uint32_t* dest = GetBits();
+    if (dest == nullptr) return;
     if (!dest) return;
     BltTrianglesTexHelper(texture, triangles, count, bounded, color, drawMode, dest, mWidth * 4, 0x888, tx,
                           ty, bilinear);

@@ -42,6 +42,8 @@ inline bool GetSourcePixels(Image* src, SourcePixels& out) {
         return true;
     }
     out.bits = mem->GetBits();
+    // A surface image may hold its pixels where software cannot read them.
+    if (out.bits == nullptr) return false;
     out.indices = nullptr;
     out.palette = nullptr;
     return out.bits != nullptr;

@@ -1,9 +1,9 @@
 #include <cstdlib>
 #include "game/app/startup.h"
-#include "game/effects/effect_services.h"
+#include "game/compose/game_composition.h"
 
 int main() {
-    InstallEffectServices();
+    InstallGameComposition();
     // Tests and CI set PEMBERLY_NO_URL so that no browser opens.
     return RunGame(GameDirFromEnvironment(), std::getenv("PEMBERLY_NO_URL") == nullptr);
 }

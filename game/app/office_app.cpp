@@ -1,12 +1,13 @@
 #include "game/app/office_app.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include "framework/app/widget.h"
 #include "framework/app/widget_manager.h"
 #include "framework/graphics/graphics.h"
 #include "framework/resources/resource_manager.h"
+#include "game/app/career_calendar.h"
+#include "game/app/game_hooks.h"
 #include "game/app/xml_access.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -17,20 +18,7 @@ Zephra::Image* gGroundImage = nullptr;
 namespace {
 
 OfficeApp* gApp = nullptr;
-ParticleRegistry* (*gMakeParticleRegistry)() = nullptr;
-void (*gDestroyParticleRegistry)(ParticleRegistry*) = nullptr;
-bool (*gOpenEffectConfig)() = nullptr;
-void (*gCloseEffectConfig)() = nullptr;
-
-// The backdrop until the menu screens stand: the ground picture over the
-// whole screen, never a mouse target.
-class GroundWidget : public Zephra::Widget {
-public:
-    GroundWidget() { mMouseVisible = false; }
-    void Draw(Zephra::Graphics* g) override {
-        if (gGroundImage) g->DrawImage(gGroundImage, 0, 0);
-    }
-};
+GameHooks* gHooks = nullptr;
 
 } // namespace
 
@@ -48,17 +36,15 @@ OfficeApp::OfficeApp(const std::string& prefsPath)
     mFontTable = std::make_unique<FontTable>(mResourceManager.get());
     mLocTable = std::make_unique<TextTable>();
     mTextVars = std::make_unique<TextTable>();
-    if (gMakeParticleRegistry && gDestroyParticleRegistry)
-        SetParticleRegistry(gMakeParticleRegistry(), gDestroyParticleRegistry);
-    if (gOpenEffectConfig && !gOpenEffectConfig()) Warn("cannot read cfg\\effect.xml: " + XmlLastError());
     gApp = this;
+    if (gHooks) gHooks->AppCreated(*this);
 }
 
 OfficeApp::~OfficeApp() {
-    if (mGroundWidget) {
-        mWidgetManager->RemoveWidget(mGroundWidget.get());
-        mGroundWidget.reset();
-    }
+    // The cursor images go with the cursor table: nothing may draw them after.
+    StopCursorThread();
+    if (mDisplay) mDisplay->SetCursorImage(nullptr);
+    if (gHooks) gHooks->DestroyScreens(*this);
     // Cursors and particles hold textures; sounds play until their managers go.
     mCursorTable.reset();
     mParticleRegistry.reset();
@@ -69,19 +55,13 @@ OfficeApp::~OfficeApp() {
     mFontTable.reset();
     gGroundImage = nullptr;
     mResourceManager.reset();
-    if (gCloseEffectConfig) gCloseEffectConfig();
+    if (gHooks) gHooks->AppDestroyed(*this);
     if (gApp == this) gApp = nullptr;
 }
 
-void OfficeApp::SetParticleRegistryFactory(ParticleRegistry* (*make)(), void (*destroy)(ParticleRegistry*)) {
-    gMakeParticleRegistry = make;
-    gDestroyParticleRegistry = destroy;
-}
+void OfficeApp::SetGameHooks(GameHooks* hooks) { gHooks = hooks; }
 
-void OfficeApp::SetEffectConfigHooks(bool (*open)(), void (*close)()) {
-    gOpenEffectConfig = open;
-    gCloseEffectConfig = close;
-}
+GameHooks* OfficeApp::GetGameHooks() { return gHooks; }
 
 void OfficeApp::SetCursorTable(CursorTable* table, void (*destroy)(CursorTable*)) {
     mCursorTable = std::unique_ptr<CursorTable, void (*)(CursorTable*)>(table, destroy);
@@ -131,6 +111,20 @@ void OfficeApp::UpdateApp() {
     if (mMusicManager) mMusicManager->Update();
 }
 
+void OfficeApp::GotFocus() {
+    ZephraAppBase::GotFocus();
+    if (gHooks) gHooks->FocusChanged(*this, true);
+}
+
+void OfficeApp::LostFocus() {
+    ZephraAppBase::LostFocus();
+    if (gHooks) gHooks->FocusChanged(*this, false);
+}
+
+void OfficeApp::DrawAfterWidgets(Zephra::Graphics* g) {
+    if (gHooks) gHooks->DrawOverlay(*this, g);
+}
+
 void OfficeApp::LoadingThreadCompleted() {
     std::vector<std::string> errors;
     if (!mLocTable->Load(TextTable::kLocPath, errors)) Warn("No localised texts: " + errors.back());
@@ -151,11 +145,7 @@ void OfficeApp::LoadingThreadCompleted() {
     LoadExpertGoals();
     ApplySettings();
 
-    if (!mGroundWidget) {
-        mGroundWidget = std::make_unique<GroundWidget>();
-        mGroundWidget->Resize(0, 0, mWidth, mHeight);
-        mWidgetManager->AddWidget(mGroundWidget.get());
-    }
+    if (gHooks) gHooks->BuildScreens(*this);
 }
 
 void OfficeApp::LoadExpertGoals() {
@@ -227,12 +217,10 @@ void OfficeApp::PublishProfileTexts() {
     const ProfileRecord& p = mCurrentProfile;
     mTextVars->Set("profilename", p.name);
     mTextVars->SetNumber("reachedday", p.reachedDay > prefs::kCareerDays ? prefs::kCareerDays : p.reachedDay);
-    // Capped while still a float: a huge value would not fit the integer.
-    constexpr float kMaxSeconds = 3600.0f * 1000000;
-    float played = std::isfinite(p.secondsPlayed) && p.secondsPlayed > 0 ? p.secondsPlayed : 0.0f;
-    long long seconds = static_cast<long long>(std::min(played, kMaxSeconds));
-    mTextVars->SetNumber("hoursplayed", static_cast<int>(seconds / 3600));
-    mTextVars->SetNumber("minutesplayed", static_cast<int>(seconds % 3600 / 60));
+    int hours = 0, minutes = 0;
+    career::SplitPlayedTime(p.secondsPlayed, hours, minutes);
+    mTextVars->SetNumber("hoursplayed", hours);
+    mTextVars->SetNumber("minutesplayed", minutes);
 }
 
 bool OfficeApp::SavePrefs() {
@@ -250,6 +238,19 @@ void OfficeApp::ApplySettings() {
     if (mMusicManager) mMusicManager->SetVolume(h.AppliedMusicVolume());
     bool windowed = h.windowed != 0;
     if (mWindow && mWindow->IsOpen()) {
+        if (mDisplay) {
+            // A mode change rebuilds the display around its new window mode.
+            if (mWindowed != windowed) {
+                mWindowed = windowed;
+                if (ResetDisplay() != 0) {
+                    // The new mode cannot be had: back to the one that worked.
+                    Warn("display: " + mDisplayError);
+                    mWindowed = !windowed;
+                    if (ResetDisplay() != 0) Warn("display: " + mDisplayError);
+                }
+            }
+            return;
+        }
         if (mWindow->IsWindowed() != windowed) mWindow->SetWindowed(windowed);
         mWindowed = mWindow->IsWindowed();
     } else {

@@ -29,6 +29,7 @@ class HiscoresDialog;
 class SurvivalMenu;
 class OptionsDialog;
 class SplashScreen;
+class GameHooks;
 
 // The resource manifest's global ground picture, set once the group "Init" is
 // loaded (null before and after the application).
@@ -82,6 +83,9 @@ public:
     bool Init() override;
     void LoadingThreadCompleted() override;
     void UpdateApp() override;
+    void GotFocus() override;
+    void LostFocus() override;
+    void DrawAfterWidgets(Zephra::Graphics* g) override;
 
     // Start-up failures go through here (a message box); tests catch them.
     virtual void ShowError(const std::string& text, const std::string& title);
@@ -103,11 +107,10 @@ public:
     // types live in folders that build on this one).
     void SetCursorTable(CursorTable* table, void (*destroy)(CursorTable*));
     void SetParticleRegistry(ParticleRegistry* registry, void (*destroy)(ParticleRegistry*));
-    // Installed by main() so that every application makes its registry.
-    static void SetParticleRegistryFactory(ParticleRegistry* (*make)(), void (*destroy)(ParticleRegistry*));
-    // Installed by main(): the effect configuration is opened by the
-    // constructor and closed by the destructor.
-    static void SetEffectConfigHooks(bool (*open)(), void (*close)());
+    // Installed by main() before the application is made (none: the
+    // application runs bare); not owned.
+    static void SetGameHooks(GameHooks* hooks);
+    static GameHooks* GetGameHooks();
 
     // The widget manager's input-lock layer.
     void LockWidgets();
@@ -142,10 +145,9 @@ public:
 
     // Problems met after start-up that did not stop the game.
     const std::vector<std::string>& Warnings() const { return mWarnings; }
-
-protected:
     void Warn(const std::string& text);
 
+protected:
     std::unique_ptr<Zephra::ResourceManager> mResourceManager;
     std::unique_ptr<AudioDevice> mAudioDevice;
     std::unique_ptr<SoundManager> mSoundManager;
@@ -158,7 +160,6 @@ protected:
     std::unique_ptr<ParticleRegistry, void (*)(ParticleRegistry*)> mParticleRegistry{nullptr, nullptr};
     PrefsFile mPrefs;
     ProfileRecord mCurrentProfile;
-    std::unique_ptr<Zephra::Widget> mGroundWidget;
     std::vector<std::string> mWarnings;
 };
 

@@ -1,10 +1,14 @@
 #include "game/app/startup.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include "framework/display/dd_interface.h"
 #include "framework/resources/file_access.h"
 #include "game/app/office_app.h"
 #include "game/app/pak_file.h"
+#include "platform/directx/dx_config.h"
+#include "platform/directx/dx_module.h"
 #include "platform/paths.h"
 #include "platform/url.h"
 #include "platform/window.h"
@@ -37,6 +41,15 @@ std::string GameDirFromEnvironment() {
 
 void InstallGameFileAccess(bool install) { Zephra::SetFileAccess(install ? &gGameFileAccess : nullptr); }
 
+void InstallGameDisplay(OfficeApp& app) {
+    platform::DirectXConfig& config = platform::DirectXConfig::Get();
+    config.FromDesktop();
+    std::string error;
+    if (!config.ApplyEnvironment(&error)) std::fprintf(stderr, "display settings: %s\n", error.c_str());
+    app.mDDrawModule = platform::LoadModule("ddraw.dll");
+    app.InstallDisplay(std::make_unique<Zephra::DDInterface>(&app));
+}
+
 std::string PlayUrlFromText(const std::string& text) {
     size_t pos = 0;
     while (pos < text.size()) {
@@ -64,6 +77,7 @@ int RunGame(const std::string& gameDir, bool openUrl) {
     int status = 0;
     {
         auto app = std::make_unique<OfficeApp>();
+        InstallGameDisplay(*app);
         if (app->Init()) app->Start();
         else status = 1;
     }

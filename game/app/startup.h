@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+class OfficeApp;
+
 // What main() does, in pieces that tests can run.
 
 // The game folder: $PEMBERLY_DATA when set and not empty, else the
@@ -9,6 +11,9 @@ std::string GameDirFromEnvironment();
 // Routes the framework's file reads through the game's file functions
 // (install = false restores plain files).
 void InstallGameFileAccess(bool install = true);
+// The display the game presents through: the DirectDraw stand-in on the
+// desktop the window layer reports, with the PEMBERLY_DX_* overrides.
+void InstallGameDisplay(OfficeApp& app);
 // The address of the "URL=" line of an internet shortcut's text, empty when
 // there is none.
 std::string PlayUrlFromText(const std::string& text);

@@ -169,6 +169,12 @@ const std::u16string& TextTable::Lookup(const std::string& key) const {
     return it != texts_.end() ? it->second : kEmpty;
 }
 
+const std::u16string& TextTable::Lookup(const std::u16string& key) const {
+    return Lookup(platform::Utf16ToUtf8(key));
+}
+
+const std::u16string& TextTable::Get(const std::u16string& key) { return Get(platform::Utf16ToUtf8(key)); }
+
 void TextTable::SetNumber(const std::string& key, int value) {
     texts_[key] = platform::Utf8ToUtf16(std::to_string(value));
 }

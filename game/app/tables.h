@@ -103,6 +103,9 @@ public:
     void SetNumber(const std::string& key, int value);
     // The current value; a key it lacks is added with an empty text.
     const std::u16string& Get(const std::string& key) { return texts_[key]; }
+    // The same by a UTF-16 key (text controls keep their variable names wide).
+    const std::u16string& Lookup(const std::u16string& key) const;
+    const std::u16string& Get(const std::u16string& key);
     size_t Size() const { return texts_.size(); }
     void Clear() { texts_.clear(); }
 

@@ -98,25 +98,48 @@ std::string NumberText(const char* text) {
     return s.substr(i);
 }
 
-// Sign and decimal digits at the start of s; false when there are no digits.
-bool ParseDecimal(const std::string& s, bool& negative, unsigned long long& magnitude) {
+int DigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 99;
+}
+
+// Sign and digits of the base (10 or 16; base 16 takes an optional "0x") at
+// the start of s; false when there are no digits. The magnitude stops growing
+// far beyond 32 bits, so callers saturate.
+bool ParseDigits(const std::string& s, int base, bool& negative, unsigned long long& magnitude) {
     size_t i = 0;
     negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    if (i >= s.size() || s[i] < '0' || s[i] > '9') return false;
+    // "0x" counts only when a digit follows ("0x" alone is the number 0).
+    if (base == 16 && i + 2 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') &&
+        DigitValue(s[i + 2]) < 16)
+        i += 2;
+    if (i >= s.size() || DigitValue(s[i]) >= base) return false;
     magnitude = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-        if (magnitude < (1ULL << 40)) magnitude = magnitude * 10 + static_cast<unsigned>(s[i] - '0');
+    for (; i < s.size() && DigitValue(s[i]) < base; ++i) {
+        if (magnitude < (1ULL << 40))
+            magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(DigitValue(s[i]));
     }
     return true;
 }
 
-bool ParseInt(const char* text, int32_t& out) {
+bool ParseInt(const char* text, int32_t& out, int base = 10) {
     bool negative;
     unsigned long long m;
-    if (!ParseDecimal(NumberText(text), negative, m)) return false;
+    if (!ParseDigits(NumberText(text), base, negative, m)) return false;
     long long v = negative ? -static_cast<long long>(m) : static_cast<long long>(m);
     out = static_cast<int32_t>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+    return true;
+}
+
+bool ParseUInt(const char* text, uint32_t& out, int base) {
+    bool negative;
+    unsigned long long m;
+    if (!ParseDigits(NumberText(text), base, negative, m)) return false;
+    uint32_t v = static_cast<uint32_t>(std::min<unsigned long long>(m, UINT32_MAX));
+    out = negative ? 0u - v : v;  // "-1" wraps as the C library's conversion does
     return true;
 }
 
@@ -208,13 +231,17 @@ bool XmlGetAttrInt(XmlNode node, const char* name, int32_t& out) {
 
 bool XmlGetAttrUInt(XmlNode node, const char* name, uint32_t& out) {
     const char* text = AttrText(node, name);
-    if (!text) return false;
-    bool negative;
-    unsigned long long m;
-    if (!ParseDecimal(NumberText(text), negative, m)) return false;
-    uint32_t v = static_cast<uint32_t>(std::min<unsigned long long>(m, UINT32_MAX));
-    out = negative ? 0u - v : v;  // "-1" wraps as the C library's conversion does
-    return true;
+    return text && ParseUInt(text, out, 10);
+}
+
+bool XmlGetAttrHexInt(XmlNode node, const char* name, int32_t& out) {
+    const char* text = AttrText(node, name);
+    return text && ParseInt(text, out, 16);
+}
+
+bool XmlGetAttrHexUInt(XmlNode node, const char* name, uint32_t& out) {
+    const char* text = AttrText(node, name);
+    return text && ParseUInt(text, out, 16);
 }
 
 bool XmlGetAttrFloat(XmlNode node, const char* name, float& out) {

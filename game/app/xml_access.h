@@ -54,6 +54,10 @@ bool XmlGetAttrString(XmlNode node, const char* name, std::string& out);
 bool XmlGetAttrWide(XmlNode node, const char* name, std::u16string& out);
 bool XmlGetAttrInt(XmlNode node, const char* name, int32_t& out);
 bool XmlGetAttrUInt(XmlNode node, const char* name, uint32_t& out);
+// Base 16, "0x" optional, otherwise as Int and UInt ("10" is 16, "-1" is -1,
+// "FF00FF00" and "0xFF00FF00" are the same colour); saturating.
+bool XmlGetAttrHexInt(XmlNode node, const char* name, int32_t& out);
+bool XmlGetAttrHexUInt(XmlNode node, const char* name, uint32_t& out);
 bool XmlGetAttrFloat(XmlNode node, const char* name, float& out);
 bool XmlGetAttrBool(XmlNode node, const char* name, uint8_t& out);
 

@@ -404,6 +404,3 @@ ParticleImageSource* ParticleRegistry::GetImageSource() {
 
 ParticleRegistry* MakeParticleRegistry() { return new ParticleRegistry(); }
 void DestroyParticleRegistry(ParticleRegistry* registry) { delete registry; }
-void InstallParticleRegistryFactory() {
-    OfficeApp::SetParticleRegistryFactory(&MakeParticleRegistry, &DestroyParticleRegistry);
-}

@@ -229,8 +229,7 @@ private:
     TextureTableImageSource appTextures_;
 };
 
-// The application's registry factory (OfficeApp::SetParticleRegistryFactory):
-// main() calls InstallParticleRegistryFactory before making the application.
+// The application's registry (OfficeApp::SetParticleRegistry), made when the
+// application is.
 ParticleRegistry* MakeParticleRegistry();
 void DestroyParticleRegistry(ParticleRegistry* registry);
-void InstallParticleRegistryFactory();

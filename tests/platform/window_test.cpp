@@ -297,3 +297,33 @@ TEST(MessageBox, HeadlessGoesToStderr) {
     EXPECT_NE(err.find("Title"), std::string::npos);
     EXPECT_NE(err.find("Something went wrong"), std::string::npos);
 }
+
+TEST(WindowPrimary, EveryPrimaryLayoutPresentsAndTheMouseMapsOntoIt) {
+    Window window;
+    ASSERT_TRUE(window.Open("Primary", 64, 48, true)) << window.LastError();
+    window.SetClientSize(128, 96);
+    int w = 0, h = 0;
+    window.GetClientSize(w, h);
+    EXPECT_EQ(w, 128);
+    EXPECT_EQ(h, 96);
+    std::vector<uint8_t> pixels(32 * 4 * 24, 0x5A);
+    const PrimaryFormat formats[] = {PrimaryFormat::XRGB8888, PrimaryFormat::XBGR8888, PrimaryFormat::RGB565,
+                                     PrimaryFormat::BGR565,   PrimaryFormat::RGB555,   PrimaryFormat::BGR555};
+    for (PrimaryFormat f : formats)
+        EXPECT_TRUE(window.PresentPrimary(pixels.data(), 32, 24, 32 * 4, f)) << static_cast<int>(f) << window.LastError();
+    EXPECT_FALSE(window.PresentPrimary(nullptr, 32, 24, 128, PrimaryFormat::RGB565));
+    // A 32 x 24 primary fills the 128 x 96 window: four window pixels to one.
+    int px = 0, py = 0;
+    window.MapToPicture(127, 95, px, py);
+    EXPECT_EQ(px, 31);
+    EXPECT_EQ(py, 23);
+    window.MapToPicture(8, 4, px, py);
+    EXPECT_EQ(px, 2);
+    EXPECT_EQ(py, 1);
+
+    int dw = 0, dh = 0, bits = 0, hz = -1;
+    ASSERT_TRUE(GetDesktopMode(dw, dh, bits, hz));
+    EXPECT_GT(dw, 0);
+    EXPECT_GT(dh, 0);
+    EXPECT_GE(hz, 0);
+}

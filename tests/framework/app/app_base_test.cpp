@@ -7,23 +7,18 @@
 #include "framework/app/widget.h"
 #include "framework/app/widget_manager.h"
 #include "framework/app/zephra_app_base.h"
+#include "framework/resources/file_access.h"
+#include "framework/resources/image_lib.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
 #include "platform/window.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/temp_dirs.h"
 
 using namespace Zephra;
 
 namespace {
-
-// Time moves only when the loop sleeps or the test says so.
-class FakeClock : public platform::Clock {
-public:
-    uint64_t now = 100000;
-    uint64_t NowMs() override { return now; }
-    void SleepMs(uint32_t ms) override { now += ms; }
-};
 
 class TestApp : public ZephraAppBase {
 public:
@@ -40,8 +35,6 @@ public:
 
 class AppTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform::SetClock(&clock); }
-    void TearDown() override { platform::SetClock(nullptr); }
 
     // Steps until the fake clock reaches the time (the loop sleeps between
     // updates, which moves the clock).
@@ -51,7 +44,7 @@ protected:
     }
 
     testsupport::TempUserDirs dirs;
-    FakeClock clock;
+    testsupport::FakeClock clock;
 };
 
 platform::InputEvent Ev(platform::EventKind kind, int x = 0, int y = 0, int clicks = 0) {
@@ -118,13 +111,25 @@ TEST_F(AppTest, DefaultsAndSettingsReadAtInit) {
     EXPECT_FALSE(app.mIs3D);
     EXPECT_EQ(app.mScreenRect, Rect(0, 0, 800, 600));
     ASSERT_NE(app.mScreenImage, nullptr);
-    EXPECT_EQ(app.mWidgetManager->GetScreenImage(), app.mScreenImage.get());
+    EXPECT_EQ(app.mWidgetManager->GetScreenImage(), app.mScreenImage);
 
     app.WriteRegistryString("Test3D\\RuntimeError", "boom");
     platform::Settings back(platform::JoinPath(platform::ConfigDir(), "settings.ini"));
     ASSERT_TRUE(back.Load());
     EXPECT_EQ(back.GetString("Test3D\\RuntimeError"), "boom");
     EXPECT_EQ(back.GetString("MusicVolume"), "0.25");
+    // The same text again writes nothing: a file changed behind the
+    // application's back stays as it is.
+    platform::Settings other(platform::JoinPath(platform::ConfigDir(), "settings.ini"));
+    ASSERT_TRUE(other.Load());
+    other.SetString("Marker", "kept");
+    ASSERT_TRUE(other.Save());
+    app.WriteRegistryString("Test3D\\RuntimeError", "boom");
+    ASSERT_TRUE(back.Load());
+    EXPECT_EQ(back.GetString("Marker"), "kept");
+    app.WriteRegistryString("Test3D\\RuntimeError", "bang");
+    ASSERT_TRUE(back.Load());
+    EXPECT_EQ(back.GetString("Test3D\\RuntimeError"), "bang");
 }
 
 TEST_F(AppTest, FixedStepUpdatesWithBoundedCatchUp) {
@@ -145,7 +150,7 @@ TEST_F(AppTest, FixedStepUpdatesWithBoundedCatchUp) {
 
 TEST_F(AppTest, UpdatesSlowerThanTheIntervalStillDraw) {
     struct SlowApp : TestApp {
-        FakeClock* clock = nullptr;
+        testsupport::FakeClock* clock = nullptr;
         int draws = 0;
         void UpdateApp() override {
             TestApp::UpdateApp();
@@ -304,7 +309,7 @@ TEST_F(AppTest, SharedImagesAndLiveImageSet) {
     TestApp app;
     ASSERT_TRUE(app.Init());
     size_t base = app.LiveMemoryImageCount();  // the screen image
-    EXPECT_TRUE(app.IsLiveMemoryImage(app.mScreenImage.get()));
+    EXPECT_TRUE(app.IsLiveMemoryImage(app.mScreenImage));
     bool created = false;
     ImageRef a = app.GetSharedImage("gfx\\Bar.png", "", &created);
     EXPECT_TRUE(created);
@@ -320,6 +325,28 @@ TEST_F(AppTest, SharedImagesAndLiveImageSet) {
     EXPECT_EQ(app.LiveMemoryImageCount(), base + 1);
     app.GetSharedImage("gfx\\bar.png", "", &created);
     EXPECT_TRUE(created);  // the last holder let it go
+
+    // A picture that exists is loaded into the image the factory makes.
+    class OnePicture : public FileAccess {
+    public:
+        bool ReadFile(const std::string& path, std::string& bytes) override {
+            if (path != "gfx\\pic.png") return false;
+            const std::vector<uint32_t> bits(6, 0x80FF0000u);
+            std::string error;
+            return ImageLib::EncodePng(bits.data(), 3, 2, bytes, error);
+        }
+    } files;
+    SetFileAccess(&files);
+    const size_t before = app.LiveMemoryImageCount();
+    ImageRef pic = app.GetSharedImage("gfx\\pic.png", "", &created);
+    SetFileAccess(nullptr);
+    EXPECT_TRUE(created);
+    auto* loaded = dynamic_cast<MemoryImage*>(pic.GetImage());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->GetWidth(), 3);
+    EXPECT_EQ(loaded->GetHeight(), 2);
+    EXPECT_EQ(loaded->GetBits()[0], 0x80FF0000u);
+    EXPECT_EQ(app.LiveMemoryImageCount(), before + 1) << "made through the application's factory";
 
     // An image outliving the application must not call back into it.
     ImageRef survivor;

@@ -166,6 +166,14 @@ TEST(TextTableTest, Variables) {
     EXPECT_EQ(vars.Get("big"), u"-2147483648");
     vars.Set("name", u"Ann");
     EXPECT_EQ(vars.Get("name"), u"Ann");
+    // Wide keys reach the same entries.
+    EXPECT_EQ(vars.Lookup(u"name"), u"Ann");
+    vars.Set("caf\u00E9", u"open");
+    EXPECT_EQ(vars.Get(u"caf\u00E9"), u"open");
+    EXPECT_EQ(vars.Lookup(u"absent"), u"");
+    EXPECT_FALSE(vars.Has("absent"));
+    EXPECT_EQ(vars.Get(u"added"), u"");
+    EXPECT_TRUE(vars.Has("added"));
 }
 
 TEST(FontTableTest, NamesResolveThroughTheManifest) {

@@ -184,6 +184,40 @@ TEST(XmlAttrs, GettersLeaveOutputsAloneWhenAbsentOrNotANumber) {
     EXPECT_FALSE(XmlGetAttrChars(e, "long", buf, 0));
 }
 
+TEST(XmlAttrs, HexReadersTakeOptionalPrefixAndSaturate) {
+    struct Case {
+        const char* text;
+        bool ok;
+        int32_t asInt;
+        uint32_t asUInt;
+    } cases[] = {
+        {"10", true, 16, 16},
+        {"-1", true, -1, 0xFFFFFFFFu},
+        {"FF00ff00", true, INT32_MAX, 0xFF00FF00u},
+        {"0xFF00FF00", true, INT32_MAX, 0xFF00FF00u},
+        {" 0X7f", true, 127, 127},
+        {"-0x10", true, -16, 0xFFFFFFF0u},
+        {"1FFFFFFFFFFFF", true, INT32_MAX, 0xFFFFFFFFu},
+        {"-1FFFFFFFFFF", true, INT32_MIN, 1},
+        {"0x", true, 0, 0},
+        {"c0lour", true, 0xC0, 0xC0},
+        {"xyz", false, 5, 9},
+        {"", false, 5, 9},
+    };
+    for (const Case& c : cases) {
+        XmlDocument doc;
+        XmlNode e = doc.append_child("e");
+        e.append_attribute("v") = c.text;
+        int32_t i = 5;
+        uint32_t u = 9;
+        EXPECT_EQ(XmlGetAttrHexInt(e, "v", i), c.ok) << c.text;
+        EXPECT_EQ(XmlGetAttrHexUInt(e, "v", u), c.ok) << c.text;
+        EXPECT_EQ(i, c.asInt) << c.text;
+        EXPECT_EQ(u, c.asUInt) << c.text;
+        EXPECT_FALSE(XmlGetAttrHexInt(e, "absent", i)) << c.text;
+    }
+}
+
 TEST(XmlAttrs, WritersCreateAndReplace) {
     std::unique_ptr<XmlDocument> doc;
     ASSERT_TRUE(XmlCreateDocument(doc));

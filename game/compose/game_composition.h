@@ -1,0 +1,47 @@
+#pragma once
+#include <memory>
+#include "game/app/game_hooks.h"
+#include "game/app/xml_access.h"
+
+class GameLevelScreens;
+class LevelScreen;
+class LevelScreenLink;
+
+// The whole game put together: the one GameHooks implementation, installed by
+// main(). It knows every library above the application (effects, controls,
+// the office and the screens).
+class GameComposition : public GameHooks {
+public:
+    static constexpr const char* kUiPath = "cfg\\ui.xml";
+
+    GameComposition();
+    ~GameComposition() override;
+
+    // Particle registry and "cfg\effect.xml".
+    void AppCreated(OfficeApp& app) override;
+    // "cfg\ui.xml", kept for the application's life; the cursor table made on
+    // the texture table, loaded from it, "normal" selected; the hidden level
+    // screen, then the menu screens and the message box, the splash first on
+    // screen; the level and the screens joined both ways.
+    void BuildScreens(OfficeApp& app) override;
+    void DestroyScreens(OfficeApp& app) override;
+    void AppDestroyed(OfficeApp& app) override;
+    // The level pauses while the window has lost the focus.
+    void FocusChanged(OfficeApp& app, bool gained) override;
+    // The game's own cursor.
+    void DrawOverlay(OfficeApp& app, Zephra::Graphics* g) override;
+
+    // The root of "cfg\ui.xml"; empty before BuildScreens or when it did not load.
+    XmlNode GetUiRoot() const;
+    // What the level asks of the screens; none before BuildScreens.
+    GameLevelScreens* GetLevelScreens() const { return mLevelScreens.get(); }
+
+private:
+    std::unique_ptr<XmlDocument> mUiDoc;
+    std::unique_ptr<LevelScreen> mLevelScreen;
+    std::unique_ptr<GameLevelScreens> mLevelScreens;
+    std::unique_ptr<LevelScreenLink> mLevelLink;
+};
+
+// Installs one composition for the program's life (main() calls it first).
+void InstallGameComposition();

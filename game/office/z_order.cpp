@@ -1,0 +1,251 @@
+#include "game/office/z_order.h"
+#include <algorithm>
+#include <array>
+#include <set>
+#include "game/app/game_util.h"
+#include "game/office/item.h"
+#include "game/office/office_objects.h"
+#include "game/office/skin.h"
+
+namespace {
+
+using Line = std::array<Zephra::Point, Skin::kOrderPoints>;
+
+Line OrderLine(const Skin* skin) {
+    Line line;
+    for (int i = 0; i < Skin::kOrderPoints; ++i) line[static_cast<size_t>(i)] = skin->GetOrderPoint(i);
+    return line;
+}
+
+bool InsideScreen(const Line& line) {
+    for (const Zephra::Point& p : line) {
+        if (p.mX < 0 || p.mX >= ZOrder::kWidth || p.mY < 0 || p.mY >= ZOrder::kHeight) return false;
+    }
+    return true;
+}
+
+// Calls fn(x, y) for every column of the two segments, from each segment's
+// first point up to, not including, its second.
+template <class Fn>
+void ForEachLineColumn(const Line& line, Fn fn) {
+    for (size_t s = 0; s + 1 < line.size(); ++s) {
+        const Zephra::Point p = line[s];
+        const Zephra::Point q = line[s + 1];
+        if (q.mX == p.mX) continue;
+        const float slope = static_cast<float>(q.mY - p.mY) / static_cast<float>(q.mX - p.mX);
+        const int step = q.mX > p.mX ? 1 : -1;
+        for (int x = p.mX; x != q.mX; x += step)
+            fn(x, p.mY + static_cast<int>(static_cast<float>(x - p.mX) * slope));
+    }
+}
+
+bool InGrid(int x, int y) { return x >= 0 && x < ZOrder::kWidth && y >= 0 && y < ZOrder::kHeight; }
+
+} // namespace
+
+ZOrder::ZOrder() : grid_(static_cast<size_t>(kWidth) * kHeight) {}
+
+ZOrder::~ZOrder() = default;
+
+void ZOrder::AddPending(Skin* skin) { pending_.push_back(skin); }
+
+void ZOrder::AddDrawnBefore(Skin* skin, Skin* other) {
+    const std::pair<Skin*, Skin*> pair{skin, other};
+    if (std::find(before_.begin(), before_.end(), pair) == before_.end()) before_.push_back(pair);
+}
+
+void ZOrder::AddDrawnAfter(Skin* skin, Skin* other) {
+    const std::pair<Skin*, Skin*> pair{skin, other};
+    if (std::find(after_.begin(), after_.end(), pair) == after_.end()) after_.push_back(pair);
+}
+
+void ZOrder::AddHeldItem(Skin* skin) { held_.push_back(skin); }
+
+void ZOrder::AddSkin(Skin* skin, bool last) {
+    if (!skin) return;
+    if (last) {
+        moving_.push_back(skin);
+        return;
+    }
+    if (!InsideScreen(OrderLine(skin))) return;
+    const std::string& link = skin->GetParentLink();
+    const size_t colon = link.find(':');
+    if (colon != std::string::npos) {
+        Item* object = FindObject(std::string_view(link).substr(0, colon));
+        Skin* parent = object ? object->FindPartByName(std::string_view(link).substr(colon + 1)) : nullptr;
+        if (parent && parent != skin) {
+            children_[parent].push_back(skin);
+            return;
+        }
+    }
+    objects_.push_back(skin);
+    PaintOrderLine(skin);
+}
+
+void ZOrder::PaintOrderLine(Skin* skin) {
+    Line line = OrderLine(skin);
+    std::stable_sort(line.begin(), line.end(), [](const Zephra::Point& a, const Zephra::Point& b) {
+        return a.mX < b.mX;
+    });
+    ForEachLineColumn(line, [&](int x, int y) {
+        for (int row = y; row < kHeight; ++row) {
+            Cell& cell = grid_[static_cast<size_t>(row) * kWidth + x];
+            const int distance = row - y + 1;
+            // Empty cells have distance 0 and are free.
+            if (cell.skin && cell.distance <= distance) break;
+            cell = {distance, skin};
+        }
+    });
+}
+
+const std::vector<Skin*>& ZOrder::GetChildren(Skin* parent) const {
+    static const std::vector<Skin*> kNone;
+    auto it = children_.find(parent);
+    return it != children_.end() ? it->second : kNone;
+}
+
+bool ZOrder::Build() {
+    built_.clear();
+    // (behind, in front) pairs, each once, in the order found.
+    std::vector<std::pair<Skin*, Skin*>> pairs;
+    std::set<std::pair<Skin*, Skin*>> seen;
+    for (Skin* skin : objects_) {
+        Line line = OrderLine(skin);
+        std::stable_sort(line.begin(), line.end(), [](const Zephra::Point& a, const Zephra::Point& b) {
+            return a.mX < b.mX;
+        });
+        ForEachLineColumn(line, [&](int x, int y) {
+            if (CellAt(x, y).skin != skin) return;
+            for (int row = y + 1; row < kHeight; ++row) {
+                Skin* other = CellAt(x, row).skin;
+                if (!other || other == skin) continue;
+                if (seen.insert({skin, other}).second) pairs.push_back({skin, other});
+                break;
+            }
+        });
+    }
+    std::map<Skin*, int> behindCount;
+    std::map<Skin*, std::vector<Skin*>> successors;
+    for (const auto& [behind, front] : pairs) {
+        ++behindCount[front];
+        successors[behind].push_back(front);
+    }
+
+    std::set<Skin*> placed;
+    std::map<Skin*, int> placedBehind;
+    auto appendWithChildren = [&](auto&& self, Skin* skin) -> void {
+        if (!placed.insert(skin).second) return;
+        built_.push_back(skin);
+        for (Skin* child : GetChildren(skin)) self(self, child);
+    };
+    bool hasRoot = false;
+    for (Skin* skin : objects_) {
+        if (behindCount[skin] == 0) {
+            appendWithChildren(appendWithChildren, skin);
+            hasRoot = true;
+        }
+    }
+    // A skin follows once everything behind it is placed; its own successors
+    // follow it at once, depth first.
+    std::set<Skin*> expanded;
+    auto place = [&](auto&& self, Skin* skin) -> void {
+        if (!expanded.insert(skin).second) return;
+        for (Skin* front : successors[skin]) {
+            if (placed.count(front) || ++placedBehind[front] < behindCount[front]) continue;
+            appendWithChildren(appendWithChildren, front);
+            self(self, front);
+        }
+    };
+    size_t next = 0;
+    auto walk = [&] {
+        for (; next < built_.size(); ++next) place(place, built_[next]);
+    };
+    walk();
+    const bool complete = std::all_of(objects_.begin(), objects_.end(), [&](Skin* s) { return placed.count(s); });
+    if (!hasRoot && !objects_.empty()) {
+        DebugTrace("!!!Critical Error: Can't find root object, remake z-order");
+        for (Skin* skin : objects_) {
+            DebugTrace("%s", skin->GetName().c_str());
+            for (Skin* front : successors[skin]) DebugTrace("   -- <%s>", front->GetName().c_str());
+        }
+    }
+    // Skins held back by a cycle follow in the order they were added, each
+    // freeing what stands in front of it as usual.
+    for (Skin* skin : objects_) {
+        if (placed.count(skin)) continue;
+        appendWithChildren(appendWithChildren, skin);
+        walk();
+    }
+    return complete;
+}
+
+const std::vector<Skin*>& ZOrder::GetDrawOrder() {
+    drawOrder_ = built_;
+    std::vector<Skin*> movers = moving_;
+    // The end of the last group placed under each owner, so that a second
+    // mover under the same owner lands in front of the first.
+    std::map<Skin*, Skin*> lastUnder;
+    while (!movers.empty()) {
+        auto top = std::min_element(movers.begin(), movers.end(), [](Skin* a, Skin* b) {
+            return a->GetOrderPoint(0).mY < b->GetOrderPoint(0).mY;
+        });
+        Skin* skin = *top;
+        movers.erase(top);
+
+        const Line line = OrderLine(skin);
+        const Cell* best = nullptr;
+        auto consider = [&](int x, int y) {
+            if (!InGrid(x, y)) return;
+            const Cell& cell = CellAt(x, y);
+            if (cell.skin && (!best || cell.distance <= best->distance)) best = &cell;
+        };
+        consider(line[1].mX, line[1].mY);
+        ForEachLineColumn(line, consider);
+
+        auto at = drawOrder_.end();
+        Skin* owner = best ? best->skin : nullptr;
+        auto ownerAt = owner ? std::find(drawOrder_.begin(), drawOrder_.end(), owner) : drawOrder_.end();
+        if (ownerAt != drawOrder_.end()) {
+            at = ownerAt + 1;
+            while (at != drawOrder_.end() && !(*at)->GetParentLink().empty()) ++at;
+            auto previous = lastUnder.find(owner);
+            if (previous != lastUnder.end()) {
+                auto end = std::find(drawOrder_.begin(), drawOrder_.end(), previous->second);
+                if (end != drawOrder_.end() && end + 1 > at) at = end + 1;
+            }
+        }
+        std::vector<Skin*> group;
+        for (const auto& [key, other] : before_) {
+            if (key == skin) group.push_back(other);
+        }
+        group.push_back(skin);
+        for (const auto& [key, other] : after_) {
+            if (key == skin) group.push_back(other);
+        }
+        if (ownerAt != drawOrder_.end()) lastUnder[owner] = group.back();
+        drawOrder_.insert(at, group.begin(), group.end());
+    }
+    drawOrder_.insert(drawOrder_.end(), pending_.begin(), pending_.end());
+    before_.clear();
+    after_.clear();
+    return drawOrder_;
+}
+
+void ZOrder::Reset() {
+    std::fill(grid_.begin(), grid_.end(), Cell{});
+    objects_.clear();
+    children_.clear();
+    before_.clear();
+    after_.clear();
+    built_.clear();
+    pending_.clear();
+    moving_.clear();
+    held_.clear();
+    drawOrder_.clear();
+}
+
+void ZOrder::LoadLevel(XmlNode node) {
+    XmlNode system = node.child("system");
+    int32_t id = 0;
+    if (system && XmlGetAttrInt(system, "z_order_id", id)) zOrderId_ = id;
+}

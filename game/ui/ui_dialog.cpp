@@ -1,0 +1,145 @@
+#include "game/ui/ui_dialog.h"
+
+#include "framework/graphics/graphics.h"
+#include "game/app/office_app.h"
+#include "game/app/tables.h"
+#include "game/ui/ui_bar.h"
+#include "game/ui/ui_button.h"
+#include "game/ui/ui_check_box.h"
+#include "game/ui/ui_edit.h"
+#include "game/ui/ui_list.h"
+#include "game/ui/ui_scroll.h"
+#include "game/ui/ui_slider.h"
+#include "game/ui/ui_text.h"
+
+namespace {
+
+UiControl* MakeButton(UiDialog* dialog, XmlNode element, OfficeApp* app) {
+    auto* button = new UiButton(dialog, 0, dialog);
+    button->SetId(reinterpret_cast<intptr_t>(button));
+    button->Load(element, app);
+    return button;
+}
+
+UiControl* MakeNestedDialog(UiDialog* dialog, XmlNode element, OfficeApp* app) {
+    auto* nested = new UiDialog(dialog, app);
+    std::string name;
+    XmlGetAttrString(element, "name", name);
+    // The first dialog of that name inside the parent's element: in practice
+    // the element itself.
+    nested->LoadByName(element.parent(), name);
+    return nested;
+}
+
+const UiControlType kControlTypes[] = {
+    {"uxbutton", &MakeButton},
+    {"uxtext", &MakeUiControlWithApp<UiText>},
+    {"uxdialog", &MakeNestedDialog},
+    {"uxbar", &MakeUiControl<UiBar>},
+    {"uxlist", &MakeUiControl<UiList>},
+    {"uxscroll", &MakeUiControl<UiScroll>},
+    {"uxcheckbox", &MakeUiControl<UiCheckBox>},
+    {"uxslider", &MakeUiControl<UiSlider>},
+    {"uxedit", &MakeUiControl<UiEdit>},
+    {"uxtutorial", &MakeUiControlWithApp<UiTutorial>},
+};
+
+} // namespace
+
+const UiControlType* UiControlTypes(size_t& count) {
+    count = sizeof kControlTypes / sizeof kControlTypes[0];
+    return kControlTypes;
+}
+
+UiDialog::UiDialog(UiControl* parent, OfficeApp* app) : UiControl(parent), mApp(app) {}
+
+UiDialog::~UiDialog() { ReleaseBackground(); }
+
+void UiDialog::Update() { UiControl::Update(); }
+
+void UiDialog::Draw(Zephra::Graphics* g) {
+    if (mBackground != nullptr) {
+        g->PushState();
+        g->SetColorizeImages(true);
+        g->SetColor(Zephra::Color(255, 255, 255, DrawAlpha()));
+        g->DrawImageInRect(mBackground, Zephra::Rect(0, 0, mWidth, mHeight), mBackgroundRect);
+        g->PopState();
+    }
+    UiControl::Draw(g);
+}
+
+void UiDialog::Activate() {
+    UiControl::Activate();
+    AcquireBackground();
+}
+
+void UiDialog::Deactivate() {
+    UiControl::Deactivate();
+    ReleaseBackground();
+}
+
+void UiDialog::AcquireBackground() {
+    if (mBackground != nullptr || mBackgroundName.empty() || mApp == nullptr) return;
+    if (TextureTable* table = mApp->GetTextureTable()) mBackground = table->Acquire(mBackgroundName);
+}
+
+void UiDialog::ReleaseBackground() {
+    if (mBackground == nullptr) return;
+    if (mApp != nullptr && mApp->GetTextureTable() != nullptr) mApp->GetTextureTable()->Release(mBackgroundName);
+    mBackground = nullptr;
+}
+
+void UiDialog::SetBackground(const std::string& textureName, const Zephra::Rect& src) {
+    ReleaseBackground();
+    mBackgroundName = textureName;
+    mBackgroundRect = src;
+    if (!IsInactive()) AcquireBackground();
+}
+
+void UiDialog::OnCommand(intptr_t id) {
+    if (auto* parent = dynamic_cast<UiDialog*>(mParentControl)) parent->OnCommand(id);
+}
+
+bool UiDialog::LoadByName(XmlNode node, const std::string& name) {
+    const XmlVars vars{{"name", name}};
+    XmlNode element = XmlSelectNode(node, "element[@name = $name and @type = 'uxdialog']", &vars);
+    if (!element) return false;
+    Load(element, mApp);
+    return true;
+}
+
+void UiDialog::Load(XmlNode element, OfficeApp* app) {
+    if (app != nullptr) mApp = app;
+    LoadCommon(element);
+    if (XmlNode tex = ChildById(element, "texture", "normal")) {
+        std::string texture;
+        XmlGetAttrString(tex, "texture", texture);
+        int32_t u = 0, v = 0;
+        XmlGetAttrInt(tex, "u", u);
+        XmlGetAttrInt(tex, "v", v);
+        SetBackground(texture, Zephra::Rect(u, v, mWidth, mHeight));
+    }
+    size_t typeCount = 0;
+    const UiControlType* types = UiControlTypes(typeCount);
+    for (XmlNode e = element.child("element"); e; e = e.next_sibling("element")) {
+        std::string type, name;
+        if (!XmlGetAttrString(e, "type", type)) continue;
+        const UiControlType* found = nullptr;
+        for (size_t i = 0; i < typeCount && !found; ++i)
+            if (type == types[i].word) found = &types[i];
+        if (found == nullptr || !XmlGetAttrString(e, "name", name)) continue;
+        UiControl* control = found->make(this, e, mApp);
+        if (ScriptObject* effect = control->GetEffect()) effect->FireMessage("oncreate");
+        AddChild(name, control);
+    }
+}
+
+void UiTutorial::Load(XmlNode element, OfficeApp* app) {
+    UiDialog::Load(element, app);
+    XmlGetAttrBool(element, "clickhide", mClickHide);
+}
+
+void UiTutorial::MouseUpAt(int x, int y) {
+    UiDialog::MouseUpAt(x, y);
+    if (mClickHide && mIsOver) Hide();
+}

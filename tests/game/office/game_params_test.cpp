@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include "game/office/game_params.h"
+
+namespace {
+
+TEST(GameParams, ReadsEveryStoredNameOnce) {
+    XmlDocument doc;
+    XmlNode params = doc.append_child("params");
+    std::set<std::string> names;
+    for (size_t i = 0; i < GameParams::kKeyCount; ++i) {
+        names.insert(GameParams::kKeys[i].name);
+        params.append_attribute(GameParams::kKeys[i].name) = std::to_string(i + 1).c_str();
+    }
+    EXPECT_EQ(names.size(), GameParams::kKeyCount) << "no name twice";
+    for (const char* stored : {"cupboatd_reload_timeout", "secretary_move_speed", "patience_g_level"})
+        EXPECT_TRUE(names.count(stored)) << stored;
+
+    GameParams p;
+    p.Read(params);
+    for (size_t i = 0; i < GameParams::kKeyCount; ++i) {
+        const char* name = GameParams::kKeys[i].name;
+        ASSERT_NE(p.Find(name), nullptr) << name;
+        EXPECT_EQ(*p.Find(name), static_cast<float>(i + 1)) << name;
+    }
+    EXPECT_EQ(p.moneyGoal, 0) << "goals come from the level";
+    EXPECT_EQ(p.Find("cupboard_reload_timeout"), nullptr) << "only the stored spelling";
+
+    // Absent attributes leave what is there; the pointer stays live.
+    float* safe = p.Find("safe_reload_timeout");
+    XmlNode partial = doc.append_child("params");
+    partial.append_attribute("safe_reload_timeout") = "2.5";
+    p.Read(partial);
+    EXPECT_EQ(*safe, 2.5f);
+    EXPECT_EQ(p.boss_move_speed, *p.Find("boss_move_speed"));
+    EXPECT_NE(p.boss_move_speed, 0.0f);
+}
+
+TEST(GameParams, Definitions) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load_string(
+        "<office>"
+        "<clients><client name='granny' client_patience_speed='1.5' idle_rastart_time_max='4'/></clients>"
+        "<workers><worker name='worker1' worker_done_break_frame='12' worker_break_low='0.25'/></workers>"
+        "<perses><pers name='boss:man' idle_stop_frame='3' idle_rastart_time_min='2'>"
+        "<orientations orientation='tr' actual_orientation='mtl' ofs_x='-4' ofs_y='6'/>"
+        "<orientations orientation='b' actual_orientation='b'/></pers></perses>"
+        "</office>"));
+    XmlNode office = doc.child("office");
+    ClientDef client;
+    client.Read(office.child("clients").child("client"));
+    EXPECT_EQ(client.name, "granny");
+    EXPECT_EQ(client.client_patience_speed, 1.5f);
+    EXPECT_EQ(client.idle_rastart_time_max, 4.0f);
+    EXPECT_EQ(client.client_money_g, 0.0f);
+
+    WorkerDef worker;
+    worker.Read(office.child("workers").child("worker"));
+    EXPECT_EQ(worker.worker_done_break_frame, 12.0f);
+    EXPECT_EQ(worker.worker_break_low, 0.25f);
+
+    PersDef pers;
+    pers.Read(office.child("perses").child("pers"));
+    EXPECT_EQ(pers.name, "boss:man");
+    EXPECT_EQ(pers.idle_stop_frame, 3);
+    EXPECT_EQ(pers.idle_rastart_time_min, 2.0f);
+    ASSERT_EQ(pers.orientations.size(), 2u);
+    const Orientation* tr = pers.FindOrientation("tr");
+    ASSERT_NE(tr, nullptr);
+    EXPECT_EQ(tr->actual_orientation, "mtl");
+    EXPECT_EQ(tr->ofs_x, -4);
+    EXPECT_EQ(tr->ofs_y, 6);
+    EXPECT_EQ(pers.FindOrientation("l"), nullptr);
+
+    DefTable<PersDef> table{{pers.name, pers}};
+    EXPECT_EQ(FindDef(table, "boss:man"), &table.at("boss:man"));
+    EXPECT_EQ(FindDef(table, "boss"), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,338 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+#include "platform/directx/ddraw.h"
+#include "platform/directx/dx_config.h"
+#include "platform/directx/dx_module.h"
+
+using namespace platform;
+
+namespace {
+
+class DirectDrawTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DirectXConfig::Get().Reset();
+        RestoreModuleExports();
+        ASSERT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd), IID_IDirectDraw7, nullptr), DD_OK);
+        ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
+    }
+    void TearDown() override {
+        for (IDirectDrawSurface7* s : made) s->Release();
+        if (dd) dd->Release();
+        DirectXConfig::Get().Reset();
+        EXPECT_EQ(VideoMemoryInUse(), 0u) << "every surface gave its video memory back";
+    }
+
+    IDirectDrawSurface7* Make(int w, int h, PixelLayout layout, DWORD caps = DDSCAPS_SYSTEMMEMORY) {
+        DDSURFACEDESC2 d = MakeDesc<DDSURFACEDESC2>();
+        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+        d.dwWidth = static_cast<DWORD>(w);
+        d.dwHeight = static_cast<DWORD>(h);
+        d.ddpfPixelFormat = PixelFormatOf(layout);
+        d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | caps;
+        IDirectDrawSurface7* s = nullptr;
+        EXPECT_EQ(dd->CreateSurface(&d, &s, nullptr), DD_OK);
+        if (s) made.push_back(s);
+        return s;
+    }
+
+    // Writes one pixel value through a lock.
+    static void Put(IDirectDrawSurface7* s, int x, int y, uint32_t v) {
+        DDSURFACEDESC2 d = MakeDesc<DDSURFACEDESC2>();
+        ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        const int bpp = BytesPerPixel(d.ddpfPixelFormat);
+        std::memcpy(static_cast<uint8_t*>(d.lpSurface) + y * d.lPitch + x * bpp, &v, static_cast<size_t>(bpp));
+        s->Unlock(nullptr);
+    }
+    static uint32_t Get(IDirectDrawSurface7* s, int x, int y) {
+        DDSURFACEDESC2 d = MakeDesc<DDSURFACEDESC2>();
+        EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        uint32_t v = 0;
+        const int bpp = BytesPerPixel(d.ddpfPixelFormat);
+        std::memcpy(&v, static_cast<uint8_t*>(d.lpSurface) + y * d.lPitch + x * bpp, static_cast<size_t>(bpp));
+        s->Unlock(nullptr);
+        return v;
+    }
+
+    IDirectDraw7* dd = nullptr;
+    std::vector<IDirectDrawSurface7*> made;
+};
+
+TEST_F(DirectDrawTest, SurfacesKeepTheirFormatAndPaddedPitch) {
+    struct Case {
+        PixelLayout layout;
+        int pad;
+        DWORD bits, r, g, b;
+        LONG pitch;     // of a 5-pixel-wide surface
+    };
+    const Case cases[] = {
+        {PixelLayout::RGB565, 0, 16, 0xF800, 0x07E0, 0x001F, 12},
+        {PixelLayout::BGR565, 0, 16, 0x001F, 0x07E0, 0xF800, 12},
+        {PixelLayout::RGB555, 8, 16, 0x7C00, 0x03E0, 0x001F, 20},
+        {PixelLayout::BGR555, 0, 16, 0x001F, 0x03E0, 0x7C00, 12},
+        {PixelLayout::XRGB8888, 3, 32, 0xFF0000, 0xFF00, 0xFF, 24},
+        {PixelLayout::XBGR8888, 0, 32, 0xFF, 0xFF00, 0xFF0000, 20},
+        {PixelLayout::RGB888, 0, 24, 0xFF0000, 0xFF00, 0xFF, 16},
+    };
+    for (const Case& c : cases) {
+        DirectXConfig::Get().mPitchPadding = c.pad;
+        IDirectDrawSurface7* s = Make(5, 3, c.layout);
+        ASSERT_NE(s, nullptr);
+        DDSURFACEDESC2 d = MakeDesc<DDSURFACEDESC2>();
+        ASSERT_EQ(s->GetSurfaceDesc(&d), DD_OK);
+        EXPECT_EQ(d.ddpfPixelFormat.dwRGBBitCount, c.bits) << static_cast<int>(c.layout);
+        EXPECT_EQ(d.ddpfPixelFormat.dwRBitMask, c.r) << static_cast<int>(c.layout);
+        EXPECT_EQ(d.ddpfPixelFormat.dwGBitMask, c.g) << static_cast<int>(c.layout);
+        EXPECT_EQ(d.ddpfPixelFormat.dwBBitMask, c.b) << static_cast<int>(c.layout);
+        EXPECT_EQ(d.lPitch, c.pitch) << static_cast<int>(c.layout);
+        EXPECT_EQ(d.dwWidth, 5u);
+        EXPECT_EQ(d.dwHeight, 3u);
+    }
+}
+
+TEST_F(DirectDrawTest, DescriptionsOfTheWrongSizeAreRefused) {
+    IDirectDrawSurface7* s = Make(4, 4, PixelLayout::RGB565);
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof(DDSURFACEDESC);  // the old size on the new interface
+    EXPECT_EQ(s->GetSurfaceDesc(&d), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DDERR_INVALIDPARAMS);
+    d.dwSize = sizeof(DDSURFACEDESC2);
+    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    d.dwSize = 0;
+    IDirectDrawSurface7* out = nullptr;
+    EXPECT_EQ(dd->CreateSurface(&d, &out, nullptr), DDERR_INVALIDPARAMS);
+    DDBLTFX fx{};
+    fx.dwSize = 99;
+    EXPECT_EQ(s->Blt(nullptr, s, nullptr, DDBLT_WAIT, &fx), DDERR_INVALIDPARAMS);
+}
+
+TEST_F(DirectDrawTest, LocksAreExclusiveAndBlitsWaitForThem) {
+    IDirectDrawSurface7* a = Make(4, 4, PixelLayout::RGB565);
+    IDirectDrawSurface7* b = Make(4, 4, PixelLayout::RGB565);
+    DDSURFACEDESC2 d = MakeDesc<DDSURFACEDESC2>();
+    EXPECT_EQ(a->Unlock(nullptr), DDERR_NOTLOCKED);
+    ASSERT_EQ(a->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    DDSURFACEDESC2 again = MakeDesc<DDSURFACEDESC2>();
+    EXPECT_EQ(a->Lock(nullptr, &again, DDLOCK_WAIT, nullptr), DDERR_SURFACEBUSY);
+    EXPECT_EQ(b->Blt(nullptr, a, nullptr, DDBLT_WAIT, nullptr), DDERR_SURFACEBUSY);
+    EXPECT_EQ(a->Blt(nullptr, b, nullptr, DDBLT_WAIT, nullptr), DDERR_SURFACEBUSY);
+    EXPECT_EQ(a->Unlock(nullptr), DD_OK);
+    EXPECT_EQ(b->Blt(nullptr, a, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+}
+
+TEST_F(DirectDrawTest, BltFollowsTheRectangleRules) {
+    IDirectDrawSurface7* src = Make(4, 4, PixelLayout::XRGB8888);
+    IDirectDrawSurface7* dst = Make(8, 8, PixelLayout::XRGB8888);
+    IDirectDrawSurface7* other = Make(4, 4, PixelLayout::RGB565);
+    struct Case {
+        const char* what;
+        RECT dest;
+        RECT source;
+        HRESULT hr;
+    };
+    const Case cases[] = {
+        {"inside", {2, 2, 6, 6}, {0, 0, 4, 4}, DD_OK},
+        {"destination past the edge without clipper", {6, 6, 10, 10}, {0, 0, 4, 4}, DDERR_INVALIDRECT},
+        {"negative destination", {-1, 0, 3, 4}, {0, 0, 4, 4}, DDERR_INVALIDRECT},
+        {"empty destination", {2, 2, 2, 6}, {0, 0, 4, 4}, DDERR_INVALIDRECT},
+        {"reversed source", {0, 0, 4, 4}, {4, 0, 0, 4}, DDERR_INVALIDRECT},
+        {"source past the edge", {0, 0, 4, 4}, {0, 0, 5, 4}, DDERR_INVALIDRECT},
+    };
+    for (const Case& c : cases) {
+        RECT d = c.dest, s = c.source;
+        EXPECT_EQ(dst->Blt(&d, src, &s, DDBLT_WAIT, nullptr), c.hr) << c.what;
+    }
+    EXPECT_EQ(dst->Blt(nullptr, other, nullptr, DDBLT_WAIT, nullptr), DDERR_INVALIDPIXELFORMAT);
+
+    // With a clipper the destination is cut to the surface instead.
+    IDirectDrawClipper* clipper = nullptr;
+    ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
+    ASSERT_EQ(dst->SetClipper(clipper), DD_OK);
+    clipper->Release();
+    Put(src, 3, 3, 0x123456);
+    RECT d{6, 6, 10, 10};
+    EXPECT_EQ(dst->Blt(&d, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(Get(dst, 7, 7), 0u);
+    EXPECT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_WAIT), MAKE_DDHRESULT(574));
+}
+
+TEST_F(DirectDrawTest, StretchIsNearestAndKeysCompareColourBitsOnly) {
+    IDirectDrawSurface7* src = Make(2, 2, PixelLayout::XRGB8888);
+    IDirectDrawSurface7* dst = Make(4, 4, PixelLayout::XRGB8888);
+    Put(src, 0, 0, 0x00AA0000);
+    Put(src, 1, 0, 0x0000BB00);
+    Put(src, 0, 1, 0xFF0000CC);  // the top byte is no colour: it matches a key of 0xCC
+    Put(src, 1, 1, 0x00DDDDDD);
+    ASSERT_EQ(dst->Blt(nullptr, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    const uint32_t expected[4][4] = {{0xAA0000, 0xAA0000, 0xBB00, 0xBB00},
+                                     {0xAA0000, 0xAA0000, 0xBB00, 0xBB00},
+                                     {0xFF0000CC, 0xFF0000CC, 0xDDDDDD, 0xDDDDDD},
+                                     {0xFF0000CC, 0xFF0000CC, 0xDDDDDD, 0xDDDDDD}};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(Get(dst, x, y), expected[y][x]) << x << "," << y;
+
+    IDirectDrawSurface7* keyed = Make(4, 4, PixelLayout::XRGB8888);
+    EXPECT_EQ(keyed->Blt(nullptr, src, nullptr, DDBLT_WAIT | DDBLT_KEYSRC, nullptr), DDERR_NOCOLORKEY);
+    DDCOLORKEY key{0xCC, 0xCC};
+    ASSERT_EQ(src->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+    DDBLTFX fill = MakeDesc<DDBLTFX>();
+    fill.dwFillColor = 0x777777;
+    ASSERT_EQ(keyed->Blt(nullptr, nullptr, nullptr, DDBLT_WAIT | DDBLT_COLORFILL, &fill), DD_OK);
+    ASSERT_EQ(keyed->Blt(nullptr, src, nullptr, DDBLT_WAIT | DDBLT_KEYSRC, nullptr), DD_OK);
+    EXPECT_EQ(Get(keyed, 0, 3), 0x777777u) << "key pixel skipped";
+    EXPECT_EQ(Get(keyed, 0, 0), 0xAA0000u);
+}
+
+TEST_F(DirectDrawTest, FlipSwapsTheOneBackBuffer) {
+    ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+    ASSERT_EQ(dd->SetDisplayMode(800, 600, 16, 0, 0), DD_OK);
+    DDSURFACEDESC2 d = MakeDesc<DDSURFACEDESC2>();
+    d.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    d.dwBackBufferCount = 2;
+    d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+    IDirectDrawSurface7* primary = nullptr;
+    EXPECT_EQ(dd->CreateSurface(&d, &primary, nullptr), DDERR_INVALIDPARAMS) << "one back buffer only";
+    d.dwBackBufferCount = 1;
+    ASSERT_EQ(dd->CreateSurface(&d, &primary, nullptr), DD_OK);
+    made.push_back(primary);
+    DDSCAPS2 caps{DDSCAPS_BACKBUFFER, 0, 0, 0};
+    IDirectDrawSurface7* back = nullptr;
+    ASSERT_EQ(primary->GetAttachedSurface(&caps, &back), DD_OK);
+    made.push_back(back);
+    DDSURFACEDESC2 pd = MakeDesc<DDSURFACEDESC2>();
+    primary->GetSurfaceDesc(&pd);
+    EXPECT_EQ(pd.dwWidth, 800u);
+    EXPECT_EQ(pd.ddpfPixelFormat.dwGBitMask, 0x07E0u) << "the 16-bit mode";
+    Put(back, 5, 5, 0xF800);
+    ASSERT_EQ(primary->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+    EXPECT_EQ(Get(primary, 5, 5), 0xF800u);
+    EXPECT_EQ(Get(back, 5, 5), 0u);
+    EXPECT_EQ(back->Flip(nullptr, DDFLIP_WAIT), DDERR_NOTFLIPPABLE);
+
+    // A second mode change loses the old mode's surfaces.
+    ASSERT_EQ(dd->SetDisplayMode(1024, 768, 32, 0, 0), DD_OK);
+    EXPECT_EQ(primary->IsLost(), DDERR_SURFACELOST);
+    DDSURFACEDESC2 ld = MakeDesc<DDSURFACEDESC2>();
+    EXPECT_EQ(primary->Lock(nullptr, &ld, DDLOCK_WAIT, nullptr), DDERR_SURFACELOST);
+    EXPECT_EQ(primary->Restore(), DDERR_WRONGMODE);
+    EXPECT_EQ(dd->SetDisplayMode(1000, 700, 32, 0, 0), DDERR_INVALIDMODE);
+}
+
+TEST_F(DirectDrawTest, VideoMemoryIsABudget) {
+    DirectXConfig::Get().mVideoMemory = 100 * 100 * 4 + 10;
+    DDSCAPS2 caps{DDSCAPS_VIDEOMEMORY, 0, 0, 0};
+    DWORD total = 0, free = 0;
+    ASSERT_EQ(dd->GetAvailableVidMem(&caps, &total, &free), DD_OK);
+    EXPECT_EQ(total, 40010u);
+    IDirectDrawSurface7* first = Make(100, 100, PixelLayout::XRGB8888, DDSCAPS_VIDEOMEMORY);
+    ASSERT_NE(first, nullptr);
+    dd->GetAvailableVidMem(&caps, &total, &free);
+    EXPECT_EQ(free, 10u);
+    DDSURFACEDESC2 d = MakeDesc<DDSURFACEDESC2>();
+    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    d.dwWidth = d.dwHeight = 10;
+    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY;
+    IDirectDrawSurface7* none = nullptr;
+    EXPECT_EQ(dd->CreateSurface(&d, &none, nullptr), DDERR_OUTOFVIDEOMEMORY);
+    // Surfaces that name no memory fall back to system memory.
+    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    ASSERT_EQ(dd->CreateSurface(&d, &none, nullptr), DD_OK);
+    made.push_back(none);
+    DDSCAPS2 got{};
+    none->GetCaps(&got);
+    EXPECT_TRUE(got.dwCaps & DDSCAPS_SYSTEMMEMORY);
+
+    // Budgets past 4 GB read as the most a 32-bit word holds.
+    DirectXConfig::Get().mVideoMemory = 6ull << 30;
+    dd->GetAvailableVidMem(&caps, &total, &free);
+    EXPECT_EQ(total, 0xFFFFFFFFu);
+}
+
+TEST_F(DirectDrawTest, OneObjectAnswersBothInterfacesAndNoDirect3DYet) {
+    IDirectDraw* old = nullptr;
+    ASSERT_EQ(dd->QueryInterface(IID_IDirectDraw, reinterpret_cast<void**>(&old)), DD_OK);
+    IDirectDraw7* back = nullptr;
+    ASSERT_EQ(old->QueryInterface(IID_IDirectDraw7, reinterpret_cast<void**>(&back)), DD_OK);
+    EXPECT_EQ(back, dd);
+    back->Release();
+    old->Release();
+    void* d3d = nullptr;
+    EXPECT_EQ(dd->QueryInterface(IID_IDirect3D7, &d3d), E_NOINTERFACE);
+    EXPECT_EQ(d3d, nullptr);
+
+    DDDEVICEIDENTIFIER2 id;
+    ASSERT_EQ(dd->GetDeviceIdentifier(&id, 0), DD_OK);
+    EXPECT_STREQ(id.szDescription, DirectXConfig::Get().mDescription.c_str());
+    EXPECT_EQ(id.guidDeviceIdentifier, DirectXConfig::Get().mDeviceGuid);
+}
+
+TEST_F(DirectDrawTest, PalettesBelongToEightBitSurfaces) {
+    PALETTEENTRY entries[256] = {};
+    entries[7] = PALETTEENTRY{1, 2, 3, 0};
+    IDirectDrawPalette* palette = nullptr;
+    ASSERT_EQ(dd->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries, &palette, nullptr), DD_OK);
+    IDirectDrawSurface7* indexed = Make(4, 4, PixelLayout::PAL8);
+    IDirectDrawSurface7* rgb = Make(4, 4, PixelLayout::RGB565);
+    EXPECT_EQ(indexed->SetPalette(palette), DD_OK);
+    EXPECT_EQ(rgb->SetPalette(palette), DDERR_NOTPALETTIZED);
+    PALETTEENTRY back{};
+    EXPECT_EQ(palette->GetEntries(0, 7, 1, &back), DD_OK);
+    EXPECT_EQ(back.peGreen, 2);
+    EXPECT_EQ(palette->GetEntries(0, 255, 2, &back), DDERR_INVALIDPARAMS);
+    palette->Release();
+}
+
+TEST_F(DirectDrawTest, InjectedFailuresAndBlankedExportsReachTheCaller) {
+    DirectXConfig& config = DirectXConfig::Get();
+    config.InjectFailure("IDirectDrawSurface7::Lock", DDERR_SURFACELOST, 1, 1);
+    IDirectDrawSurface7* s = Make(2, 2, PixelLayout::RGB565);
+    DDSURFACEDESC2 d = MakeDesc<DDSURFACEDESC2>();
+    const HRESULT expected[] = {DD_OK, DDERR_SURFACELOST, DD_OK};
+    for (HRESULT hr : expected) {
+        EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), hr);
+        if (SUCCEEDED(hr)) s->Unlock(nullptr);
+    }
+    config.InjectFailure("DirectDrawCreateEx", DDERR_NODIRECTDRAWSUPPORT);
+    IDirectDraw7* second = nullptr;
+    EXPECT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&second), IID_IDirectDraw7, nullptr),
+              DDERR_NODIRECTDRAWSUPPORT);
+
+    ModuleHandle ddraw = LoadModule("DDRAW.DLL");
+    ASSERT_NE(ddraw, nullptr);
+    EXPECT_NE(GetProcAddress(ddraw, "DirectDrawCreate"), nullptr);
+    SetModuleExport("ddraw.dll", "DirectDrawCreate", nullptr);
+    EXPECT_EQ(GetProcAddress(ddraw, "DirectDrawCreate"), nullptr);
+    EXPECT_NE(GetProcAddress(ddraw, "DirectDrawCreateEx"), nullptr);
+    EXPECT_NE(GetProcAddress(LoadModule("d3d8.dll"), "Direct3DCreate8"), nullptr);
+    EXPECT_EQ(LoadModule("user32.dll"), nullptr);
+    RestoreModuleExports();
+    EXPECT_NE(GetProcAddress(ddraw, "DirectDrawCreate"), nullptr);
+}
+
+TEST(DirectXConfigTest, EnvironmentOverridesAndBadValues) {
+    DirectXConfig& config = DirectXConfig::Get();
+    config.Reset();
+    setenv("PEMBERLY_DX_FORMAT", "bgr565", 1);
+    setenv("PEMBERLY_DX_DESKTOP", "1680x1050", 1);
+    setenv("PEMBERLY_DX_REFRESH", "75", 1);
+    setenv("PEMBERLY_DX_VIDMEM", "banana", 1);
+    setenv("PEMBERLY_DX_FAIL", "IDirectDraw::SetDisplayMode=88760078,DirectDrawCreate", 1);
+    std::string error;
+    EXPECT_FALSE(config.ApplyEnvironment(&error));
+    EXPECT_NE(error.find("PEMBERLY_DX_VIDMEM"), std::string::npos) << error;
+    EXPECT_EQ(config.mDesktopFormat, PixelLayout::BGR565);
+    EXPECT_EQ(config.mDesktopWidth, 1680);
+    EXPECT_EQ(config.mDesktopHeight, 1050);
+    EXPECT_EQ(config.mRefreshRate, 75u);
+    EXPECT_EQ(config.mVideoMemory, 64ull << 20) << "a bad value changes nothing";
+    EXPECT_EQ(config.Check("IDirectDraw::SetDisplayMode"), DDERR_INVALIDMODE);
+    EXPECT_EQ(config.Check("DirectDrawCreate"), E_FAIL);
+    for (const char* name : {"PEMBERLY_DX_FORMAT", "PEMBERLY_DX_DESKTOP", "PEMBERLY_DX_REFRESH",
+                             "PEMBERLY_DX_VIDMEM", "PEMBERLY_DX_FAIL"})
+        unsetenv(name);
+    config.Reset();
+}
+
+} // namespace

@@ -1,0 +1,295 @@
+#!/usr/bin/env python3
+"""Generates the sample office's animation pictures and their ".anm" files.
+
+Usage: tools/gen_office_anims.py <anm_tool> [data-dir]
+
+For every visual part of the sample office ("part" names of cfg\\office.xml)
+it draws one picture with real alpha into data/images/office/, writes the
+readable description of its animations to tools/anm/<part>.txt and has
+anm_tool write data/anm/<part>.anm from it. Output is deterministic.
+
+Animation names follow the game's lookup: part name + skin + orientation +
+animation ("bossmanbridle"). Every part also gets the records without skin
+and without orientation, so any look the game asks for finds a record.
+"""
+import math
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from gen_sample_media import write_png  # noqa: E402
+
+FRAMES = 4
+IDLE_FPS = 6
+MOVE_FPS = 8
+ONCE_FPS = 8
+
+# Animations that play once; "close" plays the opening backwards.
+ONCE = {
+    "activation", "open", "take_paper", "work_start", "work_stop", "wake_up", "gratitude", "scandal",
+    "presentation_reaction", "drink_coffee", "conference_reaction", "disruption_reaction", "on_cash",
+    "on_penalty", "on_bonus", "boss_phone", "boss_drink", "boss_reproach", "secretary_presentation",
+    "engineer_repair", "patience_content", "patience_angry",
+}
+BACKWARD = {"close"}
+
+ITEM_ANIMS = ["idle", "ready", "activation", "hover"]
+PERSON_ORIENTS = ["tr", "br", "tl", "bl"]
+
+# part: (width, height, shape, colour, skins, orientations, animations)
+PARTS = {
+    "wall": (800, 150, "wall", (196, 204, 214), [], [], ["idle"]),
+    "window": (160, 110, "window", (150, 200, 235), [], [], ["idle", "window_day", "window_morning"]),
+    "conditioner": (80, 48, "box", (220, 224, 230), [], [], ITEM_ANIMS),
+    "door": (80, 110, "door", (150, 100, 60), [], [], ["idle", "open", "close"]),
+    "shelving": (90, 110, "shelf", (140, 96, 60), [], [], ["idle", "hover", "activation"]),
+    "safe": (60, 80, "box", (90, 96, 104), [], [], ITEM_ANIMS),
+    "cupboard": (70, 111, "box", (170, 120, 80), [], [], ITEM_ANIMS),
+    "coffeemachine": (50, 70, "box", (60, 60, 66), [], [], ITEM_ANIMS),
+    "stereo": (60, 51, "box", (40, 40, 48), [], [], ITEM_ANIMS),
+    "minibar": (50, 70, "box", (200, 200, 210), [], [], ["idle", "hover"]),
+    "worker": (80, 100, "person", (70, 130, 90), [], [],
+               ["idle", "idle_usual", "idle_done", "take_paper", "work_start", "work_action", "work_stop",
+                "sleep", "snore", "wake_up", "disruptive_action", "disruption_reaction", "conference_reaction",
+                "idle_distracted"]),
+    "table": (140, 70, "table", (120, 84, 52), [], [], ["idle", "hover"]),
+    "status_hp": (40, 8, "bar", (80, 200, 80), [], [], ["idle", "on_blink_hp", "off_blink_hp"]),
+    "specialization": (30, 38, "board", (230, 230, 240), [], [], ["idle", "hover", "spec_l"]),
+    "bubble": (30, 30, "bubble", (255, 255, 255), [], [],
+               ["idle", "cloud", "right", "aggro", "multi_right"]),
+    "plant": (40, 80, "plant", (60, 150, 70), [], [], ["idle"]),
+    "conference": (150, 80, "table", (110, 110, 130), [], [], ITEM_ANIMS),
+    "chair": (60, 70, "chair", (90, 60, 120), [], [], ["idle", "hover"]),
+    "client": (60, 115, "person", (150, 90, 60), ["student", "lady", "tycoon"], [],
+               ["idle", "idle_green", "idle_yellow", "idle_red", "idle_thinking", "presentation_reaction",
+                "drink_coffee", "patience_content", "patience_angry", "gratitude", "scandal"]),
+    "phone": (40, 40, "phone", (200, 40, 40), [], [], ["idle", "ring"]),
+    "presentation": (120, 80, "board", (245, 245, 250), [], [], ITEM_ANIMS),
+    "bin": (40, 60, "bin", (110, 120, 110), [], [], ["idle", "hover", "activation"]),
+    "boss": (40, 90, "person", (50, 60, 110), ["man", "woman"], PERSON_ORIENTS,
+             ["idle", "boss_idle_empty", "boss_idle_full", "boss_move_empty", "boss_move_full", "boss_phone",
+              "boss_conference", "boss_drink", "boss_reproach"]),
+    "secretary": (40, 90, "person", (170, 60, 110), [], PERSON_ORIENTS,
+                  ["idle", "secretary_idle", "secretary_move_empty", "secretary_move_full",
+                   "secretary_presentation"]),
+    "engineer": (40, 120, "person", (60, 110, 170), [], PERSON_ORIENTS,
+                 ["idle", "engineer_idle", "engineer_move", "engineer_repair"]),
+    "held_items": (20, 20, "parcel", (240, 220, 120), [], PERSON_ORIENTS,
+                   ["idle", "coffe_cup", "papers", "money", "drink", "coffee"]),
+    "cash": (30, 20, "coin", (240, 200, 60), [], [], ["idle", "on_cash", "on_penalty"]),
+    "bonus": (30, 20, "coin", (120, 220, 250), [], [], ["idle", "on_bonus"]),
+    "checkmark": (16, 16, "check", (60, 200, 60), [], [], ["idle"]),
+}
+
+SKIN_SHADES = {"man": 1.0, "woman": 1.35, "student": 0.8, "lady": 1.25, "tycoon": 0.55}
+
+
+def clamp(v):
+    return max(0, min(255, int(v)))
+
+
+def shade(colour, f):
+    return tuple(clamp(c * f) for c in colour)
+
+
+def soft(d):
+    """Coverage of a shape edge: d < 0 inside, in pixels."""
+    return max(0.0, min(1.0, 0.5 - d))
+
+
+def ellipse_d(x, y, cx, cy, rx, ry):
+    """Approximate signed pixel distance to an ellipse's edge."""
+    n = math.hypot((x - cx) / rx, (y - cy) / ry)
+    return (n - 1.0) * min(rx, ry)
+
+
+def rect_d(x, y, x0, y0, x1, y1):
+    return max(x0 - x, x - x1, y0 - y, y - y1)
+
+
+def over(dst, src, a):
+    """src with coverage a over dst (r, g, b, alpha 0..1)."""
+    if a <= 0:
+        return dst
+    r, g, b, da = dst
+    out_a = a + da * (1 - a)
+    if out_a <= 0:
+        return (0, 0, 0, 0.0)
+    mix = [(s * a + d * da * (1 - a)) / out_a for s, d in zip(src, (r, g, b))]
+    return (mix[0], mix[1], mix[2], out_a)
+
+
+def pixel(shape, colour, w, h, frame, facing, x, y):
+    """One pixel of a frame: (r, g, b, a) with alpha 0..1."""
+    px, py = x + 0.5, y + 0.5
+    c = (0, 0, 0, 0.0)
+    blink = frame % 2 == 1
+    if shape == "wall":
+        c = over(c, shade(colour, 1.0 - 0.15 * (y / h)), 1.0)
+        if y > h - 10:
+            c = over(c, (120, 100, 80), 1.0)
+        return c
+    if shape == "window":
+        glass = soft(rect_d(px, py, 6, 6, w - 6, h - 6))
+        c = over(c, (240, 240, 245), 1.0 - glass)
+        c = over(c, shade(colour, 0.9 + 0.1 * math.sin(frame + x * 0.05)), 0.55 * glass)
+        if abs(px - w / 2) < 2 and 6 < py < h - 6:
+            c = over(c, (240, 240, 245), 1.0)
+        return c
+    if shape in ("box", "board", "bin", "phone"):
+        shadow = soft(rect_d(px, py, 3, h - 6, w - 1, h))
+        c = over(c, (0, 0, 0), 0.35 * shadow)
+        body = soft(rect_d(px, py, 1, 1, w - 4, h - 5))
+        c = over(c, colour, body)
+        if rect_d(px, py, 4, 4, w - 7, h - 8) > 0 and body > 0:
+            c = over(c, shade(colour, 0.7), body)
+        light = soft(ellipse_d(px, py, w - 10, 8, 2.5, 2.5))
+        c = over(c, (60, 230, 60) if blink else (230, 60, 60), light)
+        return c
+    if shape == "door":
+        c = over(c, (0, 0, 0), 0.3 * soft(rect_d(px, py, 4, 4, w, h)))
+        c = over(c, (90, 70, 50), soft(rect_d(px, py, 0, 0, w - 4.5, h)))
+        open_w = (w - 12.5) * (1.0 - 0.25 * frame)
+        c = over(c, colour, soft(rect_d(px, py, 4, 4, 4 + open_w, h)))
+        c = over(c, (230, 200, 90), soft(ellipse_d(px, py, 4 + open_w - 8, h * 0.55, 3, 3)))
+        return c
+    if shape == "shelf":
+        c = over(c, (0, 0, 0), 0.3 * soft(rect_d(px, py, 4, 4, w, h)))
+        c = over(c, colour, soft(rect_d(px, py, 0, 0, w - 4.5, h - 4.5)))
+        for i in range(4):
+            top = 6 + i * (h - 12) / 4
+            if rect_d(px, py, 5, top, w - 9, top + (h - 12) / 4 - 4) <= 0:
+                c = over(c, ((80 + 40 * ((x // 8 + i) % 3)), 70, 160 - 30 * i), 1.0)
+        return c
+    if shape in ("table", "chair"):
+        top = h * 0.45 if shape == "table" else h * 0.5
+        c = over(c, (0, 0, 0), 0.3 * soft(ellipse_d(px, py, w / 2, h - 5, w / 2 - 2, 4)))
+        c = over(c, colour, soft(rect_d(px, py, 2, top - 10, w - 2, top + 6)))
+        for leg in (6, w - 8):
+            c = over(c, shade(colour, 0.6), soft(rect_d(px, py, leg, top, leg + 3, h - 3)))
+        if shape == "chair":
+            c = over(c, shade(colour, 1.2), soft(rect_d(px, py, 8, 2, w - 8, top - 10)))
+        elif blink:
+            c = over(c, (255, 255, 255), 0.8 * soft(rect_d(px, py, w * 0.3, top - 16, w * 0.45, top - 10)))
+        return c
+    if shape == "person":
+        bob = (1, 0, 1, 2)[frame % 4]
+        c = over(c, (0, 0, 0), 0.3 * soft(ellipse_d(px, py, w / 2, h - 4, w / 2 - 2, 3.5)))
+        body = soft(ellipse_d(px, py, w / 2, h * 0.6 - bob, w / 2 - 3, h * 0.36))
+        c = over(c, colour, body)
+        head = soft(ellipse_d(px, py, w / 2, h * 0.16 - bob, w * 0.22, w * 0.22))
+        c = over(c, (236, 196, 160), head)
+        if facing != 0:
+            eye = soft(ellipse_d(px, py, w / 2 + facing * w * 0.1, h * 0.15 - bob, 1.5, 1.5))
+            c = over(c, (30, 30, 30), eye)
+        else:
+            c = over(c, (70, 50, 30), soft(ellipse_d(px, py, w / 2, h * 0.12 - bob, w * 0.22, w * 0.12)))
+        return c
+    if shape == "plant":
+        c = over(c, (150, 80, 50), soft(rect_d(px, py, w * 0.25, h * 0.7, w * 0.75, h - 1)))
+        sway = 1.5 * math.sin(frame * math.pi / 2)
+        c = over(c, colour, soft(ellipse_d(px, py, w / 2 + sway, h * 0.4, w / 2 - 2, h * 0.32)))
+        return c
+    if shape == "bar":
+        c = over(c, (30, 30, 30), 0.6 * soft(rect_d(px, py, 0, 0, w, h)))
+        fill = w * (1.0 - 0.1 * frame)
+        c = over(c, colour, soft(rect_d(px, py, 1, 1, fill - 1, h - 1)))
+        return c
+    if shape == "bubble":
+        c = over(c, colour, 0.9 * soft(ellipse_d(px, py, w / 2, h / 2, w / 2 - 1, h / 2 - 1)))
+        c = over(c, (60, 60, 60), soft(ellipse_d(px, py, w / 2 - 6 + 6 * (frame % 3), h / 2, 2, 2)))
+        return c
+    if shape == "parcel":
+        c = over(c, colour, soft(rect_d(px, py, 2.3, 2.3 + frame % 2, w - 2.3, h - 2.3)))
+        return c
+    if shape == "coin":
+        c = over(c, colour, soft(ellipse_d(px, py, w / 2, h / 2, (w / 2 - 1) * (1.0 - 0.2 * frame), h / 2 - 1)))
+        return c
+    if shape == "check":
+        d1 = abs((py - 10) - (px - 4) * 1.0) / 1.4 if 3 <= px <= 7 else 99
+        d2 = abs((py - 12) + (px - 6) * 1.2) / 1.6 if 6 <= px <= 14 else 99
+        return over(c, colour, soft(min(d1, d2) - 1.2))
+    return c
+
+
+def frame_row(shape, colour, w, h, frames, facing):
+    """A row of frames as a list of rows of (r, g, b, a) bytes."""
+    rows = []
+    for y in range(h):
+        row = []
+        for f in range(frames):
+            for x in range(w):
+                r, g, b, a = pixel(shape, colour, w, h, f, facing, x, y)
+                row.append((clamp(r), clamp(g), clamp(b), clamp(a * 255)))
+        rows.append(row)
+    return rows
+
+
+def mode_of(anim):
+    if anim in BACKWARD:
+        return "backward", ONCE_FPS
+    if anim in ONCE:
+        return "once", ONCE_FPS
+    if "move" in anim:
+        return "loop", MOVE_FPS
+    return "loop", IDLE_FPS
+
+
+def build(name, spec, base):
+    w, h, shape, colour, skins, orients, anims = spec
+    frames = 1 if shape == "wall" else FRAMES
+    looks = skins or [""]
+    facings = [("tr", 0), ("br", 1)] if orients else [("", 1)]
+    # Picture: one row per look, one group of frames per facing.
+    rows = []
+    for look in looks:
+        tone = shade(colour, SKIN_SHADES.get(look, 1.0))
+        groups = [frame_row(shape, tone, w, h, frames, facing) for _, facing in facings]
+        for y in range(h):
+            rows.append([p for g in groups for p in g[y]])
+    width = w * frames * len(facings)
+    height = h * len(looks)
+    picture = "images\\office\\" + name + ".png"
+
+    def frames_at(look_index, facing_index):
+        return [(w * (facing_index * frames + f), h * look_index, w, h) for f in range(frames)]
+
+    lines = ["# Generated by tools/gen_office_anims.py: the part \"%s\"." % name, "base 0x%08X" % base]
+    # Specific looks first, then without skin; shorter animation names first,
+    # so that "idle" is not found inside "idle_done".
+    ordered = sorted(anims, key=lambda a: (len(a), a))
+    for skin in skins + [""]:
+        look_index = looks.index(skin) if skin in looks else 0
+        for orient in orients + [""]:
+            facing_index = 0 if orient in ("tr", "tl") else len(facings) - 1
+            for anim in ordered:
+                mode, fps = mode_of(anim)
+                lines += ["", "anim " + name + skin + orient + anim, "  image " + picture, "  box %d" % w,
+                          "  mode " + mode, "  fps %d" % fps]
+                for (fx, fy, fw, fh) in frames_at(look_index, facing_index):
+                    lines.append("  frame %d %d %d %d 0 0" % (fx, fy, fw, fh))
+    return picture, width, height, rows, "\n".join(lines) + "\n"
+
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    tool = sys.argv[1]
+    here = os.path.dirname(os.path.abspath(__file__))
+    root = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "..", "data")
+    for i, (name, spec) in enumerate(sorted(PARTS.items())):
+        # A different, non-zero base per file, so that loading relocates.
+        base = 0x00400000 + 0x10000 * i
+        picture, width, height, rows, text = build(name, spec, base)
+        write_png(os.path.join(root, *picture.split("\\")), width, height, lambda x, y: rows[y][x])
+        desc = os.path.join(here, "anm", name + ".txt")
+        os.makedirs(os.path.dirname(desc), exist_ok=True)
+        with open(desc, "w") as f:
+            f.write(text)
+        os.makedirs(os.path.join(root, "anm"), exist_ok=True)
+        subprocess.run([tool, "write", desc, os.path.join(root, "anm", name + ".anm")], check=True)
+
+
+if __name__ == "__main__":
+    main()
