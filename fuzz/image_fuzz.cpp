@@ -1,9 +1,7 @@
 // Pictures as the resource manager loads them: one resource that asks for a
 // surface and a palette, one that asks for neither under a .jpg name, both
 // read through the game's file access.
-#include <cstdio>
 #include <cstring>
-#include <jpeglib.h>
 #include <png.h>
 #include <memory>
 #include <string>
@@ -12,6 +10,7 @@
 #include "framework/resources/image_lib.h"
 #include "framework/resources/resource_manager.h"
 #include "fuzz/fuzz_support.h"
+#include "tests/support/jpeg_maker.h"
 
 using Zephra::ImageLib::Picture;
 
@@ -72,31 +71,7 @@ std::string PngOf(uint32_t format, int w, int h) {
 
 // Baseline or progressive JPEG of a colour ramp.
 std::string JpegOf(int w, int h, bool grey, bool progressive) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = w;
-    cinfo.image_height = h;
-    cinfo.input_components = grey ? 1 : 3;
-    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    if (progressive) jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(size_t(w) * cinfo.input_components);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        for (size_t i = 0; i < row.size(); ++i) row[i] = JSAMPLE(i * 5 + cinfo.next_scanline * 3);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::string bytes(reinterpret_cast<char*>(out), size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return bytes;
+    return testsupport::MakeJpeg(w, h, grey, progressive, [](int x, int y, int c) { return (x * 15 + c * 5 + y * 3) & 0xFF; });
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "framework/graphics/memory_image.h"
 #include "framework/resources/image_lib.h"
 #include "tests/framework/resources/resource_test_util.h"
+#include "tests/support/jpeg_maker.h"
 #include "tests/support/temp_dirs.h"
 
 using namespace Zephra;
@@ -46,41 +47,14 @@ std::string PngClaiming(uint32_t w, uint32_t h) {
     return bytes;
 }
 
+// Left half red (light grey), right half blue (dark grey).
 std::string Jpeg(int w, int h, bool gray, bool progressive = false) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = w;
-    cinfo.image_height = h;
-    cinfo.input_components = gray ? 1 : 3;
-    cinfo.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 95, TRUE);
-    if (progressive) jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(size_t(w) * cinfo.input_components);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        for (int x = 0; x < w; ++x) {
-            bool left = x < w / 2;
-            if (gray) row[x] = left ? 40 : 200;
-            else {
-                row[x * 3 + 0] = left ? 230 : 20;
-                row[x * 3 + 1] = 20;
-                row[x * 3 + 2] = left ? 20 : 230;
-            }
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::string bytes(reinterpret_cast<char*>(out), size);
-    jpeg_destroy_compress(&cinfo);
-    free(out);
-    return bytes;
+    return testsupport::MakeJpeg(w, h, gray, progressive, [w, gray](int x, int, int c) {
+        bool left = x < w / 2;
+        if (gray) return left ? 40 : 200;
+        static const int kLeft[3] = {230, 20, 20}, kRight[3] = {20, 20, 230};
+        return left ? kLeft[c] : kRight[c];
+    });
 }
 
 // One PNG chunk with its length and checksum; declared overrides the length field.
