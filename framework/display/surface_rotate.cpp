@@ -370,6 +370,22 @@ struct Walk8 {
     }
 };
 
+// A constant the compiler may no longer rebuild inside the loop: it stays in
+// a register or is read from the stack, instead of three instructions a use.
+__attribute__((always_inline)) inline __m256i Opaque(__m256i v) {
+    asm("" : "+x"(v));
+    return v;
+}
+
+// The broadcast constants of Sample8, made once a row.
+struct Consts8 {
+    __m256i width, alpha, low, one, bias;
+    explicit Consts8(size_t w)
+        : width(Opaque(_mm256_set1_epi32(int(w)))), alpha(Opaque(_mm256_set1_epi32(int(0xFF000000)))),
+          low(Opaque(_mm256_set1_epi16(short(0xFFFE)))), one(Opaque(_mm256_set1_epi16(1))),
+          bias(Opaque(_mm256_set1_epi64x(0x0101808080808080))) {}
+};
+
 // Σ x·A per channel of eight pixels in 16-bit lanes, [B G R ΣA] per pixel,
 // pixels 0 1 | 4 5 in lo and 2 3 | 6 7 in hi; sa holds each pixel's ΣA in all
 // four of its lanes.
@@ -378,11 +394,14 @@ struct Sums8 {
     bool empty;   // every tap transparent: the destination keeps its colour
 };
 
-__attribute__((always_inline)) inline Sums8 Sample8(const uint32_t* base, size_t w, const Walk8& walk) {
+__attribute__((always_inline)) inline Sums8 Sample8(const uint32_t* base, size_t w, const Walk8& walk, const Consts8& c) {
     alignas(32) uint32_t at[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(at),
-                       _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(walk.v, 16), _mm256_set1_epi32(int(w))),
+                       _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(walk.v, 16), c.width),
                                         _mm256_srli_epi32(walk.u, 16)));
+    // Read back through memory: the load ports are idle while lane extracts
+    // would crowd the vector ports.
+    asm("" : "+m"(at));
     // Each pixel's pair of taps of one source row as one 64-bit load; four
     // pairs per register: pixels a, b | a + 4, b + 4.
     auto quad = [&](const uint32_t* row, int a) {
@@ -393,27 +412,32 @@ __attribute__((always_inline)) inline Sums8 Sample8(const uint32_t* base, size_t
     const __m256i topLo = quad(base, 0), topHi = quad(base, 2), botLo = quad(base + w, 0), botHi = quad(base + w, 2);
     Sums8 s;
     s.empty = _mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(topLo, topHi), _mm256_or_si256(botLo, botHi)),
-                                 _mm256_set1_epi32(int(0xFF000000)));
+                                 c.alpha);
     if (s.empty) return s;
 
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i low = _mm256_set1_epi16(short(0xFFFE)), one = _mm256_set1_epi16(1);
+    const __m256i low = c.low, one = c.one;
     const __m256i fu = _mm256_or_si256(_mm256_and_si256(walk.uw, low), one);
     const __m256i fv = _mm256_or_si256(_mm256_and_si256(walk.vw, low), one);
     const __m256i uWeight = _mm256_blend_epi16(_mm256_sub_epi16(zero, fu), fu, 0xAA);   // [0x10000 − fu, fu] per pixel
     const __m256i gv = _mm256_sub_epi16(zero, fv);
     // Alpha-weighted weights [A00 A10] (top) and [A01 A11] (bottom) per pixel, pixels 0 … 3 | 4 … 7.
-    const __m256i aTop = _mm256_mulhi_epu16(_mm256_mulhi_epu16(uWeight, gv),
-                                            _mm256_packus_epi32(_mm256_srli_epi32(topLo, 24), _mm256_srli_epi32(topHi, 24)));
-    const __m256i aBot = _mm256_mulhi_epu16(_mm256_mulhi_epu16(uWeight, fv),
-                                            _mm256_packus_epi32(_mm256_srli_epi32(botLo, 24), _mm256_srli_epi32(botHi, 24)));
+    const __m256i alphaLo = _mm256_setr_epi8(3, -1, 7, -1, 11, -1, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                             3, -1, 7, -1, 11, -1, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i alphaHi = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 3, -1, 7, -1, 11, -1, 15, -1,
+                                             -1, -1, -1, -1, -1, -1, -1, -1, 3, -1, 7, -1, 11, -1, 15, -1);
+    auto alphas = [&](__m256i lo, __m256i hi) {
+        return _mm256_or_si256(_mm256_shuffle_epi8(lo, alphaLo), _mm256_shuffle_epi8(hi, alphaHi));
+    };
+    const __m256i aTop = _mm256_mulhi_epu16(_mm256_mulhi_epu16(uWeight, gv), alphas(topLo, topHi));
+    const __m256i aBot = _mm256_mulhi_epu16(_mm256_mulhi_epu16(uWeight, fv), alphas(botLo, botHi));
     const __m256i spreadLo = _mm256_setr_epi8(0, 2, 0, 2, 0, 2, 0, 2, 4, 6, 4, 6, 4, 6, 4, 6,
                                               0, 2, 0, 2, 0, 2, 0, 2, 4, 6, 4, 6, 4, 6, 4, 6);
     const __m256i spreadHi = _mm256_setr_epi8(8, 10, 8, 10, 8, 10, 8, 10, 12, 14, 12, 14, 12, 14, 12, 14,
                                               8, 10, 8, 10, 8, 10, 8, 10, 12, 14, 12, 14, 12, 14, 12, 14);
     const __m256i interleave = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, -1, -1, 8, 12, 9, 13, 10, 14, -1, -1,
                                                 0, 4, 1, 5, 2, 6, -1, -1, 8, 12, 9, 13, 10, 14, -1, -1);
-    const __m256i bias = _mm256_set1_epi64x(0x0101808080808080);
+    const __m256i bias = c.bias;
     auto madd = [&](__m256i taps, __m256i weights, const __m256i& spread) {
         return _mm256_maddubs_epi16(_mm256_shuffle_epi8(weights, spread),
                                     _mm256_xor_si256(_mm256_shuffle_epi8(taps, interleave), bias));
@@ -440,12 +464,14 @@ __attribute__((always_inline)) inline int64_t RowAvx2(T* d, int64_t i, int64_t l
     const uint32_t* base = taps.bits + origin;
     const size_t w = size_t(taps.width);
     const int64_t start = i;
+    const Consts8 c(w);
+    block.Hide();
     Walk8 walk(U, V, dU, dV);
-    for (; i + 7 <= last; i += 8, walk.Next()) block.Store(d + i, block.Blend(d + i, Sample8(base, w, walk)), 0);
+    for (; i + 7 <= last; i += 8, walk.Next()) block.Store(d + i, block.Blend(d + i, Sample8(base, w, walk, c)), 0);
     if (i <= last) {
         const int64_t t = last - 7;
         const Walk8 tail(U + (t - start) * dU, V + (t - start) * dV, dU, dV);
-        block.Store(d + t, block.Blend(d + t, Sample8(base, w, tail)), int(i - t));
+        block.Store(d + t, block.Blend(d + t, Sample8(base, w, tail, c)), int(i - t));
         i = last + 1;
     }
     U += (i - start) * dU;
@@ -454,13 +480,18 @@ __attribute__((always_inline)) inline int64_t RowAvx2(T* d, int64_t i, int64_t l
 }
 
 struct Block8888 {
-    __m256i zero, k256, colours;
+    __m256i zero, k256, colours, rgb;
     Block8888()
         : zero(_mm256_setzero_si256()), k256(_mm256_set1_epi16(256)),
-          colours(_mm256_set1_epi64x(0x000000FF00FF00FF)) {}   // the top byte of a written pixel is 0
+          colours(_mm256_set1_epi64x(0x000000FF00FF00FF)), rgb(_mm256_set1_epi32(0x00FFFFFF)) {}   // the top byte of a written pixel is 0
+    void Hide() {
+        k256 = Opaque(k256);
+        colours = Opaque(colours);
+        rgb = Opaque(rgb);
+    }
     __m256i Blend(const uint32_t* d, const Sums8& s) const {
         const __m256i dv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
-        if (s.empty) return _mm256_and_si256(dv, _mm256_set1_epi32(0x00FFFFFF));
+        if (s.empty) return _mm256_and_si256(dv, rgb);
         auto blend = [&](__m256i sum, __m256i sa, __m256i dst) {
             const __m256i kept = _mm256_srli_epi16(_mm256_mullo_epi16(dst, _mm256_sub_epi16(k256, sa)), 8);
             return _mm256_and_si256(_mm256_add_epi16(_mm256_srli_epi16(sum, 8), kept), colours);
@@ -489,6 +520,9 @@ struct BlockPacked16 {
           mg(_mm256_set1_epi32(is565 ? 0xFC00 : 0xF800)), mr(_mm256_set1_epi32(is565 ? 0xF800 : 0x7C00)),
           shiftR(_mm_cvtsi32_si128(is565 ? 8 : 9)), shiftG(_mm_cvtsi32_si128(is565 ? 11 : 10)),
           colours(_mm_set1_epi16(short(is565 ? 0xFFFF : 0x7FFF))) {}
+    void Hide() {
+        for (__m256i* v : {&k256, &low16, &mask, &mb, &mg, &mr}) *v = Opaque(*v);
+    }
     __m128i Blend(const uint16_t* d, const Sums8& s) const {
         if (s.empty) return _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d)), colours);
         // P's bytes with k >> 3 above them, pixels in order.
