@@ -377,16 +377,21 @@ __attribute__((always_inline)) inline __m256i Opaque(__m256i v) {
     return v;
 }
 
-// The broadcast constants of Sample8, made once a row.
+// The constants of Sample8, made once a row. The channel order of the sums
+// is the writer's: blue, green, red or blue, red, green.
 struct Consts8 {
-    __m256i width, alpha, low, one, bias;
-    explicit Consts8(size_t w)
+    __m256i width, alpha, low, one, bias, interleave;
+    Consts8(size_t w, bool redSecond)
         : width(Opaque(_mm256_set1_epi32(int(w)))), alpha(Opaque(_mm256_set1_epi32(int(0xFF000000)))),
           low(Opaque(_mm256_set1_epi16(short(0xFFFE)))), one(Opaque(_mm256_set1_epi16(1))),
-          bias(Opaque(_mm256_set1_epi64x(0x0101808080808080))) {}
+          bias(Opaque(_mm256_set1_epi64x(0x0101808080808080))),
+          interleave(redSecond ? _mm256_setr_epi8(0, 4, 2, 6, 1, 5, -1, -1, 8, 12, 10, 14, 9, 13, -1, -1,
+                                                  0, 4, 2, 6, 1, 5, -1, -1, 8, 12, 10, 14, 9, 13, -1, -1)
+                               : _mm256_setr_epi8(0, 4, 1, 5, 2, 6, -1, -1, 8, 12, 9, 13, 10, 14, -1, -1,
+                                                  0, 4, 1, 5, 2, 6, -1, -1, 8, 12, 9, 13, 10, 14, -1, -1)) {}
 };
 
-// Σ x·A per channel of eight pixels in 16-bit lanes, [B G R ΣA] per pixel,
+// Σ x·A per channel of eight pixels in 16-bit lanes, three channels and ΣA per pixel,
 // pixels 0 1 | 4 5 in lo and 2 3 | 6 7 in hi; sa holds each pixel's ΣA in all
 // four of its lanes.
 struct Sums8 {
@@ -435,9 +440,7 @@ __attribute__((always_inline)) inline Sums8 Sample8(const uint32_t* base, size_t
                                               0, 2, 0, 2, 0, 2, 0, 2, 4, 6, 4, 6, 4, 6, 4, 6);
     const __m256i spreadHi = _mm256_setr_epi8(8, 10, 8, 10, 8, 10, 8, 10, 12, 14, 12, 14, 12, 14, 12, 14,
                                               8, 10, 8, 10, 8, 10, 8, 10, 12, 14, 12, 14, 12, 14, 12, 14);
-    const __m256i interleave = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, -1, -1, 8, 12, 9, 13, 10, 14, -1, -1,
-                                                0, 4, 1, 5, 2, 6, -1, -1, 8, 12, 9, 13, 10, 14, -1, -1);
-    const __m256i bias = c.bias;
+    const __m256i bias = c.bias, interleave = c.interleave;
     auto madd = [&](__m256i taps, __m256i weights, const __m256i& spread) {
         return _mm256_maddubs_epi16(_mm256_shuffle_epi8(weights, spread),
                                     _mm256_xor_si256(_mm256_shuffle_epi8(taps, interleave), bias));
@@ -464,7 +467,7 @@ __attribute__((always_inline)) inline int64_t RowAvx2(T* d, int64_t i, int64_t l
     const uint32_t* base = taps.bits + origin;
     const size_t w = size_t(taps.width);
     const int64_t start = i;
-    const Consts8 c(w);
+    const Consts8 c(w, Block::kRedSecond);
     block.Hide();
     Walk8 walk(U, V, dU, dV);
     for (; i + 7 <= last; i += 8, walk.Next()) block.Store(d + i, block.Blend(d + i, Sample8(base, w, walk, c)), 0);
@@ -480,6 +483,7 @@ __attribute__((always_inline)) inline int64_t RowAvx2(T* d, int64_t i, int64_t l
 }
 
 struct Block8888 {
+    static constexpr bool kRedSecond = false;
     __m256i zero, k256, colours, rgb;
     Block8888()
         : zero(_mm256_setzero_si256()), k256(_mm256_set1_epi16(256)),
@@ -509,34 +513,39 @@ struct Block8888 {
     }
 };
 
+// Pixels 0 1 | 4 5 and 2 3 | 6 7, one 64-bit group each, to one 32-bit lane
+// each in order: the group's low half.
+__attribute__((always_inline)) inline __m256i InOrder(__m256i lo, __m256i hi) {
+    return _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castsi256_ps(lo), _mm256_castsi256_ps(hi), 0x88));
+}
+
 // The packed 565 and 555 rules word for word: the destination spread over 32
-// bits and weighted by k >> 3 with one multiply.
+// bits and weighted by k >> 3 with one multiply; P's fields are cut from the
+// sums [B R G ΣA] by one multiply and placed by one multiply-add.
 struct BlockPacked16 {
-    __m256i k256, low16, mask, mb, mg, mr;
-    __m128i shiftR, shiftG, colours;
+    static constexpr bool kRedSecond = true;
+    __m256i low16, mask, fields, places, k256;
+    __m128i colours;
     explicit BlockPacked16(bool is565)
-        : k256(_mm256_set1_epi16(256)), low16(_mm256_set1_epi32(0xFFFF)),
-          mask(_mm256_set1_epi32(is565 ? 0x07E0F81F : 0x03E07C1F)), mb(_mm256_set1_epi32(0x1F)),
-          mg(_mm256_set1_epi32(is565 ? 0xFC00 : 0xF800)), mr(_mm256_set1_epi32(is565 ? 0xF800 : 0x7C00)),
-          shiftR(_mm_cvtsi32_si128(is565 ? 8 : 9)), shiftG(_mm_cvtsi32_si128(is565 ? 11 : 10)),
-          colours(_mm_set1_epi16(short(is565 ? 0xFFFF : 0x7FFF))) {}
+        : low16(_mm256_set1_epi32(0xFFFF)), mask(_mm256_set1_epi32(is565 ? 0x07E0F81F : 0x03E07C1F)),
+          fields(_mm256_set1_epi64x(is565 ? 0x0000004000200020 : 0x0000002000200020)),   // Σ >> 11, >> 11, >> 10 or 11
+          places(_mm256_set1_epi64x(is565 ? 0x0000002008000001 : 0x0000002004000001)),   // b, r << 11 or 10; g << 5
+          k256(_mm256_set1_epi32(256)), colours(_mm_set1_epi16(short(is565 ? 0xFFFF : 0x7FFF))) {}
     void Hide() {
-        for (__m256i* v : {&k256, &low16, &mask, &mb, &mg, &mr}) *v = Opaque(*v);
+        for (__m256i* v : {&low16, &mask, &fields, &places, &k256}) *v = Opaque(*v);
     }
     __m128i Blend(const uint16_t* d, const Sums8& s) const {
         if (s.empty) return _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d)), colours);
-        // P's bytes with k >> 3 above them, pixels in order.
-        auto source = [&](__m256i sum, __m256i sa) {
-            return _mm256_blend_epi16(_mm256_srli_epi16(sum, 8), _mm256_srli_epi16(_mm256_sub_epi16(k256, sa), 3), 0x88);
+        // Per pixel [b + r placed, g placed] in 64 bits; the g part goes to the high half.
+        auto bits = [&](__m256i sum) {
+            const __m256i q = _mm256_madd_epi16(_mm256_mulhi_epu16(sum, fields), places);
+            return _mm256_or_si256(q, _mm256_srli_epi64(q, 16));
         };
-        const __m256i p = _mm256_packus_epi16(source(s.lo, s.saLo), source(s.hi, s.saHi));
+        const __m256i p = InOrder(bits(s.lo), bits(s.hi));
+        const __m256i k3 = _mm256_srli_epi32(_mm256_sub_epi32(k256, _mm256_and_si256(InOrder(s.saLo, s.saHi), low16)), 3);
         const __m256i dv = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d)));
         __m256i x = _mm256_and_si256(_mm256_or_si256(_mm256_slli_epi32(dv, 16), dv), mask);
-        x = _mm256_and_si256(_mm256_srli_epi32(_mm256_mullo_epi32(x, _mm256_srli_epi32(p, 24)), 5), mask);
-        const __m256i bits = _mm256_add_epi32(_mm256_add_epi32(_mm256_sll_epi32(_mm256_and_si256(p, mg), shiftG),
-                                                               _mm256_and_si256(_mm256_srli_epi32(p, 3), mb)),
-                                              _mm256_and_si256(_mm256_srl_epi32(p, shiftR), mr));
-        x = _mm256_add_epi32(x, bits);
+        x = _mm256_add_epi32(_mm256_and_si256(_mm256_srli_epi32(_mm256_mullo_epi32(x, k3), 5), mask), p);
         const __m256i out = _mm256_and_si256(_mm256_or_si256(_mm256_srli_epi32(x, 16), x), low16);
         // Eight 32-bit lanes down to eight 16-bit pixels in order.
         return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(out, out), 0x08));
