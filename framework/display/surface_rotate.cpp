@@ -5,6 +5,7 @@
 #include "framework/display/surface_kernels.h"
 #include "framework/display/surface_simd.h"
 #include <immintrin.h>
+#include "platform/simd_target.h"
 
 namespace Zephra::surface {
 
@@ -341,8 +342,7 @@ RowFn<T> PickRow(Loop l) {
 // is added back as 128·ΣA), and a fourth lane of ones yields ΣA itself. Since
 // the four weights sum to at most 255 no partial sum saturates. ----
 
-#pragma GCC push_options
-#pragma GCC target("avx2")
+PEMBERLY_AVX2_BEGIN
 
 // The 16.16 walk of eight pixels: 32-bit coordinates for the tap offsets and
 // their low halves, each twice over in 16-bit lanes ([u0 u0 u1 u1 … u7 u7]),
@@ -570,7 +570,7 @@ int64_t RowPacked16Avx2(uint16_t* d, int64_t i, int64_t last, int64_t& U, int64_
                  : RowAvx2(d, i, last, U, V, dU, dV, taps, origin, BlockPacked16(false));
 }
 
-#pragma GCC pop_options
+PEMBERLY_AVX2_END
 
 bool HasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2");
