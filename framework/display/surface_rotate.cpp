@@ -339,6 +339,9 @@ RowFn<T> PickRow(Loop l) {
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#ifdef __clang__
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#endif
 
 struct Sums8 {
     __m256i rb, g, k;
@@ -440,6 +443,9 @@ int64_t RowPacked16Avx2(uint16_t* d, int64_t i, int64_t last, int64_t& U, int64_
     return i;
 }
 
+#ifdef __clang__
+#pragma clang attribute pop
+#endif
 #pragma GCC pop_options
 
 bool HasAvx2() {

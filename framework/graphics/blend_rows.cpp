@@ -100,6 +100,9 @@ int AdditiveGroups(uint32_t* d, const uint32_t* s, int n, bool mirror) {
 // run time; the lanes are those of NormalGroups twice over).
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#ifdef __clang__
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#endif
 int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
     const __m256i zero = _mm256_setzero_si256(), opaque = _mm256_set1_epi32(int(0xFF000000u));
     const __m256i k255 = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1), all255 = _mm256_set1_epi32(255);
@@ -138,6 +141,9 @@ int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
     }
     return i;
 }
+#ifdef __clang__
+#pragma clang attribute pop
+#endif
 #pragma GCC pop_options
 
 bool HasAvx2() {

@@ -404,6 +404,10 @@ bool HasAvx2() {
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
+// clang takes no target pragma, and its lambdas need the attribute of their own.
+#ifdef __clang__
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#endif
 
 // Texels come from one texture row, clamped unless `inRow`, or through
 // PointSample when the span crosses rows; u and v advance past what was drawn.
@@ -513,6 +517,9 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
     return n;
 }
 
+#ifdef __clang__
+#pragma clang attribute pop
+#endif
 #pragma GCC pop_options
 
 template <TargetLayout L, BlendKind B, bool Textured, bool Linear, Tint T>
