@@ -16,10 +16,11 @@ void PutU32(std::string& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-// Text up to the first NUL within the field (a name that fills it is cut there).
+// Text up to the first NUL within the field. A name that fills it keeps the
+// 63 bytes the writer stores: the file saved again reads the same.
 std::string ReadName(const std::string& b, size_t at) {
     const char* p = b.data() + at;
-    return std::string(p, strnlen(p, kAnmNameSize));
+    return std::string(p, strnlen(p, kAnmNameSize - 1));
 }
 
 void PutName(std::string& b, size_t at, const std::string& name) {

@@ -1,7 +1,19 @@
 #include "game/office/game_params.h"
+
+#include <algorithm>
+
 #include "game/office/office_xml.h"
 
 namespace {
+
+// The objects turn tuning values into ints (levels, frames, seconds); a long
+// run of digits in a hostile file must not overflow them.
+constexpr float kValueLimit = 1e6f;
+
+void ReadValue(XmlNode element, const char* name, float& out) {
+    float value = 0.0f;
+    if (XmlGetAttrFloat(element, name, value)) out = std::clamp(value, -kValueLimit, kValueLimit);
+}
 
 template <class Def>
 struct FloatField {
@@ -12,7 +24,7 @@ struct FloatField {
 // Fields of a definition: absent attributes stay 0.
 template <class Def, size_t N>
 void ReadFloats(XmlNode element, Def& def, const FloatField<Def> (&fields)[N]) {
-    for (const auto& f : fields) XmlGetAttrFloat(element, f.name, def.*f.field);
+    for (const auto& f : fields) ReadValue(element, f.name, def.*f.field);
 }
 
 #define FIELD(type, name) {#name, &type::name}
@@ -99,7 +111,7 @@ float* GameParams::Find(std::string_view name) {
 }
 
 void GameParams::Read(XmlNode params) {
-    for (const Key& key : kKeys) XmlGetAttrFloat(params, key.name, this->*key.field);
+    for (const Key& key : kKeys) ReadValue(params, key.name, this->*key.field);
 }
 
 void ClientDef::Read(XmlNode element) {
@@ -114,8 +126,8 @@ void WorkerDef::Read(XmlNode element) {
 
 void PersDef::Read(XmlNode element) {
     name = OfficeText(element, "name");
-    XmlGetAttrFloat(element, "idle_rastart_time_min", idle_rastart_time_min);
-    XmlGetAttrFloat(element, "idle_rastart_time_max", idle_rastart_time_max);
+    ReadValue(element, "idle_rastart_time_min", idle_rastart_time_min);
+    ReadValue(element, "idle_rastart_time_max", idle_rastart_time_max);
     XmlGetAttrInt(element, "idle_stop_frame", idle_stop_frame);
     orientations.clear();
     for (XmlNode child : element.children("orientations")) {

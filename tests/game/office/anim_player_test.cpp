@@ -78,13 +78,17 @@ TEST(AnimFile, RefusesTruncatedAndHostileFiles) {
         EXPECT_FALSE(ParseAnmFile(good.substr(0, keep), data, error)) << keep << " bytes";
     }
 
-    // A name that fills its field is cut at the field; it never runs on.
+    // A name that fills its field, NUL and all, never runs on: it keeps the
+    // 63 bytes the writer stores, so the file saved again reads the same.
     std::string full = good;
     for (size_t i = 0; i < kAnmNameSize; ++i) full[image + 8 + 68 + i] = 'n';
     AnimData data;
     std::string error;
     ASSERT_TRUE(ParseAnmFile(full, data, error)) << error;
-    EXPECT_EQ(data.records[0].animName, std::string(kAnmNameSize, 'n'));
+    EXPECT_EQ(data.records[0].animName, std::string(kAnmNameSize - 1, 'n'));
+    AnimData again;
+    ASSERT_TRUE(ParseAnmFile(WriteAnmFile(data, base), again, error)) << error;
+    EXPECT_EQ(again.records[0].animName, data.records[0].animName);
 
     // A player refuses the broken file and keeps playing its old records.
     testsupport::TempDir dir;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 #include "game/office/game_params.h"
 
 namespace {
@@ -76,6 +78,44 @@ TEST(GameParams, Definitions) {
     DefTable<PersDef> table{{pers.name, pers}};
     EXPECT_EQ(FindDef(table, "boss:man"), &table.at("boss:man"));
     EXPECT_EQ(FindDef(table, "boss"), nullptr);
+}
+
+// A hostile file's long runs of digits reach the objects as ints: every
+// tuning value and definition field is bounded as it is read.
+TEST(GameParams, HostileValuesAreBounded) {
+    const std::string huge(30, '9');
+    struct Case {
+        const char* text;
+        float expected;
+    };
+    const Case cases[] = {{"12.5", 12.5f}, {"-1925", -1925.0f}, {"999999", 999999.0f}};
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    const std::string negative = "-" + huge;
+    all.push_back({huge.c_str(), 1e6f});
+    all.push_back({negative.c_str(), -1e6f});
+    for (const Case& c : all) {
+        XmlDocument doc;
+        XmlNode params = doc.append_child("params");
+        params.append_attribute("stamina_g_level") = c.text;
+        XmlNode client = doc.append_child("client");
+        client.append_attribute("client_money_g") = c.text;
+        XmlNode worker = doc.append_child("worker");
+        worker.append_attribute("worker_break_low") = c.text;
+        XmlNode pers = doc.append_child("pers");
+        pers.append_attribute("idle_rastart_time_max") = c.text;
+        GameParams p;
+        p.Read(params);
+        ClientDef clientDef;
+        clientDef.Read(client);
+        WorkerDef workerDef;
+        workerDef.Read(worker);
+        PersDef persDef;
+        persDef.Read(pers);
+        EXPECT_EQ(p.stamina_g_level, c.expected) << c.text;
+        EXPECT_EQ(clientDef.client_money_g, c.expected) << c.text;
+        EXPECT_EQ(workerDef.worker_break_low, c.expected) << c.text;
+        EXPECT_EQ(persDef.idle_rastart_time_max, c.expected) << c.text;
+    }
 }
 
 } // namespace
