@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build needs, only those that are missing.
+# Installs the Debian 12 packages the build and its tests need (the end-to-end
+# test plays under Xvfb), only those that are missing.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
       libsdl2-dev libsdl2-mixer-dev libpugixml-dev libpng-dev zlib1g-dev libjpeg-dev
-      libfreetype-dev fonts-dejavu-core libpixman-1-dev)
+      libfreetype-dev fonts-dejavu-core libpixman-1-dev
+      python3 xvfb xdotool imagemagick)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
