@@ -10,3 +10,8 @@ cmake --build build-test
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
 ctest --test-dir build-test --output-on-failure -j "$(nproc)" "$@"
+# Every fuzz target briefly on its seeds, in its own clang build (build-fuzz/),
+# when the whole suite runs.
+if [ $# -eq 0 ]; then
+  tools/fuzz.sh --smoke -j "$(nproc)"
+fi

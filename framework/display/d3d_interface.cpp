@@ -650,9 +650,12 @@ void D3DInterface::StretchBlt(MemoryImage* image, const Rect& destRect, const Re
         m.Translate(-float(srcRect.mWidth), 0);
         sx = -sx;
     }
+    // At its own size a stretch samples texel centres: the bilinear filter
+    // gives the nearest texel, which the point sampler finds far faster.
+    const bool unscaled = sx == 1.f && sy == 1.f && !mirrored;
     m.Scale(sx, sy);
     m.Translate(float(destRect.mX), float(destRect.mY));
-    BltTransformed(image, srcRect, m, color, drawMode, clip, !fastStretch, 0, 0, false);
+    BltTransformed(image, srcRect, m, color, drawMode, clip, !fastStretch && !unscaled, 0, 0, false);
 }
 
 void D3DInterface::BltRotated(MemoryImage* image, float x, float y, const Rect& srcRect, const Rect* clip,

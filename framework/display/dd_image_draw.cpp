@@ -272,6 +272,12 @@ void DDImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRect, 
     RectD area;
     Rect q;
     if (!StretchBltClipHelper(srcRect, clip.Intersection(Bounds(*this)), destRect, area, q)) return;
+    Rect unscaled;
+    if (UnscaledStretchSource(srcRect, destRect, q, src, unscaled)) {
+        // Nothing to scale: the source's own pixels, without the scratch image.
+        Blt(src, q.mX, q.mY, unscaled, color, drawMode);
+        return;
+    }
     if (!fastStretch) {
         // Filtered into a scratch image first; the colour is applied once, by
         // the blit.

@@ -5,6 +5,7 @@
 #include "framework/display/surface_kernels.h"
 #include "framework/display/surface_simd.h"
 #include <immintrin.h>
+#include "platform/simd_target.h"
 
 namespace Zephra::surface {
 
@@ -334,113 +335,242 @@ RowFn<T> PickRow(Loop l) {
     return nullptr;
 }
 
-// ---- AVX2, behind a run-time check: eight pixels of the packed 8888 loop,
-// the lanes of Sample4 and Write8888 twice over ----
+// ---- AVX2, behind a run-time check: eight pixels of the packed 8888, 565 and
+// 555 loops. The channel sums come from byte multiply-adds: each pixel's two
+// taps of a source row are interleaved channel by channel against their two
+// weights, the colour biased by −128 so that it fits a signed byte (the bias
+// is added back as 128·ΣA), and a fourth lane of ones yields ΣA itself. Since
+// the four weights sum to at most 255 no partial sum saturates. ----
 
-#pragma GCC push_options
-#pragma GCC target("avx2")
+PEMBERLY_AVX2_BEGIN
 
-struct Sums8 {
-    __m256i rb, g, k;
-    bool empty = false;
+// The 16.16 walk of eight pixels: 32-bit coordinates for the tap offsets and
+// their low halves, each twice over in 16-bit lanes ([u0 u0 u1 u1 … u7 u7]),
+// for the weights.
+struct Walk8 {
+    __m256i u, v, uw, vw, du, dv, duw, dvw;
+    Walk8(int64_t U, int64_t V, int64_t dU, int64_t dV) {
+        const __m256i step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        u = _mm256_add_epi32(_mm256_set1_epi32(int(U)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dU))));
+        v = _mm256_add_epi32(_mm256_set1_epi32(int(V)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dV))));
+        const __m256i twice = _mm256_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13,
+                                               0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13);
+        uw = _mm256_shuffle_epi8(u, twice);
+        vw = _mm256_shuffle_epi8(v, twice);
+        du = _mm256_set1_epi32(int(8 * dU));
+        dv = _mm256_set1_epi32(int(8 * dV));
+        duw = _mm256_set1_epi16(short(8 * dU));
+        dvw = _mm256_set1_epi16(short(8 * dV));
+    }
+    void Next() {
+        u = _mm256_add_epi32(u, du);
+        v = _mm256_add_epi32(v, dv);
+        uw = _mm256_add_epi16(uw, duw);
+        vw = _mm256_add_epi16(vw, dvw);
+    }
 };
 
-__attribute__((always_inline)) inline Sums8 Sample8(const Taps& taps, size_t origin, int64_t U, int64_t V, int64_t dU, int64_t dV) {
-    const int w = taps.width;
-    const __m256i zero = _mm256_setzero_si256(), one = _mm256_set1_epi32(1), low = _mm256_set1_epi32(0xFFFE);
-    const __m256i m = _mm256_set1_epi32(0x00FF00FF), step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i uv = _mm256_add_epi32(_mm256_set1_epi32(int(U)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dU))));
-    const __m256i vv = _mm256_add_epi32(_mm256_set1_epi32(int(V)), _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dV))));
-    // Each tap of the eight pixels in one gather; U and V are non-negative here.
-    const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(vv, 16), _mm256_set1_epi32(w)),
-                                        _mm256_srli_epi32(uv, 16));
-    const int* base = reinterpret_cast<const int*>(taps.bits + origin);
-    const __m256i tap[4] = {_mm256_i32gather_epi32(base, at, 4), _mm256_i32gather_epi32(base + 1, at, 4),
-                            _mm256_i32gather_epi32(base + w, at, 4), _mm256_i32gather_epi32(base + w + 1, at, 4)};
-    Sums8 s{zero, zero, zero};
-    const __m256i any = _mm256_srli_epi32(_mm256_or_si256(_mm256_or_si256(tap[0], tap[1]), _mm256_or_si256(tap[2], tap[3])), 24);
-    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(any, zero)) == -1) {
-        s.empty = true;
-        return s;
-    }
-    const __m256i fu = _mm256_or_si256(_mm256_and_si256(uv, low), one);
-    const __m256i fv = _mm256_or_si256(_mm256_and_si256(vv, low), one);
-    const __m256i gu = _mm256_sub_epi16(zero, fu), gv = _mm256_sub_epi16(zero, fv);
-    const __m256i wt[4] = {_mm256_mulhi_epu16(gu, gv), _mm256_mulhi_epu16(fu, gv), _mm256_mulhi_epu16(gu, fv),
-                           _mm256_mulhi_epu16(fu, fv)};
-    __m256i total = zero;
-    for (int q = 0; q < 4; ++q) {
-        const __m256i a = _mm256_mulhi_epu16(wt[q], _mm256_srli_epi32(tap[q], 24));
-        const __m256i a2 = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
-        total = _mm256_add_epi32(total, a);
-        s.rb = _mm256_add_epi16(s.rb, _mm256_mullo_epi16(_mm256_and_si256(tap[q], m), a2));
-        s.g = _mm256_add_epi16(s.g, _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(tap[q], 8), m), a2));
-    }
-    s.g = _mm256_and_si256(s.g, _mm256_set1_epi32(0xFFFF));
-    s.k = _mm256_sub_epi32(_mm256_set1_epi32(256), total);
+// A constant the compiler may no longer rebuild inside the loop: it stays in
+// a register or is read from the stack, instead of three instructions a use.
+__attribute__((always_inline)) inline __m256i Opaque(__m256i v) {
+    asm("" : "+x"(v));
+    return v;
+}
+
+// The constants of Sample8, made once a row. The channel order of the sums
+// is the writer's: blue, green, red or blue, red, green.
+struct Consts8 {
+    __m256i width, alpha, low, one, bias, interleave;
+    Consts8(size_t w, bool redSecond)
+        : width(Opaque(_mm256_set1_epi32(int(w)))), alpha(Opaque(_mm256_set1_epi32(int(0xFF000000)))),
+          low(Opaque(_mm256_set1_epi16(short(0xFFFE)))), one(Opaque(_mm256_set1_epi16(1))),
+          bias(Opaque(_mm256_set1_epi64x(0x0101808080808080))),
+          interleave(redSecond ? _mm256_setr_epi8(0, 4, 2, 6, 1, 5, -1, -1, 8, 12, 10, 14, 9, 13, -1, -1,
+                                                  0, 4, 2, 6, 1, 5, -1, -1, 8, 12, 10, 14, 9, 13, -1, -1)
+                               : _mm256_setr_epi8(0, 4, 1, 5, 2, 6, -1, -1, 8, 12, 9, 13, 10, 14, -1, -1,
+                                                  0, 4, 1, 5, 2, 6, -1, -1, 8, 12, 9, 13, 10, 14, -1, -1)) {}
+};
+
+// Σ x·A per channel of eight pixels in 16-bit lanes, three channels and ΣA per pixel,
+// pixels 0 1 | 4 5 in lo and 2 3 | 6 7 in hi; sa holds each pixel's ΣA in all
+// four of its lanes.
+struct Sums8 {
+    __m256i lo, hi, saLo, saHi;
+    bool empty;   // every tap transparent: the destination keeps its colour
+};
+
+__attribute__((always_inline)) inline Sums8 Sample8(const uint32_t* base, size_t w, const Walk8& walk, const Consts8& c) {
+    alignas(32) uint32_t at[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at),
+                       _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(walk.v, 16), c.width),
+                                        _mm256_srli_epi32(walk.u, 16)));
+    // Read back through memory: the load ports are idle while lane extracts
+    // would crowd the vector ports.
+    asm("" : "+m"(at));
+    // Each pixel's pair of taps of one source row as one 64-bit load; four
+    // pairs per register: pixels a, b | a + 4, b + 4.
+    auto quad = [&](const uint32_t* row, int a) {
+        auto pair = [&](int i) { return _mm256_castpd_si256(_mm256_broadcast_sd(reinterpret_cast<const double*>(row + at[i]))); };
+        return _mm256_blend_epi32(_mm256_blend_epi32(_mm256_blend_epi32(pair(a), pair(a + 1), 0x0C), pair(a + 4), 0x30),
+                                  pair(a + 5), 0xC0);
+    };
+    const __m256i topLo = quad(base, 0), topHi = quad(base, 2), botLo = quad(base + w, 0), botHi = quad(base + w, 2);
+    Sums8 s;
+    s.empty = _mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(topLo, topHi), _mm256_or_si256(botLo, botHi)),
+                                 c.alpha);
+    if (s.empty) return s;
+
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i low = c.low, one = c.one;
+    const __m256i fu = _mm256_or_si256(_mm256_and_si256(walk.uw, low), one);
+    const __m256i fv = _mm256_or_si256(_mm256_and_si256(walk.vw, low), one);
+    const __m256i uWeight = _mm256_blend_epi16(_mm256_sub_epi16(zero, fu), fu, 0xAA);   // [0x10000 − fu, fu] per pixel
+    const __m256i gv = _mm256_sub_epi16(zero, fv);
+    // Alpha-weighted weights [A00 A10] (top) and [A01 A11] (bottom) per pixel, pixels 0 … 3 | 4 … 7.
+    const __m256i alphaLo = _mm256_setr_epi8(3, -1, 7, -1, 11, -1, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                             3, -1, 7, -1, 11, -1, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i alphaHi = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 3, -1, 7, -1, 11, -1, 15, -1,
+                                             -1, -1, -1, -1, -1, -1, -1, -1, 3, -1, 7, -1, 11, -1, 15, -1);
+    auto alphas = [&](__m256i lo, __m256i hi) {
+        return _mm256_or_si256(_mm256_shuffle_epi8(lo, alphaLo), _mm256_shuffle_epi8(hi, alphaHi));
+    };
+    const __m256i aTop = _mm256_mulhi_epu16(_mm256_mulhi_epu16(uWeight, gv), alphas(topLo, topHi));
+    const __m256i aBot = _mm256_mulhi_epu16(_mm256_mulhi_epu16(uWeight, fv), alphas(botLo, botHi));
+    const __m256i spreadLo = _mm256_setr_epi8(0, 2, 0, 2, 0, 2, 0, 2, 4, 6, 4, 6, 4, 6, 4, 6,
+                                              0, 2, 0, 2, 0, 2, 0, 2, 4, 6, 4, 6, 4, 6, 4, 6);
+    const __m256i spreadHi = _mm256_setr_epi8(8, 10, 8, 10, 8, 10, 8, 10, 12, 14, 12, 14, 12, 14, 12, 14,
+                                              8, 10, 8, 10, 8, 10, 8, 10, 12, 14, 12, 14, 12, 14, 12, 14);
+    const __m256i bias = c.bias, interleave = c.interleave;
+    auto madd = [&](__m256i taps, __m256i weights, const __m256i& spread) {
+        return _mm256_maddubs_epi16(_mm256_shuffle_epi8(weights, spread),
+                                    _mm256_xor_si256(_mm256_shuffle_epi8(taps, interleave), bias));
+    };
+    s.lo = _mm256_add_epi16(madd(topLo, aTop, spreadLo), madd(botLo, aBot, spreadLo));
+    s.hi = _mm256_add_epi16(madd(topHi, aTop, spreadHi), madd(botHi, aBot, spreadHi));
+    const __m256i fourth = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15,
+                                            6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
+    s.saLo = _mm256_shuffle_epi8(s.lo, fourth);
+    s.saHi = _mm256_shuffle_epi8(s.hi, fourth);
+    s.lo = _mm256_add_epi16(s.lo, _mm256_slli_epi16(s.saLo, 7));
+    s.hi = _mm256_add_epi16(s.hi, _mm256_slli_epi16(s.saHi, 7));
     return s;
 }
 
+// Whole blocks of eight from pixel i of a row, and the rest of the row through
+// the block that ends it, where the row is that long: the lanes before the
+// rest take back the words they hold. Returns where the narrower loops take over.
+template <typename T, typename Block>
+__attribute__((always_inline)) inline int64_t RowAvx2(T* d, int64_t i, int64_t last, int64_t& U, int64_t& V,
+                                                      int64_t dU, int64_t dV, const Taps& taps, size_t origin,
+                                                      Block block) {
+    if (i + 7 > last) return i;
+    const uint32_t* base = taps.bits + origin;
+    const size_t w = size_t(taps.width);
+    const int64_t start = i;
+    const Consts8 c(w, Block::kRedSecond);
+    block.Hide();
+    Walk8 walk(U, V, dU, dV);
+    for (; i + 7 <= last; i += 8, walk.Next()) block.Store(d + i, block.Blend(d + i, Sample8(base, w, walk, c)), 0);
+    if (i <= last) {
+        const int64_t t = last - 7;
+        const Walk8 tail(U + (t - start) * dU, V + (t - start) * dV, dU, dV);
+        block.Store(d + t, block.Blend(d + t, Sample8(base, w, tail, c)), int(i - t));
+        i = last + 1;
+    }
+    U += (i - start) * dU;
+    V += (i - start) * dV;
+    return i;
+}
+
+struct Block8888 {
+    static constexpr bool kRedSecond = false;
+    __m256i zero, k256, colours, rgb;
+    Block8888()
+        : zero(_mm256_setzero_si256()), k256(_mm256_set1_epi16(256)),
+          colours(_mm256_set1_epi64x(0x000000FF00FF00FF)), rgb(_mm256_set1_epi32(0x00FFFFFF)) {}   // the top byte of a written pixel is 0
+    void Hide() {
+        k256 = Opaque(k256);
+        colours = Opaque(colours);
+        rgb = Opaque(rgb);
+    }
+    __m256i Blend(const uint32_t* d, const Sums8& s) const {
+        const __m256i dv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+        if (s.empty) return _mm256_and_si256(dv, rgb);
+        auto blend = [&](__m256i sum, __m256i sa, __m256i dst) {
+            const __m256i kept = _mm256_srli_epi16(_mm256_mullo_epi16(dst, _mm256_sub_epi16(k256, sa)), 8);
+            return _mm256_and_si256(_mm256_add_epi16(_mm256_srli_epi16(sum, 8), kept), colours);
+        };
+        return _mm256_packus_epi16(blend(s.lo, s.saLo, _mm256_unpacklo_epi8(dv, zero)),
+                                   blend(s.hi, s.saHi, _mm256_unpackhi_epi8(dv, zero)));
+    }
+    // Lanes from `from` on.
+    void Store(uint32_t* d, __m256i v, int from) const {
+        __m256i* at = reinterpret_cast<__m256i*>(d);
+        if (from > 0)
+            v = _mm256_blendv_epi8(_mm256_loadu_si256(at), v,
+                                   _mm256_cmpgt_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(from - 1)));
+        _mm256_storeu_si256(at, v);
+    }
+};
+
+// Pixels 0 1 | 4 5 and 2 3 | 6 7, one 64-bit group each, to one 32-bit lane
+// each in order: the group's low half.
+__attribute__((always_inline)) inline __m256i InOrder(__m256i lo, __m256i hi) {
+    return _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castsi256_ps(lo), _mm256_castsi256_ps(hi), 0x88));
+}
+
+// The packed 565 and 555 rules word for word: the destination spread over 32
+// bits and weighted by k >> 3 with one multiply; P's fields are cut from the
+// sums [B R G ΣA] by one multiply and placed by one multiply-add.
+struct BlockPacked16 {
+    static constexpr bool kRedSecond = true;
+    __m256i low16, mask, fields, places, k256;
+    __m128i colours;
+    explicit BlockPacked16(bool is565)
+        : low16(_mm256_set1_epi32(0xFFFF)), mask(_mm256_set1_epi32(is565 ? 0x07E0F81F : 0x03E07C1F)),
+          fields(_mm256_set1_epi64x(is565 ? 0x0000004000200020 : 0x0000002000200020)),   // Σ >> 11, >> 11, >> 10 or 11
+          places(_mm256_set1_epi64x(is565 ? 0x0000002008000001 : 0x0000002004000001)),   // b, r << 11 or 10; g << 5
+          k256(_mm256_set1_epi32(256)), colours(_mm_set1_epi16(short(is565 ? 0xFFFF : 0x7FFF))) {}
+    void Hide() {
+        for (__m256i* v : {&low16, &mask, &fields, &places, &k256}) *v = Opaque(*v);
+    }
+    __m128i Blend(const uint16_t* d, const Sums8& s) const {
+        if (s.empty) return _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d)), colours);
+        // Per pixel [b + r placed, g placed] in 64 bits; the g part goes to the high half.
+        auto bits = [&](__m256i sum) {
+            const __m256i q = _mm256_madd_epi16(_mm256_mulhi_epu16(sum, fields), places);
+            return _mm256_or_si256(q, _mm256_srli_epi64(q, 16));
+        };
+        const __m256i p = InOrder(bits(s.lo), bits(s.hi));
+        const __m256i k3 = _mm256_srli_epi32(_mm256_sub_epi32(k256, _mm256_and_si256(InOrder(s.saLo, s.saHi), low16)), 3);
+        const __m256i dv = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d)));
+        __m256i x = _mm256_and_si256(_mm256_or_si256(_mm256_slli_epi32(dv, 16), dv), mask);
+        x = _mm256_add_epi32(_mm256_and_si256(_mm256_srli_epi32(_mm256_mullo_epi32(x, k3), 5), mask), p);
+        const __m256i out = _mm256_and_si256(_mm256_or_si256(_mm256_srli_epi32(x, 16), x), low16);
+        // Eight 32-bit lanes down to eight 16-bit pixels in order.
+        return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(out, out), 0x08));
+    }
+    void Store(uint16_t* d, __m128i v, int from) const {
+        __m128i* at = reinterpret_cast<__m128i*>(d);
+        if (from > 0)
+            v = _mm_blendv_epi8(_mm_loadu_si128(at), v,
+                                _mm_cmpgt_epi16(_mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7), _mm_set1_epi16(short(from - 1))));
+        _mm_storeu_si128(at, v);
+    }
+};
+
 int64_t Row8888Avx2(uint32_t* d, int64_t i, int64_t last, int64_t& U, int64_t& V, int64_t dU, int64_t dV,
                     const Taps& taps, size_t origin) {
-    const __m256i m = _mm256_set1_epi32(0x00FF00FF), rgb = _mm256_set1_epi32(0x00FFFFFF);
-    for (; i + 7 <= last; i += 8, U += 8 * dU, V += 8 * dV) {
-        const Sums8 s = Sample8(taps, origin, U, V, dU, dV);
-        __m256i* out = reinterpret_cast<__m256i*>(d + i);
-        const __m256i dv = _mm256_loadu_si256(out);
-        if (s.empty) {
-            _mm256_storeu_si256(out, _mm256_and_si256(dv, rgb));
-            continue;
-        }
-        const __m256i k2 = _mm256_or_si256(s.k, _mm256_slli_epi32(s.k, 16));
-        const __m256i drb = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_and_si256(dv, m), k2), 8);
-        const __m256i dg = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(dv, 8), m), k2), 8);
-        const __m256i outRB = _mm256_and_si256(_mm256_add_epi16(_mm256_srli_epi16(s.rb, 8), drb), m);
-        const __m256i outG = _mm256_and_si256(_mm256_add_epi16(_mm256_srli_epi16(s.g, 8), dg), _mm256_set1_epi32(0xFF));
-        _mm256_storeu_si256(out, _mm256_or_si256(outRB, _mm256_slli_epi32(outG, 8)));
-    }
-    return i;
+    return RowAvx2(d, i, last, U, V, dU, dV, taps, origin, Block8888());
 }
 
-// The packed 565 and 555 rules as WritePacked16, eight pixels at a time.
 int64_t RowPacked16Avx2(uint16_t* d, int64_t i, int64_t last, int64_t& U, int64_t& V, int64_t dU, int64_t dV,
                         const Taps& taps, size_t origin, bool is565) {
-    const __m256i m5 = _mm256_set1_epi32(31), colours = _mm256_set1_epi32(is565 ? 0xFFFF : 0x7FFF);
-    for (; i + 7 <= last; i += 8, U += 8 * dU, V += 8 * dV) {
-        const Sums8 s = Sample8(taps, origin, U, V, dU, dV);
-        __m128i* at = reinterpret_cast<__m128i*>(d + i);
-        const __m256i dv = _mm256_cvtepu16_epi32(_mm_loadu_si128(at));
-        __m256i out;
-        if (s.empty) {
-            out = _mm256_and_si256(dv, colours);
-        } else {
-            const __m256i k3 = _mm256_srli_epi32(s.k, 3);
-            const __m256i pr = _mm256_srli_epi32(s.rb, 24), pg = _mm256_srli_epi32(s.g, 8);
-            const __m256i pb = _mm256_and_si256(_mm256_srli_epi32(s.rb, 8), _mm256_set1_epi32(0xFF));
-            auto weigh = [&](__m256i field) { return _mm256_srli_epi32(_mm256_mullo_epi16(field, k3), 5); };
-            if (is565) {
-                const __m256i r = _mm256_add_epi32(weigh(_mm256_srli_epi32(dv, 11)), _mm256_srli_epi32(pr, 3));
-                const __m256i g = _mm256_add_epi32(weigh(_mm256_and_si256(_mm256_srli_epi32(dv, 5), _mm256_set1_epi32(63))),
-                                                   _mm256_srli_epi32(pg, 2));
-                const __m256i b = _mm256_add_epi32(weigh(_mm256_and_si256(dv, m5)), _mm256_srli_epi32(pb, 3));
-                out = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(r, 11), b),
-                                      _mm256_or_si256(_mm256_slli_epi32(g, 5), _mm256_srli_epi32(r, 5)));
-            } else {
-                const __m256i r = _mm256_add_epi32(weigh(_mm256_and_si256(_mm256_srli_epi32(dv, 10), m5)), _mm256_srli_epi32(pr, 3));
-                const __m256i g = _mm256_add_epi32(weigh(_mm256_and_si256(_mm256_srli_epi32(dv, 5), m5)), _mm256_srli_epi32(pg, 3));
-                const __m256i b = _mm256_add_epi32(weigh(_mm256_and_si256(dv, m5)), _mm256_srli_epi32(pb, 3));
-                out = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(r, 10), _mm256_slli_epi32(g, 5)), b);
-            }
-            out = _mm256_and_si256(out, _mm256_set1_epi32(0xFFFF));
-        }
-        // Eight 32-bit lanes down to eight 16-bit pixels in order.
-        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(out, _mm256_setzero_si256()), 0x08);
-        _mm_storeu_si128(at, _mm256_castsi256_si128(packed));
-    }
-    return i;
+    return is565 ? RowAvx2(d, i, last, U, V, dU, dV, taps, origin, BlockPacked16(true))
+                 : RowAvx2(d, i, last, U, V, dU, dV, taps, origin, BlockPacked16(false));
 }
 
-#pragma GCC pop_options
+PEMBERLY_AVX2_END
 
 bool HasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2");

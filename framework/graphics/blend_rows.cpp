@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 #include <immintrin.h>
 #include "framework/graphics/raster_util.h"
+#include "platform/simd_target.h"
 
 namespace Zephra::raster {
 
@@ -98,8 +99,7 @@ int AdditiveGroups(uint32_t* d, const uint32_t* s, int n, bool mirror) {
 
 // The same groups eight at a time, where the processor has AVX2 (chosen at
 // run time; the lanes are those of NormalGroups twice over).
-#pragma GCC push_options
-#pragma GCC target("avx2")
+PEMBERLY_AVX2_BEGIN
 int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
     const __m256i zero = _mm256_setzero_si256(), opaque = _mm256_set1_epi32(int(0xFF000000u));
     const __m256i k255 = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1), all255 = _mm256_set1_epi32(255);
@@ -138,7 +138,7 @@ int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
     }
     return i;
 }
-#pragma GCC pop_options
+PEMBERLY_AVX2_END
 
 bool HasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2");

@@ -126,6 +126,11 @@ protected:
 // Clip helpers shared by the memory and surface images.
 bool StretchBltClipHelper(const Rect& srcRect, const Rect& clip, const Rect& destRect, RectD& srcArea,
                           Rect& clippedRect);
+// A stretch whose destination is the size of its source: the part of the
+// source that the clipped destination shows, false when the stretch scales
+// or that part leaves the source.
+bool UnscaledStretchSource(const Rect& srcRect, const Rect& destRect, const Rect& clippedRect, const Image* src,
+                           Rect& srcPart);
 bool StretchBltMirrorClipHelper(const Rect& srcRect, const Rect& clip, const Rect& destRect,
                                 RectD& srcArea, Rect& clippedRect);
 bool BltRotatedClipHelper(const float* x, const float* y, const Rect& srcRect, const Rect& clip,

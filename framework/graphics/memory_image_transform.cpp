@@ -506,6 +506,15 @@ bool BltRotatedClipHelper(const float* x, const float* y, const Rect& srcRect, c
     return area.mWidth > 0 && area.mHeight > 0;
 }
 
+bool UnscaledStretchSource(const Rect& srcRect, const Rect& destRect, const Rect& clippedRect, const Image* src,
+                           Rect& srcPart) {
+    if (src == nullptr || srcRect.mWidth != destRect.mWidth || srcRect.mHeight != destRect.mHeight) return false;
+    srcPart = Rect(srcRect.mX + clippedRect.mX - destRect.mX, srcRect.mY + clippedRect.mY - destRect.mY,
+                   clippedRect.mWidth, clippedRect.mHeight);
+    // Only inside the source: the filter's edge rule differs from the blit's.
+    return !srcPart.IsEmpty() && srcPart.Intersection(Rect(0, 0, src->mWidth, src->mHeight)) == srcPart;
+}
+
 // --- memory image operations ------------------------------------------------
 
 void MemoryImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRect, const Rect& clip,
@@ -516,6 +525,12 @@ void MemoryImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRe
     Rect clipped;
     const Rect bounded = clip.Intersection(Rect(0, 0, mWidth, mHeight));
     if (!StretchBltClipHelper(srcRect, bounded, destRect, area, clipped)) return;
+    Rect unscaled;
+    if (UnscaledStretchSource(srcRect, destRect, clipped, src, unscaled)) {
+        // Nothing to scale: either stretch gives the source's own pixels.
+        Blt(src, clipped.mX, clipped.mY, unscaled, color, drawMode);
+        return;
+    }
     if (!fastStretch) {
         SlowStretchBlt(src, clipped, area, color, drawMode);
         return;

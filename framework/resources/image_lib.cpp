@@ -1,4 +1,5 @@
 #include "framework/resources/image_lib.h"
+#include <algorithm>
 #include <bit>
 #include <csetjmp>
 #include <cstdio>
@@ -23,6 +24,54 @@ static std::string SizeError(long long width, long long height) {
     return "image size " + std::to_string(width) + "x" + std::to_string(height) + " refused";
 }
 
+static uint32_t BigEndian32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+// Walks the chunks before libpng sees them. libpng allocates what a chunk
+// declares before it reads it, so a chunk longer than the bytes that remain is
+// refused here; so is a picture larger than its compressed data could ever
+// hold, which would otherwise take its full pixel memory first.
+static bool CheckPngChunks(const uint8_t* bytes, size_t size, std::string& error) {
+    // Deflate packs at most 1032 bytes into one; the slack covers stream headers.
+    constexpr unsigned long long kMaxInflation = 1032, kSlack = 1024;
+    size_t pos = 8;
+    unsigned long long rawBytes = 0, compressed = 0;
+    while (size - pos >= 8) {
+        uint32_t length = BigEndian32(bytes + pos);
+        char type[5] = {};
+        std::memcpy(type, bytes + pos + 4, 4);
+        for (char& c : type)
+            if (c != 0 && !((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) c = '?';
+        size_t remaining = size - pos - 8;
+        if (length > 0x7FFFFFFFu || size_t(length) + 4 > remaining) {
+            error = std::string("bad PNG file: chunk ") + type + " declares " + std::to_string(length) +
+                    " bytes, " + std::to_string(remaining < 4 ? 0 : remaining - 4) + " remain";
+            return false;
+        }
+        const uint8_t* body = bytes + pos + 8;
+        if (std::memcmp(type, "IHDR", 4) == 0 && length >= 13) {
+            static const int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+            unsigned long long width = BigEndian32(body), height = BigEndian32(body + 4);
+            int depth = body[8], colour = body[9];
+            int channels = colour <= 6 ? kChannels[colour] : 0;
+            // Larger sides are refused by SizeAllowed once libpng has the header.
+            if (width <= kMaxSide && height <= kMaxSide) rawBytes = height * ((width * channels * depth + 7) / 8);
+        } else if (std::memcmp(type, "IDAT", 4) == 0) {
+            compressed += length;
+        } else if (std::memcmp(type, "IEND", 4) == 0) {
+            break;
+        }
+        pos += size_t(length) + 12;
+    }
+    if (rawBytes > compressed * kMaxInflation + kSlack) {
+        error = "bad PNG file: " + std::to_string(compressed) + " bytes of picture data cannot hold " +
+                std::to_string(rawBytes);
+        return false;
+    }
+    return true;
+}
+
 // PNG through the simplified interface: its error handling stays inside libpng,
 // so no jump ever crosses our frames.
 bool DecodePng(const void* data, size_t size, Picture& out, std::string& error) {
@@ -31,6 +80,10 @@ bool DecodePng(const void* data, size_t size, Picture& out, std::string& error) 
     image.version = PNG_IMAGE_VERSION;
     if (data == nullptr || size == 0) {
         error = "empty PNG file";
+        return false;
+    }
+    if (size < 8 || !CheckPngChunks(static_cast<const uint8_t*>(data), size, error)) {
+        if (size < 8) error = "bad PNG file: too short";
         return false;
     }
     if (!png_image_begin_read_from_memory(&image, data, size)) {
@@ -44,6 +97,9 @@ bool DecodePng(const void* data, size_t size, Picture& out, std::string& error) 
         return false;
     }
     image.format = PNG_FORMAT_BGRA;
+    // 16-bit samples without a gamma chunk are sRGB like 8-bit ones; libpng
+    // would otherwise take them as linear light and brighten them.
+    image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
     std::vector<uint32_t> bits(size_t(image.width) * image.height);
     if (!png_image_finish_read(&image, nullptr, bits.data(), 0, nullptr)) {
         error = std::string("bad PNG file: ") + image.message;
@@ -122,6 +178,8 @@ struct JpegJob {
     jpeg_decompress_struct cinfo;
     JpegError err;
     JpegSource src;
+    jpeg_progress_mgr progress;
+    int maxScans;
     uint32_t* dest;
 };
 
@@ -135,6 +193,30 @@ void JpegErrorExit(j_common_ptr cinfo) {
 
 // Warnings (corrupt data, premature end) only count; the decoder goes on.
 void JpegOutputMessage(j_common_ptr) {}
+
+// Every scan of a multi-scan file is a pass over the whole picture, and a file
+// can hold thousands of empty ones: the scans are bounded so that the work
+// stays in proportion to a real picture.
+void JpegProgress(j_common_ptr common) {
+    j_decompress_ptr cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    JpegJob* job = reinterpret_cast<JpegJob*>(cinfo);
+    if (cinfo->input_scan_number > job->maxScans) {
+        std::snprintf(job->err.message, sizeof job->err.message, "more than %d scans", job->maxScans);
+        std::longjmp(job->err.jump, 1);
+    }
+}
+
+// The scans allowed: kMaxJpegScans, fewer for large pictures (at most
+// kMaxJpegScanBlocks blocks decoded over all scans), never fewer than a
+// full progressive file of 4:4:4 colour needs.
+int JpegMaxScans(const jpeg_decompress_struct& cinfo) {
+    unsigned long long blocks = 0;
+    for (int i = 0; i < cinfo.num_components; ++i)
+        blocks += static_cast<unsigned long long>(cinfo.comp_info[i].width_in_blocks) *
+                  cinfo.comp_info[i].height_in_blocks;
+    unsigned long long byWork = blocks ? kMaxJpegScanBlocks / blocks : kMaxJpegScans;
+    return static_cast<int>(std::clamp<unsigned long long>(byWork, kMinJpegScans, kMaxJpegScans));
+}
 
 void JpegInitSource(j_decompress_ptr) {}
 
@@ -184,6 +266,9 @@ bool JpegReadHeader(JpegJob* job) {
         return false;
     }
     job->cinfo.out_color_space = JCS_RGB;
+    job->maxScans = JpegMaxScans(job->cinfo);
+    job->progress.progress_monitor = JpegProgress;
+    job->cinfo.progress = &job->progress;
     return true;
 }
 

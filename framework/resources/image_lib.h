@@ -16,6 +16,12 @@ namespace ImageLib {
 // Larger pictures are refused before any pixel memory is taken.
 constexpr int kMaxSide = 16384;
 constexpr size_t kMaxPixelBytes = size_t(256) << 20;
+// JPEG files of several scans: at most kMaxJpegScans, and at most
+// kMaxJpegScanBlocks 8x8 blocks decoded over all scans, but never fewer than
+// kMinJpegScans (a full progressive colour file has 10).
+constexpr int kMaxJpegScans = 100;
+constexpr int kMinJpegScans = 12;
+constexpr unsigned long long kMaxJpegScanBlocks = 40'000'000;
 
 // Decoded pixels, 0xAARRGGBB, rows top to bottom.
 struct Picture {

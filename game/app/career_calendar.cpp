@@ -1,5 +1,6 @@
 #include "game/app/career_calendar.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace career {
@@ -29,8 +30,10 @@ Cell CalendarCell(int day) {
 }
 
 void SplitPlayedTime(float seconds, int& hours, int& minutes) {
-    long long whole = std::isfinite(seconds) && seconds > 0 ? static_cast<long long>(seconds) : 0;
-    if (whole > 3600LL * 1000000) whole = 3600LL * 1000000;
+    // Capped while still a float: a huge value would not fit the integer.
+    constexpr float kMaxSeconds = 3600.0f * 1000000;
+    const float played = std::isfinite(seconds) && seconds > 0 ? std::min(seconds, kMaxSeconds) : 0.0f;
+    const long long whole = static_cast<long long>(played);
     hours = static_cast<int>(whole / 3600);
     minutes = static_cast<int>(whole % 3600 / 60);
 }

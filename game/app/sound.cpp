@@ -6,6 +6,7 @@
 #include <climits>
 #include "framework/resources/file_access.h"
 #include "framework/resources/resource_manager.h"
+#include "game/app/sound_file.h"
 #include "game/app/xml_access.h"
 
 namespace {
@@ -144,6 +145,21 @@ bool SoundManager::AddSound(const std::string& name, const std::string& path, co
         error = "Failed to read sound " + name + " from " + path;
         return false;
     }
+    SoundFileInfo info;
+    std::string why;
+    if (!InspectSoundFile(bytes, info, why)) {
+        error = "Failed to decode sound " + name + " from " + path + ": " + why;
+        return false;
+    }
+    int rate = 0, channels = 0;
+    Uint16 format = 0;
+    if (Mix_QuerySpec(&rate, &format, &channels) &&
+        DecodedSoundBytes(info, static_cast<uint32_t>(rate), channels, SDL_AUDIO_BITSIZE(format) / 8) >
+            kMaxDecodedBytes) {
+        error = "Failed to decode sound " + name + " from " + path + ": it would take more than " +
+                std::to_string(kMaxDecodedBytes >> 20) + " MB";
+        return false;
+    }
     SDL_RWops* rw = bytes.size() <= INT_MAX ? SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()))
                                             : nullptr;
     Mix_Chunk* chunk = rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
@@ -278,6 +294,12 @@ bool MusicManager::AddMusic(const std::string& name, const std::string& path, st
     auto stream = std::make_unique<Stream>();
     if (!Zephra::GetFileAccess().ReadFile(path, stream->bytes)) {
         error = "Failed to read music " + name + " from " + path;
+        return false;
+    }
+    SoundFileInfo info;
+    std::string why;
+    if (!InspectSoundFile(stream->bytes, info, why)) {
+        error = "Failed to decode music " + name + " from " + path + ": " + why;
         return false;
     }
     SDL_RWops* rw = stream->bytes.size() <= INT_MAX

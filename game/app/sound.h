@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -72,6 +73,9 @@ private:
 class SoundManager {
 public:
     static constexpr int kChannels = 32;
+    // A sound is decoded into memory whole: larger ones are refused (about
+    // six minutes of 44.1 kHz stereo).
+    static constexpr uint64_t kMaxDecodedBytes = uint64_t(64) << 20;
 
     // The device must outlive the manager.
     explicit SoundManager(AudioDevice& device);
@@ -80,7 +84,9 @@ public:
     SoundManager& operator=(const SoundManager&) = delete;
 
     // Decodes the sound file at the game path; a name already present is
-    // replaced. False, with the reason, when the file cannot be read or decoded.
+    // replaced. False, with the reason, when the file cannot be read or
+    // decoded, is no WAVE or Ogg Vorbis file (sound_file.h) or would decode to
+    // more than kMaxDecodedBytes.
     bool AddSound(const std::string& name, const std::string& path, const std::string& group,
                   bool loop, std::string& error);
     // The "sounds/sound" entries of the sound table's root, their files taken
@@ -139,7 +145,8 @@ public:
     MusicManager(const MusicManager&) = delete;
     MusicManager& operator=(const MusicManager&) = delete;
 
-    // The stream's file is read at once and decoded while it plays.
+    // The stream's file is read at once, its header checked as a sound's
+    // (sound_file.h), and decoded while it plays.
     bool AddMusic(const std::string& name, const std::string& path, std::string& error);
     // The "music/stream" entries of the sound table (see SoundManager::LoadTable).
     int LoadTable(const Zephra::ResourceManager& resources, const std::string& tablePath,

@@ -49,6 +49,7 @@ public:
     void BuildDrawOrder();
     // Draws the skins in draw order (each skin skips itself when hidden).
     void Draw(Zephra::Graphics& g);
+    size_t ObjectCount() const { return mObjects.size(); }
 
 private:
     class EffectLink;

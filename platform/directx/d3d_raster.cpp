@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <type_traits>
+#include "platform/simd_target.h"
 
 namespace platform::d3d {
 
@@ -402,8 +403,7 @@ bool HasAvx2() {
 // ---- AVX2, behind the run-time check: four pixels of a nearest-texel span
 // onto 8888 under a flat tint, the pair loop's lanes twice over ----
 
-#pragma GCC push_options
-#pragma GCC target("avx2")
+PEMBERLY_AVX2_BEGIN
 
 // Texels come from one texture row, clamped unless `inRow`, or through
 // PointSample when the span crosses rows; u and v advance past what was drawn.
@@ -513,7 +513,7 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
     return n;
 }
 
-#pragma GCC pop_options
+PEMBERLY_AVX2_END
 
 template <TargetLayout L, BlendKind B, bool Textured, bool Linear, Tint T>
 void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const RasterState&, TargetLayout) {

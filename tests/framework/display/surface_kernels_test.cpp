@@ -117,7 +117,7 @@ TEST(SurfaceKernels, FastLoopsEqualScalarLoops) {
                             RectD(0, 1, m.mWidth, m.mHeight - 1), c, false, true, k);
          }},
         {"rotate", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
-             for (double angle : {0.0, 0.5, 3.14159265358979 / 2, 2.5}) {
+             for (double angle : {0.0, 0.5, 3.14159265358979 / 2, 2.5, -0.7, 4.0}) {
                  Rotation r{40.5f, 30.25f, Rect(0, 0, m.mWidth, m.mHeight), RectD(0, 0, 320, 320), angle, 20.0f, 30.0f};
                  RotateBilinear(s.view, s.f, ArgbOf(m), r, c, false, k);
                  RotateBilinear(s.view, s.f, ArgbOf(m), r, c, true, k);

@@ -121,6 +121,48 @@ TEST(StretchBlt, FilteredBlendsNeighboursAndKeepsAUniformColourExact) {
     }
 }
 
+// A stretch to the source's own size takes the plain blit; it must give what
+// the filtered stretch (the reference) gives, clipped or not, tinted or not,
+// in both draw modes, on opaque, clear and translucent pixels.
+TEST(StretchBlt, UnscaledEqualsTheFilteredReference) {
+    struct Case {
+        Rect src, dest, clip;
+        Color color;
+        int drawMode;
+    } cases[] = {
+        {Rect(0, 0, 37, 23), Rect(5, 4, 37, 23), Rect(0, 0, 64, 48), Color::White, 0},
+        {Rect(3, 2, 20, 15), Rect(-4, -3, 20, 15), Rect(0, 0, 64, 48), Color::White, 0},
+        {Rect(0, 0, 37, 23), Rect(30, 30, 37, 23), Rect(10, 32, 40, 9), Color(200, 120, 60, 128), 0},
+        {Rect(6, 1, 31, 22), Rect(1, 7, 31, 22), Rect(0, 0, 64, 48), Color(255, 255, 255, 77), 0},
+        {Rect(0, 0, 37, 23), Rect(9, 9, 37, 23), Rect(0, 0, 64, 48), Color::White, 1},
+        {Rect(2, 2, 30, 20), Rect(0, 0, 30, 20), Rect(3, 3, 20, 10), Color(90, 200, 40, 200), 1},
+    };
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    std::vector<uint32_t> srcPx(37 * 23), destPx(64 * 48);
+    for (uint32_t& p : srcPx) {
+        const uint32_t r = next();
+        const uint32_t alpha = (r >> 30) == 0 ? 0u : (r >> 30) == 1 ? (r >> 20) & 0xFF : 0xFFu;
+        p = alpha << 24 | (next() >> 8);
+    }
+    for (uint32_t& p : destPx) p = 0xFF000000u | (next() >> 8);
+    for (bool fast : {false, true}) {
+        for (const Case& c : cases) {
+            MemoryImage src, got, want;
+            Make(src, 37, 23, srcPx);
+            Make(got, 64, 48, destPx);
+            Make(want, 64, 48, destPx);
+            got.StretchBlt(&src, c.dest, c.src, c.clip, c.color, c.drawMode, fast);
+            RectD area;
+            Rect clipped;
+            ASSERT_TRUE(StretchBltClipHelper(c.src, c.clip.Intersection(Rect(0, 0, 64, 48)), c.dest, area, clipped));
+            want.SlowStretchBlt(&src, clipped, area, c.color, c.drawMode);
+            EXPECT_EQ(Pixels(got), Pixels(want)) << "fast " << fast << ", dest " << c.dest.mX << "," << c.dest.mY
+                                                 << ", mode " << c.drawMode;
+        }
+    }
+}
+
 TEST(StretchBlt, FilteredShrinkByHundredsStillAverages) {
     // 182 source pixels per destination pixel: many tiny weights whose rounding
     // must not push any weight below zero.

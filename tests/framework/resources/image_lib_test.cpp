@@ -6,6 +6,7 @@
 #include "framework/graphics/memory_image.h"
 #include "framework/resources/image_lib.h"
 #include "tests/framework/resources/resource_test_util.h"
+#include "tests/support/jpeg_maker.h"
 #include "tests/support/temp_dirs.h"
 
 using namespace Zephra;
@@ -46,40 +47,67 @@ std::string PngClaiming(uint32_t w, uint32_t h) {
     return bytes;
 }
 
-std::string Jpeg(int w, int h, bool gray) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = w;
-    cinfo.image_height = h;
-    cinfo.input_components = gray ? 1 : 3;
-    cinfo.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 95, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(size_t(w) * cinfo.input_components);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        for (int x = 0; x < w; ++x) {
-            bool left = x < w / 2;
-            if (gray) row[x] = left ? 40 : 200;
-            else {
-                row[x * 3 + 0] = left ? 230 : 20;
-                row[x * 3 + 1] = 20;
-                row[x * 3 + 2] = left ? 20 : 230;
-            }
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
+// Left half red (light grey), right half blue (dark grey).
+std::string Jpeg(int w, int h, bool gray, bool progressive = false) {
+    return testsupport::MakeJpeg(w, h, gray, progressive, [w, gray](int x, int, int c) {
+        bool left = x < w / 2;
+        if (gray) return left ? 40 : 200;
+        static const int kLeft[3] = {230, 20, 20}, kRight[3] = {20, 20, 230};
+        return left ? kLeft[c] : kRight[c];
+    });
+}
+
+// One PNG chunk with its length and checksum; declared overrides the length field.
+std::string Chunk(const char* type, const std::string& body, long long declared = -1) {
+    uint32_t length = declared < 0 ? uint32_t(body.size()) : uint32_t(declared);
+    std::string c;
+    for (int i = 0; i < 4; ++i) c += char(length >> (24 - 8 * i));
+    c += std::string(type, 4) + body;
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(c.data() + 4), uInt(c.size() - 4));
+    for (int i = 0; i < 4; ++i) c += char(crc >> (24 - 8 * i));
+    return c;
+}
+
+std::string Ihdr(uint32_t w, uint32_t h, int depth, int colour) {
+    std::string b;
+    for (uint32_t v : {w, h})
+        for (int i = 0; i < 4; ++i) b += char(v >> (24 - 8 * i));
+    b += char(depth);
+    b += char(colour);
+    b += std::string(3, '\0');
+    return Chunk("IHDR", b);
+}
+
+// A PNG written by hand: rows of raw samples (filter byte 0 added here).
+std::string RawPng(uint32_t w, int depth, int colour, const std::vector<std::string>& rows) {
+    std::string raw;
+    for (const std::string& row : rows) raw += '\0' + row;
+    uLongf packedSize = compressBound(uLong(raw.size()));
+    std::string packed(packedSize, '\0');
+    compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
+             uLong(raw.size()));
+    packed.resize(packedSize);
+    return std::string("\x89PNG\r\n\x1A\n", 8) + Ihdr(w, uint32_t(rows.size()), depth, colour) +
+           Chunk("IDAT", packed) + Chunk("IEND", "");
+}
+
+std::string Be16(std::initializer_list<uint16_t> samples) {
+    std::string b;
+    for (uint16_t v : samples) {
+        b += char(v >> 8);
+        b += char(v & 0xFF);
     }
-    jpeg_finish_compress(&cinfo);
-    std::string bytes(reinterpret_cast<char*>(out), size);
-    jpeg_destroy_compress(&cinfo);
-    free(out);
-    return bytes;
+    return b;
+}
+
+// A progressive JPEG (10 scans) whose last scan is repeated until the file has scans scans.
+std::string ProgressiveJpeg(int w, int h, int scans) {
+    std::string bytes = Jpeg(w, h, false, true);
+    size_t last = bytes.rfind("\xFF\xDA");
+    std::string scan = bytes.substr(last, bytes.size() - 2 - last);
+    std::string extra;
+    for (int i = 10; i < scans; ++i) extra += scan;
+    return bytes.substr(0, bytes.size() - 2) + extra + "\xFF\xD9";
 }
 
 bool Decode(const std::string& bytes, const std::string& name, Picture& pic, std::string& error) {
@@ -218,4 +246,90 @@ TEST(ImageLibJpeg, TruncatedGarbageAndHugeFilesNeverCrash) {
     std::string error;
     EXPECT_FALSE(Decode(huge, "a.jpg", pic, error));
     EXPECT_NE(error.find("refused"), std::string::npos) << error;
+}
+
+// Chunks that declare more than the file holds, and pictures larger than their
+// compressed data could hold, are refused by the chunk walk (named in the
+// error) before libpng allocates anything for them.
+TEST(ImageLibPng, HostileChunkLengthsAreRefusedBeforeDecoding) {
+    const std::string sig("\x89PNG\r\n\x1A\n", 8);
+    const std::string ihdr = Ihdr(1, 1, 8, 6);
+    const std::string idat = RawPng(1, 8, 6, {std::string(4, '\x7F')}).substr(33);  // IDAT and IEND
+    struct Case {
+        const char* what;
+        std::string file;
+        const char* error;  // empty: decodes
+    };
+    const Case cases[] = {
+        {"1.6 GB text chunk in 45 bytes", sig + ihdr + Chunk("tEXt", "", 0x60000000).substr(0, 12),
+         "chunk tEXt declares 1610612736"},
+        {"length above 2^31", sig + ihdr + Chunk("zTXt", "abc", 0x80000003u), "chunk zTXt"},
+        {"IDAT cut short", sig + ihdr + idat.substr(0, idat.size() - 20), "chunk IDAT"},
+        {"8000 x 8000 from a few bytes", sig + Ihdr(8000, 8000, 8, 6) + idat, "cannot hold"},
+        {"a text chunk that fits", sig + ihdr + Chunk("tEXt", std::string("Title\0x", 7)) + idat, ""},
+    };
+    for (const Case& c : cases) {
+        Picture pic;
+        std::string error;
+        bool ok = Decode(c.file, "a.png", pic, error);
+        if (*c.error == 0) {
+            EXPECT_TRUE(ok) << c.what << ": " << error;
+            EXPECT_EQ(pic.mBits, std::vector<uint32_t>{0x7F7F7F7Fu}) << c.what;
+            continue;
+        }
+        EXPECT_FALSE(ok) << c.what;
+        EXPECT_NE(error.find(c.error), std::string::npos) << c.what << ": " << error;
+        EXPECT_TRUE(pic.mBits.empty()) << c.what;
+    }
+}
+
+// 16-bit samples mean v / 65535 of full intensity, like 8-bit ones v / 255.
+TEST(ImageLibPng, SixteenBitSamplesDecodeAsTheFileMeansThem) {
+    auto eight = [](uint16_t v) { return uint32_t((v * 255u + 32767u) / 65535u); };
+    const uint16_t a = 0x8000, b = 0x3A00, c = 0xFFFF, d = 0x0101;
+    struct Case {
+        const char* what;
+        int colour;
+        std::string row;  // one pixel
+        uint32_t want;
+    };
+    const Case cases[] = {
+        {"grey", 0, Be16({a}), 0xFF000000u | eight(a) * 0x010101u},
+        {"grey and alpha", 4, Be16({b, c}), 0xFF000000u | eight(b) * 0x010101u},
+        {"rgb", 2, Be16({a, b, d}), 0xFF000000u | eight(a) << 16 | eight(b) << 8 | eight(d)},
+        {"rgba opaque", 6, Be16({b, a, c, c}), 0xFF000000u | eight(b) << 16 | eight(a) << 8 | 0xFF},
+        {"rgba translucent", 6, Be16({a, b, d, a}), eight(a) << 24 | eight(a) << 16 | eight(b) << 8 | eight(d)},
+    };
+    for (const Case& k : cases) {
+        Picture pic;
+        std::string error;
+        ASSERT_TRUE(Decode(RawPng(1, 16, k.colour, {k.row}), "a.png", pic, error)) << k.what << ": " << error;
+        ASSERT_EQ(pic.mBits.size(), 1u) << k.what;
+        EXPECT_EQ(pic.mBits[0], k.want) << k.what << std::hex << ": got " << pic.mBits[0] << " want " << k.want;
+    }
+    // The same values as 8-bit samples come out unchanged.
+    Picture pic;
+    std::string error;
+    ASSERT_TRUE(Decode(RawPng(1, 8, 2, {"\x80\x3A\x01"}), "a.png", pic, error)) << error;
+    EXPECT_EQ(pic.mBits, std::vector<uint32_t>{0xFF803A01u});
+}
+
+// Scans beyond the bound are refused; a real progressive file decodes.
+TEST(ImageLibJpeg, ProgressiveScansAreBounded) {
+    struct Case {
+        int scans;
+        bool decodes;
+    };
+    for (const Case& c : {Case{10, true}, Case{ImageLib::kMaxJpegScans, true}, Case{ImageLib::kMaxJpegScans + 1, false},
+                          Case{3000, false}}) {
+        Picture pic;
+        std::string error;
+        bool ok = Decode(ProgressiveJpeg(48, 32, c.scans), "a.jpg", pic, error);
+        EXPECT_EQ(ok, c.decodes) << c.scans << " scans: " << error;
+        if (ok) {
+            EXPECT_TRUE(Near(pic.mBits[17 * 48 + 5], 0xFFE61414, 24)) << std::hex << pic.mBits[17 * 48 + 5];
+        } else {
+            EXPECT_NE(error.find("scans"), std::string::npos) << error;
+        }
+    }
 }

@@ -221,6 +221,41 @@ TEST_F(OfficeAppProfiles, SaveWritesTheApplicationsSlotNotTheFilesLast) {
     EXPECT_TRUE(app.GetCurrentProfile().name.empty());
 }
 
+// The seconds played stored in pref.dat are read back as the hours and minutes
+// shown; values too large for an integer are capped, never wrapped negative.
+TEST_F(OfficeAppProfiles, HugeSecondsPlayedAreCappedNotWrapped) {
+    struct Case {
+        uint32_t bits;  // the float as stored
+        const char16_t* hours;
+        const char16_t* minutes;
+    };
+    const Case cases[] = {
+        {0x5F0AC723u, u"1000000", u"0"},  // 1e19
+        {0x7F7FFFFFu, u"1000000", u"0"},  // the largest float
+        {0x5EFFFFFFu, u"1000000", u"0"},  // just below 2^63
+        {0x4A5BBA00u, u"1000", u"0"},     // 3.6e6
+        {0x4568D0E6u, u"1", u"2"},        // 3725.06
+        {0xC2C80000u, u"0", u"0"},        // -100
+    };
+    {
+        TestApp writer(Path());
+        ASSERT_TRUE(writer.CreateProfile(u"Ann", "woman"));
+    }
+    for (const Case& c : cases) {
+        // The float's bytes are patched into the stored record, as a hand-edited file would hold them.
+        std::string bytes = testsupport::ReadFile(Path());
+        size_t at = prefs::kProfilesOffset + prefs::kProfileSize - 4;
+        ASSERT_GE(bytes.size(), at + 4);
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(c.bits >> (8 * i));
+        testsupport::WriteFile(Path(), bytes);
+        TestApp app(Path());
+        ASSERT_TRUE(app.ReadProfileSlot(0)) << std::hex << c.bits;
+        TextTable& vars = *app.GetTextVars();
+        EXPECT_EQ(vars.Get("hoursplayed"), c.hours) << std::hex << c.bits;
+        EXPECT_EQ(vars.Get("minutesplayed"), c.minutes) << std::hex << c.bits;
+    }
+}
+
 TEST_F(OfficeAppProfiles, ProfileTextsAndSettings) {
     TestApp app(Path());
     ASSERT_TRUE(app.CreateProfile(u"Ann", "woman"));

@@ -216,6 +216,75 @@ TEST_F(SoundTest, MusicCrossFades) {
     EXPECT_TRUE(Mix_PlayingMusic());
 }
 
+// A WAVE file of the given format; declared overrides the data chunk's length.
+std::string Wave(uint32_t rate, uint16_t channels, uint16_t bits, size_t dataBytes, long long declared = -1) {
+    std::string b;
+    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) b.push_back(static_cast<char>((v >> (8 * i)) & 0xFF)); };
+    auto u16 = [&](uint16_t v) { b.push_back(static_cast<char>(v & 0xFF)); b.push_back(static_cast<char>(v >> 8)); };
+    b += "RIFF";
+    u32(static_cast<uint32_t>(36 + dataBytes));
+    b += "WAVEfmt ";
+    u32(16); u16(1); u16(channels); u32(rate); u32(rate * channels * bits / 8);
+    u16(static_cast<uint16_t>(channels * bits / 8)); u16(bits);
+    b += "data";
+    u32(declared < 0 ? static_cast<uint32_t>(dataBytes) : static_cast<uint32_t>(declared));
+    b.append(dataBytes, '\x40');
+    return b;
+}
+
+// One Ogg page holding one packet.
+std::string OggPage(const std::string& packet, int declaredExtra = 0) {
+    std::string b = "OggS";
+    b += std::string(22, '\0');
+    b += static_cast<char>(1);
+    b += static_cast<char>(packet.size() + declaredExtra);
+    return b + packet;
+}
+
+// Files a modder might hand the game: each is refused with its reason before
+// the decoder sees it; the sound and music managers keep nothing of it.
+TEST_F(SoundTest, HostileSoundFilesAreRefusedBeforeDecoding) {
+    std::string vorbisHead = std::string("\x01vorbis", 7) + std::string(4, '\0') + "\x02" + std::string("\x44\xAC\0\0", 4);
+    vorbisHead += std::string(12, '\0') + "\xB8\x01";
+    struct Case {
+        const char* what;
+        std::string file;
+        const char* why;  // empty: loads
+    };
+    const Case cases[] = {
+        {"1 Hz, upsampled 44100 times", Wave(1, 1, 16, 4000), "rate of 1 Hz"},
+        {"2 GB data chunk in 44 bytes", Wave(22050, 1, 16, 0, 0x7FFFFFF0), "declares 2147483632 bytes"},
+        {"no channels", Wave(22050, 0, 16, 100), "0 channels"},
+        {"zero bits", Wave(22050, 1, 0, 100), "0 bits per sample"},
+        {"8 MB of 8-bit mono at 22 kHz", Wave(22050, 1, 8, 8u << 20), "more than 64 MB"},
+        {"a MIDI file", "MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk\0\0\0\x04\0\xFF\x2F\0", "neither"},
+        {"an Ogg page cut short", OggPage(vorbisHead, 40), "declares 70 bytes, 30 remain"},
+        {"Opus in Ogg", OggPage(std::string("OpusHead") + std::string(30, '\1')), "not Vorbis"},
+        {"Vorbis with 200 channels", OggPage(vorbisHead.substr(0, 11) + "\xC8" + vorbisHead.substr(12)), "200 channels"},
+        {"a plain short sound", gametest::MakeWav(50), ""},
+    };
+    sounds = std::make_unique<SoundManager>(*device);
+    music = std::make_unique<MusicManager>(*device);
+    for (const Case& c : cases) {
+        folder.Write("sounds/hostile.wav", c.file);
+        std::string error;
+        bool ok = sounds->AddSound("hostile", "sounds\\hostile.wav", "game", false, error);
+        EXPECT_EQ(ok, *c.why == 0) << c.what << ": " << error;
+        EXPECT_EQ(sounds->HasSound("hostile"), ok) << c.what;
+        if (!ok) {
+            EXPECT_NE(error.find(c.why), std::string::npos) << c.what << ": " << error;
+        }
+        // Music checks the same header, but not the decoded size: it streams.
+        std::string musicError;
+        bool musicOk = music->AddMusic("hostile", "sounds\\hostile.wav", musicError);
+        if (std::string(c.why).find("MB") == std::string::npos) {
+            EXPECT_EQ(musicOk, ok) << c.what << ": " << musicError;
+        }
+        sounds = std::make_unique<SoundManager>(*device);
+        music = std::make_unique<MusicManager>(*device);
+    }
+}
+
 TEST_F(SoundTest, TablesTakeFilesFromTheManifest) {
     folder.Write("properties/resources.xml",
                  "<resources><group id=\"Game\">"

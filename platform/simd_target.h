@@ -1,0 +1,12 @@
+#pragma once
+
+// Brackets code compiled for AVX2 inside a file built for the SSE2 baseline;
+// callers pick it at run time. GCC and clang spell the region differently.
+#if defined(__clang__)
+#define PEMBERLY_AVX2_BEGIN \
+    _Pragma("clang attribute push (__attribute__((target(\"avx2\"))), apply_to = function)")
+#define PEMBERLY_AVX2_END _Pragma("clang attribute pop")
+#else
+#define PEMBERLY_AVX2_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2\")")
+#define PEMBERLY_AVX2_END _Pragma("GCC pop_options")
+#endif

@@ -1,0 +1,320 @@
+// Plays the real game headless for a while with seeded random input a player
+// could give (clicks on what is on screen, stray clicks, keys, typed names)
+// and records every few seconds the memory in use, the frame time and the
+// number of live widgets, office objects and images. Ends with a summary; the
+// status is non-zero on a crash, a sanitizer report, memory that keeps
+// growing, or a pref.dat that no longer reads.
+//
+//   soak [--seconds N] [--every N] [--seed N] [--allow-mb N] [--data DIR]
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "framework/app/widget.h"
+#include "framework/app/widget_manager.h"
+#include "game/app/office_app.h"
+#include "game/app/pak_file.h"
+#include "game/app/prefs.h"
+#include "game/app/startup.h"
+#include "game/compose/game_composition.h"
+#include "game/office/level_screen.h"
+#include "game/office/office.h"
+#include "platform/input.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+struct Options {
+    double seconds = 60;
+    double every = 5;
+    double allowMb = 1;     // growth always allowed; runs of minutes are still warming up
+    unsigned seed = 1;
+    std::string data;
+};
+
+// Heap bytes in use: the sanitizer's count under ASan (its quarantine makes
+// the resident size useless), else the allocator's.
+size_t HeapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    struct mallinfo2 mi = mallinfo2();
+    return mi.uordblks + mi.hblkhd;
+#endif
+}
+
+size_t CountWidgets(const Zephra::WidgetContainer* c) {
+    size_t n = 0;
+    for (const Zephra::Widget* w : c->mWidgets) n += 1 + CountWidgets(w);
+    return n;
+}
+
+struct Sample {
+    double at = 0;
+    size_t heap = 0;
+    double frameMeanMs = 0;
+    double frameMaxMs = 0;
+    size_t widgets = 0;
+    size_t objects = 0;
+    size_t images = 0;
+    int restarts = 0;
+    bool inLevel = false;
+};
+
+class SoakApp : public OfficeApp {
+public:
+    SoakApp(const std::string& prefs, std::mt19937& rng) : OfficeApp(prefs), mRng(rng) {}
+
+    void ShowError(const std::string& text, const std::string& title) override {
+        std::fprintf(stderr, "soak: error shown: %s: %s\n", title.c_str(), text.c_str());
+    }
+
+    bool StepMainLoop(bool topLevel) override {
+        if (mStopAt != SteadyClock::time_point{} && SteadyClock::now() >= mStopAt) Shutdown();
+        if (!IsShuttingDown() && mUpdateCount > 0 && QueuedInputCount() == 0 && ++mSteps % 40 == 0) Act();
+        if (mOnStep) mOnStep(*this);
+        return OfficeApp::StepMainLoop(topLevel);
+    }
+
+    void DrawFrame() override {
+        auto t0 = SteadyClock::now();
+        OfficeApp::DrawFrame();
+        double ms = std::chrono::duration<double, std::milli>(SteadyClock::now() - t0).count();
+        mFrameSum += ms;
+        mFrameMax = std::max(mFrameMax, ms);
+        ++mFrames;
+    }
+
+    SteadyClock::time_point mStopAt{};
+    std::function<void(SoakApp&)> mOnStep;
+    double mFrameSum = 0, mFrameMax = 0;
+    long mFrames = 0;
+
+private:
+    struct Target {
+        int x, y, w, h;
+    };
+
+    void Collect(Zephra::Widget* w, int ox, int oy, std::vector<Target>& out) {
+        if (!w->mVisible || w->mDisabled) return;
+        const int x = ox + w->mX, y = oy + w->mY;
+        if (w->mMouseVisible && w->mWidth > 0 && w->mHeight > 0) out.push_back({x, y, w->mWidth, w->mHeight});
+        for (Zephra::Widget* c : w->mWidgets) Collect(c, x, y, out);
+    }
+
+    void Post(platform::EventKind kind, int x = 0, int y = 0, int click = 0, int key = 0, char16_t ch = 0) {
+        platform::InputEvent e;
+        e.kind = kind;
+        e.x = x;
+        e.y = y;
+        e.clickCount = click;
+        e.key = key;
+        e.ch = ch;
+        PostEvent(e);
+    }
+
+    void Click(int x, int y, int click) {
+        Post(platform::EventKind::MouseMove, x, y);
+        Post(platform::EventKind::MouseDown, x, y, click);
+        Post(platform::EventKind::MouseUp, x, y, click);
+    }
+
+    int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(mRng); }
+
+    void Act() {
+        const int roll = Pick(100);
+        if (roll < 55) {
+            // Something on screen, the open dialog's first.
+            std::vector<Target> targets;
+            Zephra::Widget* modal = mWidgetManager->GetModal();
+            if (modal) {
+                Zephra::Point p = modal->GetAbsPos();
+                Collect(modal, p.mX - modal->mX, p.mY - modal->mY, targets);
+            } else {
+                for (Zephra::Widget* w : mWidgetManager->mWidgets) Collect(w, 0, 0, targets);
+            }
+            if (targets.empty()) return;
+            const Target& t = targets[static_cast<size_t>(Pick(static_cast<int>(targets.size())))];
+            Click(t.x + Pick(std::max(t.w, 1)), t.y + Pick(std::max(t.h, 1)), 1);
+        } else if (roll < 75) {
+            Click(Pick(mWidth), Pick(mHeight), Pick(8) == 0 ? -1 : 1);
+        } else if (roll < 80) {
+            Post(platform::EventKind::MouseMove, Pick(mWidth), Pick(mHeight));
+        } else if (roll < 92) {
+            static const int keys[] = {platform::VK_ESCAPE, platform::VK_RETURN, platform::VK_SPACE,
+                                       platform::VK_BACK,   platform::VK_TAB,    platform::VK_LEFT,
+                                       platform::VK_RIGHT,  platform::VK_UP,     platform::VK_DOWN,
+                                       platform::VK_F1,     platform::VK_PAUSE,  'P'};
+            const int key = keys[Pick(static_cast<int>(std::size(keys)))];
+            Post(platform::EventKind::KeyDown, 0, 0, 0, key);
+            Post(platform::EventKind::KeyUp, 0, 0, 0, key);
+        } else {
+            // A typed letter, as into a name box.
+            const char16_t ch = static_cast<char16_t>('a' + Pick(26));
+            Post(platform::EventKind::Char, 0, 0, 0, 0, ch);
+        }
+    }
+
+    std::mt19937& mRng;
+    long mSteps = 0;
+};
+
+// Memory keeps growing when both the low and the high water of the last
+// third stand above those of the middle third by more than 1 MB per ten
+// minutes of run (at least allowMb): the menus and a loaded level differ by
+// more than that, so one level against the menus is no growth.
+bool MemoryGrows(const std::vector<Sample>& s, double seconds, double allowMb, std::string& why) {
+    if (s.size() < 6) return false;
+    const size_t a = s.size() / 3, b = 2 * s.size() / 3;
+    auto range = [&](size_t from, size_t to) {
+        size_t lo = SIZE_MAX, hi = 0;
+        for (size_t i = from; i < to; ++i) lo = std::min(lo, s[i].heap), hi = std::max(hi, s[i].heap);
+        return std::make_pair(lo, hi);
+    };
+    auto mid = range(a, b), last = range(b, s.size());
+    const double allowed = std::max(allowMb, seconds / 600.0) * 1024 * 1024;
+    const double lowGrowth = static_cast<double>(last.first) - static_cast<double>(mid.first);
+    const double highGrowth = static_cast<double>(last.second) - static_cast<double>(mid.second);
+    char text[200];
+    std::snprintf(text, sizeof text, "low water +%.2f MB, high water +%.2f MB (allowed %.2f MB)",
+                  lowGrowth / 1048576, highGrowth / 1048576, allowed / 1048576);
+    why = text;
+    return lowGrowth > allowed && highGrowth > allowed;
+}
+
+int RunSoak(const Options& opt) {
+    namespace fs = std::filesystem;
+    const fs::path home = fs::temp_directory_path() / ("pemberly-soak-" + std::to_string(getpid()));
+    fs::create_directories(home);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setenv("PEMBERLY_NO_URL", "1", 1);
+    const std::string prefsPath = (home / "pref.dat").string();
+
+    PakSetGameDir(opt.data);
+    InstallGameFileAccess(true);
+    GameComposition composition;
+    OfficeApp::SetGameHooks(&composition);
+
+    std::mt19937 rng(opt.seed);
+    std::vector<Sample> samples;
+    const auto start = SteadyClock::now();
+    const auto end = start + std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(opt.seconds));
+    auto nextSample = start;
+    int restarts = 0;
+    int status = 0;
+    std::printf("%8s %10s %9s %9s %8s %8s %7s %8s %6s\n", "seconds", "heap MB", "frame ms", "max ms", "widgets",
+                "objects", "images", "restarts", "where");
+    while (SteadyClock::now() < end) {
+        auto app = std::make_unique<SoakApp>(prefsPath, rng);
+        InstallGameDisplay(*app);
+        if (!app->Init()) {
+            std::fprintf(stderr, "soak: the game did not start\n");
+            status = 1;
+            break;
+        }
+        app->mStopAt = end;
+        app->mOnStep = [&](SoakApp& a) {
+            const auto now = SteadyClock::now();
+            if (now < nextSample) return;
+            nextSample += std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(opt.every));
+            Sample s;
+            s.at = std::chrono::duration<double>(now - start).count();
+            s.heap = HeapInUse();
+            s.frameMeanMs = a.mFrames ? a.mFrameSum / static_cast<double>(a.mFrames) : 0;
+            s.frameMaxMs = a.mFrameMax;
+            a.mFrameSum = a.mFrameMax = 0;
+            a.mFrames = 0;
+            s.widgets = CountWidgets(a.mWidgetManager);
+            LevelScreen* level = a.GetLevelScreen();
+            s.objects = level && level->GetOffice() ? level->GetOffice()->ObjectCount() : 0;
+            s.inLevel = level && level->mVisible && level->mWidgetManager;
+            s.images = a.LiveMemoryImageCount();
+            s.restarts = restarts;
+            samples.push_back(s);
+            std::printf("%8.0f %10.2f %9.3f %9.3f %8zu %8zu %7zu %8d %6s\n", s.at, s.heap / 1048576.0, s.frameMeanMs,
+                        s.frameMaxMs, s.widgets, s.objects, s.images, s.restarts, s.inLevel ? "level" : "menus");
+            std::fflush(stdout);
+        };
+        app->Start();
+        app.reset();
+        if (SteadyClock::now() < end) ++restarts;  // the player quit the game: start it again
+    }
+    OfficeApp::SetGameHooks(nullptr);
+    InstallGameFileAccess(false);
+
+    // The profiles and hiscores must still read.
+    PrefsFile prefs(prefsPath);
+    if (fs::exists(prefsPath) && !prefs.Load()) {
+        std::fprintf(stderr, "soak: pref.dat does not read afterwards: %s\n", prefs.LastError().c_str());
+        status = 1;
+    } else {
+        std::vector<ProfileRecord> profiles;
+        prefs.ReadAllProfiles(profiles);
+        std::printf("soak: pref.dat reads: %zu profiles\n", profiles.size());
+    }
+    std::string why;
+    const bool grows = MemoryGrows(samples, opt.seconds, opt.allowMb, why);
+    size_t lo = SIZE_MAX, hi = 0;
+    for (const Sample& s : samples) lo = std::min(lo, s.heap), hi = std::max(hi, s.heap);
+    std::printf("soak: %.0f s, %zu samples, %d restarts, heap %.2f..%.2f MB; %s%s\n", opt.seconds, samples.size(),
+                restarts, samples.empty() ? 0 : lo / 1048576.0, hi / 1048576.0, why.c_str(),
+                grows ? ": MEMORY GROWS" : "");
+    if (grows) status = 1;
+    std::error_code ec;
+    fs::remove_all(home, ec);
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options opt;
+    opt.data = std::string(PEMBERLY_SOURCE_DIR) + "/data";
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--seconds") opt.seconds = std::atof(argv[i + 1]);
+        else if (a == "--every") opt.every = std::atof(argv[i + 1]);
+        else if (a == "--allow-mb") opt.allowMb = std::atof(argv[i + 1]);
+        else if (a == "--seed") opt.seed = static_cast<unsigned>(std::strtoul(argv[i + 1], nullptr, 10));
+        else if (a == "--data") opt.data = argv[i + 1];
+        else {
+            std::fprintf(stderr, "usage: soak [--seconds N] [--every N] [--seed N] [--allow-mb N] [--data DIR]\n");
+            return 2;
+        }
+    }
+    std::fflush(stdout);
+    // The game runs in a child so that a crash still ends with a summary.
+    const pid_t child = fork();
+    if (child < 0) return RunSoak(opt);
+    if (child == 0) std::exit(RunSoak(opt));  // exit, not _exit: the leak check runs at exit
+    int ws = 0;
+    waitpid(child, &ws, 0);
+    if (WIFSIGNALED(ws)) {
+        std::printf("soak: CRASHED with signal %d (%s), seed %u\n", WTERMSIG(ws), strsignal(WTERMSIG(ws)), opt.seed);
+        return 3;
+    }
+    const int code = WIFEXITED(ws) ? WEXITSTATUS(ws) : 1;
+    std::printf("soak: %s (status %d), seed %u\n", code == 0 ? "passed" : "FAILED", code, opt.seed);
+    return code;
+}
