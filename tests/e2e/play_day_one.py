@@ -1,0 +1,334 @@
+#!/usr/bin/env python3
+"""Plays the start of a career as a person would, under a real X server.
+
+Splash, a new profile, the career calendar, the load screen, the comics, the
+briefing, day 1 with its tutorial until the first client has paid, the escape
+menu back to the main menu, and quit; then pref.dat must hold the profile.
+Clicks go to coordinates read from the sample layouts (cfg/ui.xml for the
+screens, cfg/office.xml for the office); every screen is recognised by the
+flat colour of its backdrop in a screenshot, polled with a timeout.
+
+Usage: play_day_one.py GAME_BINARY DATA_DIR
+Exits 77 (skipped) when no X server can be started.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import xml.etree.ElementTree as ET
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
+from gen_sample_media import BACKDROPS, COMIX  # noqa: E402  the backdrops' flat colours
+
+SKIP = 77
+TOTAL_SECONDS = 110
+PROFILE = "Tester"
+
+
+class Failure(Exception):
+    pass
+
+
+def skip(why):
+    print("SKIPPED: " + why)
+    sys.exit(SKIP)
+
+
+class Layout:
+    """Absolute rectangles of the named elements of cfg/ui.xml."""
+
+    def __init__(self, path):
+        self.rects = {}
+        root = ET.parse(path).getroot()
+        for top in root.findall("element"):
+            self._walk(top, 0, 0, top.get("name"))
+
+    def _walk(self, node, px, py, path):
+        x, y = px + int(node.get("x", 0)), py + int(node.get("y", 0))
+        self.rects[path] = (x, y, int(node.get("width", 0)), int(node.get("height", 0)))
+        for child in node.findall("element"):
+            self._walk(child, x, y, path + "/" + child.get("name"))
+
+    def rect(self, path):
+        if path not in self.rects:
+            raise Failure("cfg/ui.xml has no " + path)
+        return self.rects[path]
+
+    def centre(self, path):
+        x, y, w, h = self.rect(path)
+        return x + w // 2, y + h // 2
+
+    def inside(self, path, dx=4, dy=None):
+        """A point just inside the element's left edge, halfway down unless dy is given."""
+        x, y, w, h = self.rect(path)
+        return x + dx, y + (h // 2 if dy is None else dy)
+
+
+def office_regions(path):
+    """Click regions (x0, y0, x1, y1) of the office's objects, by name."""
+    out = {}
+    for obj in ET.parse(path).getroot().iter("object"):
+        rgn = obj.get("rgn")
+        if obj.get("name") and rgn:
+            v = [int(n) for n in rgn.split()]
+            out[obj.get("name")] = (min(v[0::2]), min(v[1::2]), max(v[0::2]), max(v[1::2]))
+    return out
+
+
+class Session:
+    def __init__(self, display, deadline):
+        self.display = display
+        self.deadline = deadline
+        self.env = dict(os.environ, DISPLAY=display)
+        self.step = "start"
+
+    def shot(self):
+        """The screen as (width, height, RGB bytes)."""
+        ppm = subprocess.run(["import", "-display", self.display, "-window", "root", "-depth", "8", "ppm:-"],
+                             env=self.env, capture_output=True, timeout=10).stdout
+        # P6 header: magic, width, height, maxval, each followed by whitespace.
+        fields, pos = [], 0
+        while len(fields) < 4:
+            while ppm[pos:pos + 1].isspace():
+                pos += 1
+            end = pos
+            while not ppm[end:end + 1].isspace():
+                end += 1
+            fields.append(ppm[pos:end])
+            pos = end
+        if fields[0] != b"P6":
+            raise Failure("no screenshot")
+        return int(fields[1]), int(fields[2]), ppm[pos + 1:]
+
+    @staticmethod
+    def pixel(shot, x, y):
+        w, _, data = shot
+        i = (y * w + x) * 3
+        return tuple(data[i:i + 3])
+
+    @staticmethod
+    def near(a, b, tolerance=10):
+        # The game may draw in 16 bits: a channel can be off by up to 8.
+        return all(abs(p - q) <= tolerance for p, q in zip(a, b))
+
+    def wait(self, what, test, timeout, every=0.2, action=None):
+        """Polls screenshots until test(shot) holds; action() runs between polls."""
+        self.step = what
+        end = min(time.monotonic() + timeout, self.deadline)
+        last = None
+        while time.monotonic() < end:
+            last = self.shot()
+            if os.environ.get("E2E_TRACE"):
+                print("    %.1f %s" % (time.monotonic(), self.pixel(last, 10, 10)), flush=True)
+            if test(last):
+                print("  ok at %5.1f s: %s" % (TOTAL_SECONDS - (self.deadline - time.monotonic()), what), flush=True)
+                return last
+            if action:
+                action()
+            time.sleep(every)
+        if last:
+            subprocess.run(["import", "-display", self.display, "-window", "root",
+                            os.path.join(os.environ.get("E2E_SHOTS", tempfile.gettempdir()), "e2e_failed.png")],
+                           env=self.env)
+        raise Failure("timed out waiting for " + what)
+
+    def wait_colour(self, what, point, rgb, timeout=15):
+        return self.wait(what, lambda s: self.near(self.pixel(s, *point), rgb), timeout)
+
+    def click(self, x, y):
+        # A control takes a click only under a hovering mouse: move onto it first.
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x - 3), str(y - 3)], env=self.env, check=True)
+        time.sleep(0.05)
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y)], env=self.env, check=True)
+        time.sleep(0.05)
+        subprocess.run(["xdotool", "click", "1"], env=self.env, check=True)
+
+    def keys(self, *args):
+        subprocess.run(["xdotool"] + list(args), env=self.env, check=True)
+
+
+def start_x(tmp):
+    """Starts Xvfb on a free display; (process, ":N")."""
+    if not shutil.which("Xvfb"):
+        skip("Xvfb is not installed (tools/install-deps.sh installs it)")
+    for tool in ("xdotool", "import"):
+        if not shutil.which(tool):
+            skip(tool + " is not installed (tools/install-deps.sh installs it)")
+    read, write = os.pipe()
+    try:
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
+                                pass_fds=(write,), stdout=subprocess.DEVNULL,
+                                stderr=open(os.path.join(tmp, "xvfb.log"), "w"))
+    except OSError as e:
+        skip("Xvfb cannot start: %s" % e)
+    os.close(write)
+    number = b""
+    end = time.monotonic() + 10
+    while time.monotonic() < end and not number.endswith(b"\n"):
+        chunk = os.read(read, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(read)
+    if not number.strip():
+        xvfb.kill()
+        skip("no X server could be started")
+    return xvfb, ":" + number.decode().strip()
+
+
+def play(s, ui, office, game):
+    colour = {name: rgb for name, rgb in BACKDROPS.items()}
+    corner = (10, 10)
+
+    # Splash: each page is skipped by a key until the menu's backdrop shows.
+    s.wait_colour("splash page 1", corner, colour["splash1"])
+    s.wait("main menu after the splash", lambda sh: s.near(s.pixel(sh, *corner), colour["menu_bkg"]), 20,
+           every=0.7, action=lambda: s.keys("key", "space"))
+
+    # First start: the create-profile form opens by itself.
+    form = "main_menu/create_profile"
+    # Its lower right corner lies over the bare backdrop once it closes.
+    form_corner = s_point(ui, form, ui.rect(form)[2] - 8, ui.rect(form)[3] - 8)
+    s.wait_colour("create-profile form", form_corner, (215, 230, 215))
+    s.click(*ui.centre(form + "/entername_text"))
+    s.keys("type", "--delay", "40", PROFILE)
+    s.click(*ui.centre(form + "/bossman_btn"))
+    time.sleep(0.3)
+    s.click(*ui.centre(form + "/create"))
+    # The form closes: the menu's backdrop shows where it was.
+    s.wait_colour("profile created", form_corner, colour["menu_bkg"])
+
+    s.click(*ui.centre("main_menu/main_menu_dlg/career"))
+    s.wait_colour("career calendar", corner, colour["career_bkg"])
+    s.click(*ui.centre("career/start"))
+    s.wait_colour("load screen", corner, colour["load_bkg"], timeout=10)
+
+    # Comics: the page's button until the briefing's backdrop shows.
+    pages = [COMIX[n] for n in sorted(COMIX)]
+    s.wait("comics", lambda sh: any(s.near(s.pixel(sh, *corner), rgb) for rgb in pages), 15)
+    seen = set()
+
+    def comics_or_briefing(sh):
+        c = s.pixel(sh, *corner)
+        for n, rgb in enumerate(pages):
+            if s.near(c, rgb):
+                seen.add(n + 1)
+        return s.near(c, colour["briefing_bkg"])
+    s.wait("briefing after the comics", comics_or_briefing, 20, every=0.8,
+           action=lambda: s.click(*ui.centre("comix/comix1/btn")))
+    print("  comics pages seen: %s" % sorted(seen))
+    s.click(*ui.centre("briefing/continue"))
+
+    # Day 1 by its tutorial: each pop-up names the object to click.
+    popup = lambda n: ui.inside("hud/tutorial%d" % n, 4, 30)
+    tip = (252, 235, 167)
+    def region_point(name, fx=0.5, fy=0.5):
+        x0, y0, x1, y1 = office[name]
+        return int(x0 + (x1 - x0) * fx), int(y0 + (y1 - y0) * fy)
+    # The client's place lies partly under the client: its lower edge is the place's own.
+    place = region_point("client_place03", 0.5, 0.85)
+    s.wait_colour("day 1: a client waits (pop-up 1)", popup(1), tip, timeout=30)
+    s.click(*place)
+    s.wait_colour("order taken: fetch the papers (pop-up 4)", popup(4), tip, timeout=30)
+    s.click(*region_point("shelving01"))
+    s.wait_colour("papers fetched: hand them over (pop-up 5)", popup(5), tip, timeout=30)
+    table = region_point("table04a", 0.15, 0.8)
+    s.click(*table)
+    # The table stays blocked while the worker works; clicks then do nothing.
+    s.wait("work collected: take it to the client (pop-up 8)",
+           lambda sh: s.near(s.pixel(sh, *popup(8)), tip) and not s.near(s.pixel(sh, *popup(7)), tip),
+           45, every=1.0, action=lambda: s.click(*table))
+    bar = ui.inside("hud/bar", 3)
+    unpaid = s.pixel(s.shot(), *bar)
+    s.click(*place)
+    s.wait("the first client paid (the goal bar fills)",
+           lambda sh: not s.near(s.pixel(sh, *bar), unpaid, 20), 30)
+
+    # Escape menu, back to the main menu, quit.
+    box = s_point(ui, "dialogbox_2button", 6, 190)
+    s.keys("key", "Escape")
+    s.wait_colour("escape menu", s_point(ui, "escape_menu", 8, 8), (200, 200, 200))
+    s.click(*ui.centre("escape_menu/quit"))
+    s.wait_colour("leave-the-day question", box, (245, 225, 215))
+    s.click(*ui.centre("dialogbox_2button/btn_yes"))
+    s.wait_colour("main menu after the day", corner, colour["menu_bkg"], timeout=15)
+    s.click(*ui.centre("main_menu/main_menu_dlg/quit"))
+    s.wait_colour("quit question", box, (245, 225, 215))
+    s.click(*ui.centre("dialogbox_2button/btn_yes"))
+    s.step = "the game quits"
+    try:
+        code = game.wait(timeout=max(1, min(20, s.deadline - time.monotonic())))
+    except subprocess.TimeoutExpired:
+        raise Failure("the game did not quit")
+    if code != 0:
+        raise Failure("the game exited with %d" % code)
+    print("  ok: the game quit")
+
+
+def s_point(ui, path, dx, dy):
+    x, y, _, _ = ui.rect(path)
+    return x + dx, y + dy
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    binary, data = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    ui = Layout(os.path.join(data, "cfg", "ui.xml"))
+    office = office_regions(os.path.join(data, "cfg", "office.xml"))
+    deadline = time.monotonic() + TOTAL_SECONDS
+    tmp = tempfile.mkdtemp(prefix="pemberly_e2e_")
+    xvfb, display = start_x(tmp)
+    game = None
+    try:
+        s = Session(display, deadline)
+        xdg = os.path.join(tmp, "xdg")
+        os.makedirs(xdg)
+        env = dict(os.environ, DISPLAY=display, XDG_DATA_HOME=xdg, HOME=tmp, PEMBERLY_DATA=data,
+                   PEMBERLY_NO_URL="1", SDL_VIDEODRIVER="x11", SDL_AUDIODRIVER="dummy")
+        # Under X, SDL's desktop-bus library keeps memory to the end that the leak checker
+        # reports without a usable stack; the unit tests check the game's own leaks.
+        if "ASAN_OPTIONS" in env:
+            env["ASAN_OPTIONS"] += ":detect_leaks=0"
+        log = open(os.path.join(tmp, "game.log"), "w")
+        game = subprocess.Popen([binary], env=env, stdout=log, stderr=subprocess.STDOUT, cwd=tmp)
+        os.environ["E2E_SHOTS"] = tmp
+        try:
+            play(s, ui, office, game)
+        except Failure as e:
+            print("FAILED at '%s': %s" % (s.step, e))
+            if game.poll() is not None:
+                print("the game had exited with %d" % game.returncode)
+            game.kill()
+            game.wait()
+            print(open(os.path.join(tmp, "game.log")).read()[-4000:])
+            print("screens and logs kept in " + tmp)
+            return 1
+        pref = os.path.join(xdg, "Corvane Games", "Pemberly", "pref.dat")
+        if not os.path.exists(pref):
+            print("FAILED: no pref.dat at " + pref)
+            return 1
+        saved = open(pref, "rb").read()
+        if PROFILE.encode("utf-16-le") not in saved and PROFILE.encode() not in saved:
+            print("FAILED: pref.dat does not hold the profile " + PROFILE)
+            return 1
+        print("  ok: pref.dat holds the profile")
+        shutil.rmtree(tmp, ignore_errors=True)
+        return 0
+    finally:
+        if game and game.poll() is None:
+            game.kill()
+            game.wait()
+        xvfb.terminate()
+        try:
+            xvfb.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            xvfb.kill()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
