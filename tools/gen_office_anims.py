@@ -257,8 +257,8 @@ def mode_of(anim):
     return "loop", IDLE_FPS
 
 
-def build(name, spec, base):
-    w, h, shape, colour, skins, orients, anims = spec
+def build(name, part, base):
+    w, h, shape, colour, skins, orients, anims = part
     frames = 1 if shape == "wall" else FRAMES
     looks = skins or [""]
     facings = [("tr", 0), ("br", 1)] if orients else [("", 1)]
@@ -315,8 +315,8 @@ def main():
     tool = sys.argv[1]
     here = os.path.dirname(os.path.abspath(__file__))
     root = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "..", "data")
-    for name, spec in sorted(PARTS.items()):
-        picture, width, height, rows, text = build(name, spec, base_of(name))
+    for name, part in sorted(PARTS.items()):
+        picture, width, height, rows, text = build(name, part, base_of(name))
         write_png(os.path.join(root, *picture.split("\\")), width, height, lambda x, y: rows[y][x])
         desc = os.path.join(here, "anm", name + ".txt")
         os.makedirs(os.path.dirname(desc), exist_ok=True)

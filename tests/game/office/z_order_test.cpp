@@ -14,7 +14,7 @@ struct SkinSpec {
     const char* parent = "";
 };
 
-// Objects made from specs and registered with a draw order, in spec order.
+// Objects made from descriptions and registered with a draw order, in that order.
 class Scene {
 public:
     explicit Scene(const std::vector<SkinSpec>& specs) {
