@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "fuzz/fuzz_support.h"
+#include "fuzz/fuzz_app.h"
 #include "game/app/office_app.h"
 #include "game/compose/game_composition.h"
 #include "game/office/level_screen.h"
@@ -17,11 +18,7 @@
 
 namespace {
 
-class FuzzApp : public OfficeApp {
-public:
-    FuzzApp() { mNoWindow = true; }
-    void ShowError(const std::string&, const std::string&) override {}
-};
+using fuzz::FuzzApp;
 
 // The level's dialogs as a record of what is shown: the game's own draw the
 // load screen for frames while a level loads, most of an input's time.

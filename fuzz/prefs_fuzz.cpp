@@ -7,17 +7,14 @@
 #include <filesystem>
 #include <string>
 #include "fuzz/fuzz_support.h"
+#include "fuzz/fuzz_app.h"
 #include "game/app/office_app.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
 namespace {
 
-class FuzzApp : public OfficeApp {
-public:
-    FuzzApp() { mNoWindow = true; }
-    void ShowError(const std::string&, const std::string&) override {}
-};
+using fuzz::FuzzApp;
 
 std::string PrefsPath() { return platform::JoinPath(platform::DataDir(), "pref.dat"); }
 

@@ -3,16 +3,15 @@
 #include <cmath>
 #include <string>
 #include "fuzz/fuzz_support.h"
+#include "fuzz/fuzz_app.h"
 #include "game/app/office_app.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
 
 namespace {
 
-class FuzzApp : public OfficeApp {
+class FuzzApp : public fuzz::FuzzApp {
 public:
-    FuzzApp() { mNoWindow = true; }
-    void ShowError(const std::string&, const std::string&) override {}
     void Read() { ReadSettings(); }
 };
 

@@ -8,16 +8,13 @@
 #include "framework/graphics/memory_image.h"
 #include "framework/resources/resource_manager.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/fuzz_app.h"
 #include "game/app/office_app.h"
 #include "game/app/xml_access.h"
 
 namespace {
 
-class FuzzApp : public OfficeApp {
-public:
-    FuzzApp() { mNoWindow = true; }
-    void ShowError(const std::string&, const std::string&) override {}
-};
+using fuzz::FuzzApp;
 
 // The value of attr on every element at xpath below the root of the file.
 std::vector<std::string> Names(const std::string& file, const char* xpath, const char* attr) {

@@ -10,6 +10,7 @@
 #include "framework/graphics/graphics.h"
 #include "framework/graphics/memory_image.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/fuzz_app.h"
 #include "game/app/office_app.h"
 #include "game/compose/game_composition.h"
 #include "game/screens/game_level_screens.h"
@@ -19,11 +20,7 @@
 
 namespace {
 
-class FuzzApp : public OfficeApp {
-public:
-    FuzzApp() { mNoWindow = true; }
-    void ShowError(const std::string&, const std::string&) override {}
-};
+using fuzz::FuzzApp;
 
 GameComposition gComposition;
 
