@@ -496,7 +496,32 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
     constexpr size_t kBytes = L == TargetLayout::ARGB8888 ? 4 : 2;
     int n = 0;
     uint8_t* out = row + size_t(x) * kBytes;
-    if (inRow) {
+    if (inRow && du == 0x10000u) {
+        // One texel per pixel: texel k of the span is row[(u >> 16) + k]. Eight
+        // at a time; runs that are all clear (under the alpha blends) leave the
+        // destination, and opaque runs under white replace it as they stand.
+        const uint32_t* src = fixedRow + (int32_t(u) >> 16);
+        const __m256i alphaMask = _mm256_set1_epi32(int(0xFF000000u));
+        for (; n + 7 < count; n += 8, out += 8 * kBytes, src += 8) {
+            const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+            const __m256i a = _mm256_and_si256(t, alphaMask);
+            if constexpr (B == BlendKind::Alpha || B == BlendKind::AlphaAdd) {
+                if (_mm256_testz_si256(a, a)) continue;
+            }
+            if constexpr (T == Tint::White) {
+                if (B == BlendKind::Opaque ||
+                    (B == BlendKind::Alpha && opaqueTint && _mm256_movemask_epi8(_mm256_cmpeq_epi32(a, alphaMask)) == -1)) {
+                    Store4<L>(out, _mm256_castsi256_si128(t));
+                    Store4<L>(out + 4 * kBytes, _mm256_extracti128_si256(t, 1));
+                    continue;
+                }
+            }
+            quad(out, src[0], src[1], src[2], src[3]);
+            quad(out + 4 * kBytes, src[4], src[5], src[6], src[7]);
+        }
+        u += du * uint32_t(n);
+        v += dv * uint32_t(n);
+    } else if (inRow) {
         // Texel k of the quad lies at u + k * du, as the additions would give.
         for (; n + 3 < count; n += 4, out += 4 * kBytes, u += 4 * du)
             quad(out, fixedRow[int32_t(u) >> 16], fixedRow[int32_t(u + du) >> 16],
