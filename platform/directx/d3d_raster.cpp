@@ -496,7 +496,36 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
     constexpr size_t kBytes = L == TargetLayout::ARGB8888 ? 4 : 2;
     int n = 0;
     uint8_t* out = row + size_t(x) * kBytes;
-    if (inRow) {
+    if (inRow && du == 0x10000u) {
+        // One texel per pixel: texel k of the span is row[(u >> 16) + k]. Eight
+        // at a time; runs that are all clear (under the alpha blends) leave the
+        // destination, and opaque runs under white replace it as they stand.
+        const uint32_t* src = fixedRow + (int32_t(u) >> 16);
+        const __m256i alphaMask = _mm256_set1_epi32(int(0xFF000000u));
+        for (; n + 7 < count; n += 8, out += 8 * kBytes, src += 8) {
+            const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+            const __m256i a = _mm256_and_si256(t, alphaMask);
+            if constexpr (B == BlendKind::Alpha || B == BlendKind::AlphaAdd) {
+                if (_mm256_testz_si256(a, a)) continue;
+            }
+            if constexpr (T == Tint::White) {
+                if (B == BlendKind::Opaque ||
+                    (B == BlendKind::Alpha && opaqueTint && _mm256_movemask_epi8(_mm256_cmpeq_epi32(a, alphaMask)) == -1)) {
+                    Store4<L>(out, _mm256_castsi256_si128(t));
+                    Store4<L>(out + 4 * kBytes, _mm256_extracti128_si256(t, 1));
+                    continue;
+                }
+            }
+            quad(out, src[0], src[1], src[2], src[3]);
+            quad(out + 4 * kBytes, src[4], src[5], src[6], src[7]);
+        }
+        if (n + 3 < count) {
+            quad(out, src[0], src[1], src[2], src[3]);
+            n += 4;
+        }
+        u += du * uint32_t(n);
+        v += dv * uint32_t(n);
+    } else if (inRow) {
         // Texel k of the quad lies at u + k * du, as the additions would give.
         for (; n + 3 < count; n += 4, out += 4 * kBytes, u += 4 * du)
             quad(out, fixedRow[int32_t(u) >> 16], fixedRow[int32_t(u + du) >> 16],
@@ -510,6 +539,41 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
     }
     uRef = u;
     vRef = v;
+    return n;
+}
+
+// A flat colour four pixels at a time: the quads above with every texel
+// white, the source's share of the blend worked out once.
+template <TargetLayout L, BlendKind B>
+int FlatQuadsAvx2(uint8_t* row, int x, int count, uint32_t flat) {
+    const __m256i c128 = _mm256_set1_epi16(128), c257 = _mm256_set1_epi16(257), c255 = _mm256_set1_epi16(255);
+    auto div255 = [&](__m256i v) { return _mm256_mulhi_epu16(_mm256_add_epi16(v, c128), c257); };
+    auto pack = [](__m256i v) {
+        return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), 0x08));
+    };
+    const __m256i src = _mm256_cvtepu8_epi16(_mm_set1_epi32(int(flat)));
+    const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(src, 0xFF), 0xFF);
+    const __m256i srcA = _mm256_mullo_epi16(src, a), inv = _mm256_sub_epi16(c255, a);
+    const __m128i src8 = pack(src), srcA8 = pack(div255(srcA));
+    const bool replace = B == BlendKind::Opaque || (B == BlendKind::Alpha && (flat >> 24) == 255);
+    constexpr size_t kBytes = L == TargetLayout::ARGB8888 ? 4 : 2;
+    int n = 0;
+    uint8_t* out = row + size_t(x) * kBytes;
+    for (; n + 3 < count; n += 4, out += 4 * kBytes) {
+        if (replace) {
+            Store4<L>(out, src8);
+            continue;
+        }
+        const __m128i d8 = Load4<L>(out);
+        __m128i result;
+        if constexpr (B == BlendKind::Add)
+            result = _mm_adds_epu8(src8, d8);
+        else if constexpr (B == BlendKind::AlphaAdd)
+            result = _mm_adds_epu8(srcA8, d8);
+        else
+            result = pack(div255(_mm256_add_epi16(srcA, _mm256_mullo_epi16(_mm256_cvtepu8_epi16(d8), inv))));
+        Store4<L>(out, result);
+    }
     return n;
 }
 
@@ -605,6 +669,9 @@ void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const Ras
         L == TargetLayout::ARGB8888 || L == TargetLayout::RGB565 || L == TargetLayout::BGR565;
     if constexpr (kWideLayout && Textured && !Linear && T != Tint::Gouraud) {
         if (sp.wide) n = QuadsAvx2<L, B, T>(sp.row, sp.x, sp.count, *tex, fixedRow, inRow, u, v, du, dv, flat, opaqueTint);
+    }
+    if constexpr (kWideLayout && !Textured && T == Tint::Constant) {
+        if (sp.wide) n = FlatQuadsAvx2<L, B>(sp.row, sp.x, sp.count, flat);
     }
     for (; n + 1 < sp.count; n += 2) pair(sp.x + n, std::true_type{});
     if (n < sp.count) pair(sp.x + n, std::false_type{});
