@@ -144,15 +144,15 @@ inline uint32_t StageArg(StageOp op, uint32_t tex, uint32_t diff) {
 }
 
 // Stage 0 and the specular sum.
-inline uint32_t Shade(const RasterState& s, uint32_t tex, uint32_t diff, uint32_t spec) {
+inline uint32_t Shade(const RasterState& s, uint32_t tex, uint32_t diff, uint32_t specular) {
     uint32_t a = StageArg(s.alphaOp, Chan(tex, 24), Chan(diff, 24));
     uint32_t r = StageArg(s.colorOp, Chan(tex, 16), Chan(diff, 16));
     uint32_t g = StageArg(s.colorOp, Chan(tex, 8), Chan(diff, 8));
     uint32_t b = StageArg(s.colorOp, tex & 0xFF, diff & 0xFF);
     if (s.specular) {
-        r = std::min(255u, r + Chan(spec, 16));
-        g = std::min(255u, g + Chan(spec, 8));
-        b = std::min(255u, b + (spec & 0xFF));
+        r = std::min(255u, r + Chan(specular, 16));
+        g = std::min(255u, g + Chan(specular, 8));
+        b = std::min(255u, b + (specular & 0xFF));
     }
     return Pack(a, r, g, b);
 }
@@ -308,8 +308,8 @@ void SpanReference(const Span& sp, const int32_t* step, const Texture* tex, cons
             texel = s.linear ? BilinearSample(*tex, u, v) : PointSample(*tex, u, v);
         }
         uint32_t diff = ColorAt(At(sp, step, kA, n), At(sp, step, kR, n), At(sp, step, kG, n), At(sp, step, kB, n));
-        uint32_t spec = ColorAt(0, At(sp, step, kSR, n), At(sp, step, kSG, n), At(sp, step, kSB, n));
-        uint32_t src = Shade(s, texel, diff, spec);
+        uint32_t specular = ColorAt(0, At(sp, step, kSR, n), At(sp, step, kSG, n), At(sp, step, kSB, n));
+        uint32_t src = Shade(s, texel, diff, specular);
         if (s.blend) src = Blend(s.srcBlend, s.destBlend, src, LoadPixelAny(layout, sp.row, x));
         StorePixelAny(layout, sp.row, x, src);
     }
