@@ -65,7 +65,7 @@ PARTS = {
                    "idle_distracted", "attention"]),
     "table": (140, 70, "table", (120, 84, 52), [], [], ["idle", "hover"]),
     "status_hp": (40, 8, "bar", (80, 200, 80), [], [], ["idle", "point", "on_blink_hp", "off_blink_hp"]),
-    "specialization": (30, 38, "board", (230, 230, 240), ["spec_l1t1", "spec_l2t0", "spec_l4t0"], [],
+    "skill_board": (30, 38, "board", (230, 230, 240), ["spec_l1t1", "spec_l2t0", "spec_l4t0"], [],
                        ["idle", "hover"]),
     "bubble": (30, 30, "bubble", (255, 255, 255), [], [],
                ["idle", "cloud", "right", "aggro", "multi_right"]),
@@ -297,7 +297,7 @@ def build(name, part, base):
 FIRST_PARTS = sorted([
     "bin", "bonus", "boss", "bubble", "cash", "chair", "checkmark", "client", "coffeemachine", "conditioner",
     "conference", "cupboard", "door", "engineer", "held_items", "minibar", "phone", "plant", "presentation",
-    "safe", "secretary", "shelving", "specialization", "status_hp", "stereo", "table", "wall", "window", "worker",
+    "safe", "secretary", "shelving", "skill_board", "status_hp", "stereo", "table", "wall", "window", "worker",
 ])
 
 

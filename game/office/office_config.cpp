@@ -17,7 +17,7 @@
 #include "game/office/secretary.h"
 #include "game/office/shelving.h"
 #include "game/office/skin.h"
-#include "game/office/specialization.h"
+#include "game/office/worker_board.h"
 #include "game/office/status_bubble.h"
 #include "game/office/status_hp.h"
 #include "game/office/worker.h"

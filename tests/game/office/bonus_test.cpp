@@ -14,7 +14,7 @@
 #include "game/office/office_objects.h"
 #include "game/office/office_xml.h"
 #include "game/office/skin.h"
-#include "game/office/specialization.h"
+#include "game/office/worker_board.h"
 #include "game/office/worker.h"
 #include "tests/game/office/office_test_util.h"
 #include "tests/support/sample_game.h"

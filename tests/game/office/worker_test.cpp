@@ -16,7 +16,7 @@
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
 #include "game/office/skin.h"
-#include "game/office/specialization.h"
+#include "game/office/worker_board.h"
 #include "platform/random.h"
 #include "tests/game/office/office_test_util.h"
 #include "tests/support/recording_sounds.h"
@@ -518,7 +518,7 @@ TEST_F(WorkerTest, SampleLevelsStaffEveryOrder) {
             auto* worker = dynamic_cast<Worker*>(board->GetWorker());
             ASSERT_NE(worker, nullptr) << what;
             EXPECT_EQ(board->GetSkinName(), Specialization::SkinOfCode(worker->GetSpecialization())) << what;
-            EXPECT_NE(board->GetParts()[0]->GetPlayer()->FindRecord("specialization" + board->GetSkinName() + "idle"),
+            EXPECT_NE(board->GetParts()[0]->GetPlayer()->FindRecord("skill_board" + board->GetSkinName() + "idle"),
                       nullptr) << what << ": " << board->GetSkinName();
         }
         for (pugi::xpath_node xn : gLevelDoc->select_nodes("//order/@name | //orders/@order")) {

@@ -1,4 +1,4 @@
-#include "game/office/specialization.h"
+#include "game/office/worker_board.h"
 #include "game/office/office_objects.h"
 #include "game/office/worker.h"
 
