@@ -139,7 +139,7 @@ inline bool MakeBusy(BenchApp& app, GameWorld& world, float seconds, std::string
     const int interval = app.mUpdateInterval;
     app.mUpdateInterval = 100;  // the load screen's wait in big steps
     GetLevelLink()->SetSurvival(true);
-    GetLevelLink()->StartLevel(1);
+    StartLevelFrom(app.mMainMenu, &app, 1);   // the menus hidden, as their buttons leave them
     app.mUpdateInterval = interval;
     if (GameLevelScreens* screens = world.composition.GetLevelScreens()) {
         if (UiButton* go = screens->GetBriefing()->mContinue) {

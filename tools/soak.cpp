@@ -271,8 +271,19 @@ int RunSoak(const Options& opt) {
     } else {
         std::vector<ProfileRecord> profiles;
         prefs.ReadAllProfiles(profiles);
-        std::printf("soak: pref.dat reads: %zu profiles\n", profiles.size());
+        int scores[2] = {};
+        for (int survival = 0; survival < 2; ++survival)
+            for (const HiscoreEntry& e : prefs.Records().GetTable(survival != 0)) scores[survival] += e.score > 0;
+        std::printf("soak: pref.dat reads: %zu profiles, %d career and %d survival hiscores\n", profiles.size(),
+                    scores[0], scores[1]);
     }
+    // A pref.dat the game could not read would have been set aside.
+    std::error_code listError;
+    for (const auto& entry : fs::directory_iterator(home, listError))
+        if (entry.path().filename().string().rfind("pref.dat.bad-", 0) == 0) {
+            std::fprintf(stderr, "soak: the game set pref.dat aside as unreadable: %s\n", entry.path().c_str());
+            status = 1;
+        }
     std::string why;
     const bool grows = MemoryGrows(samples, opt.seconds, opt.allowMb, why);
     size_t lo = SIZE_MAX, hi = 0;
