@@ -263,6 +263,9 @@ private:
 
     d3d::RasterState StateNow() const;
     const d3d::Texture* TextureNow(d3d::Texture& out);
+    bool Culled(const d3d::Vertex& a, const d3d::Vertex& b, const d3d::Vertex& c);
+    bool DrawRectangle(const d3d::Target& t, const d3d::RasterState& s, const d3d::Texture* tex, const d3d::Vertex& a,
+                       const d3d::Vertex& b, const d3d::Vertex& c, const d3d::Vertex& d);
     void DrawTriangle(const d3d::Target& t, const d3d::RasterState& s, const d3d::Texture* tex,
                       const d3d::Vertex& a, const d3d::Vertex& b, const d3d::Vertex& c);
     DWORD RenderState(DWORD state) const {
@@ -472,15 +475,24 @@ const d3d::Texture* Device::TextureNow(d3d::Texture& out) {
     return &out;
 }
 
+bool Device::Culled(const d3d::Vertex& a, const d3d::Vertex& b, const d3d::Vertex& c) {
+    const DWORD cull = RenderState(D3DRENDERSTATE_CULLMODE);
+    if (cull != D3DCULL_CW && cull != D3DCULL_CCW) return false;
+    // Positive area: clockwise on a screen whose y grows downwards.
+    double area = (double(b.x) - a.x) * (double(c.y) - a.y) - (double(b.y) - a.y) * (double(c.x) - a.x);
+    return (cull == D3DCULL_CW && area > 0) || (cull == D3DCULL_CCW && area < 0);
+}
+
 void Device::DrawTriangle(const d3d::Target& t, const d3d::RasterState& s, const d3d::Texture* tex,
                           const d3d::Vertex& a, const d3d::Vertex& b, const d3d::Vertex& c) {
-    const DWORD cull = RenderState(D3DRENDERSTATE_CULLMODE);
-    if (cull == D3DCULL_CW || cull == D3DCULL_CCW) {
-        // Positive area: clockwise on a screen whose y grows downwards.
-        double area = (double(b.x) - a.x) * (double(c.y) - a.y) - (double(b.y) - a.y) * (double(c.x) - a.x);
-        if ((cull == D3DCULL_CW && area > 0) || (cull == D3DCULL_CCW && area < 0)) return;
-    }
-    d3d::DrawTriangle(t, s, tex, a, b, c);
+    if (!Culled(a, b, c)) d3d::DrawTriangle(t, s, tex, a, b, c);
+}
+
+// A rectangle's triangles wind the same way, so one culls for both.
+bool Device::DrawRectangle(const d3d::Target& t, const d3d::RasterState& s, const d3d::Texture* tex,
+                           const d3d::Vertex& a, const d3d::Vertex& b, const d3d::Vertex& c, const d3d::Vertex& d) {
+    if (Culled(a, b, c)) return false;
+    return d3d::DrawRectangle(t, s, tex, a, b, c, d);
 }
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* vertices, DWORD count, DWORD flags) {
@@ -516,6 +528,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* vertices, 
         for (DWORD i = 0; i + 2 < count; i += 3) DrawTriangle(target, state, tex, v[i], v[i + 1], v[i + 2]);
         break;
     case D3DPT_TRIANGLESTRIP:
+        // Sprites come as four-vertex strips: corners 0, 1, 3, 2 round the quad.
+        if (count == 4 && DrawRectangle(target, state, tex, v[0], v[1], v[3], v[2])) break;
         // Every second triangle flips its first two vertices to keep one winding.
         for (DWORD i = 0; i + 2 < count; ++i)
             if (i % 2 == 0)
@@ -524,6 +538,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* vertices, 
                 DrawTriangle(target, state, tex, v[i + 1], v[i], v[i + 2]);
         break;
     case D3DPT_TRIANGLEFAN:
+        if (count == 4 && DrawRectangle(target, state, tex, v[0], v[1], v[2], v[3])) break;
         for (DWORD i = 1; i + 1 < count; ++i) DrawTriangle(target, state, tex, v[0], v[i], v[i + 1]);
         break;
     case D3DPT_LINELIST:

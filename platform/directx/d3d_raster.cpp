@@ -211,9 +211,8 @@ inline uint32_t ColorAt(int32_t a, int32_t r, int32_t g, int32_t b) {
 // truncation below is defined, which then gives the floor.
 inline int32_t ToFixed(double v) {
     const double f = std::clamp(v * 65536.0 + 0.5, -2147483648.0, 2147483647.0);
-    int64_t t = int64_t(f);
-    if (double(t) > f) --t;
-    return int32_t(t);
+    const int64_t t = int64_t(f);
+    return int32_t(t - (double(t) > f));
 }
 
 inline int64_t FloorDiv(int64_t a, int64_t b) {   // b > 0
@@ -289,11 +288,6 @@ struct EdgeWalk {
 // triangle: a pixel centre strictly inside is drawn, one on a top or left
 // edge too, so triangles sharing an edge draw each of its pixels once.
 constexpr double kCoordLimit = 1 << 20;
-
-struct Setup {
-    int64_t X[3], Y[3];
-    double attr[3][kAttrs];
-};
 
 using SpanFn = void (*)(const Span&, const int32_t* step, const Texture*, const RasterState&,
                         TargetLayout);
@@ -442,6 +436,16 @@ inline void Store4(uint8_t* p, __m128i argb) {
     }
 }
 
+template <TargetLayout L>
+inline void Store8(uint8_t* p, __m256i argb) {
+    if constexpr (L == TargetLayout::ARGB8888) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), argb);
+    } else {
+        Store4<L>(p, _mm256_castsi256_si128(argb));
+        Store4<L>(p + 8, _mm256_extracti128_si256(argb, 1));
+    }
+}
+
 template <TargetLayout L, BlendKind B, Tint T>
 int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t* fixedRow, bool inRow,
               uint32_t& uRef, uint32_t& vRef, uint32_t du, uint32_t dv, uint32_t flat, bool opaqueTint) {
@@ -466,7 +470,7 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
     auto pack = [](__m256i v) {
         return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), 0x08));
     };
-    auto quad = [&](uint8_t* out, uint32_t t0, uint32_t t1, uint32_t t2, uint32_t t3) {
+    auto quad = [&](uint8_t* out, uint32_t t0, uint32_t t1, uint32_t t2, uint32_t t3) __attribute__((always_inline)) {
         if constexpr (B == BlendKind::Alpha || B == BlendKind::AlphaAdd) {
             if (((t0 | t1 | t2 | t3) >> 24) == 0) return;
         }
@@ -494,6 +498,23 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
         Store4<L>(out, result);
     };
     constexpr size_t kBytes = L == TargetLayout::ARGB8888 ? 4 : 2;
+    // Eight texels blended over the destination, the quad's arithmetic on both
+    // halves side by side. It is exact on opaque and clear texels too.
+    auto octet = [&](uint8_t* out, __m256i t) __attribute__((always_inline)) {
+        __m256i lo = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(t));
+        __m256i hi = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(t, 1));
+        if constexpr (T == Tint::Constant) {
+            lo = div255(_mm256_mullo_epi16(lo, tint));
+            hi = div255(_mm256_mullo_epi16(hi, tint));
+        }
+        auto over = [&](__m256i s, __m256i d) {
+            const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s, 0xFF), 0xFF);
+            return div255(_mm256_add_epi16(_mm256_mullo_epi16(s, a), _mm256_mullo_epi16(d, _mm256_sub_epi16(c255, a))));
+        };
+        lo = over(lo, _mm256_cvtepu8_epi16(Load4<L>(out)));
+        hi = over(hi, _mm256_cvtepu8_epi16(Load4<L>(out + 4 * kBytes)));
+        Store8<L>(out, _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8));
+    };
     int n = 0;
     uint8_t* out = row + size_t(x) * kBytes;
     if (inRow && du == 0x10000u) {
@@ -511,13 +532,16 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
             if constexpr (T == Tint::White) {
                 if (B == BlendKind::Opaque ||
                     (B == BlendKind::Alpha && opaqueTint && _mm256_movemask_epi8(_mm256_cmpeq_epi32(a, alphaMask)) == -1)) {
-                    Store4<L>(out, _mm256_castsi256_si128(t));
-                    Store4<L>(out + 4 * kBytes, _mm256_extracti128_si256(t, 1));
+                    Store8<L>(out, t);
                     continue;
                 }
             }
-            quad(out, src[0], src[1], src[2], src[3]);
-            quad(out + 4 * kBytes, src[4], src[5], src[6], src[7]);
+            if constexpr (B == BlendKind::Alpha) {
+                octet(out, t);
+            } else {
+                quad(out, src[0], src[1], src[2], src[3]);
+                quad(out + 4 * kBytes, src[4], src[5], src[6], src[7]);
+            }
         }
         if (n + 3 < count) {
             quad(out, src[0], src[1], src[2], src[3]);
@@ -559,6 +583,10 @@ int FlatQuadsAvx2(uint8_t* row, int x, int count, uint32_t flat) {
     constexpr size_t kBytes = L == TargetLayout::ARGB8888 ? 4 : 2;
     int n = 0;
     uint8_t* out = row + size_t(x) * kBytes;
+    if (replace) {
+        const __m256i src8x2 = _mm256_broadcastsi128_si256(src8);
+        for (; n + 7 < count; n += 8, out += 8 * kBytes) Store8<L>(out, src8x2);
+    }
     for (; n + 3 < count; n += 4, out += 4 * kBytes) {
         if (replace) {
             Store4<L>(out, src8);
@@ -755,12 +783,136 @@ void LoadAttrs(const Vertex& vx, const Texture* tex, double* a) {
 // Attributes are clamped into a range whose fixed-point form cannot overflow.
 inline double ClampAttr(double v) { return std::isfinite(v) ? std::clamp(v, -30000.0, 30000.0) : 0.0; }
 
+// Colours round to the nearest level when their fraction is dropped.
+inline int32_t AttrFixed(int k, double v) { return ToFixed(ClampAttr(v) + (k >= kA ? 0.5 : 0.0)); }
+
+// The attribute planes of one triangle and the loop that draws its spans.
+struct Planes {
+    double x0 = 0, y0 = 0;
+    double base[kAttrs], ddx[kAttrs], ddy[kAttrs];
+    int32_t step[kAttrs];
+    int varying[kAttrs];   // the attributes that change over the triangle
+    int nVarying = 0;
+    int32_t constant[kAttrs] = {};
+    SpanFn fn = nullptr;
+    bool wide = false;
+    bool forceOpaqueDiffuse = false;
+
+    // The span of `row` from pixel lo to hi, both drawn.
+    void Draw(const Target& target, const RasterState& state, const Texture* texture, int64_t row, int64_t lo,
+              int64_t hi) const {
+        Span sp = Start(target, row, lo, hi);
+        for (int i = 0; i < nVarying; ++i) {
+            const int k = varying[i];
+            sp.start[k] = AttrFixed(k, base[k] + ddx[k] * (double(lo) - x0) + ddy[k] * (double(row) - y0));
+        }
+        Finish(sp, target, state, texture);
+    }
+
+    // Rows first to last, each from pixel lo to hi: the values Draw would give,
+    // with each attribute's share of x summed once and those that do not
+    // change down the rows fixed once.
+    void DrawRows(const Target& target, const RasterState& state, const Texture* texture, int64_t first,
+                  int64_t last, int64_t lo, int64_t hi) const {
+        Span sp = Start(target, first, lo, hi);
+        double across[kAttrs];
+        int down[kAttrs], nDown = 0;
+        for (int i = 0; i < nVarying; ++i) {
+            const int k = varying[i];
+            across[k] = base[k] + ddx[k] * (double(lo) - x0);
+            if (ddy[k] != 0)
+                down[nDown++] = k;
+            else
+                sp.start[k] = AttrFixed(k, across[k]);
+        }
+        for (int64_t row = first; row <= last; ++row) {
+            sp.row = static_cast<uint8_t*>(target.bits) + size_t(row) * size_t(target.pitch);
+            for (int i = 0; i < nDown; ++i) {
+                const int k = down[i];
+                sp.start[k] = AttrFixed(k, across[k] + ddy[k] * (double(row) - y0));
+            }
+            Finish(sp, target, state, texture);
+        }
+    }
+
+private:
+    Span Start(const Target& target, int64_t row, int64_t lo, int64_t hi) const {
+        Span sp;
+        sp.row = static_cast<uint8_t*>(target.bits) + size_t(row) * size_t(target.pitch);
+        sp.x = int(lo);
+        sp.count = int(hi - lo + 1);
+        std::copy(constant, constant + kAttrs, sp.start);
+        sp.wide = wide;
+        return sp;
+    }
+    void Finish(Span& sp, const Target& target, const RasterState& state, const Texture* texture) const {
+        if (forceOpaqueDiffuse) sp.start[kA] = 255 << 16;
+        fn(sp, step, texture, state, target.layout);
+    }
+};
+
+// Planes over the snapped positions X, Y (1/16 pixel) of the vertices v.
+void SetupPlanes(const Target& target, const RasterState& state, const Texture* texture, const Vertex* const v[3],
+                 const int64_t X[3], const int64_t Y[3], Path path, Planes& p) {
+    double attr[3][kAttrs];
+    for (int i = 0; i < 3; ++i) LoadAttrs(*v[i], texture, attr[i]);
+    const bool selectTexAlpha = state.alphaOp == StageOp::SelectTexture;
+    p.x0 = X[0] / 16.0;
+    p.y0 = Y[0] / 16.0;
+    const double ex1 = (X[1] - X[0]) / 16.0, ey1 = (Y[1] - Y[0]) / 16.0;
+    const double ex2 = (X[2] - X[0]) / 16.0, ey2 = (Y[2] - Y[0]) / 16.0;
+    const double det = ex1 * ey2 - ex2 * ey1;
+    for (int k = 0; k < kAttrs; ++k) {
+        double d1 = attr[1][k] - attr[0][k], d2 = attr[2][k] - attr[0][k];
+        p.base[k] = attr[0][k];
+        p.ddx[k] = ClampAttr((d1 * ey2 - d2 * ey1) / det);
+        p.ddy[k] = ClampAttr((d2 * ex1 - d1 * ex2) / det);
+        p.step[k] = ToFixed(p.ddx[k]);
+    }
+    // Attributes constant over the triangle start the same on every row.
+    p.nVarying = 0;
+    for (int k = 0; k < kAttrs; ++k) {
+        if (p.ddx[k] != 0 || p.ddy[k] != 0)
+            p.varying[p.nVarying++] = k;
+        else
+            p.constant[k] = AttrFixed(k, p.base[k]);
+    }
+
+    // Tint class and loop choice.
+    const bool flat = v[0]->diffuse == v[1]->diffuse && v[1]->diffuse == v[2]->diffuse;
+    Tint tint = !flat ? Tint::Gouraud : v[0]->diffuse == 0xFFFFFFFF ? Tint::White : Tint::Constant;
+    if (selectTexAlpha && tint == Tint::Constant && (v[0]->diffuse | 0xFF000000u) == 0xFFFFFFFF)
+        tint = Tint::White;
+    if (tint == Tint::White && !texture) tint = Tint::Constant;
+    p.fn = path != Path::Reference ? PickFast(state, target.layout, texture != nullptr, tint) : nullptr;
+    if (!p.fn) p.fn = SpanReference;
+    p.wide = path == Path::Fast && HasAvx2();
+    // The specialised loops only modulate: texture alpha alone is a diffuse alpha of 255.
+    p.forceOpaqueDiffuse = selectTexAlpha && p.fn != SpanReference;
+    if (p.forceOpaqueDiffuse) p.step[kA] = 0;
+}
+
+// The drawing rectangle: the clip cut to the target; false when empty.
+bool ClipBox(const Target& target, const RasterState& state, int& x0, int& y0, int& x1, int& y1) {
+    if (!target.bits || target.width <= 0 || target.height <= 0) return false;
+    x0 = std::max(state.clipX0, 0);
+    y0 = std::max(state.clipY0, 0);
+    x1 = std::min(state.clipX1, target.width);
+    y1 = std::min(state.clipY1, target.height);
+    return x0 < x1 && y0 < y1;
+}
+
+const Texture* UsableTexture(const Texture* texture) {
+    return texture && texture->texels && texture->width > 0 && texture->height > 0 ? texture : nullptr;
+}
+
 } // namespace
 
 void DrawTriangle(const Target& target, const RasterState& state, const Texture* texture, const Vertex& a,
                   const Vertex& b, const Vertex& c, Path path) {
-    if (!target.bits || target.width <= 0 || target.height <= 0) return;
-    if (texture && (!texture->texels || texture->width <= 0 || texture->height <= 0)) texture = nullptr;
+    int clipX0, clipY0, clipX1, clipY1;
+    if (!ClipBox(target, state, clipX0, clipY0, clipX1, clipY1)) return;
+    texture = UsableTexture(texture);
     const Vertex* v[3] = {&a, &b, &c};
     int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i)
@@ -771,100 +923,73 @@ void DrawTriangle(const Target& target, const RasterState& state, const Texture*
         std::swap(X[1], X[2]);
         std::swap(Y[1], Y[2]);
         std::swap(v[1], v[2]);
-        area2 = -area2;
     }
-
-    const int clipX0 = std::max(state.clipX0, 0), clipY0 = std::max(state.clipY0, 0);
-    const int clipX1 = std::min(state.clipX1, target.width), clipY1 = std::min(state.clipY1, target.height);
-    if (clipX0 >= clipX1 || clipY0 >= clipY1) return;
     int64_t yMin = std::min({Y[0], Y[1], Y[2]}), yMax = std::max({Y[0], Y[1], Y[2]});
     int64_t rowFirst = std::max<int64_t>(CeilDiv(yMin, 16), clipY0);
-    int64_t rowLast = std::min<int64_t>(FloorDiv(yMax, 16), clipY1 - 1);
+    int64_t rowLast = std::min<int64_t>(CeilDiv(yMax, 16) - 1, clipY1 - 1);
     if (rowFirst > rowLast) return;
 
-    // Planes of the attributes over the snapped triangle.
-    double attr[3][kAttrs];
-    for (int i = 0; i < 3; ++i) LoadAttrs(*v[i], texture, attr[i]);
-    const bool selectTexAlpha = state.alphaOp == StageOp::SelectTexture;
-    const double x0 = X[0] / 16.0, y0 = Y[0] / 16.0;
-    const double ex1 = (X[1] - X[0]) / 16.0, ey1 = (Y[1] - Y[0]) / 16.0;
-    const double ex2 = (X[2] - X[0]) / 16.0, ey2 = (Y[2] - Y[0]) / 16.0;
-    const double det = ex1 * ey2 - ex2 * ey1;
-    double base[kAttrs], ddx[kAttrs], ddy[kAttrs];
-    int32_t step[kAttrs];
-    for (int k = 0; k < kAttrs; ++k) {
-        double d1 = attr[1][k] - attr[0][k], d2 = attr[2][k] - attr[0][k];
-        base[k] = attr[0][k];
-        ddx[k] = ClampAttr((d1 * ey2 - d2 * ey1) / det);
-        ddy[k] = ClampAttr((d2 * ex1 - d1 * ex2) / det);
-        step[k] = ToFixed(ddx[k]);
-    }
-    // Attributes constant over the triangle start the same on every row.
-    int varying[kAttrs], nVarying = 0;
-    int32_t constant[kAttrs] = {};
-    for (int k = 0; k < kAttrs; ++k) {
-        if (ddx[k] != 0 || ddy[k] != 0)
-            varying[nVarying++] = k;
-        else
-            constant[k] = ToFixed(ClampAttr(base[k]) + (k >= kA ? 0.5 : 0.0));
-    }
-
-    // Tint class and loop choice.
-    const bool flat = v[0]->diffuse == v[1]->diffuse && v[1]->diffuse == v[2]->diffuse;
-    Tint tint = !flat ? Tint::Gouraud : v[0]->diffuse == 0xFFFFFFFF ? Tint::White : Tint::Constant;
-    if (selectTexAlpha && tint == Tint::Constant && (v[0]->diffuse | 0xFF000000u) == 0xFFFFFFFF)
-        tint = Tint::White;
-    if (tint == Tint::White && !texture) tint = Tint::Constant;
-    SpanFn fn = path != Path::Reference ? PickFast(state, target.layout, texture != nullptr, tint) : nullptr;
-    if (!fn) fn = SpanReference;
-    const bool wide = path == Path::Fast && HasAvx2();
-    // The specialised loops only modulate: texture alpha alone is a diffuse alpha of 255.
-    const bool forceOpaqueDiffuse = selectTexAlpha && fn != SpanReference;
-    if (forceOpaqueDiffuse) step[kA] = 0;
+    Planes planes;
+    SetupPlanes(target, state, texture, v, X, Y, path, planes);
 
     // Edges i -> j; a top or left edge also owns the centres lying on it.
-    int64_t coefC[3], coefA[3], edgeDx[3], bias[3];
+    EdgeWalk walk[3];
     for (int i = 0; i < 3; ++i) {
         int j = (i + 1) % 3;
         int64_t dx = X[j] - X[i], dy = Y[j] - Y[i];
         bool topLeft = (dy == 0 && dx > 0) || dy < 0;
-        coefA[i] = -dy * 16;
-        coefC[i] = dy * X[i] - dx * Y[i];   // plus dx * 16 * row
-        edgeDx[i] = dx;
-        bias[i] = topLeft ? 0 : 1;
+        // The edge value at a row is dy * X[i] - dx * Y[i] + dx * 16 * row, less dy * 16 per pixel.
+        walk[i].Start(-dy * 16, dy * X[i] - dx * Y[i] + dx * rowFirst * 16, dx * 16, topLeft ? 0 : 1);
     }
-
-    uint8_t* bits = static_cast<uint8_t*>(target.bits);
-    EdgeWalk walk[3];
-    for (int i = 0; i < 3; ++i) walk[i].Start(coefA[i], coefC[i] + edgeDx[i] * rowFirst * 16, edgeDx[i] * 16, bias[i]);
     for (int64_t row = rowFirst; row <= rowLast; ++row) {
         int64_t lo = clipX0, hi = clipX1 - 1;
         for (EdgeWalk& e : walk) {
             e.Bound(lo, hi);
             e.Next();
         }
-        if (lo > hi) continue;
-        Span sp;
-        sp.row = bits + size_t(row) * size_t(target.pitch);
-        sp.x = int(lo);
-        sp.count = int(hi - lo + 1);
-        std::copy(constant, constant + kAttrs, sp.start);
-        for (int i = 0; i < nVarying; ++i) {
-            const int k = varying[i];
-            double val = base[k] + ddx[k] * (double(lo) - x0) + ddy[k] * (double(row) - y0);
-            // Colours round to the nearest level when their fraction is dropped.
-            sp.start[k] = ToFixed(ClampAttr(val) + (k >= kA ? 0.5 : 0.0));
-        }
-        if (forceOpaqueDiffuse) sp.start[kA] = 255 << 16;
-        sp.wide = wide;
-        fn(sp, step, texture, state, target.layout);
+        if (lo <= hi) planes.Draw(target, state, texture, row, lo, hi);
     }
+}
+
+bool DrawRectangle(const Target& target, const RasterState& state, const Texture* texture, const Vertex& a,
+                   const Vertex& b, const Vertex& c, const Vertex& d, Path path) {
+    int clipX0, clipY0, clipX1, clipY1;
+    texture = UsableTexture(texture);
+    const Vertex* v[4] = {&a, &b, &c, &d};
+    int64_t X[4], Y[4];
+    for (int i = 0; i < 4; ++i)
+        if (!Snap(v[i]->x, X[i]) || !Snap(v[i]->y, Y[i])) return false;
+    // Sides alternately vertical and horizontal, starting with either.
+    const bool verticalFirst = X[0] == X[1] && Y[1] == Y[2] && X[2] == X[3] && Y[3] == Y[0];
+    const bool horizontalFirst = Y[0] == Y[1] && X[1] == X[2] && Y[2] == Y[3] && X[3] == X[0];
+    if (!verticalFirst && !horizontalFirst) return false;
+    // Planar attributes: opposite corners sum the same.
+    double attr[4][kAttrs];
+    for (int i = 0; i < 4; ++i) LoadAttrs(*v[i], texture, attr[i]);
+    for (int k = 0; k < kAttrs; ++k)
+        if (attr[0][k] + attr[2][k] != attr[1][k] + attr[3][k]) return false;
+    const int64_t xMin = std::min(X[0], X[2]), xMax = std::max(X[0], X[2]);
+    const int64_t yMin = std::min(Y[0], Y[2]), yMax = std::max(Y[0], Y[2]);
+    if (!ClipBox(target, state, clipX0, clipY0, clipX1, clipY1) || xMin == xMax || yMin == yMax) return true;
+    // Centres on the left and top sides are inside, those on the right and bottom not.
+    const int64_t rowFirst = std::max<int64_t>(CeilDiv(yMin, 16), clipY0);
+    const int64_t rowLast = std::min<int64_t>(CeilDiv(yMax, 16) - 1, clipY1 - 1);
+    const int64_t lo = std::max<int64_t>(CeilDiv(xMin, 16), clipX0);
+    const int64_t hi = std::min<int64_t>(CeilDiv(xMax, 16) - 1, clipX1 - 1);
+    if (rowFirst > rowLast || lo > hi) return true;
+
+    const Vertex* tri[3] = {&a, &b, &c};
+    int64_t TX[3] = {X[0], X[1], X[2]}, TY[3] = {Y[0], Y[1], Y[2]};
+    Planes planes;
+    SetupPlanes(target, state, texture, tri, TX, TY, path, planes);
+    planes.DrawRows(target, state, texture, rowFirst, rowLast, lo, hi);
+    return true;
 }
 
 void DrawLine(const Target& target, const RasterState& state, const Texture* texture, const Vertex& a,
               const Vertex& b) {
     if (!target.bits || target.width <= 0 || target.height <= 0) return;
-    if (texture && (!texture->texels || texture->width <= 0 || texture->height <= 0)) texture = nullptr;
+    texture = UsableTexture(texture);
     if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y)) return;
     const int clipX0 = std::max(state.clipX0, 0), clipY0 = std::max(state.clipY0, 0);
     const int clipX1 = std::min(state.clipX1, target.width), clipY1 = std::min(state.clipY1, target.height);
@@ -890,7 +1015,7 @@ void DrawLine(const Target& target, const RasterState& state, const Texture* tex
         if (px < clipX0 || px >= clipX1 || py < clipY0 || py >= clipY1) continue;
         int32_t val[kAttrs];
         for (int k = 0; k < kAttrs; ++k)
-            val[k] = ToFixed(ClampAttr(aa[k] + t * (ba[k] - aa[k])) + (k >= kA ? 0.5 : 0.0));
+            val[k] = AttrFixed(k, aa[k] + t * (ba[k] - aa[k]));
         Span sp{bits + size_t(py) * size_t(target.pitch), int(px), 1, {}};
         std::copy(val, val + kAttrs, sp.start);
         int32_t zero[kAttrs] = {};

@@ -71,6 +71,12 @@ enum class Path : uint8_t { Fast, Sse2, Reference };
 void DrawTriangle(const Target& target, const RasterState& state, const Texture* texture, const Vertex& a,
                   const Vertex& b, const Vertex& c, Path path = Path::Fast);
 
+// Four corners in order round a quad. When they make an axis-aligned rectangle
+// whose attributes are planar, draws it in whole rows, covering the pixels its
+// two triangles would, and returns true; otherwise draws nothing and returns false.
+bool DrawRectangle(const Target& target, const RasterState& state, const Texture* texture, const Vertex& a,
+                   const Vertex& b, const Vertex& c, const Vertex& d, Path path = Path::Fast);
+
 // One line segment; the last pixel is left for the next segment of a strip.
 void DrawLine(const Target& target, const RasterState& state, const Texture* texture, const Vertex& a,
               const Vertex& b);

@@ -160,8 +160,10 @@ TEST_F(D3D7Test, PrimitivesCoverTheirPixels) {
 TEST_F(D3D7Test, DefaultCullingDropsCounterClockwiseTriangles) {
     D3DTLVERTEX cw[3] = {TL(0, 0), TL(8, 0), TL(0, 8)};
     D3DTLVERTEX ccw[3] = {TL(0, 0), TL(0, 8), TL(8, 0)};
+    D3DTLVERTEX ccwStrip[4] = {TL(8, 0), TL(0, 0), TL(8, 8), TL(0, 8)};
     ASSERT_EQ(mDevice->BeginScene(), D3D_OK);
     mDevice->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_TLVERTEX, ccw, 3, 0);
+    mDevice->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_TLVERTEX, ccwStrip, 4, 0);
     EXPECT_EQ(Covered(), 0);
     mDevice->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_TLVERTEX, cw, 3, 0);
     EXPECT_GT(Covered(), 0);

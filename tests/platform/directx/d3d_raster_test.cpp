@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -37,6 +38,20 @@ struct Canvas {
         std::memcpy(bytes.data() + size_t(y) * pitch + size_t(x) * BytesPerPixel(layout), &v, BytesPerPixel(layout));
     }
 };
+
+// Each channel of two pixels at most one level apart.
+bool WithinOneLevel(TargetLayout layout, uint32_t p, uint32_t q) {
+    const int shifts32[] = {0, 8, 16, 24}, shifts565[] = {0, 5, 11};
+    const int widths565[] = {5, 6, 5};
+    const bool wide = BytesPerPixel(layout) == 4;
+    for (int i = 0; i < (wide ? 4 : 3); ++i) {
+        const int shift = wide ? shifts32[i] : shifts565[i];
+        const uint32_t mask = wide ? 0xFF : (1u << widths565[i]) - 1;
+        const int a = int(p >> shift & mask), b = int(q >> shift & mask);
+        if (std::abs(a - b) > 1) return false;
+    }
+    return true;
+}
 
 Vertex V(float x, float y, float u = 0, float v = 0, uint32_t diffuse = 0xFFFFFFFF) {
     return MakeVertex(x, y, u, v, diffuse);
@@ -286,6 +301,92 @@ TEST(D3DRaster, OneTexelPerPixelQuadsEqualReference) {
                                       << int(bl[1]) << " at " << x0 << "," << y0 << " " << w << "x" << h;
                 }
     EXPECT_EQ(mismatched, 0);
+}
+
+// A rectangle drawn in whole rows gives the pixels of its two triangles: every
+// order round its corners, on and off pixel centres, clipped or not, textured
+// or flat, with planar Gouraud colours; each path equal to the reference.
+TEST(D3DRaster, RectanglesDrawWhatTheirTrianglesDraw) {
+    std::mt19937 rng(4321);
+    auto rnd = [&](int n) { return int(rng() % uint32_t(n)); };
+    auto rf = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+    std::vector<uint32_t> texels(64 * 32);
+    for (auto& t : texels) t = rng();
+    for (size_t i = 0; i < texels.size(); i += 3) texels[i] |= 0xFF000000;
+    Texture tex{texels.data(), 64, 32};
+    const BlendFactor blends[][2] = {{BlendFactor::One, BlendFactor::Zero}, {BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha},
+                                     {BlendFactor::One, BlendFactor::One}};
+    int mismatched = 0;
+    for (int iter = 0; iter < 400; ++iter) {
+        const TargetLayout layout = iter % 2 ? TargetLayout::ARGB8888 : TargetLayout::RGB565;
+        Canvas tri(48, 40, layout);
+        for (auto& b : tri.bytes) b = uint8_t(rng());
+        Canvas rect = tri, rectRef = tri;
+        RasterState s;
+        const auto& bl = blends[rnd(3)];
+        s.blend = bl[1] != BlendFactor::Zero;
+        s.srcBlend = bl[0];
+        s.destBlend = bl[1];
+        s.linear = rnd(3) == 0;
+        if (rnd(4) == 0) { s.clipX0 = rnd(20); s.clipY0 = rnd(20); s.clipX1 = 20 + rnd(30); s.clipY1 = 20 + rnd(30); }
+        // Corners on pixel edges (one texel per pixel), on sixteenths, or anywhere.
+        float l, t, r, b;
+        switch (rnd(3)) {
+        case 0: l = rnd(50) - 5.5f; t = rnd(40) - 5.5f; r = l + 1 + rnd(40); b = t + 1 + rnd(30); break;
+        case 1: l = rnd(800) / 16.f - 5; t = rnd(640) / 16.f - 5; r = l + rnd(600) / 16.f; b = t + rnd(500) / 16.f; break;
+        default: l = rf(-5, 45); t = rf(-5, 35); r = l + rf(0, 40); b = t + rf(0, 30); break;
+        }
+        const float u0 = rf(-0.2f, 0.6f), u1 = u0 + (r - l) / 64.f, v0 = rf(-0.2f, 0.6f), v1 = v0 + (b - t) / 32.f;
+        // Gouraud colours planar over the rectangle: left-right plus top-bottom steps.
+        const uint32_t base = 0x80402010u, dx = rnd(3) ? 0 : 0x10101010u, dy = rnd(2) ? 0 : 0x08040201u;
+        const uint32_t tint = rnd(3) ? 0xFFFFFFFF : rng();
+        auto col = [&](int i, int j) { return dx || dy ? base + dx * i + dy * j : tint; };
+        Vertex c[4] = {V(l, t, u0, v0, col(0, 0)), V(r, t, u1, v0, col(1, 0)), V(r, b, u1, v1, col(1, 1)),
+                       V(l, b, u0, v1, col(0, 1))};
+        // Start at any corner, either way round.
+        const int first = rnd(4), dir = rnd(2) ? 1 : 3;
+        const Vertex& a = c[first];
+        const Vertex& bb = c[(first + dir) % 4];
+        const Vertex& cc = c[(first + 2 * dir) % 4];
+        const Vertex& d = c[(first + 3 * dir) % 4];
+        const Texture* tx = rnd(5) ? &tex : nullptr;
+        DrawTriangle(tri.target(), s, tx, a, bb, cc, Path::Reference);
+        DrawTriangle(tri.target(), s, tx, a, cc, d, Path::Reference);
+        const bool drawn = DrawRectangle(rect.target(), s, tx, a, bb, cc, d, Path::Fast) &&
+                           DrawRectangle(rectRef.target(), s, tx, a, bb, cc, d, Path::Reference);
+        // The planes come from other corners than the triangles', so an
+        // interpolated colour may round one level apart; texels and coverage may not.
+        bool close = true;
+        for (int y = 0; y < tri.height; ++y)
+            for (int x = 0; x < tri.width; ++x)
+                close = close && WithinOneLevel(layout, tri.at(x, y), rect.at(x, y));
+        if ((!drawn || !close || rect.bytes != rectRef.bytes) && ++mismatched < 5)
+            ADD_FAILURE() << "iteration " << iter << " drawn " << drawn << " at " << l << "," << t << " " << r << ","
+                          << b << " first " << first << " dir " << dir << " textured " << (tx != nullptr);
+    }
+    EXPECT_EQ(mismatched, 0);
+}
+
+// What is not an axis-aligned planar rectangle is left to the triangles.
+TEST(D3DRaster, RectanglesRefuseOtherQuads) {
+    const float nan = std::nanf("");
+    struct Case { const char* name; Vertex q[4]; bool drawn; };
+    const Case cases[] = {
+        {"rotated", {V(10, 2), V(18, 10), V(10, 18), V(2, 10)}, false},
+        {"skewed", {V(2, 2), V(12, 2), V(14, 12), V(4, 12)}, false},
+        {"corners out of order", {V(2, 2), V(12, 12), V(12, 2), V(2, 12)}, false},
+        {"texture not planar", {V(2, 2, 0, 0), V(12, 2, 1, 0), V(12, 12, 1, 1), V(2, 12, 0.5f, 1)}, false},
+        {"colour not planar", {V(2, 2), V(12, 2), V(12, 12, 0, 0, 0xFF000000), V(2, 12)}, false},
+        {"not a number", {V(nan, 2), V(12, 2), V(12, 12), V(nan, 12)}, false},
+        {"no area", {V(2, 2), V(12, 2), V(12, 2), V(2, 2)}, true},
+    };
+    std::vector<uint32_t> texels(4, 0xFF808080);
+    Texture tex{texels.data(), 2, 2};
+    for (const Case& k : cases) {
+        Canvas c(20, 20);
+        EXPECT_EQ(DrawRectangle(c.target(), RasterState{}, &tex, k.q[0], k.q[1], k.q[2], k.q[3]), k.drawn) << k.name;
+        EXPECT_EQ(std::count(c.bytes.begin(), c.bytes.end(), 0), long(c.bytes.size())) << k.name << " drew";
+    }
 }
 
 // Coverage of random triangles against the pixel-centre test written out
