@@ -463,23 +463,24 @@ void D3DInterface::DrawPieces(MemoryImage* image, const Matrix3x3& matrix, const
                                         {lx + a.width, ty, a.right, a.top},
                                         {lx, ty + a.height, a.left, a.bottom},
                                         {lx + a.width, ty + a.height, a.right, a.bottom}};
-            std::vector<D3DTLVERTEX> v;
+            D3DTLVERTEX v[4];
             bool inside = true;
-            for (const auto& k : corner) {
+            for (int i = 0; i < 4; ++i) {
+                const auto& k = corner[i];
                 FPoint p = matrix.TransformPoint(FPoint{k[0], k[1]});
-                v.push_back(Vertex(p.mX + x - o, p.mY + y - o, k[2], k[3], argb));
+                v[i] = Vertex(p.mX + x - o, p.mY + y - o, k[2], k[3], argb);
                 if (clip && !(p.mX + x - o >= clip->mX && p.mY + y - o >= clip->mY &&
                               p.mX + x - o <= clip->mX + clip->mWidth && p.mY + y - o <= clip->mY + clip->mHeight))
                     inside = false;
             }
             if (!SetTexture(data->mPieces[size_t(a.index)], "SetTexture gTexture")) return;
             if (inside) {
-                if (CheckDXError(mDevice->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_TLVERTEX, v.data(), 4, 0),
+                if (CheckDXError(mDevice->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_TLVERTEX, v, 4, 0),
                                  "DrawPrimitive (Tri) 3"))
                     return;
             } else {
-                std::swap(v[2], v[3]);   // strip order to polygon order
-                DrawClipped(v, *clip, "DrawPrimitive (Tri) 2");
+                // Strip order to polygon order.
+                DrawClipped({v[0], v[1], v[3], v[2]}, *clip, "DrawPrimitive (Tri) 2");
             }
             sx += a.width;
             rowHeight = a.height;

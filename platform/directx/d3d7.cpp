@@ -290,6 +290,7 @@ private:
     unsigned mScenes = 0;
     std::map<DWORD, DWORD> mRender;
     std::map<DWORD, DWORD> mStage[kStages];
+    std::vector<d3d::Vertex> mVertices;   // DrawPrimitive's, kept to save allocating
     std::map<IDirectDrawSurface7*, DecodedTexture> mDecoded;
 };
 
@@ -507,8 +508,10 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* vertices, 
     if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDPRIMITIVETYPE;
     const size_t stride = 16 + ((fvf & D3DFVF_DIFFUSE) ? 4 : 0) + ((fvf & D3DFVF_SPECULAR) ? 4 : 0) +
                           8 * ((fvf & D3DFVF_TEXCOUNT_MASK) >> 8);
-    // Vertices read field by field from the caller's layout.
-    std::vector<d3d::Vertex> v(count);
+    // Vertices read field by field from the caller's layout (into a buffer
+    // kept from call to call: every sprite comes this way).
+    std::vector<d3d::Vertex>& v = mVertices;
+    v.resize(count);
     const uint8_t* p = static_cast<const uint8_t*>(vertices);
     for (DWORD i = 0; i < count; ++i, p += stride) {
         const uint8_t* f = p;

@@ -253,8 +253,13 @@ void DirectXConfig::ClearFailures() {
 
 HRESULT DirectXConfig::Check(const char* method) {
     std::lock_guard<std::mutex> hold(mMutex);
-    ++mCalls[method];
-    auto it = mFailures.find(method);
+    // Looked up by view: every draw call comes here, and must not allocate.
+    const std::string_view name(method);
+    if (auto calls = mCalls.find(name); calls != mCalls.end())
+        ++calls->second;
+    else
+        mCalls.emplace(name, 1);
+    auto it = mFailures.find(name);
     if (it == mFailures.end()) return S_OK;
     Failure& f = it->second;
     if (f.skip > 0) {

@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 #include "platform/directx/dx_types.h"
 
@@ -91,8 +92,8 @@ private:
         int count = -1;
     };
     std::mutex mMutex;
-    std::map<std::string, Failure> mFailures;
-    std::map<std::string, int> mCalls;
+    std::map<std::string, Failure, std::less<>> mFailures;
+    std::map<std::string, int, std::less<>> mCalls;
 };
 
 // Bytes of video memory in use by live video-memory surfaces.
