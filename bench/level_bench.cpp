@@ -31,6 +31,9 @@ void LevelUpdate(benchmark::State& state) {
         level->Update();
         level->UpdateMotion(1.0f);
     }
+    // Left to run for minutes the full office outgrows the player and the
+    // level ends, after which an update does next to nothing.
+    if (level->IsLevelStopped()) state.SkipWithError("the level ended while it was measured");
 }
 
 void LoadLevel(benchmark::State& state, bool survival, int number) {
@@ -47,7 +50,8 @@ void LoadLevel(benchmark::State& state, bool survival, int number) {
     }
 }
 
-BENCHMARK(LevelUpdate)->Name("level/update")->Unit(benchmark::kMicrosecond);
+// 30 s of play after the first 20: the office stays full and in play.
+BENCHMARK(LevelUpdate)->Name("level/update")->Iterations(3000)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(LoadLevel, career, false, 2)->Name("level/load career day 2")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(LoadLevel, survival, true, 1)->Name("level/load survival 1")->Unit(benchmark::kMillisecond);
 
@@ -57,7 +61,7 @@ int main(int argc, char** argv) {
     return RunGameBenchmarks(argc, argv, gWorld, [](const std::map<std::string, double>& times) {
         std::printf("\n%-26s %12s %12s\n", "level", "time", "limit");
         for (const auto& [name, t] : times) {
-            if (name == "level/update")
+            if (name.rfind("level/update", 0) == 0)
                 std::printf("%-26s %9.1f us %9.1f us\n", name.c_str(), t, kUpdateLimitUs);
             else
                 std::printf("%-26s %9.2f ms %12s\n", name.c_str(), t, "(none)");

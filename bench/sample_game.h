@@ -126,8 +126,9 @@ inline std::unique_ptr<BenchApp> StartGame(GameWorld& world, Road road, bool win
 }
 
 // A survival level started as the menus start it, its briefing closed, then
-// played by the player for the given seconds of game time: clients at the
-// desk, workers at work, the boss carrying, the panel and its particles up.
+// played by the player for the given seconds of game time: clients at their
+// places (after 20 s of level 1, seven of the office's eight places are
+// taken), workers at work, the boss carrying, the panel and its particles up.
 inline bool MakeBusy(BenchApp& app, GameWorld& world, float seconds, std::string& error) {
     if (!app.CreateProfile(u"Ann", "man")) {
         error = "no profile";

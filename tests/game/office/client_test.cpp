@@ -2,21 +2,27 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "game/office/boss.h"
 #include "game/office/client_slots.h"
 #include "game/office/item_bonus.h"
 #include "game/office/level_screen.h"
+#include "game/office/office.h"
 #include "game/office/office_config.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
 #include "game/office/phone.h"
+#include "game/office/secretary.h"
 #include "game/office/skin.h"
 #include "game/office/status_bubble.h"
 #include "game/office/status_hp.h"
+#include "tests/support/office_player.h"
 #include "tests/support/recording_level_screens.h"
 #include "tests/support/recording_level_seams.h"
 #include "tests/support/recording_sounds.h"
@@ -135,6 +141,74 @@ TEST_F(ClientTest, ClientsTakeTheSlotsTheirNamesGive) {
     }
 }
 
+// Every client place of the sample office, as survival level 1 shows it:
+// paired with the client of its slot and that client's indicators, clear of
+// every other clickable object, and walked to by the boss and the secretary.
+TEST_F(ClientTest, EveryPlaceSeatsItsClientAndIsWalkedTo) {
+    struct Case {
+        const char* place;
+        const char* client;
+        int slot;
+    };
+    const Case cases[] = {
+        {"client_place01", "client01", 0}, {"client_place02", "client02", 1}, {"client_place03", "client03", 2},
+        {"client_place04", "client04", 3}, {"client_place05", "client05", 4}, {"client_place06", "client06", 5},
+        {"client_place07", "client07", 6}, {"client_place08", "client08", 7},
+    };
+    static_assert(std::size(cases) == kClientSlotCount);
+    struct Box {
+        int x0 = 800, y0 = 600, x1 = 0, y1 = 0;
+    };
+    auto boxOf = [](const Item* item) {
+        Box b;
+        for (const platform::Point& p : item->GetRegionPoints()) {
+            b.x0 = std::min(b.x0, p.x), b.y0 = std::min(b.y0, p.y);
+            b.x1 = std::max(b.x1, p.x), b.y1 = std::max(b.y1, p.y);
+        }
+        return b;
+    };
+    auto overlap = [](const Box& a, const Box& b) { return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1; };
+    // Walks the person from home to the point; false when it does not get there.
+    auto walk = [](Person* person, const std::string& point) {
+        person->PlaceAt(person->GetStartPoint());
+        if (!person->WalkTo(point, 200.0f)) return false;
+        for (int i = 0; i < 2000 && person->IsWalking(); ++i) person->UpdateMotion(1.0f);
+        int x = 0, y = 0;
+        return !person->IsWalking() && FindPathGraphSet(person->GetName())->GetPointPosition(point, x, y) &&
+               person->GetPosX() == x && person->GetPosY() == y;
+    };
+    ASSERT_TRUE(gBoss && gSecretary);
+    for (const Case& c : cases) {
+        auto* place = dynamic_cast<Pickable*>(FindObject(c.place));
+        auto* client = dynamic_cast<Client*>(FindObject(c.client));
+        ASSERT_TRUE(place && client) << c.place;
+        EXPECT_TRUE(place->IsVisible() && place->IsActive()) << c.place;
+        EXPECT_EQ(place->FindOwner(), client) << c.place;
+        ASSERT_NE(ClientSlots::Get(c.slot), nullptr) << c.client;
+        EXPECT_EQ(ClientSlots::Get(c.slot)->GetClientObject(), client) << c.client;
+        EXPECT_EQ(client->GetState(), Client::kInactive) << c.client << ": free for a visit";
+        int indicators = 0;
+        for (Item* item : gObjects)
+            indicators += item->GetName() == c.client && (dynamic_cast<StatusHp*>(item) || dynamic_cast<StatusBubble*>(item));
+        EXPECT_EQ(indicators, 2) << c.client << ": its patience bar and bubble";
+
+        for (Pickable* other : gPickables) {
+            // Also those that come with upgrades, hidden for now.
+            if (other == place || other == client || other->GetRegionPoints().empty()) continue;
+            EXPECT_FALSE(overlap(boxOf(place), boxOf(other))) << c.place << " and " << other->GetName();
+            EXPECT_FALSE(overlap(boxOf(client), boxOf(other))) << c.client << " and " << other->GetName();
+        }
+        ASSERT_TRUE(client->Spawn("student", false, c.slot, {"0201"})) << c.client;
+        Zephra::Point at;
+        EXPECT_TRUE(testsupport::ClickPoint(place, at)) << c.place << ": a click reaches it";
+        EXPECT_TRUE(testsupport::ClickPoint(client, at)) << c.client << ": a click reaches the seated client";
+
+        EXPECT_TRUE(walk(gBoss, c.place)) << "the boss to " << c.place;
+        EXPECT_TRUE(walk(gBoss, c.client)) << "the boss to " << c.client;
+        EXPECT_TRUE(walk(gSecretary, c.place)) << "the secretary to " << c.place;
+    }
+}
+
 TEST_F(ClientTest, SpawnStartsAVisitOrFailsWithoutADefinition) {
     EXPECT_EQ(first->GetState(), Client::kInactive);
     EXPECT_FALSE(first->Spawn("nobody", false, 2, {"0201"}));
@@ -152,6 +226,12 @@ TEST_F(ClientTest, SpawnStartsAVisitOrFailsWithoutADefinition) {
     EXPECT_EQ(tutorial.events, std::vector<int>{Client::kEventVisit});
     first->Update();
     EXPECT_EQ(first->GetState(), Client::kWaiting);
+    // The places before it taken too, the first free one is the next after it.
+    for (int slot : {0, 1}) {
+        auto* other = dynamic_cast<Client*>(FindObject("client0" + std::to_string(slot + 1)));
+        ASSERT_NE(other, nullptr) << slot;
+        ASSERT_TRUE(other->Spawn("student", false, slot, {"0201"})) << slot;
+    }
     EXPECT_EQ(ClientSlots::FindIdle(), 3) << "the visited slot is taken";
 }
 
@@ -719,7 +799,7 @@ TEST_F(ClientTest, SampleArtCoversEveryNameTheyPlay) {
         EXPECT_FALSE(item->IsVisible()) << item->GetName();
         ++hidden;
     }
-    EXPECT_EQ(hidden, 8) << "two clients, their bubbles, the phone's and the three workers'";
+    EXPECT_EQ(hidden, 2 * kClientSlotCount + 4) << "eight clients, their bubbles, the phone's and the three workers'";
 }
 
 } // namespace

@@ -152,13 +152,15 @@ TEST_F(OfficePlay, SurvivalLevelOne) {
         repairs += player.repairs;
         sawRepair = sawRepair || player.sawRepair;
 
-        // Left alone, the clients run out of patience one after another.
+        // Left alone, the clients run out of patience one after another; a
+        // full office may lose more of them in the last five seconds, which
+        // the panel shows as the same empty lives.
         screens.log.clear();
         Play(nullptr, 600.0f, [&] { return Debriefed(); });
         ASSERT_TRUE(Debriefed()) << c.what;
         std::vector<std::string> lives;
         for (const std::string& entry : screens.log) {
-            if (entry.rfind("lives ", 0) == 0) lives.push_back(entry);
+            if (entry.rfind("lives ", 0) == 0 && (lives.empty() || lives.back() != entry)) lives.push_back(entry);
         }
         EXPECT_EQ(lives, (std::vector<std::string>{"lives 2", "lives 1", "lives 0"})) << c.what;
         EXPECT_LE(level->GetMoney(), money) << c.what << ": losses only";
