@@ -176,7 +176,18 @@ def start_x(tmp):
     if not number.strip():
         xvfb.kill()
         skip("no X server could be started")
-    return xvfb, ":" + number.decode().strip()
+    display = ":" + number.decode().strip()
+    # On a loaded machine the first clients can be turned away for a moment:
+    # the game starts once a client of our own gets in.
+    env = dict(os.environ, DISPLAY=display)
+    end = time.monotonic() + 20
+    while subprocess.run(["xdotool", "getdisplaygeometry"], env=env, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.DEVNULL).returncode != 0:
+        if time.monotonic() > end:
+            xvfb.kill()
+            skip("the X server takes no clients")
+        time.sleep(0.2)
+    return xvfb, display
 
 
 def play(s, ui, office, game):
