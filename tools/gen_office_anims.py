@@ -64,7 +64,8 @@ PARTS = {
                    "sleep", "snore", "wake_up", "disruptive_action", "disruption_reaction", "conference_reaction",
                    "idle_distracted", "attention"]),
     "table": (140, 70, "table", (120, 84, 52), [], [], ["idle", "hover"]),
-    "status_hp": (40, 8, "bar", (80, 200, 80), [], [], ["idle", "point", "on_blink_hp", "off_blink_hp"]),
+    # One segment of the bar; the game stacks up to ten, 6 pixels apart upwards, and tints them.
+    "status_hp": (12, 5, "bar", (240, 240, 240), [], [], ["idle", "point", "on_blink_hp", "off_blink_hp"]),
     "skill_board": (30, 38, "board", (230, 230, 240), ["spec_l1t1", "spec_l2t0", "spec_l4t0"], [],
                        ["idle", "hover"]),
     "bubble": (30, 30, "bubble", (255, 255, 255), [], [],
@@ -93,7 +94,7 @@ PARTS = {
     "bonus": (30, 20, "coin", (120, 220, 250), [], [], ["idle", "on_bonus"]),
     "checkmark": (16, 16, "check", (60, 200, 60), [], [], ["idle"]),
     # The status indicators' art: it loops whatever its name (see mode_of).
-    "status_hp_back": (44, 12, "bar", (40, 40, 48), [], [], ["idle"]),
+    "status_hp_back": (16, 64, "bar", (40, 40, 48), [], [], ["idle"]),
     "status_bubble": (40, 36, "bubble", (255, 255, 255), [], [], ["idle", "cloud", "right", "aggro", "multi_right"]),
     "status_type": (24, 24, "coin", (90, 160, 230), [], [],
                     ["idle", "ready", "scandal", "timer", "timer00", "timer01", "timer02", "timer03", "timer04",
@@ -214,8 +215,7 @@ def pixel(shape, colour, w, h, frame, facing, x, y):
         return c
     if shape == "bar":
         c = over(c, (30, 30, 30), 0.6 * soft(rect_d(px, py, 0, 0, w, h)))
-        fill = w * (1.0 - 0.1 * frame)
-        c = over(c, colour, soft(rect_d(px, py, 1, 1, fill - 1, h - 1)))
+        c = over(c, colour, soft(rect_d(px, py, 1, 1, w - 1, h - 1)))
         return c
     if shape == "bubble":
         c = over(c, colour, 0.9 * soft(ellipse_d(px, py, w / 2, h / 2, w / 2 - 1, h / 2 - 1)))
