@@ -470,6 +470,12 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
     auto pack = [](__m256i v) {
         return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), 0x08));
     };
+    auto alphaOf = [&](__m256i s) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s, 0xFF), 0xFF); };
+    // Source over destination by the source's alpha, 16-bit lanes.
+    auto over = [&](__m256i s, __m256i d) {
+        const __m256i a = alphaOf(s);
+        return div255(_mm256_add_epi16(_mm256_mullo_epi16(s, a), _mm256_mullo_epi16(d, _mm256_sub_epi16(c255, a))));
+    };
     auto quad = [&](uint8_t* out, uint32_t t0, uint32_t t1, uint32_t t2, uint32_t t3) __attribute__((always_inline)) {
         if constexpr (B == BlendKind::Alpha || B == BlendKind::AlphaAdd) {
             if (((t0 | t1 | t2 | t3) >> 24) == 0) return;
@@ -484,16 +490,10 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
         __m128i result;
         if constexpr (B == BlendKind::Add) {
             result = _mm_adds_epu8(pack(src), d8);
+        } else if constexpr (B == BlendKind::AlphaAdd) {
+            result = _mm_adds_epu8(pack(div255(_mm256_mullo_epi16(src, alphaOf(src)))), d8);
         } else {
-            const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(src, 0xFF), 0xFF);
-            if constexpr (B == BlendKind::AlphaAdd) {
-                result = _mm_adds_epu8(pack(div255(_mm256_mullo_epi16(src, a))), d8);
-            } else {
-                const __m256i d = _mm256_cvtepu8_epi16(d8);
-                const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(src, a),
-                                                     _mm256_mullo_epi16(d, _mm256_sub_epi16(c255, a)));
-                result = pack(div255(sum));
-            }
+            result = pack(over(src, _mm256_cvtepu8_epi16(d8)));
         }
         Store4<L>(out, result);
     };
@@ -507,10 +507,6 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
             lo = div255(_mm256_mullo_epi16(lo, tint));
             hi = div255(_mm256_mullo_epi16(hi, tint));
         }
-        auto over = [&](__m256i s, __m256i d) {
-            const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s, 0xFF), 0xFF);
-            return div255(_mm256_add_epi16(_mm256_mullo_epi16(s, a), _mm256_mullo_epi16(d, _mm256_sub_epi16(c255, a))));
-        };
         lo = over(lo, _mm256_cvtepu8_epi16(Load4<L>(out)));
         hi = over(hi, _mm256_cvtepu8_epi16(Load4<L>(out + 4 * kBytes)));
         Store8<L>(out, _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8));
@@ -852,10 +848,9 @@ private:
 };
 
 // Planes over the snapped positions X, Y (1/16 pixel) of the vertices v.
+// attr holds the vertices' attributes (LoadAttrs).
 void SetupPlanes(const Target& target, const RasterState& state, const Texture* texture, const Vertex* const v[3],
-                 const int64_t X[3], const int64_t Y[3], Path path, Planes& p) {
-    double attr[3][kAttrs];
-    for (int i = 0; i < 3; ++i) LoadAttrs(*v[i], texture, attr[i]);
+                 const double (*attr)[kAttrs], const int64_t X[3], const int64_t Y[3], Path path, Planes& p) {
     const bool selectTexAlpha = state.alphaOp == StageOp::SelectTexture;
     p.x0 = X[0] / 16.0;
     p.y0 = Y[0] / 16.0;
@@ -929,8 +924,10 @@ void DrawTriangle(const Target& target, const RasterState& state, const Texture*
     int64_t rowLast = std::min<int64_t>(CeilDiv(yMax, 16) - 1, clipY1 - 1);
     if (rowFirst > rowLast) return;
 
+    double attr[3][kAttrs];
+    for (int i = 0; i < 3; ++i) LoadAttrs(*v[i], texture, attr[i]);
     Planes planes;
-    SetupPlanes(target, state, texture, v, X, Y, path, planes);
+    SetupPlanes(target, state, texture, v, attr, X, Y, path, planes);
 
     // Edges i -> j; a top or left edge also owns the centres lying on it.
     EdgeWalk walk[3];
@@ -978,21 +975,19 @@ bool DrawRectangle(const Target& target, const RasterState& state, const Texture
     const int64_t hi = std::min<int64_t>(CeilDiv(xMax, 16) - 1, clipX1 - 1);
     if (rowFirst > rowLast || lo > hi) return true;
 
-    const Vertex* tri[3] = {&a, &b, &c};
-    int64_t TX[3] = {X[0], X[1], X[2]}, TY[3] = {Y[0], Y[1], Y[2]};
+    // The planes of the triangle a, b, c.
     Planes planes;
-    SetupPlanes(target, state, texture, tri, TX, TY, path, planes);
+    SetupPlanes(target, state, texture, v, attr, X, Y, path, planes);
     planes.DrawRows(target, state, texture, rowFirst, rowLast, lo, hi);
     return true;
 }
 
 void DrawLine(const Target& target, const RasterState& state, const Texture* texture, const Vertex& a,
               const Vertex& b) {
-    if (!target.bits || target.width <= 0 || target.height <= 0) return;
+    int clipX0, clipY0, clipX1, clipY1;
+    if (!ClipBox(target, state, clipX0, clipY0, clipX1, clipY1)) return;
     texture = UsableTexture(texture);
     if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y)) return;
-    const int clipX0 = std::max(state.clipX0, 0), clipY0 = std::max(state.clipY0, 0);
-    const int clipX1 = std::min(state.clipX1, target.width), clipY1 = std::min(state.clipY1, target.height);
     double ax = std::clamp(double(a.x), -kCoordLimit, kCoordLimit), ay = std::clamp(double(a.y), -kCoordLimit, kCoordLimit);
     double bx = std::clamp(double(b.x), -kCoordLimit, kCoordLimit), by = std::clamp(double(b.y), -kCoordLimit, kCoordLimit);
     double dx = bx - ax, dy = by - ay;
