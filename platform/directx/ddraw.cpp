@@ -330,7 +330,6 @@ private:
     DDPIXELFORMAT mFormat;
     DWORD mCaps;
     DWORD mCaps2;
-    bool mVideoMemory;
     uint64_t mVideoBytes = 0;
     std::vector<uint8_t> mBits;
     bool mLocked = false;
@@ -633,8 +632,7 @@ private:
 
 Surface::Surface(DirectDraw* owner, int width, int height, const DDPIXELFORMAT& format, DWORD caps,
                  DWORD caps2, bool videoMemory)
-    : mOwner(owner), mWidth(width), mHeight(height), mFormat(format), mCaps(caps), mCaps2(caps2),
-      mVideoMemory(videoMemory) {
+    : mOwner(owner), mWidth(width), mHeight(height), mFormat(format), mCaps(caps), mCaps2(caps2) {
     mPitch = static_cast<int>(PitchOf(width, format));
     mBits.assign(static_cast<size_t>(mPitch) * static_cast<size_t>(height), 0);
     if (videoMemory) {
