@@ -132,7 +132,9 @@ TEST_F(D3DInterfaceTest, FormatFollowsTheImageAndTheDevice) {
         Start();
         auto img = Picture(8, 8, k.alpha);
         img->mD3DFlags = k.flags;
-        if (k.palettized) ASSERT_TRUE(img->Palletize()) << k.name;
+        if (k.palettized) {
+            ASSERT_TRUE(img->Palletize()) << k.name;
+        }
         ASSERT_TRUE(d3d->BeginDraw());
         ASSERT_TRUE(d3d->CreateImageTexture(img)) << k.name;
         EXPECT_EQ(static_cast<D3DTextureData*>(img->mD3DData)->mFormat, k.format) << k.name;

@@ -109,12 +109,16 @@ TEST_F(BossTest, EachObjectDecidesWhatTheBossDoes) {
         EXPECT_EQ(boss->GetStateKey(), c.carriesAfter) << c.what;
         EXPECT_EQ(ChainOf(bonus, boss), c.chain) << c.what;
         EXPECT_EQ(boss->IsWaiting() ? boss->GetWaitCode() : -1, c.waitCode) << c.what;
-        if (c.anim) EXPECT_EQ(boss->GetAnimName(), c.anim) << c.what;
+        if (c.anim) {
+            EXPECT_EQ(boss->GetAnimName(), c.anim) << c.what;
+        }
         for (const char* name : {"wake_up", "boss_take_money", "boss_conference"})
             EXPECT_EQ(sounds.Count(name), c.sound && std::string(c.sound) == name ? 1 : 0) << c.what << ": " << name;
         const bool shelved = c.accepted && std::string(c.target) == "shelving01";
         EXPECT_EQ(tutorial.events, shelved ? std::vector<int>{Boss::kEventShelving} : std::vector<int>{}) << c.what;
-        if (c.waitCode >= 0) EXPECT_EQ(boss->GetOrientation(), boss->GetWalkOrientation()) << c.what << ": faces his walk";
+        if (c.waitCode >= 0) {
+            EXPECT_EQ(boss->GetOrientation(), boss->GetWalkOrientation()) << c.what << ": faces his walk";
+        }
     }
 }
 
@@ -230,12 +234,16 @@ TEST_F(BossTest, CarriedThingsShowOnTheHeldParts) {
         boss->UpdateHeldItems();
         EXPECT_EQ(held0->GetVisibleFlag(), c.front != nullptr) << c.what;
         EXPECT_EQ(held1->GetVisibleFlag(), c.back != nullptr) << c.what;
-        if (c.front) EXPECT_EQ(held0->GetAnimName(), c.front) << c.what;
+        if (c.front) {
+            EXPECT_EQ(held0->GetAnimName(), c.front) << c.what;
+        }
         if (c.heldFacing) {
             EXPECT_EQ((held0->IsMirrored() ? "m" : "") + held0->GetOrientation(), c.heldFacing) << c.what;
             EXPECT_TRUE(held0->GetPlayer()->IsPlayingOrPaused()) << c.what;
         }
-        if (c.back) EXPECT_EQ(held1->GetAnimName(), c.back) << c.what;
+        if (c.back) {
+            EXPECT_EQ(held1->GetAnimName(), c.back) << c.what;
+        }
         // Two draws without an update between them show the same.
         for (int draw = 0; draw < 2; ++draw) {
             const std::vector<Skin*>& order = zorder.GetDrawOrder();
@@ -245,7 +253,9 @@ TEST_F(BossTest, CarriedThingsShowOnTheHeldParts) {
                 EXPECT_EQ(IndexIn(order, held0), -1) << c.what;
             } else if (c.behind) {
                 EXPECT_EQ(IndexIn(order, held0), at - 1) << c.what << ", draw " << draw;
-                if (c.back) EXPECT_EQ(IndexIn(order, held1), at - 2) << c.what << ", draw " << draw;
+                if (c.back) {
+                    EXPECT_EQ(IndexIn(order, held1), at - 2) << c.what << ", draw " << draw;
+                }
             } else {
                 EXPECT_EQ(IndexIn(order, held0), at + 1) << c.what << ", draw " << draw;
             }
@@ -361,7 +371,9 @@ TEST_F(BossTest, SampleHasWhatThePersonsPlay) {
                     ASSERT_GE(index, 0) << key;
                     const AnimBlock& block = player.GetRecordAt(index)->block;
                     const bool once = std::find(c.once.begin(), c.once.end(), anim) != c.once.end();
-                    if (once) EXPECT_TRUE(block.mode != 0 && block.frameCount >= 2) << key;
+                    if (once) {
+                        EXPECT_TRUE(block.mode != 0 && block.frameCount >= 2) << key;
+                    }
                 }
             }
         }

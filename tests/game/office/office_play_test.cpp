@@ -174,7 +174,9 @@ TEST_F(OfficePlay, SurvivalLevelOne) {
             if (table[i].name == u"Ann" && place < 0) place = static_cast<int>(i);
         }
         EXPECT_EQ(place, c.outcome == LevelScreens::kFailure ? -1 : c.better) << c.what;
-        if (place >= 0) EXPECT_EQ(table[place].score, level->GetMoney()) << c.what;
+        if (place >= 0) {
+            EXPECT_EQ(table[place].score, level->GetMoney()) << c.what;
+        }
     }
     // The assistants were sent by clicks too: cups reached clients, repairs were made.
     EXPECT_GT(coffees, 0);
