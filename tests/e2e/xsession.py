@@ -1,0 +1,174 @@
+"""What the end-to-end plays share: an X server of their own, screenshots,
+clicks and keys through xdotool, and the positions of the sample's layouts."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import xml.etree.ElementTree as ET
+
+SKIP = 77
+
+
+class Failure(Exception):
+    pass
+
+
+def skip(why):
+    print("SKIPPED: " + why)
+    sys.exit(SKIP)
+
+
+class Layout:
+    """Absolute rectangles of the named elements of cfg/ui.xml."""
+
+    def __init__(self, path):
+        self.rects = {}
+        root = ET.parse(path).getroot()
+        for top in root.findall("element"):
+            self._walk(top, 0, 0, top.get("name"))
+
+    def _walk(self, node, px, py, path):
+        x, y = px + int(node.get("x", 0)), py + int(node.get("y", 0))
+        self.rects[path] = (x, y, int(node.get("width", 0)), int(node.get("height", 0)))
+        for child in node.findall("element"):
+            self._walk(child, x, y, path + "/" + child.get("name"))
+
+    def rect(self, path):
+        if path not in self.rects:
+            raise Failure("cfg/ui.xml has no " + path)
+        return self.rects[path]
+
+    def centre(self, path):
+        x, y, w, h = self.rect(path)
+        return x + w // 2, y + h // 2
+
+    def inside(self, path, dx=4, dy=None):
+        """A point just inside the element's left edge, halfway down unless dy is given."""
+        x, y, w, h = self.rect(path)
+        return x + dx, y + (h // 2 if dy is None else dy)
+
+
+def office_regions(path):
+    """Click regions (x0, y0, x1, y1) of the office's objects, by name."""
+    out = {}
+    for obj in ET.parse(path).getroot().iter("object"):
+        rgn = obj.get("rgn")
+        if obj.get("name") and rgn:
+            v = [int(n) for n in rgn.split()]
+            out[obj.get("name")] = (min(v[0::2]), min(v[1::2]), max(v[0::2]), max(v[1::2]))
+    return out
+
+
+class Session:
+    def __init__(self, display, deadline):
+        self.display = display
+        self.deadline = deadline
+        self.env = dict(os.environ, DISPLAY=display)
+        self.step = "start"
+        self.started = time.monotonic()
+
+    def shot(self):
+        """The screen as (width, height, RGB bytes)."""
+        ppm = subprocess.run(["import", "-display", self.display, "-window", "root", "-depth", "8", "ppm:-"],
+                             env=self.env, capture_output=True, timeout=10).stdout
+        # P6 header: magic, width, height, maxval, each followed by whitespace.
+        fields, pos = [], 0
+        while len(fields) < 4:
+            while ppm[pos:pos + 1].isspace():
+                pos += 1
+            end = pos
+            while not ppm[end:end + 1].isspace():
+                end += 1
+            fields.append(ppm[pos:end])
+            pos = end
+        if fields[0] != b"P6":
+            raise Failure("no screenshot")
+        return int(fields[1]), int(fields[2]), ppm[pos + 1:]
+
+    @staticmethod
+    def pixel(shot, x, y):
+        w, _, data = shot
+        i = (y * w + x) * 3
+        return tuple(data[i:i + 3])
+
+    @staticmethod
+    def near(a, b, tolerance=10):
+        # The game may draw in 16 bits: a channel can be off by up to 8.
+        return all(abs(p - q) <= tolerance for p, q in zip(a, b))
+
+    def wait(self, what, test, timeout, every=0.2, action=None):
+        """Polls screenshots until test(shot) holds; action() runs between polls."""
+        self.step = what
+        end = min(time.monotonic() + timeout, self.deadline)
+        last = None
+        while time.monotonic() < end:
+            last = self.shot()
+            if os.environ.get("E2E_TRACE"):
+                print("    %.1f %s" % (time.monotonic(), self.pixel(last, 10, 10)), flush=True)
+            if test(last):
+                print("  ok at %5.1f s: %s" % (time.monotonic() - self.started, what), flush=True)
+                return last
+            if action:
+                action()
+            time.sleep(every)
+        if last:
+            subprocess.run(["import", "-display", self.display, "-window", "root",
+                            os.path.join(os.environ.get("E2E_SHOTS", tempfile.gettempdir()), "e2e_failed.png")],
+                           env=self.env)
+        raise Failure("timed out waiting for " + what)
+
+    def wait_colour(self, what, point, rgb, timeout=15):
+        return self.wait(what, lambda s: self.near(self.pixel(s, *point), rgb), timeout)
+
+    def click(self, x, y):
+        # A control takes a click only under a hovering mouse: move onto it first.
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x - 3), str(y - 3)], env=self.env, check=True)
+        time.sleep(0.05)
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y)], env=self.env, check=True)
+        time.sleep(0.05)
+        subprocess.run(["xdotool", "click", "1"], env=self.env, check=True)
+
+    def keys(self, *args):
+        subprocess.run(["xdotool"] + list(args), env=self.env, check=True)
+
+
+def start_x(tmp, screen="800x600x24"):
+    """Starts Xvfb on a free display; (process, ":N")."""
+    if not shutil.which("Xvfb"):
+        skip("Xvfb is not installed (tools/install-deps.sh installs it)")
+    for tool in ("xdotool", "import"):
+        if not shutil.which(tool):
+            skip(tool + " is not installed (tools/install-deps.sh installs it)")
+    read, write = os.pipe()
+    try:
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", screen, "-nolisten", "tcp"],
+                                pass_fds=(write,), stdout=subprocess.DEVNULL,
+                                stderr=open(os.path.join(tmp, "xvfb.log"), "w"))
+    except OSError as e:
+        skip("Xvfb cannot start: %s" % e)
+    os.close(write)
+    number = b""
+    end = time.monotonic() + 10
+    while time.monotonic() < end and not number.endswith(b"\n"):
+        chunk = os.read(read, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(read)
+    if not number.strip():
+        xvfb.kill()
+        skip("no X server could be started")
+    display = ":" + number.decode().strip()
+    # On a loaded machine the first clients can be turned away for a moment:
+    # the game starts once a client of our own gets in.
+    env = dict(os.environ, DISPLAY=display)
+    end = time.monotonic() + 20
+    while subprocess.run(["xdotool", "getdisplaygeometry"], env=env, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.DEVNULL).returncode != 0:
+        if time.monotonic() > end:
+            xvfb.kill()
+            skip("the X server takes no clients")
+        time.sleep(0.2)
+    return xvfb, display
