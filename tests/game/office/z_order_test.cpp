@@ -216,7 +216,7 @@ TEST(ZOrder, PaintsTheNearestLineAbove) {
 // Random scenes: each cell holds what painting the lines cell by cell gives.
 TEST(ZOrder, GridMatchesTheLinesPaintedCellByCell) {
     platform::Random15 random(7);
-    for (int n = 0; n < 24; ++n) {
+    for (int n = 0; n < 16; ++n) {
         std::vector<std::string> strings;
         Scene scene(RandomScene(random, strings));
         const std::vector<ZOrder::Cell> painted = PaintedGrid(scene.zorder);
