@@ -161,6 +161,9 @@ protected:
     PrefsFile mPrefs;
     ProfileRecord mCurrentProfile;
     std::vector<std::string> mWarnings;
+
+private:
+    void ApplyWindowMode(bool windowed);
 };
 
 // The one application; null while there is none.
