@@ -128,6 +128,10 @@ public:
     // it was the one deleted).
     bool DeleteProfileSlot(int slot);
     void PublishProfileTexts();
+    // Time in play goes to the current profile's seconds played, summed
+    // with its rounding carried so that hours of short steps neither drift
+    // nor stall in the record's float.
+    void AddPlayedTime(int milliseconds);
     bool SavePrefs();
     PrefsHeader& GetPrefsHeader() { return mPrefs.Header(); }
     // The volumes (0 while muted) and the window mode of the pref.dat header.
@@ -160,6 +164,7 @@ protected:
     std::unique_ptr<ParticleRegistry, void (*)(ParticleRegistry*)> mParticleRegistry{nullptr, nullptr};
     PrefsFile mPrefs;
     ProfileRecord mCurrentProfile;
+    double mPlayedCarry = 0;  // the seconds played the record's float has not taken yet
     std::vector<std::string> mWarnings;
 };
 

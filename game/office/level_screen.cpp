@@ -301,7 +301,10 @@ void LevelScreen::Update() {
     UiControl::Update();
     const bool running = inPlay_ && !paused_;
     gFrameTime = running ? (app_ ? app_->mUpdateInterval : 10) / 1000.0f : 0.0f;
-    if (running && app_) app_->mTotalPlayTime += gFrameTime;
+    if (running && app_) {
+        app_->mTotalPlayTime += gFrameTime;
+        app_->AddPlayedTime(app_->mUpdateInterval);
+    }
     elapsed_ += gFrameTime;
     if (!levelStopped_) RunLevelLogic();
 }
