@@ -106,6 +106,11 @@ bool OfficeApp::Init() {
     return true;
 }
 
+void OfficeApp::Shutdown() {
+    if (!IsShuttingDown() && mProfileLoaded) SavePrefs();
+    ZephraAppBase::Shutdown();
+}
+
 void OfficeApp::UpdateApp() {
     ZephraAppBase::UpdateApp();
     if (mMusicManager) mMusicManager->Update();

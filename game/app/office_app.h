@@ -81,6 +81,8 @@ public:
     ~OfficeApp() override;
 
     bool Init() override;
+    // Quitting saves the current profile: its time played and that it is current.
+    void Shutdown() override;
     void LoadingThreadCompleted() override;
     void UpdateApp() override;
     void GotFocus() override;
