@@ -10,9 +10,11 @@
 #include <cmath>
 #include <cstddef>
 #include <vector>
+#include "framework/graphics/blend_rows.h"
 #include "framework/graphics/memory_image.h"
 #include "framework/graphics/pixel_blend.h"
 #include "framework/graphics/raster_util.h"
+#include "framework/graphics/transform_rows.h"
 
 namespace Zephra {
 
@@ -193,8 +195,16 @@ inline void NarrowSpan(int64_t start, int64_t step, int64_t lo, int64_t hi, int&
     if (last + 1 < k1) k1 = int(std::max<int64_t>(last + 1, k0));
 }
 
+// The wide loops step positions and address pixels in 31 bits.
+bool FitsWideLoops(const SourceWindow& w) {
+    constexpr int64_t kLimit = int64_t(1) << 31;
+    return w.mHiX < 32768 && w.mHiY < 32768 &&
+           (int64_t(w.mOriginY) + w.mHiY) * w.mStride + w.mOriginX + w.mHiX < kLimit;
+}
+
 // n bilinear samples stepping from texel-centre position (U, V); the middle run,
-// whose positions need no clamping, skips it.
+// whose positions need no clamping, skips it, eight at a time where the wide
+// loops may run.
 void SampleRow(const SourceWindow& w, int64_t U, int64_t V, int64_t dU, int64_t dV, int n, uint32_t* out) {
     int m0 = 0, m1 = n;
     NarrowSpan(U, dU, int64_t(w.mLoX) << 16, (int64_t(w.mHiX - 1) << 16) + 1, m0, m1);
@@ -202,6 +212,14 @@ void SampleRow(const SourceWindow& w, int64_t U, int64_t V, int64_t dU, int64_t 
     if (m0 >= m1) m0 = m1 = n;
     int k = 0;
     for (; k < m0; ++k, U += dU, V += dV) out[k] = SampleBilinear<true>(w, U, V);
+    const int wide = (m1 - k) & ~7;
+    if (wide > 0 && raster::WidestLoops() == raster::Loops::Avx2 && FitsWideLoops(w)) {
+        raster::BilinearRowAvx2(w.mBits, w.mStride, ptrdiff_t(w.mOriginY) * w.mStride + w.mOriginX, int32_t(U),
+                                int32_t(V), int32_t(dU), int32_t(dV), wide, out + k);
+        k += wide;
+        U += wide * dU;
+        V += wide * dV;
+    }
     for (; k < m1; ++k, U += dU, V += dV) out[k] = SampleBilinear<false>(w, U, V);
     for (; k < n; ++k, U += dU, V += dV) out[k] = SampleBilinear<true>(w, U, V);
 }
@@ -708,24 +726,22 @@ void MemoryImage::BltRotated(Image* src, float x, float y, const Rect& srcRect, 
     const int64_t loV = int64_t(win.mLoY) << 16, hiV = int64_t(win.mHiY) << 16;
 
     std::vector<uint32_t> samples(size_t(x1 - x0));
-    WithPixelRule(color, drawMode, [&](auto rule) {
-        for (int Y = y0; Y < y1; ++Y) {
-            // Source position of the row's first pixel centre, inverse-rotated.
-            const double dx = x0 + 0.5 - centerX - x;
-            const double dy = Y + 0.5 - centerY - y;
-            const int64_t U0 = ToFixed(c * dx - s * dy + centerX);
-            const int64_t V0 = ToFixed(s * dx + c * dy + centerY);
-            // The pixels whose source position lies inside the window.
-            int k0 = 0, k1 = x1 - x0;
-            NarrowSpan(U0, dU, loU, hiU, k0, k1);
-            NarrowSpan(V0, dV, loV, hiV, k0, k1);
-            if (k0 >= k1) continue;
-            const int n = k1 - k0;
-            SampleRow(win, U0 + k0 * dU - kHalf, V0 + k0 * dV - kHalf, dU, dV, n, samples.data());
-            uint32_t* row = dest + ptrdiff_t(Y) * mWidth + x0 + k0;
-            for (int k = 0; k < n; ++k) row[k] = rule(row[k], samples[size_t(k)]);
-        }
-    });
+    const Color tint = raster::ClampColor(color);
+    for (int Y = y0; Y < y1; ++Y) {
+        // Source position of the row's first pixel centre, inverse-rotated.
+        const double dx = x0 + 0.5 - centerX - x;
+        const double dy = Y + 0.5 - centerY - y;
+        const int64_t U0 = ToFixed(c * dx - s * dy + centerX);
+        const int64_t V0 = ToFixed(s * dx + c * dy + centerY);
+        // The pixels whose source position lies inside the window.
+        int k0 = 0, k1 = x1 - x0;
+        NarrowSpan(U0, dU, loU, hiU, k0, k1);
+        NarrowSpan(V0, dV, loV, hiV, k0, k1);
+        if (k0 >= k1) continue;
+        const int n = k1 - k0;
+        SampleRow(win, U0 + k0 * dU - kHalf, V0 + k0 * dV - kHalf, dU, dV, n, samples.data());
+        raster::BlendRow(dest + ptrdiff_t(Y) * mWidth + x0 + k0, samples.data(), n, tint, drawMode);
+    }
     BitsChanged();
 }
 
