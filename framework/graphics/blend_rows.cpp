@@ -104,6 +104,10 @@ int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
     const __m256i zero = _mm256_setzero_si256(), opaque = _mm256_set1_epi32(int(0xFF000000u));
     const __m256i k255 = _mm256_set1_epi16(255), all255 = _mm256_set1_epi32(255);
     const __m256i inverse255 = _mm256_set1_epi16(short(0x8081));
+    const __m256i alphaLo = _mm256_setr_epi8(3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1,
+                                             3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1);
+    const __m256i alphaHi = _mm256_setr_epi8(11, -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1,
+                                             11, -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1);
     const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
     int i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -125,9 +129,8 @@ int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
             }
             continue;
         }
-        const __m256i a = _mm256_srli_epi32(sv, 24);
-        const __m256i x = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
-        const __m256i alo = _mm256_unpacklo_epi32(x, x), ahi = _mm256_unpackhi_epi32(x, x);
+        // Each pixel's alpha byte over its four 16-bit lanes, as unpacking lays them out.
+        const __m256i alo = _mm256_shuffle_epi8(sv, alphaLo), ahi = _mm256_shuffle_epi8(sv, alphaHi);
         auto div255 = [&](__m256i v) { return _mm256_srli_epi16(_mm256_mulhi_epu16(v, inverse255), 7); };
         const __m256i lo = div255(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(sv, zero), alo),
                                                    _mm256_mullo_epi16(_mm256_unpacklo_epi8(dv, zero), _mm256_sub_epi16(k255, alo))));
@@ -154,7 +157,7 @@ inline __m128i TintGroup(__m128i p, __m128i tintLanes) {
 void SetWidestLoops(Loops widest) { gWidestLoops.store(widest, std::memory_order_relaxed); }
 
 Loops WidestLoops() {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     const Loops set = gWidestLoops.load(std::memory_order_relaxed);
     return set == Loops::Avx2 && !avx2 ? Loops::Sse2 : set;
 }

@@ -9,7 +9,8 @@
 namespace Zephra::raster {
 
 // The loops the memory image's rasterisers take. The game runs the widest the
-// processor has; tests step down to prove each the same as the plain reference.
+// processor has (Avx2: AVX2 with fused multiply-add); tests step down to prove
+// each the same as the plain reference.
 enum class Loops { Reference, Sse2, Avx2 };
 void SetWidestLoops(Loops widest);
 // The setting, capped by what the processor has.

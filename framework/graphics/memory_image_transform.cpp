@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <vector>
 #include "framework/graphics/blend_rows.h"
 #include "framework/graphics/memory_image.h"
@@ -378,6 +379,86 @@ void BuildAxisFilter(int destLength, int firstSample, int sampleCount, double sr
     f.mStart.push_back(int(f.mTaps.size()));
 }
 
+// The filtered stretch across then down with the wide loops: the integer sums
+// of the plain loop in SlowStretchBlt, grouped the other way, so the same
+// pixels. Each source row's across-sums are made once, while the destination
+// rows that need them pass.
+void FilteredStretchWide(uint32_t* dest, int destStride, const Rect& drawn, const SourceWindow& win, int loX,
+                         int hiX, const AxisFilter& fx, const AxisFilter& fy, const Color& color, int drawMode) {
+    const int columns = hiX - loX;
+    const int n = drawn.mWidth, padded = (n + 7) & ~7;
+    const size_t width = size_t(padded);
+    // Each column's taps as one pair of neighbours where they are one: the
+    // first's index from loX, and the weights w0 | w1 << 16 (the padding
+    // columns read pixel 0 and draw nothing).
+    std::vector<int32_t> first(width, 0), pairs(width, kFilterOne);
+    bool paired = true;
+    for (int i = 0; i < n && paired; ++i) {
+        const int t0 = fx.mStart[size_t(i)], count = fx.mStart[size_t(i) + 1] - t0;
+        const Tap& a = fx.mTaps[size_t(t0)];
+        const Tap& b = fx.mTaps[size_t(t0 + count - 1)];
+        first[size_t(i)] = a.mIndex - loX;
+        if (count == 1 || (count == 2 && b.mIndex == a.mIndex))
+            pairs[size_t(i)] = count == 1 ? a.mWeight : a.mWeight + b.mWeight;
+        else if (count == 2 && b.mIndex == a.mIndex + 1)
+            pairs[size_t(i)] = a.mWeight | b.mWeight << 16;
+        else
+            paired = false;
+    }
+    // Otherwise (shrinking) the taps one by one; the sums fit 32 bits.
+    auto acrossPlain = [&](const uint32_t* row, double* a, double* r, double* g, double* b) {
+        for (int i = 0; i < padded; ++i) {
+            uint32_t sa = 0, sr = 0, sg = 0, sb = 0;
+            for (int t = fx.mStart[size_t(std::min(i, n))]; i < n && t < fx.mStart[size_t(i) + 1]; ++t) {
+                const Tap& tap = fx.mTaps[size_t(t)];
+                const uint32_t p = row[tap.mIndex - loX], aw = (p >> 24) * uint32_t(tap.mWeight);
+                sa += aw;
+                sr += ((p >> 16) & 0xFF) * aw;
+                sg += ((p >> 8) & 0xFF) * aw;
+                sb += (p & 0xFF) * aw;
+            }
+            a[i] = sa;
+            r[i] = sr;
+            g[i] = sg;
+            b[i] = sb;
+        }
+    };
+    // The taps of one row are consecutive source rows: a ring of more slots
+    // than taps never drops a row still needed.
+    int slots = 1;
+    while (slots <= fy.mMaxTaps) slots *= 2;
+    // Every slot is written before it is read.
+    const std::unique_ptr<double[]> sums(new double[size_t(slots) * 4 * width]);
+    std::vector<int> held(static_cast<size_t>(slots), -1);
+    std::vector<int32_t> scratch(size_t(4) * size_t(columns + 8));
+    std::vector<uint32_t> samples(width);
+    std::vector<raster::AcrossSums> rows(size_t(fy.mMaxTaps));
+    const Color tint = raster::ClampColor(color);
+    for (int j = 0; j < drawn.mHeight; ++j) {
+        int count = 0;
+        for (int ty = fy.mStart[size_t(j)]; ty < fy.mStart[size_t(j) + 1]; ++ty) {
+            const Tap& tap = fy.mTaps[size_t(ty)];
+            if (tap.mWeight == 0) continue;
+            const size_t slot = size_t(tap.mIndex & (slots - 1));
+            double* a = sums.get() + slot * 4 * width;
+            double *r = a + width, *g = r + width, *b = g + width;
+            if (held[slot] != tap.mIndex) {
+                const uint32_t* row = win.mBits + ptrdiff_t(tap.mIndex) * win.mStride + loX;
+                if (paired)
+                    raster::StretchAcrossAvx2(row, columns, first.data(), pairs.data(), padded, scratch.data(), a, r,
+                                              g, b);
+                else
+                    acrossPlain(row, a, r, g, b);
+                held[slot] = tap.mIndex;
+            }
+            rows[size_t(count++)] = raster::AcrossSums{a, r, g, b, double(tap.mWeight)};
+        }
+        if (count == 0) continue;
+        raster::StretchDownAvx2(rows.data(), count, padded, samples.data());
+        raster::BlendRow(dest + ptrdiff_t(drawn.mY + j) * destStride + drawn.mX, samples.data(), n, tint, drawMode);
+    }
+}
+
 // Textured triangle corner after translation, ready for rasterising.
 struct RasterVertex {
     int64_t sx, sy;       // 1/256 pixel
@@ -592,6 +673,11 @@ void MemoryImage::SlowStretchBlt(Image* src, const Rect& destRect, const RectD& 
                     hiX, fx);
     BuildAxisFilter(destRect.mHeight, drawn.mY - destRect.mY, drawn.mHeight, srcArea.mY, srcArea.mHeight,
                     loY, hiY, fy);
+    if (raster::WidestLoops() == raster::Loops::Avx2) {
+        FilteredStretchWide(dest, mWidth, drawn, win, loX, hiX, fx, fy, color, drawMode);
+        BitsChanged();
+        return;
+    }
     // Separable: each destination row first sums its source rows column by
     // column, then each destination pixel sums its columns. The integer sums are
     // those of the full two-dimensional filter (alpha-weighted, weights totalling

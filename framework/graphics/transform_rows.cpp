@@ -9,6 +9,8 @@ PEMBERLY_AVX2_BEGIN
 
 namespace {
 
+inline __m256i Load8(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+
 inline __m256i Gather(const uint32_t* bits, __m256i at) {
     return _mm256_i32gather_epi32(reinterpret_cast<const int*>(bits), at, 4);
 }
@@ -90,6 +92,149 @@ void BilinearRowAvx2(const uint32_t* bits, int stride, ptrdiff_t origin, int32_t
     }
 }
 
+// Four premultiplied planes of a row (α·b, α·g, α·r, α), each as pairs of a
+// pixel and the next, less 2^15 for the signed multiply-add.
+void StretchAcrossAvx2(const uint32_t* row, int columns, const int32_t* first, const int32_t* pairs, int n,
+                       int32_t* scratch, double* a, double* r, double* g, double* b) {
+    const int stride = columns + 8;
+    int32_t* pair[4] = {scratch, scratch + stride, scratch + 2 * stride, scratch + 3 * stride};
+    const __m256i byte = _mm256_set1_epi32(0xFF), bias = _mm256_set1_epi32(int(0x80008000u));
+    int x = 0;
+    for (; x + 8 < columns; x += 8) {
+        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x));
+        const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x + 1));
+        const __m256i ap = _mm256_srli_epi32(p, 24), aq = _mm256_srli_epi32(q, 24);
+        for (int c = 0; c < 3; ++c) {
+            const __m256i here = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(p, 8 * c), byte), ap);
+            const __m256i next = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(q, 8 * c), byte), aq);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(pair[c] + x),
+                                _mm256_xor_si256(_mm256_or_si256(here, _mm256_slli_epi32(next, 16)), bias));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pair[3] + x),
+                            _mm256_xor_si256(_mm256_or_si256(ap, _mm256_slli_epi32(aq, 16)), bias));
+    }
+    // The last pixel pairs with itself: read only under a weight of 0.
+    for (; x < columns; ++x) {
+        const uint32_t p = row[x], q = row[x + 1 < columns ? x + 1 : x];
+        for (int c = 0; c < 3; ++c)
+            pair[c][x] = int32_t((((p >> (8 * c)) & 0xFF) * (p >> 24) | (((q >> (8 * c)) & 0xFF) * (q >> 24)) << 16) ^
+                                 0x80008000u);
+        pair[3][x] = int32_t(((p >> 24) | (q >> 24) << 16) ^ 0x80008000u);
+    }
+    const __m256i back = _mm256_set1_epi32(1 << 27), seven = _mm256_set1_epi32(7);
+    // Lanes in the order 0 1 4 5 2 3 6 7, so that interleaving with 2^52's high
+    // word turns each half into four doubles, columns in order.
+    const __m256i order = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
+    const __m256i exponent = _mm256_set1_epi32(0x43300000);
+    const __m256d twoTo52 = _mm256_set1_pd(0x1p52);
+    double* out[4] = {b, g, r, a};
+    for (int i = 0; i < n; i += 8) {
+        const int base = first[i];
+        const __m256i at = _mm256_permutevar8x32_epi32(Load8(first + i), order);
+        const __m256i offsets = _mm256_sub_epi32(at, _mm256_set1_epi32(base));
+        const __m256i outside =
+            _mm256_or_si256(_mm256_cmpgt_epi32(offsets, seven), _mm256_cmpgt_epi32(_mm256_setzero_si256(), offsets));
+        const bool near = _mm256_testz_si256(outside, outside);
+        const __m256i w = _mm256_permutevar8x32_epi32(Load8(pairs + i), order);
+        auto tapsOf = [&](int c) {
+            return near ? _mm256_permutevar8x32_epi32(Load8(pair[c] + base), offsets)
+                        : _mm256_i32gather_epi32(pair[c], at, 4);
+        };
+        const __m256i alphas = tapsOf(3);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(alphas, bias)) == -1) {
+            // Every tap clear: every sum 0.
+            for (int c = 0; c < 4; ++c) {
+                _mm256_storeu_pd(out[c] + i, _mm256_setzero_pd());
+                _mm256_storeu_pd(out[c] + i + 4, _mm256_setzero_pd());
+            }
+            continue;
+        }
+        for (int c = 0; c < 4; ++c) {
+            const __m256i taps = c == 3 ? alphas : tapsOf(c);
+            const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(taps, w), back);
+            auto asDoubles = [&](__m256i v) { return _mm256_sub_pd(_mm256_castsi256_pd(v), twoTo52); };
+            _mm256_storeu_pd(out[c] + i, asDoubles(_mm256_unpacklo_epi32(sum, exponent)));
+            _mm256_storeu_pd(out[c] + i + 4, asDoubles(_mm256_unpackhi_epi32(sum, exponent)));
+        }
+    }
+}
+
 PEMBERLY_AVX2_END
+
+PEMBERLY_AVX2_FMA_BEGIN
+
+namespace {
+
+// Four pixels' sums down the taps: exact, fused or not.
+struct Down4 {
+    __m256d a, r, g, b;
+};
+
+// Each channel's floor((C + floor(A / 2)) / A) is floor(C / A + 1/2) for whole
+// C and A: the half that floor(A / 2) drops for an odd A never carries, the
+// fraction of C / A being at most 1 − 1/A. It comes from trunc(C·(1/A) + 1/2 +
+// 2^-40) with 1/A rounded to a double: the product and sum err by less than
+// 2^-43, below the offset, and offset and error together stay short of
+// 1/(2A) > 2^-33, the least distance from C / A + 1/2 up to the next whole
+// number when it is not one. A fused multiply-add rounds once where a product
+// and a sum round twice, which only narrows the error.
+inline __m128i Resolve4(const Down4& s, __m256d inverse, __m128i alpha) {
+    const __m256d half = _mm256_set1_pd(0.5 + 0x1p-40);
+    auto quotient = [&](__m256d c) { return _mm256_cvttpd_epi32(_mm256_fmadd_pd(c, inverse, half)); };
+    // Each below 256: bytes b0..b3 g0..g3 r0..r3 a0..a3, then pixel by pixel.
+    const __m128i bytes = _mm_packus_epi16(_mm_packus_epi32(quotient(s.b), quotient(s.g)),
+                                           _mm_packus_epi32(quotient(s.r), alpha));
+    return _mm_shuffle_epi8(bytes, _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15));
+}
+
+// Four pixels from their sums; the colour sums are asked for only where some
+// alpha is not 0. A clear pixel comes out as 0, which leaves the destination
+// as it is; where all four are opaque, A is 255·2^24 and the alpha 255.
+template <class Colours>
+inline void Store4(uint32_t* out, __m256d a, Colours colours) {
+    const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0), opaque = _mm256_set1_pd(0xFFp24);
+    __m128i* to = reinterpret_cast<__m128i*>(out);
+    if (_mm256_movemask_pd(_mm256_cmp_pd(a, zero, _CMP_EQ_OQ)) == 0xF) {
+        _mm_storeu_si128(to, _mm_setzero_si128());
+        return;
+    }
+    const Down4 s = colours(a);
+    if (_mm256_movemask_pd(_mm256_cmp_pd(a, opaque, _CMP_EQ_OQ)) == 0xF) {
+        _mm_storeu_si128(to, Resolve4(s, _mm256_set1_pd(1.0 / 0xFFp24), _mm_set1_epi32(255)));
+        return;
+    }
+    // (A + 2^23) >> 24, exactly: A·2^-24 and the half fit the mantissa.
+    const __m128i alpha = _mm256_cvttpd_epi32(_mm256_fmadd_pd(a, _mm256_set1_pd(0x1p-24), _mm256_set1_pd(0.5)));
+    _mm_storeu_si128(to, Resolve4(s, _mm256_div_pd(one, _mm256_max_pd(a, one)), alpha));
+}
+
+} // namespace
+
+void StretchDownAvx2(const AcrossSums* rows, int count, int n, uint32_t* out) {
+    if (count == 2) {   // every enlargement
+        const double *a0 = rows[0].a, *r0 = rows[0].r, *g0 = rows[0].g, *b0 = rows[0].b;
+        const double *a1 = rows[1].a, *r1 = rows[1].r, *g1 = rows[1].g, *b1 = rows[1].b;
+        const __m256d w0 = _mm256_set1_pd(rows[0].weight), w1 = _mm256_set1_pd(rows[1].weight);
+        for (int i = 0; i < n; i += 4) {
+            auto sum = [&](const double* p0, const double* p1) {
+                return _mm256_fmadd_pd(w1, _mm256_loadu_pd(p1 + i), _mm256_mul_pd(w0, _mm256_loadu_pd(p0 + i)));
+            };
+            Store4(out + i, sum(a0, a1), [&](__m256d a) { return Down4{a, sum(r0, r1), sum(g0, g1), sum(b0, b1)}; });
+        }
+        return;
+    }
+    for (int i = 0; i < n; i += 4) {
+        auto sum = [&](const double* AcrossSums::*plane) {
+            __m256d total = _mm256_setzero_pd();
+            for (int t = 0; t < count; ++t)
+                total = _mm256_fmadd_pd(_mm256_set1_pd(rows[t].weight), _mm256_loadu_pd(rows[t].*plane + i), total);
+            return total;
+        };
+        Store4(out + i, sum(&AcrossSums::a),
+               [&](__m256d a) { return Down4{a, sum(&AcrossSums::r), sum(&AcrossSums::g), sum(&AcrossSums::b)}; });
+    }
+}
+
+PEMBERLY_AVX2_FMA_END
 
 } // namespace Zephra::raster
