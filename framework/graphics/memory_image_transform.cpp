@@ -318,6 +318,8 @@ void BuildAxisFilter(int destLength, int firstSample, int sampleCount, double sr
     f.mTaps.clear();
     f.mMaxTaps = 0;
     const double scale = srcSpan / destLength;
+    f.mStart.reserve(size_t(sampleCount) + 1);
+    f.mTaps.reserve(size_t(sampleCount) * size_t(scale > 1.0 ? std::min(scale, 64.0) + 2 : 2));
     std::vector<double> weights;
     for (int n = 0; n < sampleCount; ++n) {
         const int i = firstSample + n;
@@ -381,17 +383,16 @@ void BuildAxisFilter(int destLength, int firstSample, int sampleCount, double sr
 
 // The filtered stretch across then down with the wide loops: the integer sums
 // of the plain loop in SlowStretchBlt, grouped the other way, so the same
-// pixels. Each source row's across-sums are made once, while the destination
-// rows that need them pass.
+// pixels. The destination goes in strips of columns whose across-sums stay in
+// the first-level cache; within a strip each source row's sums are made once,
+// while the destination rows that need them pass.
 void FilteredStretchWide(uint32_t* dest, int destStride, const Rect& drawn, const SourceWindow& win, int loX,
                          int hiX, const AxisFilter& fx, const AxisFilter& fy, const Color& color, int drawMode) {
-    const int columns = hiX - loX;
-    const int n = drawn.mWidth, padded = (n + 7) & ~7;
-    const size_t width = size_t(padded);
+    constexpr int kStrip = 128;
+    const int columns = hiX - loX, n = drawn.mWidth;
     // Each column's taps as one pair of neighbours where they are one: the
-    // first's index from loX, and the weights w0 | w1 << 16 (the padding
-    // columns read pixel 0 and draw nothing).
-    std::vector<int32_t> first(width, 0), pairs(width, kFilterOne);
+    // first's index from loX, and the weights w0 | w1 << 16.
+    std::vector<int32_t> first(static_cast<size_t>(n)), pairs(static_cast<size_t>(n));
     bool paired = true;
     for (int i = 0; i < n && paired; ++i) {
         const int t0 = fx.mStart[size_t(i)], count = fx.mStart[size_t(i) + 1] - t0;
@@ -405,57 +406,75 @@ void FilteredStretchWide(uint32_t* dest, int destStride, const Rect& drawn, cons
         else
             paired = false;
     }
-    // Otherwise (shrinking) the taps one by one; the sums fit 32 bits.
-    auto acrossPlain = [&](const uint32_t* row, double* a, double* r, double* g, double* b) {
-        for (int i = 0; i < padded; ++i) {
-            uint32_t sa = 0, sr = 0, sg = 0, sb = 0;
-            for (int t = fx.mStart[size_t(std::min(i, n))]; i < n && t < fx.mStart[size_t(i) + 1]; ++t) {
-                const Tap& tap = fx.mTaps[size_t(t)];
-                const uint32_t p = row[tap.mIndex - loX], aw = (p >> 24) * uint32_t(tap.mWeight);
-                sa += aw;
-                sr += ((p >> 16) & 0xFF) * aw;
-                sg += ((p >> 8) & 0xFF) * aw;
-                sb += (p & 0xFF) * aw;
-            }
-            a[i] = sa;
-            r[i] = sr;
-            g[i] = sg;
-            b[i] = sb;
-        }
-    };
     // The taps of one row are consecutive source rows: a ring of more slots
     // than taps never drops a row still needed.
     int slots = 1;
     while (slots <= fy.mMaxTaps) slots *= 2;
     // Every slot is written before it is read.
-    const std::unique_ptr<double[]> sums(new double[size_t(slots) * 4 * width]);
-    std::vector<int> held(static_cast<size_t>(slots), -1);
-    std::vector<int32_t> scratch(size_t(4) * size_t(columns + 8));
-    std::vector<uint32_t> samples(width);
+    const std::unique_ptr<double[]> sums(new double[size_t(slots) * 4 * kStrip]);
+    std::vector<int> held(static_cast<size_t>(slots));
+    std::vector<int32_t> stripFirst(kStrip), stripPairs(kStrip), scratch(size_t(4) * size_t(columns + 8));
+    std::vector<uint32_t> samples(kStrip);
     std::vector<raster::AcrossSums> rows(size_t(fy.mMaxTaps));
+    raster::AcrossTaps across;
     const Color tint = raster::ClampColor(color);
-    for (int j = 0; j < drawn.mHeight; ++j) {
-        int count = 0;
-        for (int ty = fy.mStart[size_t(j)]; ty < fy.mStart[size_t(j) + 1]; ++ty) {
-            const Tap& tap = fy.mTaps[size_t(ty)];
-            if (tap.mWeight == 0) continue;
-            const size_t slot = size_t(tap.mIndex & (slots - 1));
-            double* a = sums.get() + slot * 4 * width;
-            double *r = a + width, *g = r + width, *b = g + width;
-            if (held[slot] != tap.mIndex) {
-                const uint32_t* row = win.mBits + ptrdiff_t(tap.mIndex) * win.mStride + loX;
-                if (paired)
-                    raster::StretchAcrossAvx2(row, columns, first.data(), pairs.data(), padded, scratch.data(), a, r,
-                                              g, b);
-                else
-                    acrossPlain(row, a, r, g, b);
-                held[slot] = tap.mIndex;
+    for (int s0 = 0; s0 < n; s0 += kStrip) {
+        const int width = std::min(kStrip, n - s0), padded = (width + 7) & ~7;
+        // Paired, the strip reads the source from its first column's first tap
+        // (the taps move right with the columns) to its last column's pair;
+        // padding columns read that first pixel and draw nothing.
+        const int from = paired ? first[size_t(s0)] : 0;
+        const int to = paired ? std::min(columns, first[size_t(s0 + width - 1)] + 2) : 0;
+        if (paired) {
+            for (int i = 0; i < padded; ++i) {
+                stripFirst[size_t(i)] = i < width ? first[size_t(s0 + i)] - from : 0;
+                stripPairs[size_t(i)] = i < width ? pairs[size_t(s0 + i)] : kFilterOne;
             }
-            rows[size_t(count++)] = raster::AcrossSums{a, r, g, b, double(tap.mWeight)};
+            raster::PrepareAcross(stripFirst.data(), stripPairs.data(), padded, across);
         }
-        if (count == 0) continue;
-        raster::StretchDownAvx2(rows.data(), count, padded, samples.data());
-        raster::BlendRow(dest + ptrdiff_t(drawn.mY + j) * destStride + drawn.mX, samples.data(), n, tint, drawMode);
+        // Otherwise (shrinking) the taps one by one; the sums fit 32 bits.
+        auto acrossPlain = [&](const uint32_t* row, double* a, double* r, double* g, double* b) {
+            for (int i = 0; i < padded; ++i) {
+                uint32_t sa = 0, sr = 0, sg = 0, sb = 0;
+                const int column = std::min(s0 + i, n - 1);
+                for (int t = fx.mStart[size_t(column)]; i < width && t < fx.mStart[size_t(column) + 1]; ++t) {
+                    const Tap& tap = fx.mTaps[size_t(t)];
+                    const uint32_t p = row[tap.mIndex - loX], aw = (p >> 24) * uint32_t(tap.mWeight);
+                    sa += aw;
+                    sr += ((p >> 16) & 0xFF) * aw;
+                    sg += ((p >> 8) & 0xFF) * aw;
+                    sb += (p & 0xFF) * aw;
+                }
+                a[i] = sa;
+                r[i] = sr;
+                g[i] = sg;
+                b[i] = sb;
+            }
+        };
+        std::fill(held.begin(), held.end(), -1);
+        for (int j = 0; j < drawn.mHeight; ++j) {
+            int count = 0;
+            for (int ty = fy.mStart[size_t(j)]; ty < fy.mStart[size_t(j) + 1]; ++ty) {
+                const Tap& tap = fy.mTaps[size_t(ty)];
+                if (tap.mWeight == 0) continue;
+                const size_t slot = size_t(tap.mIndex & (slots - 1));
+                double* a = sums.get() + slot * 4 * kStrip;
+                double *r = a + kStrip, *g = r + kStrip, *b = g + kStrip;
+                if (held[slot] != tap.mIndex) {
+                    const uint32_t* row = win.mBits + ptrdiff_t(tap.mIndex) * win.mStride + loX;
+                    if (paired)
+                        raster::StretchAcrossAvx2(row + from, to - from, across, padded, scratch.data(), a, r, g, b);
+                    else
+                        acrossPlain(row, a, r, g, b);
+                    held[slot] = tap.mIndex;
+                }
+                rows[size_t(count++)] = raster::AcrossSums{a, r, g, b, double(tap.mWeight)};
+            }
+            if (count == 0) continue;
+            raster::StretchDownAvx2(rows.data(), count, padded, samples.data());
+            raster::BlendRow(dest + ptrdiff_t(drawn.mY + j) * destStride + drawn.mX + s0, samples.data(), width, tint,
+                             drawMode);
+        }
     }
 }
 

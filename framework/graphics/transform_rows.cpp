@@ -5,6 +5,30 @@
 
 namespace Zephra::raster {
 
+// Eight columns' lanes in the order 0 1 4 5 2 3 6 7, so that interleaving a
+// sum with 2^52's high word turns each half into four doubles, columns in
+// order.
+constexpr int kAcrossOrder[8] = {0, 1, 4, 5, 2, 3, 6, 7};
+
+void PrepareAcross(const int32_t* first, const int32_t* pairs, int n, AcrossTaps& taps) {
+    taps.base.resize(size_t(n / 8));
+    taps.near.resize(size_t(n / 8));
+    taps.offsets.resize(size_t(n));
+    taps.weights.resize(size_t(n));
+    for (int i = 0; i < n; i += 8) {
+        const int32_t base = first[i];
+        bool near = true;
+        for (int k = 0; k < 8; ++k) {
+            const int32_t offset = first[i + kAcrossOrder[k]] - base;
+            near = near && offset >= 0 && offset < 8;
+            taps.offsets[size_t(i + k)] = offset;
+            taps.weights[size_t(i + k)] = pairs[i + kAcrossOrder[k]];
+        }
+        taps.base[size_t(i / 8)] = base;
+        taps.near[size_t(i / 8)] = near;
+    }
+}
+
 PEMBERLY_AVX2_BEGIN
 
 namespace {
@@ -94,15 +118,20 @@ void BilinearRowAvx2(const uint32_t* bits, int stride, ptrdiff_t origin, int32_t
 
 // Four premultiplied planes of a row (α·b, α·g, α·r, α), each as pairs of a
 // pixel and the next, less 2^15 for the signed multiply-add.
-void StretchAcrossAvx2(const uint32_t* row, int columns, const int32_t* first, const int32_t* pairs, int n,
-                       int32_t* scratch, double* a, double* r, double* g, double* b) {
+void StretchAcrossAvx2(const uint32_t* row, int columns, const AcrossTaps& taps, int n, int32_t* scratch, double* a,
+                       double* r, double* g, double* b) {
     const int stride = columns + 8;
     int32_t* pair[4] = {scratch, scratch + stride, scratch + 2 * stride, scratch + 3 * stride};
     const __m256i byte = _mm256_set1_epi32(0xFF), bias = _mm256_set1_epi32(int(0x80008000u));
+    const __m256i alphaBits = _mm256_set1_epi32(int(0xFF000000u));
     int x = 0;
     for (; x + 8 < columns; x += 8) {
         const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x));
         const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x + 1));
+        if (_mm256_testz_si256(_mm256_or_si256(p, q), alphaBits)) {
+            for (int c = 0; c < 4; ++c) _mm256_storeu_si256(reinterpret_cast<__m256i*>(pair[c] + x), bias);
+            continue;   // all clear: every product 0
+        }
         const __m256i ap = _mm256_srli_epi32(p, 24), aq = _mm256_srli_epi32(q, 24);
         for (int c = 0; c < 3; ++c) {
             const __m256i here = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(p, 8 * c), byte), ap);
@@ -121,24 +150,19 @@ void StretchAcrossAvx2(const uint32_t* row, int columns, const int32_t* first, c
                                  0x80008000u);
         pair[3][x] = int32_t(((p >> 24) | (q >> 24) << 16) ^ 0x80008000u);
     }
-    const __m256i back = _mm256_set1_epi32(1 << 27), seven = _mm256_set1_epi32(7);
-    // Lanes in the order 0 1 4 5 2 3 6 7, so that interleaving with 2^52's high
-    // word turns each half into four doubles, columns in order.
-    const __m256i order = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
-    const __m256i exponent = _mm256_set1_epi32(0x43300000);
+    // Σ w·(v − 2^15) over the pair, plus 2^15 · 4096. Eight columns whose
+    // pairs start within eight pixels (any enlargement) take them from one
+    // load; others gather.
+    const __m256i back = _mm256_set1_epi32(1 << 27), exponent = _mm256_set1_epi32(0x43300000);
     const __m256d twoTo52 = _mm256_set1_pd(0x1p52);
     double* out[4] = {b, g, r, a};
     for (int i = 0; i < n; i += 8) {
-        const int base = first[i];
-        const __m256i at = _mm256_permutevar8x32_epi32(Load8(first + i), order);
-        const __m256i offsets = _mm256_sub_epi32(at, _mm256_set1_epi32(base));
-        const __m256i outside =
-            _mm256_or_si256(_mm256_cmpgt_epi32(offsets, seven), _mm256_cmpgt_epi32(_mm256_setzero_si256(), offsets));
-        const bool near = _mm256_testz_si256(outside, outside);
-        const __m256i w = _mm256_permutevar8x32_epi32(Load8(pairs + i), order);
+        const __m256i offsets = Load8(taps.offsets.data() + i), w = Load8(taps.weights.data() + i);
+        const int32_t from = taps.base[size_t(i / 8)];
+        const bool near = taps.near[size_t(i / 8)];
         auto tapsOf = [&](int c) {
-            return near ? _mm256_permutevar8x32_epi32(Load8(pair[c] + base), offsets)
-                        : _mm256_i32gather_epi32(pair[c], at, 4);
+            const int32_t* p = pair[c] + from;
+            return near ? _mm256_permutevar8x32_epi32(Load8(p), offsets) : _mm256_i32gather_epi32(p, offsets, 4);
         };
         const __m256i alphas = tapsOf(3);
         if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(alphas, bias)) == -1) {
@@ -150,8 +174,7 @@ void StretchAcrossAvx2(const uint32_t* row, int columns, const int32_t* first, c
             continue;
         }
         for (int c = 0; c < 4; ++c) {
-            const __m256i taps = c == 3 ? alphas : tapsOf(c);
-            const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(taps, w), back);
+            const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(c == 3 ? alphas : tapsOf(c), w), back);
             auto asDoubles = [&](__m256i v) { return _mm256_sub_pd(_mm256_castsi256_pd(v), twoTo52); };
             _mm256_storeu_pd(out[c] + i, asDoubles(_mm256_unpacklo_epi32(sum, exponent)));
             _mm256_storeu_pd(out[c] + i + 4, asDoubles(_mm256_unpackhi_epi32(sum, exponent)));

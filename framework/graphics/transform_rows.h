@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // Wide loops of the memory image's transforming rasterisers, for processors
 // with AVX2 and fused multiply-add (the callers check). Each gives the pixels of the plain loops in
@@ -23,11 +24,20 @@ void BilinearRowAvx2(const uint32_t* bits, int stride, ptrdiff_t origin, int32_t
 //
 // Across one source row: destination column i takes the source pixels first[i]
 // and first[i] + 1 of row (columns readable pixels; the second may be past
-// them when its weight is 0) with the weights pairs[i] = w0 | w1 << 16,
-// w0 + w1 = 4096. Writes Σ w·α and Σ w·α·c per channel for n columns (a
-// multiple of 8); scratch holds 4 · (columns + 8) words.
-void StretchAcrossAvx2(const uint32_t* row, int columns, const int32_t* first, const int32_t* pairs, int n,
-                       int32_t* scratch, double* a, double* r, double* g, double* b);
+// them when its weight is 0) with the weights w0 | w1 << 16, w0 + w1 = 4096.
+// AcrossTaps holds them as the loop reads them, made once for all the rows of
+// a stretch from first and pairs (n columns, a multiple of 8).
+struct AcrossTaps {
+    std::vector<int32_t> base;      // per eight columns, the first pixel they read
+    std::vector<uint8_t> near;      // per eight columns: all within eight pixels of it
+    std::vector<int32_t> offsets;   // per column, from its eight's base, in the loop's lane order
+    std::vector<int32_t> weights;   // w0 | w1 << 16, in the same order
+};
+void PrepareAcross(const int32_t* first, const int32_t* pairs, int n, AcrossTaps& taps);
+// Writes Σ w·α and Σ w·α·c per channel for the n columns of taps; scratch
+// holds 4 · (columns + 8) words.
+void StretchAcrossAvx2(const uint32_t* row, int columns, const AcrossTaps& taps, int n, int32_t* scratch, double* a,
+                       double* r, double* g, double* b);
 
 // Down: each of n pixels (a multiple of 4) sums weight · the across-sums of
 // count source rows and is resolved as the plain loop resolves it: alpha

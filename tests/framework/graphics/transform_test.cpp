@@ -518,7 +518,8 @@ TEST(TransformedBlits, WideLoopsRoundEveryQuotientAsThePlainLoopsDo) {
 
 // The wide filtered stretch draws what the plain one draws: enlarging,
 // shrinking and both at once, by even and uneven ratios, clipped, past the
-// frame, tinted, in both draw modes, over opaque, clear and translucent pixels.
+// frame, tinted, in both draw modes, over opaque, clear and translucent
+// pixels, in rows shorter and longer than the wide loop's strips of columns.
 TEST(StretchBlt, WideLoopsDrawWhatThePlainLoopsDraw) {
     struct Case {
         const char* what;
@@ -526,25 +527,30 @@ TEST(StretchBlt, WideLoopsDrawWhatThePlainLoopsDraw) {
         Color color;
         int drawMode;
     } cases[] = {
-        {"twice and a half", Rect(0, 0, 37, 23), Rect(3, 2, 74, 35), Rect(0, 0, 96, 80), Color::White, 0},
-        {"uneven", Rect(5, 4, 29, 17), Rect(1, 6, 90, 61), Rect(0, 0, 96, 80), Color::White, 0},
-        {"additive", Rect(0, 0, 37, 23), Rect(3, 2, 74, 35), Rect(0, 0, 96, 80), Color::White, 1},
-        {"tinted", Rect(0, 0, 37, 23), Rect(3, 2, 74, 35), Rect(0, 0, 96, 80), Color(200, 120, 60, 190), 0},
-        {"tinted additive", Rect(0, 0, 37, 23), Rect(3, 2, 74, 35), Rect(0, 0, 96, 80), Color(90, 255, 40, 128), 1},
-        {"shrinking", Rect(0, 0, 37, 23), Rect(2, 3, 13, 9), Rect(0, 0, 96, 80), Color::White, 0},
-        {"wider, shorter", Rect(0, 0, 37, 23), Rect(0, 10, 91, 7), Rect(0, 0, 96, 80), Color::White, 0},
-        {"narrower, taller", Rect(0, 0, 37, 23), Rect(10, 0, 11, 77), Rect(0, 0, 96, 80), Color::White, 1},
-        {"one column", Rect(0, 0, 37, 23), Rect(4, 4, 1, 60), Rect(0, 0, 96, 80), Color::White, 0},
+        {"twice and a half", Rect(0, 0, 37, 23), Rect(3, 2, 74, 35), Rect(0, 0, 300, 90), Color::White, 0},
+        {"uneven", Rect(5, 4, 29, 17), Rect(1, 6, 90, 61), Rect(0, 0, 300, 90), Color::White, 0},
+        {"additive", Rect(0, 0, 37, 23), Rect(3, 2, 74, 35), Rect(0, 0, 300, 90), Color::White, 1},
+        {"tinted", Rect(0, 0, 37, 23), Rect(3, 2, 74, 35), Rect(0, 0, 300, 90), Color(200, 120, 60, 190), 0},
+        {"tinted additive", Rect(0, 0, 37, 23), Rect(3, 2, 74, 35), Rect(0, 0, 300, 90), Color(90, 255, 40, 128), 1},
+        {"shrinking", Rect(0, 0, 37, 23), Rect(2, 3, 13, 9), Rect(0, 0, 300, 90), Color::White, 0},
+        {"wider, shorter", Rect(0, 0, 37, 23), Rect(0, 10, 91, 7), Rect(0, 0, 300, 90), Color::White, 0},
+        {"narrower, taller", Rect(0, 0, 37, 23), Rect(10, 0, 11, 77), Rect(0, 0, 300, 90), Color::White, 1},
+        {"one column", Rect(0, 0, 37, 23), Rect(4, 4, 1, 60), Rect(0, 0, 300, 90), Color::White, 0},
         {"clipped", Rect(0, 0, 37, 23), Rect(-20, -9, 130, 99), Rect(13, 7, 51, 33), Color::White, 0},
-        {"one source pixel", Rect(36, 22, 1, 1), Rect(9, 9, 17, 13), Rect(0, 0, 96, 80), Color::White, 0},
+        {"one source pixel", Rect(36, 22, 1, 1), Rect(9, 9, 17, 13), Rect(0, 0, 300, 90), Color::White, 0},
+        {"many strips", Rect(0, 0, 37, 23), Rect(3, 1, 293, 70), Rect(0, 0, 300, 90), Color(255, 255, 255, 200), 0},
+        {"many strips, shrinking down", Rect(0, 0, 37, 23), Rect(0, 5, 297, 11), Rect(0, 0, 300, 90), Color::White, 1},
+        {"strips clipped", Rect(2, 1, 33, 20), Rect(-40, 0, 380, 88), Rect(5, 3, 271, 80), Color::White, 0},
+        {"many strips, shrinking across", Rect(0, 0, 290, 23), Rect(2, 2, 150, 30), Rect(0, 0, 300, 90),
+         Color::White, 0},
     };
-    const std::vector<uint32_t> srcPx = MixedPixels(37 * 23, 21), destPx = MixedPixels(96 * 80, 23);
+    const std::vector<uint32_t> srcPx = MixedPixels(300 * 23, 21), destPx = MixedPixels(300 * 90, 23);
     for (const Case& c : cases) {
         std::vector<uint32_t> want;
         testsupport::ForEachLoops([&](raster::Loops loops) {
             MemoryImage src, dst;
-            Make(src, 37, 23, srcPx);
-            Make(dst, 96, 80, destPx);
+            Make(src, 300, 23, srcPx);
+            Make(dst, 300, 90, destPx);
             dst.StretchBlt(&src, c.dest, c.src, c.clip, c.color, c.drawMode, false);
             if (loops == raster::Loops::Reference)
                 want = Pixels(dst);
