@@ -387,6 +387,8 @@ int DDInterface::Init(HWND window, bool windowed) {
     if (mIs3D && !Init3D()) return RESULT_3D_FAIL;
 
     mInitialized = true;
+    // The new primary on the screen at once: the window maps the mouse into it from now on.
+    ShowPrimary();
     return RESULT_OK;
 }
 

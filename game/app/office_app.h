@@ -168,6 +168,9 @@ protected:
     ProfileRecord mCurrentProfile;
     double mPlayedCarry = 0;  // the seconds played the record's float has not taken yet
     std::vector<std::string> mWarnings;
+
+private:
+    void ApplyWindowMode(bool windowed);
 };
 
 // The one application; null while there is none.

@@ -699,6 +699,14 @@ bool SameFormat(const DDPIXELFORMAT& a, const DDPIXELFORMAT& b) {
 }
 } // namespace
 
+namespace {
+// One destination row of a nearest-pixel stretch from its source columns.
+template <typename Pixel>
+void StretchRow(const Pixel* src, const int* columns, Pixel* dst, size_t width) {
+    for (size_t i = 0; i < width; ++i) dst[i] = src[columns[i]];
+}
+} // namespace
+
 HRESULT Surface::BltImpl(const char* method, RECT* destRect, Surface* src, RECT* srcRect, DWORD flags,
                          DDBLTFX* fx) {
     if (fx && fx->dwSize != sizeof(DDBLTFX)) return DDERR_INVALIDPARAMS;
@@ -763,21 +771,45 @@ HRESULT Surface::BltImpl(const char* method, RECT* destRect, Surface* src, RECT*
         srcBits = copy.data();
     }
     const bool plain = !keyed && dw == sw && dh == sh;
+    const size_t width = static_cast<size_t>(clipped.right - clipped.left);
+    // The source column of each destination column, worked out once per blit.
+    std::vector<int> columns;
+    if (!plain) {
+        columns.resize(width);
+        for (size_t i = 0; i < width; ++i)
+            columns[i] = s.left + static_cast<int>(static_cast<int64_t>(clipped.left + static_cast<int>(i) - d.left) *
+                                                   sw / dw);
+    }
+    int lastSy = -1;
     for (int y = clipped.top; y < clipped.bottom; ++y) {
         const int sy = s.top + static_cast<int>(static_cast<int64_t>(y - d.top) * sh / dh);
         const uint8_t* srow = srcBits + static_cast<size_t>(sy) * src->mPitch;
         uint8_t* drow = mBits.data() + static_cast<size_t>(y) * mPitch;
         if (plain) {
-            std::memcpy(drow + clipped.left * bpp, srow + (s.left + clipped.left - d.left) * bpp,
-                        static_cast<size_t>(clipped.right - clipped.left) * bpp);
+            std::memcpy(drow + clipped.left * bpp, srow + (s.left + clipped.left - d.left) * bpp, width * bpp);
             continue;
         }
-        for (int x = clipped.left; x < clipped.right; ++x) {
-            const int sx = s.left + static_cast<int>(static_cast<int64_t>(x - d.left) * sw / dw);
+        // A stretch repeats source rows: the row just made is copied again.
+        if (!keyed && sy == lastSy) {
+            std::memcpy(drow + clipped.left * bpp, drow - mPitch + clipped.left * bpp, width * bpp);
+            continue;
+        }
+        lastSy = sy;
+        if (!keyed && bpp == 2) {
+            StretchRow(reinterpret_cast<const uint16_t*>(srow), columns.data(),
+                       reinterpret_cast<uint16_t*>(drow) + clipped.left, width);
+            continue;
+        }
+        if (!keyed && bpp == 4) {
+            StretchRow(reinterpret_cast<const uint32_t*>(srow), columns.data(),
+                       reinterpret_cast<uint32_t*>(drow) + clipped.left, width);
+            continue;
+        }
+        for (size_t i = 0; i < width; ++i) {
             uint32_t v = 0;
-            std::memcpy(&v, srow + sx * bpp, static_cast<size_t>(bpp));
+            std::memcpy(&v, srow + columns[i] * bpp, static_cast<size_t>(bpp));
             if (keyed && (v & rgb) >= keyLow && (v & rgb) <= keyHigh) continue;
-            std::memcpy(drow + x * bpp, &v, static_cast<size_t>(bpp));
+            std::memcpy(drow + (clipped.left + static_cast<int>(i)) * bpp, &v, static_cast<size_t>(bpp));
         }
     }
     return DD_OK;

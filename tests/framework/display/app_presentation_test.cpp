@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include "framework/app/widget_manager.h"
@@ -9,6 +10,7 @@
 #include "platform/directx/d3d7.h"
 #include "platform/directx/dx_config.h"
 #include "platform/directx/dx_module.h"
+#include "platform/window.h"
 #include "tests/support/temp_dirs.h"
 
 using namespace Zephra;
@@ -86,6 +88,70 @@ TEST(AppPresentation, MouseMapsThroughThePresentationRectangle) {
         EXPECT_EQ(app.mWidgetManager->mLastMouseY, c.drawY) << c.y;
     }
     DirectXConfig::Get().Reset();
+}
+
+// Full screen covers the desktop; the 800 x 600 picture is scaled to fill its
+// height or width, centred, whether the display pillar-boxes it on a desktop-
+// sized primary (3D on a wide desktop) or the window scales an 800 x 600 mode.
+TEST(AppPresentation, FullScreenFillsTheDesktopCentredAndTheMouseHitsWhatIsShown) {
+    struct Case {
+        int deskW, deskH;
+        bool with3D;
+        Rect shown;    // where the picture stands on the screen
+    };
+    const Case cases[] = {
+        {1280, 800, true, Rect(107, 0, 1066, 800)},     // 16:10
+        {1280, 800, false, Rect(106, 0, 1067, 800)},
+        {1920, 1080, true, Rect(240, 0, 1440, 1080)},   // 16:9
+        {1920, 1080, false, Rect(240, 0, 1440, 1080)},
+        {1024, 768, true, Rect(0, 0, 1024, 768)},       // 4:3
+        {1280, 1024, true, Rect(0, 32, 1280, 960)},     // 5:4: letter-boxed
+        {768, 1024, false, Rect(0, 224, 768, 576)},     // portrait
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.deskW) + "x" + std::to_string(c.deskH) + (c.with3D ? " 3D" : ""));
+        testsupport::TempUserDirs dirs;
+        DirectXConfig& config = DirectXConfig::Get();
+        config.Reset();
+        config.mDesktopWidth = c.deskW;
+        config.mDesktopHeight = c.deskH;
+        for (DWORD bits : {16u, 32u}) config.mModes.push_back({DWORD(c.deskW), DWORD(c.deskH), bits});
+        Direct3DConfig::Get().mKind = c.with3D ? Device3DKind::Software : Device3DKind::None;
+        DisplayApp app;
+        app.mWindowed = false;
+        ASSERT_TRUE(app.Init()) << app.mDisplayError;
+        ASSERT_EQ(app.Is3DAccelerated(), c.with3D);
+        SurfaceMemory primary;
+        ASSERT_TRUE(GetSurfaceMemory(app.Display().mPrimarySurface, primary));
+        // A screen point through the window (the primary scaled into the desktop) and the display.
+        auto drawAt = [&](int x, int y) {
+            int px = 0, py = 0, dx = 0, dy = 0;
+            MapWindowToPicture(c.deskW, c.deskH, primary.width, primary.height, x, y, px, py);
+            app.MapToDraw(px, py, dx, dy);
+            return Point{dx, dy};
+        };
+        const Rect& r = c.shown;
+        EXPECT_TRUE(r.mWidth == c.deskW || r.mHeight == c.deskH) << "fills the height or the width";
+        EXPECT_LE(std::abs(2 * r.mX + r.mWidth - c.deskW), 1) << "centred across";
+        EXPECT_LE(std::abs(2 * r.mY + r.mHeight - c.deskH), 1) << "centred down";
+        struct Probe {
+            int x, y, drawX, drawY;
+        };
+        const Probe probes[] = {
+            {r.mX, r.mY, 0, 0},
+            {r.mX + r.mWidth - 1, r.mY + r.mHeight - 1, 799, 599},
+            {r.mX + r.mWidth / 2, r.mY + r.mHeight / 2, 400, 300},
+            {r.mX - 1, r.mY + r.mHeight / 2, 0, 300},                      // left of the picture
+            {r.mX + r.mWidth, r.mY + r.mHeight, 799, 599},                 // below right
+        };
+        for (const Probe& p : probes) {
+            const Point d = drawAt(p.x, p.y);
+            EXPECT_LE(std::abs(d.mX - p.drawX), 1) << p.x << "," << p.y;
+            EXPECT_LE(std::abs(d.mY - p.drawY), 1) << p.x << "," << p.y;
+        }
+    }
+    DirectXConfig::Get().Reset();
+    Direct3DConfig::Get().Reset();
 }
 
 TEST(AppPresentation, TheCursorThreadMovesTheCursorOnThePrimaryUntilStopped) {
