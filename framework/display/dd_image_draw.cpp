@@ -134,14 +134,20 @@ void DDImage::FillSpansCoverage(const Span* spans, int count, const Color& color
 
 // ---- blits ----
 
-void DDImage::SurfaceBlt(IDirectDrawSurface* src, const RECT& destRect, const RECT& srcRect, bool keyed) {
-    if (!mSurface || !src) return;
+DWORD SourceKeyFlag(IDirectDrawSurface* src) {
+    DDCOLORKEY key;
+    return src && SUCCEEDED(src->GetColorKey(DDCKEY_SRCBLT, &key)) ? DDBLT_KEYSRC : 0;
+}
+
+bool DDImage::SurfaceBlt(IDirectDrawSurface* src, const RECT& destRect, const RECT& srcRect) {
+    if (!mSurface || !src) return false;
     const bool locked = mLockCount > 0;
     if (locked) mSurface->Unlock(nullptr);
     DDBLTFX fx = MakeDesc<DDBLTFX>();
     RECT d = destRect, s = srcRect;
-    mSurface->Blt(&d, src, &s, DDBLT_WAIT | (keyed ? DDBLT_KEYSRC : 0), &fx);
+    const HRESULT hr = mSurface->Blt(&d, src, &s, DDBLT_WAIT | SourceKeyFlag(src), &fx);
     if (locked && FAILED(mSurface->Lock(nullptr, &mLockedSurfaceDesc, DDLOCK_WAIT, nullptr))) mLockCount = 0;
+    return SUCCEEDED(hr);
 }
 
 void DDImage::Blt(Image* src, int x, int y, const Rect& srcRect, const Color& color, int drawMode) {
@@ -211,9 +217,10 @@ void DDImage::BltSoftware(Image* src, int x, int y, const Rect& srcRect, const C
         const Rect at = Rect(x + r.mX - srcRect.mX, y + r.mY - srcRect.mY, r.mWidth, r.mHeight).Intersection(Bounds(*this));
         if (at.IsEmpty()) return;
         const int sx = r.mX + at.mX - (x + r.mX - srcRect.mX), sy = r.mY + at.mY - (y + r.mY - srcRect.mY);
-        SurfaceBlt(dd->mSurface, ToRECT(at.mX, at.mY, at.mWidth, at.mHeight), ToRECT(sx, sy, at.mWidth, at.mHeight),
-                   mem->mHasTrans);
-        return;
+        if (SurfaceBlt(dd->mSurface, ToRECT(at.mX, at.mY, at.mWidth, at.mHeight),
+                       ToRECT(sx, sy, at.mWidth, at.mHeight)))
+            return;
+        // Refused (a lost or busy surface, another format): the loops draw it.
     }
     surface::SurfaceView view;
     if (!BeginSoftware(view)) return;
@@ -292,9 +299,10 @@ void DDImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRect, 
     if (dd && color == Color::White && drawMode == DRAWMODE_NORMAL && (dd->AnalyzeAlpha(), !dd->mHasAlpha) &&
         dd->GetSurface()) {
         RECT s{LONG(area.mX), LONG(area.mY), LONG(area.mWidth + area.mX), LONG(area.mHeight + area.mY)};
-        SurfaceBlt(dd->mSurface, ToRECT(q.mX, q.mY, q.mWidth, q.mHeight), s, dd->mHasTrans);
-        FreeAllBuffers();
-        return;
+        if (SurfaceBlt(dd->mSurface, ToRECT(q.mX, q.mY, q.mWidth, q.mHeight), s)) {
+            FreeAllBuffers();
+            return;
+        }
     }
     StretchSoftware(src, q, area, color, drawMode, false);
 }

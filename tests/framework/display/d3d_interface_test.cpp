@@ -363,31 +363,46 @@ TEST(D3DRoad, TheApplicationTakesTheRoadItMayHave) {
 namespace {
 
 // On the 3D road an opaque surface picture drawn plainly is copied by
-// DirectDraw; any tint, alpha or additive mode goes through the device.
+// DirectDraw (one that claims transparency without a transparent pixel too);
+// any tint, alpha or additive mode goes through the device, and so does a copy
+// DirectDraw refuses. The picture shows in every case.
 TEST_F(D3DInterfaceTest, PlainOpaqueSurfacePicturesAreCopied) {
     DirectXConfig::Get().mDesktopFormat = PixelLayout::RGB565;
     Start();
-    std::unique_ptr<MemoryImage> pic(display->CreateImage());
-    auto* surface = dynamic_cast<DDImage*>(pic.get());
-    ASSERT_NE(surface, nullptr);
-    std::vector<uint32_t> px(16 * 16, 0xFF00FF00u);
-    surface->SetBits(px.data(), 16, 16);
-    ASSERT_NE(surface->GetSurface(), nullptr);
     MemoryImage* screen = display->GetScreenImage();
-    struct Case { const char* name; Color color; int mode; bool device; };
+    struct Case { const char* name; Color color; int mode; bool claimsTrans; bool refused; bool copy; bool device; };
     const Case cases[] = {
-        {"white", Color::White, DRAWMODE_NORMAL, false},
-        {"alpha 254", Color(255, 255, 255, 254), DRAWMODE_NORMAL, true},
-        {"additive", Color::White, DRAWMODE_ADDITIVE, true},
+        {"white", Color::White, DRAWMODE_NORMAL, false, false, true, false},
+        {"transparency claimed", Color::White, DRAWMODE_NORMAL, true, false, true, false},
+        {"copy refused", Color::White, DRAWMODE_NORMAL, false, true, true, true},
+        {"alpha 254", Color(255, 255, 255, 254), DRAWMODE_NORMAL, false, false, false, true},
+        {"additive", Color::White, DRAWMODE_ADDITIVE, false, false, false, true},
     };
     for (const Case& k : cases) {
+        std::unique_ptr<MemoryImage> pic(display->CreateImage());
+        auto* surface = dynamic_cast<DDImage*>(pic.get());
+        ASSERT_NE(surface, nullptr);
+        std::vector<uint32_t> px(16 * 16, 0xFF00FF00u);
+        surface->SetBits(px.data(), 16, 16);
+        if (k.claimsTrans) surface->SetTransparencyFlags(true, false);
+        ASSERT_NE(surface->GetSurface(), nullptr);
+        ClearDrawSurface();
+        if (k.refused) DirectXConfig::Get().InjectFailure("IDirectDrawSurface::Blt", DDERR_SURFACEBUSY);
         const int draws = Calls("IDirect3DDevice7::DrawPrimitive");
         const int blits = Calls("IDirectDrawSurface::Blt");
         screen->Blt(pic.get(), 4, 4, Rect(0, 0, 16, 16), k.color, k.mode);
+        DirectXConfig::Get().ClearFailures();
+        d3d->EndSceneIfBegun();
         EXPECT_EQ(Calls("IDirect3DDevice7::DrawPrimitive") > draws, k.device) << k.name;
-        EXPECT_EQ(Calls("IDirectDrawSurface::Blt") > blits, !k.device) << k.name;
+        EXPECT_EQ(Calls("IDirectDrawSurface::Blt") > blits, k.copy) << k.name;
+        SurfaceMemory m;
+        ASSERT_TRUE(GetSurfaceMemory(display->mDrawSurface, m));
+        uint16_t v;
+        std::memcpy(&v, m.bits + size_t(10) * m.pitch + 10 * 2, 2);
+        EXPECT_EQ(v & 0xF81F, 0) << k.name;
+        EXPECT_GE(v & 0x07E0, 0x07C0) << k.name << ": the picture shows";
+        display->RemoveImageTexture(pic.get());
     }
-    display->RemoveImageTexture(pic.get());
 }
 
 } // namespace

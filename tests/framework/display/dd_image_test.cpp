@@ -276,3 +276,56 @@ TEST(DDImage, OutlivesItsDisplay) {
     Graphics(img.get()).FillRect(Rect(0, 0, 1, 1));
     EXPECT_EQ(img->GetBits()[0], 0xFFFFFFFFu);
 }
+
+// Copies between surfaces ask for a colour key exactly when the source surface
+// has one: a picture that claims transparency without a transparent pixel
+// shows, keyed pixels stay out, and a copy DirectDraw refuses is drawn by the
+// loops instead of vanishing. Plain blits and fast stretches alike.
+TEST(DDImage, SurfaceCopiesFollowTheSourceKey) {
+    const uint32_t kGreen = 0xFF00FF00, kClear = 0x00000000;
+    struct Case {
+        const char* what;
+        PixelLayout layout;
+        uint32_t second;      // the source's right pixel; the left one is kOpaque
+        bool claimsTrans;     // transparency forced without a transparent pixel
+        bool refused;         // DirectDraw refuses every copy
+        bool stretched;       // a fast stretch to twice the size
+    };
+    const Case cases[] = {
+        {"565 claimed transparency", PixelLayout::RGB565, kGreen, true, false, false},
+        {"565 claimed transparency stretched", PixelLayout::RGB565, kGreen, true, false, true},
+        {"8888 claimed transparency", PixelLayout::XRGB8888, kGreen, true, false, false},
+        {"565 keyed", PixelLayout::RGB565, kClear, false, false, false},
+        {"8888 keyed stretched", PixelLayout::XRGB8888, kClear, false, false, true},
+        {"565 refused", PixelLayout::RGB565, kGreen, false, true, false},
+        {"565 keyed refused", PixelLayout::RGB565, kClear, false, true, false},
+        {"8888 refused stretched", PixelLayout::XRGB8888, kGreen, true, true, true},
+    };
+    for (const Case& c : cases) {
+        Display d(c.layout);
+        const bool wide = c.layout == PixelLayout::XRGB8888;
+        auto value = [&](uint32_t argb) {   // the surface value of an opaque pixel
+            return wide ? argb & 0xFFFFFF
+                        : ((argb >> 8) & 0xF800) | ((argb >> 5) & 0x07E0) | ((argb >> 3) & 0x001F);
+        };
+        const uint32_t colourBits = wide ? 0xFFFFFF : 0xFFFF, white = value(0xFFFFFFFF);
+        auto src = d.Image({kOpaque, c.second}, 2);
+        if (c.claimsTrans) src->SetTransparencyFlags(true, false);
+        ASSERT_NE(src->GetSurface(), nullptr) << c.what;
+        auto dest = d.Image(std::vector<uint32_t>(8, 0xFFFFFFFF), 4);
+        ASSERT_NE(dest->GetSurface(), nullptr) << c.what;
+        if (c.refused) DirectXConfig::Get().InjectFailure("IDirectDrawSurface::Blt", DDERR_SURFACEBUSY);
+        Graphics g(dest.get());
+        g.SetFastStretch(true);
+        if (c.stretched)
+            g.DrawImageInRect(src.get(), Rect(0, 0, 4, 2), Rect(0, 0, 2, 1));
+        else
+            g.DrawImage(src.get(), 1, 1);
+        DirectXConfig::Get().ClearFailures();
+        // The blit lands at column 1; the stretch covers columns 0, 1 (left pixel) and 2, 3.
+        const uint32_t right = c.second == kClear ? white : value(c.second);
+        EXPECT_EQ(SurfaceValue(*dest, 0, 1) & colourBits, c.stretched ? value(kOpaque) : white) << c.what;
+        EXPECT_EQ(SurfaceValue(*dest, 1, 1) & colourBits, value(kOpaque)) << c.what;
+        EXPECT_EQ(SurfaceValue(*dest, 2, 1) & colourBits, right) << c.what;
+    }
+}
