@@ -125,8 +125,12 @@ private:
     // surface may hold the pixels.
     bool SurfaceRoadAllowed() const;
     bool Is3D() const;
+    // surfaceCopy: an opaque white surface source may be copied by DirectDraw.
     void BltSoftware(Image* src, int x, int y, const Rect& srcRect, const Color& color, bool additive,
-                     bool mirror);
+                     bool mirror, bool surfaceCopy = true);
+    // Whether blitting the part of a stretch that is not scaled gives the
+    // stretch's own pixels.
+    bool BlitGivesUnscaledStretch(Image* src, const Color& color, int drawMode, bool fastStretch) const;
     void ReleaseSurfaceNoReadBack();
 
     const surface::PixelFormat* mFormat = nullptr;   // of the locked surface

@@ -196,7 +196,7 @@ void DDImage::BltMirrorAdditive(Image* src, int x, int y, const Rect& srcRect, c
 }
 
 void DDImage::BltSoftware(Image* src, int x, int y, const Rect& srcRect, const Color& color, bool additive,
-                          bool mirror) {
+                          bool mirror, bool surfaceCopy) {
     auto* mem = dynamic_cast<MemoryImage*>(src);
     if (!mem || mNoSoftwareAccess || mem->mWidth <= 0 || mem->mHeight <= 0) return;
     mem->AnalyzeAlpha();
@@ -210,7 +210,7 @@ void DDImage::BltSoftware(Image* src, int x, int y, const Rect& srcRect, const C
         return;
     }
     const bool volatileSpecial = mem->mIsVolatile && !(dd && dd->mSurface) && white;
-    if (!volatileSpecial && !mirror && !mem->mHasAlpha && white && dd && dd->mSurface &&
+    if (surfaceCopy && !volatileSpecial && !mirror && !mem->mHasAlpha && white && dd && dd->mSurface &&
         (mVideoMemory || !dd->mVideoMemory)) {
         // The display copies opaque and keyed surfaces itself.
         const Rect r = srcRect.Intersection(Bounds(*dd));
@@ -280,9 +280,13 @@ void DDImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRect, 
     Rect q;
     if (!StretchBltClipHelper(srcRect, clip.Intersection(Bounds(*this)), destRect, area, q)) return;
     Rect unscaled;
-    if (UnscaledStretchSource(srcRect, destRect, q, src, unscaled)) {
+    if (UnscaledStretchSource(srcRect, destRect, q, src, unscaled) &&
+        BlitGivesUnscaledStretch(src, color, drawMode, fastStretch)) {
         // Nothing to scale: the source's own pixels, without the scratch image.
-        Blt(src, q.mX, q.mY, unscaled, color, drawMode);
+        // No surface copy: it would leave the spare byte of a 32-bit pixel.
+        if (drawMode == DRAWMODE_NORMAL || drawMode == DRAWMODE_ADDITIVE)
+            BltSoftware(src, q.mX, q.mY, unscaled, color, drawMode == DRAWMODE_ADDITIVE, false, false);
+        FreeAllBuffers();
         return;
     }
     if (!fastStretch) {
@@ -305,6 +309,21 @@ void DDImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRect, 
         }
     }
     StretchSoftware(src, q, area, color, drawMode, false);
+}
+
+// The filtered stretch blits a scratch copy of the source, so the blit's rules
+// are its own, in every draw mode; a volatile source alone is blitted white by
+// rules of its own. The nearest-pixel loops share the blit's rules only white
+// in normal mode, and on 16-bit layouts only without partial alpha (the blit's
+// 565 and 555 blends are packed); a surface source they copy by DirectDraw.
+bool DDImage::BlitGivesUnscaledStretch(Image* src, const Color& color, int drawMode, bool fastStretch) const {
+    auto* mem = dynamic_cast<MemoryImage*>(src);
+    auto* dd = dynamic_cast<DDImage*>(mem);
+    if (!mem || (mem->mIsVolatile && !(dd && dd->mSurface) && color == Color::White)) return false;
+    if (!fastStretch) return true;
+    if (dd || drawMode != DRAWMODE_NORMAL || !(color == Color::White)) return false;
+    mem->AnalyzeAlpha();
+    return !mem->mHasAlpha || (mDDInterface && mDDInterface->mRGBBits == 32);
 }
 
 void DDImage::StretchBltMirror(Image* src, const Rect& destRect, const Rect& srcRect, const Rect& clip,
