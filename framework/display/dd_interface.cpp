@@ -523,7 +523,9 @@ bool DDInterface::Redraw(const Rect* clip) {
     DDBLTFX fx = MakeDesc<DDBLTFX>();
     mInRedraw = true;
     if (mIs3D) {
-        // A failure the 3D side recorded turns 3D off, and this frame fails.
+        // A failure the 3D side recorded turns 3D off, and this frame fails;
+        // a fill still waiting is drawn first, so that its failure counts.
+        mD3DInterface->DrawPendingFill();
         if (!mD3DInterface->mErrorText.empty()) {
             mInRedraw = false;
             mIs3D = false;
