@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -183,6 +184,73 @@ TEST(AppPresentation, TheCursorThreadMovesTheCursorOnThePrimaryUntilStopped) {
     app.SetCursorImage(0, nullptr);
     EXPECT_EQ(dd.mCursorImage, nullptr);
     DirectXConfig::Get().Reset();
+}
+
+// A frame that fills the window one to one goes to it straight from the draw
+// surface, on either road; the primary is left behind until a software cursor
+// needs it or a frame is shown in part, and is then brought up whole. Without
+// a window, or under a software cursor, the frame is copied as always.
+TEST(AppPresentation, AFrameGoesToTheWindowStraightFromTheDrawSurface) {
+    struct Case {
+        const char* name;
+        bool window;
+        Device3DKind kind;
+        bool cursor;
+        bool straight;
+    };
+    const Case cases[] = {
+        {"3D road", true, Device3DKind::Software, false, true},
+        {"DirectDraw road", true, Device3DKind::None, false, true},
+        {"software cursor", true, Device3DKind::Software, true, false},
+        {"no window", false, Device3DKind::Software, false, false},
+    };
+    MemoryImage arrow(nullptr);
+    arrow.Create(8, 8);
+    std::fill_n(arrow.GetBits(), 64, 0xFF00FF00u);
+    for (const Case& k : cases) {
+        testsupport::TempUserDirs dirs;
+        DirectXConfig::Get().Reset();
+        Direct3DConfig::Get().Reset();
+        Direct3DConfig::Get().mKind = k.kind;
+        DisplayApp app;
+        app.mNoWindow = !k.window;
+        ASSERT_TRUE(app.Init()) << k.name << ": " << app.mDisplayError;
+        DDInterface& dd = app.Display();
+        if (k.cursor) {
+            app.SetCursorImage(0, &arrow);
+            app.SetCursor(0);
+        }
+        auto white = [&](IDirectDrawSurface* surface) {
+            SurfaceMemory m;
+            uint32_t v = 0;
+            if (GetSurfaceMemory(surface, m)) std::memcpy(&v, m.bits + 4 * m.pitch + 3 * 4, 4);
+            return (v & 0xFFFFFF) == 0xFFFFFF;
+        };
+        for (int frame = 0; frame < 2; ++frame) {
+            app.mScreenImage->FillRect(Rect(3, 4, 1, 1), Color(255, 255, 255), DRAWMODE_NORMAL);
+            const int blits = DirectXConfig::Get().CallCount("IDirectDrawSurface::Blt");
+            app.PresentFrame();
+            EXPECT_EQ(dd.mPrimaryBehind, k.straight) << k.name;
+            EXPECT_EQ(DirectXConfig::Get().CallCount("IDirectDrawSurface::Blt") == blits, k.straight) << k.name;
+            EXPECT_TRUE(white(dd.ShownSurface())) << k.name << ": the window shows the frame";
+            EXPECT_EQ(white(dd.mPrimarySurface), !k.straight || frame > 0) << k.name;
+            if (!k.straight) continue;
+            // Shown in part, the frame goes into the primary whole; so it does
+            // for a software cursor.
+            const Rect part(100, 100, 10, 10);
+            if (frame == 0) {
+                dd.Redraw(&part);
+            } else {
+                app.SetCursorImage(0, &arrow);
+                app.SetCursor(0);
+            }
+            EXPECT_FALSE(dd.mPrimaryBehind) << k.name << " frame " << frame;
+            EXPECT_TRUE(white(dd.mPrimarySurface)) << k.name << " frame " << frame;
+            app.SetCursorImage(0, nullptr);
+        }
+    }
+    DirectXConfig::Get().Reset();
+    Direct3DConfig::Get().Reset();
 }
 
 TEST(AppPresentation, AFailingDisplayStopsStartUpWithItsReason) {
