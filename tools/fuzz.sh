@@ -2,22 +2,24 @@
 # Builds the libFuzzer targets (clang, ASan + UBSan) into build-fuzz/ and runs
 # each for a given time. See docs/fuzzing.md.
 #
-#   tools/fuzz.sh [-t SECONDS] [-j PARALLEL] [--fresh] [--smoke] [--no-build] [TARGET...]
+#   tools/fuzz.sh [-t SECONDS] [-j PARALLEL] [-B DIR] [--fresh] [--smoke] [--no-build] [TARGET...]
 #
 # -t        seconds per target (default 600)
 # -j        targets run at once (default 2), each on one core under nice -n 10
+# -B        the build folder (default build-fuzz), so that a campaign can run
+#           on binaries that later builds leave alone
 # --fresh   start from the seeds alone: the corpus of earlier runs is moved to
-#           build-fuzz/corpus.old/
+#           <build>/corpus.old/
 # --smoke   a short run (5 s unless -t) on the seeds alone, in a scratch
 #           corpus: what ./test.sh does
 # TARGET    names from fuzz/CMakeLists.txt (default: all)
 #
-# Long runs keep their corpus in build-fuzz/corpus/<target> (it grows from
-# run to run); crashes, leaks, timeouts and out-of-memory inputs land in
-# build-fuzz/artifacts/<target>/, logs in build-fuzz/logs/. One line per
-# target tells its executions, speed, coverage, corpus and findings; the same
-# lines go to build-fuzz/logs/summary.txt. The exit status is 1 when any
-# target found something.
+# Long runs keep their corpus in <build>/corpus/<target> (it grows from run
+# to run); crashes, leaks, timeouts and out-of-memory inputs land in
+# <build>/artifacts/<target>/, logs in <build>/logs/. One line per target
+# tells its executions, speed, coverage, corpus and findings; the same lines
+# go to <build>/logs/summary.txt. The exit status is 1 when any target found
+# something.
 set -euo pipefail
 # The whole script is one function, read before it runs: editing this file
 # while a campaign runs cannot break the run.
@@ -35,10 +37,11 @@ while [ $# -gt 0 ]; do
   case "$1" in
     -t) seconds=$2; shift 2 ;;
     -j) parallel=$2; shift 2 ;;
+    -B) build=$(realpath -m "$2"); shift 2 ;;
     --fresh) fresh=1; shift ;;
     --smoke) smoke=1; shift ;;
     --no-build) do_build=0; shift ;;
-    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,22p' "$0"; exit 0 ;;
     -*) echo "unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1"); shift ;;
   esac
