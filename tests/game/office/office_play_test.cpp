@@ -105,7 +105,7 @@ TEST_F(OfficePlay, CareerDayOne) {
     EXPECT_EQ(career[2].score, 0) << "a failed day enters no score";
 }
 
-TEST_F(OfficePlay, SurvivalLevelOne) {
+TEST_F(OfficePlay, BusySurvivalLevel) {
     struct Case {
         const char* what;
         int better;        // hiscore entries of other players above any score of the run
@@ -123,7 +123,7 @@ TEST_F(OfficePlay, SurvivalLevelOne) {
         RecordTable& records = app->GetRecordTable();
         records.GetTable(true) = RecordTable::Table{};
         for (int i = 0; i < c.better; ++i) records.AddScore(true, u"Bea", 100000 + i);
-        Start(1, true);
+        Start(testsupport::kBusySurvivalLevel, true);
         Player player(level);
         auto visibleWorkers = [] {
             int n = 0;
