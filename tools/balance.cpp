@@ -156,7 +156,8 @@ public:
             ++run.upgrades;
         };
 
-        const float cap = survival ? opt.minutes * 60.0f : 3600.0f;
+        // A day lasts minutes: one still going after twenty is stuck.
+        const float cap = (survival ? opt.minutes : 20.0f) * 60.0f;
         bool over = false;
         float lostAt = -1.0f;
         while (!over && level->GetElapsed() < cap) {

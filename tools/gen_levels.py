@@ -153,8 +153,8 @@ def career_day(day, pay, least):
         time += gap * rng.uniform(0.75, 1.25)
     best = sum(pay[kind] for _, kind, _, orders in points for _ in orders)
     # Never below the day before's goal, so the calendar's goals only rise.
-    normal = max(least, 5 * round(best * (0.50 + 0.20 * t) / 5))
-    expert = max(normal + 50, 5 * round(best * (1.05 + 0.15 * t) / 5))
+    normal = max(least, 5 * round(best * (0.50 + 0.25 * t) / 5))
+    expert = max(normal + 50, 5 * round(best * (1.05 + 0.25 * t) / 5))
     window = count * 2 // 5
 
     out = ['<?xml version="1.0" encoding="utf-8"?>',
