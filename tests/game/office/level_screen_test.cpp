@@ -346,7 +346,7 @@ TEST_F(LevelTest, SurvivalStagesOpenWithTheMoneyAndOfferUpgrades) {
     EXPECT_FALSE(FindObject("table01a")->IsActive()) << "its add_object blink runs first";
     for (int i = 0; i < 120; ++i) level->Update();
     EXPECT_TRUE(FindObject("table01a")->IsActive()) << "the blink ran to its end";
-    EXPECT_TRUE(FindObject("worker01a")->IsActive() && FindObject("specialization3")->IsVisible());
+    EXPECT_TRUE(FindObject("worker01a")->IsActive() && FindObject("worker01a_spec")->IsVisible());
     EXPECT_FALSE(screens.upgradeDisabled) << "one offer left";
     EXPECT_TRUE(level->IsInPlay());
     screens.choice = "";

@@ -421,7 +421,7 @@ TEST_F(WorkerTest, BoardsShowTheirWorkersCode) {
         const char* skin;   // empty: left as it was
     };
     const Case cases[] = {{"0203", "spec_l2t3"}, {"0400", "spec_l4t0"}, {"0201", "spec_l2t1"}, {"020", ""}, {"", ""}};
-    auto* board = dynamic_cast<Specialization*>(FindObject("specialization1"));
+    auto* board = dynamic_cast<Specialization*>(FindObject("worker02a_spec"));
     ASSERT_NE(board, nullptr);
     ASSERT_EQ(board->GetWorker(), FindObject("worker02a"));
     ASSERT_EQ(board->GetTable(), FindObject("table02a"));
@@ -444,7 +444,7 @@ TEST_F(WorkerTest, BoardsShowTheirWorkersCode) {
 TEST_F(WorkerTest, BoardsHandOverTheirWorkersWork) {
     ASSERT_NE(gBoss, nullptr);
     Worker* worker = Hire("worker02a");
-    auto* board = dynamic_cast<Specialization*>(FindObject("specialization1"));
+    auto* board = dynamic_cast<Specialization*>(FindObject("worker02a_spec"));
     Command(board, "anim=\"idle\"");
     worker->SetStateKey("0201");
     gBoss->SetStateKey("");
@@ -563,7 +563,7 @@ TEST_F(WorkerTest, DayRunsPaperThroughAWorker) {
     EXPECT_TRUE(worker->GetState() == Worker::kWorking || worker->IsWorkDone());
     run(5.0f);
     EXPECT_EQ(worker->GetStateKey(), "0201");
-    click("specialization1");
+    click("worker02a_spec");
     run(6.0f);
     EXPECT_EQ(gBoss->GetStateKey(), "0201") << "collected through the board";
     EXPECT_EQ(worker->GetStateKey(), "");
