@@ -390,7 +390,8 @@ def mode_of(anim):
 
 def build(name, part, base):
     w, h, shape, colour, skins, orients, anims = part
-    frames = 1 if shape == "wall" else FRAMES
+    # Still pictures need one frame.
+    frames = 1 if shape in ("wall", "sky", "product", "held", "check") else FRAMES
     # Specific looks first, then without skin; shorter animation names first,
     # so that "idle" is not found inside "idle_done".
     ordered = sorted(anims, key=lambda a: (len(a), a))

@@ -201,7 +201,7 @@ TEST_F(LevelTest, ClientsEnterAlongTheTimelineAndTheDayEndsAfterTheLast) {
     EXPECT_EQ(first.spawns[0].orders, std::vector<std::string>{"0401"});
     Run(2.5f);
     ASSERT_EQ(second.spawns.size(), 1u) << "the second point at 0 s, after the delay";
-    EXPECT_EQ(second.spawns[0].defName, "student");
+    EXPECT_EQ(second.spawns[0].defName, "tycoon");
     EXPECT_TRUE(second.spawns[0].byPhone);
     Run(45);
     EXPECT_EQ(first.spawns.size() + second.spawns.size(), 2u) << "the point at 40 s waits for a free slot";
