@@ -103,7 +103,9 @@ PARTS = {
     # The back of ten segments; the phone's ("phone" skin) holds five.
     "status_hp_back": (16, 64, "bar", (40, 40, 48), ["phone"], [], ["idle"]),
     "status_bubble": (40, 36, "bubble", (255, 255, 255), [], [], ["idle", "cloud", "right", "aggro", "multi_right"]),
-    "status_type": (24, 24, "coin", (90, 160, 230), [], [],
+    # One icon each: a client ready to order, a scandal, a break's time left, sleep, snoring,
+    # wanting a coffee, and the caller on the phone.
+    "status_type": (24, 24, "icon", (90, 160, 230), [], [],
                     ["idle", "ready", "scandal", "timer", "timer00", "timer01", "timer02", "timer03", "timer04",
                      "student", "lady", "tycoon", "sleep", "snore", "coffee"]),
     # Both halves of an order code: the paper ("01" + paper) and the sign of the work on it
@@ -116,7 +118,7 @@ SKIN_SHADES = {"man": 1.0, "woman": 1.35, "student": 0.8, "lady": 1.25, "tycoon"
                "worker2": 1.3, "modern": 1.45}
 
 # Parts whose every animation has a picture of its own, one row each.
-ANIM_ROWS = {"held_items", "status_production"}
+ANIM_ROWS = {"held_items", "status_production", "status_type"}
 
 # The signs of the kinds of work: copies (the paper itself), charts, stamps, letters.
 SIGN_COLOURS = {"2": (40, 90, 200), "3": (30, 150, 60), "4": (210, 40, 40)}
@@ -212,6 +214,57 @@ def sign(c, px, py, kind, cx, cy, r):
     return c
 
 
+def icon(c, px, py, w, h, look):
+    """The status bubble's icons."""
+    cx, cy, r = w / 2, h / 2, w / 2 - 1
+    d = math.hypot(px - cx, py - cy)
+    white = (255, 255, 255)
+    if look in ("ready", "scandal"):
+        c = over(c, (40, 150, 60) if look == "ready" else (210, 40, 40), soft(d - r))
+        if look == "ready":
+            # "!": the client has decided what to order.
+            c = over(c, white, soft(rect_d(px, py, cx - 1.5, cy - 7, cx + 1.5, cy + 2)))
+            return over(c, white, soft(math.hypot(px - cx, py - (cy + 5.5)) - 1.8))
+        # A zigzag of anger.
+        t = (px - (cx - 7)) / 14
+        if 0 <= t <= 1:
+            zig = cy + (4 if int(t * 4) % 2 == 0 else -4) * (1 - 2 * abs((t * 4) % 1 - 0.5))
+            c = over(c, white, soft(abs(py - zig) - 1.4))
+        return c
+    if look.startswith("timer"):
+        # The break's time left as a slice of the clock: 00 nearly all, 04 a sliver.
+        left = {"timer00": 0.9, "timer01": 0.7, "timer02": 0.5, "timer03": 0.3, "timer04": 0.1}.get(look, 1.0)
+        c = over(c, (60, 60, 70), soft(d - r))
+        c = over(c, white, soft(d - r + 1.5))
+        angle = (math.atan2(px - cx, -(py - cy)) / (2 * math.pi)) % 1.0
+        if angle <= left:
+            c = over(c, (240, 170, 40), soft(d - r + 3))
+        return over(c, (60, 60, 70), soft(math.hypot(px - cx, py - cy) - 1.5))
+    if look in ("sleep", "snore"):
+        colour = (60, 90, 200) if look == "sleep" else (200, 60, 60)
+        sizes = ((6, 15, 4), (14, 8, 6)) if look == "sleep" else ((4, 16, 5), (13, 6, 8))
+        for zx, zy, zs in sizes:
+            # A "Z": top and bottom bars and the diagonal between them.
+            c = over(c, colour, soft(rect_d(px, py, zx, zy, zx + zs, zy + 1.2)))
+            c = over(c, colour, soft(rect_d(px, py, zx, zy + zs - 1.2, zx + zs, zy + zs)))
+            if zx <= px <= zx + zs:
+                c = over(c, colour, soft(abs(py - (zy + zs - (px - zx))) - 0.9))
+        return c
+    if look == "coffee":
+        c = over(c, white, soft(rect_d(px, py, 5, 8, 16, 20)))
+        c = over(c, white, soft(abs(math.hypot(px - 17, py - 13) - 3) - 1))
+        c = over(c, (110, 60, 30), soft(rect_d(px, py, 6, 9, 15, 11)))
+        for sx in (8, 12):
+            c = over(c, (150, 150, 150), soft(abs(px - sx - math.sin(py * 0.9)) - 0.7) * (1 if 2 <= py <= 6 else 0))
+        return c
+    if look in ("student", "lady", "tycoon"):
+        # The caller: the client's own colours, head and shoulders.
+        body = shade((150, 90, 60), {"student": 0.8, "lady": 1.25, "tycoon": 0.55}[look])
+        c = over(c, body, soft(ellipse_d(px, py, cx, h - 2, 9, 7)))
+        return over(c, (236, 196, 160), soft(math.hypot(px - cx, py - 9) - 5))
+    return c
+
+
 def sky(c, px, py, w, h, top, frame):
     """The window's view for one time of day, in its frame."""
     glass = soft(rect_d(px, py, 6, 6, w - 6, h - 6))
@@ -260,6 +313,8 @@ def pixel(shape, colour, w, h, frame, facing, x, y, look=""):
             c = over(c, cup, soft(abs(math.hypot(px - (w - 5), py - 11) - 3) - 1))
             return over(c, (110, 60, 30) if look != "drink" else (230, 120, 60), soft(rect_d(px, py, 5, 7, w - 7, 9)))
         shape = "parcel"
+    if shape == "icon":
+        return icon(c, px, py, w, h, look)
     if shape == "board" and look.startswith("spec_l") and len(look) == 9:
         c = over(c, (0, 0, 0), 0.35 * soft(rect_d(px, py, 3, h - 6, w - 1, h)))
         c = over(c, (90, 70, 50), soft(rect_d(px, py, 1, 1, w - 4, h - 5)))
@@ -391,7 +446,7 @@ def mode_of(anim):
 def build(name, part, base):
     w, h, shape, colour, skins, orients, anims = part
     # Still pictures need one frame.
-    frames = 1 if shape in ("wall", "sky", "product", "held", "check") else FRAMES
+    frames = 1 if shape in ("wall", "sky", "product", "held", "check", "icon") else FRAMES
     # Specific looks first, then without skin; shorter animation names first,
     # so that "idle" is not found inside "idle_done".
     ordered = sorted(anims, key=lambda a: (len(a), a))

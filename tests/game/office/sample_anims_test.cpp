@@ -183,6 +183,14 @@ Names Orders(SampleFolder& data) {
     return out;
 }
 
+// The icons of the bubbles: a client's and a worker's states, and the caller
+// on the phone by the client's name.
+Names BubbleIcons(SampleFolder& data) {
+    Names icons = data.Values("cfg\\office.xml", "/office/clients/client/@name");
+    icons.insert({"ready", "scandal", "timer00", "timer01", "timer02", "timer03", "timer04", "sleep", "snore", "coffee"});
+    return icons;
+}
+
 } // namespace
 
 // Everything the sample's levels, office, layouts and tutorial rules name
@@ -227,8 +235,7 @@ TEST(SampleGame, EveryNameResolves) {
 
     // The records that the office's people and things ask for in their states.
     const Names clientDefs = data.Values(office, "/office/clients/client/@name");
-    Names icons = {"ready", "scandal", "timer00", "timer01", "timer02", "timer03", "timer04", "sleep", "snore", "coffee"};
-    icons.insert(clientDefs.begin(), clientDefs.end());
+    const Names icons = BubbleIcons(data);
     Names halves, carried = Carried(data);
     for (const std::string& code : Orders(data)) {
         std::string first, second;
@@ -331,8 +338,8 @@ TEST(SampleGame, EveryNameResolves) {
     }
 }
 
-// Each order code has a bubble of its own, and each thing the boss can carry
-// and each board of a worker a picture of its own.
+// Each order code has a bubble of its own, and each thing the boss can carry,
+// each board of a worker and each icon of a bubble a picture of its own.
 TEST(SampleGame, OrdersProductsAndBoardsLookApart) {
     SampleFolder data;
     // A client's bubble: the two product parts where the office puts them.
@@ -367,6 +374,7 @@ TEST(SampleGame, OrdersProductsAndBoardsLookApart) {
         EXPECT_FALSE(frame.empty()) << part << " " << text;
         return frame;
     };
+    const Names icons = BubbleIcons(data);
     Names boards;
     for (const std::string& level : data.Levels()) {
         for (const std::string& code : data.Values(level, "//object/@transform_to")) boards.insert(Specialization::SkinOfCode(code));
@@ -380,6 +388,7 @@ TEST(SampleGame, OrdersProductsAndBoardsLookApart) {
         {"order bubbles", Orders(data), bubble},
         {"things the boss carries", Carried(data), [&](const std::string& code) { return picture("held_items", "br" + code); }},
         {"worker boards", boards, [&](const std::string& skin) { return picture("skill_board", skin + "idle"); }},
+        {"bubble icons", icons, [&](const std::string& icon) { return picture("status_type", icon); }},
     };
     for (const Case& c : cases) {
         EXPECT_GE(c.names.size(), 3u) << c.what;
