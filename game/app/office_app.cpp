@@ -106,6 +106,11 @@ bool OfficeApp::Init() {
     return true;
 }
 
+void OfficeApp::Shutdown() {
+    if (!IsShuttingDown() && mProfileLoaded) SavePrefs();
+    ZephraAppBase::Shutdown();
+}
+
 void OfficeApp::UpdateApp() {
     ZephraAppBase::UpdateApp();
     if (mMusicManager) mMusicManager->Update();
@@ -178,6 +183,7 @@ void OfficeApp::ReadAllProfiles(std::vector<ProfileRecord>& list) { mPrefs.ReadA
 bool OfficeApp::ReadProfileSlot(PrefsFile* file, int slot) {
     PrefsFile& from = file ? *file : mPrefs;
     if (!from.ReadProfileSlot(slot, mCurrentProfile)) return false;
+    mPlayedCarry = 0;
     mCurrentProfileSlot = slot;
     mProfileLoaded = 1;
     PublishProfileTexts();
@@ -192,6 +198,7 @@ bool OfficeApp::CreateProfile(const std::u16string& name, const std::string& bos
         return false;
     }
     mCurrentProfile = std::move(made);
+    mPlayedCarry = 0;
     mCurrentProfileSlot = slot;
     mProfileLoaded = 1;
     PublishProfileTexts();
@@ -223,6 +230,14 @@ void OfficeApp::PublishProfileTexts() {
     mTextVars->SetNumber("minutesplayed", minutes);
 }
 
+void OfficeApp::AddPlayedTime(int milliseconds) {
+    if (milliseconds <= 0) return;
+    float& played = mCurrentProfile.secondsPlayed;
+    const double sum = played + mPlayedCarry + milliseconds / 1000.0;
+    played = static_cast<float>(sum);
+    mPlayedCarry = sum - played;
+}
+
 bool OfficeApp::SavePrefs() {
     // The current profile goes into the application's slot, whatever the file
     // last made current (a profile read from another file, a slot set directly).
@@ -236,7 +251,13 @@ void OfficeApp::ApplySettings() {
     const PrefsHeader& h = mPrefs.Header();
     if (mSoundManager) mSoundManager->SetVolume(h.AppliedSfxVolume());
     if (mMusicManager) mMusicManager->SetVolume(h.AppliedMusicVolume());
-    bool windowed = h.windowed != 0;
+    const bool wasWindowed = mWindowed;
+    ApplyWindowMode(h.windowed != 0);
+    // The next start opens in this mode at once.
+    if (mWindowed != wasWindowed) WriteRegistryString("ScreenMode", mWindowed ? "0" : "1");
+}
+
+void OfficeApp::ApplyWindowMode(bool windowed) {
     if (mWindow && mWindow->IsOpen()) {
         if (mDisplay) {
             // A mode change rebuilds the display around its new window mode.

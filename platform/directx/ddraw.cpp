@@ -278,7 +278,7 @@ public:
 
 private:
     void Destroy() override;
-    HRESULT Check(const char* method) { return DirectXConfig::Get().Check(method); }
+    HRESULT Check(DxMethod method) { return DirectXConfig::Get().Check(method); }
 
     template <typename Desc>
     void FillDesc(Desc& desc, uint8_t* bits) {
@@ -305,21 +305,21 @@ private:
         }
     }
 
-    HRESULT BltImpl(const char* method, RECT* destRect, Surface* src, RECT* srcRect, DWORD flags, DDBLTFX* fx);
-    HRESULT BltFastImpl(const char* method, DWORD x, DWORD y, Surface* src, RECT* srcRect, DWORD trans);
-    HRESULT FlipImpl(const char* method, Surface* target, DWORD flags);
-    HRESULT AttachedImpl(const char* method, DWORD caps, Surface*& out);
-    HRESULT GetClipperImpl(const char* method, IDirectDrawClipper** out);
-    HRESULT GetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* key);
-    HRESULT GetPaletteImpl(const char* method, IDirectDrawPalette** out);
-    HRESULT GetPixelFormatImpl(const char* method, DDPIXELFORMAT* format);
-    HRESULT IsLostImpl(const char* method);
-    HRESULT LockImpl(const char* method, RECT* rect, DWORD flags, uint8_t*& bits);
-    HRESULT RestoreImpl(const char* method);
-    HRESULT SetClipperImpl(const char* method, IDirectDrawClipper* clipper);
-    HRESULT SetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* key);
-    HRESULT SetPaletteImpl(const char* method, IDirectDrawPalette* palette);
-    HRESULT UnlockImpl(const char* method);
+    HRESULT BltImpl(DxMethod method, RECT* destRect, Surface* src, RECT* srcRect, DWORD flags, DDBLTFX* fx);
+    HRESULT BltFastImpl(DxMethod method, DWORD x, DWORD y, Surface* src, RECT* srcRect, DWORD trans);
+    HRESULT FlipImpl(DxMethod method, Surface* target, DWORD flags);
+    HRESULT AttachedImpl(DxMethod method, DWORD caps, Surface*& out);
+    HRESULT GetClipperImpl(DxMethod method, IDirectDrawClipper** out);
+    HRESULT GetColorKeyImpl(DxMethod method, DWORD flags, DDCOLORKEY* key);
+    HRESULT GetPaletteImpl(DxMethod method, IDirectDrawPalette** out);
+    HRESULT GetPixelFormatImpl(DxMethod method, DDPIXELFORMAT* format);
+    HRESULT IsLostImpl(DxMethod method);
+    HRESULT LockImpl(DxMethod method, RECT* rect, DWORD flags, uint8_t*& bits);
+    HRESULT RestoreImpl(DxMethod method);
+    HRESULT SetClipperImpl(DxMethod method, IDirectDrawClipper* clipper);
+    HRESULT SetColorKeyImpl(DxMethod method, DWORD flags, DDCOLORKEY* key);
+    HRESULT SetPaletteImpl(DxMethod method, IDirectDrawPalette* palette);
+    HRESULT UnlockImpl(DxMethod method);
 
     void SetPixel(int x, int y, uint32_t value);
 
@@ -489,9 +489,9 @@ private:
         mSurfaces.clear();
         delete this;
     }
-    HRESULT Check(const char* method) { return DirectXConfig::Get().Check(method); }
+    HRESULT Check(DxMethod method) { return DirectXConfig::Get().Check(method); }
 
-    HRESULT CreateClipperImpl(const char* method, DWORD flags, IDirectDrawClipper** out, IUnknown* outer) {
+    HRESULT CreateClipperImpl(DxMethod method, DWORD flags, IDirectDrawClipper** out, IUnknown* outer) {
         (void)flags;
         if (!out) return DDERR_INVALIDPARAMS;
         *out = nullptr;
@@ -500,7 +500,7 @@ private:
         *out = new Clipper();
         return DD_OK;
     }
-    HRESULT CreatePaletteImpl(const char* method, DWORD flags, PALETTEENTRY* entries, IDirectDrawPalette** out,
+    HRESULT CreatePaletteImpl(DxMethod method, DWORD flags, PALETTEENTRY* entries, IDirectDrawPalette** out,
                               IUnknown* outer) {
         if (!out) return DDERR_INVALIDPARAMS;
         *out = nullptr;
@@ -527,7 +527,7 @@ private:
     }
 
     template <typename Desc, typename Callback>
-    HRESULT EnumImpl(const char* method, DWORD flags, Desc* filter, void* context, Callback callback) {
+    HRESULT EnumImpl(DxMethod method, DWORD flags, Desc* filter, void* context, Callback callback) {
         (void)flags;
         if (!callback) return DDERR_INVALIDPARAMS;
         if (HRESULT hr = Check(method); FAILED(hr)) return hr;
@@ -546,7 +546,7 @@ private:
         return DD_OK;
     }
 
-    HRESULT MonitorImpl(const char* method, DWORD* hz) {
+    HRESULT MonitorImpl(DxMethod method, DWORD* hz) {
         if (!hz) return DDERR_INVALIDPARAMS;
         if (HRESULT hr = Check(method); FAILED(hr)) return hr;
         const DirectXConfig& c = DirectXConfig::Get();
@@ -572,7 +572,7 @@ private:
             if (!(s->mCaps & DDSCAPS_SYSTEMMEMORY)) s->MarkLost();
     }
 
-    HRESULT RestoreModeImpl(const char* method) {
+    HRESULT RestoreModeImpl(DxMethod method) {
         if (HRESULT hr = Check(method); FAILED(hr)) return hr;
         const DirectXConfig& c = DirectXConfig::Get();
         const DDPIXELFORMAT desktop = PixelFormatOf(c.mDesktopFormat);
@@ -586,7 +586,7 @@ private:
         return DD_OK;
     }
 
-    HRESULT CoopImpl(const char* method, HWND window, DWORD flags) {
+    HRESULT CoopImpl(DxMethod method, HWND window, DWORD flags) {
         const bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0;
         if (exclusive != ((flags & DDSCL_FULLSCREEN) != 0)) return DDERR_INVALIDPARAMS;
         if (!exclusive && !(flags & DDSCL_NORMAL)) return DDERR_INVALIDPARAMS;
@@ -598,7 +598,7 @@ private:
         return DD_OK;
     }
 
-    HRESULT ModeImpl(const char* method, DWORD width, DWORD height, DWORD bits) {
+    HRESULT ModeImpl(DxMethod method, DWORD width, DWORD height, DWORD bits) {
         if (HRESULT hr = Check(method); FAILED(hr)) return hr;
         if (!mExclusive) return DDERR_NOEXCLUSIVEMODE;
         const DirectXConfig& c = DirectXConfig::Get();
@@ -699,7 +699,15 @@ bool SameFormat(const DDPIXELFORMAT& a, const DDPIXELFORMAT& b) {
 }
 } // namespace
 
-HRESULT Surface::BltImpl(const char* method, RECT* destRect, Surface* src, RECT* srcRect, DWORD flags,
+namespace {
+// One destination row of a nearest-pixel stretch from its source columns.
+template <typename Pixel>
+void StretchRow(const Pixel* src, const int* columns, Pixel* dst, size_t width) {
+    for (size_t i = 0; i < width; ++i) dst[i] = src[columns[i]];
+}
+} // namespace
+
+HRESULT Surface::BltImpl(DxMethod method, RECT* destRect, Surface* src, RECT* srcRect, DWORD flags,
                          DDBLTFX* fx) {
     if (fx && fx->dwSize != sizeof(DDBLTFX)) return DDERR_INVALIDPARAMS;
     const bool fill = (flags & DDBLT_COLORFILL) != 0;
@@ -763,27 +771,51 @@ HRESULT Surface::BltImpl(const char* method, RECT* destRect, Surface* src, RECT*
         srcBits = copy.data();
     }
     const bool plain = !keyed && dw == sw && dh == sh;
+    const size_t width = static_cast<size_t>(clipped.right - clipped.left);
+    // The source column of each destination column, worked out once per blit.
+    std::vector<int> columns;
+    if (!plain) {
+        columns.resize(width);
+        for (size_t i = 0; i < width; ++i)
+            columns[i] = s.left + static_cast<int>(static_cast<int64_t>(clipped.left + static_cast<int>(i) - d.left) *
+                                                   sw / dw);
+    }
+    int lastSy = -1;
     for (int y = clipped.top; y < clipped.bottom; ++y) {
         const int sy = s.top + static_cast<int>(static_cast<int64_t>(y - d.top) * sh / dh);
         const uint8_t* srow = srcBits + static_cast<size_t>(sy) * src->mPitch;
         uint8_t* drow = mBits.data() + static_cast<size_t>(y) * mPitch;
         if (plain) {
-            std::memcpy(drow + clipped.left * bpp, srow + (s.left + clipped.left - d.left) * bpp,
-                        static_cast<size_t>(clipped.right - clipped.left) * bpp);
+            std::memcpy(drow + clipped.left * bpp, srow + (s.left + clipped.left - d.left) * bpp, width * bpp);
             continue;
         }
-        for (int x = clipped.left; x < clipped.right; ++x) {
-            const int sx = s.left + static_cast<int>(static_cast<int64_t>(x - d.left) * sw / dw);
+        // A stretch repeats source rows: the row just made is copied again.
+        if (!keyed && sy == lastSy) {
+            std::memcpy(drow + clipped.left * bpp, drow - mPitch + clipped.left * bpp, width * bpp);
+            continue;
+        }
+        lastSy = sy;
+        if (!keyed && bpp == 2) {
+            StretchRow(reinterpret_cast<const uint16_t*>(srow), columns.data(),
+                       reinterpret_cast<uint16_t*>(drow) + clipped.left, width);
+            continue;
+        }
+        if (!keyed && bpp == 4) {
+            StretchRow(reinterpret_cast<const uint32_t*>(srow), columns.data(),
+                       reinterpret_cast<uint32_t*>(drow) + clipped.left, width);
+            continue;
+        }
+        for (size_t i = 0; i < width; ++i) {
             uint32_t v = 0;
-            std::memcpy(&v, srow + sx * bpp, static_cast<size_t>(bpp));
+            std::memcpy(&v, srow + columns[i] * bpp, static_cast<size_t>(bpp));
             if (keyed && (v & rgb) >= keyLow && (v & rgb) <= keyHigh) continue;
-            std::memcpy(drow + x * bpp, &v, static_cast<size_t>(bpp));
+            std::memcpy(drow + (clipped.left + static_cast<int>(i)) * bpp, &v, static_cast<size_t>(bpp));
         }
     }
     return DD_OK;
 }
 
-HRESULT Surface::BltFastImpl(const char* method, DWORD x, DWORD y, Surface* src, RECT* srcRect, DWORD trans) {
+HRESULT Surface::BltFastImpl(DxMethod method, DWORD x, DWORD y, Surface* src, RECT* srcRect, DWORD trans) {
     if (!src) return DDERR_INVALIDPARAMS;
     if (mClipper) return MAKE_DDHRESULT(574);  // a clipped surface takes no fast blit
     RECT s = srcRect ? *srcRect : RECT{0, 0, src->mWidth, src->mHeight};
@@ -793,7 +825,7 @@ HRESULT Surface::BltFastImpl(const char* method, DWORD x, DWORD y, Surface* src,
     return BltImpl("", &d, src, &s, (trans & DDBLTFAST_SRCCOLORKEY) ? DDBLT_KEYSRC : 0, nullptr);
 }
 
-HRESULT Surface::FlipImpl(const char* method, Surface* target, DWORD flags) {
+HRESULT Surface::FlipImpl(DxMethod method, Surface* target, DWORD flags) {
     (void)flags;
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     if (!mBack || !(mCaps & DDSCAPS_FLIP)) return DDERR_NOTFLIPPABLE;
@@ -804,7 +836,7 @@ HRESULT Surface::FlipImpl(const char* method, Surface* target, DWORD flags) {
     return DD_OK;
 }
 
-HRESULT Surface::AttachedImpl(const char* method, DWORD caps, Surface*& out) {
+HRESULT Surface::AttachedImpl(DxMethod method, DWORD caps, Surface*& out) {
     out = nullptr;
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     if (!mBack || !(caps & DDSCAPS_BACKBUFFER)) return DDERR_NOTFOUND;
@@ -813,7 +845,7 @@ HRESULT Surface::AttachedImpl(const char* method, DWORD caps, Surface*& out) {
     return DD_OK;
 }
 
-HRESULT Surface::GetClipperImpl(const char* method, IDirectDrawClipper** out) {
+HRESULT Surface::GetClipperImpl(DxMethod method, IDirectDrawClipper** out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
@@ -823,7 +855,7 @@ HRESULT Surface::GetClipperImpl(const char* method, IDirectDrawClipper** out) {
     return DD_OK;
 }
 
-HRESULT Surface::GetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* key) {
+HRESULT Surface::GetColorKeyImpl(DxMethod method, DWORD flags, DDCOLORKEY* key) {
     if (!key || flags != DDCKEY_SRCBLT) return DDERR_INVALIDPARAMS;
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     if (!mHasSrcKey) return DDERR_NOCOLORKEY;
@@ -831,7 +863,7 @@ HRESULT Surface::GetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* ke
     return DD_OK;
 }
 
-HRESULT Surface::GetPaletteImpl(const char* method, IDirectDrawPalette** out) {
+HRESULT Surface::GetPaletteImpl(DxMethod method, IDirectDrawPalette** out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
@@ -841,19 +873,19 @@ HRESULT Surface::GetPaletteImpl(const char* method, IDirectDrawPalette** out) {
     return DD_OK;
 }
 
-HRESULT Surface::GetPixelFormatImpl(const char* method, DDPIXELFORMAT* format) {
+HRESULT Surface::GetPixelFormatImpl(DxMethod method, DDPIXELFORMAT* format) {
     if (!format || format->dwSize != sizeof(DDPIXELFORMAT)) return DDERR_INVALIDPARAMS;
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     *format = mFormat;
     return DD_OK;
 }
 
-HRESULT Surface::IsLostImpl(const char* method) {
+HRESULT Surface::IsLostImpl(DxMethod method) {
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     return mLost ? DDERR_SURFACELOST : DD_OK;
 }
 
-HRESULT Surface::LockImpl(const char* method, RECT* rect, DWORD flags, uint8_t*& bits) {
+HRESULT Surface::LockImpl(DxMethod method, RECT* rect, DWORD flags, uint8_t*& bits) {
     (void)flags;
     if (rect && !ValidRect(*rect, mWidth, mHeight)) return DDERR_INVALIDRECT;
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
@@ -865,7 +897,7 @@ HRESULT Surface::LockImpl(const char* method, RECT* rect, DWORD flags, uint8_t*&
     return DD_OK;
 }
 
-HRESULT Surface::RestoreImpl(const char* method) {
+HRESULT Surface::RestoreImpl(DxMethod method) {
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     // A primary of the old mode cannot come back in the new one.
     if (mLost && IsPrimary()) return DDERR_WRONGMODE;
@@ -873,7 +905,7 @@ HRESULT Surface::RestoreImpl(const char* method) {
     return DD_OK;
 }
 
-HRESULT Surface::SetClipperImpl(const char* method, IDirectDrawClipper* clipper) {
+HRESULT Surface::SetClipperImpl(DxMethod method, IDirectDrawClipper* clipper) {
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     if (clipper) clipper->AddRef();
     if (mClipper) mClipper->Release();
@@ -881,7 +913,7 @@ HRESULT Surface::SetClipperImpl(const char* method, IDirectDrawClipper* clipper)
     return DD_OK;
 }
 
-HRESULT Surface::SetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* key) {
+HRESULT Surface::SetColorKeyImpl(DxMethod method, DWORD flags, DDCOLORKEY* key) {
     if (!(flags & DDCKEY_SRCBLT)) return DDERR_INVALIDPARAMS;
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     if (!key) {
@@ -893,7 +925,7 @@ HRESULT Surface::SetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* ke
     return DD_OK;
 }
 
-HRESULT Surface::SetPaletteImpl(const char* method, IDirectDrawPalette* palette) {
+HRESULT Surface::SetPaletteImpl(DxMethod method, IDirectDrawPalette* palette) {
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     if (palette && mFormat.dwRGBBitCount != 8) return DDERR_NOTPALETTIZED;
     if (palette) palette->AddRef();
@@ -902,7 +934,7 @@ HRESULT Surface::SetPaletteImpl(const char* method, IDirectDrawPalette* palette)
     return DD_OK;
 }
 
-HRESULT Surface::UnlockImpl(const char* method) {
+HRESULT Surface::UnlockImpl(DxMethod method) {
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     if (!mLocked) return DDERR_NOTLOCKED;
     mLocked = false;
@@ -991,7 +1023,7 @@ HRESULT DirectDraw::CreateSurfaceImpl(DWORD flags, DWORD width, DWORD height, DW
 }
 
 template <typename Out>
-HRESULT CreateObject(GUID* guid, Out** out, IUnknown* outer, const char* method) {
+HRESULT CreateObject(GUID* guid, Out** out, IUnknown* outer, DxMethod method) {
     (void)guid;
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
