@@ -19,6 +19,7 @@ namespace {
 class GameFileAccess : public Zephra::FileAccess {
 public:
     bool ReadFile(const std::string& path, std::string& bytes) override { return PakReadAll(path, bytes); }
+    std::string LastError() const override { return PakLastError(); }
 };
 
 GameFileAccess gGameFileAccess;

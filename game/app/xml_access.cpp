@@ -155,7 +155,7 @@ bool XmlLoadDocument(std::unique_ptr<XmlDocument>& doc, const std::string& path)
     doc->reset();
     std::string bytes;
     if (!PakReadAll(path, bytes)) {
-        tLastError = path + ": cannot be opened";
+        tLastError = path + ": cannot be opened (" + PakLastError() + ")";
         return false;
     }
     std::string text = DecodeXmlBytes(bytes);

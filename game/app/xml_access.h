@@ -23,7 +23,7 @@ bool XmlCreateDocument(std::unique_ptr<XmlDocument>& doc);
 // Loads a game file ("cfg\\effect.xml"): UTF-16 LE or BE with or without a
 // byte-order mark, or UTF-8 with or without one. On failure the document is
 // left empty (never null), false is returned and XmlLastError() says where the
-// file failed: "path:line:column: message", or "path: cannot be opened".
+// file failed: "path:line:column: message", or "path: cannot be opened (why)".
 bool XmlLoadDocument(std::unique_ptr<XmlDocument>& doc, const std::string& path);
 const std::string& XmlLastError();
 
