@@ -4,6 +4,13 @@
 #include "framework/app/button_listener.h"
 #include "game/ui/ui_control.h"
 
+// Dialogs nest at most this deep (a screen is the first); one this deep makes
+// no children, with a warning.
+constexpr int kMaxDialogDepth = 32;
+// Controls that loading makes for one screen, nested dialogs included; the
+// rest are left out with a warning.
+constexpr int kMaxLayoutControls = 4096;
+
 // The container control of every menu, dialog and screen: an optional
 // background texture, held only while the dialog is active, and children made
 // from its "element" children by type word. Buttons it loads report to it;
@@ -15,6 +22,7 @@ public:
     Zephra::Rect mBackgroundRect;
     std::string mBackgroundName;
     OfficeApp* mApp;
+    int mControlsLoaded = 0;                // by Load, counted on the outermost dialog
 
     UiDialog(UiControl* parent, OfficeApp* app);
     ~UiDialog() override;
@@ -43,6 +51,10 @@ public:
     void ButtonDepress(intptr_t id) override { OnCommand(id); }
 
 private:
+    // Counts one more control made by loading into the outermost dialog;
+    // false (with one warning) past kMaxLayoutControls.
+    bool CountControl();
+
     void ReleaseBackground();
     void AcquireBackground();
 };

@@ -167,6 +167,54 @@ TEST_F(UiDialogTest, BackgroundIsHeldOnlyWhileActive) {
     EXPECT_EQ(textures->LoadedCount(), 0u);
 }
 
+// Every control below the dialog, itself not counted.
+int CountControls(const UiControl* control) {
+    int n = 0;
+    for (const UiControl* child : control->mChildren) n += 1 + CountControls(child);
+    return n;
+}
+
+// Layouts that once overflowed the stack or copied dialogs without bound.
+// Each nested dialog is its own element: a sibling of the same name is no copy.
+TEST_F(UiDialogTest, HostileLayoutsAreBounded) {
+    auto dialogs = [](int levels, bool twins, const char* type) {
+        std::string open, close;
+        for (int i = 0; i < levels; ++i) {
+            open += std::string("<element type=\"") + type + "\" name=\"d\">";
+            close = std::string("</element>") + (twins ? "<element type=\"uxdialog\" name=\"d\"/>" : "") + close;
+        }
+        return open + close;
+    };
+    auto buttons = [](int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i) text += "<element type=\"uxbutton\" name=\"b\"/>";
+        return text;
+    };
+    struct Case {
+        const char* what;
+        std::string inside;  // the screen's children
+        int controls;
+        int warnings;
+    } cases[] = {
+        {"two same-named dialogs on each of 24 levels", dialogs(24, true, "uxdialog"), 48, 0},
+        {"dialogs 1,000 deep", dialogs(1000, false, "uxdialog"), kMaxDialogDepth - 1, 1},
+        {"tutorials 1,000 deep", dialogs(1000, false, "uxtutorial"), kMaxDialogDepth - 1, 1},
+        {"more buttons than a layout holds", buttons(kMaxLayoutControls + 5), kMaxLayoutControls, 1},
+        {"as many as it holds, nested",
+         "<element type=\"uxdialog\" name=\"d\">" + buttons(kMaxLayoutControls - 1) + "</element>",
+         kMaxLayoutControls, 0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(doc.load_string(("<ui><element type=\"uxdialog\" name=\"screen\">" + c.inside +
+                                     "</element></ui>").c_str()));
+        const size_t warned = app->Warnings().size();
+        Screen screen(app.get());
+        EXPECT_TRUE(screen.LoadByName(doc.document_element(), "screen")) << c.what;
+        EXPECT_EQ(CountControls(&screen), c.controls) << c.what;
+        EXPECT_EQ(app->Warnings().size() - warned, static_cast<size_t>(c.warnings)) << c.what;
+    }
+}
+
 TEST_F(UiDialogTest, TutorialHidesOnReleaseOverIt) {
     Screen* screen = LoadScreen();
     auto* tip = dynamic_cast<UiTutorial*>(screen->FindChild("tip"));
