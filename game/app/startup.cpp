@@ -85,6 +85,7 @@ int RunGame(const std::string& gameDir, bool openUrl) {
         InstallGameDisplay(*app);
         if (app->Init()) app->Start();
         else status = 1;
+        if (app->HasFailed()) status = 1;
     }
     if (status == 0 && openUrl) {
         std::string text;

@@ -26,10 +26,10 @@ void GameComposition::AppCreated(OfficeApp& app) {
     if (!OpenEffectConfig()) app.Warn("cannot read cfg\\effect.xml: " + XmlLastError());
 }
 
-void GameComposition::BuildScreens(OfficeApp& app) {
+bool GameComposition::BuildScreens(OfficeApp& app, std::string& error) {
     if (!XmlLoadDocument(mUiDoc, kUiPath)) {
-        app.Warn("cannot read cfg\\ui.xml: " + XmlLastError());
-        return;
+        error = "The screens' layouts cannot be read: " + XmlLastError();
+        return false;
     }
     auto* cursors = new CursorTable(app.GetTextureTable());
     app.SetCursorTable(cursors, &DestroyCursorTable);
@@ -46,6 +46,7 @@ void GameComposition::BuildScreens(OfficeApp& app) {
     mLevelScreen->SetTutorial(mTutorial.get());
     mLevelLink = std::make_unique<LevelScreenLink>(app, *mLevelScreen);
     SetLevelLink(mLevelLink.get());
+    return true;
 }
 
 void GameComposition::DestroyScreens(OfficeApp& app) {

@@ -25,7 +25,8 @@ public:
     // screen, then the menu screens and the message box, the splash first on
     // screen; the level and the screens joined both ways; the tutorial rules
     // installed on the level and in gRuleSequencer.
-    void BuildScreens(OfficeApp& app) override;
+    // Without a readable "cfg\ui.xml" nothing is built and the game cannot run.
+    bool BuildScreens(OfficeApp& app, std::string& error) override;
     void DestroyScreens(OfficeApp& app) override;
     void AppDestroyed(OfficeApp& app) override;
     // The level pauses while the window has lost the focus.

@@ -1,7 +1,10 @@
 #include "game/compose/game_composition.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <functional>
 #include <set>
 
 #include "framework/app/widget_manager.h"
@@ -158,6 +161,42 @@ TEST_F(SampleGame, SampleDialogShowsAndHidesThroughItsEffects) {
     delete sample;
     EXPECT_EQ(textures->UseCount("ui_panel"), 0);
     EXPECT_EQ(textures->UseCount("ui_inner"), 0);
+}
+
+// A layout file the game cannot read ends the game as a missing font does:
+// "Fatal Error" and status 1, never a blank window that stays open.
+TEST(GameStartup, UnreadableLayoutsEndTheGameWithAFatalError) {
+    namespace fs = std::filesystem;
+    testsupport::TempUserDirs user;
+    testsupport::TempDir game;
+    fs::copy(testsupport::SourceDir() + "/data", game.Path(), fs::copy_options::recursive);
+    const std::string ui = game.File("cfg/ui.xml");
+    const std::string layouts = testsupport::ReadFile(ui);
+    std::string noise(4000, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) % 251);
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+    } cases[] = {
+        {"empty", [&] { testsupport::WriteFile(ui, ""); }},
+        {"cut in half", [&] { testsupport::WriteFile(ui, layouts.substr(0, layouts.size() / 2)); }},
+        {"random bytes", [&] { testsupport::WriteFile(ui, noise); }},
+        {"a folder", [&] { fs::create_directory(ui); }},
+        {"a named pipe", [&] { ASSERT_EQ(mkfifo(ui.c_str(), 0600), 0); }},
+    };
+    GameComposition composition;
+    OfficeApp::SetGameHooks(&composition);
+    for (const Case& c : cases) {
+        fs::remove_all(ui);
+        c.make();
+        testing::internal::CaptureStderr();
+        const int status = RunGame(game.Path(), false);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, 1) << c.what;
+        EXPECT_NE(said.find("Fatal Error: The screens' layouts cannot be read: cfg\\ui.xml"), std::string::npos)
+            << c.what << ": " << said;
+    }
+    OfficeApp::SetGameHooks(nullptr);
 }
 
 } // namespace
