@@ -66,6 +66,10 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
         error = "negative animation count";
         return false;
     }
+    if (count > kMaxAnmRecords) {
+        error = std::to_string(count) + " animations, more than " + std::to_string(kMaxAnmRecords);
+        return false;
+    }
     size_t recordsAt = 0;
     if (!ToOffset(ReadU32(image, 4), base, static_cast<uint64_t>(count) * kAnmRecordSize, size, recordsAt)) {
         error = "animation records lie outside the image";
@@ -73,6 +77,7 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
     }
     AnimData data;
     data.records.reserve(static_cast<size_t>(count));
+    int64_t framesRead = 0;
     for (int32_t i = 0; i < count; ++i) {
         const size_t r = recordsAt + static_cast<size_t>(i) * kAnmRecordSize;
         AnimRecord record;
@@ -93,6 +98,11 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
         block.frameCount = ReadI32(image, blockAt + 16);
         if (block.frameCount < 0 || block.fps < 0) {
             error = which + ": negative frame count or frames per second";
+            return false;
+        }
+        framesRead += block.frameCount;
+        if (framesRead > kMaxAnmFrames) {
+            error = which + ": more than " + std::to_string(kMaxAnmFrames) + " frames in the file";
             return false;
         }
         size_t framesAt = 0;

@@ -89,7 +89,9 @@ void Skin::Load(XmlNode element) {
         script_->SetParamPtr(kObjParamVisible, &visible_);
         script_->FireMessage("oncreate");
     }
-    player_->Load(name_);
+    if (!player_->Load(name_)) {
+        if (OfficeApp* app = GetApp()) app->Warn("skin \"" + name_ + "\" has no animations: " + player_->LastError());
+    }
 }
 
 void Skin::Select(const std::string& skinName) {

@@ -317,3 +317,37 @@ TEST(Skin, HiddenPartsStandStill) {
         EXPECT_NEAR(f.skin->GetPlayer()->GetTime(), c.time, 1e-6) << c.visible;
     }
 }
+
+// A part whose animation file is refused says so, as every other loader does.
+TEST(Skin, RefusedAnimationFilesAreReported) {
+    testsupport::TempUserDirs user;
+    testsupport::TempDir prefs;
+    testsupport::TempDir game;
+    const std::string oldDir = PakGetGameDir();
+    PakSetGameDir(game.Path());
+    const std::string good = WriteAnmFile(AnimData{{MakeRecord("deskidle", kAnimLoop, 10, 2)}}, 0x400000);
+    testsupport::WriteFile(game.File("anm/desk.anm"), good);
+    testsupport::WriteFile(game.File("anm/cut.anm"), good.substr(0, 40));
+    {
+        OfficeApp app(prefs.File("pref.dat"));
+        app.mNoWindow = true;
+        struct Case {
+            const char* part;
+            const char* warning;  // empty: none
+        } cases[] = {
+            {"desk", ""},
+            {"cut", "skin \"cut\" has no animations: anm\\cut.anm: truncated image: 28 of 220 bytes"},
+            {"gone", "skin \"gone\" has no animations: anm\\gone.anm: cannot be opened (no such file)"},
+        };
+        for (const Case& c : cases) {
+            const size_t before = app.Warnings().size();
+            pugi::xml_document doc;
+            doc.append_child("part").append_attribute("name") = c.part;
+            Item item;
+            item.AddPart(doc.first_child());
+            const std::vector<std::string> said(app.Warnings().begin() + static_cast<long>(before), app.Warnings().end());
+            EXPECT_EQ(said, *c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{}) << c.part;
+        }
+    }
+    PakSetGameDir(oldDir);
+}
