@@ -4,6 +4,7 @@
 #include "game/app/game_util.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
+#include "game/office/office_xml.h"
 #include "game/office/skin.h"
 #include "game/office/z_order.h"
 
@@ -191,10 +192,13 @@ void Item::AddPicks(XmlNode element) {
 }
 
 void Item::LoadFromConfig(XmlNode element) {
-    for (XmlNode child : element.children("part")) AddPart(child);
-    for (XmlNode child : element.children("point")) AddPoint(child);
-    for (XmlNode child : element.children("select_block")) AddSelectBlock(child);
-    for (XmlNode child : element.children("picks")) AddPicks(child);
+    auto children = [&](const char* kind) {
+        return ChildrenAtMost(element, kind, kMaxObjectChildren, "object \"" + name_ + "\"'s \"" + kind + "\"s");
+    };
+    for (XmlNode child : children("part")) AddPart(child);
+    for (XmlNode child : children("point")) AddPoint(child);
+    for (XmlNode child : children("select_block")) AddSelectBlock(child);
+    for (XmlNode child : children("picks")) AddPicks(child);
     Load(element);
 }
 
