@@ -31,6 +31,20 @@ std::atomic<uint64_t> gVideoMemoryInUse{0};
 
 constexpr int kMaxSurfaceSide = 16384;
 
+// A method the two interfaces of an object share (same name and form) is one
+// function, reached under the older interface's name ("IDirectDraw::X"); a
+// failure injected under the version 7 name ("IDirectDraw7::X") answers too.
+HRESULT CheckShared(const char* method) {
+    DirectXConfig& config = DirectXConfig::Get();
+    const HRESULT older = config.Check(method);
+    std::string seven(method);
+    const size_t colons = seven.find("::");
+    if (colons == std::string::npos) return older;
+    seven.insert(colons, "7");
+    const HRESULT newer = config.Check(seven.c_str());
+    return FAILED(older) ? older : newer;
+}
+
 // Rows start on 4-byte boundaries, padding included.
 uint64_t PitchOf(int width, const DDPIXELFORMAT& format) {
     const uint64_t row = (static_cast<uint64_t>(width) * BytesPerPixel(format) + 3) & ~3ull;
@@ -358,7 +372,7 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override {
         if (!out) return DDERR_INVALIDPARAMS;
         *out = nullptr;
-        if (HRESULT hr = Check("IDirectDraw::QueryInterface"); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared("IDirectDraw::QueryInterface"); FAILED(hr)) return hr;
         if (iid == IID_IDirectDraw || iid == IID_IUnknown) {
             AddRef();
             *out = static_cast<IDirectDraw*>(this);
@@ -401,7 +415,7 @@ public:
                              LPDDENUMMODESCALLBACK callback) override {
         return EnumImpl<DDSURFACEDESC>("IDirectDraw::EnumDisplayModes", flags, filter, context, callback);
     }
-    HRESULT FlipToGDISurface() override { return Check("IDirectDraw::FlipToGDISurface"); }
+    HRESULT FlipToGDISurface() override { return CheckShared("IDirectDraw::FlipToGDISurface"); }
     HRESULT GetDisplayMode(DDSURFACEDESC* desc) override {
         if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
         if (HRESULT hr = Check("IDirectDraw::GetDisplayMode"); FAILED(hr)) return hr;
@@ -421,7 +435,7 @@ public:
     HRESULT WaitForVerticalBlank(DWORD flags, void* event) override {
         (void)flags;
         (void)event;
-        return Check("IDirectDraw::WaitForVerticalBlank");
+        return CheckShared("IDirectDraw::WaitForVerticalBlank");
     }
 
     // IDirectDraw7.
@@ -496,7 +510,7 @@ private:
         if (!out) return DDERR_INVALIDPARAMS;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         *out = new Clipper();
         return DD_OK;
     }
@@ -506,7 +520,7 @@ private:
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
         if (!(flags & DDPCAPS_8BIT)) return DDERR_INVALIDPARAMS;
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         auto* p = new Palette(flags);
         if (entries) p->SetEntries(0, 0, 256, entries);
         *out = p;
@@ -548,7 +562,7 @@ private:
 
     HRESULT MonitorImpl(const char* method, DWORD* hz) {
         if (!hz) return DDERR_INVALIDPARAMS;
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         const DirectXConfig& c = DirectXConfig::Get();
         if (c.mRefreshFails) return DDERR_UNSUPPORTED;
         *hz = c.mRefreshRate;
@@ -573,7 +587,7 @@ private:
     }
 
     HRESULT RestoreModeImpl(const char* method) {
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         const DirectXConfig& c = DirectXConfig::Get();
         const DDPIXELFORMAT desktop = PixelFormatOf(c.mDesktopFormat);
         if (mModeWidth != c.mDesktopWidth || mModeHeight != c.mDesktopHeight ||
@@ -590,7 +604,7 @@ private:
         const bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0;
         if (exclusive != ((flags & DDSCL_FULLSCREEN) != 0)) return DDERR_INVALIDPARAMS;
         if (!exclusive && !(flags & DDSCL_NORMAL)) return DDERR_INVALIDPARAMS;
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         if (mExclusive && !exclusive) RestoreModeImpl("");
         mExclusive = exclusive;
         mWindow = window;
@@ -657,7 +671,7 @@ void Surface::Destroy() {
 HRESULT Surface::QueryInterface(REFIID iid, void** out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Check("IDirectDrawSurface::QueryInterface"); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared("IDirectDrawSurface::QueryInterface"); FAILED(hr)) return hr;
     if (iid == IID_IDirectDrawSurface || iid == IID_IUnknown) {
         AddRef();
         *out = static_cast<IDirectDrawSurface*>(this);
@@ -816,7 +830,7 @@ HRESULT Surface::AttachedImpl(const char* method, DWORD caps, Surface*& out) {
 HRESULT Surface::GetClipperImpl(const char* method, IDirectDrawClipper** out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (!mClipper) return DDERR_NOCLIPPERATTACHED;
     mClipper->AddRef();
     *out = mClipper;
@@ -825,7 +839,7 @@ HRESULT Surface::GetClipperImpl(const char* method, IDirectDrawClipper** out) {
 
 HRESULT Surface::GetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* key) {
     if (!key || flags != DDCKEY_SRCBLT) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (!mHasSrcKey) return DDERR_NOCOLORKEY;
     *key = mSrcKey;
     return DD_OK;
@@ -834,7 +848,7 @@ HRESULT Surface::GetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* ke
 HRESULT Surface::GetPaletteImpl(const char* method, IDirectDrawPalette** out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (!mPalette) return DDERR_NOPALETTEATTACHED;
     mPalette->AddRef();
     *out = mPalette;
@@ -843,13 +857,13 @@ HRESULT Surface::GetPaletteImpl(const char* method, IDirectDrawPalette** out) {
 
 HRESULT Surface::GetPixelFormatImpl(const char* method, DDPIXELFORMAT* format) {
     if (!format || format->dwSize != sizeof(DDPIXELFORMAT)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     *format = mFormat;
     return DD_OK;
 }
 
 HRESULT Surface::IsLostImpl(const char* method) {
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     return mLost ? DDERR_SURFACELOST : DD_OK;
 }
 
@@ -866,7 +880,7 @@ HRESULT Surface::LockImpl(const char* method, RECT* rect, DWORD flags, uint8_t*&
 }
 
 HRESULT Surface::RestoreImpl(const char* method) {
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     // A primary of the old mode cannot come back in the new one.
     if (mLost && IsPrimary()) return DDERR_WRONGMODE;
     mLost = false;
@@ -874,7 +888,7 @@ HRESULT Surface::RestoreImpl(const char* method) {
 }
 
 HRESULT Surface::SetClipperImpl(const char* method, IDirectDrawClipper* clipper) {
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (clipper) clipper->AddRef();
     if (mClipper) mClipper->Release();
     mClipper = clipper;
@@ -883,7 +897,7 @@ HRESULT Surface::SetClipperImpl(const char* method, IDirectDrawClipper* clipper)
 
 HRESULT Surface::SetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* key) {
     if (!(flags & DDCKEY_SRCBLT)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (!key) {
         mHasSrcKey = false;
         return DD_OK;
@@ -894,7 +908,7 @@ HRESULT Surface::SetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* ke
 }
 
 HRESULT Surface::SetPaletteImpl(const char* method, IDirectDrawPalette* palette) {
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (palette && mFormat.dwRGBBitCount != 8) return DDERR_NOTPALETTIZED;
     if (palette) palette->AddRef();
     if (mPalette) mPalette->Release();
