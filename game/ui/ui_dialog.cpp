@@ -90,10 +90,14 @@ void UiDialog::ReleaseBackground() {
 }
 
 void UiDialog::SetBackground(const std::string& textureName, const Zephra::Rect& src) {
+    const bool showing = mBackground != nullptr && !IsInactive();
     ReleaseBackground();
     mBackgroundName = textureName;
     mBackgroundRect = src;
-    if (!IsInactive()) AcquireBackground();
+    // A dialog showing a picture shows the new one at once. A dialog just
+    // loaded is active too, but its first picture waits for its first
+    // Activate: screens are built hidden and would decode every picture.
+    if (showing) AcquireBackground();
 }
 
 void UiDialog::OnCommand(intptr_t id) {

@@ -43,8 +43,9 @@ public:
     // Loads the first "element" child of node of type "uxdialog" with that
     // name; false (nothing loaded) when there is none.
     bool LoadByName(XmlNode node, const std::string& name);
-    // Releases a held background; an active dialog acquires the new one at
-    // once, an inactive one at its next Activate.
+    // Releases a held background; a dialog that held one while active
+    // acquires the new one at once, any other at its next Activate (so the
+    // first background of a loaded dialog waits until it is shown).
     void SetBackground(const std::string& textureName, const Zephra::Rect& src);
     const std::string& GetBackgroundName() const { return mBackgroundName; }
 

@@ -9,6 +9,7 @@
 
 #include "framework/app/widget_manager.h"
 #include "framework/graphics/memory_image.h"
+#include "framework/resources/file_access.h"
 #include "game/app/office_app.h"
 #include "game/app/pak_file.h"
 #include "game/app/startup.h"
@@ -66,6 +67,41 @@ TEST_F(SampleGame, FocusAndDestructionReachTheGame) {
     app.reset();
     EXPECT_FALSE(gEffectConfigRoot);
     EXPECT_FALSE(composition.GetUiRoot());
+}
+
+// The game's files, with the pictures read while it starts noted.
+class NotingFiles : public Zephra::FileAccess {
+public:
+    bool ReadFile(const std::string& path, std::string& bytes) override {
+        if (path.find(".png") != std::string::npos) read.insert(path);
+        return PakReadAll(path, bytes);
+    }
+    std::set<std::string> read;
+};
+
+// Screens are built hidden: only what shows at start decodes its picture,
+// a screen's own waits until it is first shown.
+class StartingGame : public SampleGame {
+protected:
+    void StartApp() override {
+        Zephra::SetFileAccess(&files);
+        SampleGame::StartApp();
+        Zephra::SetFileAccess(nullptr);
+        InstallGameFileAccess(true);
+    }
+    NotingFiles files;
+};
+
+TEST_F(StartingGame, HiddenScreensDecodeNoPictures) {
+    struct Case {
+        const char* picture;
+        bool read;
+    } cases[] = {
+        {"images\\screens\\splash1.png", true},
+        {"images\\screens\\career_bkg.png", false},
+        {"images\\screens\\help_page1.png", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(files.read.count(c.picture), c.read ? 1u : 0u) << c.picture;
 }
 
 // Every name the sample layout uses resolves, every texture rectangle lies
@@ -133,9 +169,12 @@ TEST_F(SampleGame, SampleDialogShowsAndHidesThroughItsEffects) {
     ASSERT_TRUE(sample->LoadByName(composition.GetUiRoot(), "sample"));
     app->mWidgetManager->AddWidget(sample);
     TextureTable* textures = app->GetTextureTable();
-    EXPECT_EQ(textures->UseCount("ui_panel"), 1);
     auto* inner = dynamic_cast<UiDialog*>(sample->FindChild("inner"));
     ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(textures->UseCount("ui_panel"), 0) << "pictures wait until the dialog shows";
+    sample->SetVisible(true);
+    inner->SetVisible(true);
+    EXPECT_EQ(textures->UseCount("ui_panel"), 1);
     EXPECT_EQ(textures->UseCount("ui_inner"), 1);
     struct Case {
         const char* name;

@@ -52,13 +52,21 @@ public:
 
 class UiDialogTest : public UiTest {
 protected:
-    Screen* LoadScreen() {
+    // Loaded and, unless told otherwise, shown with its dialogs: backgrounds
+    // are acquired by the first Activate after loading.
+    Screen* LoadScreen(bool shown = true) {
         EXPECT_TRUE(doc.load_string(kLayout));
         auto* screen = new Screen(app.get());
         EXPECT_TRUE(screen->LoadByName(doc.document_element(), "screen"));
         wm()->AddWidget(screen);
+        if (shown) ShowDialogs(screen);
         Step();
         return screen;
+    }
+    static void ShowDialogs(Screen* screen) {
+        screen->SetVisible(true);
+        for (UiControl* child : screen->mChildren)
+            if (dynamic_cast<UiDialog*>(child)) child->SetVisible(true);
     }
     XmlDocument doc;
 };
@@ -138,14 +146,15 @@ TEST_F(UiDialogTest, ReleasedButtonsReachTheScreen) {
 
 TEST_F(UiDialogTest, BackgroundIsHeldOnlyWhileActive) {
     TextureTable* textures = app->GetTextureTable();
-    Screen* screen = LoadScreen();
+    Screen* screen = LoadScreen(false);
     auto* inner = dynamic_cast<UiDialog*>(screen->FindChild("inner"));
     struct Case {
         const char* what;
         std::function<void()> act;
         int blue, green, yellow;  // use counts afterwards
     } cases[] = {
-        {"loaded and visible", [] {}, 1, 1, 1},
+        {"loaded: nothing decoded before it shows", [] {}, 0, 0, 0},
+        {"shown", [&] { ShowDialogs(screen); }, 1, 1, 1},
         {"inner hidden", [&] { inner->SetVisible(false); }, 1, 0, 1},
         {"inner hidden twice", [&] { inner->SetVisible(false); }, 1, 0, 1},
         {"inner shown again", [&] { inner->SetVisible(true); }, 1, 1, 1},
