@@ -276,6 +276,16 @@ bool XmlGetAttrFloat(XmlNode node, const char* name, float& out) {
     return true;
 }
 
+int32_t ClampCoordinate(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, -kMaxCoordinate, kMaxCoordinate));
+}
+
+bool XmlGetAttrCoord(XmlNode node, const char* name, int32_t& out) {
+    if (!XmlGetAttrInt(node, name, out)) return false;
+    out = ClampCoordinate(out);
+    return true;
+}
+
 bool XmlGetAttrBool(XmlNode node, const char* name, uint8_t& out) {
     const char* text = AttrText(node, name);
     if (!text) return false;

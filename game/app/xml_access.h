@@ -59,6 +59,13 @@ bool XmlGetAttrUInt(XmlNode node, const char* name, uint32_t& out);
 bool XmlGetAttrHexInt(XmlNode node, const char* name, int32_t& out);
 bool XmlGetAttrHexUInt(XmlNode node, const char* name, uint32_t& out);
 bool XmlGetAttrFloat(XmlNode node, const char* name, float& out);
+
+// Pixel places and sizes read from data stay within +-kMaxCoordinate (the
+// largest picture side), so that sums of a few of them never overflow.
+constexpr int32_t kMaxCoordinate = 16384;
+int32_t ClampCoordinate(int64_t value);
+// As XmlGetAttrInt, the value kept within +-kMaxCoordinate.
+bool XmlGetAttrCoord(XmlNode node, const char* name, int32_t& out);
 bool XmlGetAttrBool(XmlNode node, const char* name, uint8_t& out);
 
 // Writers.

@@ -1,4 +1,5 @@
 #include "game/office/anim_file.h"
+#include "game/app/xml_access.h"
 #include <algorithm>
 #include <cstring>
 
@@ -36,6 +37,10 @@ bool ToOffset(uint32_t address, uint32_t base, uint64_t size, uint64_t imageSize
     offset = static_cast<size_t>(off);
     return true;
 }
+
+// Frames place pictures on the screen: no value needs more than the largest
+// picture side, and larger ones would overflow where they are added up.
+bool IsCoordinate(int32_t v) { return v >= -kMaxCoordinate && v <= kMaxCoordinate; }
 
 } // namespace
 
@@ -85,6 +90,10 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
         record.animName = ReadName(image, r + 68);
         record.boxWidth = ReadI32(image, r + 132);
         const std::string which = "animation " + std::to_string(i) + " (" + record.animName + ")";
+        if (!IsCoordinate(record.boxWidth)) {
+            error = which + ": a box width beyond " + std::to_string(kMaxCoordinate) + " pixels";
+            return false;
+        }
         size_t blockAt = 0;
         if (!ToOffset(ReadU32(image, r + 136), base, kAnmBlockSize, size, blockAt)) {
             error = which + ": playback block lies outside the image";
@@ -121,6 +130,13 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
             frame.height = ReadI32(image, at + 12);
             frame.offsX = ReadI32(image, at + 16);
             frame.offsY = ReadI32(image, at + 20);
+            for (int v : {frame.x, frame.y, frame.width, frame.height, frame.offsX, frame.offsY}) {
+                if (!IsCoordinate(v)) {
+                    error = which + ": frame " + std::to_string(f) + " lies beyond " + std::to_string(kMaxCoordinate) +
+                            " pixels";
+                    return false;
+                }
+            }
         }
         data.records.push_back(std::move(record));
     }

@@ -23,7 +23,7 @@ std::vector<platform::Point> ParseRegion(const std::string& text) {
         if (!*p) break;
         const char* start = p;
         while (*p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r') ++p;
-        const int value = static_cast<int>(std::strtol(std::string(start, p).c_str(), nullptr, 10));
+        const int value = ClampCoordinate(std::strtol(std::string(start, p).c_str(), nullptr, 10));
         if (!haveX) {
             x = value;
             haveX = true;
@@ -117,10 +117,10 @@ void Item::Load(XmlNode node) {
     char name[kNameCapacity] = {};
     if (XmlGetAttrChars(node, "name", name, sizeof name)) name_ = name;
     XmlGetAttrString(node, "orient", orientation_);
-    XmlGetAttrInt(node, "pos_x", posX_);
-    XmlGetAttrInt(node, "pos_y", posY_);
-    XmlGetAttrInt(node, "offs_x", offsX_);
-    XmlGetAttrInt(node, "offs_y", offsY_);
+    XmlGetAttrCoord(node, "pos_x", posX_);
+    XmlGetAttrCoord(node, "pos_y", posY_);
+    XmlGetAttrCoord(node, "offs_x", offsX_);
+    XmlGetAttrCoord(node, "offs_y", offsY_);
     std::string effect;
     XmlGetAttrString(node, "effect", effect);
     std::string rgn;
@@ -176,8 +176,8 @@ void Item::AddPoint(XmlNode pointElement) {
     ItemPoint point;
     XmlGetAttrString(pointElement, "owner", point.owner);
     XmlGetAttrString(pointElement, "direction", point.direction);
-    XmlGetAttrInt(pointElement, "offs_x", point.x);
-    XmlGetAttrInt(pointElement, "offs_y", point.y);
+    XmlGetAttrCoord(pointElement, "offs_x", point.x);
+    XmlGetAttrCoord(pointElement, "offs_y", point.y);
     points_.push_back(point);
 }
 

@@ -68,8 +68,8 @@ void PathGraph::ReadElement(XmlNode element, bool isPoint) {
         Point point;
         point.name = OfficeText(element, "name");
         point.direction = OfficeText(element, "direction");
-        point.x = OfficeInt(element, "x");
-        point.y = OfficeInt(element, "y");
+        point.x = ClampCoordinate(OfficeInt(element, "x"));
+        point.y = ClampCoordinate(OfficeInt(element, "y"));
         point.element = element;
         mPoints.emplace(point.name, std::move(point));
         return;

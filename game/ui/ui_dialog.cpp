@@ -119,8 +119,8 @@ void UiDialog::Load(XmlNode element, OfficeApp* app) {
         std::string texture;
         XmlGetAttrString(tex, "texture", texture);
         int32_t u = 0, v = 0;
-        XmlGetAttrInt(tex, "u", u);
-        XmlGetAttrInt(tex, "v", v);
+        XmlGetAttrCoord(tex, "u", u);
+        XmlGetAttrCoord(tex, "v", v);
         SetBackground(texture, Zephra::Rect(u, v, mWidth, mHeight));
     }
     int depth = 1;

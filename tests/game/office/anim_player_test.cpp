@@ -62,6 +62,9 @@ TEST(AnimFile, RefusesTruncatedAndHostileFiles) {
         {"too many frames", frameCount, 3, "frames lie outside"},
         {"negative frame count", frameCount, 0xFFFFFFFE, "negative frame count"},
         {"image size larger than the file", 8, 10000, "truncated image"},
+        {"a box width far off", image + 8 + 132, 0x80000000, "a box width beyond 16384 pixels"},
+        {"a frame far off", image + 148 + 24, 0x7FFFFFFF, "frame 0 lies beyond 16384 pixels"},
+        {"a frame offset far off", image + 148 + 24 + 20 + 24, 0xFFFF0000, "frame 1 lies beyond 16384 pixels"},
     };
     for (const Case& c : cases) {
         std::string bytes = good;
@@ -115,7 +118,10 @@ TEST(AnimFile, RefusesMoreRecordsOrFramesThanAFileHolds) {
     const uint32_t base = 0x00400000;
     auto records = [](int n, int frames) {
         std::vector<AnimRecord> list;
-        for (int i = 0; i < n; ++i) list.push_back(MakeRecord("a" + std::to_string(i), kAnimLoop, 10, frames));
+        for (int i = 0; i < n; ++i) {
+            list.push_back(MakeRecord("a" + std::to_string(i), kAnimLoop, 10, frames));
+            for (AnimFrame& frame : list.back().block.frames) frame.x = 0;
+        }
         return MakeData(list);
     };
     // Every record's block address made the first one's: one block of many frames read again and again.

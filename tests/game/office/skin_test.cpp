@@ -318,6 +318,32 @@ TEST(Skin, HiddenPartsStandStill) {
     }
 }
 
+// Places at the ends of the integers are kept within the largest picture
+// side when read: placing, scaling and drawing the part stays defined.
+TEST(Skin, ExtremePlacesAreKeptWithinAPictureSide) {
+    struct Case {
+        const char* partXml;
+        int effectX;  // the effect's point: object 100 + part offset + box place + scale point
+    } cases[] = {
+        {R"(<part name="desk" scale_point_x="2147483647" scale_point_y="2147483647"/>)", 100 + kMaxCoordinate},
+        {R"(<part name="desk" offs_x="2147483647" scale_point_x="2147483647"/>)", 100 + 2 * kMaxCoordinate},
+        {R"(<part name="desk" offs_x="-2147483648" scale_point_x="-2147483648" order0_x="2147483647"/>)",
+         100 - 2 * kMaxCoordinate},
+    };
+    for (const Case& c : cases) {
+        Fixture f(c.partXml);
+        f.SetRecords({"deskidle"}, {0, 0, 4, 2, 0, 0}, 4, RedBlue());
+        ASSERT_TRUE(f.skin->PlayAnim("idle", false)) << c.partXml;
+        EXPECT_EQ(f.skin->GetEffectPosition().x, c.effectX) << c.partXml;
+        for (float scale : {1.0f, 2.0f}) {
+            f.skin->SetScale(scale);
+            auto canvas = Canvas();
+            Zephra::Graphics g(canvas.get());
+            f.skin->Draw(g);
+        }
+    }
+}
+
 // A part whose animation file is refused says so, as every other loader does.
 TEST(Skin, RefusedAnimationFilesAreReported) {
     testsupport::TempUserDirs user;
