@@ -19,14 +19,26 @@ void DestroyCursorTable(CursorTable* table) { delete table; }
 } // namespace
 
 GameComposition::GameComposition() = default;
-GameComposition::~GameComposition() = default;
+
+GameComposition::~GameComposition() {
+    // Gone before the application: what was built for it goes now, in the
+    // order DestroyScreens keeps, and the application calls it no more.
+    if (mApp != nullptr) {
+        OfficeApp& app = *mApp;
+        DestroyScreens(app);
+        AppDestroyed(app);
+    }
+    if (OfficeApp::GetGameHooks() == this) OfficeApp::SetGameHooks(nullptr);
+}
 
 void GameComposition::AppCreated(OfficeApp& app) {
+    mApp = &app;
     app.SetParticleRegistry(MakeParticleRegistry(), &DestroyParticleRegistry);
     if (!OpenEffectConfig()) app.Warn("cannot read cfg\\effect.xml: " + XmlLastError());
 }
 
 bool GameComposition::BuildScreens(OfficeApp& app, std::string& error) {
+    mApp = &app;
     if (!XmlLoadDocument(mUiDoc, kUiPath)) {
         error = "The screens' layouts cannot be read: " + XmlLastError();
         return false;
@@ -63,7 +75,7 @@ void GameComposition::DestroyScreens(OfficeApp& app) {
 }
 
 void GameComposition::AppDestroyed(OfficeApp& app) {
-    (void)app;
+    if (mApp == &app) mApp = nullptr;
     CloseEffectConfig();
     mUiDoc.reset();
 }

@@ -16,6 +16,8 @@ public:
     static constexpr const char* kUiPath = "cfg\\ui.xml";
 
     GameComposition();
+    // Tears down what it built for an application still alive, so either may
+    // go first.
     ~GameComposition() override;
 
     // Particle registry and "cfg\effect.xml".
@@ -42,6 +44,7 @@ public:
     RuleSequencer* GetTutorial() const { return mTutorial.get(); }
 
 private:
+    OfficeApp* mApp = nullptr;  // from AppCreated to AppDestroyed
     std::unique_ptr<XmlDocument> mUiDoc;
     std::unique_ptr<LevelScreen> mLevelScreen;
     std::unique_ptr<GameLevelScreens> mLevelScreens;

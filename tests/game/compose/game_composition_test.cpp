@@ -17,6 +17,7 @@
 #include "game/screens/splash_screen.h"
 #include "game/effects/particles.h"
 #include "game/effects/script_object.h"
+#include "game/office/level_screen.h"
 #include "game/ui/cursor_table.h"
 #include "game/ui/ui_dialog.h"
 #include "platform/input.h"
@@ -236,6 +237,42 @@ TEST(GameStartup, UnreadableLayoutsEndTheGameWithAFatalError) {
             << c.what << ": " << said;
     }
     OfficeApp::SetGameHooks(nullptr);
+}
+
+// The game tears down the application first; a composition that goes first
+// takes down what it built in its own order (the level's tutorial after the
+// level), and the application then goes without it.
+TEST(GameTeardown, EitherTheApplicationOrTheCompositionMayGoFirst) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    testsupport::TempUserDirs user;
+    testsupport::TempDir prefs;
+    const std::string oldDir = PakGetGameDir();
+    PakSetGameDir(testsupport::SourceDir() + "/data");
+    InstallGameFileAccess(true);
+    for (bool compositionFirst : {false, true}) {
+        auto composition = std::make_unique<GameComposition>();
+        OfficeApp::SetGameHooks(composition.get());
+        auto app = std::make_unique<testsupport::TestApp>(prefs.File("pref.dat"));
+        ASSERT_TRUE(app->Init());
+        app->LoadingThreadCompleted();
+        ASSERT_TRUE(app->CreateProfile(u"Ann", "man"));
+        LevelScreen* level = app->GetLevelScreen();
+        ASSERT_NE(level, nullptr);
+        ASSERT_TRUE(level->LoadLevel(1)) << "day 1 runs its tutorial";
+        level->StartLevel();
+        for (int i = 0; i < 10; ++i) app->UpdateApp();
+        if (compositionFirst) {
+            composition.reset();
+            EXPECT_EQ(OfficeApp::GetGameHooks(), nullptr);
+            EXPECT_EQ(app->GetLevelScreen(), nullptr) << "the level went with the composition";
+            EXPECT_EQ(app->mMainMenu, nullptr);
+        }
+        app.reset();
+        composition.reset();
+        OfficeApp::SetGameHooks(nullptr);
+    }
+    InstallGameFileAccess(false);
+    PakSetGameDir(oldDir);
 }
 
 } // namespace
