@@ -21,7 +21,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
 from gen_sample_media import BACKDROPS, COMIX  # noqa: E402  the backdrops' flat colours
-from xsession import Failure, Layout, Session, office_regions, start_x  # noqa: E402
+from xsession import Failure, Layout, Session, office_regions, start_game, start_x  # noqa: E402
 
 TOTAL_SECONDS = 110
 PROFILE = "Tester"
@@ -142,8 +142,7 @@ def main():
         # reports without a usable stack; the unit tests check the game's own leaks.
         if "ASAN_OPTIONS" in env:
             env["ASAN_OPTIONS"] += ":detect_leaks=0"
-        log = open(os.path.join(tmp, "game.log"), "w")
-        game = subprocess.Popen([binary], env=env, stdout=log, stderr=subprocess.STDOUT, cwd=tmp)
+        game = start_game([binary], env, os.path.join(tmp, "game.log"), tmp)
         os.environ["E2E_SHOTS"] = tmp
         try:
             play(s, ui, office, game)

@@ -172,3 +172,37 @@ def start_x(tmp, screen="800x600x24"):
             skip("the X server takes no clients")
         time.sleep(0.2)
     return xvfb, display
+
+
+# What SDL says when it cannot reach the X server: the server's fault, not the game's.
+X_UNREACHABLE = ("x11 not available", "No available video device", "Couldn't open X11 display")
+
+
+def start_game(argv, env, log_path, cwd, title="Pemberly", tries=3, wait=20):
+    """Starts the game and waits until its window shows on the X server. A start
+    that SDL could not take to the X server (a loaded machine can turn a client
+    away even after the server took ours) is retried; when it never gets through
+    the run is skipped, as without an X server. Any other early end is the game's:
+    the process is returned and the play reports it."""
+    display_env = dict(env)
+    for attempt in range(1, tries + 1):
+        log = open(log_path, "w")
+        game = subprocess.Popen(argv, env=env, stdout=log, stderr=subprocess.STDOUT, cwd=cwd)
+        end = time.monotonic() + wait
+        while time.monotonic() < end and game.poll() is None:
+            found = subprocess.run(["xdotool", "search", "--name", title], env=display_env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if found.returncode == 0:
+                return game
+            time.sleep(0.2)
+        if game.poll() is None:
+            return game
+        log.close()
+        said = [line for line in open(log_path, errors="replace") if any(t in line for t in X_UNREACHABLE)]
+        if not said:
+            return game
+        print("  the X server turned the game away (try %d of %d): %s" % (attempt, tries, said[0].strip()),
+              flush=True)
+        time.sleep(1.0 * attempt)
+    skip("the X server turned the game away %d times" % tries)
+
