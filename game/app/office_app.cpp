@@ -108,6 +108,11 @@ bool OfficeApp::Init() {
     return true;
 }
 
+void OfficeApp::Shutdown() {
+    if (!IsShuttingDown() && mProfileLoaded) SavePrefs();
+    ZephraAppBase::Shutdown();
+}
+
 void OfficeApp::UpdateApp() {
     ZephraAppBase::UpdateApp();
     if (mMusicManager) mMusicManager->Update();
@@ -185,6 +190,7 @@ void OfficeApp::ReadAllProfiles(std::vector<ProfileRecord>& list) { mPrefs.ReadA
 bool OfficeApp::ReadProfileSlot(PrefsFile* file, int slot) {
     PrefsFile& from = file ? *file : mPrefs;
     if (!from.ReadProfileSlot(slot, mCurrentProfile)) return false;
+    mPlayedCarry = 0;
     mCurrentProfileSlot = slot;
     mProfileLoaded = 1;
     PublishProfileTexts();
@@ -199,6 +205,7 @@ bool OfficeApp::CreateProfile(const std::u16string& name, const std::string& bos
         return false;
     }
     mCurrentProfile = std::move(made);
+    mPlayedCarry = 0;
     mCurrentProfileSlot = slot;
     mProfileLoaded = 1;
     PublishProfileTexts();
@@ -228,6 +235,14 @@ void OfficeApp::PublishProfileTexts() {
     career::SplitPlayedTime(p.secondsPlayed, hours, minutes);
     mTextVars->SetNumber("hoursplayed", hours);
     mTextVars->SetNumber("minutesplayed", minutes);
+}
+
+void OfficeApp::AddPlayedTime(int milliseconds) {
+    if (milliseconds <= 0) return;
+    float& played = mCurrentProfile.secondsPlayed;
+    const double sum = played + mPlayedCarry + milliseconds / 1000.0;
+    played = static_cast<float>(sum);
+    mPlayedCarry = sum - played;
 }
 
 bool OfficeApp::SavePrefs() {

@@ -145,15 +145,30 @@ StageRecord* SurvivalModel::TemplateStage() {
     return &stages[index];
 }
 
-int32_t NextStageThreshold(const std::vector<StageRecord>& stages, int index) {
+std::optional<int32_t> NextStageThreshold(const std::vector<StageRecord>& stages, int index) {
     const int count = static_cast<int>(stages.size());
+    if (index >= kLastStageIndex) return std::nullopt;
     if (index + 1 >= 0 && index + 1 < count) return stages[static_cast<size_t>(index + 1)].money;
-    if (count < 2) return INT32_MAX;
+    if (count < 2) return std::nullopt;
     const int64_t last = stages[static_cast<size_t>(count - 1)].money;
     const int64_t step = last - stages[static_cast<size_t>(count - 2)].money;
-    if (step <= 0) return INT32_MAX;
+    if (step <= 0) return std::nullopt;
     const int64_t next = last + step * (static_cast<int64_t>(index) - count + 2);
-    return static_cast<int32_t>(std::clamp<int64_t>(next, INT32_MIN, INT32_MAX));
+    // Money never passes INT32_MAX: a threshold above it is no stage.
+    if (next > INT32_MAX) return std::nullopt;
+    return static_cast<int32_t>(std::max<int64_t>(next, INT32_MIN));
+}
+
+int StagesReachedPastTheList(const std::vector<StageRecord>& stages, int index, int32_t money) {
+    const std::optional<int32_t> next = NextStageThreshold(stages, index);
+    if (!next || money < *next) return 0;
+    const int count = static_cast<int>(stages.size());
+    if (index + 1 < count) return 1;
+    // A further stage past the list means at least two stages and a rising step.
+    const int64_t step = static_cast<int64_t>(stages[static_cast<size_t>(count - 1)].money) -
+                         stages[static_cast<size_t>(count - 2)].money;
+    const int64_t reached = (static_cast<int64_t>(money) - *next) / step + 1;
+    return static_cast<int>(std::min<int64_t>(reached, static_cast<int64_t>(kLastStageIndex) - index));
 }
 
 int PickClientTemplate(std::vector<ClientTemplate>& templates, int r) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "framework/app/widget_manager.h"
 #include "framework/graphics/memory_image.h"
@@ -253,6 +254,48 @@ TEST_F(OfficeAppProfiles, HugeSecondsPlayedAreCappedNotWrapped) {
         TextTable& vars = *app.GetTextVars();
         EXPECT_EQ(vars.Get("hoursplayed"), c.hours) << std::hex << c.bits;
         EXPECT_EQ(vars.Get("minutesplayed"), c.minutes) << std::hex << c.bits;
+    }
+}
+
+// Hours of short updates reach pref.dat whole: the time read back is the time
+// played, for a new player and for players hundreds of hours on, where a
+// float that took each step on its own would fall behind or stop.
+TEST_F(OfficeAppProfiles, LongSessionsOfShortUpdatesAreKeptWhole) {
+    struct Case {
+        const char* what;
+        float before;       // seconds played already
+        int stepMs;
+        int minutes;        // played in the session
+        const char16_t* hours;
+        const char16_t* mins;
+    };
+    const Case cases[] = {
+        {"a new player, three hours", 0.0f, 10, 180, u"3", u"0"},
+        {"a hundred hours on, one hour", 360000.0f, 10, 60, u"101", u"0"},
+        {"three hundred hours on, half an hour", 1080000.0f, 10, 30, u"300", u"30"},
+        {"one-millisecond steps", 0.0f, 1, 59, u"0", u"59"},
+    };
+    for (const Case& c : cases) {
+        int slot = -1;
+        {
+            TestApp app(Path());
+            ASSERT_TRUE(app.CreateProfile(u"Ann", "woman")) << c.what;
+            slot = app.mCurrentProfileSlot;
+            app.GetCurrentProfile().secondsPlayed = c.before;
+            const long steps = c.minutes * 60000L / c.stepMs;
+            for (long i = 0; i < steps; ++i) app.AddPlayedTime(c.stepMs);
+            ASSERT_TRUE(app.SavePrefs()) << c.what;
+        }
+        const std::string bytes = testsupport::ReadFile(Path());
+        const size_t at = prefs::kProfilesOffset + prefs::kProfileSize * static_cast<size_t>(slot + 1) - 4;
+        ASSERT_GE(bytes.size(), at + 4) << c.what;
+        float stored;
+        std::memcpy(&stored, bytes.data() + at, 4);
+        EXPECT_EQ(stored, c.before + c.minutes * 60.0f) << c.what;
+        TestApp app(Path());
+        ASSERT_TRUE(app.ReadProfileSlot(slot)) << c.what;
+        EXPECT_EQ(app.GetTextVars()->Get("hoursplayed"), c.hours) << c.what;
+        EXPECT_EQ(app.GetTextVars()->Get("minutesplayed"), c.mins) << c.what;
     }
 }
 

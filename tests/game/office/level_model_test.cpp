@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <climits>
+#include <optional>
 #include <set>
 #include "game/app/office_app.h"
 #include "game/office/level_model.h"
@@ -26,11 +27,12 @@ XmlDocument Parse(const char* text) {
 }
 
 TEST(LevelModel, NextStageThresholdsContinueTheLastStep) {
+    const std::optional<int32_t> none;
     struct Case {
         const char* what;
         std::vector<int> money;
         int index;
-        int32_t next;
+        std::optional<int32_t> next;
     };
     const Case cases[] = {
         {"inside the list", {100, 250, 450}, 0, 250},
@@ -38,13 +40,37 @@ TEST(LevelModel, NextStageThresholdsContinueTheLastStep) {
         {"past the list", {100, 250, 450}, 2, 650},
         {"one further", {100, 250, 450}, 3, 850},
         {"two further", {100, 250, 450}, 4, 1050},
-        {"equal money never opens more", {100, 100}, 1, INT32_MAX},
-        {"absent money never opens more", {100, -1}, 1, INT32_MAX},
-        {"one stage never advances", {100}, 0, INT32_MAX},
-        {"no stages", {}, 0, INT32_MAX},
-        {"a huge step saturates", {0, 2000000000}, 3, INT32_MAX},
+        {"equal money never opens more", {100, 100}, 1, none},
+        {"absent money never opens more", {100, -1}, 1, none},
+        {"one stage never advances", {100}, 0, none},
+        {"no stages", {}, 0, none},
+        {"the largest money is a threshold like any", {0, INT32_MAX}, 0, INT32_MAX},
+        {"a step past the largest money is none", {0, 2000000000}, 1, none},
+        {"a huge step far on is none", {0, 2000000000}, 3, none},
+        {"past the last stage number is none", {0, 1}, kLastStageIndex, none},
     };
     for (const Case& c : cases) EXPECT_EQ(NextStageThreshold(Stages(c.money), c.index), c.next) << c.what;
+}
+
+TEST(LevelModel, StagesPastTheListThatTheMoneyPassesAreCountedAtOnce) {
+    struct Case {
+        const char* what;
+        std::vector<int> money;
+        int index;
+        int32_t have;
+        int reached;
+    };
+    const Case cases[] = {
+        {"below the next threshold", {100, 250, 450}, 2, 649, 0},
+        {"a listed stage begins on its own", {100, 250, 450}, 0, 10000, 1},
+        {"just short of the third step", {100, 250, 450}, 2, 1049, 2},
+        {"from far past the list", {100, 250, 450}, 1000, INT32_MAX, (INT32_MAX - 200250) / 200 + 1},
+        {"no further stage", {100, 100}, 1, INT32_MAX, 0},
+        {"a step of one stops at the last stage number", {INT32_MIN, INT32_MIN + 1}, 1, INT32_MAX,
+         kLastStageIndex - 1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(StagesReachedPastTheList(Stages(c.money), c.index, c.have), c.reached) << c.what;
 }
 
 TEST(LevelModel, ClientTemplateDrawFollowsTheWeights) {

@@ -11,6 +11,7 @@
 #include "game/app/prefs.h"
 #include "game/app/startup.h"
 #include "game/compose/game_composition.h"
+#include "game/office/bonus_chain.h"
 #include "game/office/client.h"
 #include "game/office/client_slots.h"
 #include "game/office/office.h"
@@ -360,6 +361,62 @@ TEST_F(LevelTest, SurvivalStagesOpenWithTheMoneyAndOfferUpgrades) {
     level->AddMoney(1000);
     level->Update();
     EXPECT_EQ(level->GetNextStageMoneyThreshold(), 1300) << "stages carried on past the list";
+}
+
+// The stage number that money has reached in a survival level: the listed
+// stages in turn, then the last step carried on.
+int64_t StageNumberFor(const std::vector<StageRecord>& stages, int64_t money) {
+    size_t listed = 1;
+    while (listed < stages.size() && stages[listed].money <= money) ++listed;
+    if (listed < stages.size() || stages.size() < 2) return static_cast<int64_t>(listed);
+    const int64_t last = stages.back().money, step = last - stages[stages.size() - 2].money;
+    return static_cast<int64_t>(listed) + (money - last) / step;
+}
+
+// A bonus chain with a huge bonus drives the money to its limit: every update
+// returns, the money holds at the largest amount or at 0, and once it holds no
+// further stage begins.
+TEST_F(LevelTest, HugeBonusesHoldTheMoneyAndTheStages) {
+    struct Case {
+        const char* what;
+        const char* bonus;     // the office's "bonus" of a one-action stage
+        int awardsPerUpdate;
+        int updates;
+        int32_t money;
+    };
+    const Case cases[] = {
+        {"one award is held to the bound", "99999999999", 1, 1, BonusChain::kMaxBonus},
+        {"awards up to the largest money", "99999999999", 100, 30, INT32_MAX},
+        {"a huge loss stops at nothing", "-99999999999", 10, 3, 0},
+    };
+    BonusChain* chain = level->GetBonusChain();
+    ASSERT_NE(chain, nullptr);
+    for (const Case& c : cases) {
+        pugi::xml_document office;
+        ASSERT_TRUE(office.load_string(
+            (std::string(R"(<office><bonus_config><bonus_stages action="1" bonus=")") + c.bonus +
+             R"("/></bonus_config></office>)").c_str()));
+        chain->Load(office.child("office"));
+        Start(1, true);
+        for (int u = 0; u < c.updates; ++u) {
+            for (int a = 0; a < c.awardsPerUpdate; ++a) chain->Step(BonusChain::kAdvance, nullptr);
+            level->Update();
+        }
+        EXPECT_EQ(level->GetMoney(), c.money) << c.what;
+        EXPECT_EQ(Text("money"), c.money) << c.what;
+        const int64_t stage = StageNumberFor(level->GetSurvivalModel().stages, c.money);
+        EXPECT_EQ(Text("currentday"), stage) << c.what;
+        if (c.money != INT32_MAX && c.money != 0) continue;
+        if (c.money == INT32_MAX) {
+            EXPECT_EQ(level->GetNextStageMoneyThreshold(), INT32_MAX) << c.what << ": no further stage";
+        }
+        for (int u = 0; u < 5; ++u) {
+            chain->Step(BonusChain::kAdvance, nullptr);
+            level->Update();
+        }
+        EXPECT_EQ(level->GetMoney(), c.money) << c.what;
+        EXPECT_EQ(Text("currentday"), stage) << c.what << ": held money begins nothing more";
+    }
 }
 
 TEST_F(LevelTest, SkinUpgradeAlternatesTheLooksForTwoSeconds) {
