@@ -23,7 +23,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
 from gen_sample_media import BACKDROPS, COMIX  # noqa: E402  the backdrops' flat colours
 from xsession import Failure, Layout, Session, office_regions, start_game, start_x  # noqa: E402
 
-TOTAL_SECONDS = 110
+TOTAL_SECONDS = 330
 PROFILE = "Tester"
 
 

@@ -9,6 +9,9 @@ import time
 import xml.etree.ElementTree as ET
 
 SKIP = 77
+# A loaded machine runs the game (under the sanitizers above all) several times
+# slower than a quiet one: every wait allows for it. A quiet run never waits longer.
+SLOWDOWN = 3
 
 
 class Failure(Exception):
@@ -101,7 +104,7 @@ class Session:
     def wait(self, what, test, timeout, every=0.2, action=None):
         """Polls screenshots until test(shot) holds; action() runs between polls."""
         self.step = what
-        end = min(time.monotonic() + timeout, self.deadline)
+        end = min(time.monotonic() + timeout * SLOWDOWN, self.deadline)
         last = None
         while time.monotonic() < end:
             last = self.shot()
@@ -184,21 +187,31 @@ def start_game(argv, env, log_path, cwd, title="Pemberly", tries=3, wait=20):
     away even after the server took ours) is retried; when it never gets through
     the run is skipped, as without an X server. Any other early end is the game's:
     the process is returned and the play reports it."""
-    display_env = dict(env)
+    def turned_away():
+        return [line for line in open(log_path, errors="replace") if any(t in line for t in X_UNREACHABLE)]
+
     for attempt in range(1, tries + 1):
         log = open(log_path, "w")
         game = subprocess.Popen(argv, env=env, stdout=log, stderr=subprocess.STDOUT, cwd=cwd)
-        end = time.monotonic() + wait
+        end = time.monotonic() + wait * SLOWDOWN
+        said = []
         while time.monotonic() < end and game.poll() is None:
-            found = subprocess.run(["xdotool", "search", "--name", title], env=display_env,
+            found = subprocess.run(["xdotool", "search", "--name", title], env=env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             if found.returncode == 0:
                 return game
+            # Turned away, the game may still wait on its error message.
+            said = turned_away()
+            if said:
+                break
             time.sleep(0.2)
-        if game.poll() is None:
+        if game.poll() is None and not said:
             return game
+        if game.poll() is None:
+            game.kill()
+        game.wait()
         log.close()
-        said = [line for line in open(log_path, errors="replace") if any(t in line for t in X_UNREACHABLE)]
+        said = turned_away()
         if not said:
             return game
         print("  the X server turned the game away (try %d of %d): %s" % (attempt, tries, said[0].strip()),
