@@ -258,7 +258,13 @@ void OfficeApp::ApplySettings() {
     const PrefsHeader& h = mPrefs.Header();
     if (mSoundManager) mSoundManager->SetVolume(h.AppliedSfxVolume());
     if (mMusicManager) mMusicManager->SetVolume(h.AppliedMusicVolume());
-    bool windowed = h.windowed != 0;
+    const bool wasWindowed = mWindowed;
+    ApplyWindowMode(h.windowed != 0);
+    // The next start opens in this mode at once.
+    if (mWindowed != wasWindowed) WriteRegistryString("ScreenMode", mWindowed ? "0" : "1");
+}
+
+void OfficeApp::ApplyWindowMode(bool windowed) {
     if (mWindow && mWindow->IsOpen()) {
         if (mDisplay) {
             // A mode change rebuilds the display around its new window mode.

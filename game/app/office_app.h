@@ -175,6 +175,7 @@ protected:
 
 private:
     void ShowFatalError(const std::string& text);
+    void ApplyWindowMode(bool windowed);
 };
 
 // The one application; null while there is none.

@@ -9,6 +9,7 @@
 #include "framework/graphics/memory_image.h"
 #include "framework/resources/resource_manager.h"
 #include "game/app/startup.h"
+#include "platform/settings.h"
 #include "tests/game/app/game_folder.h"
 
 using gametest::GameFolder;
@@ -313,12 +314,14 @@ TEST_F(OfficeAppProfiles, ProfileTextsAndSettings) {
     EXPECT_EQ(vars.Get("reachedday"), u"60");
 
     PrefsHeader& h = app.GetPrefsHeader();
-    h.windowed = 0;
-    app.ApplySettings();
-    EXPECT_FALSE(app.mWindowed);
-    h.windowed = 1;
-    app.ApplySettings();
-    EXPECT_TRUE(app.mWindowed);
+    // The mode is also kept where the next start reads it before pref.dat.
+    for (uint8_t windowed : {0, 1}) {
+        h.windowed = windowed;
+        app.ApplySettings();
+        EXPECT_EQ(app.mWindowed, windowed != 0);
+        ASSERT_NE(app.GetSettings(), nullptr);
+        EXPECT_EQ(app.GetSettings()->GetInt("ScreenMode", -1), windowed ? 0 : 1);
+    }
     EXPECT_EQ(&app.GetRecordTable(), &app.GetPrefsFile().Records());
 
     // Settings survive in pref.dat.
