@@ -1,7 +1,9 @@
 // The 3D device's rasteriser drawing a textured, tinted, alpha-blended
 // 256 x 256 quad onto an 800 x 600 target, next to SDL2's software renderer
-// drawing the same geometry (SDL_RenderGeometry), and the texture upload of a
-// 256 x 256 image (conversion into the locked piece plus the decode at unlock).
+// drawing the same geometry (SDL_RenderGeometry); many small sprites beside
+// the DirectDraw road's blit of them; an opaque full-screen picture in pieces
+// beside memcpy; and the texture upload of a 256 x 256 image (conversion into
+// the locked piece plus the decode at unlock).
 #include <benchmark/benchmark.h>
 #include <SDL.h>
 
@@ -43,6 +45,24 @@ std::vector<uint32_t> MakeTexels() {
 
 uint32_t Background(int x, int y) { return 0xFF000000u | uint32_t((x * 3) & 0xFF) << 16 | uint32_t((y * 5) & 0xFF) << 8 | 0x40; }
 
+// The blend the display draws every picture with.
+d3d::RasterState AlphaBlend() {
+    d3d::RasterState s;
+    s.blend = true;
+    s.srcBlend = d3d::BlendFactor::SrcAlpha;
+    s.destBlend = d3d::BlendFactor::InvSrcAlpha;
+    s.alphaOp = d3d::StageOp::Modulate;
+    return s;
+}
+
+// A whole texture, white, on the pixels [x, x + w) x [y, y + h).
+void DrawWhole(const d3d::Target& target, const d3d::RasterState& s, const d3d::Texture& tex, int x, int y, int w,
+               int h) {
+    const float l = float(x) - 0.5f, t = float(y) - 0.5f;
+    d3d::DrawRectangle(target, s, &tex, d3d::MakeVertex(l, t, 0, 0, 0xFFFFFFFF), d3d::MakeVertex(l + w, t, 1, 0, 0xFFFFFFFF),
+                       d3d::MakeVertex(l + w, t + h, 1, 1, 0xFFFFFFFF), d3d::MakeVertex(l, t + h, 0, 1, 0xFFFFFFFF));
+}
+
 void OursQuad(benchmark::State& state, bool linear, d3d::TargetLayout layout) {
     const std::vector<uint32_t> texels = MakeTexels();
     const int bpp = layout == d3d::TargetLayout::RGB565 ? 2 : 4;
@@ -59,11 +79,7 @@ void OursQuad(benchmark::State& state, bool linear, d3d::TargetLayout layout) {
         }
     d3d::Target target{dest.data(), kDestW * bpp, kDestW, kDestH, layout};
     d3d::Texture tex{texels.data(), kSize, kSize};
-    d3d::RasterState s;
-    s.blend = true;
-    s.srcBlend = d3d::BlendFactor::SrcAlpha;
-    s.destBlend = d3d::BlendFactor::InvSrcAlpha;
-    s.alphaOp = d3d::StageOp::Modulate;
+    d3d::RasterState s = AlphaBlend();
     s.linear = linear;
     auto vx = [](float x, float y, float u, float v) { return d3d::MakeVertex(x, y, u, v, kTint); };
     const float l = kLeft - 0.5f, t = kTop - 0.5f;
@@ -108,28 +124,113 @@ void SdlQuad(benchmark::State& state, bool linear) {
     if (surface) SDL_FreeSurface(surface);
 }
 
+// The DirectDraw road: a 32-bit surface over the background, and a picture
+// prepared for it (native words and alpha runs).
+struct DDrawRoad {
+    Zephra::surface::PixelFormat f = Zephra::surface::MakePixelFormat(32, 0xFF0000, 0xFF00, 0xFF);
+    std::vector<uint8_t> mem = std::vector<uint8_t>(size_t(kDestW) * kDestH * 4);
+    Zephra::surface::SurfaceView view{mem.data(), kDestW * 4, kDestW, kDestH};
+    Zephra::MemoryImage picture;
+    Zephra::NativeDisplay nd;
+    Zephra::surface::NativeSource src;
+
+    DDrawRoad(const std::vector<uint32_t>& texels, int w, int h) {
+        std::vector<uint32_t> bg(size_t(kDestW) * kDestH);
+        for (int y = 0; y < kDestH; ++y)
+            for (int x = 0; x < kDestW; ++x) bg[size_t(y) * kDestW + x] = Background(x, y);
+        WritePixels(view, f, bg.data(), false, 0);
+        picture.SetBits(texels.data(), w, h);
+        nd.SetFormat(32, 0xFF0000, 0xFF00, 0xFF);
+        src.native = picture.GetNativeAlphaData(&nd);
+        src.runs = picture.GetRLAlphaData();
+        src.width = w;
+        src.height = h;
+    }
+};
+
 // The DirectDraw road's tinted alpha blit of the same sprite onto a 32-bit surface.
 void DDrawBlit(benchmark::State& state) {
-    using namespace Zephra::surface;
-    const PixelFormat f = MakePixelFormat(32, 0xFF0000, 0xFF00, 0xFF);
-    std::vector<uint8_t> mem(size_t(kDestW) * kDestH * 4);
-    SurfaceView view{mem.data(), kDestW * 4, kDestW, kDestH};
-    std::vector<uint32_t> bg(size_t(kDestW) * kDestH);
-    for (int y = 0; y < kDestH; ++y)
-        for (int x = 0; x < kDestW; ++x) bg[size_t(y) * kDestW + x] = Background(x, y);
-    WritePixels(view, f, bg.data(), false, 0);
-    Zephra::MemoryImage sprite;
-    const std::vector<uint32_t> texels = MakeTexels();
-    sprite.SetBits(texels.data(), kSize, kSize);
-    Zephra::NativeDisplay nd;
-    nd.SetFormat(32, 0xFF0000, 0xFF00, 0xFF);
-    NativeSource src;
-    src.native = sprite.GetNativeAlphaData(&nd);
-    src.runs = sprite.GetRLAlphaData();
-    src.width = src.height = kSize;
+    DDrawRoad road(MakeTexels(), kSize, kSize);
     const Zephra::Color tint(int(kTint >> 16 & 0xFF), int(kTint >> 8 & 0xFF), int(kTint & 0xFF), int(kTint >> 24));
-    for (auto _ : state) BltAlpha(view, f, int(kLeft), int(kTop), src, Zephra::Rect(0, 0, kSize, kSize), tint, false);
-    benchmark::DoNotOptimize(mem.data());
+    for (auto _ : state)
+        BltAlpha(road.view, road.f, int(kLeft), int(kTop), road.src, Zephra::Rect(0, 0, kSize, kSize), tint, false);
+    benchmark::DoNotOptimize(road.mem.data());
+}
+
+// Many small sprites (people and furniture of the office: clear around the
+// figure, a soft rim, an opaque body), white, alpha-blended, one rectangle
+// each, through the rasteriser and through the DirectDraw road's blit.
+constexpr int kSpriteW = 48, kSpriteH = 72, kSprites = 120;
+
+std::vector<uint32_t> SpriteTexels() {
+    std::vector<uint32_t> t(size_t(kSpriteW) * kSpriteH);
+    for (int y = 0; y < kSpriteH; ++y)
+        for (int x = 0; x < kSpriteW; ++x) {
+            const int dx = 2 * x - kSpriteW, dy = y - kSpriteH / 2;
+            const int d = dx * dx / 4 + dy * dy / 4;
+            const uint32_t a = d < 300 ? 255u : d >= 480 ? 0u : uint32_t((480 - d) * 255 / 180);
+            t[size_t(y) * kSpriteW + x] = a << 24 | uint32_t(x * 5) << 16 | uint32_t(y * 3) << 8 | 0x60;
+        }
+    return t;
+}
+
+void SpritePlace(int i, int& x, int& y) {
+    x = (i * 97) % (kDestW - kSpriteW);
+    y = (i * 53) % (kDestH - kSpriteH);
+}
+
+void OursSprites(benchmark::State& state) {
+    const std::vector<uint32_t> texels = SpriteTexels();
+    std::vector<uint32_t> dest(size_t(kDestW) * kDestH);
+    for (int y = 0; y < kDestH; ++y)
+        for (int x = 0; x < kDestW; ++x) dest[size_t(y) * kDestW + x] = Background(x, y);
+    d3d::Target target{dest.data(), kDestW * 4, kDestW, kDestH, d3d::TargetLayout::ARGB8888};
+    d3d::Texture tex{texels.data(), kSpriteW, kSpriteH};
+    d3d::RasterState s = AlphaBlend();
+    for (auto _ : state)
+        for (int i = 0; i < kSprites; ++i) {
+            int x, y;
+            SpritePlace(i, x, y);
+            DrawWhole(target, s, tex, x, y, kSpriteW, kSpriteH);
+        }
+    benchmark::DoNotOptimize(dest.data());
+}
+
+void DDrawSprites(benchmark::State& state) {
+    DDrawRoad road(SpriteTexels(), kSpriteW, kSpriteH);
+    for (auto _ : state)
+        for (int i = 0; i < kSprites; ++i) {
+            int x, y;
+            SpritePlace(i, x, y);
+            BltAlpha(road.view, road.f, x, y, road.src, Zephra::Rect(0, 0, kSpriteW, kSpriteH), Zephra::Color::White,
+                     false);
+        }
+    benchmark::DoNotOptimize(road.mem.data());
+}
+
+// An opaque 800 x 600 picture in the device's 256 x 64 pieces, white,
+// alpha-blended as the display draws every picture, beside a copy of the bytes.
+void OursGround(benchmark::State& state) {
+    constexpr int kPieceW = 256, kPieceH = 64;
+    std::vector<uint32_t> texels(size_t(kPieceW) * kPieceH);
+    for (size_t i = 0; i < texels.size(); ++i) texels[i] = 0xFF000000u | uint32_t(i * 0x10307);
+    std::vector<uint32_t> dest(size_t(kDestW) * kDestH);
+    d3d::Target target{dest.data(), kDestW * 4, kDestW, kDestH, d3d::TargetLayout::ARGB8888};
+    d3d::Texture tex{texels.data(), kPieceW, kPieceH};
+    d3d::RasterState s = AlphaBlend();
+    for (auto _ : state)
+        for (int y = 0; y < kDestH; y += kPieceH)
+            for (int x = 0; x < kDestW; x += kPieceW) DrawWhole(target, s, tex, x, y, kPieceW, kPieceH);
+    benchmark::DoNotOptimize(dest.data());
+}
+
+void GroundMemcpy(benchmark::State& state) {
+    std::vector<uint32_t> from(size_t(kDestW) * kDestH, 0xFF204060u), to(size_t(kDestW) * kDestH);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), from.size() * 4);
+        benchmark::ClobberMemory();
+    }
+    benchmark::DoNotOptimize(to.data());
 }
 
 // Image to locked texture piece, then the device's decode at unlock.
@@ -162,6 +263,10 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("Quad/2_Bilinear/sdl", SdlQuad, true);
     benchmark::RegisterBenchmark("Quad/3_Point565/ours", OursQuad, false, d3d::TargetLayout::RGB565);
     benchmark::RegisterBenchmark("Quad/3_Point565/sdl", SdlQuad, false);
+    benchmark::RegisterBenchmark("Sprites/ours", OursSprites);
+    benchmark::RegisterBenchmark("Sprites/ddraw", DDrawSprites);
+    benchmark::RegisterBenchmark("Ground/ours", OursGround);
+    benchmark::RegisterBenchmark("Ground/memcpy", GroundMemcpy);
     benchmark::RegisterBenchmark("Upload/A8R8G8B8", Upload, int(Zephra::TEXFMT_A8R8G8B8));
     benchmark::RegisterBenchmark("Upload/A4R4G4B4", Upload, int(Zephra::TEXFMT_A4R4G4B4));
     CollectingReporter reporter;
@@ -173,6 +278,13 @@ int main(int argc, char** argv) {
         std::printf("%-20s %12.1f %12s %9.2f  %s\n", "Quad/1_Point", times.at("Quad/1_Point/ours") / 1000.0,
                     "ddraw", times.at("Quad/1_Point/ours") / times.at("Quad/1_Point/ddraw"),
                     "at most 1.50 (the DirectDraw road's tinted alpha blit, 32-bit)");
+    if (times.count("Sprites/ours") && times.count("Sprites/ddraw"))
+        std::printf("%-20s %12.1f %12s %9.2f  %s\n", "Sprites", times.at("Sprites/ours") / 1000.0, "ddraw",
+                    times.at("Sprites/ours") / times.at("Sprites/ddraw"),
+                    "at most 1.30 (the DirectDraw road's blit of the same sprites, 32-bit)");
+    if (times.count("Ground/ours") && times.count("Ground/memcpy"))
+        std::printf("%-20s %12.1f %12s %9.2f  %s\n", "Ground", times.at("Ground/ours") / 1000.0, "memcpy",
+                    times.at("Ground/ours") / times.at("Ground/memcpy"), "at most 1.30 (a copy of the same bytes)");
     for (const char* name : {"Quad/1_Point", "Quad/2_Bilinear", "Quad/3_Point565"}) {
         auto ours = times.find(std::string(name) + "/ours");
         auto sdl = times.find(std::string(name) + "/sdl");

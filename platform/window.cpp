@@ -15,25 +15,6 @@ namespace {
 // The window a message box sits over, when one is open.
 SDL_Window* gMainWindow = nullptr;
 
-// Where the picture lands in an area of the given size: as large as fits,
-// aspect kept, centred.
-SDL_Rect PictureRect(int areaW, int areaH, int picW, int picH) {
-    SDL_Rect r{0, 0, areaW, areaH};
-    if (areaW <= 0 || areaH <= 0 || picW <= 0 || picH <= 0) return r;
-    const int64_t wide = static_cast<int64_t>(areaW) * picH;
-    const int64_t tall = static_cast<int64_t>(areaH) * picW;
-    if (wide >= tall) {
-        r.w = static_cast<int>((tall + picH / 2) / picH);
-        r.x = (areaW - r.w) / 2;
-    } else {
-        r.h = static_cast<int>((wide + picW / 2) / picW);
-        r.y = (areaH - r.h) / 2;
-    }
-    r.w = std::max(r.w, 1);
-    r.h = std::max(r.h, 1);
-    return r;
-}
-
 int FloorDiv(int64_t a, int64_t b) {
     int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
@@ -68,37 +49,179 @@ bool Headless() {
 
 } // namespace
 
-void MapWindowToPicture(int windowWidth, int windowHeight, int pictureWidth, int pictureHeight,
-                        int wx, int wy, int& px, int& py) {
-    if (pictureWidth <= 0 || pictureHeight <= 0) {
-        px = wx;
-        py = wy;
+PixelRect FitPicture(int areaWidth, int areaHeight, int pictureWidth, int pictureHeight) {
+    PixelRect r{0, 0, areaWidth, areaHeight};
+    if (areaWidth <= 0 || areaHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0) return r;
+    const int64_t wide = static_cast<int64_t>(areaWidth) * pictureHeight;
+    const int64_t tall = static_cast<int64_t>(areaHeight) * pictureWidth;
+    if (wide >= tall) {
+        r.w = static_cast<int>((tall + pictureHeight / 2) / pictureHeight);
+        r.x = (areaWidth - r.w) / 2;
+    } else {
+        r.h = static_cast<int>((wide + pictureWidth / 2) / pictureWidth);
+        r.y = (areaHeight - r.h) / 2;
+    }
+    r.w = std::max(r.w, 1);
+    r.h = std::max(r.h, 1);
+    return r;
+}
+
+void MapThrough(const PixelRect& shown, int pictureWidth, int pictureHeight, int x, int y, int& px, int& py) {
+    if (pictureWidth <= 0 || pictureHeight <= 0 || shown.w <= 0 || shown.h <= 0) {
+        px = x;
+        py = y;
         return;
     }
-    if (windowWidth <= 0 || windowHeight <= 0) {
+    px = std::clamp(FloorDiv(static_cast<int64_t>(x - shown.x) * pictureWidth, shown.w), 0, pictureWidth - 1);
+    py = std::clamp(FloorDiv(static_cast<int64_t>(y - shown.y) * pictureHeight, shown.h), 0, pictureHeight - 1);
+}
+
+void MapWindowToPicture(int windowWidth, int windowHeight, int pictureWidth, int pictureHeight,
+                        int wx, int wy, int& px, int& py) {
+    if (pictureWidth > 0 && pictureHeight > 0 && (windowWidth <= 0 || windowHeight <= 0)) {
         px = std::clamp(wx, 0, pictureWidth - 1);
         py = std::clamp(wy, 0, pictureHeight - 1);
         return;
     }
-    const SDL_Rect r = PictureRect(windowWidth, windowHeight, pictureWidth, pictureHeight);
-    px = FloorDiv(static_cast<int64_t>(wx - r.x) * pictureWidth, r.w);
-    py = FloorDiv(static_cast<int64_t>(wy - r.y) * pictureHeight, r.h);
-    px = std::clamp(px, 0, pictureWidth - 1);
-    py = std::clamp(py, 0, pictureHeight - 1);
+    MapThrough(FitPicture(windowWidth, windowHeight, pictureWidth, pictureHeight), pictureWidth, pictureHeight, wx,
+               wy, px, py);
 }
+
+bool IsSoftwareRasteriser(const std::string& glRenderer) {
+    std::string text = glRenderer;
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* name : {"llvmpipe", "softpipe", "swrast", "software rasterizer"})
+        if (text.find(name) != std::string::npos) return true;
+    return false;
+}
+
+Presenter ChoosePresenter(bool headless, const std::string& rendererName, const std::string& glRenderer) {
+    if (headless || rendererName.empty() || rendererName == "software") return Presenter::WindowSurface;
+    if (rendererName.rfind("opengl", 0) == 0 && IsSoftwareRasteriser(glRenderer)) return Presenter::WindowSurface;
+    return Presenter::Renderer;
+}
+
+namespace {
+
+uint32_t SdlFormat(PrimaryFormat format) {
+    switch (format) {
+    // The top byte is ignored under no blending; SDL blits the X forms to
+    // some window surfaces wrongly, the A forms everywhere alike.
+    case PrimaryFormat::XRGB8888: return SDL_PIXELFORMAT_ARGB8888;
+    case PrimaryFormat::XBGR8888: return SDL_PIXELFORMAT_ABGR8888;
+    case PrimaryFormat::RGB565: return SDL_PIXELFORMAT_RGB565;
+    case PrimaryFormat::BGR565: return SDL_PIXELFORMAT_BGR565;
+    case PrimaryFormat::RGB555: return SDL_PIXELFORMAT_RGB555;
+    case PrimaryFormat::BGR555: return SDL_PIXELFORMAT_BGR555;
+    }
+    return SDL_PIXELFORMAT_UNKNOWN;
+}
+
+// Both formats put red, green and blue at the same bits of pixels of one size
+// (what the top byte of a 32-bit pixel holds does not matter on the screen).
+bool SameLayout(uint32_t a, uint32_t b) {
+    int bitsA = 0, bitsB = 0;
+    uint32_t ra = 0, ga = 0, ba = 0, aa = 0, rb = 0, gb = 0, bb = 0, ab = 0;
+    if (!SDL_PixelFormatEnumToMasks(a, &bitsA, &ra, &ga, &ba, &aa) ||
+        !SDL_PixelFormatEnumToMasks(b, &bitsB, &rb, &gb, &bb, &ab))
+        return false;
+    return SDL_BYTESPERPIXEL(a) == SDL_BYTESPERPIXEL(b) && ra == rb && ga == gb && ba == bb;
+}
+
+// A 16-bit row into 0xFFRRGGBB pixels, each channel's top bits repeated
+// into its low ones (so that full intensity stays full). Plain enough for
+// the compiler to do many pixels at once.
+template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
+void ExpandRow(const uint16_t* in, uint32_t* out, int count) {
+    for (int i = 0; i < count; ++i) {
+        const uint16_t p = in[i];
+        // In 16-bit halves, so that eight pixels go at once.
+        const uint16_t r = (p >> RShift) & ((1u << RBits) - 1);
+        const uint16_t g = (p >> GShift) & ((1u << GBits) - 1);
+        const uint16_t b = (p >> BShift) & ((1u << BBits) - 1);
+        const uint16_t high = static_cast<uint16_t>(0xFF00u | (r << (8 - RBits)) | (r >> (2 * RBits - 8)));
+        const uint16_t low = static_cast<uint16_t>((((g << (8 - GBits)) | (g >> (2 * GBits - 8))) << 8) |
+                                                   (b << (8 - BBits)) | (b >> (2 * BBits - 8)));
+        out[i] = (uint32_t{high} << 16) | low;
+    }
+}
+
+using ExpandFn = void (*)(const uint16_t*, uint32_t*, int);
+
+// The expansion of a 16-bit layout into 32-bit pixels with red at bit 16,
+// or none.
+ExpandFn ExpanderFor(uint32_t from, uint32_t to) {
+    if (to != SDL_PIXELFORMAT_RGB888 && to != SDL_PIXELFORMAT_ARGB8888) return nullptr;
+    switch (from) {
+    case SDL_PIXELFORMAT_RGB565: return ExpandRow<11, 5, 5, 6, 0, 5>;
+    case SDL_PIXELFORMAT_BGR565: return ExpandRow<0, 5, 5, 6, 11, 5>;
+    case SDL_PIXELFORMAT_RGB555: return ExpandRow<10, 5, 5, 5, 0, 5>;
+    case SDL_PIXELFORMAT_BGR555: return ExpandRow<0, 5, 5, 5, 10, 5>;
+    default: return nullptr;
+    }
+}
+
+// Pixels into a target of another layout, or copied row by row into one of the same.
+int CopyPixels(int width, int height, uint32_t from, const void* src, int srcPitch, uint32_t to, void* dst,
+               int dstPitch) {
+    auto* out = static_cast<uint8_t*>(dst);
+    const auto* in = static_cast<const uint8_t*>(src);
+    if (SameLayout(from, to)) {
+        const size_t row = static_cast<size_t>(width) * SDL_BYTESPERPIXEL(from);
+        if (srcPitch == dstPitch && row == static_cast<size_t>(srcPitch)) {
+            std::memcpy(out, in, row * static_cast<size_t>(height));
+            return 0;
+        }
+        for (int y = 0; y < height; ++y)
+            std::memcpy(out + static_cast<ptrdiff_t>(y) * dstPitch, in + static_cast<ptrdiff_t>(y) * srcPitch, row);
+        return 0;
+    }
+    if (ExpandFn expand = ExpanderFor(from, to)) {
+        for (int y = 0; y < height; ++y)
+            expand(reinterpret_cast<const uint16_t*>(in + static_cast<ptrdiff_t>(y) * srcPitch),
+                   reinterpret_cast<uint32_t*>(out + static_cast<ptrdiff_t>(y) * dstPitch), width);
+        return 0;
+    }
+    return SDL_ConvertPixels(width, height, from, src, srcPitch, to, dst, dstPitch);
+}
+
+// The GL_RENDERER text of the current OpenGL context, empty without one.
+std::string CurrentGLRenderer() {
+    using GetString = const unsigned char* (*)(unsigned);
+    auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    if (!getString) return {};
+    const unsigned char* text = getString(0x1F01);  // GL_RENDERER
+    return text ? reinterpret_cast<const char*>(text) : std::string();
+}
+
+SDL_Rect ToSdl(const PixelRect& r) { return SDL_Rect{r.x, r.y, r.w, r.h}; }
+
+} // namespace
 
 struct Window::Impl {
     SDL_Window* window = nullptr;
+    // The accelerated road only; the window surface road has neither.
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
+    uint32_t texFormat = SDL_PIXELFORMAT_UNKNOWN;
+    int texW = 0, texH = 0;
+    Presenter presenter = Presenter::WindowSurface;
+    bool vsync = false;
     bool videoHeld = false;
-    int picW = 0, picH = 0;
-    uint32_t texFormat = SDL_PIXELFORMAT_ARGB8888;
+    int picW = 0, picH = 0;               // the last picture shown; the mouse maps into it
+    int windowedW = 0, windowedH = 0;     // the size a window comes back at
     bool windowed = true;
     bool minimized = false;
     bool focus = false;
     bool cursorShown = true;
     int lastX = 0, lastY = 0;
+    // Window surface road: the surface and place for which the bars beside
+    // the picture were made black, and whether the next update must send the
+    // whole window (after an expose, a resize or new bars).
+    SDL_Surface* barsFor = nullptr;
+    PixelRect barsAt;
+    bool wholeUpdate = true;
+    std::vector<uint8_t> scratch;
     std::string error;
 
     bool Fail(const char* what) {
@@ -106,14 +229,55 @@ struct Window::Impl {
         return false;
     }
 
-    bool MakeTexture(int w, int h) {
-        if (texture) SDL_DestroyTexture(texture);
-        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
-        texFormat = SDL_PIXELFORMAT_ARGB8888;
-        if (!texture) return Fail("SDL_CreateTexture");
-        SDL_SetTextureScaleMode(texture, SDL_ScaleModeLinear);
-        picW = w;
-        picH = h;
+    // Full screen covers the desktop from the start: without a window
+    // manager nobody else would move or size the window.
+    bool MakeWindow(const std::string& title, bool asWindow) {
+        uint32_t flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN;
+        int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED, w = windowedW, h = windowedH;
+        SDL_Rect desktop{};
+        if (!asWindow) {
+            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+            if (SDL_GetDisplayBounds(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+                x = desktop.x;
+                y = desktop.y;
+                w = desktop.w;
+                h = desktop.h;
+            }
+        }
+        window = SDL_CreateWindow(title.c_str(), x, y, w, h, flags);
+        if (!window) return Fail("SDL_CreateWindow");
+        gMainWindow = window;
+        windowed = asWindow;
+        return true;
+    }
+
+    // The accelerated renderer when it is a graphics card's; otherwise the
+    // window's own pixels (and a window made afresh: the renderer may have
+    // remade it for OpenGL).
+    bool ChooseRoad(const std::string& title) {
+        presenter = Presenter::WindowSurface;
+        if (!Headless()) {
+            SDL_Renderer* r =
+                SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | (vsync ? SDL_RENDERER_PRESENTVSYNC : 0));
+            std::string name, gl;
+            SDL_RendererInfo info{};
+            if (r && SDL_GetRendererInfo(r, &info) == 0 && info.name) name = info.name;
+            if (name.rfind("opengl", 0) == 0) gl = CurrentGLRenderer();
+            presenter = ChoosePresenter(false, name, gl);
+            if (presenter == Presenter::Renderer) {
+                renderer = r;
+                return true;
+            }
+            if (r) {
+                SDL_DestroyRenderer(r);
+                SDL_DestroyWindow(window);
+                window = nullptr;
+                if (!MakeWindow(title, windowed)) return false;
+            }
+        }
+        // Otherwise SDL would back the window's pixels with an accelerated renderer's texture.
+        SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+        if (!SDL_GetWindowSurface(window)) return Fail("SDL_GetWindowSurface");
         return true;
     }
 
@@ -127,6 +291,9 @@ struct Window::Impl {
         texture = nullptr;
         renderer = nullptr;
         window = nullptr;
+        texW = texH = 0;
+        barsFor = nullptr;
+        wholeUpdate = true;
         if (videoHeld) SDL_QuitSubSystem(SDL_INIT_VIDEO);
         videoHeld = false;
         minimized = false;
@@ -142,6 +309,97 @@ struct Window::Impl {
         if (window) SDL_GetWindowSize(window, &ww, &wh);
         MapWindowToPicture(ww, wh, picW, picH, wx, wy, px, py);
     }
+
+    // Straight into the window's pixels: a row copy (or one conversion) when
+    // the picture fits unscaled, else a stretch; the bars are made black
+    // once, not every frame.
+    bool IntoSurface(const void* pixels, int w, int h, int pitch, uint32_t format) {
+        SDL_Surface* ws = SDL_GetWindowSurface(window);
+        if (!ws) return Fail("SDL_GetWindowSurface");
+        const PixelRect at = FitPicture(ws->w, ws->h, w, h);
+        const bool covers = at.x == 0 && at.y == 0 && at.w == ws->w && at.h == ws->h;
+        if (!covers && (ws != barsFor || at != barsAt)) {
+            SDL_FillRect(ws, nullptr, SDL_MapRGB(ws->format, 0, 0, 0));
+            barsFor = ws;
+            barsAt = at;
+            wholeUpdate = true;
+        }
+        const uint32_t target = ws->format->format;
+        const int bytes = ws->format->BytesPerPixel;
+        SDL_Rect dst = ToSdl(at);
+        if (at.w == w && at.h == h) {
+            if (SDL_MUSTLOCK(ws) && SDL_LockSurface(ws) != 0) return Fail("SDL_LockSurface");
+            auto* out = static_cast<uint8_t*>(ws->pixels) + static_cast<ptrdiff_t>(at.y) * ws->pitch + at.x * bytes;
+            const int r = CopyPixels(w, h, format, pixels, pitch, target, out, ws->pitch);
+            if (SDL_MUSTLOCK(ws)) SDL_UnlockSurface(ws);
+            if (r != 0) return Fail("SDL_ConvertPixels");
+        } else {
+            const void* from = pixels;
+            int fromPitch = pitch;
+            if (!SameLayout(format, target)) {
+                fromPitch = w * bytes;
+                scratch.resize(static_cast<size_t>(fromPitch) * static_cast<size_t>(h));
+                if (CopyPixels(w, h, format, pixels, pitch, target, scratch.data(), fromPitch) != 0)
+                    return Fail("SDL_ConvertPixels");
+                from = scratch.data();
+            }
+            SDL_Surface* src = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<void*>(from), w, h,
+                                                                  SDL_BITSPERPIXEL(target), fromPitch, target);
+            if (!src) return Fail("SDL_CreateRGBSurfaceWithFormatFrom");
+            // The nearest pixel, as the display's own stretches take it: a
+            // filtered one costs three times as much every frame.
+            const int r = SDL_SoftStretch(src, nullptr, ws, &dst);
+            SDL_FreeSurface(src);
+            if (r != 0) return Fail("SDL_SoftStretch");
+        }
+        const bool whole = wholeUpdate || covers;
+        wholeUpdate = false;
+        const int r = whole ? SDL_UpdateWindowSurface(window) : SDL_UpdateWindowSurfaceRects(window, &dst, 1);
+        return r == 0 || Fail("SDL_UpdateWindowSurface");
+    }
+
+    // A texture in the window's own format when the renderer takes it.
+    uint32_t TextureFormat() const {
+        const uint32_t own = SDL_GetWindowPixelFormat(window);
+        SDL_RendererInfo info{};
+        if (own != SDL_PIXELFORMAT_UNKNOWN && SDL_GetRendererInfo(renderer, &info) == 0)
+            for (uint32_t i = 0; i < info.num_texture_formats; ++i)
+                if (info.texture_formats[i] == own) return own;
+        return SDL_PIXELFORMAT_ARGB8888;
+    }
+
+    bool ThroughRenderer(const void* pixels, int w, int h, int pitch, uint32_t format) {
+        if (!texture || texW != w || texH != h) {
+            if (texture) SDL_DestroyTexture(texture);
+            texFormat = TextureFormat();
+            texture = SDL_CreateTexture(renderer, texFormat, SDL_TEXTUREACCESS_STREAMING, w, h);
+            if (!texture) {
+                texW = texH = 0;
+                return Fail("SDL_CreateTexture");
+            }
+            SDL_SetTextureScaleMode(texture, SDL_ScaleModeLinear);
+            SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
+            texW = w;
+            texH = h;
+        }
+        void* out = nullptr;
+        int outPitch = 0;
+        if (SDL_LockTexture(texture, nullptr, &out, &outPitch) != 0) return Fail("SDL_LockTexture");
+        const int converted = CopyPixels(w, h, format, pixels, pitch, texFormat, out, outPitch);
+        SDL_UnlockTexture(texture);
+        if (converted != 0) return Fail("SDL_ConvertPixels");
+        int outW = 0, outH = 0;
+        if (SDL_GetRendererOutputSize(renderer, &outW, &outH) != 0) return Fail("SDL_GetRendererOutputSize");
+        const PixelRect at = FitPicture(outW, outH, w, h);
+        if (at.w != outW || at.h != outH) {
+            SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+            SDL_RenderClear(renderer);
+        }
+        const SDL_Rect dst = ToSdl(at);
+        SDL_RenderCopy(renderer, texture, nullptr, &dst);
+        SDL_RenderPresent(renderer);
+        return true;
+    }
 };
 
 Window::Window() : impl_(std::make_unique<Impl>()) {}
@@ -154,42 +412,22 @@ bool Window::Open(const std::string& title, int pictureWidth, int pictureHeight,
         m.error = "Invalid picture size";
         return false;
     }
+    m.windowedW = pictureWidth;
+    m.windowedH = pictureHeight;
     if (m.window) {
         SDL_SetWindowTitle(m.window, title.c_str());
-        if ((pictureWidth != m.picW || pictureHeight != m.picH) && !m.MakeTexture(pictureWidth, pictureHeight))
-            return false;
         return SetWindowed(windowed);
     }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return m.Fail("SDL_InitSubSystem(video)");
     m.videoHeld = true;
-    uint32_t flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN;
-    if (!windowed) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    m.window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                pictureWidth, pictureHeight, flags);
-    if (!m.window) {
-        m.Fail("SDL_CreateWindow");
-        m.Destroy();
-        return false;
-    }
-    // Without a screen there is nothing to accelerate, and the GPU emulation
-    // that offscreen video would load costs time and leaks.
-    if (Headless())
-        SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
-    else
-        m.renderer = SDL_CreateRenderer(m.window, -1, SDL_RENDERER_ACCELERATED);
-    if (!m.renderer) m.renderer = SDL_CreateRenderer(m.window, -1, SDL_RENDERER_SOFTWARE);
-    if (!m.renderer) {
-        m.Fail("SDL_CreateRenderer");
-        m.Destroy();
-        return false;
-    }
-    if (!m.MakeTexture(pictureWidth, pictureHeight)) {
+    m.picW = pictureWidth;
+    m.picH = pictureHeight;
+    if (!m.MakeWindow(title, windowed) || !m.ChooseRoad(title)) {
         const std::string keep = m.error;
         m.Destroy();
         m.error = keep;
         return false;
     }
-    m.windowed = windowed;
     const uint32_t state = SDL_GetWindowFlags(m.window);
     m.focus = (state & SDL_WINDOW_INPUT_FOCUS) != 0;
     m.minimized = (state & SDL_WINDOW_MINIMIZED) != 0;
@@ -197,7 +435,6 @@ bool Window::Open(const std::string& title, int pictureWidth, int pictureHeight,
     m.lastY = pictureHeight / 2;
     SDL_ShowCursor(m.cursorShown ? SDL_ENABLE : SDL_DISABLE);
     SDL_StartTextInput();
-    gMainWindow = m.window;
     m.error.clear();
     return true;
 }
@@ -214,79 +451,54 @@ bool Window::SetWindowed(bool windowed) {
         m.windowed = windowed;
         return true;
     }
-    if (SDL_SetWindowFullscreen(m.window, windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
-        return m.Fail("SDL_SetWindowFullscreen");
+    const bool full = (SDL_GetWindowFlags(m.window) & SDL_WINDOW_FULLSCREEN) != 0;
+    const int display = std::max(SDL_GetWindowDisplayIndex(m.window), 0);
+    if (!windowed && !full) {
+        // A window manager makes the window cover the desktop on request;
+        // without one nobody would, and SDL would take the desktop's size for
+        // the window's: it takes the desktop's place itself first.
+        SDL_Rect desktop{};
+        if (SDL_GetDisplayBounds(display, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+            SDL_SetWindowPosition(m.window, desktop.x, desktop.y);
+            SDL_SetWindowSize(m.window, desktop.w, desktop.h);
+        }
+        if (SDL_SetWindowFullscreen(m.window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+            return m.Fail("SDL_SetWindowFullscreen");
+    } else if (windowed && full) {
+        if (SDL_SetWindowFullscreen(m.window, 0) != 0) return m.Fail("SDL_SetWindowFullscreen");
+        // Back at the picture's size, centred, whatever the window was before.
+        SDL_SetWindowSize(m.window, m.windowedW, m.windowedH);
+        SDL_SetWindowPosition(m.window, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+    }
     m.windowed = windowed;
+    m.barsFor = nullptr;
+    m.wholeUpdate = true;
     return true;
 }
 
 bool Window::IsWindowed() const { return impl_->windowed; }
 
-void Window::Present(const uint32_t* pixels, int width, int height, int pitch) {
+void Window::SetVSync(bool wait) {
     Impl& m = *impl_;
-    if (!m.renderer || !pixels || width <= 0 || height <= 0 || pitch < width) return;
-    if ((width != m.picW || height != m.picH || m.texFormat != SDL_PIXELFORMAT_ARGB8888) &&
-        !m.MakeTexture(width, height))
-        return;
-    if (SDL_UpdateTexture(m.texture, nullptr, pixels, pitch * static_cast<int>(sizeof(uint32_t))) != 0) {
-        m.Fail("SDL_UpdateTexture");
-        return;
-    }
-    int outW = 0, outH = 0;
-    if (SDL_GetRendererOutputSize(m.renderer, &outW, &outH) != 0) {
-        m.Fail("SDL_GetRendererOutputSize");
-        return;
-    }
-    const SDL_Rect dst = PictureRect(outW, outH, m.picW, m.picH);
-    SDL_SetRenderDrawColor(m.renderer, 0, 0, 0, 255);
-    SDL_RenderClear(m.renderer);
-    SDL_RenderCopy(m.renderer, m.texture, nullptr, &dst);
-    SDL_RenderPresent(m.renderer);
+    m.vsync = wait;
+    if (m.renderer) SDL_RenderSetVSync(m.renderer, wait ? 1 : 0);
 }
 
-namespace {
-uint32_t SdlFormat(PrimaryFormat format) {
-    switch (format) {
-    // The top byte is ignored under no blending; SDL blits the X forms to
-    // some window surfaces wrongly, the A forms everywhere alike.
-    case PrimaryFormat::XRGB8888: return SDL_PIXELFORMAT_ARGB8888;
-    case PrimaryFormat::XBGR8888: return SDL_PIXELFORMAT_ABGR8888;
-    case PrimaryFormat::RGB565: return SDL_PIXELFORMAT_RGB565;
-    case PrimaryFormat::BGR565: return SDL_PIXELFORMAT_BGR565;
-    case PrimaryFormat::RGB555: return SDL_PIXELFORMAT_RGB555;
-    case PrimaryFormat::BGR555: return SDL_PIXELFORMAT_BGR555;
-    }
-    return SDL_PIXELFORMAT_UNKNOWN;
+Presenter Window::GetPresenter() const { return impl_->presenter; }
+
+void Window::Present(const uint32_t* pixels, int width, int height, int pitch) {
+    PresentPrimary(pixels, width, height, pitch * static_cast<int>(sizeof(uint32_t)), PrimaryFormat::XRGB8888);
 }
-} // namespace
 
 bool Window::PresentPrimary(const void* pixels, int width, int height, int pitch, PrimaryFormat format) {
     Impl& m = *impl_;
-    if (!m.renderer || !pixels || width <= 0 || height <= 0) return false;
     const uint32_t sdl = SdlFormat(format);
-    if (width != m.picW || height != m.picH || sdl != m.texFormat) {
-        if (m.texture) SDL_DestroyTexture(m.texture);
-        // The primary goes up in its own layout: the renderer converts, not the CPU.
-        m.texture = SDL_CreateTexture(m.renderer, sdl, SDL_TEXTUREACCESS_STREAMING, width, height);
-        if (!m.texture) {
-            m.picW = m.picH = 0;
-            return m.Fail("SDL_CreateTexture");
-        }
-        SDL_SetTextureScaleMode(m.texture, SDL_ScaleModeLinear);
-        SDL_SetTextureBlendMode(m.texture, SDL_BLENDMODE_NONE);
-        m.picW = width;
-        m.picH = height;
-        m.texFormat = sdl;
-    }
-    if (SDL_UpdateTexture(m.texture, nullptr, pixels, pitch) != 0) return m.Fail("SDL_UpdateTexture");
-    int outW = 0, outH = 0;
-    if (SDL_GetRendererOutputSize(m.renderer, &outW, &outH) != 0) return m.Fail("SDL_GetRendererOutputSize");
-    const SDL_Rect dst = PictureRect(outW, outH, m.picW, m.picH);
-    SDL_SetRenderDrawColor(m.renderer, 0, 0, 0, 255);
-    SDL_RenderClear(m.renderer);
-    SDL_RenderCopy(m.renderer, m.texture, nullptr, &dst);
-    SDL_RenderPresent(m.renderer);
-    return true;
+    if (!m.window || !pixels || width <= 0 || height <= 0 || pitch < width * static_cast<int>(SDL_BYTESPERPIXEL(sdl))) return false;
+    m.picW = width;
+    m.picH = height;
+    if (m.minimized) return true;   // nothing to see
+    return m.renderer ? m.ThroughRenderer(pixels, width, height, pitch, sdl)
+                      : m.IntoSurface(pixels, width, height, pitch, sdl);
 }
 
 void Window::GetClientSize(int& width, int& height) const {
@@ -359,6 +571,11 @@ void Window::PollEvents(std::vector<InputEvent>& out) {
                 m.minimized = false;
                 break;
             case SDL_WINDOWEVENT_LEAVE: add(EventKind::MouseLeave); break;
+            case SDL_WINDOWEVENT_EXPOSED: m.wholeUpdate = true; break;
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                m.barsFor = nullptr;
+                m.wholeUpdate = true;
+                break;
             default: break;
             }
             break;

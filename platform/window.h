@@ -14,9 +14,39 @@ enum class PrimaryFormat { XRGB8888, XBGR8888, RGB565, BGR565, RGB555, BGR555 };
 // system does not tell); false without a display.
 bool GetDesktopMode(int& width, int& height, int& bits, int& refresh);
 
-// The one game window. The picture (e.g. 800 x 600) is drawn into a 32-bit
-// frame and scaled into whatever size the window has; mouse coordinates are
-// mapped back into picture coordinates.
+// A rectangle in pixels: origin and size.
+struct PixelRect {
+    int x = 0, y = 0, w = 0, h = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+
+// Where a picture lands in an area: as large as fits, aspect kept, centred.
+// The window shows its pictures there, and maps the mouse back through it.
+PixelRect FitPicture(int areaWidth, int areaHeight, int pictureWidth, int pictureHeight);
+
+// A point of the area in the coordinates of a picture shown at `shown`,
+// clamped to the picture.
+void MapThrough(const PixelRect& shown, int pictureWidth, int pictureHeight, int x, int y, int& px, int& py);
+
+// How the window brings its pictures to the screen: straight into the
+// window's own pixels, or through an accelerated renderer (a texture in the
+// window's format, scaled by the graphics card, with vertical sync on request).
+enum class Presenter { WindowSurface, Renderer };
+
+// A renderer that draws with the CPU (OpenGL without a graphics card) costs
+// far more than the copy into the window: true for such a GL_RENDERER text.
+bool IsSoftwareRasteriser(const std::string& glRenderer);
+// The presenter for what SDL offers: the accelerated renderer's name (empty
+// when there is none) and, for OpenGL, its GL_RENDERER text.
+Presenter ChoosePresenter(bool headless, const std::string& rendererName, const std::string& glRenderer);
+
+// The one game window. Pictures (a 32-bit frame or the display's primary
+// surface) are scaled as a whole into it, aspect kept and centred; mouse
+// coordinates are mapped back into the last picture's coordinates.
+//
+// Full screen is the desktop's own mode: the window covers the whole display
+// (with or without a window manager); a window comes back at the size given
+// to Open, centred.
 class Window {
 public:
     Window();
@@ -31,6 +61,10 @@ public:
     bool IsOpen() const;
     bool SetWindowed(bool windowed);
     bool IsWindowed() const;
+    // Waits for the display's vertical blank on each frame where a graphics
+    // card presents; takes effect at once or at the next Open.
+    void SetVSync(bool wait);
+    Presenter GetPresenter() const;
 
     // Shows one frame of 0xAARRGGBB pixels, pitch in pixels.
     void Present(const uint32_t* pixels, int width, int height, int pitch);
@@ -61,8 +95,7 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// Letterbox mapping of a window point into a picture scaled into it keeping
-// its aspect, centred, clamped to the picture.
+// MapThrough the place FitPicture gives in a window of that size.
 void MapWindowToPicture(int windowWidth, int windowHeight, int pictureWidth, int pictureHeight,
                         int wx, int wy, int& px, int& py);
 

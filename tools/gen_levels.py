@@ -42,9 +42,9 @@ SERVICE = 17.0
 PLACES = ["03", "04", "01", "02", "05", "06", "07", "08"]
 
 # Workers: (table suffix, skin, board, product kind). Every one takes blank paper.
-WORKERS = [("02a", "worker1", "specialization1", "0200"),
-           ("04a", "worker2", "specialization2", "0400"),
-           ("01a", "worker1", "specialization3", "0101")]
+WORKERS = [("02a", "worker1", "worker02a_spec", "0200"),
+           ("04a", "worker2", "worker04a_spec", "0400"),
+           ("01a", "worker1", "worker01a_spec", "0101")]
 
 # The day an office item comes in, and what it is for.
 ITEMS = [
@@ -210,7 +210,7 @@ SURVIVAL = {
         places=PLACES[:4], items={"coffeemachine"},
         workers=WORKERS[:2],
         # The table an upgrade adds: a second worker for the 04 papers.
-        stopped=[("01a", "worker1", "specialization3", "0400")],
+        stopped=[("01a", "worker1", "worker01a_spec", "0400")],
         stages=[
             stage(0, 9, 13, 0, first=True, window="window_morning"),
             stage(400, 11, 16, 0.3, upgrade_add=1),
@@ -250,7 +250,7 @@ SURVIVAL = {
         adds=["upgrade_presentation"], skins=["upgrade_plant"]),
 }
 UPGRADES = {
-    "upgrade_table": ["table01a", "worker01a", "specialization3", "worker01a_hp", "worker01a_bubble"],
+    "upgrade_table": ["table01a", "worker01a", "worker01a_spec", "worker01a_hp", "worker01a_bubble"],
     "upgrade_presentation": ["presentation_place"],
 }
 SKIN_UPGRADES = {"upgrade_plant": [("plant1", "modern")]}

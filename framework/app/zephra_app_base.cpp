@@ -297,6 +297,7 @@ int ZephraAppBase::ResetDisplay() {
     mDisplayError.clear();
     if (!mNoWindow) {
         if (!mWindow) mWindow = std::make_unique<platform::Window>();
+        mWindow->SetVSync(mWaitForVSync);
         if (!mWindow->Open(mTitle, mWidth, mHeight, mWindowed)) return 1;
         mWindowed = mWindow->IsWindowed();
     }
@@ -331,14 +332,8 @@ void ZephraAppBase::MapToDraw(int x, int y, int& dx, int& dy) const {
         return;
     }
     const Rect r = mDisplay->GetPresentationRect();
-    const int w = mDisplay->GetDrawWidth(), h = mDisplay->GetDrawHeight();
-    if (r.mWidth <= 0 || r.mHeight <= 0 || w <= 0 || h <= 0) {
-        dx = x;
-        dy = y;
-        return;
-    }
-    dx = std::clamp(static_cast<int>(static_cast<int64_t>(x - r.mX) * w / r.mWidth), 0, w - 1);
-    dy = std::clamp(static_cast<int>(static_cast<int64_t>(y - r.mY) * h / r.mHeight), 0, h - 1);
+    platform::MapThrough(platform::PixelRect{r.mX, r.mY, r.mWidth, r.mHeight}, mDisplay->GetDrawWidth(),
+                         mDisplay->GetDrawHeight(), x, y, dx, dy);
 }
 
 MemoryImage* ZephraAppBase::CreateImage() {

@@ -273,9 +273,13 @@ bool D3DInterface::BeginDraw() {
 
 void D3DInterface::EndSceneIfBegun() {
     if (!mSceneOpen) return;
+    // A fill that waited and fails now keeps its failure for the next Redraw.
+    const bool clean = mErrorText.empty();
+    DrawPendingFill();
+    const bool fillFailed = clean && !mErrorText.empty();
     if (mDevice) mDevice->EndScene();
     mSceneOpen = false;
-    mErrorText.clear();
+    if (!fillFailed) mErrorText.clear();
 }
 
 void D3DInterface::SetBlendMode(bool additive) {
@@ -499,10 +503,48 @@ void D3DInterface::DrawClipped(std::vector<D3DTLVERTEX> v, const Rect& clip, con
         CheckDXError(mDevice->DrawPrimitive(D3DPT_TRIANGLEFAN, D3DFVF_TLVERTEX, v.data(), DWORD(v.size()), 0), operation);
 }
 
+void D3DInterface::DrawPendingFill() {
+    if (!mFillPending) return;
+    mFillPending = false;
+    // Drawn as it was asked for, before any transform came in force.
+    DrawFill(mPendingFill, mPendingFillColor, DRAWMODE_NORMAL, false);
+}
+
+void D3DInterface::SettlePendingFill(bool hidden) {
+    if (hidden)
+        mFillPending = false;
+    else
+        DrawPendingFill();
+}
+
+bool D3DInterface::HidesPendingFill(MemoryImage* image, const Rect& srcRect, const Matrix3x3& matrix,
+                                    const Color& color, int drawMode, const Rect* clip, float x, float y,
+                                    bool centre) const {
+    const auto* data = static_cast<const D3DTextureData*>(image->mD3DData);
+    // Texels of R5G6B5 have no alpha: every one is opaque.
+    if (!mFillPending || !mTransformStack.empty() || !data || data->mFormat != TEXFMT_R5G6B5 ||
+        drawMode != DRAWMODE_NORMAL || (raster::PackClamped(color) >> 24) != 0xFF)
+        return false;
+    const float* m = matrix.m;
+    if (m[0] != 1.f || m[1] != 0.f || m[3] != 0.f || m[4] != 1.f) return false;
+    const Rect& f = mPendingFill;
+    if (!(srcRect.Intersection(Rect(0, 0, image->mWidth, image->mHeight)) == srcRect) ||
+        (clip && !(clip->Intersection(f) == f)))
+        return false;
+    // Where DrawPieces puts the corners; pixel centres on the left and top
+    // sides are inside, and a quarter pixel is spare for the snap.
+    const float o = centre ? 0.f : 0.5f;
+    const float left = (centre ? -srcRect.mWidth / 2.f : 0.f) + m[2] + x - o;
+    const float top = (centre ? -srcRect.mHeight / 2.f : 0.f) + m[5] + y - o;
+    return left <= f.mX - 0.25f && top <= f.mY - 0.25f && left + srcRect.mWidth >= f.mX + f.mWidth - 0.75f &&
+           top + srcRect.mHeight >= f.mY + f.mHeight - 0.75f;
+}
+
 void D3DInterface::BltTransformed(MemoryImage* image, const Rect& srcRect, const Matrix3x3& transform,
                                   const Color& color, int drawMode, const Rect* clip, bool linear, float x, float y,
                                   bool centre) {
     if (!BeginDraw() || !CreateImageTexture(image)) return;
+    SettlePendingFill(HidesPendingFill(image, srcRect, transform, color, drawMode, clip, x, y, centre));
     SetBlendMode(drawMode == DRAWMODE_ADDITIVE);
     if (mTransformStack.empty()) {
         SetLinearFilter(linear);
@@ -524,6 +566,7 @@ void D3DInterface::BltTransformed(MemoryImage* image, const Rect& srcRect, const
 void D3DInterface::BltTrianglesTex(MemoryImage* image, const TriVertex (*triangles)[3], int count,
                                    const Color& color, int drawMode, float tx, float ty, bool linear) {
     if (count <= 0 || !triangles || !BeginDraw() || !CreateImageTexture(image)) return;
+    DrawPendingFill();
     SetBlendMode(drawMode == DRAWMODE_ADDITIVE);
     SetLinearFilter(linear);
     auto* data = static_cast<D3DTextureData*>(image->mD3DData);
@@ -576,8 +619,9 @@ void D3DInterface::BltTrianglesTex(MemoryImage* image, const TriVertex (*triangl
     }
 }
 
-void D3DInterface::DrawUntextured(D3DPRIMITIVETYPE type, std::vector<D3DTLVERTEX>& vertices, const char* operation) {
-    if (!mTransformStack.empty())
+void D3DInterface::DrawUntextured(D3DPRIMITIVETYPE type, std::vector<D3DTLVERTEX>& vertices, const char* operation,
+                                  bool transformed) {
+    if (transformed && !mTransformStack.empty())
         for (D3DTLVERTEX& v : vertices) {
             FPoint p = mTransformStack.back().TransformPoint(FPoint{v.sx, v.sy});
             v.sx = p.mX;
@@ -588,6 +632,7 @@ void D3DInterface::DrawUntextured(D3DPRIMITIVETYPE type, std::vector<D3DTLVERTEX
 
 void D3DInterface::DrawLine(float x1, float y1, float x2, float y2, const Color& color, int drawMode) {
     if (!BeginDraw()) return;
+    DrawPendingFill();
     SetBlendMode(drawMode == DRAWMODE_ADDITIVE);
     if (!SetTexture(nullptr, "SetTexture NULL")) return;
     const uint32_t c = raster::PackClamped(color);
@@ -597,17 +642,29 @@ void D3DInterface::DrawLine(float x1, float y1, float x2, float y2, const Color&
 
 void D3DInterface::FillRect(const Rect& rect, const Color& color, int drawMode) {
     if (!BeginDraw()) return;
+    DrawPendingFill();
+    if (mTransformStack.empty() && drawMode == DRAWMODE_NORMAL && (raster::PackClamped(color) >> 24) == 0xFF) {
+        mFillPending = true;
+        mPendingFill = rect;
+        mPendingFillColor = color;
+        return;
+    }
+    DrawFill(rect, color, drawMode, true);
+}
+
+void D3DInterface::DrawFill(const Rect& rect, const Color& color, int drawMode, bool transformed) {
     SetBlendMode(drawMode == DRAWMODE_ADDITIVE);
     if (!SetTexture(nullptr, "SetTexture NULL")) return;
     const uint32_t c = raster::PackClamped(color);
     const float l = rect.mX - 0.5f, t = rect.mY - 0.5f, r = l + rect.mWidth, b = t + rect.mHeight;
     std::vector<D3DTLVERTEX> v = {Vertex(l, t, 0, 0, c), Vertex(r, t, 0, 0, c), Vertex(l, b, 0, 0, c), Vertex(r, b, 0, 0, c)};
-    DrawUntextured(D3DPT_TRIANGLESTRIP, v, "DrawPrimitive (Rect)");
+    DrawUntextured(D3DPT_TRIANGLESTRIP, v, "DrawPrimitive (Rect)", transformed);
 }
 
 void D3DInterface::FillPoly(const Point* points, int count, const Rect* clip, const Color& color, int drawMode,
                             float tx, float ty) {
     if (!points || count <= 2 || !BeginDraw()) return;
+    DrawPendingFill();
     SetBlendMode(drawMode == DRAWMODE_ADDITIVE);
     if (!SetTexture(nullptr, "SetTexture NULL")) return;
     const uint32_t c = raster::PackClamped(color);
@@ -675,6 +732,8 @@ void D3DInterface::BltUntransformed(MemoryImage* image, float x, float y, const 
         return;
     }
     if (!BeginDraw() || !CreateImageTexture(image)) return;
+    // DrawTexturedPieces puts the pieces where DrawPieces would with a move by (x, y).
+    SettlePendingFill(HidesPendingFill(image, srcRect, Matrix3x3(), color, drawMode, nullptr, x, y, false));
     SetBlendMode(drawMode == DRAWMODE_ADDITIVE);
     SetLinearFilter(linear);
     DrawTexturedPieces(image, x, y, srcRect, color);

@@ -81,6 +81,10 @@ public:
     void BltUntransformed(MemoryImage* image, float x, float y, const Rect& srcRect, const Color& color,
                           int drawMode, bool linear);
 
+    // A fill waiting to be drawn (see FillRect) is drawn now. Whatever writes
+    // to the draw surface without the device calls this first.
+    void DrawPendingFill();
+
     // The pixel format of a texture format id, and the id of a format (0: none).
     static platform::DDPIXELFORMAT MakePixelFormat(int format);
     static int PixelFormatId(const platform::DDPIXELFORMAT& format);
@@ -110,6 +114,21 @@ public:
     std::string mErrorText;      // empty: no error
 
 private:
+    // An opaque fill in the normal mode waits for the next drawing: a picture
+    // that then covers it with opaque texels makes it needless (the frame's
+    // black under the office ground); anything else draws it first.
+    bool mFillPending = false;
+    Rect mPendingFill;
+    Color mPendingFillColor;
+    void DrawFill(const Rect& rect, const Color& color, int drawMode, bool transformed);
+    // Whether the pieces DrawPieces would draw cover the pending fill with
+    // opaque texels: an opaque texture under an opaque colour in the normal
+    // mode, only moved, and no clip cutting into the fill.
+    bool HidesPendingFill(MemoryImage* image, const Rect& srcRect, const Matrix3x3& matrix, const Color& color,
+                          int drawMode, const Rect* clip, float x, float y, bool centre) const;
+    // Before a picture is drawn: the pending fill goes unseen or is drawn.
+    void SettlePendingFill(bool hidden);
+
     void FreeRecord(D3DTextureData* data);
     void PoolPiece(platform::IDirectDrawSurface7* surface, int format);
     platform::IDirectDrawSurface7* TakePooledPiece(int width, int height, int format);
@@ -119,8 +138,9 @@ private:
                     const Rect* clip, float x, float y, bool centre);
     // A closed polygon cut to the rectangle and drawn as a fan when anything is left.
     void DrawClipped(std::vector<platform::D3DTLVERTEX> vertices, const Rect& clip, const char* operation);
+    // transformed: through the transform stack's top, when there is one.
     void DrawUntextured(platform::D3DPRIMITIVETYPE type, std::vector<platform::D3DTLVERTEX>& vertices,
-                        const char* operation);
+                        const char* operation, bool transformed = true);
     bool SetTexture(platform::IDirectDrawSurface7* texture, const char* operation);
 };
 

@@ -99,11 +99,11 @@ void D3DScreenImage::Blt(Image* src, int x, int y, const Rect& srcRect, const Co
     const bool white = color.mRed == 255 && color.mGreen == 255 && color.mBlue == 255 && color.mAlpha == 255;
     if (surf && surf != this && surf->mSurface && d3d->mTransformStack.empty() && drawMode == DRAWMODE_NORMAL &&
         white && (surf->AnalyzeAlpha(), !surf->mHasAlpha)) {
-        RECT dest{x, y, x + srcRect.mWidth, y + srcRect.mHeight};
-        RECT from{srcRect.mX, srcRect.mY, srcRect.mX + srcRect.mWidth, srcRect.mY + srcRect.mHeight};
-        DDBLTFX fx = MakeDesc<DDBLTFX>();
-        mSurface->Blt(&dest, surf->mSurface, &from, DDBLT_WAIT | (surf->mHasTrans ? DDBLT_KEYSRC : 0), &fx);
-        return;
+        d3d->DrawPendingFill();
+        const RECT dest{x, y, x + srcRect.mWidth, y + srcRect.mHeight};
+        const RECT from{srcRect.mX, srcRect.mY, srcRect.mX + srcRect.mWidth, srcRect.mY + srcRect.mHeight};
+        if (SurfaceBlt(surf->mSurface, dest, from)) return;
+        // Refused: the device draws it from its textures.
     }
     d3d->BltUntransformed(mem, float(x), float(y), srcRect, color, drawMode, false);
 }

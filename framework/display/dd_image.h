@@ -8,6 +8,11 @@ namespace Zephra {
 
 class DDInterface;
 
+// The key flag of a copy from a surface: DDBLT_KEYSRC when the surface has a
+// source colour key, else 0. An image that claims transparency may have no
+// transparent pixel, and so no key; DirectDraw refuses a keyed copy from it.
+platform::DWORD SourceKeyFlag(platform::IDirectDrawSurface* src);
+
 // An image whose pixels may also, or only, live in a DirectDraw surface of its
 // display. Each drawing slot takes one of three roads: Direct3D (when the
 // display draws in 3D on this image's surface), software on the locked
@@ -100,6 +105,13 @@ public:
     // written, so it goes into the surface and is freed.
     void FlushBitsToSurface();
 
+protected:
+    // DirectDraw copy of a source surface, keyed exactly when the source
+    // surface has a colour key; the caller's lock is let go around it. False
+    // when DirectDraw refused: the caller then draws the picture another way.
+    bool SurfaceBlt(platform::IDirectDrawSurface* src, const platform::RECT& destRect,
+                    const platform::RECT& srcRect);
+
 private:
     // The locked surface as the software loops see it; false (nothing locked)
     // when software cannot draw on it.
@@ -113,11 +125,12 @@ private:
     // surface may hold the pixels.
     bool SurfaceRoadAllowed() const;
     bool Is3D() const;
+    // surfaceCopy: an opaque white surface source may be copied by DirectDraw.
     void BltSoftware(Image* src, int x, int y, const Rect& srcRect, const Color& color, bool additive,
-                     bool mirror);
-    // DirectDraw copy of a source surface; the caller's lock is let go around it.
-    void SurfaceBlt(platform::IDirectDrawSurface* src, const platform::RECT& destRect,
-                    const platform::RECT& srcRect, bool keyed);
+                     bool mirror, bool surfaceCopy = true);
+    // Whether blitting the part of a stretch that is not scaled gives the
+    // stretch's own pixels.
+    bool BlitGivesUnscaledStretch(Image* src, const Color& color, int drawMode, bool fastStretch) const;
     void ReleaseSurfaceNoReadBack();
 
     const surface::PixelFormat* mFormat = nullptr;   // of the locked surface

@@ -134,14 +134,20 @@ void DDImage::FillSpansCoverage(const Span* spans, int count, const Color& color
 
 // ---- blits ----
 
-void DDImage::SurfaceBlt(IDirectDrawSurface* src, const RECT& destRect, const RECT& srcRect, bool keyed) {
-    if (!mSurface || !src) return;
+DWORD SourceKeyFlag(IDirectDrawSurface* src) {
+    DDCOLORKEY key;
+    return src && SUCCEEDED(src->GetColorKey(DDCKEY_SRCBLT, &key)) ? DDBLT_KEYSRC : 0;
+}
+
+bool DDImage::SurfaceBlt(IDirectDrawSurface* src, const RECT& destRect, const RECT& srcRect) {
+    if (!mSurface || !src) return false;
     const bool locked = mLockCount > 0;
     if (locked) mSurface->Unlock(nullptr);
     DDBLTFX fx = MakeDesc<DDBLTFX>();
     RECT d = destRect, s = srcRect;
-    mSurface->Blt(&d, src, &s, DDBLT_WAIT | (keyed ? DDBLT_KEYSRC : 0), &fx);
+    const HRESULT hr = mSurface->Blt(&d, src, &s, DDBLT_WAIT | SourceKeyFlag(src), &fx);
     if (locked && FAILED(mSurface->Lock(nullptr, &mLockedSurfaceDesc, DDLOCK_WAIT, nullptr))) mLockCount = 0;
+    return SUCCEEDED(hr);
 }
 
 void DDImage::Blt(Image* src, int x, int y, const Rect& srcRect, const Color& color, int drawMode) {
@@ -190,7 +196,7 @@ void DDImage::BltMirrorAdditive(Image* src, int x, int y, const Rect& srcRect, c
 }
 
 void DDImage::BltSoftware(Image* src, int x, int y, const Rect& srcRect, const Color& color, bool additive,
-                          bool mirror) {
+                          bool mirror, bool surfaceCopy) {
     auto* mem = dynamic_cast<MemoryImage*>(src);
     if (!mem || mNoSoftwareAccess || mem->mWidth <= 0 || mem->mHeight <= 0) return;
     mem->AnalyzeAlpha();
@@ -204,16 +210,17 @@ void DDImage::BltSoftware(Image* src, int x, int y, const Rect& srcRect, const C
         return;
     }
     const bool volatileSpecial = mem->mIsVolatile && !(dd && dd->mSurface) && white;
-    if (!volatileSpecial && !mirror && !mem->mHasAlpha && white && dd && dd->mSurface &&
+    if (surfaceCopy && !volatileSpecial && !mirror && !mem->mHasAlpha && white && dd && dd->mSurface &&
         (mVideoMemory || !dd->mVideoMemory)) {
         // The display copies opaque and keyed surfaces itself.
         const Rect r = srcRect.Intersection(Bounds(*dd));
         const Rect at = Rect(x + r.mX - srcRect.mX, y + r.mY - srcRect.mY, r.mWidth, r.mHeight).Intersection(Bounds(*this));
         if (at.IsEmpty()) return;
         const int sx = r.mX + at.mX - (x + r.mX - srcRect.mX), sy = r.mY + at.mY - (y + r.mY - srcRect.mY);
-        SurfaceBlt(dd->mSurface, ToRECT(at.mX, at.mY, at.mWidth, at.mHeight), ToRECT(sx, sy, at.mWidth, at.mHeight),
-                   mem->mHasTrans);
-        return;
+        if (SurfaceBlt(dd->mSurface, ToRECT(at.mX, at.mY, at.mWidth, at.mHeight),
+                       ToRECT(sx, sy, at.mWidth, at.mHeight)))
+            return;
+        // Refused (a lost or busy surface, another format): the loops draw it.
     }
     surface::SurfaceView view;
     if (!BeginSoftware(view)) return;
@@ -273,9 +280,13 @@ void DDImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRect, 
     Rect q;
     if (!StretchBltClipHelper(srcRect, clip.Intersection(Bounds(*this)), destRect, area, q)) return;
     Rect unscaled;
-    if (UnscaledStretchSource(srcRect, destRect, q, src, unscaled)) {
+    if (UnscaledStretchSource(srcRect, destRect, q, src, unscaled) &&
+        BlitGivesUnscaledStretch(src, color, drawMode, fastStretch)) {
         // Nothing to scale: the source's own pixels, without the scratch image.
-        Blt(src, q.mX, q.mY, unscaled, color, drawMode);
+        // No surface copy: it would leave the spare byte of a 32-bit pixel.
+        if (drawMode == DRAWMODE_NORMAL || drawMode == DRAWMODE_ADDITIVE)
+            BltSoftware(src, q.mX, q.mY, unscaled, color, drawMode == DRAWMODE_ADDITIVE, false, false);
+        FreeAllBuffers();
         return;
     }
     if (!fastStretch) {
@@ -292,11 +303,27 @@ void DDImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRect, 
     if (dd && color == Color::White && drawMode == DRAWMODE_NORMAL && (dd->AnalyzeAlpha(), !dd->mHasAlpha) &&
         dd->GetSurface()) {
         RECT s{LONG(area.mX), LONG(area.mY), LONG(area.mWidth + area.mX), LONG(area.mHeight + area.mY)};
-        SurfaceBlt(dd->mSurface, ToRECT(q.mX, q.mY, q.mWidth, q.mHeight), s, dd->mHasTrans);
-        FreeAllBuffers();
-        return;
+        if (SurfaceBlt(dd->mSurface, ToRECT(q.mX, q.mY, q.mWidth, q.mHeight), s)) {
+            FreeAllBuffers();
+            return;
+        }
     }
     StretchSoftware(src, q, area, color, drawMode, false);
+}
+
+// The filtered stretch blits a scratch copy of the source, so the blit's rules
+// are its own, in every draw mode; a volatile source alone is blitted white by
+// rules of its own. The nearest-pixel loops share the blit's rules only white
+// in normal mode, and on 16-bit layouts only without partial alpha (the blit's
+// 565 and 555 blends are packed); a surface source they copy by DirectDraw.
+bool DDImage::BlitGivesUnscaledStretch(Image* src, const Color& color, int drawMode, bool fastStretch) const {
+    auto* mem = dynamic_cast<MemoryImage*>(src);
+    auto* dd = dynamic_cast<DDImage*>(mem);
+    if (!mem || (mem->mIsVolatile && !(dd && dd->mSurface) && color == Color::White)) return false;
+    if (!fastStretch) return true;
+    if (dd || drawMode != DRAWMODE_NORMAL || !(color == Color::White)) return false;
+    mem->AnalyzeAlpha();
+    return !mem->mHasAlpha || (mDDInterface && mDDInterface->mRGBBits == 32);
 }
 
 void DDImage::StretchBltMirror(Image* src, const Rect& destRect, const Rect& srcRect, const Rect& clip,

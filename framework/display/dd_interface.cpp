@@ -134,6 +134,7 @@ void DDInterface::FreeAddTables() {
 void DDInterface::Cleanup() {
     Hold hold(mCritSect);
     mInitialized = false;
+    mPrimaryBehind = false;
     if (mD3DInterface) mD3DInterface->Cleanup();
     mHasOldCursorArea = false;
     ReleaseSurface(mOldCursorArea);
@@ -387,6 +388,8 @@ int DDInterface::Init(HWND window, bool windowed) {
     if (mIs3D && !Init3D()) return RESULT_3D_FAIL;
 
     mInitialized = true;
+    // The new primary on the screen at once: the window maps the mouse into it from now on.
+    ShowPrimary();
     return RESULT_OK;
 }
 
@@ -523,7 +526,9 @@ bool DDInterface::Redraw(const Rect* clip) {
     DDBLTFX fx = MakeDesc<DDBLTFX>();
     mInRedraw = true;
     if (mIs3D) {
-        // A failure the 3D side recorded turns 3D off, and this frame fails.
+        // A failure the 3D side recorded turns 3D off, and this frame fails;
+        // a fill still waiting is drawn first, so that its failure counts.
+        mD3DInterface->DrawPendingFill();
         if (!mD3DInterface->mErrorText.empty()) {
             mInRedraw = false;
             mIs3D = false;
@@ -555,9 +560,18 @@ bool DDInterface::Redraw(const Rect* clip) {
         operation = "Redraw Windowed";
         mCursorPrevX = mCursorX;
         mCursorPrevY = mCursorY;
-        if (!mVideoOnlyDraw) {
+        if (!mVideoOnlyDraw && PresentsDrawSurface(clip)) {
+            // The window takes the picture from the draw surface itself: a
+            // copy into the primary would be work nobody sees.
+            mPrimaryBehind = true;
+        } else if (!mVideoOnlyDraw) {
             DrawCursor(mDrawSurface, false);
+            if (mPrimaryBehind) {   // the rest of the frame is missing there too
+                dest = ToRECT(mPresentationRect);
+                src = RECT{0, 0, mWidth, mHeight};
+            }
             hr = mPrimarySurface->Blt(&dest, mDrawSurface, &src, flags, &fx);
+            if (SUCCEEDED(hr)) mPrimaryBehind = false;
             if (mHasOldCursorArea) {
                 RedrawCursorArea(mDrawSurface, false);
                 mHasOldCursorArea = true;
@@ -565,6 +579,7 @@ bool DDInterface::Redraw(const Rect* clip) {
         } else {
             DrawCursor(mSecondarySurface, false);
             hr = mPrimarySurface->Blt(&dest, mSecondarySurface, &src, flags, &fx);
+            mPrimaryBehind = false;
         }
     } else if ((mApp && mApp->mPopupShown) || (mApp && !mApp->mAllowPageFlip)) {
         operation = "Redraw FullScreen Blt";
@@ -591,8 +606,27 @@ void DDInterface::ShowPrimary() {
     if (!mHWnd || !mPrimarySurface || !mHWnd->IsOpen()) return;
     SurfaceMemory m;
     PrimaryFormat format;
-    if (!GetSurfaceMemory(mPrimarySurface, m) || !PrimaryFormatOf(m.format, format)) return;
+    if (!GetSurfaceMemory(ShownSurface(), m) || !PrimaryFormatOf(m.format, format)) return;
     mHWnd->PresentPrimary(m.bits, m.width, m.height, m.pitch, format);
+}
+
+bool DDInterface::PresentsDrawSurface(const Rect* clip) const {
+    if (clip || !mHWnd || !mHWnd->IsOpen() || mCursorImage || mIsWidescreen ||
+        !(mPresentationRect == Rect(0, 0, mWidth, mHeight)))
+        return false;
+    SurfaceMemory primary, draw;
+    return GetSurfaceMemory(mPrimarySurface, primary) && GetSurfaceMemory(mDrawSurface, draw) &&
+           primary.width == draw.width && primary.height == draw.height &&
+           primary.format.dwRGBBitCount == draw.format.dwRGBBitCount &&
+           primary.format.dwRBitMask == draw.format.dwRBitMask && primary.format.dwGBitMask == draw.format.dwGBitMask &&
+           primary.format.dwBBitMask == draw.format.dwBBitMask;
+}
+
+void DDInterface::CatchUpPrimary() {
+    if (!mPrimaryBehind || !mPrimarySurface || !mDrawSurface) return;
+    RECT dest = ToRECT(mPresentationRect), src{0, 0, mWidth, mHeight};
+    DDBLTFX fx = MakeDesc<DDBLTFX>();
+    if (SUCCEEDED(mPrimarySurface->Blt(&dest, mDrawSurface, &src, DDBLT_WAIT, &fx))) mPrimaryBehind = false;
 }
 
 // ---------------------------------------------------------------- cursor
@@ -600,6 +634,8 @@ void DDInterface::ShowPrimary() {
 bool DDInterface::SetCursorImage(Image* image) {
     Hold hold(mCritSect);
     if (image == mCursorImage) return false;
+    // The cursor is drawn on the primary between frames: it must hold the frame.
+    if (image) CatchUpPrimary();
     mCursorImage = image;
     return true;
 }

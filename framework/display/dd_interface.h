@@ -89,6 +89,9 @@ public:
     MemoryImage* mScreenImage = nullptr;        // owned
     std::set<MemoryImage*> mDDImageSet;         // every live surface image, not owned
     bool mVideoOnlyDraw = false;
+    // The last frame went to the window straight from the draw surface, and
+    // the primary does not hold it (see Redraw).
+    bool mPrimaryBehind = false;
 
     // Software cursor (save-under buffers of the area's size).
     int mCursorWidth = 64;
@@ -144,6 +147,9 @@ public:
     int GetDrawHeight() const override { return mHeight; }
     Rect GetPresentationRect() const override { return mPresentationRect; }
     void ShowPrimary() override;
+    // The surface whose pixels the window shows: the primary, or the draw
+    // surface while the primary is behind it.
+    platform::IDirectDrawSurface* ShownSurface() const { return mPrimaryBehind ? mDrawSurface : mPrimarySurface; }
     unsigned GetRefreshPeriod() const override { return mMillisecondsPerFrame; }
     bool Is3D() const override { return mIs3D; }
     void Disable3D() override { mIs3D = false; }
@@ -189,6 +195,12 @@ private:
     // when that fails (both rectangles follow the cut).
     bool SaveUnder(platform::IDirectDrawSurface* buffer, Rect& bufferRect, platform::IDirectDrawSurface* surface,
                    Rect& areaRect);
+    // Whether this frame may go to the window straight from the draw surface:
+    // a window shows it, the picture fills the primary one to one in its
+    // format, and no software cursor is drawn over it.
+    bool PresentsDrawSurface(const Rect* clip) const;
+    // The primary brought up to the draw surface when it fell behind.
+    void CatchUpPrimary();
     // The cursor image, centred in a save-under buffer and moved by (dx, dy).
     void DrawCursorImage(platform::IDirectDrawSurface* buffer, int dx, int dy);
 

@@ -307,11 +307,14 @@ struct Fast {
     template <bool M>
     static void Copy32(uint32_t* d, const uint32_t* s, int n, bool keyed) {
         using namespace simd;
+        int j = 0;
         if (!M && !keyed) {
-            std::memcpy(d, s, size_t(n) * sizeof(uint32_t));
+            // Not memcpy: for a run this short the compiler makes it a string
+            // move, slow to start.
+            for (; j + 4 <= n; j += 4) Store(d + j, Load(s + j));
+            for (; j < n; ++j) d[j] = s[j];
             return;
         }
-        int j = 0;
         for (; j + 4 <= n; j += 4) {
             uint32_t* dp = M ? d - j - 3 : d + j;
             __m128i sv = Load(s + j);

@@ -2,6 +2,8 @@
 
 #include <emmintrin.h>
 #include <immintrin.h>
+#include <atomic>
+#include "framework/graphics/image.h"
 #include "framework/graphics/raster_util.h"
 #include "platform/simd_target.h"
 
@@ -35,10 +37,8 @@ inline void AlphaLanes(__m128i s, __m128i& lo, __m128i& hi) {
     hi = _mm_unpackhi_epi32(x, x);
 }
 
-// Exact v / 255 in 16-bit lanes for v below 65535.
-inline __m128i Div255(__m128i v) {
-    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, _mm_set1_epi16(1)), _mm_srli_epi16(v, 8)), 8);
-}
+// Exact floor(v / 255) in 16-bit lanes, for every 16-bit v: v * 0x8081 >> 23.
+inline __m128i Div255(__m128i v) { return _mm_srli_epi16(_mm_mulhi_epu16(v, _mm_set1_epi16(short(0x8081))), 7); }
 
 // Groups of four; a group whose destination is not all opaque goes through
 // the per-pixel rule. Returns the pixels done.
@@ -102,7 +102,12 @@ int AdditiveGroups(uint32_t* d, const uint32_t* s, int n, bool mirror) {
 PEMBERLY_AVX2_BEGIN
 int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
     const __m256i zero = _mm256_setzero_si256(), opaque = _mm256_set1_epi32(int(0xFF000000u));
-    const __m256i k255 = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1), all255 = _mm256_set1_epi32(255);
+    const __m256i k255 = _mm256_set1_epi16(255), all255 = _mm256_set1_epi32(255);
+    const __m256i inverse255 = _mm256_set1_epi16(short(0x8081));
+    const __m256i alphaLo = _mm256_setr_epi8(3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1,
+                                             3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1);
+    const __m256i alphaHi = _mm256_setr_epi8(11, -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1,
+                                             11, -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1);
     const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
     int i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -124,12 +129,9 @@ int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
             }
             continue;
         }
-        const __m256i a = _mm256_srli_epi32(sv, 24);
-        const __m256i x = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
-        const __m256i alo = _mm256_unpacklo_epi32(x, x), ahi = _mm256_unpackhi_epi32(x, x);
-        auto div255 = [&](__m256i v) {
-            return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(v, one), _mm256_srli_epi16(v, 8)), 8);
-        };
+        // Each pixel's alpha byte over its four 16-bit lanes, as unpacking lays them out.
+        const __m256i alo = _mm256_shuffle_epi8(sv, alphaLo), ahi = _mm256_shuffle_epi8(sv, alphaHi);
+        auto div255 = [&](__m256i v) { return _mm256_srli_epi16(_mm256_mulhi_epu16(v, inverse255), 7); };
         const __m256i lo = div255(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(sv, zero), alo),
                                                    _mm256_mullo_epi16(_mm256_unpacklo_epi8(dv, zero), _mm256_sub_epi16(k255, alo))));
         const __m256i hi = div255(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(sv, zero), ahi),
@@ -140,12 +142,25 @@ int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
 }
 PEMBERLY_AVX2_END
 
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
+std::atomic<Loops> gWidestLoops{Loops::Avx2};
+
+// Four tinted pixels: each channel times the tint's, divided by 255.
+inline __m128i TintGroup(__m128i p, __m128i tintLanes) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lo = Div255(_mm_mullo_epi16(_mm_unpacklo_epi8(p, zero), tintLanes));
+    const __m128i hi = Div255(_mm_mullo_epi16(_mm_unpackhi_epi8(p, zero), tintLanes));
+    return _mm_packus_epi16(lo, hi);
 }
 
 } // namespace
+
+void SetWidestLoops(Loops widest) { gWidestLoops.store(widest, std::memory_order_relaxed); }
+
+Loops WidestLoops() {
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    const Loops set = gWidestLoops.load(std::memory_order_relaxed);
+    return set == Loops::Avx2 && !avx2 ? Loops::Sse2 : set;
+}
 
 void NormalRowReference(uint32_t* d, const uint32_t* s, int n, bool mirror) {
     RowReference(d, s, n, mirror, NormalPixel);
@@ -155,8 +170,13 @@ void AdditiveRowReference(uint32_t* d, const uint32_t* s, int n, bool mirror) {
     RowReference(d, s, n, mirror, AdditiveFast);
 }
 
-void NormalRow(uint32_t* d, const uint32_t* s, int n, bool mirror, bool wide) {
-    int done = wide && HasAvx2() ? NormalGroupsAvx2(d, s, n, mirror) : 0;
+void NormalRow(uint32_t* d, const uint32_t* s, int n, bool mirror) {
+    const Loops loops = WidestLoops();
+    if (loops == Loops::Reference) {
+        NormalRowReference(d, s, n, mirror);
+        return;
+    }
+    int done = loops == Loops::Avx2 ? NormalGroupsAvx2(d, s, n, mirror) : 0;
     // The groups of four after the groups of eight: mirrored, they sit at the row's left end.
     if (mirror)
         done += NormalGroups(d, s + done, n - done, true);
@@ -170,11 +190,34 @@ void NormalRow(uint32_t* d, const uint32_t* s, int n, bool mirror, bool wide) {
 }
 
 void AdditiveRow(uint32_t* d, const uint32_t* s, int n, bool mirror) {
-    const int done = AdditiveGroups(d, s, n, mirror);
+    const int done = WidestLoops() == Loops::Reference ? 0 : AdditiveGroups(d, s, n, mirror);
     if (mirror)
         AdditiveRowReference(d, s + done, n - done, true);
     else
         AdditiveRowReference(d + done, s + done, n - done, false);
+}
+
+void TintRowReference(uint32_t* s, int n, const Color& tint) {
+    for (int i = 0; i < n; ++i) s[i] = blend::Colorize(s[i], tint);
+}
+
+void TintRow(uint32_t* s, int n, const Color& tint) {
+    int i = 0;
+    if (WidestLoops() != Loops::Reference) {
+        const __m128i lanes = _mm_setr_epi16(short(tint.mBlue), short(tint.mGreen), short(tint.mRed),
+                                             short(tint.mAlpha), short(tint.mBlue), short(tint.mGreen),
+                                             short(tint.mRed), short(tint.mAlpha));
+        for (; i + 4 <= n; i += 4) Store(s + i, TintGroup(Load(s + i), lanes));
+    }
+    TintRowReference(s + i, n - i, tint);
+}
+
+void BlendRow(uint32_t* d, uint32_t* s, int n, const Color& tint, int drawMode) {
+    if (!(tint == Color::White)) TintRow(s, n, tint);
+    if (drawMode == DRAWMODE_ADDITIVE)
+        AdditiveRow(d, s, n, false);
+    else
+        NormalRow(d, s, n, false);
 }
 
 } // namespace Zephra::raster

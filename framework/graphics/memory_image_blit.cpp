@@ -40,31 +40,10 @@ void FillArea(uint32_t* bits, int stride, const Rect& r, uint32_t src, int drawM
     }
 }
 
-enum BlitOp { kNormal, kNormalTinted, kAdditive, kAdditiveTinted };
-
-// blend::Colorize for one colour as four lookup tables.
-struct Tint {
-    uint8_t a[256], r[256], g[256], b[256];
-    explicit Tint(const Color& c) {
-        for (uint32_t v = 0; v < 256; ++v) {
-            a[v] = uint8_t(blend::Div255(v * uint32_t(c.mAlpha)));
-            r[v] = uint8_t(blend::Div255(v * uint32_t(c.mRed)));
-            g[v] = uint8_t(blend::Div255(v * uint32_t(c.mGreen)));
-            b[v] = uint8_t(blend::Div255(v * uint32_t(c.mBlue)));
-        }
-    }
-    uint32_t operator()(uint32_t p) const {
-        return (uint32_t(a[p >> 24]) << 24) | (uint32_t(r[(p >> 16) & 0xFF]) << 16) |
-               (uint32_t(g[(p >> 8) & 0xFF]) << 8) | b[p & 0xFF];
-    }
-};
-
 // Rows of a blit through the row blends; tinted or palettized sources are
-// expanded a row at a time first.
-template <BlitOp Op, bool Mirror>
-void BlitRows(uint32_t* dst, int dstStride, int x, int y, const raster::SourcePixels& src,
-              const Rect& s, const Tint& c) {
-    constexpr bool tinted = Op == kNormalTinted || Op == kAdditiveTinted;
+// expanded a row at a time first. The tint is clamped; tinted says to apply it.
+void BlitRows(uint32_t* dst, int dstStride, int x, int y, const raster::SourcePixels& src, const Rect& s,
+              const Color& tint, bool tinted, int drawMode, bool mirror) {
     std::vector<uint32_t> row;
     if (tinted || !src.bits) row.resize(size_t(s.mWidth));
     for (int r = 0; r < s.mHeight; ++r) {
@@ -72,33 +51,15 @@ void BlitRows(uint32_t* dst, int dstStride, int x, int y, const raster::SourcePi
         size_t off = size_t(s.mY + r) * size_t(src.width) + size_t(s.mX);
         const uint32_t* p = src.bits ? src.bits + off : nullptr;
         if (!row.empty()) {
-            for (int i = 0; i < s.mWidth; ++i) {
-                uint32_t v = src.bits ? src.bits[off + size_t(i)] : src.palette[src.indices[off + size_t(i)]];
-                row[size_t(i)] = tinted ? c(v) : v;
-            }
+            for (int i = 0; i < s.mWidth; ++i)
+                row[size_t(i)] = src.bits ? src.bits[off + size_t(i)] : src.palette[src.indices[off + size_t(i)]];
+            if (tinted) raster::TintRow(row.data(), s.mWidth, tint);
             p = row.data();
         }
-        if constexpr (Op == kNormal || Op == kNormalTinted)
-            raster::NormalRow(d, p, s.mWidth, Mirror);
+        if (drawMode == DRAWMODE_ADDITIVE)
+            raster::AdditiveRow(d, p, s.mWidth, mirror);
         else
-            raster::AdditiveRow(d, p, s.mWidth, Mirror);
-    }
-}
-
-template <bool Mirror>
-void BlitDispatch(uint32_t* dst, int dstStride, int x, int y, const raster::SourcePixels& src,
-                  const Rect& s, const Color& color, bool tinted, int drawMode) {
-    const Tint c(tinted ? color : Color::White);
-    if (drawMode == DRAWMODE_ADDITIVE) {
-        if (tinted)
-            BlitRows<kAdditiveTinted, Mirror>(dst, dstStride, x, y, src, s, c);
-        else
-            BlitRows<kAdditive, Mirror>(dst, dstStride, x, y, src, s, c);
-    } else {
-        if (tinted)
-            BlitRows<kNormalTinted, Mirror>(dst, dstStride, x, y, src, s, c);
-        else
-            BlitRows<kNormal, Mirror>(dst, dstStride, x, y, src, s, c);
+            raster::NormalRow(d, p, s.mWidth, mirror);
     }
 }
 
@@ -301,10 +262,8 @@ void BlitInto(MemoryImage& dst, Image* src, int x, int y, const Rect& srcRect, c
                 std::memcpy(RowPtr(bits, dst.mWidth, y + row) + x,
                             sp.bits + size_t(s.mY + row) * size_t(sp.width) + size_t(s.mX),
                             size_t(s.mWidth) * sizeof(uint32_t));
-        } else if (mirror) {
-            BlitDispatch<true>(bits, dst.mWidth, x, y, sp, s, c, tinted, drawMode);
         } else {
-            BlitDispatch<false>(bits, dst.mWidth, x, y, sp, s, c, tinted, drawMode);
+            BlitRows(bits, dst.mWidth, x, y, sp, s, c, tinted, drawMode, mirror);
         }
     }
     dst.BitsChanged();

@@ -9,10 +9,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <vector>
+#include "framework/graphics/blend_rows.h"
 #include "framework/graphics/memory_image.h"
 #include "framework/graphics/pixel_blend.h"
 #include "framework/graphics/raster_util.h"
+#include "framework/graphics/transform_rows.h"
 
 namespace Zephra {
 
@@ -193,8 +196,16 @@ inline void NarrowSpan(int64_t start, int64_t step, int64_t lo, int64_t hi, int&
     if (last + 1 < k1) k1 = int(std::max<int64_t>(last + 1, k0));
 }
 
+// The wide loops step positions and address pixels in 31 bits.
+bool FitsWideLoops(const SourceWindow& w) {
+    constexpr int64_t kLimit = int64_t(1) << 31;
+    return w.mHiX < 32768 && w.mHiY < 32768 &&
+           (int64_t(w.mOriginY) + w.mHiY) * w.mStride + w.mOriginX + w.mHiX < kLimit;
+}
+
 // n bilinear samples stepping from texel-centre position (U, V); the middle run,
-// whose positions need no clamping, skips it.
+// whose positions need no clamping, skips it, eight at a time where the wide
+// loops may run.
 void SampleRow(const SourceWindow& w, int64_t U, int64_t V, int64_t dU, int64_t dV, int n, uint32_t* out) {
     int m0 = 0, m1 = n;
     NarrowSpan(U, dU, int64_t(w.mLoX) << 16, (int64_t(w.mHiX - 1) << 16) + 1, m0, m1);
@@ -202,6 +213,14 @@ void SampleRow(const SourceWindow& w, int64_t U, int64_t V, int64_t dU, int64_t 
     if (m0 >= m1) m0 = m1 = n;
     int k = 0;
     for (; k < m0; ++k, U += dU, V += dV) out[k] = SampleBilinear<true>(w, U, V);
+    const int wide = (m1 - k) & ~7;
+    if (wide > 0 && raster::WidestLoops() == raster::Loops::Avx2 && FitsWideLoops(w)) {
+        raster::BilinearRowAvx2(w.mBits, w.mStride, ptrdiff_t(w.mOriginY) * w.mStride + w.mOriginX, int32_t(U),
+                                int32_t(V), int32_t(dU), int32_t(dV), wide, out + k);
+        k += wide;
+        U += wide * dU;
+        V += wide * dV;
+    }
     for (; k < m1; ++k, U += dU, V += dV) out[k] = SampleBilinear<false>(w, U, V);
     for (; k < n; ++k, U += dU, V += dV) out[k] = SampleBilinear<true>(w, U, V);
 }
@@ -299,6 +318,8 @@ void BuildAxisFilter(int destLength, int firstSample, int sampleCount, double sr
     f.mTaps.clear();
     f.mMaxTaps = 0;
     const double scale = srcSpan / destLength;
+    f.mStart.reserve(size_t(sampleCount) + 1);
+    f.mTaps.reserve(size_t(sampleCount) * size_t(scale > 1.0 ? std::min(scale, 64.0) + 2 : 2));
     std::vector<double> weights;
     for (int n = 0; n < sampleCount; ++n) {
         const int i = firstSample + n;
@@ -358,6 +379,103 @@ void BuildAxisFilter(int destLength, int firstSample, int sampleCount, double sr
         f.mMaxTaps = std::max(f.mMaxTaps, int(f.mTaps.size() - first));
     }
     f.mStart.push_back(int(f.mTaps.size()));
+}
+
+// The filtered stretch across then down with the wide loops: the integer sums
+// of the plain loop in SlowStretchBlt, grouped the other way, so the same
+// pixels. The destination goes in strips of columns whose across-sums stay in
+// the first-level cache; within a strip each source row's sums are made once,
+// while the destination rows that need them pass.
+void FilteredStretchWide(uint32_t* dest, int destStride, const Rect& drawn, const SourceWindow& win, int loX,
+                         int hiX, const AxisFilter& fx, const AxisFilter& fy, const Color& color, int drawMode) {
+    constexpr int kStrip = 128;
+    const int columns = hiX - loX, n = drawn.mWidth;
+    // Each column's taps as one pair of neighbours where they are one: the
+    // first's index from loX, and the weights w0 | w1 << 16.
+    std::vector<int32_t> first(static_cast<size_t>(n)), pairs(static_cast<size_t>(n));
+    bool paired = true;
+    for (int i = 0; i < n && paired; ++i) {
+        const int t0 = fx.mStart[size_t(i)], count = fx.mStart[size_t(i) + 1] - t0;
+        const Tap& a = fx.mTaps[size_t(t0)];
+        const Tap& b = fx.mTaps[size_t(t0 + count - 1)];
+        first[size_t(i)] = a.mIndex - loX;
+        if (count == 1 || (count == 2 && b.mIndex == a.mIndex))
+            pairs[size_t(i)] = count == 1 ? a.mWeight : a.mWeight + b.mWeight;
+        else if (count == 2 && b.mIndex == a.mIndex + 1)
+            pairs[size_t(i)] = a.mWeight | b.mWeight << 16;
+        else
+            paired = false;
+    }
+    // The taps of one row are consecutive source rows: a ring of more slots
+    // than taps never drops a row still needed.
+    int slots = 1;
+    while (slots <= fy.mMaxTaps) slots *= 2;
+    // Every slot is written before it is read.
+    const std::unique_ptr<double[]> sums(new double[size_t(slots) * 4 * kStrip]);
+    std::vector<int> held(static_cast<size_t>(slots));
+    std::vector<int32_t> stripFirst(kStrip), stripPairs(kStrip), scratch(size_t(4) * size_t(columns + 8));
+    std::vector<uint32_t> samples(kStrip);
+    std::vector<raster::AcrossSums> rows(size_t(fy.mMaxTaps));
+    raster::AcrossTaps across;
+    const Color tint = raster::ClampColor(color);
+    for (int s0 = 0; s0 < n; s0 += kStrip) {
+        const int width = std::min(kStrip, n - s0), padded = (width + 7) & ~7;
+        // Paired, the strip reads the source from its first column's first tap
+        // (the taps move right with the columns) to its last column's pair;
+        // padding columns read that first pixel and draw nothing.
+        const int from = paired ? first[size_t(s0)] : 0;
+        const int to = paired ? std::min(columns, first[size_t(s0 + width - 1)] + 2) : 0;
+        if (paired) {
+            for (int i = 0; i < padded; ++i) {
+                stripFirst[size_t(i)] = i < width ? first[size_t(s0 + i)] - from : 0;
+                stripPairs[size_t(i)] = i < width ? pairs[size_t(s0 + i)] : kFilterOne;
+            }
+            raster::PrepareAcross(stripFirst.data(), stripPairs.data(), padded, across);
+        }
+        // Otherwise (shrinking) the taps one by one; the sums fit 32 bits.
+        auto acrossPlain = [&](const uint32_t* row, double* a, double* r, double* g, double* b) {
+            for (int i = 0; i < padded; ++i) {
+                uint32_t sa = 0, sr = 0, sg = 0, sb = 0;
+                const int column = std::min(s0 + i, n - 1);
+                for (int t = fx.mStart[size_t(column)]; i < width && t < fx.mStart[size_t(column) + 1]; ++t) {
+                    const Tap& tap = fx.mTaps[size_t(t)];
+                    const uint32_t p = row[tap.mIndex - loX], aw = (p >> 24) * uint32_t(tap.mWeight);
+                    sa += aw;
+                    sr += ((p >> 16) & 0xFF) * aw;
+                    sg += ((p >> 8) & 0xFF) * aw;
+                    sb += (p & 0xFF) * aw;
+                }
+                a[i] = sa;
+                r[i] = sr;
+                g[i] = sg;
+                b[i] = sb;
+            }
+        };
+        std::fill(held.begin(), held.end(), -1);
+        for (int j = 0; j < drawn.mHeight; ++j) {
+            int count = 0;
+            for (int ty = fy.mStart[size_t(j)]; ty < fy.mStart[size_t(j) + 1]; ++ty) {
+                const Tap& tap = fy.mTaps[size_t(ty)];
+                if (tap.mWeight == 0) continue;
+                const size_t slot = size_t(tap.mIndex & (slots - 1));
+                double* a = sums.get() + slot * 4 * kStrip;
+                double *r = a + kStrip, *g = r + kStrip, *b = g + kStrip;
+                if (held[slot] != tap.mIndex) {
+                    const uint32_t* row = win.mBits + ptrdiff_t(tap.mIndex) * win.mStride + loX;
+                    if (paired)
+                        raster::StretchAcrossAvx2(row + from, to - from, across, padded, scratch.data(), a, r, g, b);
+                    else
+                        acrossPlain(row, a, r, g, b);
+                    held[slot] = tap.mIndex;
+                }
+                rows[size_t(count++)] = raster::AcrossSums{a, r, g, b, double(tap.mWeight)};
+            }
+            if (count == 0) continue;
+            raster::StretchDownAvx2(rows.data(), count, padded, samples.data());
+            raster::BlendRow(dest + ptrdiff_t(drawn.mY + j) * destStride + drawn.mX + s0, samples.data(), width, tint,
+                             drawMode);
+        }
+    }
 }
 
 // Textured triangle corner after translation, ready for rasterising.
@@ -574,6 +692,11 @@ void MemoryImage::SlowStretchBlt(Image* src, const Rect& destRect, const RectD& 
                     hiX, fx);
     BuildAxisFilter(destRect.mHeight, drawn.mY - destRect.mY, drawn.mHeight, srcArea.mY, srcArea.mHeight,
                     loY, hiY, fy);
+    if (raster::WidestLoops() == raster::Loops::Avx2) {
+        FilteredStretchWide(dest, mWidth, drawn, win, loX, hiX, fx, fy, color, drawMode);
+        BitsChanged();
+        return;
+    }
     // Separable: each destination row first sums its source rows column by
     // column, then each destination pixel sums its columns. The integer sums are
     // those of the full two-dimensional filter (alpha-weighted, weights totalling
@@ -708,24 +831,22 @@ void MemoryImage::BltRotated(Image* src, float x, float y, const Rect& srcRect, 
     const int64_t loV = int64_t(win.mLoY) << 16, hiV = int64_t(win.mHiY) << 16;
 
     std::vector<uint32_t> samples(size_t(x1 - x0));
-    WithPixelRule(color, drawMode, [&](auto rule) {
-        for (int Y = y0; Y < y1; ++Y) {
-            // Source position of the row's first pixel centre, inverse-rotated.
-            const double dx = x0 + 0.5 - centerX - x;
-            const double dy = Y + 0.5 - centerY - y;
-            const int64_t U0 = ToFixed(c * dx - s * dy + centerX);
-            const int64_t V0 = ToFixed(s * dx + c * dy + centerY);
-            // The pixels whose source position lies inside the window.
-            int k0 = 0, k1 = x1 - x0;
-            NarrowSpan(U0, dU, loU, hiU, k0, k1);
-            NarrowSpan(V0, dV, loV, hiV, k0, k1);
-            if (k0 >= k1) continue;
-            const int n = k1 - k0;
-            SampleRow(win, U0 + k0 * dU - kHalf, V0 + k0 * dV - kHalf, dU, dV, n, samples.data());
-            uint32_t* row = dest + ptrdiff_t(Y) * mWidth + x0 + k0;
-            for (int k = 0; k < n; ++k) row[k] = rule(row[k], samples[size_t(k)]);
-        }
-    });
+    const Color tint = raster::ClampColor(color);
+    for (int Y = y0; Y < y1; ++Y) {
+        // Source position of the row's first pixel centre, inverse-rotated.
+        const double dx = x0 + 0.5 - centerX - x;
+        const double dy = Y + 0.5 - centerY - y;
+        const int64_t U0 = ToFixed(c * dx - s * dy + centerX);
+        const int64_t V0 = ToFixed(s * dx + c * dy + centerY);
+        // The pixels whose source position lies inside the window.
+        int k0 = 0, k1 = x1 - x0;
+        NarrowSpan(U0, dU, loU, hiU, k0, k1);
+        NarrowSpan(V0, dV, loV, hiV, k0, k1);
+        if (k0 >= k1) continue;
+        const int n = k1 - k0;
+        SampleRow(win, U0 + k0 * dU - kHalf, V0 + k0 * dV - kHalf, dU, dV, n, samples.data());
+        raster::BlendRow(dest + ptrdiff_t(Y) * mWidth + x0 + k0, samples.data(), n, tint, drawMode);
+    }
     BitsChanged();
 }
 

@@ -73,6 +73,8 @@ void OfficeApp::SetParticleRegistry(ParticleRegistry* registry, void (*destroy)(
 
 void OfficeApp::ShowError(const std::string& text, const std::string& title) { MessageBox(text, title); }
 
+void OfficeApp::ShowFatalError(const std::string& text) { ShowError(text, LocText("FATAL_ERROR", "Fatal Error")); }
+
 void OfficeApp::Warn(const std::string& text) {
     mWarnings.push_back(text);
     std::fprintf(stderr, "Warning: %s\n", text.c_str());
@@ -90,7 +92,7 @@ bool OfficeApp::Init() {
     if (mResourceManager->IsGroupLoaded(kInitGroup)) return true;
     if (!mResourceManager->ParseResourcesFile(Zephra::ResourceManager::kManifestPath) ||
         !mResourceManager->LoadResourceGroup(kInitGroup)) {
-        ShowError(mResourceManager->GetErrorText(), LocText("FATAL_ERROR", "Fatal Error"));
+        ShowFatalError(mResourceManager->GetErrorText());
         return false;
     }
     gGroundImage = mResourceManager->GetImage(kGroundImageId);
@@ -104,6 +106,11 @@ bool OfficeApp::Init() {
         Warn("No sound: " + audioError);
     }
     return true;
+}
+
+void OfficeApp::Shutdown() {
+    if (!IsShuttingDown() && mProfileLoaded) SavePrefs();
+    ZephraAppBase::Shutdown();
 }
 
 void OfficeApp::UpdateApp() {
@@ -145,7 +152,12 @@ void OfficeApp::LoadingThreadCompleted() {
     LoadExpertGoals();
     ApplySettings();
 
-    if (gHooks) gHooks->BuildScreens(*this);
+    std::string error;
+    if (gHooks && !gHooks->BuildScreens(*this, error)) {
+        ShowFatalError(error);
+        mFailed = true;
+        Shutdown();
+    }
 }
 
 void OfficeApp::LoadExpertGoals() {
@@ -178,6 +190,7 @@ void OfficeApp::ReadAllProfiles(std::vector<ProfileRecord>& list) { mPrefs.ReadA
 bool OfficeApp::ReadProfileSlot(PrefsFile* file, int slot) {
     PrefsFile& from = file ? *file : mPrefs;
     if (!from.ReadProfileSlot(slot, mCurrentProfile)) return false;
+    mPlayedCarry = 0;
     mCurrentProfileSlot = slot;
     mProfileLoaded = 1;
     PublishProfileTexts();
@@ -192,6 +205,7 @@ bool OfficeApp::CreateProfile(const std::u16string& name, const std::string& bos
         return false;
     }
     mCurrentProfile = std::move(made);
+    mPlayedCarry = 0;
     mCurrentProfileSlot = slot;
     mProfileLoaded = 1;
     PublishProfileTexts();
@@ -223,6 +237,14 @@ void OfficeApp::PublishProfileTexts() {
     mTextVars->SetNumber("minutesplayed", minutes);
 }
 
+void OfficeApp::AddPlayedTime(int milliseconds) {
+    if (milliseconds <= 0) return;
+    float& played = mCurrentProfile.secondsPlayed;
+    const double sum = played + mPlayedCarry + milliseconds / 1000.0;
+    played = static_cast<float>(sum);
+    mPlayedCarry = sum - played;
+}
+
 bool OfficeApp::SavePrefs() {
     // The current profile goes into the application's slot, whatever the file
     // last made current (a profile read from another file, a slot set directly).
@@ -236,7 +258,13 @@ void OfficeApp::ApplySettings() {
     const PrefsHeader& h = mPrefs.Header();
     if (mSoundManager) mSoundManager->SetVolume(h.AppliedSfxVolume());
     if (mMusicManager) mMusicManager->SetVolume(h.AppliedMusicVolume());
-    bool windowed = h.windowed != 0;
+    const bool wasWindowed = mWindowed;
+    ApplyWindowMode(h.windowed != 0);
+    // The next start opens in this mode at once.
+    if (mWindowed != wasWindowed) WriteRegistryString("ScreenMode", mWindowed ? "0" : "1");
+}
+
+void OfficeApp::ApplyWindowMode(bool windowed) {
     if (mWindow && mWindow->IsOpen()) {
         if (mDisplay) {
             // A mode change rebuilds the display around its new window mode.

@@ -81,6 +81,8 @@ public:
     ~OfficeApp() override;
 
     bool Init() override;
+    // Quitting saves the current profile: its time played and that it is current.
+    void Shutdown() override;
     void LoadingThreadCompleted() override;
     void UpdateApp() override;
     void GotFocus() override;
@@ -89,6 +91,9 @@ public:
 
     // Start-up failures go through here (a message box); tests catch them.
     virtual void ShowError(const std::string& text, const std::string& title);
+    // True once loading found the game unable to run: the error was shown,
+    // the main loop ends and the program ends with status 1.
+    bool HasFailed() const { return mFailed; }
 
     Zephra::ResourceManager* GetResourceManager() { return mResourceManager.get(); }
     LevelScreen* GetLevelScreen() { return mLevelScreen; }
@@ -128,6 +133,10 @@ public:
     // it was the one deleted).
     bool DeleteProfileSlot(int slot);
     void PublishProfileTexts();
+    // Time in play goes to the current profile's seconds played, summed
+    // with its rounding carried so that hours of short steps neither drift
+    // nor stall in the record's float.
+    void AddPlayedTime(int milliseconds);
     bool SavePrefs();
     PrefsHeader& GetPrefsHeader() { return mPrefs.Header(); }
     // The volumes (0 while muted) and the window mode of the pref.dat header.
@@ -160,7 +169,13 @@ protected:
     std::unique_ptr<ParticleRegistry, void (*)(ParticleRegistry*)> mParticleRegistry{nullptr, nullptr};
     PrefsFile mPrefs;
     ProfileRecord mCurrentProfile;
+    double mPlayedCarry = 0;  // the seconds played the record's float has not taken yet
     std::vector<std::string> mWarnings;
+    bool mFailed = false;
+
+private:
+    void ShowFatalError(const std::string& text);
+    void ApplyWindowMode(bool windowed);
 };
 
 // The one application; null while there is none.

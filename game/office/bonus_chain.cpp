@@ -1,4 +1,5 @@
 #include "game/office/bonus_chain.h"
+#include <algorithm>
 #include "game/app/office_app.h"
 #include "game/app/tables.h"
 #include "game/office/item_bonus.h"
@@ -19,7 +20,8 @@ void BonusChain::Load(XmlNode office) {
         for (XmlNode element : config.children("bonus_stages")) {
             Stage stage;
             XmlGetAttrInt(element, "action", stage.actions);
-            XmlGetAttrInt(element, "bonus", stage.money);
+            if (XmlGetAttrInt(element, "bonus", stage.money))
+                stage.money = std::clamp(stage.money, -kMaxBonus, kMaxBonus);
             std::string key;
             if (XmlGetAttrString(element, "loc_str", key) && loc) stage.text = loc->Lookup(key);
             stages_.push_back(std::move(stage));

@@ -16,6 +16,10 @@ public:
     static constexpr int kBreak = 0;
     static constexpr int kAdvance = 1;
 
+    // A stage's bonus money is held to +-kMaxBonus as it is read, as the
+    // office's tuning values are: one award never takes the money to its limit.
+    static constexpr int kMaxBonus = 1000000;
+
     struct Stage {
         int actions = 0;
         int money = 0;

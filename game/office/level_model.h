@@ -1,5 +1,7 @@
 #pragma once
+#include <climits>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 #include "game/app/xml_access.h"
@@ -105,11 +107,21 @@ struct SurvivalModel {
     StageRecord* TemplateStage();
 };
 
+// The highest stage index: the stage number (index + 1) is shown as an int.
+constexpr int kLastStageIndex = INT32_MAX - 1;
+
 // The next-stage threshold once stage index has begun: the threshold of the
 // stage after it, or beyond the list the last two stages' step carried on.
-// A step that does not rise (fewer than two stages, equal or absent money)
-// never opens another stage: INT32_MAX.
-int32_t NextStageThreshold(const std::vector<StageRecord>& stages, int index);
+// None when no further stage can begin: a step that does not rise (fewer than
+// two stages, equal or absent money), a threshold above the largest money, or
+// a stage past kLastStageIndex.
+std::optional<int32_t> NextStageThreshold(const std::vector<StageRecord>& stages, int index);
+
+// How many further stages the money reaches once stage index has begun: 0
+// below the next threshold, 1 for a listed stage. Past the list every stage
+// only moves the thresholds on by the same step, so all those the money
+// passes are counted at once rather than begun one by one.
+int StagesReachedPastTheList(const std::vector<StageRecord>& stages, int index, int32_t money);
 
 // The weighted draw of a stage's client templates: the index of the first
 // template whose running weight exceeds r / 32767 x the sum, or -1. All

@@ -176,7 +176,7 @@ void LevelScreen::StartLevel() {
     spawnTimer_ = 0.0f;
     money_ = 0;
     stageThreshold_ = 0;
-    nextStageThreshold_ = 0;
+    nextStage_ = 0;
     elapsed_ = 0.0f;
     gFrameTime = 0.0f;
     levelStopped_ = 0;
@@ -301,7 +301,10 @@ void LevelScreen::Update() {
     UiControl::Update();
     const bool running = inPlay_ && !paused_;
     gFrameTime = running ? (app_ ? app_->mUpdateInterval : 10) / 1000.0f : 0.0f;
-    if (running && app_) app_->mTotalPlayTime += gFrameTime;
+    if (running && app_) {
+        app_->mTotalPlayTime += gFrameTime;
+        app_->AddPlayedTime(app_->mUpdateInterval);
+    }
     elapsed_ += gFrameTime;
     if (!levelStopped_) RunLevelLogic();
 }
@@ -372,7 +375,7 @@ void LevelScreen::RunSurvivalSpawning() {
     if (survivalModel_.stageIndex < 0) {
         BeginStage();
     } else {
-        while (money_ >= nextStageThreshold_) BeginStage();
+        AdvanceStages();
     }
     StageRecord* stage = survivalModel_.TemplateStage();
     if (spawnTimer_ >= 0.0f) {
@@ -395,6 +398,19 @@ void LevelScreen::RunSurvivalSpawning() {
     pendingSlot_ = slot;
 }
 
+void LevelScreen::AdvanceStages() {
+    while (nextStage_ && money_ >= *nextStage_) {
+        // The stages passed on the way past the list bring nothing but their
+        // thresholds: only the last of them begins.
+        const int passed = StagesReachedPastTheList(survivalModel_.stages, survivalModel_.stageIndex, money_) - 1;
+        if (passed > 0) {
+            survivalModel_.stageIndex += passed;
+            nextStage_ = NextStageThreshold(survivalModel_.stages, survivalModel_.stageIndex);
+        }
+        BeginStage();
+    }
+}
+
 void LevelScreen::BeginStage() {
     ++survivalModel_.stageIndex;
     const int index = survivalModel_.stageIndex;
@@ -407,8 +423,8 @@ void LevelScreen::BeginStage() {
         if (stage.upgradeAdd) QueueUpgradeOffer(0);
         if (stage.upgradeSkin) QueueUpgradeOffer(1);
     }
-    stageThreshold_ = nextStageThreshold_;
-    nextStageThreshold_ = NextStageThreshold(survivalModel_.stages, index);
+    stageThreshold_ = nextStage_.value_or(INT32_MAX);
+    nextStage_ = NextStageThreshold(survivalModel_.stages, index);
 }
 
 void LevelScreen::QueueUpgradeOffer(int kind) {

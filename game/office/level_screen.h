@@ -63,7 +63,8 @@ public:
     // Set by the dialogs over the office as they hide, cleared as they show.
     void SetOfficeFocus(bool focus) { focus_ = focus ? 1 : 0; }
     int32_t GetStageMoneyThreshold() const { return stageThreshold_; }
-    int32_t GetNextStageMoneyThreshold() const { return nextStageThreshold_; }
+    // INT32_MAX while no further stage can begin.
+    int32_t GetNextStageMoneyThreshold() const { return nextStage_.value_or(INT32_MAX); }
     float GetTimelineRatio() const { return gLevelTimelines.Ratio(); }
     void SetWindowSkin(const std::string& name);
     // From the panel's upgrade button.
@@ -123,6 +124,7 @@ private:
     void RunLevelLogic();
     void RunClientTimeline();
     void RunSurvivalSpawning();
+    void AdvanceStages();
     void BeginStage();
     void StepAppearing();
     void ShowLook(Appearing& record, bool newLook);
@@ -150,7 +152,7 @@ private:
     float elapsed_ = 0.0f;
     int32_t money_ = 0;
     int32_t stageThreshold_ = 0;
-    int32_t nextStageThreshold_ = 0;
+    std::optional<int32_t> nextStage_ = 0;  // none: no further stage
     int32_t day_ = 0;
     float spawnTimer_ = 0.0f;
     uint8_t paused_ = 0;

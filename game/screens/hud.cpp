@@ -1,6 +1,9 @@
 #include "game/screens/hud.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include "framework/graphics/memory_image.h"
 #include "game/app/office_app.h"
 #include "game/office/level_screen.h"
@@ -15,6 +18,12 @@ void ResetPopup(UiControl* popup) {
     if (popup == nullptr) return;
     popup->SetVisible(false);
     popup->HideChildren();
+}
+
+// The money from one amount to another; a level's thresholds may lie further
+// apart than an int spans.
+int MoneyFrom(int from, int to) {
+    return static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(to) - from, INT32_MIN, INT32_MAX));
 }
 
 } // namespace
@@ -133,8 +142,8 @@ void Hud::SetupLevel() {
     } else if (mLevel != nullptr) {
         const int stage = mLevel->GetStageMoneyThreshold(), next = mLevel->GetNextStageMoneyThreshold();
         if (mBar) {
-            mBar->SetMax(next - stage);
-            mBar->SetValue(mLevel->GetMoney() - stage);
+            mBar->SetMax(MoneyFrom(stage, next));
+            mBar->SetValue(MoneyFrom(stage, mLevel->GetMoney()));
         }
         if (mApp && mApp->GetTextVars()) mApp->GetTextVars()->SetNumber("normal", next);
     }
@@ -161,10 +170,10 @@ void Hud::Update() {
         if (current > mShownStage) {
             ShowPopup(mGoalDialog);
             mShownStage = current;
-            if (mBar) mBar->SetMax(mLevel->GetNextStageMoneyThreshold() - stage);
+            if (mBar) mBar->SetMax(MoneyFrom(stage, mLevel->GetNextStageMoneyThreshold()));
             if (mApp && mApp->GetTextVars()) mApp->GetTextVars()->SetNumber("normal", mLevel->GetNextStageMoneyThreshold());
         }
-        if (mBar) mBar->SetValue(money - stage);
+        if (mBar) mBar->SetValue(MoneyFrom(stage, money));
     } else {
         const int goal = gGameParams.moneyGoal;
         if (money >= goal) {

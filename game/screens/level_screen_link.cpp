@@ -18,6 +18,8 @@ void LevelScreenLink::RestartDay() { mLevel.RestartDay(); }
 void LevelScreenLink::Leave() {
     mLevel.Hide();
     if (mLevel.mParent) mLevel.mParent->RemoveWidget(&mLevel);
+    // The time played in the level is kept however the player leaves it.
+    if (mApp.mProfileLoaded) mApp.SavePrefs();
 }
 
 void LevelScreenLink::SetInputEnabled(bool enabled) { mLevel.SetInputEnabled(enabled); }

@@ -2,6 +2,7 @@
 #include "platform/directx/d3d7.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +19,7 @@ const IID IID_IDirect3DDevice7{0x5A0D3DD7, 0x0D0D, 0x0007, {'d', 'e', 'v', 0, 0,
 
 namespace {
 
-HRESULT Check(const char* method) { return DirectXConfig::Get().Check(method); }
+HRESULT Check(DxMethod method) { return DirectXConfig::Get().Check(method); }
 
 // The reference count of a stand-in object; Release deletes it at 0.
 template <typename Interface>
@@ -104,6 +105,23 @@ DDPIXELFORMAT TextureFormat(int which) {
     }
     return f;
 }
+
+// Render or stage states by number: the small numbers every draw reads sit in
+// an array, any other number in a map. States never set read 0.
+class StateTable {
+public:
+    DWORD Get(DWORD state) const {
+        if (state < kDirect) return mDirect[state];
+        auto it = mOther.find(state);
+        return it == mOther.end() ? 0 : it->second;
+    }
+    DWORD& operator[](DWORD state) { return state < kDirect ? mDirect[state] : mOther[state]; }
+
+private:
+    static constexpr DWORD kDirect = 256;
+    std::array<DWORD, kDirect> mDirect{};
+    std::map<DWORD, DWORD> mOther;
+};
 
 // A texture surface's texels in the one format the span loops read, made
 // again whenever the surface was unlocked or its palette changed since.
@@ -209,8 +227,7 @@ public:
     }
     HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override {
         if (!value) return DDERR_INVALIDPARAMS;
-        auto it = mRender.find(state);
-        *value = it == mRender.end() ? 0 : it->second;
+        *value = mRender.Get(state);
         return D3D_OK;
     }
     HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* vertices, DWORD count, DWORD flags) override;
@@ -223,8 +240,7 @@ public:
     HRESULT SetTexture(DWORD stage, IDirectDrawSurface7* texture) override;
     HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD* value) override {
         if (!value || stage >= kStages) return DDERR_INVALIDPARAMS;
-        auto it = mStage[stage].find(state);
-        *value = it == mStage[stage].end() ? 0 : it->second;
+        *value = mStage[stage].Get(state);
         return D3D_OK;
     }
     HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) override;
@@ -269,12 +285,10 @@ private:
     void DrawTriangle(const d3d::Target& t, const d3d::RasterState& s, const d3d::Texture* tex,
                       const d3d::Vertex& a, const d3d::Vertex& b, const d3d::Vertex& c);
     DWORD RenderState(DWORD state) const {
-        auto it = mRender.find(state);
-        return it == mRender.end() ? 0 : it->second;
+        return mRender.Get(state);
     }
     DWORD StageState(DWORD state) const {
-        auto it = mStage[0].find(state);
-        return it == mStage[0].end() ? 0 : it->second;
+        return mStage[0].Get(state);
     }
     void DropUnusedTextures() {
         // A texture unused for many scenes may be gone; its decoded copy goes too.
@@ -288,8 +302,8 @@ private:
     D3DVIEWPORT7 mViewport;
     bool mInScene = false;
     unsigned mScenes = 0;
-    std::map<DWORD, DWORD> mRender;
-    std::map<DWORD, DWORD> mStage[kStages];
+    StateTable mRender;
+    StateTable mStage[kStages];
     std::vector<d3d::Vertex> mVertices;   // DrawPrimitive's, kept to save allocating
     std::map<IDirectDrawSurface7*, DecodedTexture> mDecoded;
 };

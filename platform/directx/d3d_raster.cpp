@@ -394,6 +394,44 @@ bool HasAvx2() {
     return has;
 }
 
+// The nearest texel at (u, v), then u and v one pixel on: from one texture row
+// without a clamp (inRow), clamped to it, or through PointSample when the span
+// crosses rows.
+inline uint32_t NextTexel(const Texture& tex, const uint32_t* fixedRow, bool inRow, uint32_t& u, uint32_t& v,
+                          uint32_t du, uint32_t dv) {
+    uint32_t p;
+    if (inRow)
+        p = fixedRow[int32_t(u) >> 16];
+    else if (fixedRow)
+        p = fixedRow[std::clamp(int32_t(u) >> 16, 0, tex.width - 1)];
+    else
+        p = PointSample(tex, int32_t(u), int32_t(v));
+    u += du;
+    v += dv;
+    return p;
+}
+
+// One or two texels of a span under a flat tint onto the target, as the pair
+// loop draws them. With a texel alpha of 0 the modulated alpha is 0 too, and
+// the alpha blends leave the destination as it is (555 aside: a write clears
+// its spare bit); opaque texels under an opaque tint replace it.
+template <TargetLayout L, BlendKind B, Tint T, bool Both>
+inline void FlatPair(uint8_t* row, int x, uint32_t t0, uint32_t t1, __m128i tint, bool opaqueTint) {
+    constexpr bool k555 = L == TargetLayout::RGB555 || L == TargetLayout::BGR555;
+    if constexpr (!k555 && (B == BlendKind::Alpha || B == BlendKind::AlphaAdd)) {
+        if (((t0 | t1) >> 24) == 0) return;
+    }
+    const bool opaque = B == BlendKind::Alpha && opaqueTint && ((t0 & (Both ? t1 : t0)) >> 24) == 255;
+    __m128i src = Lanes(t0, t1);
+    if constexpr (T == Tint::Constant) src = Div255Round(_mm_mullo_epi16(src, tint));
+    if (opaque) {
+        StorePair<L>(row, x, Unlanes(src), Both);
+        return;
+    }
+    const uint64_t dst = B == BlendKind::Opaque ? 0 : LoadPair<L>(row, x, Both);
+    StorePair<L>(row, x, BlendPair<B>(src, dst), Both);
+}
+
 // ---- AVX2, behind the run-time check: four pixels of a nearest-texel span
 // onto 8888 under a flat tint, the pair loop's lanes twice over ----
 
@@ -449,21 +487,9 @@ inline void Store8(uint8_t* p, __m256i argb) {
 template <TargetLayout L, BlendKind B, Tint T>
 int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t* fixedRow, bool inRow,
               uint32_t& uRef, uint32_t& vRef, uint32_t du, uint32_t dv, uint32_t flat, bool opaqueTint) {
-    const int last = tex.width - 1;
     // Locals: the stores below must not make the compiler reload them.
     uint32_t u = uRef, v = vRef;
-    auto texel = [&]() {
-        uint32_t p;
-        if (inRow)
-            p = fixedRow[int32_t(u) >> 16];
-        else if (fixedRow)
-            p = fixedRow[std::clamp(int32_t(u) >> 16, 0, last)];
-        else
-            p = PointSample(tex, int32_t(u), int32_t(v));
-        u += du;
-        v += dv;
-        return p;
-    };
+    auto texel = [&]() { return NextTexel(tex, fixedRow, inRow, u, v, du, dv); };
     const __m256i tint = _mm256_cvtepu8_epi16(_mm_set1_epi32(int(flat)));
     const __m256i c128 = _mm256_set1_epi16(128), c257 = _mm256_set1_epi16(257), c255 = _mm256_set1_epi16(255);
     auto div255 = [&](__m256i v) { return _mm256_mulhi_epu16(_mm256_add_epi16(v, c128), c257); };
@@ -601,6 +627,36 @@ int FlatQuadsAvx2(uint8_t* row, int x, int count, uint32_t flat) {
     return n;
 }
 
+// The rows of a nearest-texel rectangle under a flat tint whose start values
+// but v are the same on every row (a picture's piece): what SpanFast draws
+// row by row, its setup done once and each row's loop inlined.
+template <TargetLayout L, BlendKind B, Tint T>
+void RowsAvx2(const Span& first, const int32_t* step, const Texture& tex, const int32_t* vStarts, int rows,
+              size_t pitch) {
+    const uint32_t du = uint32_t(step[kU]), dv = uint32_t(step[kV]);
+    const uint32_t flat = ColorAt(first.start[kA], first.start[kR], first.start[kG], first.start[kB]);
+    const __m128i tint = Lanes(flat, flat);
+    const bool opaqueTint = (flat >> 24) == 255;
+    const int last = tex.width - 1, count = first.count;
+    const int64_t u0 = int32_t(first.start[kU]), uEnd = u0 + int64_t(int32_t(du)) * (count - 1);
+    const int64_t limit = int64_t(last + 1) << 16;
+    const bool uInside = u0 >= 0 && u0 < limit && uEnd >= 0 && uEnd < limit;
+    uint8_t* row = first.row;
+    for (int i = 0; i < rows; ++i, row += pitch) {
+        uint32_t u = uint32_t(first.start[kU]), v = uint32_t(vStarts[i]);
+        const uint32_t* fixedRow =
+            dv == 0 ? tex.texels + size_t(std::clamp(int32_t(v) >> 16, 0, tex.height - 1)) * size_t(tex.width) : nullptr;
+        const bool inRow = fixedRow && uInside;
+        int n = QuadsAvx2<L, B, T>(row, first.x, count, tex, fixedRow, inRow, u, v, du, dv, flat, opaqueTint);
+        auto texel = [&]() { return NextTexel(tex, fixedRow, inRow, u, v, du, dv); };
+        for (; n + 1 < count; n += 2) {
+            const uint32_t t0 = texel(), t1 = texel();
+            FlatPair<L, B, T, true>(row, first.x + n, t0, t1, tint, opaqueTint);
+        }
+        if (n < count) FlatPair<L, B, T, false>(row, first.x + n, texel(), 0, tint, opaqueTint);
+    }
+}
+
 PEMBERLY_AVX2_END
 
 template <TargetLayout L, BlendKind B, bool Textured, bool Linear, Tint T>
@@ -630,16 +686,13 @@ void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const Ras
     auto texel = [&]() -> uint32_t {
         uint32_t p = 0xFFFFFFFF;
         if constexpr (Textured) {
-            if constexpr (Linear)
+            if constexpr (Linear) {
                 p = BilinearSampleFast(*tex, int32_t(u), int32_t(v));
-            else if (inRow)
-                p = fixedRow[int32_t(u) >> 16];
-            else if (fixedRow)
-                p = fixedRow[std::clamp(int32_t(u) >> 16, 0, last)];
-            else
-                p = PointSample(*tex, int32_t(u), int32_t(v));
-            u += du;
-            v += dv;
+                u += du;
+                v += dv;
+            } else {
+                p = NextTexel(*tex, fixedRow, inRow, u, v, du, dv);
+            }
         }
         return p;
     };
@@ -659,6 +712,11 @@ void SpanFast(const Span& sp, const int32_t* step, const Texture* tex, const Ras
     const bool opaqueTint = (T == Tint::White || T == Tint::Constant) && (flat >> 24) == 255;
     auto pair = [&](int x, auto bothTag) {
         constexpr bool both = decltype(bothTag)::value;
+        if constexpr (Textured && T != Tint::Gouraud) {
+            const uint32_t t0 = texel(), t1 = both ? texel() : 0;
+            FlatPair<L, B, T, both>(sp.row, x, t0, t1, tint, opaqueTint);
+            return;
+        }
         __m128i src;
         if constexpr (!Textured && T == Tint::Constant) {
             src = tint;
@@ -732,10 +790,9 @@ SpanFn PickBlend(BlendKind b, bool textured, bool linear, Tint t) {
 // The specialised loop for this state, or null when only the reference draws it.
 // The diffuse alpha is folded into the setup's attributes for SelectTexture,
 // so the loops only ever modulate.
-SpanFn PickFast(const RasterState& s, TargetLayout layout, bool textured, Tint tint) {
-    if (s.colorOp != StageOp::Modulate || s.specular) return nullptr;
-    if (s.alphaOp != StageOp::Modulate && s.alphaOp != StageOp::SelectTexture) return nullptr;
-    BlendKind b;
+bool FastBlend(const RasterState& s, BlendKind& b) {
+    if (s.colorOp != StageOp::Modulate || s.specular) return false;
+    if (s.alphaOp != StageOp::Modulate && s.alphaOp != StageOp::SelectTexture) return false;
     if (!s.blend)
         b = BlendKind::Opaque;
     else if (s.srcBlend == BlendFactor::SrcAlpha && s.destBlend == BlendFactor::InvSrcAlpha)
@@ -745,7 +802,13 @@ SpanFn PickFast(const RasterState& s, TargetLayout layout, bool textured, Tint t
     else if (s.srcBlend == BlendFactor::SrcAlpha && s.destBlend == BlendFactor::One)
         b = BlendKind::AlphaAdd;
     else
-        return nullptr;
+        return false;
+    return true;
+}
+
+SpanFn PickFast(const RasterState& s, TargetLayout layout, bool textured, Tint tint) {
+    BlendKind b;
+    if (!FastBlend(s, b)) return nullptr;
     switch (layout) {
     case TargetLayout::RGB565: return PickBlend<TargetLayout::RGB565>(b, textured, s.linear, tint);
     case TargetLayout::BGR565: return PickBlend<TargetLayout::BGR565>(b, textured, s.linear, tint);
@@ -756,6 +819,38 @@ SpanFn PickFast(const RasterState& s, TargetLayout layout, bool textured, Tint t
     case TargetLayout::RGB888: return nullptr;
     }
     return nullptr;
+}
+
+using RowsFn = void (*)(const Span& first, const int32_t* step, const Texture& tex, const int32_t* vStarts, int rows,
+                        size_t pitch);
+
+template <TargetLayout L, BlendKind B>
+RowsFn PickRowsTint(Tint t) {
+    return t == Tint::White ? RowsAvx2<L, B, Tint::White> : RowsAvx2<L, B, Tint::Constant>;
+}
+
+template <TargetLayout L>
+RowsFn PickRowsBlend(BlendKind b, Tint t) {
+    switch (b) {
+    case BlendKind::Opaque: return PickRowsTint<L, BlendKind::Opaque>(t);
+    case BlendKind::Alpha: return PickRowsTint<L, BlendKind::Alpha>(t);
+    case BlendKind::Add: return PickRowsTint<L, BlendKind::Add>(t);
+    case BlendKind::AlphaAdd: return PickRowsTint<L, BlendKind::AlphaAdd>(t);
+    }
+    return nullptr;
+}
+
+// The whole-rectangle loop of a nearest-texel picture under a flat tint on
+// the layouts the AVX2 loops draw, or null.
+RowsFn PickRows(const RasterState& s, TargetLayout layout, Tint tint) {
+    BlendKind b;
+    if (s.linear || tint == Tint::Gouraud || !FastBlend(s, b)) return nullptr;
+    switch (layout) {
+    case TargetLayout::RGB565: return PickRowsBlend<TargetLayout::RGB565>(b, tint);
+    case TargetLayout::BGR565: return PickRowsBlend<TargetLayout::BGR565>(b, tint);
+    case TargetLayout::ARGB8888: return PickRowsBlend<TargetLayout::ARGB8888>(b, tint);
+    default: return nullptr;
+    }
 }
 
 bool Snap(float v, int64_t& out) {
@@ -791,6 +886,7 @@ struct Planes {
     int nVarying = 0;
     int32_t constant[kAttrs] = {};
     SpanFn fn = nullptr;
+    RowsFn rows = nullptr;   // draws whole rectangles when only v changes down the rows
     bool wide = false;
     bool forceOpaqueDiffuse = false;
 
@@ -820,6 +916,20 @@ struct Planes {
                 down[nDown++] = k;
             else
                 sp.start[k] = AttrFixed(k, across[k]);
+        }
+        if (rows && texture && (nDown == 0 || (nDown == 1 && down[0] == kV))) {
+            // Whole rectangles: the same values, v worked out for a batch of rows at a time.
+            if (forceOpaqueDiffuse) sp.start[kA] = 255 << 16;
+            int32_t v[128];
+            for (int64_t row = first; row <= last;) {
+                const int n = int(std::min<int64_t>(128, last - row + 1));
+                for (int i = 0; i < n; ++i)
+                    v[i] = nDown ? AttrFixed(kV, across[kV] + ddy[kV] * (double(row + i) - y0)) : sp.start[kV];
+                sp.row = static_cast<uint8_t*>(target.bits) + size_t(row) * size_t(target.pitch);
+                rows(sp, step, *texture, v, n, size_t(target.pitch));
+                row += n;
+            }
+            return;
         }
         for (int64_t row = first; row <= last; ++row) {
             sp.row = static_cast<uint8_t*>(target.bits) + size_t(row) * size_t(target.pitch);
@@ -882,6 +992,7 @@ void SetupPlanes(const Target& target, const RasterState& state, const Texture* 
     p.fn = path != Path::Reference ? PickFast(state, target.layout, texture != nullptr, tint) : nullptr;
     if (!p.fn) p.fn = SpanReference;
     p.wide = path == Path::Fast && HasAvx2();
+    p.rows = p.wide && texture && p.fn != SpanReference ? PickRows(state, target.layout, tint) : nullptr;
     // The specialised loops only modulate: texture alpha alone is a diffuse alpha of 255.
     p.forceOpaqueDiffuse = selectTexAlpha && p.fn != SpanReference;
     if (p.forceOpaqueDiffuse) p.step[kA] = 0;

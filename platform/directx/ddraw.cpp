@@ -31,6 +31,21 @@ std::atomic<uint64_t> gVideoMemoryInUse{0};
 
 constexpr int kMaxSurfaceSide = 16384;
 
+// A method that both interfaces of an object have with the same form is one
+// function; a failure injected under either interface's name answers, and its
+// calls count under both.
+struct SharedMethod {
+    DxMethod older;  // "IDirectDraw::X"
+    DxMethod newer;  // "IDirectDraw7::X"
+};
+
+HRESULT CheckShared(SharedMethod method) {
+    DirectXConfig& config = DirectXConfig::Get();
+    const HRESULT older = config.Check(method.older);
+    const HRESULT newer = config.Check(method.newer);
+    return FAILED(older) ? older : newer;
+}
+
 // Rows start on 4-byte boundaries, padding included.
 uint64_t PitchOf(int width, const DDPIXELFORMAT& format) {
     const uint64_t row = (static_cast<uint64_t>(width) * BytesPerPixel(format) + 3) & ~3ull;
@@ -168,16 +183,16 @@ public:
         return DD_OK;
     }
     HRESULT GetClipper(IDirectDrawClipper** out) override {
-        return GetClipperImpl("IDirectDrawSurface::GetClipper", out);
+        return GetClipperImpl({"IDirectDrawSurface::GetClipper", "IDirectDrawSurface7::GetClipper"}, out);
     }
     HRESULT GetColorKey(DWORD flags, DDCOLORKEY* key) override {
-        return GetColorKeyImpl("IDirectDrawSurface::GetColorKey", flags, key);
+        return GetColorKeyImpl({"IDirectDrawSurface::GetColorKey", "IDirectDrawSurface7::GetColorKey"}, flags, key);
     }
     HRESULT GetPalette(IDirectDrawPalette** out) override {
-        return GetPaletteImpl("IDirectDrawSurface::GetPalette", out);
+        return GetPaletteImpl({"IDirectDrawSurface::GetPalette", "IDirectDrawSurface7::GetPalette"}, out);
     }
     HRESULT GetPixelFormat(DDPIXELFORMAT* format) override {
-        return GetPixelFormatImpl("IDirectDrawSurface::GetPixelFormat", format);
+        return GetPixelFormatImpl({"IDirectDrawSurface::GetPixelFormat", "IDirectDrawSurface7::GetPixelFormat"}, format);
     }
     HRESULT GetSurfaceDesc(DDSURFACEDESC* desc) override {
         if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
@@ -185,7 +200,7 @@ public:
         FillDesc(*desc, nullptr);
         return DD_OK;
     }
-    HRESULT IsLost() override { return IsLostImpl("IDirectDrawSurface::IsLost"); }
+    HRESULT IsLost() override { return IsLostImpl({"IDirectDrawSurface::IsLost", "IDirectDrawSurface7::IsLost"}); }
     HRESULT Lock(RECT* rect, DDSURFACEDESC* desc, DWORD flags, void* event) override {
         (void)event;
         if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
@@ -194,15 +209,15 @@ public:
         if (SUCCEEDED(hr)) FillDesc(*desc, bits);
         return hr;
     }
-    HRESULT Restore() override { return RestoreImpl("IDirectDrawSurface::Restore"); }
+    HRESULT Restore() override { return RestoreImpl({"IDirectDrawSurface::Restore", "IDirectDrawSurface7::Restore"}); }
     HRESULT SetClipper(IDirectDrawClipper* clipper) override {
-        return SetClipperImpl("IDirectDrawSurface::SetClipper", clipper);
+        return SetClipperImpl({"IDirectDrawSurface::SetClipper", "IDirectDrawSurface7::SetClipper"}, clipper);
     }
     HRESULT SetColorKey(DWORD flags, DDCOLORKEY* key) override {
-        return SetColorKeyImpl("IDirectDrawSurface::SetColorKey", flags, key);
+        return SetColorKeyImpl({"IDirectDrawSurface::SetColorKey", "IDirectDrawSurface7::SetColorKey"}, flags, key);
     }
     HRESULT SetPalette(IDirectDrawPalette* palette) override {
-        return SetPaletteImpl("IDirectDrawSurface::SetPalette", palette);
+        return SetPaletteImpl({"IDirectDrawSurface::SetPalette", "IDirectDrawSurface7::SetPalette"}, palette);
     }
     HRESULT Unlock(void* bits) override {
         (void)bits;
@@ -278,7 +293,7 @@ public:
 
 private:
     void Destroy() override;
-    HRESULT Check(const char* method) { return DirectXConfig::Get().Check(method); }
+    HRESULT Check(DxMethod method) { return DirectXConfig::Get().Check(method); }
 
     template <typename Desc>
     void FillDesc(Desc& desc, uint8_t* bits) {
@@ -305,21 +320,21 @@ private:
         }
     }
 
-    HRESULT BltImpl(const char* method, RECT* destRect, Surface* src, RECT* srcRect, DWORD flags, DDBLTFX* fx);
-    HRESULT BltFastImpl(const char* method, DWORD x, DWORD y, Surface* src, RECT* srcRect, DWORD trans);
-    HRESULT FlipImpl(const char* method, Surface* target, DWORD flags);
-    HRESULT AttachedImpl(const char* method, DWORD caps, Surface*& out);
-    HRESULT GetClipperImpl(const char* method, IDirectDrawClipper** out);
-    HRESULT GetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* key);
-    HRESULT GetPaletteImpl(const char* method, IDirectDrawPalette** out);
-    HRESULT GetPixelFormatImpl(const char* method, DDPIXELFORMAT* format);
-    HRESULT IsLostImpl(const char* method);
-    HRESULT LockImpl(const char* method, RECT* rect, DWORD flags, uint8_t*& bits);
-    HRESULT RestoreImpl(const char* method);
-    HRESULT SetClipperImpl(const char* method, IDirectDrawClipper* clipper);
-    HRESULT SetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* key);
-    HRESULT SetPaletteImpl(const char* method, IDirectDrawPalette* palette);
-    HRESULT UnlockImpl(const char* method);
+    HRESULT BltImpl(DxMethod method, RECT* destRect, Surface* src, RECT* srcRect, DWORD flags, DDBLTFX* fx);
+    HRESULT BltFastImpl(DxMethod method, DWORD x, DWORD y, Surface* src, RECT* srcRect, DWORD trans);
+    HRESULT FlipImpl(DxMethod method, Surface* target, DWORD flags);
+    HRESULT AttachedImpl(DxMethod method, DWORD caps, Surface*& out);
+    HRESULT GetClipperImpl(SharedMethod method, IDirectDrawClipper** out);
+    HRESULT GetColorKeyImpl(SharedMethod method, DWORD flags, DDCOLORKEY* key);
+    HRESULT GetPaletteImpl(SharedMethod method, IDirectDrawPalette** out);
+    HRESULT GetPixelFormatImpl(SharedMethod method, DDPIXELFORMAT* format);
+    HRESULT IsLostImpl(SharedMethod method);
+    HRESULT LockImpl(DxMethod method, RECT* rect, DWORD flags, uint8_t*& bits);
+    HRESULT RestoreImpl(SharedMethod method);
+    HRESULT SetClipperImpl(SharedMethod method, IDirectDrawClipper* clipper);
+    HRESULT SetColorKeyImpl(SharedMethod method, DWORD flags, DDCOLORKEY* key);
+    HRESULT SetPaletteImpl(SharedMethod method, IDirectDrawPalette* palette);
+    HRESULT UnlockImpl(DxMethod method);
 
     void SetPixel(int x, int y, uint32_t value);
 
@@ -358,7 +373,8 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override {
         if (!out) return DDERR_INVALIDPARAMS;
         *out = nullptr;
-        if (HRESULT hr = Check("IDirectDraw::QueryInterface"); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared({"IDirectDraw::QueryInterface", "IDirectDraw7::QueryInterface"}); FAILED(hr))
+            return hr;
         if (iid == IID_IDirectDraw || iid == IID_IUnknown) {
             AddRef();
             *out = static_cast<IDirectDraw*>(this);
@@ -381,10 +397,10 @@ public:
 
     // IDirectDraw.
     HRESULT CreateClipper(DWORD flags, IDirectDrawClipper** out, IUnknown* outer) override {
-        return CreateClipperImpl("IDirectDraw::CreateClipper", flags, out, outer);
+        return CreateClipperImpl({"IDirectDraw::CreateClipper", "IDirectDraw7::CreateClipper"}, flags, out, outer);
     }
     HRESULT CreatePalette(DWORD flags, PALETTEENTRY* entries, IDirectDrawPalette** out, IUnknown* outer) override {
-        return CreatePaletteImpl("IDirectDraw::CreatePalette", flags, entries, out, outer);
+        return CreatePaletteImpl({"IDirectDraw::CreatePalette", "IDirectDraw7::CreatePalette"}, flags, entries, out, outer);
     }
     HRESULT CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** out, IUnknown* outer) override {
         if (!desc || !out || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
@@ -401,7 +417,9 @@ public:
                              LPDDENUMMODESCALLBACK callback) override {
         return EnumImpl<DDSURFACEDESC>("IDirectDraw::EnumDisplayModes", flags, filter, context, callback);
     }
-    HRESULT FlipToGDISurface() override { return Check("IDirectDraw::FlipToGDISurface"); }
+    HRESULT FlipToGDISurface() override {
+        return CheckShared({"IDirectDraw::FlipToGDISurface", "IDirectDraw7::FlipToGDISurface"});
+    }
     HRESULT GetDisplayMode(DDSURFACEDESC* desc) override {
         if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
         if (HRESULT hr = Check("IDirectDraw::GetDisplayMode"); FAILED(hr)) return hr;
@@ -409,11 +427,11 @@ public:
         return DD_OK;
     }
     HRESULT GetMonitorFrequency(DWORD* hz) override {
-        return MonitorImpl("IDirectDraw::GetMonitorFrequency", hz);
+        return MonitorImpl({"IDirectDraw::GetMonitorFrequency", "IDirectDraw7::GetMonitorFrequency"}, hz);
     }
-    HRESULT RestoreDisplayMode() override { return RestoreModeImpl("IDirectDraw::RestoreDisplayMode"); }
+    HRESULT RestoreDisplayMode() override { return RestoreModeImpl({"IDirectDraw::RestoreDisplayMode", "IDirectDraw7::RestoreDisplayMode"}); }
     HRESULT SetCooperativeLevel(HWND window, DWORD flags) override {
-        return CoopImpl("IDirectDraw::SetCooperativeLevel", window, flags);
+        return CoopImpl({"IDirectDraw::SetCooperativeLevel", "IDirectDraw7::SetCooperativeLevel"}, window, flags);
     }
     HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bits) override {
         return ModeImpl("IDirectDraw::SetDisplayMode", width, height, bits);
@@ -421,7 +439,7 @@ public:
     HRESULT WaitForVerticalBlank(DWORD flags, void* event) override {
         (void)flags;
         (void)event;
-        return Check("IDirectDraw::WaitForVerticalBlank");
+        return CheckShared({"IDirectDraw::WaitForVerticalBlank", "IDirectDraw7::WaitForVerticalBlank"});
     }
 
     // IDirectDraw7.
@@ -489,24 +507,24 @@ private:
         mSurfaces.clear();
         delete this;
     }
-    HRESULT Check(const char* method) { return DirectXConfig::Get().Check(method); }
+    HRESULT Check(DxMethod method) { return DirectXConfig::Get().Check(method); }
 
-    HRESULT CreateClipperImpl(const char* method, DWORD flags, IDirectDrawClipper** out, IUnknown* outer) {
+    HRESULT CreateClipperImpl(SharedMethod method, DWORD flags, IDirectDrawClipper** out, IUnknown* outer) {
         (void)flags;
         if (!out) return DDERR_INVALIDPARAMS;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         *out = new Clipper();
         return DD_OK;
     }
-    HRESULT CreatePaletteImpl(const char* method, DWORD flags, PALETTEENTRY* entries, IDirectDrawPalette** out,
+    HRESULT CreatePaletteImpl(SharedMethod method, DWORD flags, PALETTEENTRY* entries, IDirectDrawPalette** out,
                               IUnknown* outer) {
         if (!out) return DDERR_INVALIDPARAMS;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
         if (!(flags & DDPCAPS_8BIT)) return DDERR_INVALIDPARAMS;
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         auto* p = new Palette(flags);
         if (entries) p->SetEntries(0, 0, 256, entries);
         *out = p;
@@ -527,7 +545,7 @@ private:
     }
 
     template <typename Desc, typename Callback>
-    HRESULT EnumImpl(const char* method, DWORD flags, Desc* filter, void* context, Callback callback) {
+    HRESULT EnumImpl(DxMethod method, DWORD flags, Desc* filter, void* context, Callback callback) {
         (void)flags;
         if (!callback) return DDERR_INVALIDPARAMS;
         if (HRESULT hr = Check(method); FAILED(hr)) return hr;
@@ -546,9 +564,9 @@ private:
         return DD_OK;
     }
 
-    HRESULT MonitorImpl(const char* method, DWORD* hz) {
+    HRESULT MonitorImpl(SharedMethod method, DWORD* hz) {
         if (!hz) return DDERR_INVALIDPARAMS;
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         const DirectXConfig& c = DirectXConfig::Get();
         if (c.mRefreshFails) return DDERR_UNSUPPORTED;
         *hz = c.mRefreshRate;
@@ -572,8 +590,8 @@ private:
             if (!(s->mCaps & DDSCAPS_SYSTEMMEMORY)) s->MarkLost();
     }
 
-    HRESULT RestoreModeImpl(const char* method) {
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    HRESULT RestoreModeImpl(SharedMethod method) {
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         const DirectXConfig& c = DirectXConfig::Get();
         const DDPIXELFORMAT desktop = PixelFormatOf(c.mDesktopFormat);
         if (mModeWidth != c.mDesktopWidth || mModeHeight != c.mDesktopHeight ||
@@ -586,19 +604,19 @@ private:
         return DD_OK;
     }
 
-    HRESULT CoopImpl(const char* method, HWND window, DWORD flags) {
+    HRESULT CoopImpl(SharedMethod method, HWND window, DWORD flags) {
         const bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0;
         if (exclusive != ((flags & DDSCL_FULLSCREEN) != 0)) return DDERR_INVALIDPARAMS;
         if (!exclusive && !(flags & DDSCL_NORMAL)) return DDERR_INVALIDPARAMS;
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
-        if (mExclusive && !exclusive) RestoreModeImpl("");
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
+        if (mExclusive && !exclusive) RestoreModeImpl({"", ""});
         mExclusive = exclusive;
         mWindow = window;
         mCoopSet = true;
         return DD_OK;
     }
 
-    HRESULT ModeImpl(const char* method, DWORD width, DWORD height, DWORD bits) {
+    HRESULT ModeImpl(DxMethod method, DWORD width, DWORD height, DWORD bits) {
         if (HRESULT hr = Check(method); FAILED(hr)) return hr;
         if (!mExclusive) return DDERR_NOEXCLUSIVEMODE;
         const DirectXConfig& c = DirectXConfig::Get();
@@ -657,7 +675,8 @@ void Surface::Destroy() {
 HRESULT Surface::QueryInterface(REFIID iid, void** out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Check("IDirectDrawSurface::QueryInterface"); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared({"IDirectDrawSurface::QueryInterface", "IDirectDrawSurface7::QueryInterface"}); FAILED(hr))
+        return hr;
     if (iid == IID_IDirectDrawSurface || iid == IID_IUnknown) {
         AddRef();
         *out = static_cast<IDirectDrawSurface*>(this);
@@ -699,7 +718,15 @@ bool SameFormat(const DDPIXELFORMAT& a, const DDPIXELFORMAT& b) {
 }
 } // namespace
 
-HRESULT Surface::BltImpl(const char* method, RECT* destRect, Surface* src, RECT* srcRect, DWORD flags,
+namespace {
+// One destination row of a nearest-pixel stretch from its source columns.
+template <typename Pixel>
+void StretchRow(const Pixel* src, const int* columns, Pixel* dst, size_t width) {
+    for (size_t i = 0; i < width; ++i) dst[i] = src[columns[i]];
+}
+} // namespace
+
+HRESULT Surface::BltImpl(DxMethod method, RECT* destRect, Surface* src, RECT* srcRect, DWORD flags,
                          DDBLTFX* fx) {
     if (fx && fx->dwSize != sizeof(DDBLTFX)) return DDERR_INVALIDPARAMS;
     const bool fill = (flags & DDBLT_COLORFILL) != 0;
@@ -763,27 +790,51 @@ HRESULT Surface::BltImpl(const char* method, RECT* destRect, Surface* src, RECT*
         srcBits = copy.data();
     }
     const bool plain = !keyed && dw == sw && dh == sh;
+    const size_t width = static_cast<size_t>(clipped.right - clipped.left);
+    // The source column of each destination column, worked out once per blit.
+    std::vector<int> columns;
+    if (!plain) {
+        columns.resize(width);
+        for (size_t i = 0; i < width; ++i)
+            columns[i] = s.left + static_cast<int>(static_cast<int64_t>(clipped.left + static_cast<int>(i) - d.left) *
+                                                   sw / dw);
+    }
+    int lastSy = -1;
     for (int y = clipped.top; y < clipped.bottom; ++y) {
         const int sy = s.top + static_cast<int>(static_cast<int64_t>(y - d.top) * sh / dh);
         const uint8_t* srow = srcBits + static_cast<size_t>(sy) * src->mPitch;
         uint8_t* drow = mBits.data() + static_cast<size_t>(y) * mPitch;
         if (plain) {
-            std::memcpy(drow + clipped.left * bpp, srow + (s.left + clipped.left - d.left) * bpp,
-                        static_cast<size_t>(clipped.right - clipped.left) * bpp);
+            std::memcpy(drow + clipped.left * bpp, srow + (s.left + clipped.left - d.left) * bpp, width * bpp);
             continue;
         }
-        for (int x = clipped.left; x < clipped.right; ++x) {
-            const int sx = s.left + static_cast<int>(static_cast<int64_t>(x - d.left) * sw / dw);
+        // A stretch repeats source rows: the row just made is copied again.
+        if (!keyed && sy == lastSy) {
+            std::memcpy(drow + clipped.left * bpp, drow - mPitch + clipped.left * bpp, width * bpp);
+            continue;
+        }
+        lastSy = sy;
+        if (!keyed && bpp == 2) {
+            StretchRow(reinterpret_cast<const uint16_t*>(srow), columns.data(),
+                       reinterpret_cast<uint16_t*>(drow) + clipped.left, width);
+            continue;
+        }
+        if (!keyed && bpp == 4) {
+            StretchRow(reinterpret_cast<const uint32_t*>(srow), columns.data(),
+                       reinterpret_cast<uint32_t*>(drow) + clipped.left, width);
+            continue;
+        }
+        for (size_t i = 0; i < width; ++i) {
             uint32_t v = 0;
-            std::memcpy(&v, srow + sx * bpp, static_cast<size_t>(bpp));
+            std::memcpy(&v, srow + columns[i] * bpp, static_cast<size_t>(bpp));
             if (keyed && (v & rgb) >= keyLow && (v & rgb) <= keyHigh) continue;
-            std::memcpy(drow + x * bpp, &v, static_cast<size_t>(bpp));
+            std::memcpy(drow + (clipped.left + static_cast<int>(i)) * bpp, &v, static_cast<size_t>(bpp));
         }
     }
     return DD_OK;
 }
 
-HRESULT Surface::BltFastImpl(const char* method, DWORD x, DWORD y, Surface* src, RECT* srcRect, DWORD trans) {
+HRESULT Surface::BltFastImpl(DxMethod method, DWORD x, DWORD y, Surface* src, RECT* srcRect, DWORD trans) {
     if (!src) return DDERR_INVALIDPARAMS;
     if (mClipper) return MAKE_DDHRESULT(574);  // a clipped surface takes no fast blit
     RECT s = srcRect ? *srcRect : RECT{0, 0, src->mWidth, src->mHeight};
@@ -793,7 +844,7 @@ HRESULT Surface::BltFastImpl(const char* method, DWORD x, DWORD y, Surface* src,
     return BltImpl("", &d, src, &s, (trans & DDBLTFAST_SRCCOLORKEY) ? DDBLT_KEYSRC : 0, nullptr);
 }
 
-HRESULT Surface::FlipImpl(const char* method, Surface* target, DWORD flags) {
+HRESULT Surface::FlipImpl(DxMethod method, Surface* target, DWORD flags) {
     (void)flags;
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     if (!mBack || !(mCaps & DDSCAPS_FLIP)) return DDERR_NOTFLIPPABLE;
@@ -804,7 +855,7 @@ HRESULT Surface::FlipImpl(const char* method, Surface* target, DWORD flags) {
     return DD_OK;
 }
 
-HRESULT Surface::AttachedImpl(const char* method, DWORD caps, Surface*& out) {
+HRESULT Surface::AttachedImpl(DxMethod method, DWORD caps, Surface*& out) {
     out = nullptr;
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     if (!mBack || !(caps & DDSCAPS_BACKBUFFER)) return DDERR_NOTFOUND;
@@ -813,47 +864,47 @@ HRESULT Surface::AttachedImpl(const char* method, DWORD caps, Surface*& out) {
     return DD_OK;
 }
 
-HRESULT Surface::GetClipperImpl(const char* method, IDirectDrawClipper** out) {
+HRESULT Surface::GetClipperImpl(SharedMethod method, IDirectDrawClipper** out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (!mClipper) return DDERR_NOCLIPPERATTACHED;
     mClipper->AddRef();
     *out = mClipper;
     return DD_OK;
 }
 
-HRESULT Surface::GetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* key) {
+HRESULT Surface::GetColorKeyImpl(SharedMethod method, DWORD flags, DDCOLORKEY* key) {
     if (!key || flags != DDCKEY_SRCBLT) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (!mHasSrcKey) return DDERR_NOCOLORKEY;
     *key = mSrcKey;
     return DD_OK;
 }
 
-HRESULT Surface::GetPaletteImpl(const char* method, IDirectDrawPalette** out) {
+HRESULT Surface::GetPaletteImpl(SharedMethod method, IDirectDrawPalette** out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (!mPalette) return DDERR_NOPALETTEATTACHED;
     mPalette->AddRef();
     *out = mPalette;
     return DD_OK;
 }
 
-HRESULT Surface::GetPixelFormatImpl(const char* method, DDPIXELFORMAT* format) {
+HRESULT Surface::GetPixelFormatImpl(SharedMethod method, DDPIXELFORMAT* format) {
     if (!format || format->dwSize != sizeof(DDPIXELFORMAT)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     *format = mFormat;
     return DD_OK;
 }
 
-HRESULT Surface::IsLostImpl(const char* method) {
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+HRESULT Surface::IsLostImpl(SharedMethod method) {
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     return mLost ? DDERR_SURFACELOST : DD_OK;
 }
 
-HRESULT Surface::LockImpl(const char* method, RECT* rect, DWORD flags, uint8_t*& bits) {
+HRESULT Surface::LockImpl(DxMethod method, RECT* rect, DWORD flags, uint8_t*& bits) {
     (void)flags;
     if (rect && !ValidRect(*rect, mWidth, mHeight)) return DDERR_INVALIDRECT;
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
@@ -865,25 +916,25 @@ HRESULT Surface::LockImpl(const char* method, RECT* rect, DWORD flags, uint8_t*&
     return DD_OK;
 }
 
-HRESULT Surface::RestoreImpl(const char* method) {
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+HRESULT Surface::RestoreImpl(SharedMethod method) {
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     // A primary of the old mode cannot come back in the new one.
     if (mLost && IsPrimary()) return DDERR_WRONGMODE;
     mLost = false;
     return DD_OK;
 }
 
-HRESULT Surface::SetClipperImpl(const char* method, IDirectDrawClipper* clipper) {
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+HRESULT Surface::SetClipperImpl(SharedMethod method, IDirectDrawClipper* clipper) {
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (clipper) clipper->AddRef();
     if (mClipper) mClipper->Release();
     mClipper = clipper;
     return DD_OK;
 }
 
-HRESULT Surface::SetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* key) {
+HRESULT Surface::SetColorKeyImpl(SharedMethod method, DWORD flags, DDCOLORKEY* key) {
     if (!(flags & DDCKEY_SRCBLT)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (!key) {
         mHasSrcKey = false;
         return DD_OK;
@@ -893,8 +944,8 @@ HRESULT Surface::SetColorKeyImpl(const char* method, DWORD flags, DDCOLORKEY* ke
     return DD_OK;
 }
 
-HRESULT Surface::SetPaletteImpl(const char* method, IDirectDrawPalette* palette) {
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+HRESULT Surface::SetPaletteImpl(SharedMethod method, IDirectDrawPalette* palette) {
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (palette && mFormat.dwRGBBitCount != 8) return DDERR_NOTPALETTIZED;
     if (palette) palette->AddRef();
     if (mPalette) mPalette->Release();
@@ -902,7 +953,7 @@ HRESULT Surface::SetPaletteImpl(const char* method, IDirectDrawPalette* palette)
     return DD_OK;
 }
 
-HRESULT Surface::UnlockImpl(const char* method) {
+HRESULT Surface::UnlockImpl(DxMethod method) {
     if (HRESULT hr = Check(method); FAILED(hr)) return hr;
     if (!mLocked) return DDERR_NOTLOCKED;
     mLocked = false;
@@ -991,7 +1042,7 @@ HRESULT DirectDraw::CreateSurfaceImpl(DWORD flags, DWORD width, DWORD height, DW
 }
 
 template <typename Out>
-HRESULT CreateObject(GUID* guid, Out** out, IUnknown* outer, const char* method) {
+HRESULT CreateObject(GUID* guid, Out** out, IUnknown* outer, DxMethod method) {
     (void)guid;
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;

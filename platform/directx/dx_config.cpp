@@ -143,9 +143,8 @@ void DirectXConfig::Reset() {
     mMode32Format = PixelLayout::XRGB8888;
     mDriver = "swdd.drv";
     mDescription = "Software DirectDraw";
-    std::lock_guard<std::mutex> hold(mMutex);
-    mFailures.clear();
-    mCalls.clear();
+    ClearFailures();
+    for (CallSlot& slot : mCalls) slot.calls.store(0, std::memory_order_relaxed);
 }
 
 void DirectXConfig::FromDesktop() {
@@ -243,23 +242,37 @@ bool DirectXConfig::ApplyEnvironment(std::string* error) {
 
 void DirectXConfig::InjectFailure(const std::string& method, HRESULT hr, int skip, int count) {
     std::lock_guard<std::mutex> hold(mMutex);
-    mFailures[method] = Failure{hr, skip, count};
+    mFailures[DxMethod::Hash(method)] = Failure{hr, skip, count};
+    mFailureCount.store(mFailures.size(), std::memory_order_release);
 }
 
 void DirectXConfig::ClearFailures() {
     std::lock_guard<std::mutex> hold(mMutex);
     mFailures.clear();
+    mFailureCount.store(0, std::memory_order_release);
 }
 
-HRESULT DirectXConfig::Check(const char* method) {
+DirectXConfig::CallSlot* DirectXConfig::SlotOf(uint64_t hash, bool add) {
+    for (size_t i = 0; i < kCallSlots; ++i) {
+        CallSlot& slot = mCalls[(hash + i) & (kCallSlots - 1)];
+        uint64_t held = slot.hash.load(std::memory_order_acquire);
+        if (held == 0) {
+            if (!add) return nullptr;
+            if (slot.hash.compare_exchange_strong(held, hash, std::memory_order_acq_rel) || held == hash)
+                return &slot;
+        }
+        if (held == hash) return &slot;
+    }
+    return nullptr;   // every slot taken: the method goes uncounted
+}
+
+HRESULT DirectXConfig::Check(DxMethod method) {
+    // Every draw call comes here: no lock and no allocation unless a failure
+    // was asked for.
+    if (CallSlot* slot = SlotOf(method.mHash, true)) slot->calls.fetch_add(1, std::memory_order_relaxed);
+    if (mFailureCount.load(std::memory_order_acquire) == 0) return S_OK;
     std::lock_guard<std::mutex> hold(mMutex);
-    // Looked up by view: every draw call comes here, and must not allocate.
-    const std::string_view name(method);
-    if (auto calls = mCalls.find(name); calls != mCalls.end())
-        ++calls->second;
-    else
-        mCalls.emplace(name, 1);
-    auto it = mFailures.find(name);
+    auto it = mFailures.find(method.mHash);
     if (it == mFailures.end()) return S_OK;
     Failure& f = it->second;
     if (f.skip > 0) {
@@ -272,9 +285,8 @@ HRESULT DirectXConfig::Check(const char* method) {
 }
 
 int DirectXConfig::CallCount(const std::string& method) {
-    std::lock_guard<std::mutex> hold(mMutex);
-    auto it = mCalls.find(method);
-    return it == mCalls.end() ? 0 : it->second;
+    const CallSlot* slot = SlotOf(DxMethod::Hash(method), false);
+    return slot ? slot->calls.load(std::memory_order_relaxed) : 0;
 }
 
 } // namespace platform

@@ -1,4 +1,7 @@
 #pragma once
+#include <array>
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -8,6 +11,22 @@
 #include "platform/directx/dx_types.h"
 
 namespace platform {
+
+// A stand-in method's name as the failure table knows it ("Interface::Method"),
+// hashed when the program is compiled: the check every call makes compares no
+// text. Names are told apart by their 64-bit hash.
+class DxMethod {
+public:
+    template <size_t N>
+    consteval DxMethod(const char (&name)[N]) : mHash(Hash(std::string_view(name, N - 1))) {}
+
+    static constexpr uint64_t Hash(std::string_view name) {
+        uint64_t h = 14695981039346656037ull;   // FNV-1a
+        for (char c : name) h = (h ^ uint8_t(c)) * 1099511628211ull;
+        return h | 1;   // never 0, the empty slot
+    }
+    uint64_t mHash;
+};
 
 // Surface layouts the stand-in makes. 24- and 8-bit exist so that callers
 // reach their error paths; the alpha layouts are texture formats.
@@ -81,7 +100,7 @@ public:
     void InjectFailure(const std::string& method, HRESULT hr, int skip = 0, int count = -1);
     void ClearFailures();
     // The injected result for one call of the method (S_OK when none).
-    HRESULT Check(const char* method);
+    HRESULT Check(DxMethod method);
     // Calls of a method so far (counted since the last Reset).
     int CallCount(const std::string& method);
 
@@ -91,9 +110,18 @@ private:
         int skip = 0;
         int count = -1;
     };
-    std::mutex mMutex;
-    std::map<std::string, Failure, std::less<>> mFailures;
-    std::map<std::string, int, std::less<>> mCalls;
+    // Call counts by name hash, open addressing; found without a lock.
+    struct CallSlot {
+        std::atomic<uint64_t> hash{0};
+        std::atomic<int> calls{0};
+    };
+    static constexpr size_t kCallSlots = 1024;
+    CallSlot* SlotOf(uint64_t hash, bool add);
+
+    std::mutex mMutex;   // guards mFailures
+    std::map<uint64_t, Failure> mFailures;
+    std::atomic<size_t> mFailureCount{0};
+    std::array<CallSlot, kCallSlots> mCalls;
 };
 
 // Bytes of video memory in use by live video-memory surfaces.

@@ -21,9 +21,10 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
 from gen_sample_media import BACKDROPS, COMIX  # noqa: E402  the backdrops' flat colours
-from xsession import Failure, Layout, Session, office_regions, start_x  # noqa: E402
+from xsession import (Failure, Layout, Session, game_env, office_regions, pref_path, report_failure,  # noqa: E402
+                      start_game, start_x, stop)
 
-TOTAL_SECONDS = 110
+TOTAL_SECONDS = 330
 PROFILE = "Tester"
 
 
@@ -134,29 +135,15 @@ def main():
     game = None
     try:
         s = Session(display, deadline)
-        xdg = os.path.join(tmp, "xdg")
-        os.makedirs(xdg)
-        env = dict(os.environ, DISPLAY=display, XDG_DATA_HOME=xdg, HOME=tmp, PEMBERLY_DATA=data,
-                   PEMBERLY_NO_URL="1", SDL_VIDEODRIVER="x11", SDL_AUDIODRIVER="dummy")
-        # Under X, SDL's desktop-bus library keeps memory to the end that the leak checker
-        # reports without a usable stack; the unit tests check the game's own leaks.
-        if "ASAN_OPTIONS" in env:
-            env["ASAN_OPTIONS"] += ":detect_leaks=0"
-        log = open(os.path.join(tmp, "game.log"), "w")
-        game = subprocess.Popen([binary], env=env, stdout=log, stderr=subprocess.STDOUT, cwd=tmp)
+        env = game_env(display, tmp, data)
+        game = start_game([binary], env, tmp, os.path.join(tmp, "game.log"))
         os.environ["E2E_SHOTS"] = tmp
         try:
             play(s, ui, office, game)
         except Failure as e:
-            print("FAILED at '%s': %s" % (s.step, e))
-            if game.poll() is not None:
-                print("the game had exited with %d" % game.returncode)
-            game.kill()
-            game.wait()
-            print(open(os.path.join(tmp, "game.log")).read()[-4000:])
-            print("screens and logs kept in " + tmp)
+            report_failure(s, e, game, os.path.join(tmp, "game.log"), tmp)
             return 1
-        pref = os.path.join(xdg, "Corvane Games", "Pemberly", "pref.dat")
+        pref = pref_path(tmp)
         if not os.path.exists(pref):
             print("FAILED: no pref.dat at " + pref)
             return 1
@@ -168,14 +155,7 @@ def main():
         shutil.rmtree(tmp, ignore_errors=True)
         return 0
     finally:
-        if game and game.poll() is None:
-            game.kill()
-            game.wait()
-        xvfb.terminate()
-        try:
-            xvfb.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            xvfb.kill()
+        stop(game, xvfb)
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 clicks and keys through xdotool, and the positions of the sample's layouts."""
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -9,6 +10,11 @@ import time
 import xml.etree.ElementTree as ET
 
 SKIP = 77
+# A loaded machine runs the game (under the sanitizers above all) several times
+# slower than a quiet one: every wait allows for it. A quiet run never waits longer.
+SLOWDOWN = 3
+# What SDL says when it cannot reach the X server: the server's fault, not the game's.
+X_UNREACHABLE = ("x11 not available", "No available video device", "Couldn't open X11 display")
 
 
 class Failure(Exception):
@@ -101,7 +107,7 @@ class Session:
     def wait(self, what, test, timeout, every=0.2, action=None):
         """Polls screenshots until test(shot) holds; action() runs between polls."""
         self.step = what
-        end = min(time.monotonic() + timeout, self.deadline)
+        end = min(time.monotonic() + timeout * SLOWDOWN, self.deadline)
         last = None
         while time.monotonic() < end:
             last = self.shot()
@@ -172,3 +178,84 @@ def start_x(tmp, screen="800x600x24"):
             skip("the X server takes no clients")
         time.sleep(0.2)
     return xvfb, display
+
+
+def write_pref(path, windowed=True, profile="Tester", boss="man"):
+    """A pref.dat with one profile, current, and the window mode given (docs/pref-dat.md)."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    header = b"PREF" + struct.pack("<IiiIiiBB2x", 1, 1, 0, 0, 100, 100, 1 if windowed else 0, 0)
+    tables = bytes(2 * 10 * 524)
+    name = profile.encode("utf-16-le")
+    record = boss.encode().ljust(260, b"\0") + name.ljust(520, b"\0") + struct.pack("<i", 1)
+    record += bytes(4 * 60) + struct.pack("<f", 0.0)
+    with open(path, "wb") as f:
+        f.write(header + tables + record)
+
+
+def game_env(display, home, data):
+    """The game's environment: the display, user folders under home, no browser, no sound device."""
+    xdg = os.path.join(home, "xdg")
+    os.makedirs(xdg, exist_ok=True)
+    env = dict(os.environ, DISPLAY=display, XDG_DATA_HOME=xdg, XDG_CONFIG_HOME=os.path.join(home, "config"),
+               HOME=home, PEMBERLY_DATA=data, PEMBERLY_NO_URL="1", SDL_VIDEODRIVER="x11",
+               SDL_AUDIODRIVER="dummy")
+    # Under X, SDL's desktop-bus library keeps memory to the end that the leak checker
+    # reports without a usable stack; the unit tests check the game's own leaks.
+    if "ASAN_OPTIONS" in env:
+        env["ASAN_OPTIONS"] += ":detect_leaks=0"
+    return env
+
+
+def pref_path(home):
+    return os.path.join(home, "xdg", "Corvane Games", "Pemberly", "pref.dat")
+
+
+def settings_path(home):
+    return os.path.join(home, "config", "Corvane Games", "Pemberly", "settings.ini")
+
+
+def stop(game, xvfb):
+    """Ends the game (when it still runs) and the X server."""
+    if game and game.poll() is None:
+        game.kill()
+        game.wait()
+    xvfb.terminate()
+    try:
+        xvfb.wait(timeout=5)
+    except subprocess.TimeoutExpired:
+        xvfb.kill()
+
+
+def start_game(command, env, cwd, log_path, attempts=3):
+    """Starts the game (a command line) and waits for its window. On a loaded machine the X server can
+    turn a first client away; the game then only shows why: it is started again. Turned away every time,
+    the run is skipped, as without an X server: only the game's own faults fail a play."""
+    game = None
+    for _ in range(attempts):
+        with open(log_path, "w") as log:
+            game = subprocess.Popen(command, env=env, stdout=log, stderr=subprocess.STDOUT, cwd=cwd)
+        end = time.monotonic() + 30
+        while time.monotonic() < end and game.poll() is None:
+            if subprocess.run(["xdotool", "search", "--name", "^Pemberly$"], env=env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0:
+                return game
+            with open(log_path, errors="replace") as log:
+                if any(text in log.read() for text in X_UNREACHABLE):
+                    break
+            time.sleep(0.2)
+        else:
+            return game   # exited or slow: the caller's waits tell
+        print("  the X server turned the game away; starting it again", flush=True)
+        game.kill()
+        game.wait()
+    skip("the X server turned the game away %d times" % attempts)
+
+
+def report_failure(s, error, game, log_path, kept):
+    """What a failed play prints: the step, the game's end, its last output, where the files stay."""
+    print("FAILED at '%s': %s" % (s.step, error))
+    if game.poll() is not None:
+        print("the game had exited with %d" % game.returncode)
+    with open(log_path) as log:
+        print(log.read()[-4000:])
+    print("screens and logs kept in " + kept)

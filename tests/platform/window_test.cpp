@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -326,4 +328,120 @@ TEST(WindowPrimary, EveryPrimaryLayoutPresentsAndTheMouseMapsOntoIt) {
     EXPECT_GT(dw, 0);
     EXPECT_GT(dh, 0);
     EXPECT_GE(hz, 0);
+}
+
+TEST(Presenter, AGraphicsCardPresentsAndEverythingElseWritesTheWindowsPixels) {
+    struct Case {
+        bool headless;
+        const char* renderer;
+        const char* gl;
+        Presenter want;
+    };
+    const Case cases[] = {
+        {false, "opengl", "Mesa Intel(R) UHD Graphics 620 (KBL GT2)", Presenter::Renderer},
+        {false, "opengl", "NVIDIA GeForce GTX 1060/PCIe/SSE2", Presenter::Renderer},
+        // A card whose driver names the compiler it uses is still a card.
+        {false, "opengl", "AMD Radeon RX 580 Series (polaris10, LLVM 15.0.6, DRM 3.49)", Presenter::Renderer},
+        {false, "opengles2", "Mali-G52", Presenter::Renderer},
+        {false, "opengl", "", Presenter::Renderer},   // cannot tell: SDL's choice stands
+        {false, "direct3d11", "", Presenter::Renderer},
+        {false, "opengl", "llvmpipe (LLVM 15.0.6, 256 bits)", Presenter::WindowSurface},
+        {false, "opengles2", "softpipe", Presenter::WindowSurface},
+        {false, "opengl", "Software Rasterizer", Presenter::WindowSurface},
+        {false, "opengl", "Mesa X11 swrast", Presenter::WindowSurface},
+        {false, "software", "", Presenter::WindowSurface},
+        {false, "", "", Presenter::WindowSurface},    // no accelerated renderer at all
+        {true, "opengl", "NVIDIA GeForce GTX 1060/PCIe/SSE2", Presenter::WindowSurface},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ChoosePresenter(c.headless, c.renderer, c.gl), c.want)
+            << c.renderer << " / " << c.gl << (c.headless ? " headless" : "");
+}
+
+// The window's surface, found among the first ids (the only window there is).
+SDL_Surface* OnlyWindowSurface() {
+    for (uint32_t id = 1; id < 256; ++id)
+        if (SDL_Window* w = SDL_GetWindowFromID(id)) return SDL_GetWindowSurface(w);
+    return nullptr;
+}
+
+TEST(WindowPrimary, SixteenBitPrimariesShowAsSdlConvertsThem) {
+    struct Case {
+        PrimaryFormat format;
+        uint32_t sdl;
+        uint16_t white;
+    };
+    const Case cases[] = {
+        {PrimaryFormat::RGB565, SDL_PIXELFORMAT_RGB565, 0xFFFF},
+        {PrimaryFormat::BGR565, SDL_PIXELFORMAT_BGR565, 0xFFFF},
+        {PrimaryFormat::RGB555, SDL_PIXELFORMAT_RGB555, 0x7FFF},
+        {PrimaryFormat::BGR555, SDL_PIXELFORMAT_BGR555, 0x7FFF},
+    };
+    // Every 16-bit value once, in a window of the picture's size (unscaled).
+    std::vector<uint16_t> all(256 * 256);
+    for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint16_t>(i);
+    Window window;
+    ASSERT_TRUE(window.Open("Expand", 256, 256, true)) << window.LastError();
+    ASSERT_EQ(window.GetPresenter(), Presenter::WindowSurface);
+    for (const Case& c : cases) {
+        ASSERT_TRUE(window.PresentPrimary(all.data(), 256, 256, 512, c.format)) << window.LastError();
+        SDL_Surface* shown = OnlyWindowSurface();
+        ASSERT_NE(shown, nullptr);
+        ASSERT_EQ(shown->w, 256);
+        std::vector<uint32_t> sdl(all.size());
+        ASSERT_EQ(SDL_ConvertPixels(256, 256, c.sdl, all.data(), 512, shown->format->format, sdl.data(), 1024), 0);
+        int worst = 0;
+        uint16_t worstAt = 0;
+        for (size_t i = 0; i < all.size(); ++i) {
+            uint32_t got = 0;
+            std::memcpy(&got, static_cast<uint8_t*>(shown->pixels) + (i / 256) * shown->pitch + (i % 256) * 4, 4);
+            for (int shift : {0, 8, 16}) {
+                const int d = std::abs(int((got >> shift) & 0xFF) - int((sdl[i] >> shift) & 0xFF));
+                if (d > worst) worst = d, worstAt = static_cast<uint16_t>(i);
+            }
+        }
+        // SDL rounds down where the window repeats the top bits into the low ones.
+        EXPECT_LE(worst, 1) << "format " << int(c.format) << " at 0x" << std::hex << worstAt;
+        uint32_t black = 1, white = 0;
+        std::memcpy(&black, shown->pixels, 4);
+        std::memcpy(&white, static_cast<uint8_t*>(shown->pixels) + (c.white / 256) * shown->pitch + (c.white % 256) * 4, 4);
+        EXPECT_EQ(black & 0xFFFFFF, 0u) << int(c.format);
+        EXPECT_EQ(white & 0xFFFFFF, 0xFFFFFFu) << int(c.format);
+    }
+}
+
+TEST(WindowModes, FullScreenCoversTheDesktopAndAWindowComesBackAtThePictureSize) {
+    SDL_InitSubSystem(SDL_INIT_VIDEO);
+    SDL_Rect desktop{};
+    ASSERT_EQ(SDL_GetDisplayBounds(0, &desktop), 0) << SDL_GetError();
+    struct Step {
+        bool windowed;
+        int resizeTo;      // the player sizes the window first (0: not)
+        bool wantDesktop;
+    };
+    // Opened in full screen, then back and forth; a resized window still comes back at 800 x 600.
+    const Step steps[] = {{false, 0, true}, {true, 0, false}, {true, 1000, false}, {false, 0, true},
+                          {true, 0, false}};
+    Window window;
+    ASSERT_TRUE(window.Open("Modes", 800, 600, false)) << window.LastError();
+    std::vector<uint32_t> frame(800 * 600, 0xFF102030u);
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const Step& s = steps[i];
+        if (s.resizeTo) window.SetClientSize(s.resizeTo, s.resizeTo * 3 / 4);
+        ASSERT_TRUE(window.Open("Modes", 800, 600, s.windowed)) << window.LastError();
+        window.Present(frame.data(), 800, 600, 800);
+        int w = 0, h = 0;
+        window.GetClientSize(w, h);
+        const int wantW = s.wantDesktop ? desktop.w : (s.resizeTo ? s.resizeTo : 800);
+        const int wantH = s.wantDesktop ? desktop.h : (s.resizeTo ? s.resizeTo * 3 / 4 : 600);
+        EXPECT_EQ(window.IsWindowed(), s.windowed) << "step " << i;
+        EXPECT_EQ(w, wantW) << "step " << i;
+        EXPECT_EQ(h, wantH) << "step " << i;
+        // The mouse maps through where the picture is shown: its centre is the picture's.
+        int px = 0, py = 0;
+        window.MapToPicture(w / 2, h / 2, px, py);
+        EXPECT_EQ(px, 400) << "step " << i;
+        EXPECT_EQ(py, 300) << "step " << i;
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }

@@ -8,7 +8,9 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "game/office/boss.h"
@@ -22,7 +24,9 @@
 #include "game/office/phone.h"
 #include "game/office/pickable.h"
 #include "game/office/secretary.h"
+#include "game/office/shelving.h"
 #include "game/office/worker.h"
+#include "tests/support/tutorial_steps.h"
 
 namespace testsupport {
 
@@ -71,11 +75,13 @@ private:
 };
 
 // Plays the office with a plan: answers the phone, takes the orders, keeps
-// every worker who is needed at work on what the waiting clients ordered,
-// brings the products to the clients whose patience runs lowest, wakes the
-// sleepers, keeps stamina up with money and conferences, and sends the
-// secretary with coffee and presentations and the engineer to broken devices.
-// Decides when the boss stands idle, after a reaction time.
+// every worker who is needed at work on what the waiting clients ordered
+// (through the workers in a row that an order takes), brings the products
+// to the clients whose patience runs lowest, wakes the sleepers, keeps
+// stamina up with money and conferences, and sends the secretary with coffee
+// and presentations and the engineer to broken devices. Decides when the
+// boss stands idle, after a reaction time. What a worker takes and makes is
+// read as a person who knows the office reads it from the boards.
 class Player {
 public:
     // The default clicks straight on the level.
@@ -84,6 +90,7 @@ public:
     }
 
     std::string skipped;       // a client definition left alone
+    bool answersPhone = true;
     float thinkLeast = 0.0f;   // seconds between decisions
     float thinkMost = 0.0f;
     std::function<void(int x, int y)> clickAt;
@@ -112,6 +119,34 @@ public:
         if (Pickable* target = Choose(boss->GetStateKey())) {
             if (Click(target)) clock_.Wait(thinkLeast, thinkMost);
         }
+    }
+
+    // Nothing queued: the boss stands and waits for the next click.
+    bool BossIdle() const {
+        const Boss* boss = gBoss;
+        return level_->GetClickQueue().empty() && boss && boss->IsActive() && boss->GetTargets().empty() &&
+               !boss->IsBusy();
+    }
+
+    // An object by name, or by its role (tutorial_steps.h); null when none is there.
+    Pickable* Find(std::string_view target) const {
+        if (target == "@ordering") {
+            Client* client = ClientToOrder();
+            return client ? PlaceOf(client) : nullptr;
+        }
+        if (target == "@wanting") {
+            Client* client = gBoss ? ClientWanting(gBoss->GetStateKey()) : nullptr;
+            return client ? PlaceOf(client) : nullptr;
+        }
+        return Named(std::string(target));
+    }
+
+    bool Click(Pickable* target) {
+        Zephra::Point p;
+        if (target == nullptr || !ClickPoint(target, p)) return false;
+        clickAt(p.mX, p.mY);
+        ++clicks;
+        return true;
     }
 
 private:
@@ -146,54 +181,83 @@ private:
         return client->GetStateKey();
     }
     static bool WaitsToOrder(const Client* client) { return client->GetState() == 1; }
-    // The kind of a product: its first two digits, as the boards show them.
-    static std::string Kind(const std::string& code) { return code.substr(0, 2); }
     static bool Free(const Worker* worker) { return worker->GetState() == 0 && worker->GetStateKey().empty(); }
     static bool HoldsWork(const Worker* worker) { return worker->GetState() == 0 && worker->IsWorkDone(); }
-    // A blank paper, as the shelving hands it out.
-    static bool IsPaper(const std::string& code) {
-        const Item* shelving = FindObject("shelving01");
-        return Shown(shelving) && shelving->GetStateKey() == code;
+    // What the shelving hands out: the blank paper.
+    static std::string Paper() {
+        const auto* shelving = dynamic_cast<const Shelving*>(FindObject("shelving01"));
+        return Shown(shelving) ? shelving->GetThing() : std::string();
+    }
+    // What the worker will have made: of the paper he works on, or what he holds.
+    static std::string Making(const Worker* worker) {
+        if (worker->GetState() == 1) return worker->ProductOf(worker->GetStateKey());
+        return HoldsWork(worker) ? worker->GetStateKey() : std::string();
+    }
+    // Workers in a row: a code reaches the wanted one through at most this many more.
+    static constexpr int kChain = 2;
+    // The code is the wanted one, or some worker turns it into it in a few steps.
+    static bool Leads(const std::string& code, const std::string& wanted, int steps = kChain) {
+        if (code.empty()) return false;
+        if (code == wanted) return true;
+        if (steps == 0) return false;
+        for (Worker* worker : Workers()) {
+            if (worker->CanTake(code) && Leads(worker->ProductOf(code), wanted, steps - 1)) return true;
+        }
+        return false;
     }
 
-    // Orders waiting for a product that no worker makes or has ready, by
-    // kind: what is made goes to the least patient, and each order left over
-    // counts the more the less patient its client is.
+    // Orders waiting for a product that no worker makes or has ready: what
+    // is made goes to the least patient, and each order left over counts the
+    // more the less patient its client is.
     std::map<std::string, float> Uncovered() const {
         std::map<std::string, int> made;
-        for (Worker* worker : Workers()) {
-            if (worker->GetState() == 1 || HoldsWork(worker)) ++made[Kind(worker->GetTransformTo())];
-        }
+        for (Worker* worker : Workers()) ++made[Making(worker)];
         std::map<std::string, float> open;
         for (Client* client : Clients()) {
             const std::string wanted = Wanted(client);
             if (wanted.empty()) continue;
-            int& supply = made[Kind(wanted)];
+            int& supply = made[wanted];
             if (supply > 0) {
                 --supply;
             } else {
-                open[Kind(wanted)] += 1.0f + (100.0f - client->GetPatience()) / 25.0f;
+                open[wanted] += 1.0f + (100.0f - client->GetPatience()) / 25.0f;
             }
         }
         return open;
     }
-    // The most needed of the workers with nothing to do; one who asks for a
-    // break counts too. Null when none is needed and urgently is asked.
-    Worker* IdleWorker(bool urgently = false) const {
+    // The most needed of the workers with nothing to do who take the code;
+    // one who asks for a break counts too. Null when none is needed and
+    // urgently is asked.
+    Worker* IdleWorker(const std::string& code, bool urgently = false) const {
+        if (code.empty()) return nullptr;
         const std::map<std::string, float> open = Uncovered();
         Worker* best = nullptr;
         float bestScore = urgently ? 3.0f : -1.0f;
         for (Worker* worker : Workers()) {
             const bool free = Free(worker);
             if (!free && !(worker->GetState() == 4 && worker->GetStateKey().empty())) continue;
-            auto it = open.find(Kind(worker->GetTransformTo()));
-            const float score = (it != open.end() ? it->second * 2.0f : 0.0f) + (free ? 0.5f : 0.0f);
+            if (!worker->CanTake(code)) continue;
+            float score = free ? 0.5f : 0.0f;
+            for (const auto& [wanted, urgency] : open) {
+                if (Leads(worker->ProductOf(code), wanted)) score += urgency * 2.0f;
+            }
             if (score > bestScore) {
                 best = worker;
                 bestScore = score;
             }
         }
         return best;
+    }
+    // A free worker who turns the code on towards an order not yet made.
+    Worker* NextInRow(const std::string& code) const {
+        const std::map<std::string, float> open = Uncovered();
+        for (Worker* worker : Workers()) {
+            if (!Free(worker) || !worker->CanTake(code)) continue;
+            for (const auto& [wanted, urgency] : open) {
+                if (Leads(worker->ProductOf(code), wanted)) return worker;
+            }
+        }
+        return nullptr;
     }
     Client* ClientWanting(const std::string& code) const {
         for (Client* client : Clients()) {
@@ -257,7 +321,8 @@ private:
     // Every worker keeps a finished product of his kind at hand (he makes
     // nothing else), so that an order is served from the table.
     bool Ringing() const {
-        return gPhone && gPhone->IsRinging() && gPhone->GetCaller() && gPhone->GetCaller()->GetDefName() != skipped;
+        return answersPhone && gPhone && gPhone->IsRinging() && gPhone->GetCaller() &&
+               gPhone->GetCaller()->GetDefName() != skipped;
     }
 
     Pickable* Choose(const std::string& carries) {
@@ -273,22 +338,29 @@ private:
             }
             return tired ? TableOf(tired) : Named("trash_bin");
         }
+        const std::string paper = Paper();
         if (!carries.empty()) {
             if (Client* client = ClientWanting(carries)) return PlaceOf(client);
             if (Client* client = ClientToOrder()) return PlaceOf(client);
-            if (IsPaper(carries)) {
-                if (Worker* worker = IdleWorker()) return TableOf(worker);
+            if (carries == paper) {
+                if (Worker* worker = IdleWorker(carries)) return TableOf(worker);
                 return nullptr;
             }
+            // Half way to an order: on to the next worker in the row.
+            if (Worker* worker = NextInRow(carries)) return TableOf(worker);
             // A product no one waits for: away with it once the hands are needed.
-            if (DeliveryReady() || IdleWorker()) return Named("trash_bin");
+            if (DeliveryReady() || IdleWorker(paper)) return Named("trash_bin");
             return nullptr;
         }
         if (Pickable* table = DeliveryReady()) return table;
         // Paper first for a worker whose product an impatient client waits for.
-        if (IdleWorker(true)) return Named("shelving01");
+        if (IdleWorker(paper, true)) return Named("shelving01");
         if (Client* client = ClientToOrder()) return PlaceOf(client);
-        if (IdleWorker()) return Named("shelving01");
+        // Work half way to an order, when the next worker in the row is free.
+        for (Worker* worker : Workers()) {
+            if (HoldsWork(worker) && NextInRow(worker->GetStateKey())) return TableOf(worker);
+        }
+        if (IdleWorker(paper)) return Named("shelving01");
         // Stamina: money for the most tired worker, a conference for many.
         int tired = 0;
         float least = 100.0f;
@@ -309,14 +381,6 @@ private:
             }
         }
         return nullptr;
-    }
-
-    bool Click(Pickable* target) {
-        Zephra::Point p;
-        if (target == nullptr || !ClickPoint(target, p)) return false;
-        clickAt(p.mX, p.mY);
-        ++clicks;
-        return true;
     }
 
     LevelScreen* level_;
@@ -354,6 +418,69 @@ public:
 private:
     LevelScreen* level_;
     PlayClock clock_;
+};
+
+// Follows the tutorial pop-ups as a person reads them (tutorial_steps.h): the
+// newest pop-up on screen says what to do; without one, or once it has been
+// done, the player serves the office on its own.
+class TutorialFollower {
+public:
+    static constexpr int kPopups = 20;   // numbers looked at for a shown pop-up
+
+    TutorialFollower(LevelScreen* level, std::function<bool(int)> shown)
+        : player(level), level_(level), shown_(std::move(shown)) {}
+
+    Player player;
+    std::set<int> seen;       // every pop-up that showed
+    std::set<int> unknown;    // shown ones the steps do not know
+
+    void Act() {
+        std::set<int> now;
+        for (int n = 1; n <= kPopups; ++n) {
+            if (!shown_(n)) continue;
+            now.insert(n);
+            if (!visible_.contains(n)) {
+                current_ = n;
+                next_ = 0;
+                seen.insert(n);
+            }
+        }
+        if (!now.contains(current_)) {
+            current_ = now.empty() ? 0 : *now.rbegin();
+            next_ = 0;
+        }
+        visible_ = now;
+        const TutorialStep* step = current_ ? FindTutorialStep(current_) : nullptr;
+        if (current_ && !step) unknown.insert(current_);
+        if (step && step->act == TutorialAct::kWait) return;
+        if (step && step->act == TutorialAct::kClick) {
+            if (!player.BossIdle()) return;
+            while (next_ < 2 && !step->targets[next_].empty()) {
+                const std::string_view target = step->targets[next_];
+                if (target == "phone" && !player.answersPhone) {
+                    ++next_;
+                    continue;
+                }
+                Pickable* object = player.Find(target);
+                // Nothing of that kind yet: the office goes on meanwhile.
+                if (object == nullptr) break;
+                // A person sees the plain cursor over what may not be clicked yet, and waits.
+                LevelTutorial* tutorial = level_->GetTutorial();
+                if (tutorial && !tutorial->AllowsName(object->GetName())) return;
+                player.Click(object);
+                ++next_;
+                return;
+            }
+        }
+        player.Act();
+    }
+
+private:
+    LevelScreen* level_;
+    std::function<bool(int)> shown_;
+    std::set<int> visible_;
+    int current_ = 0;
+    size_t next_ = 0;
 };
 
 } // namespace testsupport

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include "framework/app/widget_manager.h"
@@ -9,6 +11,7 @@
 #include "platform/directx/d3d7.h"
 #include "platform/directx/dx_config.h"
 #include "platform/directx/dx_module.h"
+#include "platform/window.h"
 #include "tests/support/temp_dirs.h"
 
 using namespace Zephra;
@@ -88,6 +91,70 @@ TEST(AppPresentation, MouseMapsThroughThePresentationRectangle) {
     DirectXConfig::Get().Reset();
 }
 
+// Full screen covers the desktop; the 800 x 600 picture is scaled to fill its
+// height or width, centred, whether the display pillar-boxes it on a desktop-
+// sized primary (3D on a wide desktop) or the window scales an 800 x 600 mode.
+TEST(AppPresentation, FullScreenFillsTheDesktopCentredAndTheMouseHitsWhatIsShown) {
+    struct Case {
+        int deskW, deskH;
+        bool with3D;
+        Rect shown;    // where the picture stands on the screen
+    };
+    const Case cases[] = {
+        {1280, 800, true, Rect(107, 0, 1066, 800)},     // 16:10
+        {1280, 800, false, Rect(106, 0, 1067, 800)},
+        {1920, 1080, true, Rect(240, 0, 1440, 1080)},   // 16:9
+        {1920, 1080, false, Rect(240, 0, 1440, 1080)},
+        {1024, 768, true, Rect(0, 0, 1024, 768)},       // 4:3
+        {1280, 1024, true, Rect(0, 32, 1280, 960)},     // 5:4: letter-boxed
+        {768, 1024, false, Rect(0, 224, 768, 576)},     // portrait
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.deskW) + "x" + std::to_string(c.deskH) + (c.with3D ? " 3D" : ""));
+        testsupport::TempUserDirs dirs;
+        DirectXConfig& config = DirectXConfig::Get();
+        config.Reset();
+        config.mDesktopWidth = c.deskW;
+        config.mDesktopHeight = c.deskH;
+        for (DWORD bits : {16u, 32u}) config.mModes.push_back({DWORD(c.deskW), DWORD(c.deskH), bits});
+        Direct3DConfig::Get().mKind = c.with3D ? Device3DKind::Software : Device3DKind::None;
+        DisplayApp app;
+        app.mWindowed = false;
+        ASSERT_TRUE(app.Init()) << app.mDisplayError;
+        ASSERT_EQ(app.Is3DAccelerated(), c.with3D);
+        SurfaceMemory primary;
+        ASSERT_TRUE(GetSurfaceMemory(app.Display().mPrimarySurface, primary));
+        // A screen point through the window (the primary scaled into the desktop) and the display.
+        auto drawAt = [&](int x, int y) {
+            int px = 0, py = 0, dx = 0, dy = 0;
+            MapWindowToPicture(c.deskW, c.deskH, primary.width, primary.height, x, y, px, py);
+            app.MapToDraw(px, py, dx, dy);
+            return Point{dx, dy};
+        };
+        const Rect& r = c.shown;
+        EXPECT_TRUE(r.mWidth == c.deskW || r.mHeight == c.deskH) << "fills the height or the width";
+        EXPECT_LE(std::abs(2 * r.mX + r.mWidth - c.deskW), 1) << "centred across";
+        EXPECT_LE(std::abs(2 * r.mY + r.mHeight - c.deskH), 1) << "centred down";
+        struct Probe {
+            int x, y, drawX, drawY;
+        };
+        const Probe probes[] = {
+            {r.mX, r.mY, 0, 0},
+            {r.mX + r.mWidth - 1, r.mY + r.mHeight - 1, 799, 599},
+            {r.mX + r.mWidth / 2, r.mY + r.mHeight / 2, 400, 300},
+            {r.mX - 1, r.mY + r.mHeight / 2, 0, 300},                      // left of the picture
+            {r.mX + r.mWidth, r.mY + r.mHeight, 799, 599},                 // below right
+        };
+        for (const Probe& p : probes) {
+            const Point d = drawAt(p.x, p.y);
+            EXPECT_LE(std::abs(d.mX - p.drawX), 1) << p.x << "," << p.y;
+            EXPECT_LE(std::abs(d.mY - p.drawY), 1) << p.x << "," << p.y;
+        }
+    }
+    DirectXConfig::Get().Reset();
+    Direct3DConfig::Get().Reset();
+}
+
 TEST(AppPresentation, TheCursorThreadMovesTheCursorOnThePrimaryUntilStopped) {
     testsupport::TempUserDirs dirs;
     DirectXConfig::Get().Reset();
@@ -117,6 +184,73 @@ TEST(AppPresentation, TheCursorThreadMovesTheCursorOnThePrimaryUntilStopped) {
     app.SetCursorImage(0, nullptr);
     EXPECT_EQ(dd.mCursorImage, nullptr);
     DirectXConfig::Get().Reset();
+}
+
+// A frame that fills the window one to one goes to it straight from the draw
+// surface, on either road; the primary is left behind until a software cursor
+// needs it or a frame is shown in part, and is then brought up whole. Without
+// a window, or under a software cursor, the frame is copied as always.
+TEST(AppPresentation, AFrameGoesToTheWindowStraightFromTheDrawSurface) {
+    struct Case {
+        const char* name;
+        bool window;
+        Device3DKind kind;
+        bool cursor;
+        bool straight;
+    };
+    const Case cases[] = {
+        {"3D road", true, Device3DKind::Software, false, true},
+        {"DirectDraw road", true, Device3DKind::None, false, true},
+        {"software cursor", true, Device3DKind::Software, true, false},
+        {"no window", false, Device3DKind::Software, false, false},
+    };
+    MemoryImage arrow(nullptr);
+    arrow.Create(8, 8);
+    std::fill_n(arrow.GetBits(), 64, 0xFF00FF00u);
+    for (const Case& k : cases) {
+        testsupport::TempUserDirs dirs;
+        DirectXConfig::Get().Reset();
+        Direct3DConfig::Get().Reset();
+        Direct3DConfig::Get().mKind = k.kind;
+        DisplayApp app;
+        app.mNoWindow = !k.window;
+        ASSERT_TRUE(app.Init()) << k.name << ": " << app.mDisplayError;
+        DDInterface& dd = app.Display();
+        if (k.cursor) {
+            app.SetCursorImage(0, &arrow);
+            app.SetCursor(0);
+        }
+        auto white = [&](IDirectDrawSurface* surface) {
+            SurfaceMemory m;
+            uint32_t v = 0;
+            if (GetSurfaceMemory(surface, m)) std::memcpy(&v, m.bits + 4 * m.pitch + 3 * 4, 4);
+            return (v & 0xFFFFFF) == 0xFFFFFF;
+        };
+        for (int frame = 0; frame < 2; ++frame) {
+            app.mScreenImage->FillRect(Rect(3, 4, 1, 1), Color(255, 255, 255), DRAWMODE_NORMAL);
+            const int blits = DirectXConfig::Get().CallCount("IDirectDrawSurface::Blt");
+            app.PresentFrame();
+            EXPECT_EQ(dd.mPrimaryBehind, k.straight) << k.name;
+            EXPECT_EQ(DirectXConfig::Get().CallCount("IDirectDrawSurface::Blt") == blits, k.straight) << k.name;
+            EXPECT_TRUE(white(dd.ShownSurface())) << k.name << ": the window shows the frame";
+            EXPECT_EQ(white(dd.mPrimarySurface), !k.straight || frame > 0) << k.name;
+            if (!k.straight) continue;
+            // Shown in part, the frame goes into the primary whole; so it does
+            // for a software cursor.
+            const Rect part(100, 100, 10, 10);
+            if (frame == 0) {
+                dd.Redraw(&part);
+            } else {
+                app.SetCursorImage(0, &arrow);
+                app.SetCursor(0);
+            }
+            EXPECT_FALSE(dd.mPrimaryBehind) << k.name << " frame " << frame;
+            EXPECT_TRUE(white(dd.mPrimarySurface)) << k.name << " frame " << frame;
+            app.SetCursorImage(0, nullptr);
+        }
+    }
+    DirectXConfig::Get().Reset();
+    Direct3DConfig::Get().Reset();
 }
 
 TEST(AppPresentation, AFailingDisplayStopsStartUpWithItsReason) {

@@ -104,17 +104,23 @@ TEST_F(D3DInterfaceTest, TheCapabilityTestChoosesTheRoad) {
     }
 }
 
-// A recorded 3D failure turns 3D off at the next Redraw, which fails once.
+// A recorded 3D failure turns 3D off at the next Redraw, which fails once;
+// so does the failure of an opaque fill that waited to be drawn.
 TEST_F(D3DInterfaceTest, ARecordedFailureTurnsThreeDOff) {
-    Start();
-    EXPECT_TRUE(display->Redraw(nullptr));
-    DirectXConfig::Get().InjectFailure("IDirect3DDevice7::DrawPrimitive", DDERR_SURFACELOST);
-    d3d->FillRect(Rect(0, 0, 4, 4), Color::White, DRAWMODE_NORMAL);
-    EXPECT_EQ(d3d->mErrorText, "DrawPrimitive (Rect): DDERR_SURFACELOST");
-    ASSERT_NE(app.GetSettings(), nullptr);
-    EXPECT_EQ(app.GetSettings()->GetString("Test3D\\RuntimeError"), d3d->mErrorText);
-    EXPECT_FALSE(display->Redraw(nullptr));
-    EXPECT_FALSE(display->mIs3D);
+    for (bool waiting : {false, true}) {
+        Start();
+        EXPECT_TRUE(display->Redraw(nullptr));
+        DirectXConfig::Get().InjectFailure("IDirect3DDevice7::DrawPrimitive", DDERR_SURFACELOST);
+        d3d->FillRect(Rect(0, 0, 4, 4), Color(255, 255, 255, waiting ? 255 : 128), DRAWMODE_NORMAL);
+        if (!waiting) {
+            EXPECT_EQ(d3d->mErrorText, "DrawPrimitive (Rect): DDERR_SURFACELOST");
+            ASSERT_NE(app.GetSettings(), nullptr);
+            EXPECT_EQ(app.GetSettings()->GetString("Test3D\\RuntimeError"), d3d->mErrorText);
+        }
+        EXPECT_FALSE(display->Redraw(nullptr)) << "waiting " << waiting;
+        EXPECT_FALSE(display->mIs3D) << "waiting " << waiting;
+        DirectXConfig::Get().ClearFailures();
+    }
 }
 
 TEST_F(D3DInterfaceTest, FormatFollowsTheImageAndTheDevice) {
@@ -363,31 +369,46 @@ TEST(D3DRoad, TheApplicationTakesTheRoadItMayHave) {
 namespace {
 
 // On the 3D road an opaque surface picture drawn plainly is copied by
-// DirectDraw; any tint, alpha or additive mode goes through the device.
+// DirectDraw (one that claims transparency without a transparent pixel too);
+// any tint, alpha or additive mode goes through the device, and so does a copy
+// DirectDraw refuses. The picture shows in every case.
 TEST_F(D3DInterfaceTest, PlainOpaqueSurfacePicturesAreCopied) {
     DirectXConfig::Get().mDesktopFormat = PixelLayout::RGB565;
     Start();
-    std::unique_ptr<MemoryImage> pic(display->CreateImage());
-    auto* surface = dynamic_cast<DDImage*>(pic.get());
-    ASSERT_NE(surface, nullptr);
-    std::vector<uint32_t> px(16 * 16, 0xFF00FF00u);
-    surface->SetBits(px.data(), 16, 16);
-    ASSERT_NE(surface->GetSurface(), nullptr);
     MemoryImage* screen = display->GetScreenImage();
-    struct Case { const char* name; Color color; int mode; bool device; };
+    struct Case { const char* name; Color color; int mode; bool claimsTrans; bool refused; bool copy; bool device; };
     const Case cases[] = {
-        {"white", Color::White, DRAWMODE_NORMAL, false},
-        {"alpha 254", Color(255, 255, 255, 254), DRAWMODE_NORMAL, true},
-        {"additive", Color::White, DRAWMODE_ADDITIVE, true},
+        {"white", Color::White, DRAWMODE_NORMAL, false, false, true, false},
+        {"transparency claimed", Color::White, DRAWMODE_NORMAL, true, false, true, false},
+        {"copy refused", Color::White, DRAWMODE_NORMAL, false, true, true, true},
+        {"alpha 254", Color(255, 255, 255, 254), DRAWMODE_NORMAL, false, false, false, true},
+        {"additive", Color::White, DRAWMODE_ADDITIVE, false, false, false, true},
     };
     for (const Case& k : cases) {
+        std::unique_ptr<MemoryImage> pic(display->CreateImage());
+        auto* surface = dynamic_cast<DDImage*>(pic.get());
+        ASSERT_NE(surface, nullptr);
+        std::vector<uint32_t> px(16 * 16, 0xFF00FF00u);
+        surface->SetBits(px.data(), 16, 16);
+        if (k.claimsTrans) surface->SetTransparencyFlags(true, false);
+        ASSERT_NE(surface->GetSurface(), nullptr);
+        ClearDrawSurface();
+        if (k.refused) DirectXConfig::Get().InjectFailure("IDirectDrawSurface::Blt", DDERR_SURFACEBUSY);
         const int draws = Calls("IDirect3DDevice7::DrawPrimitive");
         const int blits = Calls("IDirectDrawSurface::Blt");
         screen->Blt(pic.get(), 4, 4, Rect(0, 0, 16, 16), k.color, k.mode);
+        DirectXConfig::Get().ClearFailures();
+        d3d->EndSceneIfBegun();
         EXPECT_EQ(Calls("IDirect3DDevice7::DrawPrimitive") > draws, k.device) << k.name;
-        EXPECT_EQ(Calls("IDirectDrawSurface::Blt") > blits, !k.device) << k.name;
+        EXPECT_EQ(Calls("IDirectDrawSurface::Blt") > blits, k.copy) << k.name;
+        SurfaceMemory m;
+        ASSERT_TRUE(GetSurfaceMemory(display->mDrawSurface, m));
+        uint16_t v;
+        std::memcpy(&v, m.bits + size_t(10) * m.pitch + 10 * 2, 2);
+        EXPECT_EQ(v & 0xF81F, 0) << k.name;
+        EXPECT_GE(v & 0x07E0, 0x07C0) << k.name << ": the picture shows";
+        display->RemoveImageTexture(pic.get());
     }
-    display->RemoveImageTexture(pic.get());
 }
 
 } // namespace
@@ -450,6 +471,73 @@ TEST_F(D3DInterfaceTest, TextSpansLookAsInMemory) {
         }
     EXPECT_LE(worst, 2);
     EXPECT_NE(DrawPixel(ox + 5, oy + 2), 0u) << "the text was drawn";
+}
+
+} // namespace
+
+namespace {
+
+// An opaque fill waits for what is drawn next: a picture that covers it with
+// opaque texels leaves it undrawn, anything else draws it first; the pixels
+// are those of the fill drawn at once, in every case.
+TEST_F(D3DInterfaceTest, AFillUnderAnOpaquePictureIsNotDrawn) {
+    Start();
+    const int w = display->mWidth, h = display->mHeight;
+    auto uniform = [&](int pw, int ph, uint32_t argb) {
+        MemoryImage* img = Picture(pw, ph);
+        std::fill_n(img->GetBits(), pw * ph, argb);
+        img->BitsChanged();
+        return img;
+    };
+    MemoryImage* ground = uniform(w, h, 0xFF00FF00u);
+    MemoryImage* glass = uniform(w, h, 0x80000000u);
+    MemoryImage* small = uniform(20, 20, 0xFF00FF00u);
+    MemoryImage* screen = display->GetScreenImage();
+    const Rect all(0, 0, w, h);
+    struct Case {
+        const char* name;
+        std::function<void()> draw;
+        bool fillDrawn;
+    };
+    const Case cases[] = {
+        {"opaque picture over it", [&] { screen->Blt(ground, 0, 0, all, Color::White, DRAWMODE_NORMAL); }, false},
+        {"tinted opaque picture", [&] { screen->Blt(ground, 0, 0, all, Color(90, 200, 40, 255), DRAWMODE_NORMAL); }, false},
+        {"stretched to its own size",
+         [&] { screen->StretchBlt(ground, all, all, all, Color::White, DRAWMODE_NORMAL, false); }, false},
+        {"one pixel off", [&] { screen->Blt(ground, 1, 0, all, Color::White, DRAWMODE_NORMAL); }, true},
+        {"clipped", [&] { screen->StretchBlt(ground, all, all, Rect(0, 0, w, h - 1), Color::White, 0, false); }, true},
+        {"translucent picture", [&] { screen->Blt(glass, 0, 0, all, Color::White, DRAWMODE_NORMAL); }, true},
+        {"translucent colour", [&] { screen->Blt(ground, 0, 0, all, Color(255, 255, 255, 254), 0); }, true},
+        {"additive", [&] { screen->Blt(ground, 0, 0, all, Color::White, DRAWMODE_ADDITIVE); }, true},
+        {"small picture", [&] { screen->Blt(small, 5, 5, Rect(0, 0, 20, 20), Color::White, DRAWMODE_NORMAL); }, true},
+        {"a line", [&] { screen->DrawLine(3, 3, 40, 9, Color::White, DRAWMODE_NORMAL); }, true},
+        {"a second fill", [&] { screen->FillRect(Rect(4, 4, 8, 8), Color(0, 0, 255, 255), 0); }, true},
+        {"nothing", [] {}, true},
+    };
+    auto snapshot = [&] {
+        d3d->EndSceneIfBegun();
+        std::vector<uint32_t> px;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) px.push_back(DrawPixel(x, y));
+        return px;
+    };
+    for (const Case& k : cases) {
+        ClearDrawSurface();
+        screen->FillRect(all, Color(255, 0, 0, 255), DRAWMODE_NORMAL);
+        d3d->DrawPendingFill();   // drawn at once: the reference
+        const int alone = Calls("IDirect3DDevice7::DrawPrimitive");
+        k.draw();
+        const std::vector<uint32_t> want = snapshot();
+        const int drawsAlone = Calls("IDirect3DDevice7::DrawPrimitive") - alone;
+
+        ClearDrawSurface();
+        const int before = Calls("IDirect3DDevice7::DrawPrimitive");
+        screen->FillRect(all, Color(255, 0, 0, 255), DRAWMODE_NORMAL);
+        k.draw();
+        const std::vector<uint32_t> got = snapshot();
+        EXPECT_EQ(Calls("IDirect3DDevice7::DrawPrimitive") - before, drawsAlone + (k.fillDrawn ? 1 : 0)) << k.name;
+        EXPECT_TRUE(got == want) << k.name;
+    }
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "framework/display/dd_image.h"
 #include "framework/display/dd_interface.h"
 #include "framework/graphics/graphics.h"
+#include "tests/framework/display/surface_test_util.h"
 #include "platform/directx/dx_config.h"
 #include "platform/directx/dx_module.h"
 
@@ -275,4 +277,151 @@ TEST(DDImage, OutlivesItsDisplay) {
     EXPECT_EQ(img->GetBits()[3], 0xFFF8FCF8u);
     Graphics(img.get()).FillRect(Rect(0, 0, 1, 1));
     EXPECT_EQ(img->GetBits()[0], 0xFFFFFFFFu);
+}
+
+// Copies between surfaces ask for a colour key exactly when the source surface
+// has one: a picture that claims transparency without a transparent pixel
+// shows, keyed pixels stay out, and a copy DirectDraw refuses is drawn by the
+// loops instead of vanishing. Plain blits and fast stretches alike.
+TEST(DDImage, SurfaceCopiesFollowTheSourceKey) {
+    const uint32_t kGreen = 0xFF00FF00, kClear = 0x00000000;
+    struct Case {
+        const char* what;
+        PixelLayout layout;
+        uint32_t second;      // the source's right pixel; the left one is kOpaque
+        bool claimsTrans;     // transparency forced without a transparent pixel
+        bool refused;         // DirectDraw refuses every copy
+        bool stretched;       // a fast stretch to twice the size
+    };
+    const Case cases[] = {
+        {"565 claimed transparency", PixelLayout::RGB565, kGreen, true, false, false},
+        {"565 claimed transparency stretched", PixelLayout::RGB565, kGreen, true, false, true},
+        {"8888 claimed transparency", PixelLayout::XRGB8888, kGreen, true, false, false},
+        {"565 keyed", PixelLayout::RGB565, kClear, false, false, false},
+        {"8888 keyed stretched", PixelLayout::XRGB8888, kClear, false, false, true},
+        {"565 refused", PixelLayout::RGB565, kGreen, false, true, false},
+        {"565 keyed refused", PixelLayout::RGB565, kClear, false, true, false},
+        {"8888 refused stretched", PixelLayout::XRGB8888, kGreen, true, true, true},
+    };
+    for (const Case& c : cases) {
+        Display d(c.layout);
+        const bool wide = c.layout == PixelLayout::XRGB8888;
+        auto value = [&](uint32_t argb) {   // the surface value of an opaque pixel
+            return wide ? argb & 0xFFFFFF
+                        : ((argb >> 8) & 0xF800) | ((argb >> 5) & 0x07E0) | ((argb >> 3) & 0x001F);
+        };
+        const uint32_t colourBits = wide ? 0xFFFFFF : 0xFFFF, white = value(0xFFFFFFFF);
+        auto src = d.Image({kOpaque, c.second}, 2);
+        if (c.claimsTrans) src->SetTransparencyFlags(true, false);
+        ASSERT_NE(src->GetSurface(), nullptr) << c.what;
+        auto dest = d.Image(std::vector<uint32_t>(8, 0xFFFFFFFF), 4);
+        ASSERT_NE(dest->GetSurface(), nullptr) << c.what;
+        if (c.refused) DirectXConfig::Get().InjectFailure("IDirectDrawSurface::Blt", DDERR_SURFACEBUSY);
+        Graphics g(dest.get());
+        g.SetFastStretch(true);
+        if (c.stretched)
+            g.DrawImageInRect(src.get(), Rect(0, 0, 4, 2), Rect(0, 0, 2, 1));
+        else
+            g.DrawImage(src.get(), 1, 1);
+        DirectXConfig::Get().ClearFailures();
+        // The blit lands at column 1; the stretch covers columns 0, 1 (left pixel) and 2, 3.
+        const uint32_t right = c.second == kClear ? white : value(c.second);
+        EXPECT_EQ(SurfaceValue(*dest, 0, 1) & colourBits, c.stretched ? value(kOpaque) : white) << c.what;
+        EXPECT_EQ(SurfaceValue(*dest, 1, 1) & colourBits, value(kOpaque)) << c.what;
+        EXPECT_EQ(SurfaceValue(*dest, 2, 1) & colourBits, right) << c.what;
+    }
+}
+
+// A stretch to the source's own size gives the stretch's own pixels: the
+// filtered stretch's (a scratch image, blitted) or the nearest-pixel loops'
+// (their scalar form, or the surface copy they take), in every draw mode, with
+// every tint, on every layout, from every kind of source.
+TEST(DDImage, UnscaledStretchGivesTheStretchsPixels) {
+    const PixelLayout layouts[] = {PixelLayout::RGB565, PixelLayout::RGB555, PixelLayout::BGR565,
+                                   PixelLayout::XRGB8888, PixelLayout::XBGR8888};
+    const Color colours[] = {Color::White, Color(128, 128, 128, 255), Color(200, 120, 60, 128),
+                             Color(255, 255, 255, 254)};
+    enum Kind { Opaque, Keyed, Mixed, Palettized, SurfaceOpaque, SurfaceKeyed, Volatile };
+    const char* kindNames[] = {"opaque", "keyed", "mixed", "palettized", "surface", "keyed surface", "volatile"};
+    constexpr int kW = 9, kH = 5;
+    auto pixels = [&](Kind kind) {
+        std::vector<uint32_t> px(kW * kH);
+        for (int i = 0; i < kW * kH; ++i) {
+            const uint32_t colour = uint32_t(i * 0x3B1F27) & 0xFFFFFF;
+            const uint32_t alphas[] = {0, 255, uint32_t(40 + i * 5), 255, 1};
+            uint32_t a = 255;
+            if (kind == Keyed || kind == SurfaceKeyed) a = i % 3 == 0 ? 0 : 255;
+            if (kind == Mixed || kind == Volatile) a = alphas[i % 5];
+            if (kind == Palettized) a = alphas[i % 3];
+            px[size_t(i)] = a << 24 | (kind == Palettized ? (colour & 0x0F0F0F) : colour);
+        }
+        return px;
+    };
+    int mismatched = 0;
+    for (PixelLayout layout : layouts) {
+        Display d(layout);
+        for (int kind = Opaque; kind <= Volatile; ++kind)
+            for (const Color& colour : colours)
+                for (int mode = 0; mode < 3; ++mode)
+                    for (bool fast : {false, true}) {
+                        std::unique_ptr<MemoryImage> src;
+                        const std::vector<uint32_t> px = pixels(Kind(kind));
+                        if (kind == SurfaceOpaque || kind == SurfaceKeyed) {
+                            auto surface = d.Image(px, kW);
+                            ASSERT_NE(surface->GetSurface(), nullptr);
+                            src = std::move(surface);
+                        } else {
+                            src = std::make_unique<MemoryImage>();
+                            src->SetBits(px.data(), kW, kH);
+                            if (kind == Palettized) {
+                                ASSERT_TRUE(src->Palletize());
+                            }
+                            if (kind == Volatile) src->SetVolatile(true);
+                        }
+                        std::vector<uint32_t> background(12 * 8);
+                        for (size_t i = 0; i < background.size(); ++i) background[i] = 0xFF000000u | uint32_t(i * 0x0A1B2C);
+                        auto got = d.Image(background, 12), want = d.Image(background, 12);
+                        ASSERT_NE(got->GetSurface(), nullptr);
+                        ASSERT_NE(want->GetSurface(), nullptr);
+                        const Rect dest(2, 1, kW, kH), source(0, 0, kW, kH), clip(3, 0, 12, 5);
+                        got->StretchBlt(src.get(), dest, source, clip, colour, mode, fast);
+
+                        // The stretch's own steps, clipped the same way.
+                        RectD area;
+                        Rect q;
+                        ASSERT_TRUE(StretchBltClipHelper(source, clip, dest, area, q));
+                        auto* dd = dynamic_cast<DDImage*>(src.get());
+                        if (!fast) {
+                            MemoryImage scratch;
+                            scratch.Create(q.mWidth, q.mHeight);
+                            scratch.SlowStretchBlt(src.get(), Rect(0, 0, q.mWidth, q.mHeight), area, Color::White, 0);
+                            want->Blt(&scratch, q.mX, q.mY, Rect(0, 0, q.mWidth, q.mHeight), colour, mode);
+                        } else if (dd && colour == Color::White && mode == 0) {
+                            DDBLTFX fx = MakeDesc<DDBLTFX>();
+                            RECT to{q.mX, q.mY, q.mX + q.mWidth, q.mY + q.mHeight};
+                            RECT from{LONG(area.mX), LONG(area.mY), LONG(area.mX + area.mWidth), LONG(area.mY + area.mHeight)};
+                            ASSERT_EQ(want->mSurface->Blt(&to, dd->mSurface, &from, DDBLT_WAIT | SourceKeyFlag(dd->mSurface), &fx),
+                                      DD_OK);
+                        } else {
+                            ASSERT_TRUE(want->Lock());
+                            const DDSURFACEDESC& l = want->mLockedSurfaceDesc;
+                            const surface::PixelFormat f = surface::MakePixelFormat(
+                                int(l.ddpfPixelFormat.dwRGBBitCount), l.ddpfPixelFormat.dwRBitMask,
+                                l.ddpfPixelFormat.dwGBitMask, l.ddpfPixelFormat.dwBBitMask);
+                            const surface::SurfaceView view{static_cast<uint8_t*>(l.lpSurface), int(l.lPitch), 12, 8};
+                            surface::StretchNearest(view, f, surface_test::NativeOf(*src, f, mode != 0), q, area, colour,
+                                                    mode != 0, false, surface::Kernels::Scalar);
+                            want->Unlock();
+                        }
+                        for (int y = 0; y < 8; ++y)
+                            for (int x = 0; x < 12; ++x)
+                                if (SurfaceValue(*got, x, y) != SurfaceValue(*want, x, y) && ++mismatched <= 8)
+                                    ADD_FAILURE() << "layout " << int(layout) << " " << kindNames[kind] << " colour "
+                                                  << std::hex << colour.ToInt() << std::dec << " mode " << mode
+                                                  << (fast ? " fast" : " filtered") << " at " << x << "," << y
+                                                  << std::hex << ": got " << SurfaceValue(*got, x, y) << " want "
+                                                  << SurfaceValue(*want, x, y);
+                    }
+    }
+    EXPECT_EQ(mismatched, 0);
 }

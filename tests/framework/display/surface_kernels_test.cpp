@@ -97,9 +97,11 @@ TEST(SurfaceKernels, FastLoopsEqualScalarLoops) {
         {"additive-mirror", [](Surface& s, MemoryImage& m, const Color& c, Kernels k) {
              BltAdditive(s.view, s.f, 7, 0, NativeOf(m, s.f, true), Rect(0, 3, m.mWidth, m.mHeight - 3), c, true, k);
          }},
-        {"keyed", [](Surface& s, MemoryImage& m, const Color&, Kernels k) {
+        {"opaque-and-keyed", [](Surface& s, MemoryImage& m, const Color&, Kernels k) {
              BltOpaque(s.view, s.f, 0, 0, NativeOf(m, s.f, false), Rect(0, 0, m.mWidth, m.mHeight), true, false, k);
              BltOpaque(s.view, s.f, 9, 4, NativeOf(m, s.f, false), Rect(0, 0, m.mWidth, m.mHeight), false, true, k);
+             BltOpaque(s.view, s.f, 130, -3, NativeOf(m, s.f, false), Rect(2, 1, m.mWidth - 2, m.mHeight - 1), false,
+                       false, k);
          }},
         {"volatile", [](Surface& s, MemoryImage& m, const Color&, Kernels k) {
              BltVolatile(s.view, s.f, 2, 2, ArgbOf(m), Rect(0, 0, m.mWidth, m.mHeight), false, k);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "framework/graphics/image.h"
 #include "framework/graphics/memory_image.h"
 #include "framework/graphics/pixel_blend.h"
+#include "tests/support/raster_loops.h"
 
 using Zephra::Color;
 using Zephra::Image;
@@ -330,44 +332,55 @@ TEST(MemoryImageFill, FillPolygonHalfOpenRule) {
     EXPECT_FALSE(img.FillPolygon(tri, 2, Rect(0, 0, 6, 6), Color(255, 255, 255), 0));
 }
 
-// The SSE2 row blends give the per-pixel rules' words, for every source alpha
-// against every channel value, over opaque, transparent and part-transparent
-// destinations, plain and mirrored.
+// The SSE2 and AVX2 row blends and tints give the per-pixel rules' words, for
+// every source alpha against every channel value, over opaque, transparent and
+// part-transparent destinations, plain and mirrored.
 TEST(MemoryImageBlit, FastRowsEqualThePixelRules) {
+    using Zephra::raster::Loops;
     std::mt19937 rng(11);
     const int n = 256 + 3;   // whole groups and a tail
     std::vector<uint32_t> src(static_cast<size_t>(n)), dst(static_cast<size_t>(n));
+    using Row = void (*)(uint32_t*, const uint32_t*, int, bool);
     struct Case {
         const char* what;
-        void (*fast)(uint32_t*, const uint32_t*, int, bool);
-        void (*reference)(uint32_t*, const uint32_t*, int, bool);
+        Row fast;
+        Row reference;
     };
     const Case cases[] = {
-        {"normal sse2", [](uint32_t* d, const uint32_t* s, int n, bool m) { Zephra::raster::NormalRow(d, s, n, m, false); },
-         Zephra::raster::NormalRowReference},
-        {"normal widest", [](uint32_t* d, const uint32_t* s, int n, bool m) { Zephra::raster::NormalRow(d, s, n, m, true); },
-         Zephra::raster::NormalRowReference},
-        {"additive", Zephra::raster::AdditiveRow, Zephra::raster::AdditiveRowReference}};
-    for (const Case& c : cases)
-        for (uint32_t a = 0; a < 256; ++a)
-            for (uint32_t destAlpha : {0u, 255u, 128u, 999u})
-                for (bool mirror : {false, true}) {
-                    for (int i = 0; i < n; ++i) {
-                        const uint32_t v = uint32_t(i) & 0xFF;
-                        const uint32_t sa = a == 7 ? uint32_t(rng() & 0xFF) : a;   // one row of mixed alphas
-                        src[size_t(i)] = sa << 24 | v << 16 | ((v * 5) & 0xFF) << 8 | (255 - v);
-                        const uint32_t da = destAlpha == 999u ? (i % 3 == 0 ? 0x80u : 0xFFu) : destAlpha;
-                        dst[size_t(i)] = da << 24 | (uint32_t(rng()) & 0xFFFFFF);
-                    }
-                    std::vector<uint32_t> want = dst;
-                    c.reference(want.data(), src.data(), n, mirror);
-                    c.fast(dst.data(), src.data(), n, mirror);
-                    for (int i = 0; i < n; ++i)
-                        if (dst[size_t(i)] != want[size_t(i)]) {
-                            ADD_FAILURE() << c.what << " alpha " << a << " dest alpha " << destAlpha << " mirror "
-                                          << mirror << " at " << i << std::hex << ": " << dst[size_t(i)] << " not "
-                                          << want[size_t(i)];
-                            break;
+        {"normal", Zephra::raster::NormalRow, Zephra::raster::NormalRowReference},
+        {"additive", Zephra::raster::AdditiveRow, Zephra::raster::AdditiveRowReference},
+        {"tint",
+         [](uint32_t* d, const uint32_t* s, int n, bool) {
+             std::copy(s, s + n, d);
+             Zephra::raster::TintRow(d, n, Color(200, 100, 50, 180));
+         },
+         [](uint32_t* d, const uint32_t* s, int n, bool) {
+             std::copy(s, s + n, d);
+             Zephra::raster::TintRowReference(d, n, Color(200, 100, 50, 180));
+         }},
+    };
+    testsupport::ForEachLoops([&](Loops loops) {
+        for (const Case& c : cases)
+            for (uint32_t a = 0; a < 256; ++a)
+                for (uint32_t destAlpha : {0u, 255u, 128u, 999u})
+                    for (bool mirror : {false, true}) {
+                        for (int i = 0; i < n; ++i) {
+                            const uint32_t v = uint32_t(i) & 0xFF;
+                            const uint32_t sa = a == 7 ? uint32_t(rng() & 0xFF) : a;   // one row of mixed alphas
+                            src[size_t(i)] = sa << 24 | v << 16 | ((v * 5) & 0xFF) << 8 | (255 - v);
+                            const uint32_t da = destAlpha == 999u ? (i % 3 == 0 ? 0x80u : 0xFFu) : destAlpha;
+                            dst[size_t(i)] = da << 24 | (uint32_t(rng()) & 0xFFFFFF);
                         }
-                }
+                        std::vector<uint32_t> want = dst;
+                        c.reference(want.data(), src.data(), n, mirror);
+                        c.fast(dst.data(), src.data(), n, mirror);
+                        for (int i = 0; i < n; ++i)
+                            if (dst[size_t(i)] != want[size_t(i)]) {
+                                ADD_FAILURE() << c.what << " " << testsupport::LoopsName(loops) << " alpha " << a
+                                              << " dest alpha " << destAlpha << " mirror " << mirror << " at " << i
+                                              << std::hex << ": " << dst[size_t(i)] << " not " << want[size_t(i)];
+                                break;
+                            }
+                    }
+    });
 }

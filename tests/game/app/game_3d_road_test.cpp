@@ -54,7 +54,7 @@ std::unique_ptr<Zephra::MemoryImage> Panorama(Zephra::ImageHost* host) {
 }
 
 // One frame of the sample game's application, with a scene of every kind of
-// drawing over it, as the 32-bit primary shows it.
+// drawing over it, as the window shows it.
 std::vector<uint32_t> Frame(platform::Device3DKind kind, bool& on3D) {
     std::vector<uint32_t> frame;
     platform::DirectXConfig::Get().Reset();
@@ -95,7 +95,7 @@ std::vector<uint32_t> Frame(platform::Device3DKind kind, bool& on3D) {
     app.PresentFrame();
     Zephra::DDInterface& dd = app.Display();
     platform::SurfaceMemory m;
-    if (!platform::GetSurfaceMemory(dd.mPrimarySurface, m)) return frame;
+    if (!platform::GetSurfaceMemory(dd.ShownSurface(), m)) return frame;
     for (int y = 0; y < 600 && y < m.height; ++y)
         for (int x = 0; x < 800 && x < m.width; ++x) {
             uint32_t v;

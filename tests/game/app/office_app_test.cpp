@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "framework/app/widget_manager.h"
 #include "framework/graphics/memory_image.h"
 #include "framework/resources/resource_manager.h"
 #include "game/app/startup.h"
+#include "platform/settings.h"
 #include "tests/game/app/game_folder.h"
 
 using gametest::GameFolder;
@@ -256,6 +258,48 @@ TEST_F(OfficeAppProfiles, HugeSecondsPlayedAreCappedNotWrapped) {
     }
 }
 
+// Hours of short updates reach pref.dat whole: the time read back is the time
+// played, for a new player and for players hundreds of hours on, where a
+// float that took each step on its own would fall behind or stop.
+TEST_F(OfficeAppProfiles, LongSessionsOfShortUpdatesAreKeptWhole) {
+    struct Case {
+        const char* what;
+        float before;       // seconds played already
+        int stepMs;
+        int minutes;        // played in the session
+        const char16_t* hours;
+        const char16_t* mins;
+    };
+    const Case cases[] = {
+        {"a new player, three hours", 0.0f, 10, 180, u"3", u"0"},
+        {"a hundred hours on, one hour", 360000.0f, 10, 60, u"101", u"0"},
+        {"three hundred hours on, half an hour", 1080000.0f, 10, 30, u"300", u"30"},
+        {"one-millisecond steps", 0.0f, 1, 59, u"0", u"59"},
+    };
+    for (const Case& c : cases) {
+        int slot = -1;
+        {
+            TestApp app(Path());
+            ASSERT_TRUE(app.CreateProfile(u"Ann", "woman")) << c.what;
+            slot = app.mCurrentProfileSlot;
+            app.GetCurrentProfile().secondsPlayed = c.before;
+            const long steps = c.minutes * 60000L / c.stepMs;
+            for (long i = 0; i < steps; ++i) app.AddPlayedTime(c.stepMs);
+            ASSERT_TRUE(app.SavePrefs()) << c.what;
+        }
+        const std::string bytes = testsupport::ReadFile(Path());
+        const size_t at = prefs::kProfilesOffset + prefs::kProfileSize * static_cast<size_t>(slot + 1) - 4;
+        ASSERT_GE(bytes.size(), at + 4) << c.what;
+        float stored;
+        std::memcpy(&stored, bytes.data() + at, 4);
+        EXPECT_EQ(stored, c.before + c.minutes * 60.0f) << c.what;
+        TestApp app(Path());
+        ASSERT_TRUE(app.ReadProfileSlot(slot)) << c.what;
+        EXPECT_EQ(app.GetTextVars()->Get("hoursplayed"), c.hours) << c.what;
+        EXPECT_EQ(app.GetTextVars()->Get("minutesplayed"), c.mins) << c.what;
+    }
+}
+
 TEST_F(OfficeAppProfiles, ProfileTextsAndSettings) {
     TestApp app(Path());
     ASSERT_TRUE(app.CreateProfile(u"Ann", "woman"));
@@ -270,12 +314,14 @@ TEST_F(OfficeAppProfiles, ProfileTextsAndSettings) {
     EXPECT_EQ(vars.Get("reachedday"), u"60");
 
     PrefsHeader& h = app.GetPrefsHeader();
-    h.windowed = 0;
-    app.ApplySettings();
-    EXPECT_FALSE(app.mWindowed);
-    h.windowed = 1;
-    app.ApplySettings();
-    EXPECT_TRUE(app.mWindowed);
+    // The mode is also kept where the next start reads it before pref.dat.
+    for (uint8_t windowed : {0, 1}) {
+        h.windowed = windowed;
+        app.ApplySettings();
+        EXPECT_EQ(app.mWindowed, windowed != 0);
+        ASSERT_NE(app.GetSettings(), nullptr);
+        EXPECT_EQ(app.GetSettings()->GetInt("ScreenMode", -1), windowed ? 0 : 1);
+    }
     EXPECT_EQ(&app.GetRecordTable(), &app.GetPrefsFile().Records());
 
     // Settings survive in pref.dat.

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 #include <climits>
+#include <optional>
 #include <set>
+#include "game/app/office_app.h"
 #include "game/office/level_model.h"
+#include "game/office/office_xml.h"
+#include "tests/support/temp_dirs.h"
 #include "game/office/vec2.h"
 #include "platform/random.h"
 
@@ -23,11 +27,12 @@ XmlDocument Parse(const char* text) {
 }
 
 TEST(LevelModel, NextStageThresholdsContinueTheLastStep) {
+    const std::optional<int32_t> none;
     struct Case {
         const char* what;
         std::vector<int> money;
         int index;
-        int32_t next;
+        std::optional<int32_t> next;
     };
     const Case cases[] = {
         {"inside the list", {100, 250, 450}, 0, 250},
@@ -35,13 +40,37 @@ TEST(LevelModel, NextStageThresholdsContinueTheLastStep) {
         {"past the list", {100, 250, 450}, 2, 650},
         {"one further", {100, 250, 450}, 3, 850},
         {"two further", {100, 250, 450}, 4, 1050},
-        {"equal money never opens more", {100, 100}, 1, INT32_MAX},
-        {"absent money never opens more", {100, -1}, 1, INT32_MAX},
-        {"one stage never advances", {100}, 0, INT32_MAX},
-        {"no stages", {}, 0, INT32_MAX},
-        {"a huge step saturates", {0, 2000000000}, 3, INT32_MAX},
+        {"equal money never opens more", {100, 100}, 1, none},
+        {"absent money never opens more", {100, -1}, 1, none},
+        {"one stage never advances", {100}, 0, none},
+        {"no stages", {}, 0, none},
+        {"the largest money is a threshold like any", {0, INT32_MAX}, 0, INT32_MAX},
+        {"a step past the largest money is none", {0, 2000000000}, 1, none},
+        {"a huge step far on is none", {0, 2000000000}, 3, none},
+        {"past the last stage number is none", {0, 1}, kLastStageIndex, none},
     };
     for (const Case& c : cases) EXPECT_EQ(NextStageThreshold(Stages(c.money), c.index), c.next) << c.what;
+}
+
+TEST(LevelModel, StagesPastTheListThatTheMoneyPassesAreCountedAtOnce) {
+    struct Case {
+        const char* what;
+        std::vector<int> money;
+        int index;
+        int32_t have;
+        int reached;
+    };
+    const Case cases[] = {
+        {"below the next threshold", {100, 250, 450}, 2, 649, 0},
+        {"a listed stage begins on its own", {100, 250, 450}, 0, 10000, 1},
+        {"just short of the third step", {100, 250, 450}, 2, 1049, 2},
+        {"from far past the list", {100, 250, 450}, 1000, INT32_MAX, (INT32_MAX - 200250) / 200 + 1},
+        {"no further stage", {100, 100}, 1, INT32_MAX, 0},
+        {"a step of one stops at the last stage number", {INT32_MIN, INT32_MIN + 1}, 1, INT32_MAX,
+         kLastStageIndex - 1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(StagesReachedPastTheList(Stages(c.money), c.index, c.have), c.reached) << c.what;
 }
 
 TEST(LevelModel, ClientTemplateDrawFollowsTheWeights) {
@@ -222,6 +251,60 @@ TEST(LevelModel, ReadsStagesTemplatesAndTimelines) {
 } // namespace
 
 namespace {
+
+// A level file of a few megabytes could hold hundreds of thousands of
+// entries; each list is read up to its limit, with one warning past it.
+TEST(LevelModel, ListsAreReadUpToTheirLimits) {
+    testsupport::TempUserDirs user;
+    testsupport::TempDir prefs;
+    OfficeApp app(prefs.File("pref.dat"));
+    app.mNoWindow = true;
+    auto repeat = [](const std::string& text, size_t n) {
+        std::string out;
+        for (size_t i = 0; i < n; ++i) out += text;
+        return out;
+    };
+    const std::string point = "<time_point time='1' event='a'/>";
+    using Count = size_t (*)(const SurvivalModel&);
+    struct Case {
+        const char* what;
+        std::string level;  // inside "level"
+        Count count;
+        size_t expected;
+    } cases[] = {
+        {"time points", "<events_queue><clients_timeline>" + repeat(point, 5000) + "</clients_timeline></events_queue>",
+         [](const SurvivalModel&) { return gLevelTimelines.clients.size(); }, kMaxTimePoints},
+        {"time points over two timelines",
+         repeat("<events_queue><clients_timeline>" + repeat(point, 3000) + "</clients_timeline></events_queue>", 2),
+         [](const SurvivalModel&) { return gLevelTimelines.clients.size(); }, kMaxTimePoints},
+        {"orders of a time point",
+         "<events_queue><clients_timeline><time_point><orders>" + repeat("<order name='x'/>", 100) +
+             "</orders></time_point></clients_timeline></events_queue>",
+         [](const SurvivalModel&) { return gLevelTimelines.clients.at(0).orders.size(); }, kMaxLevelSubEntries},
+        {"stages", "<stages>" + repeat("<stage money='1'/>", 300) + "</stages>",
+         [](const SurvivalModel& m) { return m.stages.size(); }, kMaxLevelEntries},
+        {"clients of a stage", "<stages><stage>" + repeat("<clients name='c'/>", 100) + "</stage></stages>",
+         [](const SurvivalModel& m) { return m.stages.at(0).clients.size(); }, kMaxLevelSubEntries},
+        {"order lists of a template",
+         "<order_template template='t'>" + repeat("<order_list><orders order='o'/></order_list>", 100) +
+             "</order_template>",
+         [](const SurvivalModel& m) { return m.orderTemplates.at(0).lists.size(); }, kMaxLevelSubEntries},
+        {"orders of a list",
+         "<order_template template='t'><order_list>" + repeat("<orders order='o'/>", 300) + "</order_list></order_template>",
+         [](const SurvivalModel& m) { return m.orderTemplates.at(0).lists.at(0).orders.size(); }, kMaxLevelEntries},
+    };
+    for (const Case& c : cases) {
+        XmlDocument doc = Parse(("<level>" + c.level + "</level>").c_str());
+        const size_t before = app.Warnings().size();
+        gLevelTimelines.Clear();
+        gLevelTimelines.Read(doc.child("level"));
+        SurvivalModel model;
+        model.Read(doc.child("level"));
+        EXPECT_EQ(c.count(model), c.expected) << c.what;
+        EXPECT_EQ(app.Warnings().size() - before, 1u) << c.what;
+    }
+    gLevelTimelines.Clear();
+}
 
 TEST(Vec2, LengthAndNormalised) {
     struct Case {

@@ -11,6 +11,7 @@
 #include "game/app/prefs.h"
 #include "game/app/startup.h"
 #include "game/compose/game_composition.h"
+#include "game/office/bonus_chain.h"
 #include "game/office/client.h"
 #include "game/office/client_slots.h"
 #include "game/office/office.h"
@@ -176,7 +177,7 @@ TEST_F(LevelTest, ClicksQueueOncePerRepeatAndOnlyInPlay) {
 
     // The objects handed to the secretary and the engineer.
     Start(testsupport::kBusySurvivalLevel, true);
-    for (Zephra::Point p : {Zephra::Point(600, 30), Zephra::Point(730, 100), Zephra::Point(525, 140),
+    for (Zephra::Point p : {Zephra::Point(600, 90), Zephra::Point(730, 100), Zephra::Point(525, 140),
                             Zephra::Point(630, 150), Zephra::Point(90, 440)})
         level->MouseDown(p.mX, p.mY, 0, 1);
     EXPECT_EQ(level->GetClickQueue().size(), 5u);
@@ -199,17 +200,19 @@ TEST_F(LevelTest, ClientsEnterAlongTheTimelineAndTheDayEndsAfterTheLast) {
     ASSERT_EQ(first.spawns.size(), 1u);
     EXPECT_EQ(first.spawns[0].defName, "student");
     EXPECT_EQ(first.spawns[0].orders, std::vector<std::string>{"0401"});
-    Run(25);
-    ASSERT_EQ(second.spawns.size(), 1u) << "the point at 20 s";
-    EXPECT_EQ(second.spawns[0].defName, "lady");
-    Run(30);
-    EXPECT_EQ(first.spawns.size() + second.spawns.size(), 2u) << "the point at 45 s waits for a free slot";
+    Run(2.5f);
+    ASSERT_EQ(second.spawns.size(), 1u) << "the second point at 0 s, after the delay";
+    EXPECT_EQ(second.spawns[0].defName, "tycoon");
+    EXPECT_TRUE(second.spawns[0].byPhone);
+    Run(45);
+    EXPECT_EQ(first.spawns.size() + second.spawns.size(), 2u) << "the point at 40 s waits for a free slot";
     first.Leave();
     Run(1.5f);
     EXPECT_EQ(first.spawns.size(), 1u) << "the delay after a spawn runs only while a slot is free";
     Run(0.7f);
     ASSERT_EQ(first.spawns.size(), 2u);
-    EXPECT_TRUE(first.spawns[1].byPhone);
+    EXPECT_EQ(first.spawns[1].defName, "lady");
+    EXPECT_FALSE(first.spawns[1].byPhone);
     EXPECT_EQ(first.spawns[1].orders, (std::vector<std::string>{"0201", "0401"}));
     first.Leave();
     second.Leave();
@@ -246,8 +249,8 @@ TEST_F(LevelTest, DayEndJudgesTheMoneyAndKeepsTheProfile) {
     const Case cases[] = {
         {"below the goal", -1, 1, 0, LevelScreens::kFailure, 1, 0},
         {"the goal", -2, 1, 0, LevelScreens::kGoal, 2, 150},
-        {"the expert goal", -3, 1, 0, LevelScreens::kExpert, 2, 300},
-        {"a day already passed", -3, 5, 0, LevelScreens::kExpert, 5, 300},
+        {"the expert goal", -3, 1, 0, LevelScreens::kExpert, 2, 400},
+        {"a day already passed", -3, 5, 0, LevelScreens::kExpert, 5, 400},
         {"a better day before", -2, 1, 1000, LevelScreens::kGoal, 2, 1000},
     };
     for (const Case& c : cases) {
@@ -267,7 +270,7 @@ TEST_F(LevelTest, DayEndJudgesTheMoneyAndKeepsTheProfile) {
         EXPECT_EQ(saved.reachedDay, c.reachedAfter) << c.what;
         EXPECT_EQ(saved.bestMoney[0], c.bestAfter) << c.what;
     }
-    EXPECT_EQ(app->GetRecordTable().GetTable(false)[0].score, 300) << "the career hiscores";
+    EXPECT_EQ(app->GetRecordTable().GetTable(false)[0].score, 400) << "the career hiscores";
 }
 
 TEST_F(LevelTest, FailedLoadNeitherCrashesNorAdvancesTheProfile) {
@@ -346,7 +349,7 @@ TEST_F(LevelTest, SurvivalStagesOpenWithTheMoneyAndOfferUpgrades) {
     EXPECT_FALSE(FindObject("table01a")->IsActive()) << "its add_object blink runs first";
     for (int i = 0; i < 120; ++i) level->Update();
     EXPECT_TRUE(FindObject("table01a")->IsActive()) << "the blink ran to its end";
-    EXPECT_TRUE(FindObject("worker01a")->IsActive() && FindObject("specialization3")->IsVisible());
+    EXPECT_TRUE(FindObject("worker01a")->IsActive() && FindObject("worker01a_spec")->IsVisible());
     EXPECT_FALSE(screens.upgradeDisabled) << "one offer left";
     EXPECT_TRUE(level->IsInPlay());
     screens.choice = "";
@@ -360,6 +363,62 @@ TEST_F(LevelTest, SurvivalStagesOpenWithTheMoneyAndOfferUpgrades) {
     level->AddMoney(1000);
     level->Update();
     EXPECT_EQ(level->GetNextStageMoneyThreshold(), 1300) << "stages carried on past the list";
+}
+
+// The stage number that money has reached in a survival level: the listed
+// stages in turn, then the last step carried on.
+int64_t StageNumberFor(const std::vector<StageRecord>& stages, int64_t money) {
+    size_t listed = 1;
+    while (listed < stages.size() && stages[listed].money <= money) ++listed;
+    if (listed < stages.size() || stages.size() < 2) return static_cast<int64_t>(listed);
+    const int64_t last = stages.back().money, step = last - stages[stages.size() - 2].money;
+    return static_cast<int64_t>(listed) + (money - last) / step;
+}
+
+// A bonus chain with a huge bonus drives the money to its limit: every update
+// returns, the money holds at the largest amount or at 0, and once it holds no
+// further stage begins.
+TEST_F(LevelTest, HugeBonusesHoldTheMoneyAndTheStages) {
+    struct Case {
+        const char* what;
+        const char* bonus;     // the office's "bonus" of a one-action stage
+        int awardsPerUpdate;
+        int updates;
+        int32_t money;
+    };
+    const Case cases[] = {
+        {"one award is held to the bound", "99999999999", 1, 1, BonusChain::kMaxBonus},
+        {"awards up to the largest money", "99999999999", 100, 30, INT32_MAX},
+        {"a huge loss stops at nothing", "-99999999999", 10, 3, 0},
+    };
+    BonusChain* chain = level->GetBonusChain();
+    ASSERT_NE(chain, nullptr);
+    for (const Case& c : cases) {
+        pugi::xml_document office;
+        ASSERT_TRUE(office.load_string(
+            (std::string(R"(<office><bonus_config><bonus_stages action="1" bonus=")") + c.bonus +
+             R"("/></bonus_config></office>)").c_str()));
+        chain->Load(office.child("office"));
+        Start(1, true);
+        for (int u = 0; u < c.updates; ++u) {
+            for (int a = 0; a < c.awardsPerUpdate; ++a) chain->Step(BonusChain::kAdvance, nullptr);
+            level->Update();
+        }
+        EXPECT_EQ(level->GetMoney(), c.money) << c.what;
+        EXPECT_EQ(Text("money"), c.money) << c.what;
+        const int64_t stage = StageNumberFor(level->GetSurvivalModel().stages, c.money);
+        EXPECT_EQ(Text("currentday"), stage) << c.what;
+        if (c.money != INT32_MAX && c.money != 0) continue;
+        if (c.money == INT32_MAX) {
+            EXPECT_EQ(level->GetNextStageMoneyThreshold(), INT32_MAX) << c.what << ": no further stage";
+        }
+        for (int u = 0; u < 5; ++u) {
+            chain->Step(BonusChain::kAdvance, nullptr);
+            level->Update();
+        }
+        EXPECT_EQ(level->GetMoney(), c.money) << c.what;
+        EXPECT_EQ(Text("currentday"), stage) << c.what << ": held money begins nothing more";
+    }
 }
 
 TEST_F(LevelTest, SkinUpgradeAlternatesTheLooksForTwoSeconds) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <set>
@@ -422,7 +423,7 @@ TEST_F(WorkerTest, BoardsShowTheirWorkersCode) {
         const char* skin;   // empty: left as it was
     };
     const Case cases[] = {{"0203", "spec_l2t3"}, {"0400", "spec_l4t0"}, {"0201", "spec_l2t1"}, {"020", ""}, {"", ""}};
-    auto* board = dynamic_cast<Specialization*>(FindObject("specialization1"));
+    auto* board = dynamic_cast<Specialization*>(FindObject("worker02a_spec"));
     ASSERT_NE(board, nullptr);
     ASSERT_EQ(board->GetWorker(), FindObject("worker02a"));
     ASSERT_EQ(board->GetTable(), FindObject("table02a"));
@@ -445,7 +446,7 @@ TEST_F(WorkerTest, BoardsShowTheirWorkersCode) {
 TEST_F(WorkerTest, BoardsHandOverTheirWorkersWork) {
     ASSERT_NE(gBoss, nullptr);
     Worker* worker = Hire("worker02a");
-    auto* board = dynamic_cast<Specialization*>(FindObject("specialization1"));
+    auto* board = dynamic_cast<Specialization*>(FindObject("worker02a_spec"));
     Command(board, "anim=\"idle\"");
     worker->SetStateKey("0201");
     gBoss->SetStateKey("");
@@ -521,10 +522,11 @@ std::set<std::string> OrdersOf(const ClientTemplate& client, const std::vector<O
 }
 
 // Every sample level, career day and survival level, seats workers who know
-// their work, with boards that show it, and orders only what they make from
-// what its shelving hands out: a career day along its timeline, a survival
-// level in each stage, with the workers and places that the stages before it
-// added (an upgrade is the player's choice, so no order waits for one).
+// their work and take something that is made, with boards that show it, and
+// orders only what they make from what its shelving hands out (through
+// workers in a row): a career day along its timeline, a survival level in
+// each stage, with the workers and places that the stages before it added (an
+// upgrade is the player's choice, so no order waits for one).
 TEST_F(WorkerTest, SampleLevelsOrderOnlyWhatTheirWorkersMake) {
     struct Case {
         bool survival;
@@ -565,6 +567,12 @@ TEST_F(WorkerTest, SampleLevelsOrderOnlyWhatTheirWorkersMake) {
                 for (const std::string& order : orders) {
                     EXPECT_TRUE(made.count(order)) << what << (c.survival ? ", stage " + std::to_string(round + 1) : "")
                                                    << ": nobody makes " << order;
+                }
+                for (Worker* worker : gWorkers) {
+                    if (!worker->IsVisible()) continue;
+                    EXPECT_TRUE(std::any_of(made.begin(), made.end(), [&](const std::string& code) {
+                        return worker->CanTake(code);
+                    })) << what << ": " << worker->GetName() << " takes nothing";
                 }
             }
             for (Item* item : gObjects) {
@@ -615,7 +623,7 @@ TEST_F(WorkerTest, DayRunsPaperThroughAWorker) {
     EXPECT_TRUE(worker->GetState() == Worker::kWorking || worker->IsWorkDone());
     run(5.0f);
     EXPECT_EQ(worker->GetStateKey(), "0201");
-    click("specialization1");
+    click("worker02a_spec");
     run(6.0f);
     EXPECT_EQ(gBoss->GetStateKey(), "0201") << "collected through the board";
     EXPECT_EQ(worker->GetStateKey(), "");

@@ -1,10 +1,15 @@
 #include <pugixml.hpp>
+#include <cstdio>
 #include "game/app/pak_file.h"
 #include "game/app/prefs.h"
+#include "game/office/level_screen.h"
+#include "game/screens/escape_menu.h"
+#include "game/screens/game_level_screens.h"
 #include "game/ui/ui_edit.h"
 #include "game/ui/ui_list.h"
 #include "platform/text.h"
 #include "tests/game/screens/screens_fixture.h"
+#include "tests/support/fake_clock.h"
 
 namespace screenstest {
 namespace {
@@ -194,6 +199,103 @@ TEST_F(TwoPlayers, MenuButtonsOpenTheirScreens) {
     PostClick(310, 360);
     Click(menu->mQuit);
     EXPECT_TRUE(app->IsShuttingDown());
+}
+
+// Two players and the real office: what a session leaves in pref.dat is what
+// the next start shows.
+class TwoPlayersPlaying : public TwoPlayers {
+protected:
+    bool FakesTheLevel() override { return false; }
+    // pref.dat as BeforeStart writes it, and the game started on it.
+    void Restart(bool freshPrefs) {
+        app.reset();
+        if (freshPrefs) {
+            std::remove(PrefsPath().c_str());
+            BeforeStart();
+        }
+        app = std::make_unique<testsupport::TestApp>(PrefsPath());
+        ASSERT_TRUE(app->Init());
+        app->LoadingThreadCompleted();
+        app->mUpdateInterval = 100;
+        SkipSplash();
+        Step(40);
+    }
+    // The current slot and a profile's seconds played as pref.dat holds them.
+    float Stored(int slot, int& currentSlot) {
+        PrefsFile file(PrefsPath());
+        std::vector<ProfileRecord> saved;
+        file.ReadAllProfiles(saved);
+        currentSlot = file.CurrentSlot();
+        return slot < static_cast<int>(saved.size()) ? saved[static_cast<size_t>(slot)].secondsPlayed : -1.0f;
+    }
+    testsupport::FakeClock clock;
+};
+
+// A player chosen or made in the menus plays survival and the game ends, from
+// the menus or by closing the window in the office: the next start opens that
+// player, with the time played.
+TEST_F(TwoPlayersPlaying, TheCurrentPlayerAndTheTimePlayedOutliveARestart) {
+    struct Case {
+        const char* what;
+        const char16_t* newPlayer;  // made in the form; none: Bob is chosen
+        bool closesTheWindow;       // else leaves the office, then quits from the menu
+        int slot;
+        float seconds;              // after 30 s of survival
+        const char16_t* minutes;
+    };
+    const Case cases[] = {
+        {"Bob chosen, leaves, quits", nullptr, false, 1, 89.0f, u"1"},
+        {"Bob chosen, closes the window", nullptr, true, 1, 89.0f, u"1"},
+        {"Cid made, closes the window", u"Cid", true, 2, 30.0f, u"0"},
+    };
+    for (const Case& c : cases) {
+        Restart(true);
+        MainMenuScreen* menu = app->mMainMenu;
+        Click(menu->mProfile);
+        if (c.newPlayer) {
+            Click(menu->mCreateSelect);
+            menu->mEnterName->SetText(c.newPlayer, true);
+            Click(menu->mCreate);
+        } else {
+            menu->mList->SetSelected(1);
+            Step();
+            Click(menu->mSelect);
+        }
+        Step(40);
+        Click(menu->mSurvival);
+        Step(40);
+        Click(app->mSurvival->mStart);
+        LevelScreen* office = app->GetLevelScreen();
+        ASSERT_TRUE(office->IsInPlay()) << c.what;
+        Step(300);
+        EXPECT_FALSE(office->IsDayOver()) << c.what;
+        if (c.closesTheWindow) {
+            platform::InputEvent quit;
+            quit.kind = platform::EventKind::Quit;
+            app->PostEvent(quit);
+            app->StepMainLoop(true);
+        } else {
+            wm()->KeyDown(platform::VK_ESCAPE);
+            PostClick(310, 360);
+            Click(composition.GetLevelScreens()->GetEscapeMenu()->mQuit);
+            int current = -1;
+            EXPECT_EQ(Stored(c.slot, current), c.seconds) << c.what << ": saved on leaving the office";
+            Step(40);
+            PostClick(310, 360);
+            Click(menu->mQuit);
+        }
+        ASSERT_TRUE(app->IsShuttingDown()) << c.what;
+        int current = -1;
+        EXPECT_EQ(Stored(c.slot, current), c.seconds) << c.what;
+        EXPECT_EQ(current, c.slot) << c.what;
+
+        Restart(false);
+        EXPECT_EQ(app->mCurrentProfileSlot, c.slot) << c.what;
+        EXPECT_TRUE(app->mMainMenu->mMenuDlg->mVisible) << c.what;
+        EXPECT_EQ(Var(Row("profilename")), c.newPlayer ? c.newPlayer : u"Bob") << c.what;
+        EXPECT_EQ(Var(Row("hoursplayed")), u"0") << c.what;
+        EXPECT_EQ(Var(Row("minutesplayed")), c.minutes) << c.what;
+    }
 }
 
 // The nameplate's link is the whole text of "cfg\locator", up to 4096 bytes;

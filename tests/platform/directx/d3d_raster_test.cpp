@@ -239,7 +239,9 @@ TEST(D3DRaster, FastLoopsEqualReference) {
 
 // Screen-aligned quads stepping one texel per pixel (the layers of a frame)
 // over runs of opaque, clear, translucent and mixed texels, on and off texel
-// centres, clipped or not, against the reference for every layout, blend and tint.
+// centres, clipped or not, past the texture's last row or not, against the
+// reference for every layout, blend and tint; as two triangles and as one
+// rectangle (drawn in whole rows).
 TEST(D3DRaster, OneTexelPerPixelQuadsEqualReference) {
     std::mt19937 rng(77);
     constexpr int kTexW = 64, kTexH = 16;
@@ -291,14 +293,25 @@ TEST(D3DRaster, OneTexelPerPixelQuadsEqualReference) {
                     const float l = x0 - 0.5f, r = x0 + w - 0.5f, t = y0 - 0.5f, b = y0 + h - 0.5f;
                     const Vertex q[4] = {V(l, t, u0, v0, k.tint[0]), V(r, t, u1, v0, k.tint[1]),
                                          V(r, b, u1, v1, k.tint[2]), V(l, b, u0, v1, k.tint[0])};
+                    Canvas rectFast = fast, rectSse2 = fast, rectRef = fast;
                     for (auto* c : {&fast, &sse2, &ref}) {
                         const Path p = c == &fast ? Path::Fast : c == &sse2 ? Path::Sse2 : Path::Reference;
                         DrawTriangle(c->target(), s, &tex, q[0], q[1], q[2], p);
                         DrawTriangle(c->target(), s, &tex, q[0], q[2], q[3], p);
                     }
-                    if ((fast.bytes != ref.bytes || sse2.bytes != ref.bytes) && ++mismatched < 5)
+                    // Gouraud corners that are not planar are no rectangle: nothing drawn on any path.
+                    int rectangles = 0;
+                    for (auto* c : {&rectFast, &rectSse2, &rectRef}) {
+                        const Path p = c == &rectFast ? Path::Fast : c == &rectSse2 ? Path::Sse2 : Path::Reference;
+                        rectangles += DrawRectangle(c->target(), s, &tex, q[0], q[1], q[2], q[3], p);
+                    }
+                    EXPECT_TRUE(rectangles == 0 || rectangles == 3) << k.name;
+                    if ((fast.bytes != ref.bytes || sse2.bytes != ref.bytes || rectFast.bytes != rectRef.bytes ||
+                         rectSse2.bytes != rectRef.bytes) &&
+                        ++mismatched < 5)
                         ADD_FAILURE() << k.name << " layout " << int(layout) << " blend " << int(bl[0]) << "/"
-                                      << int(bl[1]) << " at " << x0 << "," << y0 << " " << w << "x" << h;
+                                      << int(bl[1]) << " at " << x0 << "," << y0 << " " << w << "x" << h
+                                      << (fast.bytes != ref.bytes || sse2.bytes != ref.bytes ? " triangles" : " rectangle");
                 }
     EXPECT_EQ(mismatched, 0);
 }

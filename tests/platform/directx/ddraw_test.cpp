@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <string>
 #include <vector>
 #include "platform/directx/ddraw.h"
 #include "platform/directx/d3d7.h"
@@ -186,6 +188,51 @@ TEST_F(DirectDrawTest, StretchIsNearestAndKeysCompareColourBitsOnly) {
     EXPECT_EQ(Get(keyed, 0, 0), 0xAA0000u);
 }
 
+TEST_F(DirectDrawTest, StretchesTakeTheNearestPixelInEveryDepthClippedOrNot) {
+    struct Case {
+        const char* what;
+        int srcW, srcH;
+        RECT source, dest;
+        bool clipper;     // the destination is cut to the surface
+    };
+    const Case cases[] = {
+        {"4:3 pillar box", 40, 30, {0, 0, 40, 30}, {7, 0, 60, 40}, false},
+        {"shrink", 40, 30, {0, 0, 40, 30}, {0, 0, 17, 11}, false},
+        {"part of the source, wider and shorter", 40, 30, {5, 3, 25, 23}, {2, 4, 61, 14}, false},
+        {"cut by the clipper", 40, 30, {0, 0, 40, 30}, {-9, -5, 70, 45}, true},
+    };
+    for (PixelLayout layout : {PixelLayout::RGB565, PixelLayout::XRGB8888, PixelLayout::RGB888, PixelLayout::PAL8}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + " layout " + std::to_string(int(layout)));
+            IDirectDrawSurface7* src = Make(c.srcW, c.srcH, layout);
+            IDirectDrawSurface7* dst = Make(64, 48, layout);
+            if (c.clipper) {
+                IDirectDrawClipper* clipper = nullptr;
+                ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
+                ASSERT_EQ(dst->SetClipper(clipper), DD_OK);
+                clipper->Release();
+            }
+            const uint32_t mask = layout == PixelLayout::PAL8 ? 0xFF : layout == PixelLayout::RGB565 ? 0xFFFF : 0xFFFFFF;
+            auto value = [&](int x, int y) { return static_cast<uint32_t>((y * 131 + x * 7 + 1) * 2654435761u) & mask; };
+            for (int y = 0; y < c.srcH; ++y)
+                for (int x = 0; x < c.srcW; ++x) Put(src, x, y, value(x, y));
+            RECT d = c.dest, sr = c.source;
+            ASSERT_EQ(dst->Blt(&d, src, &sr, DDBLT_WAIT, nullptr), DD_OK);
+            const int dw = d.right - d.left, dh = d.bottom - d.top;
+            const int sw = sr.right - sr.left, sh = sr.bottom - sr.top;
+            int wrong = 0;
+            for (int y = 0; y < 48; ++y)
+                for (int x = 0; x < 64; ++x) {
+                    const bool inside = x >= d.left && x < d.right && y >= d.top && y < d.bottom;
+                    const uint32_t want =
+                        inside ? value(sr.left + (x - d.left) * sw / dw, sr.top + (y - d.top) * sh / dh) : 0;
+                    if (Get(dst, x, y) != want && ++wrong <= 3) ADD_FAILURE() << "at " << x << "," << y;
+                }
+            EXPECT_EQ(wrong, 0);
+        }
+    }
+}
+
 TEST_F(DirectDrawTest, FlipSwapsTheOneBackBuffer) {
     ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
     ASSERT_EQ(dd->SetDisplayMode(800, 600, 16, 0, 0), DD_OK);
@@ -310,6 +357,47 @@ TEST_F(DirectDrawTest, InjectedFailuresAndBlankedExportsReachTheCaller) {
     EXPECT_EQ(LoadModule("user32.dll"), nullptr);
     RestoreModuleExports();
     EXPECT_NE(GetProcAddress(ddraw, "DirectDrawCreate"), nullptr);
+}
+
+// The methods two interfaces share answer a failure injected under either
+// interface's name, called through either interface.
+TEST_F(DirectDrawTest, SharedMethodsAnswerUnderBothNames) {
+    IDirectDraw* older = nullptr;
+    ASSERT_EQ(dd->QueryInterface(IID_IDirectDraw, reinterpret_cast<void**>(&older)), DD_OK);
+    IDirectDrawSurface7* s = Make(2, 2, PixelLayout::RGB565);
+    IDirectDrawSurface* olderSurface = nullptr;
+    ASSERT_EQ(s->QueryInterface(IID_IDirectDrawSurface, reinterpret_cast<void**>(&olderSurface)), DD_OK);
+    DWORD hz = 0;
+    DDPIXELFORMAT format{};
+    format.dwSize = sizeof format;
+    struct Case {
+        const char* method;  // injected under this name
+        std::function<HRESULT()> call;
+    } cases[] = {
+        {"IDirectDraw7::SetCooperativeLevel", [&] { return dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL); }},
+        {"IDirectDraw::SetCooperativeLevel", [&] { return dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL); }},
+        {"IDirectDraw7::SetCooperativeLevel", [&] { return older->SetCooperativeLevel(nullptr, DDSCL_NORMAL); }},
+        {"IDirectDraw7::GetMonitorFrequency", [&] { return dd->GetMonitorFrequency(&hz); }},
+        {"IDirectDraw7::WaitForVerticalBlank", [&] { return dd->WaitForVerticalBlank(0, nullptr); }},
+        {"IDirectDraw7::QueryInterface", [&] {
+             void* out = nullptr;
+             const HRESULT hr = dd->QueryInterface(IID_IDirectDraw7, &out);
+             if (out) dd->Release();
+             return hr;
+         }},
+        {"IDirectDrawSurface7::IsLost", [&] { return s->IsLost(); }},
+        {"IDirectDrawSurface::IsLost", [&] { return s->IsLost(); }},
+        {"IDirectDrawSurface7::GetPixelFormat", [&] { return olderSurface->GetPixelFormat(&format); }},
+    };
+    DirectXConfig& config = DirectXConfig::Get();
+    for (const Case& c : cases) {
+        config.InjectFailure(c.method, DDERR_GENERIC);
+        EXPECT_EQ(c.call(), DDERR_GENERIC) << c.method;
+        config.ClearFailures();
+        EXPECT_EQ(c.call(), DD_OK) << c.method;
+    }
+    olderSurface->Release();
+    older->Release();
 }
 
 TEST(DirectXConfigTest, EnvironmentOverridesAndBadValues) {
