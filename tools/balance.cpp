@@ -1,8 +1,9 @@
 // Plays career days and survival levels of a game folder headless, faster
 // than real time, with the competent player of tests/support/office_player.h
-// or a random clicker, each run seeded; prints one table row per run (the
-// table of docs/balance.md). The levels start as the menus start them, the
-// briefings, comics and upgrade choices are clicked as a person clicks them.
+// (who follows the tutorial's pop-ups where a day has them) or a random
+// clicker, each run seeded; prints one table row per run (the table of
+// docs/balance.md). The levels start as the menus start them, the briefings,
+// comics and upgrade choices are clicked as a person clicks them.
 //
 //   balance [--days LIST] [--survival LIST] [--seeds LIST] [--player competent|random]
 //           [--minutes N] [--data DIR] [--check]
@@ -129,16 +130,19 @@ public:
         run.goal = gGameParams.moneyGoal;
         run.expert = gGameParams.expertGoal;
 
-        testsupport::Player competent(level, seed);
-        competent.thinkLeast = 0.3f;
-        competent.thinkMost = 0.8f;
-        testsupport::RandomClicker clicker(level, seed);
-        competent.clickAt = [&](int x, int y) {
+        // The competent player follows the tutorial's pop-ups where a day has
+        // them, and plays on its own otherwise.
+        Hud* hud = screens->GetHud();
+        testsupport::TutorialFollower competent(level, [hud](int n) { return hud->IsChildVisible(n); }, seed);
+        competent.player.thinkLeast = 0.3f;
+        competent.player.thinkMost = 0.8f;
+        competent.player.clickAt = [&](int x, int y) {
             if (opt.trace) TraceClick(level, x, y);
             app->mWidgetManager->MouseMove(x, y);
             app->mWidgetManager->MouseDown(x, y, 1);
             app->mWidgetManager->MouseUp(x, y, 1);
         };
+        testsupport::RandomClicker clicker(level, seed);
         testsupport::PlayClock upgradeClock(seed);
 
         // The upgrade choice: the picture of the liked upgrade, then the button.
@@ -170,7 +174,6 @@ public:
                 break;
             } else if (level->IsInPlay()) {
                 if (survival && lostAt < 0 && level->IsDayOver()) lostAt = level->GetElapsed();
-                Hud* hud = screens->GetHud();
                 if (!opt.random && hud->mUpgradeBtn && hud->mUpgradeBtn->mVisible && !hud->mUpgradeBtn->mDisabled &&
                     upgradeClock.Ready()) {
                     upgradeClock.Wait(1.0f, 2.0f);
@@ -185,6 +188,8 @@ public:
             }
             Step(*app);
         }
+        for (int popup : competent.unknown)
+            std::fprintf(stderr, "balance: day %d shows pop-up %d, which tutorial_steps.h does not know\n", number, popup);
         run.money = level->GetMoney();
         run.stage = level->GetSurvivalModel().stageIndex + 1;
         run.seconds = lostAt >= 0 ? lostAt : level->GetElapsed();

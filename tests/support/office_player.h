@@ -427,8 +427,8 @@ class TutorialFollower {
 public:
     static constexpr int kPopups = 20;   // numbers looked at for a shown pop-up
 
-    TutorialFollower(LevelScreen* level, std::function<bool(int)> shown)
-        : player(level), level_(level), shown_(std::move(shown)) {}
+    TutorialFollower(LevelScreen* level, std::function<bool(int)> shown, unsigned seed = 1)
+        : player(level, seed), level_(level), shown_(std::move(shown)) {}
 
     Player player;
     std::set<int> seen;       // every pop-up that showed
