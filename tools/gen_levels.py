@@ -191,11 +191,12 @@ TEMPLATES = {
 
 
 def stage(money, least, most, multi, places=(), items=(), vip=0, templates=("single", "pair"), first=False,
-          **flags):
-    """A survival stage: students order one product, ladies and tycoons one or two. The first stage
-    brings the impatient students and ladies only: no one lasts long unserved."""
+          students=1, **flags):
+    """A survival stage: students order one product, ladies and tycoons one or two; more students
+    make an impatient crowd. The first stage brings the impatient students and ladies only: no one
+    lasts long unserved."""
     one, two = templates
-    clients = [("student", least, most, 3 if first else 1, one, 0, 0),
+    clients = [("student", least, most, 3 if first else students, one, 0, 0),
                ("lady", least, most, 1 if first else 2, two, multi, 0)]
     if not first:
         clients.append(("tycoon", least, most, 1, two, multi, vip))
@@ -219,6 +220,9 @@ SURVIVAL = {
             stage(3200, 8, 12, 0.6, places=["05"], vip=1),
             stage(4200, 7, 11, 0.7, places=["06"], vip=1),
             stage(5200, 6, 9, 0.8, places=["07", "08"], vip=1),
+            # The rush: more than anyone serves for long.
+            stage(6400, 5, 8, 0.9, vip=1, students=2),
+            stage(7800, 4, 7, 1.0, vip=1, students=3),
         ],
         adds=["upgrade_table", "upgrade_presentation"], skins=["upgrade_plant"]),
     2: dict(
@@ -233,6 +237,8 @@ SURVIVAL = {
             stage(2400, 7, 10, 0.6, places=["07"], vip=1, templates=THREE),
             stage(3600, 6, 9, 0.7, places=["08"], vip=1, templates=THREE),
             stage(5000, 5, 8, 0.8, vip=1, templates=THREE),
+            stage(6400, 4, 7, 0.9, vip=1, templates=THREE, students=2),
+            stage(7800, 4, 6, 1.0, vip=1, templates=THREE, students=3),
         ],
         adds=["upgrade_presentation"], skins=["upgrade_plant"]),
     3: dict(
@@ -246,6 +252,8 @@ SURVIVAL = {
                   window="window_day"),
             stage(3000, 6, 9, 0.7, places=["08"], vip=1, templates=THREE),
             stage(4400, 5, 8, 0.8, vip=1, templates=THREE),
+            stage(5600, 4, 7, 0.9, vip=1, templates=THREE, students=2),
+            stage(6800, 3, 6, 1.0, vip=1, templates=THREE, students=3),
         ],
         adds=["upgrade_presentation"], skins=["upgrade_plant"]),
 }
