@@ -6,11 +6,13 @@
 // comics and upgrade choices are clicked as a person clicks them.
 //
 //   balance [--days LIST] [--survival LIST] [--seeds LIST] [--player competent|random]
-//           [--minutes N] [--data DIR] [--check]
+//           [--minutes N] [--data DIR] [--shots DIR] [--trace] [--check]
 //
 // LIST is numbers and ranges ("4-60", "1,3"). --minutes caps a survival run
-// (default 20). --check ends with a non-zero status when a run misses what
-// the sample game promises (see Verdict).
+// (default 20). --shots writes each run's briefing, its office after two
+// minutes and its debriefing as PNG pictures; --trace prints every click,
+// visit and payment. --check ends with a non-zero status when a run misses
+// what the sample game promises (see Verdict).
 
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +25,8 @@
 #include <vector>
 
 #include "framework/app/widget_manager.h"
+#include "framework/graphics/memory_image.h"
+#include "framework/resources/image_lib.h"
 #include "game/app/office_app.h"
 #include "game/app/pak_file.h"
 #include "game/app/startup.h"
@@ -54,6 +58,7 @@ struct Options {
     bool check = false;
     bool trace = false;
     std::string data;
+    std::string shots;
 };
 
 // One run's outcome.
@@ -164,16 +169,25 @@ public:
         const float cap = (survival ? opt.minutes : 20.0f) * 60.0f;
         bool over = false;
         float lostAt = -1.0f;
+        const std::string shot = opt.shots.empty() ? std::string()
+                                                   : opt.shots + "/" + (survival ? "survival" : "day") +
+                                                         std::to_string(number) + "-seed" + std::to_string(seed);
+        bool officeShot = false;
         while (!over && level->GetElapsed() < cap) {
             if (ComixDialog* comix = screens->GetComix(); comix->mVisible) {
                 Press(*app, comix->mButtons[comix->mPage]);
             } else if (BriefingDialog* briefing = screens->GetBriefing(); briefing->mVisible) {
+                Snapshot(*app, shot, "briefing");
                 Press(*app, briefing->mContinue);
             } else if (screens->IsDialogShown(LevelScreens::kDebriefing)) {
+                // The count-up over, as a person reads it.
+                for (int i = 0; i < 200; ++i) Step(*app);
+                Snapshot(*app, shot, "debriefing");
                 over = true;
                 break;
             } else if (level->IsInPlay()) {
                 if (survival && lostAt < 0 && level->IsDayOver()) lostAt = level->GetElapsed();
+                if (!officeShot && level->GetElapsed() >= 120.0f) officeShot = Snapshot(*app, shot, "office");
                 if (!opt.random && hud->mUpgradeBtn && hud->mUpgradeBtn->mVisible && !hud->mUpgradeBtn->mDisabled &&
                     upgradeClock.Ready()) {
                     upgradeClock.Wait(1.0f, 2.0f);
@@ -206,6 +220,16 @@ public:
     GameComposition& Composition() { return composition_; }
 
 private:
+    // The screen as drawn now, into <prefix>-<what>.png; true when there is a prefix.
+    static bool Snapshot(OfficeApp& app, const std::string& prefix, const char* what) {
+        if (prefix.empty()) return false;
+        app.DrawFrame();
+        std::string error;
+        Zephra::MemoryImage* screen = app.mWidgetManager->GetScreenImage();
+        if (screen == nullptr || !Zephra::ImageLib::WritePngImage(prefix + "-" + what + ".png", *screen, error))
+            std::fprintf(stderr, "balance: no picture of %s-%s: %s\n", prefix.c_str(), what, error.c_str());
+        return true;
+    }
     // What was clicked, what the boss holds and what each worker does.
     static void TraceClick(LevelScreen* level, int x, int y) {
         std::string what;
@@ -355,12 +379,15 @@ int main(int argc, char** argv) {
             opt.minutes = static_cast<float>(std::atof(argv[++i]));
         } else if (a == "--data" && hasValue) {
             opt.data = argv[++i];
+        } else if (a == "--shots" && hasValue) {
+            opt.shots = argv[++i];
         } else {
             ok = false;
         }
         if (!ok) {
             std::fprintf(stderr, "usage: balance [--days LIST] [--survival LIST] [--seeds LIST] "
-                                 "[--player competent|random] [--minutes N] [--data DIR] [--check]\n");
+                                 "[--player competent|random] [--minutes N] [--data DIR] [--shots DIR] [--trace] "
+                                 "[--check]\n");
             return 2;
         }
     }
