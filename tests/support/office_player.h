@@ -96,7 +96,6 @@ public:
     std::function<void(int x, int y)> clickAt;
     int clicks = 0;
     int coffees = 0;           // cups the secretary was sent with
-    int presentations = 0;
     int repairs = 0;           // devices the engineer was sent to
     bool sawRepair = false;
 
@@ -115,7 +114,7 @@ public:
             if (Click(gPhone)) clock_.Wait(thinkLeast, thinkMost);
             return;
         }
-        if (!queued.empty() || boss->IsBusy()) return;
+        if (!BossIdle()) return;
         if (Pickable* target = Choose(boss->GetStateKey())) {
             if (Click(target)) clock_.Wait(thinkLeast, thinkMost);
         }
@@ -292,10 +291,7 @@ private:
                     served = served || (HoldsWork(worker) && worker->GetStateKey() == wanted);
                 if ((state == 1 || state == 4) && !served && client->GetPatience() < 85.0f) low.push_back(client);
             }
-            if (low.size() >= 2 && Ready(gPresentationPlace) && Click(gPresentationPlace)) {
-                ++presentations;
-                return true;
-            }
+            if (low.size() >= 2 && Ready(gPresentationPlace) && Click(gPresentationPlace)) return true;
             if (!low.empty() && Ready(gCoffeeMachine)) {
                 if (Click(gCoffeeMachine) && Click(PlaceOf(low.front()))) ++coffees;
                 return true;
