@@ -32,6 +32,7 @@
 #include "game/office/level_screen.h"
 #include "game/office/office.h"
 #include "platform/input.h"
+#include "tests/support/headless_home.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
@@ -249,13 +250,7 @@ bool ScoreKept(const RecordTable::Table& table, const SeededScore& k) {
 
 int RunSoak(const Options& opt) {
     namespace fs = std::filesystem;
-    const fs::path home = fs::temp_directory_path() / ("pemberly-soak-" + std::to_string(getpid()));
-    fs::create_directories(home);
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    const fs::path home = testsupport::MakeHeadlessHome("soak");
     setenv("PEMBERLY_NO_URL", "1", 1);
     const std::string prefsPath = (home / "pref.dat").string();
 

@@ -44,7 +44,7 @@ class BossTest : public PeopleTest {
 protected:
     void StartApp() override {
         PeopleTest::StartApp();
-        LoadSurvival(1);
+        LoadSurvival(testsupport::kBusySurvivalLevel);
         boss = gBoss;
         ASSERT_NE(boss, nullptr);
     }

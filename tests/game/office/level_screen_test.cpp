@@ -176,7 +176,7 @@ TEST_F(LevelTest, ClicksQueueOncePerRepeatAndOnlyInPlay) {
     EXPECT_TRUE(level->GetClickQueue().empty()) << "right button";
 
     // The objects handed to the secretary and the engineer.
-    Start(1, true);
+    Start(testsupport::kBusySurvivalLevel, true);
     for (Zephra::Point p : {Zephra::Point(600, 90), Zephra::Point(730, 100), Zephra::Point(525, 140),
                             Zephra::Point(630, 150), Zephra::Point(90, 440)})
         level->MouseDown(p.mX, p.mY, 0, 1);
@@ -304,7 +304,7 @@ TEST_F(LevelTest, SurvivalEndsFiveSecondsAfterTheLastLifeWithTheRank) {
         records.GetTable(true) = RecordTable::Table{};
         for (int i = 0; i < c.better; ++i) records.AddScore(true, u"Bea", 10000 + i);
         screens.debriefings = 0;
-        Start(1, true);
+        Start(testsupport::kBusySurvivalLevel, true);
         EXPECT_EQ(screens.lives, 3) << c.what;
         level->AddMoney(c.money);
         level->LoseLife();
@@ -328,7 +328,7 @@ TEST_F(LevelTest, SurvivalEndsFiveSecondsAfterTheLastLifeWithTheRank) {
 }
 
 TEST_F(LevelTest, SurvivalStagesOpenWithTheMoneyAndOfferUpgrades) {
-    Start(1, true);
+    Start(testsupport::kBusySurvivalLevel, true);
     EXPECT_EQ(level->GetSurvivalModel().stageIndex, 0);
     EXPECT_EQ(level->GetNextStageMoneyThreshold(), 100);
     EXPECT_TRUE(screens.upgradeDisabled);
@@ -422,7 +422,7 @@ TEST_F(LevelTest, HugeBonusesHoldTheMoneyAndTheStages) {
 }
 
 TEST_F(LevelTest, SkinUpgradeAlternatesTheLooksForTwoSeconds) {
-    Start(1, true);
+    Start(testsupport::kBusySurvivalLevel, true);
     level->AddMoney(260);
     level->Update();
     ASSERT_EQ(level->GetUpgradeOffers().size(), 2u);
@@ -452,7 +452,7 @@ TEST_F(LevelTest, SkinUpgradeAlternatesTheLooksForTwoSeconds) {
 TEST_F(LevelTest, SurvivalSpawnsDrawnClientsAfterTheirDelay) {
     FakeSlotClient client("client03", 0);
     platform::SeedRand(21);
-    Start(1, true);
+    Start(testsupport::kBusySurvivalLevel, true);
     float t = 0;
     while (client.spawns.empty() && t < 20) {
         level->Update();
@@ -636,7 +636,7 @@ TEST_F(LevelTest, TutorialOfDayOneBlocksAndHearsTheLevel) {
     EXPECT_GT(level->GetMoney(), 0) << "the first client was served";
 
     // Survival runs no script.
-    Start(1, true);
+    Start(testsupport::kBusySurvivalLevel, true);
     EXPECT_FALSE(gRuleSequencer->IsRunning());
     EXPECT_TRUE(hovers("trash_bin"));
     app.reset();

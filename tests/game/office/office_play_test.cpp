@@ -147,7 +147,7 @@ TEST_F(OfficePlay, FirstDaysFollowingTheTutorial) {
     }
 }
 
-TEST_F(OfficePlay, SurvivalLevelOne) {
+TEST_F(OfficePlay, BusySurvivalLevel) {
     struct Case {
         const char* what;
         int better;        // hiscore entries of other players above any score of the run
@@ -165,7 +165,7 @@ TEST_F(OfficePlay, SurvivalLevelOne) {
         RecordTable& records = app->GetRecordTable();
         records.GetTable(true) = RecordTable::Table{};
         for (int i = 0; i < c.better; ++i) records.AddScore(true, u"Bea", 100000 + i);
-        Start(1, true);
+        Start(testsupport::kBusySurvivalLevel, true);
         Player player(level);
         auto visibleWorkers = [] {
             int n = 0;
@@ -225,6 +225,119 @@ TEST_F(OfficePlay, SurvivalLevelOne) {
     EXPECT_GT(sounds.Count("hp_up_coffee"), 0);
     EXPECT_GT(repairs, 0);
     EXPECT_TRUE(sawRepair);
+}
+
+// The player's next click, chosen from what the office shows: the busy
+// level loaded, quiet (nothing spawns, nothing runs between the cases), each
+// case arranging the clients, the workers and what the boss holds.
+TEST_F(OfficePlay, PlayerChoosesFromWhatTheOfficeShows) {
+    Start(testsupport::kBusySurvivalLevel, true);
+    auto* student = dynamic_cast<Client*>(FindObject("client03"));
+    auto* lady = dynamic_cast<Client*>(FindObject("client04"));
+    auto* makes02 = dynamic_cast<Worker*>(FindObject("worker02a"));
+    auto* makes04 = dynamic_cast<Worker*>(FindObject("worker04a"));
+    ASSERT_TRUE(student && lady && makes02 && makes04 && gBoss && gCoffeeMachine);
+    // A client at her place, waiting to order (state 1) or for her order (4).
+    auto seat = [](Client* client, const char* kind, const std::string& order, int state, float patience) {
+        client->Spawn(kind, false, 0, {order});
+        gFrameTime = 0.0f;
+        client->Update();
+        if (state == 4) {
+            int value = 0;
+            client->Interact(gBoss, 0, value);
+            gFrameTime = 10.0f;  // past the decision
+            client->Update();
+            client->Update();
+        }
+        client->AddPatience(patience - client->GetPatience());
+    };
+    auto ring = [](Client* client) { client->Spawn("tycoon", true, 0, {"0401"}); };
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        const char* clicked;
+    };
+    const Case cases[] = {
+        {"the phone rings", [&] { ring(lady); }, "phone"},
+        {"a client waits to order", [&] { seat(student, "student", "0201", 1, 100); }, "client_place03"},
+        {"a worker has nothing to do", [] {}, "shelving01"},
+        {"a worker holds the order",
+         [&] {
+             seat(student, "student", "0201", 4, 100);
+             makes02->SetStateKey("0201");
+         },
+         "table02a"},
+        {"the least patient first",
+         [&] {
+             seat(student, "student", "0201", 4, 90);
+             seat(lady, "lady", "0401", 4, 40);
+             makes02->SetStateKey("0201");
+             makes04->SetStateKey("0401");
+         },
+         "table04a"},
+        {"the boss holds the order",
+         [&] {
+             seat(lady, "lady", "0401", 4, 100);
+             gBoss->SetStateKey("0401");
+         },
+         "client_place04"},
+        {"paper for the worker whose product is awaited",
+         [&] {
+             seat(lady, "lady", "0401", 4, 100);
+             gBoss->SetStateKey("0001");
+         },
+         "table04a"},
+        {"a product nobody awaits, hands wanted",
+         [&] { gBoss->SetStateKey("0201"); },
+         "trash_bin"},
+        {"money for the most tired",
+         [&] {
+             makes04->SetStamina(30.0f);
+             gBoss->SetStateKey("money");
+         },
+         "table04a"},
+        {"a sleeper is woken",
+         [&] {
+             makes02->SetStateKey("0201");
+             makes04->SetState(Worker::kAsleep);
+         },
+         "table04a"},
+        {"coffee for a client whom nothing serves soon",
+         [&] {
+             seat(lady, "lady", "0401", 4, 50);
+             makes04->SetState(Worker::kWorking);
+             gCoffeeMachine->SetReady(true);
+         },
+         "coffeemachine"},
+    };
+    for (const Case& c : cases) {
+        for (Client* client : {student, lady}) client->SetActive(false);
+        for (Worker* worker : {makes02, makes04}) {
+            worker->SetState(Worker::kIdle);
+            worker->SetStateKey("");
+            worker->SetStamina(100.0f);
+        }
+        gBoss->SetStateKey("");
+        gCoffeeMachine->SetReady(false);
+        for (PeriodItem* device : {gAirConditioner, gStereoSystem, gPresentationPlace}) {
+            if (device) device->SetReady(false);
+        }
+        c.arrange();
+        Player player(level);
+        std::vector<std::string> clicked;
+        player.clickAt = [&](int x, int y) {
+            for (Pickable* p : gPickables) {
+                if (p->IsVisible() && p->IsActive() && p->HitTest(x, y)) {
+                    clicked.push_back(p->GetName());
+                    return;
+                }
+            }
+        };
+        gFrameTime = 0.01f;
+        player.Act();
+        ASSERT_FALSE(clicked.empty()) << c.what;
+        EXPECT_EQ(clicked.front(), c.clicked) << c.what;
+    }
 }
 
 } // namespace
