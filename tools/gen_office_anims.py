@@ -66,7 +66,7 @@ PARTS = {
     "table": (140, 70, "table", (120, 84, 52), [], [], ["idle", "hover"]),
     # One segment of the bar; the game stacks up to ten, 6 pixels apart upwards, and tints them.
     "status_hp": (12, 5, "bar", (240, 240, 240), [], [], ["idle", "point", "on_blink_hp", "off_blink_hp"]),
-    "skill_board": (30, 38, "board", (230, 230, 240), ["spec_l1t1", "spec_l2t0", "spec_l4t0"], [],
+    "skill_board": (30, 38, "board", (230, 230, 240), ["spec_l1t1", "spec_l2t0", "spec_l3t0", "spec_l4t0"], [],
                        ["idle", "hover"]),
     "bubble": (30, 30, "bubble", (255, 255, 255), [], [],
                ["idle", "cloud", "right", "aggro", "multi_right"]),
@@ -105,7 +105,7 @@ PARTS = {
 }
 
 SKIN_SHADES = {"man": 1.0, "woman": 1.35, "student": 0.8, "lady": 1.25, "tycoon": 0.55, "worker1": 1.0,
-               "worker2": 1.3, "spec_l1t1": 0.7, "spec_l2t0": 0.85, "spec_l4t0": 1.0}
+               "worker2": 1.3, "spec_l1t1": 0.7, "spec_l2t0": 0.85, "spec_l3t0": 0.92, "spec_l4t0": 1.0}
 
 def clamp(v):
     return max(0, min(255, int(v)))

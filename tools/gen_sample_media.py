@@ -93,7 +93,7 @@ def ui_pictures(root):
     write_png(img("button_over"), 160, 40, frame_pixel(160, 40, (40, 60, 110, 255), (110, 150, 230, 240)))
     write_png(img("button_down"), 160, 40, frame_pixel(160, 40, (30, 40, 80, 255), (50, 80, 150, 240)))
     write_png(img("button_disabled"), 160, 40, frame_pixel(160, 40, (90, 90, 90, 255), (150, 150, 150, 200)))
-    write_png(img("tutorial"), 180, 60, frame_pixel(180, 60, (120, 100, 20, 255), (255, 240, 170, 245)))
+    write_png(img("tutorial"), 220, 72, frame_pixel(220, 72, (120, 100, 20, 255), (255, 240, 170, 245)))
     write_png(img("edit"), 160, 24, frame_pixel(160, 24, (60, 60, 60, 255), (255, 255, 255, 255), 1))
     write_png(img("list"), 200, 100, frame_pixel(200, 100, (60, 60, 60, 255), (250, 250, 245, 255), 1))
     write_png(img("check"), 12, 12, lambda x, y: (30, 140, 30, 255) if abs(x - y) < 2 or abs(x + y - 11) < 2 else (0, 0, 0, 0))
