@@ -177,7 +177,7 @@ TEST_F(LevelTest, ClicksQueueOncePerRepeatAndOnlyInPlay) {
 
     // The objects handed to the secretary and the engineer.
     Start(1, true);
-    for (Zephra::Point p : {Zephra::Point(600, 30), Zephra::Point(730, 100), Zephra::Point(525, 140),
+    for (Zephra::Point p : {Zephra::Point(600, 90), Zephra::Point(730, 100), Zephra::Point(525, 140),
                             Zephra::Point(630, 150), Zephra::Point(90, 440)})
         level->MouseDown(p.mX, p.mY, 0, 1);
     EXPECT_EQ(level->GetClickQueue().size(), 5u);
