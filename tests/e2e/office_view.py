@@ -85,34 +85,43 @@ def opaque_colours(picture, rects):
 
 
 class Pictures:
-    """Colours that tell the looks of a part apart: each look's colours that no other look has."""
+    """The colours that tell the looks of a part apart: each look's main colours (those that
+    cover many of its pixels) that no other look, nor the parts it is shown with, has."""
+
+    MAIN = 30
 
     def __init__(self, repo, data, part, prefix, looks, also=()):
         anims, image = anim_frames(repo, part)
         picture = read_png(os.path.join(data, image))
-        colours = {look: opaque_colours(picture, anims.get(prefix + look, [])) for look in looks}
+        main = {look: self.main(opaque_colours(picture, anims.get(prefix + look, [])[:1])) for look in looks}
         shared = set()
-        for other_part, other_prefix in also:
+        for other_part in also:
             other_anims, other_image = anim_frames(repo, other_part)
             other = read_png(os.path.join(data, other_image))
-            for name, rects in other_anims.items():
-                if name.startswith(other_prefix):
-                    shared |= set(opaque_colours(other, rects))
+            for rects in other_anims.values():
+                shared |= self.main(opaque_colours(other, rects[:1]))
         self.own = {}
-        for look, cs in colours.items():
-            others = set().union(*(set(c) for k, c in colours.items() if k != look)) | shared
-            self.own[look] = {c for c, n in cs.items() if n >= 3 and not any(near(c, o, 6) for o in others)}
+        for look, cs in main.items():
+            others = set().union(*(c for k, c in main.items() if k != look)) | shared
+            self.own[look] = {c for c in cs if not any(near(c, o, 12) for o in others)}
+
+    @classmethod
+    def main(cls, counts):
+        return {c for c, n in counts.items() if n >= cls.MAIN}
 
     def distinct(self):
         """The looks that can be told apart at all."""
         return [look for look, cs in self.own.items() if cs]
 
-    def seen(self, shot, rect, least=6):
-        """{look: pixels} for every look whose own colours cover at least `least` pixels of rect."""
+    def seen(self, shot, rects, least=12):
+        """{look: pixels} for every look whose own colours cover at least `least` pixels of the rects."""
+        counts = {}
+        for rect in rects:
+            for c, n in colour_counts(shot, rect).items():
+                counts[c] = counts.get(c, 0) + n
         found = {}
-        counts = colour_counts(shot, rect)
         for look, cs in self.own.items():
-            n = sum(k for c, k in counts.items() if any(near(c, o) for o in cs))
+            n = sum(k for c, k in counts.items() if any(near(c, o, 6) for o in cs))
             if n >= least:
                 found[look] = n
         return found
@@ -167,21 +176,22 @@ class OfficeLayout:
         x0, y0, x1, y1 = self.regions[name]
         return int(x0 + (x1 - x0) * fx), int(y0 + (y1 - y0) * fy)
 
-    def bubble(self, owner):
-        """The screen rectangle a status bubble over `owner` (a client, worker or the phone) can cover."""
+    def owner_pos(self, owner):
+        return next(self.pos[(cls, owner)] for cls in ("client", "worker", "phone") if (cls, owner) in self.pos)
+
+    def bubble_parts(self, owner, part, w, h, margin=4):
+        """Screen rectangles of the named parts of the status bubble over `owner` (a client, worker or
+        the phone): the bubble stands at its owner's position."""
         name = owner if owner.startswith("client") else owner + "_bubble"
-        key = ("status_bubble", name)
-        if key not in self.parts:
-            return None
-        # The bubble stands at its owner's position.
-        ox, oy = next((self.pos[(cls, owner)] for cls in ("client", "worker", "phone") if (cls, owner) in self.pos),
-                      self.pos[key])
-        for part, dx, dy in self.parts[key]:
-            if part == "status_bubble":
-                return (ox + dx - 6, oy + dy - 6, 52, 48)
-        return None
+        if ("status_bubble", name) not in self.parts:
+            return []
+        ox, oy = self.owner_pos(owner)
+        return [(ox + dx - margin, oy + dy - margin, w + 2 * margin, h + 2 * margin)
+                for p, dx, dy in self.parts[("status_bubble", name)] if p == part]
 
     def part_rect(self, cls, name, part, w, h, margin=2):
+        if (cls, name) not in self.pos:
+            return None
         x, y = self.pos[(cls, name)]
         for p, dx, dy in self.parts[(cls, name)]:
             if p == part:

@@ -37,7 +37,7 @@ from office_view import OfficeLayout, Pictures, anim_frames, colour_counts, find
 from screen_text import TextReader  # noqa: E402
 from xsession import Failure, Layout, Session, die_with_parent, save_png, start_x  # noqa: E402
 
-TOTAL_SECONDS = 900
+TOTAL_SECONDS = 1200
 SURVIVAL_SECONDS = 120
 PROFILE = "Tester"
 CORNER = (10, 10)
@@ -67,6 +67,9 @@ TUTORIAL = {
     15: ("hud_tip15", ["table01a", "@wanting"]),
     16: ("hud_tip16", ["client_place03"]),
 }
+
+# The pop-ups after whose asks the tutorial leaves the office to the player.
+HANDS_OVER = {10, 15}
 
 # What the tutorial of day 2 teaches: the stamper (0300) takes the letters
 # that the letter writer (0400) makes, not the shelving's papers.
@@ -157,15 +160,13 @@ class Office:
         return find_colour(sh, self.boss_colour, top=60)
 
     def bubble(self, sh, owner):
-        """'ready' (or another icon), an order's product key ("0400", "0101"...), or None."""
-        rect = self.layout.bubble(owner)
-        if rect is None:
-            return None
-        seen = self.products.seen(sh, rect)
+        """What the bubble over owner shows: "icon" (the client's wish to order, a tired or sleeping
+        worker, a caller), an order code's product ("0400", "0101"...), or None."""
+        seen = self.products.seen(sh, self.layout.bubble_parts(owner, "status_production", 20, 20))
         if seen:
             return code_of(seen)
-        counts = colour_counts(sh, rect)
-        if sum(n for c, n in counts.items() if near(c, self.type_icon)) >= 20:
+        icon = self.layout.bubble_parts(owner, "status_type", 24, 24, 3)
+        if sum(n for rect in icon for c, n in colour_counts(sh, rect).items() if near(c, self.type_icon, 6)) >= 40:
             return "icon"
         return None
 
@@ -190,7 +191,7 @@ class Office:
         rect = self.layout.part_rect("specialization", worker + "_spec", "skill_board", 30, 38)
         if rect is None:
             return None
-        seen = self.products.seen(sh, rect, least=4)
+        seen = self.products.seen(sh, [rect])
         return max(seen, key=seen.get) if seen else None
 
 
@@ -213,6 +214,8 @@ class Player:
         self.s, self.office, self.text, self.layout = s, office, text, layout
         self.jobs = {}          # client place -> [product, route of tables, index of the table working]
         self.makers = {}        # product -> table, read off the boards
+        self.last_clients = {}  # the client bubbles of the look before
+        self.unknown = {}       # products no board showed, since when
         self.popup_seen = None  # the pop-up whose asks are being made
         self.progress = 0       # how many of them were made
 
@@ -231,7 +234,7 @@ class Player:
                 moved = True
             still = still + 1 if now == last else 0
             last = now
-            if moved and still >= 3:
+            if moved and still >= 2:
                 return True
             if not moved and time.monotonic() > end - timeout + 2.5:
                 return False
@@ -316,7 +319,10 @@ class Player:
         office = self.office
         if office.phone_rings(sh):
             return self.errand("answer the phone", ["phone"])
-        clients = office.clients(sh)
+        # A bubble that fades in shows blended colours: only what two looks agree on counts.
+        now = office.clients(sh)
+        clients = {p: w for p, w in now.items() if self.last_clients.get(p) == w}
+        self.last_clients = now
         workers = {t: office.worker(sh, t) for t in office.tables}
         # Jobs whose client went away or was served are forgotten.
         for place in list(self.jobs):
@@ -349,7 +355,10 @@ class Player:
                 self.read_boards(sh)
             route = self.route(product)
             if route is None:
-                raise Failure("no board shows who makes %s (boards read: %s)" % (product, self.makers))
+                self.unknown.setdefault(product, time.monotonic())
+                if time.monotonic() - self.unknown[product] > 15:
+                    raise Failure("no board shows who makes %s (boards read: %s)" % (product, self.makers))
+                continue
             if route[0] in busy or workers.get(route[0]):
                 continue
             self.jobs[place] = [product, route, 0]
@@ -357,9 +366,14 @@ class Player:
         return False
 
     def errand(self, what, targets):
+        """Clicks the targets in turn, for the boss to walk to one after the other, and waits
+        until he has gone and stands again."""
         print("    %5.1f s: %s" % (time.monotonic() - self.s.started, what), flush=True)
+        sh = self.s.shot()
         for target in targets:
-            self.click(target, self.s.shot())
+            self.s.click(*self.resolve(target, sh))
+        self.s.move(*PARK)
+        self.settle()
         return True
 
 
@@ -407,7 +421,7 @@ def play_day(s, screens, player, day, tutorial_rects, text):
         if not done:
             done = player.follow(pending)
             continue
-        free = number is None or TUTORIAL[number][1] == "play"
+        free = pending is None or TUTORIAL[pending][1] == "play" or pending in HANDS_OVER
         if not (free and player.act(sh)):
             time.sleep(0.2)
 
@@ -465,7 +479,7 @@ class Run:
         looks = [a[len("status_production"):] for a in anim_frames(REPO, "status_production")[0]
                  if a != "status_productionidle"]
         products = Pictures(REPO, data, "status_production", "status_production", looks,
-                            also=[("status_bubble", "status_bubble"), ("status_type", "status_type")])
+                            also=["status_bubble", "status_type"])
         self.pictures = (products, PARTS["status_type"][3], shade(PARTS["boss"][3], SKIN_SHADES["man"]))
         # Pop-up places, where their texts lie, and the pop-ups that show there.
         places = {}
