@@ -109,10 +109,6 @@ class Pictures:
     def main(cls, counts):
         return {c for c, n in counts.items() if n >= cls.MAIN}
 
-    def distinct(self):
-        """The looks that can be told apart at all."""
-        return [look for look, cs in self.own.items() if cs]
-
     def seen(self, shot, rects, least=12):
         """{look: pixels} for every look whose own colours cover at least `least` pixels of the rects."""
         counts = {}

@@ -130,8 +130,7 @@ class Screens:
         self.s.move(*PARK)
 
     def reads(self, sh, path, key, font, justify=-1, **variables):
-        """Whether the control at path shows the text of key (the best of the candidates given by
-        variables holding lists, when any)."""
+        """Whether the control at path shows the text of key, its variables filled in."""
         return self.read(sh, path, {key: self.text.text(key, **variables)}, font, justify) == key
 
     def read(self, sh, path, candidates, font, justify=-1):
@@ -210,33 +209,33 @@ class Player:
     The player never queues a second errand while the boss walks: each errand is
     a short run of clicks that leaves the boss's hands empty, made once he stands."""
 
-    def __init__(self, s, office, text, layout):
-        self.s, self.office, self.text, self.layout = s, office, text, layout
+    def __init__(self, s, office, text, layout, tip=None):
+        self.s, self.office, self.text, self.layout, self.tip = s, office, text, layout, tip
         self.jobs = {}          # client place -> [product, route of tables, index of the table working]
         self.makers = {}        # product -> table, read off the boards
         self.last_clients = {}  # the client bubbles of the look before
         self.unknown = {}       # products no board showed, since when
         self.popup_seen = None  # the pop-up whose asks are being made
-        self.progress = 0       # how many of them were made
 
     # --- the boss ---
     def settle(self, timeout=20):
-        """Waits until the boss, sent by a click, has walked and stands again; False when he never moved."""
+        """Waits until the boss, sent by a click, has walked and stands again; False when he never
+        went (his idle looks move him by a pixel or two, a walk by more)."""
         s, office = self.s, self.office
-        start = office.boss(s.shot())
-        moved = False
-        end = time.monotonic() + timeout
-        last, still = start, 0
-        while time.monotonic() < min(end, s.deadline):
+        centre = lambda box: None if box is None else ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+        start = centre(office.boss(s.shot()))
+        began = time.monotonic()
+        moved, last, still = False, start, 0
+        while time.monotonic() < min(began + timeout, s.deadline):
             time.sleep(0.15)
-            now = office.boss(s.shot())
-            if now != start:
+            now = centre(office.boss(s.shot()))
+            if now is None or start is None or abs(now[0] - start[0]) + abs(now[1] - start[1]) > 8:
                 moved = True
             still = still + 1 if now == last else 0
             last = now
             if moved and still >= 2:
                 return True
-            if not moved and time.monotonic() > end - timeout + 2.5:
+            if not moved and time.monotonic() > began + 2.5:
                 return False
         return moved
 
@@ -264,7 +263,7 @@ class Player:
     def popup(self, sh, tutorial_rects, text):
         """The number of the tutorial pop-up on screen, read by its text; None when none shows."""
         for rect, inner, numbers in tutorial_rects:
-            box = find_popup(sh, rect)
+            box = find_popup(sh, rect, self.tip)
             if box is None:
                 continue
             inner = (box[0] + inner[0], box[1] + inner[1], inner[2], inner[3])
@@ -276,25 +275,24 @@ class Player:
         return None
 
     def follow(self, number):
-        """Makes the clicks the pop-up asks for, each once the boss went for the one before;
-        True once all were made."""
+        """Makes the clicks the pop-up asks for, each once the boss went for the one before; True
+        when the boss went for any. A click the tutorial does not take yet leaves him standing: the
+        asks are then made again, once the tutorial takes them."""
         asks = TUTORIAL[number][1]
         if number != self.popup_seen:
             print("  pop-up %d: \"%s\"" % (number, self.text.text(TUTORIAL[number][0])), flush=True)
-            self.popup_seen, self.progress = number, 0
-        if asks == "play":
+            self.popup_seen = number
+        if asks == "play" or not asks:
             return True
-        while self.progress < len(asks):
-            target = asks[self.progress]
-            sh = self.s.shot()
-            if self.resolve(target, sh) is None:
+        went = False
+        for target in asks:
+            end = time.monotonic() + 15
+            while self.resolve(target, self.s.shot()) is None:
+                if time.monotonic() > end:
+                    return went
                 time.sleep(0.3)
-                return False
-            # A click the tutorial does not take yet leaves the boss standing: it is made again.
-            if not self.click(target, sh):
-                return False
-            self.progress += 1
-        return True
+            went = self.click(target, self.s.shot()) or went
+        return went
 
     # --- the competent player ---
     def read_boards(self, sh):
@@ -377,17 +375,14 @@ class Player:
         return True
 
 
-def find_popup(sh, rect):
+def find_popup(sh, rect, colours):
     """The box (x, y) of a tutorial pop-up near its place in cfg/ui.xml (it eases in and bobs), or None."""
     x, y, w, h = rect
-    s = Session
-    for dy in range(-12, 24):
-        top = y + dy
-        if top < 0 or top + h > 600:
-            continue
-        if s.near(s.pixel(sh, x + w // 2, top), TIP_EDGE, 16) and s.near(s.pixel(sh, x + w // 2, top + 3), TIP_FILL, 16) \
-                and s.near(s.pixel(sh, x + 1, top + h // 2), TIP_EDGE, 16) and \
-                s.near(s.pixel(sh, x + w // 2, top + h - 1), TIP_EDGE, 16):
+    edge, fill = colours
+    at = lambda px, py, rgb: Session.near(Session.pixel(sh, px, py), rgb, 16)
+    for top in range(max(0, y - 12), min(y + 24, sh[1] - h)):
+        if at(x + w // 2, top, edge) and at(x + w // 2, top + 3, fill) and at(x + 1, top + h // 2, edge) and \
+                at(x + w // 2, top + h - 1, edge):
             return (x, top)
     return None
 
@@ -396,9 +391,6 @@ def tip_colours(data):
     """The tutorial pop-up picture's edge and fill colours."""
     w, h, rows = read_png(os.path.join(data, "images", "ui", "tutorial.png"))
     return rows[0][w // 2][:3], rows[h // 2][w // 2][:3]
-
-
-TIP_EDGE = TIP_FILL = None
 
 
 def play_day(s, screens, player, day, tutorial_rects, text):
@@ -473,8 +465,7 @@ class Run:
     def __init__(self, s, ui, layout, text, game, data, out):
         self.s, self.ui, self.layout, self.text, self.game, self.data = s, ui, layout, text, game, data
         self.screens = Screens(s, ui, text, out)
-        global TIP_EDGE, TIP_FILL
-        TIP_EDGE, TIP_FILL = tip_colours(data)
+        self.tip = tip_colours(data)
         # The office's pictures: order products (their halves) and the boss's coat.
         looks = [a[len("status_production"):] for a in anim_frames(REPO, "status_production")[0]
                  if a != "status_productionidle"]
@@ -520,7 +511,7 @@ class Run:
         for day in days:
             start_day(s, screens, day)
             office = Office(s, self.layout, os.path.join(self.data, "cfg", "l%d.xml" % day), self.pictures)
-            player = Player(s, office, self.text, self.layout)
+            player = Player(s, office, self.text, self.layout, self.tip)
             office_shot, sh = play_day(s, screens, player, day, self.tutorial_rects, self.text)
             debriefing(s, screens, day, office_shot, sh)
             screens.click("debriefing/continue")
