@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::WriteGameFile("cfg/ui.xml", data, size);
     fuzz::QuietStderr quiet;
     gComposition.DestroyScreens(*app);
-    gComposition.BuildScreens(*app);
+    std::string error;
+    gComposition.BuildScreens(*app, error);
     XmlNode root = gComposition.GetUiRoot();
     GameLevelScreens* screens = gComposition.GetLevelScreens();
     if (!screens) {

@@ -2,7 +2,10 @@
 // Plays the sample office as a player would, for the play tests and the
 // benchmarks: clicks on the objects' regions chosen from what the office shows.
 #include <algorithm>
+#include <functional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "game/office/boss.h"
@@ -16,7 +19,9 @@
 #include "game/office/phone.h"
 #include "game/office/pickable.h"
 #include "game/office/secretary.h"
+#include "game/office/shelving.h"
 #include "game/office/worker.h"
+#include "tests/support/tutorial_steps.h"
 
 namespace testsupport {
 
@@ -51,6 +56,7 @@ public:
     explicit Player(LevelScreen* level) : level_(level) {}
 
     std::string skipped;   // a client definition left alone
+    bool answersPhone = true;
     int clicks = 0;
     int coffees = 0;       // cups the secretary was sent with
     int repairs = 0;       // devices the engineer was sent to
@@ -58,10 +64,40 @@ public:
 
     void Act() {
         sawRepair = sawRepair || (gEngineer && gEngineer->GetAnimName() == "engineer_repair");
-        if (!level_->GetClickQueue().empty() || ActAssistants()) return;
-        Boss* boss = gBoss;
-        if (boss == nullptr || !boss->IsActive() || !boss->GetTargets().empty() || boss->IsBusy()) return;
-            if (Pickable* target = Choose(boss->GetStateKey())) Click(target);
+        if (!level_->GetClickQueue().empty() || ActAssistants() || !BossIdle()) return;
+        if (Pickable* target = Choose(gBoss->GetStateKey())) Click(target);
+    }
+
+    // Nothing queued: the boss stands and waits for the next click.
+    bool BossIdle() const {
+        const Boss* boss = gBoss;
+        return level_->GetClickQueue().empty() && boss && boss->IsActive() && boss->GetTargets().empty() &&
+               !boss->IsBusy();
+    }
+
+    // An object by name, or by its role (tutorial_steps.h); null when none is there.
+    Pickable* Find(std::string_view target) const {
+        if (target == "@ordering") {
+            for (Client* client : Clients()) {
+                if (client->GetState() == 1) return PlaceOf(client);
+            }
+            return nullptr;
+        }
+        if (target == "@wanting") {
+            for (Client* client : Clients()) {
+                if (!gBoss->GetStateKey().empty() && Wanted(client) == gBoss->GetStateKey()) return PlaceOf(client);
+            }
+            return nullptr;
+        }
+        return Named(std::string(target));
+    }
+
+    bool Click(Pickable* target) {
+        Zephra::Point p;
+        if (target == nullptr || !ClickPoint(target, p)) return false;
+        level_->MouseDown(p.mX, p.mY, 0, 1);
+        ++clicks;
+        return true;
     }
 
 private:
@@ -123,18 +159,21 @@ private:
     }
 
     Pickable* Choose(const std::string& carries) {
-        if (gPhone && gPhone->IsRinging() && gPhone->GetCaller() &&
+        if (answersPhone && gPhone && gPhone->IsRinging() && gPhone->GetCaller() &&
             gPhone->GetCaller()->GetDefName() != skipped)
             return gPhone;
         if (!carries.empty()) {
             for (Client* client : Clients()) {
                 if (Wanted(client) == carries) return PlaceOf(client);
             }
+            // Best a worker on the way to a wanted order, else any that takes it.
+            Worker* taker = nullptr;
             for (Worker* worker : Workers()) {
-                if (worker->GetState() == 0 && worker->GetStateKey().empty() && worker->CanTake(carries))
-                    return TableOf(worker);
+                if (!Free(worker) || !worker->CanTake(carries)) continue;
+                if (LeadsToWanted(worker->ProductOf(carries))) return TableOf(worker);
+                if (taker == nullptr) taker = worker;
             }
-            return Named("trash_bin");
+            return taker ? TableOf(taker) : Named("trash_bin");
         }
         for (Worker* worker : Workers()) {
             if (worker->GetState() == 6 || worker->GetState() == 4) return TableOf(worker);
@@ -148,37 +187,122 @@ private:
         for (Client* client : Clients()) {
             if (client->GetState() == 1) return PlaceOf(client);
         }
+        // Work half way to a wanted order goes on to the next worker.
+        for (Worker* worker : Workers()) {
+            if (worker->GetState() != 0 || !worker->IsWorkDone()) continue;
+            for (Worker* next : Workers()) {
+                if (Free(next) && next->CanTake(worker->GetStateKey()) &&
+                    LeadsToWanted(next->ProductOf(worker->GetStateKey()), false))
+                    return TableOf(worker);
+            }
+        }
+        auto* shelving = dynamic_cast<Shelving*>(Named("shelving01"));
+        if (shelving == nullptr) return nullptr;
         for (Client* client : Clients()) {
             const std::string wanted = Wanted(client);
             if (wanted.empty() || InHand(wanted)) continue;
             for (Worker* worker : Workers()) {
-                if (Makes(worker, wanted) && worker->GetState() == 0 && worker->GetStateKey().empty())
-                    return Named("shelving01");
+                if (Free(worker) && worker->CanTake(shelving->GetThing()) &&
+                    Leads(worker->ProductOf(shelving->GetThing()), wanted, kChain))
+                    return shelving;
             }
         }
         return nullptr;
     }
-    // The worker turns papers into products of the code's kind (its first two digits).
-    static bool Makes(const Worker* worker, const std::string& code) {
-        return code.size() >= 2 && worker->GetTransformTo().compare(0, 2, code, 0, 2) == 0;
-    }
-    // A worker works on the code or holds it already.
-    static bool InHand(const std::string& code) {
+    // Workers in a row: a code reaches the wanted one through at most this many more.
+    static constexpr int kChain = 2;
+    static bool Free(const Worker* worker) { return worker->GetState() == 0 && worker->GetStateKey().empty(); }
+    // The code is the wanted one, or some worker turns it into it in a few steps.
+    static bool Leads(const std::string& code, const std::string& wanted, int steps) {
+        if (code.empty()) return false;
+        if (code == wanted) return true;
+        if (steps == 0) return false;
         for (Worker* worker : Workers()) {
-            if (Makes(worker, code) && (worker->GetState() == 1 || worker->GetStateKey() == code))
-                return true;
+            if (worker->CanTake(code) && Leads(worker->ProductOf(code), wanted, steps - 1)) return true;
         }
         return false;
     }
-    bool Click(Pickable* target) {
-        Zephra::Point p;
-        if (target == nullptr || !ClickPoint(target, p)) return false;
-        level_->MouseDown(p.mX, p.mY, 0, 1);
-        ++clicks;
-        return true;
+    // Work that is not yet on its way, unless it is the work in hand itself.
+    bool LeadsToWanted(const std::string& code, bool notInHand = true) const {
+        for (Client* client : Clients()) {
+            const std::string wanted = Wanted(client);
+            if (!wanted.empty() && !(notInHand && InHand(wanted)) && Leads(code, wanted, kChain)) return true;
+        }
+        return false;
+    }
+    // A worker works on the way to the code or holds work on the way to it.
+    static bool InHand(const std::string& code) {
+        for (Worker* worker : Workers()) {
+            const std::string& key = worker->GetStateKey();
+            if (worker->GetState() == 1 && Leads(worker->ProductOf(key), code, kChain)) return true;
+            if (worker->GetState() != 1 && worker->IsWorkDone() && Leads(key, code, kChain)) return true;
+        }
+        return false;
+    }
+    LevelScreen* level_;
+};
+
+// Follows the tutorial pop-ups as a person reads them (tutorial_steps.h): the
+// newest pop-up on screen says what to do; without one, or once it has been
+// done, the player serves the office on its own.
+class TutorialFollower {
+public:
+    static constexpr int kPopups = 20;   // numbers looked at for a shown pop-up
+
+    TutorialFollower(LevelScreen* level, std::function<bool(int)> shown)
+        : player(level), level_(level), shown_(std::move(shown)) {}
+
+    Player player;
+    std::set<int> seen;       // every pop-up that showed
+    std::set<int> unknown;    // shown ones the steps do not know
+
+    void Act() {
+        std::set<int> now;
+        for (int n = 1; n <= kPopups; ++n) {
+            if (!shown_(n)) continue;
+            now.insert(n);
+            if (!visible_.contains(n)) {
+                current_ = n;
+                next_ = 0;
+                seen.insert(n);
+            }
+        }
+        if (!now.contains(current_)) {
+            current_ = now.empty() ? 0 : *now.rbegin();
+            next_ = 0;
+        }
+        visible_ = now;
+        const TutorialStep* step = current_ ? FindTutorialStep(current_) : nullptr;
+        if (current_ && !step) unknown.insert(current_);
+        if (step && step->act == TutorialAct::kWait) return;
+        if (step && step->act == TutorialAct::kClick) {
+            if (!player.BossIdle()) return;
+            while (next_ < 2 && !step->targets[next_].empty()) {
+                const std::string_view target = step->targets[next_];
+                if (target == "phone" && !player.answersPhone) {
+                    ++next_;
+                    continue;
+                }
+                Pickable* object = player.Find(target);
+                // Nothing of that kind yet: the office goes on meanwhile.
+                if (object == nullptr) break;
+                // A person sees the plain cursor over what may not be clicked yet, and waits.
+                LevelTutorial* tutorial = level_->GetTutorial();
+                if (tutorial && !tutorial->AllowsName(object->GetName())) return;
+                player.Click(object);
+                ++next_;
+                return;
+            }
+        }
+        player.Act();
     }
 
+private:
     LevelScreen* level_;
+    std::function<bool(int)> shown_;
+    std::set<int> visible_;
+    int current_ = 0;
+    size_t next_ = 0;
 };
 
 } // namespace testsupport

@@ -19,7 +19,9 @@
 #include "game/office/pickable.h"
 #include "game/office/secretary.h"
 #include "game/office/worker.h"
+#include "game/office/rule_sequencer.h"
 #include "platform/random.h"
+#include "tests/support/fake_tutorial_owner.h"
 #include "tests/support/office_player.h"
 #include "tests/support/recording_level_screens.h"
 #include "tests/game/office/people_test_util.h"
@@ -28,6 +30,7 @@
 namespace {
 
 using testsupport::Player;
+using testsupport::TutorialFollower;
 using testsupport::RecordingLevelScreens;
 
 class OfficePlay : public peopletest::OfficeGame {
@@ -47,8 +50,11 @@ protected:
     }
     // Ticks of 10 ms, the player acting before each, until done or the limit.
     void Play(Player* player, float limit, const std::function<bool()>& done) {
+        Play([&] { if (player) player->Act(); }, limit, done);
+    }
+    void Play(const std::function<void()>& act, float limit, const std::function<bool()>& done) {
         for (int i = 0; i < static_cast<int>(limit / kStep) && !done(); ++i) {
-            if (player) player->Act();
+            act();
             level->Update();
             level->UpdateMotion(1.0f);
         }
@@ -62,19 +68,19 @@ TEST_F(OfficePlay, CareerDayOne) {
     struct Case {
         const char* what;
         bool plays;
-        const char* skipped;
+        bool phone;
         LevelScreens::Outcome outcome;
     };
     const Case cases[] = {
-        {"every client served", true, "", LevelScreens::kExpert},
-        {"the lady left waiting", true, "lady", LevelScreens::kGoal},
-        {"no one served", false, "", LevelScreens::kFailure},
+        {"every client served", true, true, LevelScreens::kExpert},
+        {"the caller left ringing", true, false, LevelScreens::kGoal},
+        {"no one served", false, false, LevelScreens::kFailure},
     };
     std::vector<int> earned;
     for (const Case& c : cases) {
         Start(1, false);
         Player player(level);
-        player.skipped = c.skipped;
+        player.answersPhone = c.phone;
         Play(c.plays ? &player : nullptr, 400.0f, [&] { return Debriefed(); });
         ASSERT_TRUE(Debriefed()) << c.what << ": the day ends";
         const int money = level->GetMoney();
@@ -103,6 +109,42 @@ TEST_F(OfficePlay, CareerDayOne) {
     EXPECT_EQ(career[1].name, u"Ann");
     EXPECT_EQ(career[1].score, earned[1]);
     EXPECT_EQ(career[2].score, 0) << "a failed day enters no score";
+}
+
+// The first career days played by a person who does what the tutorial's
+// pop-ups say and then serves the office on their own: the goal without the
+// phone, the expert goal when the calls are answered too.
+TEST_F(OfficePlay, FirstDaysFollowingTheTutorial) {
+    struct Case {
+        int day;
+        bool phone;
+        LevelScreens::Outcome outcome;
+    };
+    const Case cases[] = {
+        {1, false, LevelScreens::kGoal}, {1, true, LevelScreens::kExpert},
+        {2, false, LevelScreens::kGoal}, {2, true, LevelScreens::kExpert},
+        {3, false, LevelScreens::kGoal}, {3, true, LevelScreens::kExpert},
+    };
+    for (const Case& c : cases) {
+        const std::string what = "day " + std::to_string(c.day) + (c.phone ? " with" : " without") + " the phone";
+        testsupport::FakeTutorialOwner popups;
+        RuleSequencer tutorial(&popups);
+        level->SetTutorial(&tutorial);
+        Start(c.day, false);
+        TutorialFollower follower(level, [&](int n) { return popups.shown.contains(n); });
+        follower.player.answersPhone = c.phone;
+        Play([&] { follower.Act(); }, 600.0f, [&] { return Debriefed(); });
+        level->SetTutorial(nullptr);
+        ASSERT_TRUE(Debriefed()) << what << ": the day ends";
+        EXPECT_EQ(screens.outcome, c.outcome) << what << ", money " << level->GetMoney();
+        EXPECT_TRUE(popups.shown.empty()) << what << ": pop-up " << *popups.shown.begin() << " left on screen";
+        EXPECT_TRUE(follower.unknown.empty()) << what << ": pop-up " << *follower.unknown.begin();
+        for (const TutorialRule& rule : RuleSequencer::ScriptOfDay(c.day)) {
+            if (rule.show != 0) {
+                EXPECT_TRUE(follower.seen.contains(rule.show)) << what << ": pop-up " << rule.show;
+            }
+        }
+    }
 }
 
 TEST_F(OfficePlay, SurvivalLevelOne) {
