@@ -150,7 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::QuietStderr quiet;
     Zephra::MemoryImage* screen = app->mWidgetManager->GetScreenImage();
     app->mWidgetManager->SetScreenImage(canvas.get());
-    gComposition.BuildScreens(*app);
+    std::string error;
+    gComposition.BuildScreens(*app, error);
     Exercise(*app);
     // What the file built goes with it: an input frees what it allocates, so
     // that the fuzzer has no leak to look for after every input.

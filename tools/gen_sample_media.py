@@ -53,6 +53,18 @@ def envelope(t, length):
     return attack * max(0.0, 1.0 - t / length)
 
 
+def tick(size):
+    """A green tick (a yes) in a square of the size, with soft edges."""
+    def f(x, y):
+        px, py = (x + 0.5) / size, (y + 0.5) / size
+        # Two strokes: down to the bottom at (0.4, 0.8), then up to the top right.
+        d1 = abs((py - 0.55) - (px - 0.15)) / 1.414 if 0.08 <= px <= 0.42 else 9
+        d2 = abs((py - 0.82) + (px - 0.4) * 1.45) / 1.76 if 0.38 <= px <= 0.92 else 9
+        a = max(0.0, min(1.0, (0.09 - min(d1, d2)) * size + 0.5))
+        return (30, 140, 30, int(255 * a))
+    return f
+
+
 def frame_pixel(width, height, edge, fill, border=2):
     """A filled rectangle with a darker border."""
     def f(x, y):
@@ -93,10 +105,10 @@ def ui_pictures(root):
     write_png(img("button_over"), 160, 40, frame_pixel(160, 40, (40, 60, 110, 255), (110, 150, 230, 240)))
     write_png(img("button_down"), 160, 40, frame_pixel(160, 40, (30, 40, 80, 255), (50, 80, 150, 240)))
     write_png(img("button_disabled"), 160, 40, frame_pixel(160, 40, (90, 90, 90, 255), (150, 150, 150, 200)))
-    write_png(img("tutorial"), 180, 60, frame_pixel(180, 60, (120, 100, 20, 255), (255, 240, 170, 245)))
+    write_png(img("tutorial"), 220, 72, frame_pixel(220, 72, (120, 100, 20, 255), (255, 240, 170, 245)))
     write_png(img("edit"), 160, 24, frame_pixel(160, 24, (60, 60, 60, 255), (255, 255, 255, 255), 1))
     write_png(img("list"), 200, 100, frame_pixel(200, 100, (60, 60, 60, 255), (250, 250, 245, 255), 1))
-    write_png(img("check"), 12, 12, lambda x, y: (30, 140, 30, 255) if abs(x - y) < 2 or abs(x + y - 11) < 2 else (0, 0, 0, 0))
+    write_png(img("check"), 12, 12, tick(12))
     write_png(img("bar_fill"), 10, 12, frame_pixel(10, 12, (20, 90, 20, 255), (60, 190, 60, 255), 1))
     write_png(img("bar_empty"), 10, 12, frame_pixel(10, 12, (90, 90, 90, 255), (200, 200, 200, 255), 1))
     for name, up in (("scroll_up", True), ("scroll_down", False)):
@@ -163,8 +175,8 @@ def screen_pictures(root):
     panels = {
         "panel_menu": (200, 330, (50, 40, 30), (230, 215, 180)),
         "panel_profile": (460, 170, (50, 40, 30), (240, 230, 200)),
-        "panel_select": (460, 300, (50, 40, 30), (225, 225, 210)),
-        "panel_create": (400, 300, (50, 40, 30), (215, 230, 215)),
+        "panel_select": (520, 230, (50, 40, 30), (225, 225, 210)),
+        "panel_create": (460, 244, (50, 40, 30), (215, 230, 215)),
         "panel_options": (400, 300, (40, 40, 70), (210, 215, 240)),
         "panel_box": (400, 200, (70, 40, 40), (245, 225, 215)),
         "panel_escape": (260, 340, (40, 40, 40), (200, 200, 200)),
@@ -202,16 +214,17 @@ def screen_pictures(root):
     }
     for name, (edge, fill) in days.items():
         write_png(img(name), 48, 34, frame_pixel(48, 34, edge + (255,), fill + (255,), 2))
+    # The selected day: placed 16 and 14 pixels up and left of its 48 x 34 cell, a frame round it.
     write_png(img("day_mark"), 80, 62,
-              lambda x, y: (220, 30, 30, 255) if x < 4 or y < 4 or x >= 76 or y >= 58 else (0, 0, 0, 0))
+              lambda x, y: (220, 30, 30, 255) if 12 <= x < 68 and 10 <= y < 52 and not (15 <= x < 65 and 13 <= y < 49)
+              else (0, 0, 0, 0))
     write_png(img("month"), 140, 60, frame_pixel(140, 60, (40, 20, 60, 255), (200, 180, 230, 255), 3))
     write_png(img("month_off"), 140, 60, frame_pixel(140, 60, (60, 60, 60, 255), (150, 150, 150, 255), 3))
 
     for k, rgb in enumerate(((200, 160, 60), (90, 170, 200), (170, 110, 200)), 1):
         write_png(img("survival_month%d" % k), 160, 120, frame_pixel(160, 120, (30, 30, 30, 255), rgb + (255,), 4))
     write_png(img("survival_month_off"), 160, 120, frame_pixel(160, 120, (60, 60, 60, 255), (140, 140, 140, 255), 4))
-    write_png(img("check_big"), 32, 32,
-              lambda x, y: (30, 140, 30, 255) if abs(x - y) < 3 or abs(x + y - 31) < 3 else (0, 0, 0, 0))
+    write_png(img("check_big"), 32, 32, tick(32))
 
     # Message box icons, one colour per question.
     icons = {"delcareer": (200, 60, 60), "restlvl": (220, 160, 40), "exitmenu": (60, 120, 200),
@@ -225,6 +238,56 @@ def screen_pictures(root):
                 return (255, 255, 255, 255)
             return rgb + (255,)
         write_png(img("icon_" + key), 64, 64, icon)
+
+
+# The career calendar's months: their lengths, and where day 1 falls (a
+# day's cell is its day of the month plus the offset, seven to a row).
+MONTH_DAYS = (31, 30, 31)
+MONTH_OFFSETS = (3, -1, 1)
+
+# Digits three pixels wide and five high, one string of rows each.
+DIGITS = {
+    "0": ("111", "101", "101", "101", "111"), "1": ("010", "110", "010", "010", "111"),
+    "2": ("111", "001", "111", "100", "111"), "3": ("111", "001", "111", "001", "111"),
+    "4": ("101", "101", "111", "001", "001"), "5": ("111", "100", "111", "001", "111"),
+    "6": ("111", "100", "111", "101", "111"), "7": ("111", "001", "010", "010", "010"),
+    "8": ("111", "101", "111", "101", "111"), "9": ("111", "101", "111", "001", "111"),
+}
+
+
+def digits_at(number, x, y, scale=2, gap=2):
+    """The pixels of a number written from (x, y), each digit pixel scale x scale."""
+    out = []
+    for i, ch in enumerate(str(number)):
+        for row, bits in enumerate(DIGITS[ch]):
+            for col, bit in enumerate(bits):
+                if bit == "1":
+                    for sy in range(scale):
+                        for sx in range(scale):
+                            out.append((x + i * (3 * scale + gap) + col * scale + sx, y + row * scale + sy))
+    return out
+
+
+def news_presentation(width, height):
+    """Big news of day 3: the presentation board with its chart, and the secretary."""
+    def f(x, y):
+        if x < 3 or y < 3 or x >= width - 3 or y >= height - 3:
+            return (40, 40, 40, 255)
+        if 40 <= x < 200 and 40 <= y < 150:
+            if x < 44 or y < 44 or x >= 196 or y >= 146:
+                return (90, 90, 100, 255)
+            for i, h in enumerate((30, 55, 80)):
+                if 70 + i * 40 <= x < 95 + i * 40 and 140 - h <= y < 140:
+                    return ((60, 120, 200), (60, 170, 90), (220, 80, 60))[i] + (255,)
+            return (255, 255, 255, 255)
+        if 116 <= x < 124 and 150 <= y < 200:
+            return (90, 90, 100, 255)
+        if math.hypot(x - 200, y - 170) < 14:
+            return (240, 200, 160, 255)
+        if y > 186 and abs(x - 200) < 20 + (y - 186) * 0.2 and y < 260:
+            return (170, 60, 110, 255)
+        return (250, 235, 200, 255)
+    return f
 
 
 def level_pictures(root):
@@ -263,25 +326,40 @@ def level_pictures(root):
     write_png(img("popup_goal"), 300, 100, frame_pixel(300, 100, (30, 90, 30, 255), (190, 240, 190, 240), 4))
     write_png(img("popup_expert"), 300, 100, frame_pixel(300, 100, (120, 90, 10, 255), (255, 230, 140, 240), 4))
 
-    # Month pages: seven columns of day cells starting at (left, top).
-    def month_page(width, height, left, top, cw, ch, header):
+    # Month pages: seven columns of day cells starting at (left, top), each
+    # with its day of the month; the weekend's two columns shaded.
+    def month_page(width, height, left, top, cw, ch, header, month, framed=True):
+        numbers = {}
+        for day in range(1, MONTH_DAYS[month - 1] + 1):
+            cell = day + MONTH_OFFSETS[month - 1]
+            inset, gap = (3, 2) if framed else (2, 1)
+            for (dx, dy) in digits_at(day, left + (cell % 7) * cw + inset, top + (cell // 7) * ch + inset, 2, gap):
+                numbers[(dx, dy)] = day
         def f(x, y):
-            if x < 3 or y < 3 or x >= width - 3 or y >= height - 3:
+            if framed and (x < 3 or y < 3 or x >= width - 3 or y >= height - 3):
                 return (40, 40, 40, 255)
             if y < top - 4:
                 return header + (255,)
             cx, cy = x - left, y - top
-            if 0 <= cx < 7 * cw and 0 <= cy < 5 * ch and (cx % cw == 0 or cy % ch == 0):
-                return (150, 150, 150, 255)
+            if 0 <= cx < 7 * cw and 0 <= cy < 5 * ch:
+                if cx % cw == 0 or cy % ch == 0:
+                    return (150, 150, 150, 255)
+                if (x, y) in numbers:
+                    return (60, 60, 70, 255)
+                if cx // cw >= 5:
+                    return (225, 225, 232, 255)
             return (250, 250, 245, 255)
         return f
     headers = ((200, 80, 60), (60, 140, 200), (120, 180, 80))
     for month, header in enumerate(headers, 1):
-        write_png(img("brief_calendar%d" % month), 240, 280, month_page(240, 280, 34, 30, 25, 38, header))
-        write_png(img("db07_calendar%d" % month), 160, 190, month_page(160, 190, 0, 24, 18, 29, header))
-    write_png(img("brief_l3"), 240, 280, frame_pixel(240, 280, (40, 40, 40, 255), (250, 235, 200, 255), 3))
+        write_png(img("brief_calendar%d" % month), 240, 280, month_page(240, 280, 34, 30, 25, 38, header, month))
+        # The debriefing's page is the grid alone: its day mark is placed from the page's corner.
+        write_png(img("db07_calendar%d" % month), 127, 146, month_page(127, 146, 0, 0, 18, 29, header, month, False))
+    write_png(img("db07_calendar_back"), 147, 184, frame_pixel(147, 184, (40, 40, 40, 255), (250, 250, 245, 255), 3))
+    write_png(img("brief_l3"), 240, 280, news_presentation(240, 280))
     write_png(img("brief_mark"), 25, 38, frame_pixel(25, 38, (220, 30, 30, 255), (0, 0, 0, 0), 2))
-    write_png(img("db07_mark"), 18, 29, frame_pixel(18, 29, (220, 30, 30, 255), (0, 0, 0, 0), 2))
+    # Drawn 2 pixels up and left of its cell: a frame round the cell.
+    write_png(img("db07_mark"), 22, 33, frame_pixel(22, 33, (220, 30, 30, 255), (0, 0, 0, 0), 2))
     write_png(img("newflash"), 240, 40, frame_pixel(240, 40, (150, 20, 20, 255), (255, 240, 200, 255), 3))
 
     # The boss's verdict: the face's colour by outcome.

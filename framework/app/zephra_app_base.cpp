@@ -221,8 +221,11 @@ bool ZephraAppBase::StepMainLoop(bool topLevel) {
         mDrawPending = false;
         mUpdatesSinceDraw = 0;
         DrawFrame();
-    } else {
-        clock.SleepMs(1);
+    } else if (mInputQueue.empty()) {
+        // Nothing to do before the next update: one sleep until then, not a
+        // wake-up every millisecond. Input that comes meanwhile is handled
+        // before that update, which is the first thing it can change.
+        clock.SleepMs(static_cast<uint32_t>(std::min(mNextUpdateMs - now, interval)));
     }
     return !mShutdown;
 }

@@ -645,8 +645,10 @@ void MemoryImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRe
     if (!StretchBltClipHelper(srcRect, bounded, destRect, area, clipped)) return;
     Rect unscaled;
     if (UnscaledStretchSource(srcRect, destRect, clipped, src, unscaled)) {
-        // Nothing to scale: either stretch gives the source's own pixels.
-        Blt(src, clipped.mX, clipped.mY, unscaled, color, drawMode);
+        // Nothing to scale: either stretch gives the source's own pixels, by
+        // this class's blit, whose rules are the stretch's (a subclass's blit
+        // may keep rules of its own).
+        MemoryImage::Blt(src, clipped.mX, clipped.mY, unscaled, color, drawMode);
         return;
     }
     if (!fastStretch) {

@@ -43,6 +43,11 @@ FileAccess& GetFileAccess() {
     return access != nullptr ? *access : plainFiles;
 }
 
+std::string ReadFailureReason() {
+    const std::string why = GetFileAccess().LastError();
+    return why.empty() ? why : " (" + why + ")";
+}
+
 void SetFileAccess(FileAccess* access) { gFileAccess.store(access, std::memory_order_release); }
 
 } // namespace Zephra

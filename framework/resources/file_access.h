@@ -12,6 +12,8 @@ public:
     // The whole file at path (a game path: backslashes allowed) into bytes;
     // false when it cannot be opened or read.
     virtual bool ReadFile(const std::string& path, std::string& bytes) = 0;
+    // Why the last ReadFile of this thread failed; empty when not known.
+    virtual std::string LastError() const { return {}; }
 };
 
 // Plain files, relative paths resolved against root (the current folder when
@@ -32,6 +34,8 @@ private:
 
 // The installed file access; plain files when none is installed.
 FileAccess& GetFileAccess();
+// " (why)" for the last failed read when the file access knows why, else empty.
+std::string ReadFailureReason();
 // Installs access (not owned; it must outlive its use); nullptr restores plain files.
 void SetFileAccess(FileAccess* access);
 

@@ -359,7 +359,7 @@ bool DecodeImage(const void* data, size_t size, const std::string& name, Picture
 bool LoadImage(const std::string& path, MemoryImage& image, std::string& error) {
     std::string bytes;
     if (!GetFileAccess().ReadFile(path, bytes)) {
-        error = "cannot read file";
+        error = "cannot read file" + ReadFailureReason();
         return false;
     }
     Picture picture;

@@ -80,7 +80,7 @@ bool ResourceManager::Fail(const std::string& text) {
 
 bool ResourceManager::ParseResourcesFile(const std::string& path) {
     std::string bytes;
-    if (!GetFileAccess().ReadFile(path, bytes)) return Fail("Failed to read " + path);
+    if (!GetFileAccess().ReadFile(path, bytes)) return Fail("Failed to read " + path + ReadFailureReason());
     pugi::xml_document doc;
     pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size());
     if (!parsed)

@@ -152,7 +152,7 @@ SysFont::~SysFont() = default;
 bool SysFont::Open(const std::string& path, const SysFontDesc& desc, std::string& error) {
     std::string bytes;
     if (!GetFileAccess().ReadFile(path, bytes)) {
-        error = "cannot read font file " + path;
+        error = "cannot read font file " + path + ReadFailureReason();
         return false;
     }
     return OpenMemory(std::move(bytes), desc, error);

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 namespace Zephra {
 class Graphics;
@@ -16,8 +17,9 @@ public:
     // The application's tables exist: its particle registry, the effect
     // configuration.
     virtual void AppCreated(OfficeApp& app) = 0;
-    // Loading is complete: the layouts, the cursor table, the screens.
-    virtual void BuildScreens(OfficeApp& app) = 0;
+    // Loading is complete: the layouts, the cursor table, the screens. False,
+    // with the reason in error, when the game cannot run without what failed.
+    virtual bool BuildScreens(OfficeApp& app, std::string& error) = 0;
     // First thing of the application's destruction, before the widget manager goes.
     virtual void DestroyScreens(OfficeApp& app) = 0;
     // Last thing of the application's destruction.

@@ -73,6 +73,8 @@ void OfficeApp::SetParticleRegistry(ParticleRegistry* registry, void (*destroy)(
 
 void OfficeApp::ShowError(const std::string& text, const std::string& title) { MessageBox(text, title); }
 
+void OfficeApp::ShowFatalError(const std::string& text) { ShowError(text, LocText("FATAL_ERROR", "Fatal Error")); }
+
 void OfficeApp::Warn(const std::string& text) {
     mWarnings.push_back(text);
     std::fprintf(stderr, "Warning: %s\n", text.c_str());
@@ -90,7 +92,7 @@ bool OfficeApp::Init() {
     if (mResourceManager->IsGroupLoaded(kInitGroup)) return true;
     if (!mResourceManager->ParseResourcesFile(Zephra::ResourceManager::kManifestPath) ||
         !mResourceManager->LoadResourceGroup(kInitGroup)) {
-        ShowError(mResourceManager->GetErrorText(), LocText("FATAL_ERROR", "Fatal Error"));
+        ShowFatalError(mResourceManager->GetErrorText());
         return false;
     }
     gGroundImage = mResourceManager->GetImage(kGroundImageId);
@@ -150,7 +152,12 @@ void OfficeApp::LoadingThreadCompleted() {
     LoadExpertGoals();
     ApplySettings();
 
-    if (gHooks) gHooks->BuildScreens(*this);
+    std::string error;
+    if (gHooks && !gHooks->BuildScreens(*this, error)) {
+        ShowFatalError(error);
+        mFailed = true;
+        Shutdown();
+    }
 }
 
 void OfficeApp::LoadExpertGoals() {

@@ -91,6 +91,9 @@ public:
 
     // Start-up failures go through here (a message box); tests catch them.
     virtual void ShowError(const std::string& text, const std::string& title);
+    // True once loading found the game unable to run: the error was shown,
+    // the main loop ends and the program ends with status 1.
+    bool HasFailed() const { return mFailed; }
 
     Zephra::ResourceManager* GetResourceManager() { return mResourceManager.get(); }
     LevelScreen* GetLevelScreen() { return mLevelScreen; }
@@ -169,8 +172,10 @@ protected:
     ProfileRecord mCurrentProfile;
     double mPlayedCarry = 0;  // the seconds played the record's float has not taken yet
     std::vector<std::string> mWarnings;
+    bool mFailed = false;
 
 private:
+    void ShowFatalError(const std::string& text);
     void ApplyWindowMode(bool windowed);
 };
 

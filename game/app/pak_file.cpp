@@ -1,8 +1,11 @@
 #include "game/app/pak_file.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +19,8 @@ struct PakHandle {
 };
 
 namespace {
+
+thread_local std::string tPakError;
 
 std::mutex gGameDirMutex;
 std::string gGameDir;
@@ -96,6 +101,37 @@ std::string ResolveFolders(const std::vector<std::string>& parts, size_t count) 
 
 bool IsWriteMode(const char* mode) { return std::strchr(mode, 'w') || std::strchr(mode, 'a'); }
 
+// The file opened as fopen would, kept only when it is a regular file. The
+// open itself does not block: a named pipe without a writer would hold it.
+FILE* OpenRegular(const std::string& real, const char* mode) {
+    const bool both = std::strchr(mode, '+') != nullptr;
+    int flags = O_CLOEXEC | O_NONBLOCK;
+    switch (mode[0]) {
+    case 'r': flags |= both ? O_RDWR : O_RDONLY; break;
+    case 'w': flags |= (both ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC; break;
+    case 'a': flags |= (both ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND; break;
+    default: tPakError = "unknown mode"; return nullptr;
+    }
+    int fd = open(real.c_str(), flags, 0666);
+    if (fd < 0) {
+        tPakError = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        tPakError = "not a regular file";
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* f = fdopen(fd, mode);
+    if (!f) {
+        tPakError = std::strerror(errno);
+        close(fd);
+    }
+    return f;
+}
+
 } // namespace
 
 void PakSetGameDir(const std::string& dir) {
@@ -127,6 +163,7 @@ std::string PakResolvePath(const std::string& gamePath) {
 }
 
 PakHandle* PakOpen(const std::string& path, const char* mode) {
+    tPakError = "no such file";
     if (!mode || !*mode) return nullptr;
     std::string real = PakResolvePath(path);
     if (real.empty() && IsWriteMode(mode)) {
@@ -137,9 +174,10 @@ PakHandle* PakOpen(const std::string& path, const char* mode) {
         if (dir.empty()) return nullptr;
         real = dir + "/" + parts.back();
     }
-    if (real.empty() || IsDirectory(real)) return nullptr;
-    FILE* f = std::fopen(real.c_str(), mode);
+    if (real.empty()) return nullptr;
+    FILE* f = OpenRegular(real, mode);
     if (!f) return nullptr;
+    tPakError.clear();
     return new PakHandle{f};
 }
 
@@ -169,12 +207,29 @@ int PakClose(PakHandle* handle) {
 bool PakReadAll(const std::string& path, std::string& out) {
     PakHandle* h = PakOpen(path, "rb");
     if (!h) return false;
+    const std::string tooLarge = "larger than " + std::to_string(kMaxGameFileBytes >> 20) + " MB";
+    struct stat st {};
+    if (fstat(fileno(h->file), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxGameFileBytes) {
+        PakClose(h);
+        tPakError = tooLarge;
+        return false;
+    }
     std::string data;
+    data.reserve(static_cast<size_t>(st.st_size));
     char chunk[65536];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, h->file)) > 0) data.append(chunk, n);
+    // The file may grow while it is read.
+    while (data.size() <= kMaxGameFileBytes && (n = std::fread(chunk, 1, sizeof chunk, h->file)) > 0)
+        data.append(chunk, n);
     bool ok = !std::ferror(h->file);
     PakClose(h);
+    if (!ok) tPakError = "read error";
+    if (ok && data.size() > kMaxGameFileBytes) {
+        ok = false;
+        tPakError = tooLarge;
+    }
     if (ok) out.swap(data);
     return ok;
 }
+
+const std::string& PakLastError() { return tPakError; }

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "game/app/prefs_folder.h"
 #include "platform/text.h"
 
 using namespace prefs;
@@ -179,10 +180,17 @@ std::string SetAside(const std::string& path) {
 
 bool ReadWholeFile(const std::string& path, std::string& out, bool& missing, std::string& why) {
     missing = false;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a named pipe would hold the start for ever.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         missing = errno == ENOENT;
         why = ErrnoText();
+        return false;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        why = "not a regular file";
         return false;
     }
     std::string data;
@@ -245,6 +253,7 @@ void PrefsFile::EnsureLoaded() {
 }
 
 bool PrefsFile::Load() {
+    RemoveStaleTemps(path_);
     loaded_ = true;
     lastError_.clear();
     saveBlocked_ = false;
@@ -259,7 +268,10 @@ bool PrefsFile::Load() {
     }
     if (Parse(bytes, why)) return true;
     SetDefaults();
-    std::string aside = SetAside(path_);
+    // Through links, as saving goes: the link stays and points at a fresh file.
+    std::string unused;
+    const std::string target = SaveTarget(path_, unused);
+    std::string aside = target.empty() ? std::string() : SetAside(target);
     if (aside.empty()) {
         saveBlocked_ = true;
         lastError_ = path_ + " is damaged (" + why + ") and could not be set aside (" + ErrnoText() +
@@ -350,23 +362,30 @@ bool PrefsFile::WriteFile(const std::string& bytes) {
         lastError_ = path_ + " was not saved: the damaged file there has not been set aside.";
         return false;
     }
-    std::filesystem::path target(path_);
-    std::filesystem::path dir = target.parent_path();
     std::error_code ec;
-    if (!dir.empty()) std::filesystem::create_directories(dir, ec);
-    std::string tmpl = path_ + ".tmp-XXXXXX";
+    if (std::filesystem::path home = std::filesystem::path(path_).parent_path(); !home.empty())
+        std::filesystem::create_directories(home, ec);
+    std::string why;
+    const std::string target = SaveTarget(path_, why);
+    if (target.empty()) {
+        lastError_ = path_ + " was not saved: " + why;
+        return false;
+    }
+    const std::filesystem::path dir = std::filesystem::path(target).parent_path();
+    SaveLock lock(target);
+    std::string tmpl = target + ".tmp-XXXXXX";
     int fd = mkstemp(tmpl.data());
     if (fd < 0) {
         lastError_ = path_ + " was not saved: " + ErrnoText();
         return false;
     }
     bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
-    std::string why = ok ? std::string() : ErrnoText();
+    why = ok ? std::string() : ErrnoText();
     if (close(fd) != 0 && ok) {
         ok = false;
         why = ErrnoText();
     }
-    if (ok && rename(tmpl.c_str(), path_.c_str()) != 0) {
+    if (ok && rename(tmpl.c_str(), target.c_str()) != 0) {
         ok = false;
         why = ErrnoText();
     }

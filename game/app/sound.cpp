@@ -142,7 +142,7 @@ bool SoundManager::AddSound(const std::string& name, const std::string& path, co
                             bool loop, std::string& error) {
     std::string bytes;
     if (!Zephra::GetFileAccess().ReadFile(path, bytes)) {
-        error = "Failed to read sound " + name + " from " + path;
+        error = "Failed to read sound " + name + " from " + path + Zephra::ReadFailureReason();
         return false;
     }
     SoundFileInfo info;
@@ -293,7 +293,7 @@ MusicManager::~MusicManager() {
 bool MusicManager::AddMusic(const std::string& name, const std::string& path, std::string& error) {
     auto stream = std::make_unique<Stream>();
     if (!Zephra::GetFileAccess().ReadFile(path, stream->bytes)) {
-        error = "Failed to read music " + name + " from " + path;
+        error = "Failed to read music " + name + " from " + path + Zephra::ReadFailureReason();
         return false;
     }
     SoundFileInfo info;

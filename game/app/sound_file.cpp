@@ -42,12 +42,26 @@ bool InspectWave(const std::string& b, SoundFileInfo& info, std::string& why) {
                   std::to_string(remaining) + " remain";
             return false;
         }
-        if (std::memcmp(b.data() + pos, "fmt ", 4) == 0 && length >= 16) {
+        // Decoders read the first "fmt " and "data" chunks, this check would
+        // read the last: a second of either is refused, so both see one file.
+        if (std::memcmp(b.data() + pos, "fmt ", 4) == 0) {
+            if (haveFormat) {
+                why = "a second format chunk at byte " + std::to_string(pos);
+                return false;
+            }
+            if (length < 16) {
+                why = "a format chunk of " + std::to_string(length) + " bytes";
+                return false;
+            }
             info.channels = static_cast<int>(Le16(b, pos + 10));
             info.rate = Le32(b, pos + 12);
             bits = Le16(b, pos + 22);
             haveFormat = true;
         } else if (std::memcmp(b.data() + pos, "data", 4) == 0) {
+            if (haveData) {
+                why = "a second data chunk at byte " + std::to_string(pos);
+                return false;
+            }
             dataBytes = length;
             haveData = true;
         }

@@ -4,8 +4,9 @@
 
 // The header of a sound or music file, read before any decoder sees it. The
 // game's sounds are RIFF WAVE and Ogg Vorbis files; anything else is refused,
-// and so is a file whose chunks or pages run past its end or whose header
-// cannot describe real sound.
+// and so is a file whose chunks or pages run past its end, a WAVE file with
+// more than one format or data chunk, or one whose header cannot describe real
+// sound.
 struct SoundFileInfo {
     enum Kind { kWave, kOggVorbis };
     Kind kind = kWave;

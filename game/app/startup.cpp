@@ -19,6 +19,7 @@ namespace {
 class GameFileAccess : public Zephra::FileAccess {
 public:
     bool ReadFile(const std::string& path, std::string& bytes) override { return PakReadAll(path, bytes); }
+    std::string LastError() const override { return PakLastError(); }
 };
 
 GameFileAccess gGameFileAccess;
@@ -84,6 +85,7 @@ int RunGame(const std::string& gameDir, bool openUrl) {
         InstallGameDisplay(*app);
         if (app->Init()) app->Start();
         else status = 1;
+        if (app->HasFailed()) status = 1;
     }
     if (status == 0 && openUrl) {
         std::string text;

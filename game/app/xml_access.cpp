@@ -155,7 +155,7 @@ bool XmlLoadDocument(std::unique_ptr<XmlDocument>& doc, const std::string& path)
     doc->reset();
     std::string bytes;
     if (!PakReadAll(path, bytes)) {
-        tLastError = path + ": cannot be opened";
+        tLastError = path + ": cannot be opened (" + PakLastError() + ")";
         return false;
     }
     std::string text = DecodeXmlBytes(bytes);
@@ -273,6 +273,16 @@ bool XmlGetAttrFloat(XmlNode node, const char* name, float& out) {
     if (ec == std::errc::result_out_of_range) value = HUGE_VAL;
     else if (ec != std::errc()) return false;
     out = static_cast<float>(negative ? -value : value);
+    return true;
+}
+
+int32_t ClampCoordinate(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, -kMaxCoordinate, kMaxCoordinate));
+}
+
+bool XmlGetAttrCoord(XmlNode node, const char* name, int32_t& out) {
+    if (!XmlGetAttrInt(node, name, out)) return false;
+    out = ClampCoordinate(out);
     return true;
 }
 

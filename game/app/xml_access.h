@@ -23,7 +23,7 @@ bool XmlCreateDocument(std::unique_ptr<XmlDocument>& doc);
 // Loads a game file ("cfg\\effect.xml"): UTF-16 LE or BE with or without a
 // byte-order mark, or UTF-8 with or without one. On failure the document is
 // left empty (never null), false is returned and XmlLastError() says where the
-// file failed: "path:line:column: message", or "path: cannot be opened".
+// file failed: "path:line:column: message", or "path: cannot be opened (why)".
 bool XmlLoadDocument(std::unique_ptr<XmlDocument>& doc, const std::string& path);
 const std::string& XmlLastError();
 
@@ -59,6 +59,13 @@ bool XmlGetAttrUInt(XmlNode node, const char* name, uint32_t& out);
 bool XmlGetAttrHexInt(XmlNode node, const char* name, int32_t& out);
 bool XmlGetAttrHexUInt(XmlNode node, const char* name, uint32_t& out);
 bool XmlGetAttrFloat(XmlNode node, const char* name, float& out);
+
+// Pixel places and sizes read from data stay within +-kMaxCoordinate (the
+// largest picture side), so that sums of a few of them never overflow.
+constexpr int32_t kMaxCoordinate = 16384;
+int32_t ClampCoordinate(int64_t value);
+// As XmlGetAttrInt, the value kept within +-kMaxCoordinate.
+bool XmlGetAttrCoord(XmlNode node, const char* name, int32_t& out);
 bool XmlGetAttrBool(XmlNode node, const char* name, uint8_t& out);
 
 // Writers.

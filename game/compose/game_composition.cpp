@@ -19,17 +19,29 @@ void DestroyCursorTable(CursorTable* table) { delete table; }
 } // namespace
 
 GameComposition::GameComposition() = default;
-GameComposition::~GameComposition() = default;
+
+GameComposition::~GameComposition() {
+    // Gone before the application: what was built for it goes now, in the
+    // order DestroyScreens keeps, and the application calls it no more.
+    if (mApp != nullptr) {
+        OfficeApp& app = *mApp;
+        DestroyScreens(app);
+        AppDestroyed(app);
+    }
+    if (OfficeApp::GetGameHooks() == this) OfficeApp::SetGameHooks(nullptr);
+}
 
 void GameComposition::AppCreated(OfficeApp& app) {
+    mApp = &app;
     app.SetParticleRegistry(MakeParticleRegistry(), &DestroyParticleRegistry);
     if (!OpenEffectConfig()) app.Warn("cannot read cfg\\effect.xml: " + XmlLastError());
 }
 
-void GameComposition::BuildScreens(OfficeApp& app) {
+bool GameComposition::BuildScreens(OfficeApp& app, std::string& error) {
+    mApp = &app;
     if (!XmlLoadDocument(mUiDoc, kUiPath)) {
-        app.Warn("cannot read cfg\\ui.xml: " + XmlLastError());
-        return;
+        error = "The screens' layouts cannot be read: " + XmlLastError();
+        return false;
     }
     auto* cursors = new CursorTable(app.GetTextureTable());
     app.SetCursorTable(cursors, &DestroyCursorTable);
@@ -46,6 +58,7 @@ void GameComposition::BuildScreens(OfficeApp& app) {
     mLevelScreen->SetTutorial(mTutorial.get());
     mLevelLink = std::make_unique<LevelScreenLink>(app, *mLevelScreen);
     SetLevelLink(mLevelLink.get());
+    return true;
 }
 
 void GameComposition::DestroyScreens(OfficeApp& app) {
@@ -63,7 +76,7 @@ void GameComposition::DestroyScreens(OfficeApp& app) {
 }
 
 void GameComposition::AppDestroyed(OfficeApp& app) {
-    (void)app;
+    if (mApp == &app) mApp = nullptr;
     CloseEffectConfig();
     mUiDoc.reset();
 }

@@ -16,6 +16,8 @@ public:
     static constexpr const char* kUiPath = "cfg\\ui.xml";
 
     GameComposition();
+    // Tears down what it built for an application still alive, so either may
+    // go first.
     ~GameComposition() override;
 
     // Particle registry and "cfg\effect.xml".
@@ -25,7 +27,8 @@ public:
     // hidden level screen, then the menu screens and the message box, the
     // splash first on screen; the level and the screens joined both ways; the
     // tutorial rules installed on the level and in gRuleSequencer.
-    void BuildScreens(OfficeApp& app) override;
+    // Without a readable "cfg\ui.xml" nothing is built and the game cannot run.
+    bool BuildScreens(OfficeApp& app, std::string& error) override;
     // The screens, then the layouts they were built from.
     void DestroyScreens(OfficeApp& app) override;
     void AppDestroyed(OfficeApp& app) override;
@@ -42,6 +45,7 @@ public:
     RuleSequencer* GetTutorial() const { return mTutorial.get(); }
 
 private:
+    OfficeApp* mApp = nullptr;  // from AppCreated to AppDestroyed
     std::unique_ptr<XmlDocument> mUiDoc;
     std::unique_ptr<LevelScreen> mLevelScreen;
     std::unique_ptr<GameLevelScreens> mLevelScreens;

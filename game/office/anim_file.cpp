@@ -1,4 +1,5 @@
 #include "game/office/anim_file.h"
+#include "game/app/xml_access.h"
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -38,6 +39,10 @@ bool ToOffset(uint32_t address, uint32_t base, uint64_t size, uint64_t imageSize
     return true;
 }
 
+// Frames place pictures on the screen: no value needs more than the largest
+// picture side, and larger ones would overflow where they are added up.
+bool IsCoordinate(int32_t v) { return v >= -kMaxCoordinate && v <= kMaxCoordinate; }
+
 } // namespace
 
 bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, uint32_t* storedBase) {
@@ -67,6 +72,10 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
         error = "negative animation count";
         return false;
     }
+    if (count > kMaxAnmRecords) {
+        error = std::to_string(count) + " animations, more than " + std::to_string(kMaxAnmRecords);
+        return false;
+    }
     size_t recordsAt = 0;
     if (!ToOffset(ReadU32(image, 4), base, static_cast<uint64_t>(count) * kAnmRecordSize, size, recordsAt)) {
         error = "animation records lie outside the image";
@@ -74,6 +83,7 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
     }
     AnimData data;
     data.records.reserve(static_cast<size_t>(count));
+    int64_t framesRead = 0;
     for (int32_t i = 0; i < count; ++i) {
         const size_t r = recordsAt + static_cast<size_t>(i) * kAnmRecordSize;
         AnimRecord record;
@@ -82,6 +92,10 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
         record.boxWidth = ReadI32(image, r + 132);
         // Named only when refused: most files have none to refuse.
         auto which = [&] { return "animation " + std::to_string(i) + " (" + record.animName + ")"; };
+        if (!IsCoordinate(record.boxWidth)) {
+            error = which() + ": a box width beyond " + std::to_string(kMaxCoordinate) + " pixels";
+            return false;
+        }
         size_t blockAt = 0;
         if (!ToOffset(ReadU32(image, r + 136), base, kAnmBlockSize, size, blockAt)) {
             error = which() + ": playback block lies outside the image";
@@ -95,6 +109,11 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
         block.frameCount = ReadI32(image, blockAt + 16);
         if (block.frameCount < 0 || block.fps < 0) {
             error = which() + ": negative frame count or frames per second";
+            return false;
+        }
+        framesRead += block.frameCount;
+        if (framesRead > kMaxAnmFrames) {
+            error = which() + ": more than " + std::to_string(kMaxAnmFrames) + " frames in the file";
             return false;
         }
         size_t framesAt = 0;
@@ -113,6 +132,13 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
             frame.height = ReadI32(image, at + 12);
             frame.offsX = ReadI32(image, at + 16);
             frame.offsY = ReadI32(image, at + 20);
+            for (int v : {frame.x, frame.y, frame.width, frame.height, frame.offsX, frame.offsY}) {
+                if (!IsCoordinate(v)) {
+                    error = which() + ": frame " + std::to_string(f) + " lies beyond " + std::to_string(kMaxCoordinate) +
+                            " pixels";
+                    return false;
+                }
+            }
         }
         data.records.push_back(std::move(record));
     }

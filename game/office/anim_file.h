@@ -14,6 +14,11 @@ constexpr int kAnmNameSize = 64;           // image and animation names, NUL inc
 constexpr int kAnmRecordSize = 140;
 constexpr int kAnmBlockSize = 24;
 constexpr int kAnmFrameSize = 24;
+// A file holds at most this many records, and this many frames over all of
+// them: records may share one block, so the frames read could otherwise
+// outgrow the file many times over.
+constexpr int kMaxAnmRecords = 4096;
+constexpr int kMaxAnmFrames = 65536;
 
 // Playback mode of an animation (the block's "mode" word).
 enum AnimMode : int {

@@ -84,7 +84,7 @@ bool AnimPlayer::Load(const std::string& name) {
     const std::string path = "anm\\" + name + ".anm";
     std::string bytes;
     if (!PakReadAll(path, bytes)) {
-        error_ = path + ": cannot be opened";
+        error_ = path + ": cannot be opened (" + PakLastError() + ")";
         return false;
     }
     AnimData data;

@@ -307,13 +307,12 @@ void Boss::UpdateHeldItems() {
         return;
     }
     bool shown1 = false;
-    // A paper code "0XYZ" shows two layers: the paper "00YZ" behind and
-    // "01YZ" on top; a code too short for that shows as it stands.
-    if (stateKey_[0] == '0' && stateKey_.size() >= 2) {
-        if (held1 && stateKey_[1] != '1') {
-            ShowHeldCode(held1, *entry, "00" + stateKey_.substr(2));
-            shown1 = true;
-        }
+    // With a second held part a paper code "0XYZ" shows two layers: the paper
+    // "00YZ" behind and "01YZ" on top. With one held part, and for a code of
+    // the top layer itself, the code shows as it stands: its own picture.
+    if (held1 && stateKey_[0] == '0' && stateKey_.size() >= 2 && stateKey_[1] != '1') {
+        ShowHeldCode(held1, *entry, "00" + stateKey_.substr(2));
+        shown1 = true;
         ShowHeldCode(held0, *entry, "01" + stateKey_.substr(2));
     } else {
         ShowHeldCode(held0, *entry, stateKey_);

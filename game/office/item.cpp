@@ -4,6 +4,7 @@
 #include "game/app/game_util.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
+#include "game/office/office_xml.h"
 #include "game/office/skin.h"
 #include "game/office/z_order.h"
 
@@ -22,7 +23,7 @@ std::vector<platform::Point> ParseRegion(const std::string& text) {
         if (!*p) break;
         const char* start = p;
         while (*p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r') ++p;
-        const int value = static_cast<int>(std::strtol(std::string(start, p).c_str(), nullptr, 10));
+        const int value = ClampCoordinate(std::strtol(std::string(start, p).c_str(), nullptr, 10));
         if (!haveX) {
             x = value;
             haveX = true;
@@ -116,10 +117,10 @@ void Item::Load(XmlNode node) {
     char name[kNameCapacity] = {};
     if (XmlGetAttrChars(node, "name", name, sizeof name)) name_ = name;
     XmlGetAttrString(node, "orient", orientation_);
-    XmlGetAttrInt(node, "pos_x", posX_);
-    XmlGetAttrInt(node, "pos_y", posY_);
-    XmlGetAttrInt(node, "offs_x", offsX_);
-    XmlGetAttrInt(node, "offs_y", offsY_);
+    XmlGetAttrCoord(node, "pos_x", posX_);
+    XmlGetAttrCoord(node, "pos_y", posY_);
+    XmlGetAttrCoord(node, "offs_x", offsX_);
+    XmlGetAttrCoord(node, "offs_y", offsY_);
     std::string effect;
     XmlGetAttrString(node, "effect", effect);
     std::string rgn;
@@ -175,8 +176,8 @@ void Item::AddPoint(XmlNode pointElement) {
     ItemPoint point;
     XmlGetAttrString(pointElement, "owner", point.owner);
     XmlGetAttrString(pointElement, "direction", point.direction);
-    XmlGetAttrInt(pointElement, "offs_x", point.x);
-    XmlGetAttrInt(pointElement, "offs_y", point.y);
+    XmlGetAttrCoord(pointElement, "offs_x", point.x);
+    XmlGetAttrCoord(pointElement, "offs_y", point.y);
     points_.push_back(point);
 }
 
@@ -191,10 +192,13 @@ void Item::AddPicks(XmlNode element) {
 }
 
 void Item::LoadFromConfig(XmlNode element) {
-    for (XmlNode child : element.children("part")) AddPart(child);
-    for (XmlNode child : element.children("point")) AddPoint(child);
-    for (XmlNode child : element.children("select_block")) AddSelectBlock(child);
-    for (XmlNode child : element.children("picks")) AddPicks(child);
+    auto children = [&](const char* kind) {
+        return ChildrenAtMost(element, kind, kMaxObjectChildren, "object \"" + name_ + "\"'s \"" + kind + "\"s");
+    };
+    for (XmlNode child : children("part")) AddPart(child);
+    for (XmlNode child : children("point")) AddPoint(child);
+    for (XmlNode child : children("select_block")) AddSelectBlock(child);
+    for (XmlNode child : children("picks")) AddPicks(child);
     Load(element);
 }
 

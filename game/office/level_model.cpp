@@ -22,16 +22,20 @@ uint8_t FlagAttr(XmlNode node, const char* name) {
 }
 
 void ReadTimeline(XmlNode queue, const char* name, std::vector<TimePoint>& out) {
-    for (XmlNode timeline : queue.children(name)) {
-        for (XmlNode element : timeline.children("time_point")) {
-            TimePoint point;
-            point.time = FloatAttr(element, "time");
-            point.event = OfficeText(element, "event");
-            point.windowEvent = OfficeText(element, "window_event");
-            point.vip = OfficeInt(element, "vip");
-            for (XmlNode order : ChildrenOf(element, "orders", "order")) point.orders.push_back(OfficeText(order, "name"));
-            out.push_back(std::move(point));
-        }
+    std::vector<XmlNode> elements;
+    for (XmlNode timeline : queue.children(name))
+        for (XmlNode element : timeline.children("time_point"))
+            if (out.size() + elements.size() <= kMaxTimePoints) elements.push_back(element);
+    for (XmlNode element : AtMost(elements, kMaxTimePoints - std::min(out.size(), kMaxTimePoints),
+                                  "\"" + std::string(name) + "\"")) {
+        TimePoint point;
+        point.time = FloatAttr(element, "time");
+        point.event = OfficeText(element, "event");
+        point.windowEvent = OfficeText(element, "window_event");
+        point.vip = OfficeInt(element, "vip");
+        for (XmlNode order : AtMost(ChildrenOf(element, "orders", "order"), kMaxLevelSubEntries, "a time point's orders"))
+            point.orders.push_back(OfficeText(order, "name"));
+        out.push_back(std::move(point));
     }
 }
 
@@ -43,14 +47,16 @@ std::vector<TimePoint> SortedByTime(const std::vector<TimePoint>& points) {
 }
 
 void ReadUpgradeList(XmlNode level, const char* name, std::vector<UpgradeEntry>& out) {
-    for (XmlNode list : level.children(name)) {
-        for (XmlNode element : list.children()) {
-            if (element.type() != pugi::node_element) continue;
-            UpgradeEntry entry;
-            entry.name = OfficeText(element, "name");
-            for (XmlNode object : element.children("object_list")) entry.objects.push_back(ReadAddEntry(object));
-            out.push_back(std::move(entry));
-        }
+    std::vector<XmlNode> elements;
+    for (XmlNode list : level.children(name))
+        for (XmlNode element : list.children())
+            if (element.type() == pugi::node_element && elements.size() <= kMaxLevelEntries) elements.push_back(element);
+    for (XmlNode element : AtMost(elements, kMaxLevelEntries, "\"" + std::string(name) + "\"")) {
+        UpgradeEntry entry;
+        entry.name = OfficeText(element, "name");
+        for (XmlNode object : ChildrenAtMost(element, "object_list", kMaxLevelSubEntries, "an upgrade's \"object_list\""))
+            entry.objects.push_back(ReadAddEntry(object));
+        out.push_back(std::move(entry));
     }
 }
 
@@ -79,11 +85,12 @@ void StageRecord::Read(XmlNode element) {
     upgradeSkin = FlagAttr(element, "upgrade_skin");
     const std::string window = OfficeText(element, "window_event");
     windowEvent = window == "window_morning" ? 1 : window == "window_day" ? 2 : 0;
-    for (XmlNode child : element.children("clients")) {
+    for (XmlNode child : ChildrenAtMost(element, "clients", kMaxLevelSubEntries, "a stage's \"clients\"")) {
         clients.emplace_back();
         clients.back().Read(child);
     }
-    for (XmlNode child : element.children("object")) objects.push_back(ReadAddEntry(child));
+    for (XmlNode child : ChildrenAtMost(element, "object", kMaxLevelSubEntries, "a stage's \"object\"s"))
+        objects.push_back(ReadAddEntry(child));
 }
 
 void LevelTimelines::Read(XmlNode level) {
@@ -112,19 +119,19 @@ void SurvivalModel::Clear() { *this = SurvivalModel(); }
 
 void SurvivalModel::Read(XmlNode level) {
     Clear();
-    for (XmlNode element : ChildrenOf(level, "stages", "stage")) {
+    for (XmlNode element : AtMost(ChildrenOf(level, "stages", "stage"), kMaxLevelEntries, "\"stages\"")) {
         stages.emplace_back();
         stages.back().Read(element);
     }
     ReadUpgradeList(level, "upgrade_add_list", addList);
     ReadUpgradeList(level, "upgrade_skin_list", skinList);
-    for (XmlNode element : level.children("order_template")) {
+    for (XmlNode element : ChildrenAtMost(level, "order_template", kMaxLevelEntries, "\"order_template\"s")) {
         OrderTemplate tmpl;
         tmpl.name = OfficeText(element, "template");
-        for (XmlNode listElement : element.children("order_list")) {
+        for (XmlNode listElement : ChildrenAtMost(element, "order_list", kMaxLevelSubEntries, "an \"order_list\"")) {
             OrderListEntry list;
             list.probability = FloatAttr(listElement, "probability");
-            for (XmlNode order : listElement.children("orders"))
+            for (XmlNode order : ChildrenAtMost(listElement, "orders", kMaxLevelEntries, "an order list's \"orders\""))
                 list.orders.push_back({FloatAttr(order, "probability"), OfficeText(order, "order")});
             tmpl.lists.push_back(std::move(list));
         }

@@ -42,7 +42,7 @@ bool PublishAs(Item* item) {
 
 template <class Def>
 void ReadDefs(XmlNode office, const char* list, const char* entry, DefTable<Def>& table) {
-    for (XmlNode element : ChildrenOf(office, list, entry)) {
+    for (XmlNode element : AtMost(ChildrenOf(office, list, entry), kMaxOfficeDefinitions, "\"" + std::string(list) + "\"")) {
         Def def;
         def.Read(element);
         table[def.name] = std::move(def);
@@ -126,7 +126,7 @@ bool ReadOfficeConfig(XmlNode document, PathGraphSet* const* graphSets, int grap
     if (!office) return false;
     if (gZOrder) gZOrder->LoadLevel(office);
     ReadGameParams(office.child("params"));
-    for (XmlNode object : ChildrenOf(office, "objects", "object")) {
+    for (XmlNode object : AtMost(ChildrenOf(office, "objects", "object"), kMaxOfficeObjects, "\"objects\"")) {
         if (Item* item = CreateObjectByClass(object)) created.push_back(item);
     }
     ReadDefs(office, "clients", "client", gClientDefs);

@@ -2,8 +2,13 @@
 #include "game/office/item.h"
 #include "game/office/office_objects.h"
 #include "game/office/office_xml.h"
+#include <algorithm>
 #include <cmath>
+#include <queue>
+#include <tuple>
+#include <unordered_set>
 #include <utility>
+#include "game/app/office_app.h"
 
 namespace {
 
@@ -11,10 +16,6 @@ float Distance(int x1, int y1, int x2, int y2) {
     const float dx = static_cast<float>(x2 - x1);
     const float dy = static_cast<float>(y2 - y1);
     return std::sqrt(dx * dx + dy * dy);
-}
-
-bool Joins(const PathGraph::Edge& edge, const std::string& a, const std::string& b) {
-    return (edge.p1 == a && edge.p2 == b) || (edge.p1 == b && edge.p2 == a);
 }
 
 } // namespace
@@ -40,17 +41,35 @@ bool DirectionStep(const std::string& direction, int& dx, int& dy) {
 void PathGraph::Load(XmlNode graph) {
     Clear();
     mElement = graph;
-    for (XmlNode point : ChildrenOf(graph, "points", "point")) ReadElement(point, true);
-    for (XmlNode edge : ChildrenOf(graph, "edges", "edge")) ReadElement(edge, false);
+    int points = 0, edges = 0;
+    bool cut = false;
+    for (XmlNode point : ChildrenOf(graph, "points", "point")) {
+        if (cut = ++points > kMaxGraphPoints; cut) break;
+        ReadElement(point, true);
+    }
+    for (XmlNode edge : ChildrenOf(graph, "edges", "edge")) {
+        if (++edges > kMaxGraphEdges) {
+            cut = true;
+            break;
+        }
+        ReadElement(edge, false);
+    }
+    if (cut) {
+        if (OfficeApp* app = GetApp())
+            app->Warn("path graph \"" + OfficeText(graph, "name") + "\" holds more than " +
+                      std::to_string(kMaxGraphPoints) + " points or " + std::to_string(kMaxGraphEdges) +
+                      " edges; the rest are left out");
+    }
 }
 
 void PathGraph::ReadElement(XmlNode element, bool isPoint) {
+    mAdjacencyBuilt = false;
     if (isPoint) {
         Point point;
         point.name = OfficeText(element, "name");
         point.direction = OfficeText(element, "direction");
-        point.x = OfficeInt(element, "x");
-        point.y = OfficeInt(element, "y");
+        point.x = ClampCoordinate(OfficeInt(element, "x"));
+        point.y = ClampCoordinate(OfficeInt(element, "y"));
         point.element = element;
         mPoints.emplace(point.name, std::move(point));
         return;
@@ -70,6 +89,7 @@ void PathGraph::Clear() {
     mPoints.clear();
     mEdges.clear();
     mRoute.clear();
+    mAdjacencyBuilt = false;
 }
 
 void PathGraph::CopyFrom(const PathGraph& other) {
@@ -83,16 +103,19 @@ void PathGraph::CopyFrom(const PathGraph& other) {
 
 void PathGraph::Merge(const PathGraph& other) {
     if (!mIsCopy || &other == this) return;
+    mAdjacencyBuilt = false;
     for (const auto& [name, point] : other.mPoints) mPoints.emplace(name, point);
-    for (const Edge& edge : other.mEdges) {
-        bool joined = false;
-        for (const Edge& mine : mEdges) joined = joined || Joins(mine, edge.p1, edge.p2);
-        if (!joined) mEdges.push_back(edge);
-    }
+    // The two names of an edge in either order.
+    auto key = [](const Edge& e) { return e.p1 < e.p2 ? e.p1 + '\0' + e.p2 : e.p2 + '\0' + e.p1; };
+    std::unordered_set<std::string> joined;
+    for (const Edge& mine : mEdges) joined.insert(key(mine));
+    for (const Edge& edge : other.mEdges)
+        if (joined.insert(key(edge)).second) mEdges.push_back(edge);
 }
 
 void PathGraph::AddNamedPoint(int x, int y, const std::string& name, const std::string& direction) {
     if (!mIsCopy) return;
+    mAdjacencyBuilt = false;
     Point& point = mPoints[name];
     point = Point();
     point.x = x;
@@ -109,71 +132,90 @@ bool PathGraph::GetPointPosition(const std::string& name, int& x, int& y) const 
     return true;
 }
 
-bool PathGraph::FindPath(const std::string& from, const std::string& to) {
-    std::map<std::string, Point> points = mPoints;
-    for (auto& [name, point] : points) {
-        point.distance = 0;
-        point.predecessor.clear();
-        point.reached = false;
-        point.isStart = name == from;
+void PathGraph::BuildAdjacency() {
+    mNodes.clear();
+    for (auto& [name, point] : mPoints) {
+        point.index = static_cast<int>(mNodes.size());
+        mNodes.push_back(&point);
     }
-    // Edges whose ends both exist, with their lengths.
-    std::vector<Edge> edges;
-    edges.reserve(mEdges.size());
-    for (Edge& edge : mEdges) {
-        auto a = points.find(edge.p1);
-        auto b = points.find(edge.p2);
-        if (a == points.end() || b == points.end()) continue;
+    // Edges whose ends both exist, with their lengths; counted, then placed.
+    std::vector<std::pair<int, int>> ends(mEdges.size(), {-1, -1});
+    mFirstLink.assign(mNodes.size() + 1, 0);
+    for (size_t e = 0; e < mEdges.size(); ++e) {
+        Edge& edge = mEdges[e];
+        auto a = mPoints.find(edge.p1);
+        auto b = mPoints.find(edge.p2);
+        if (a == mPoints.end() || b == mPoints.end()) continue;
         edge.length = Distance(a->second.x, a->second.y, b->second.x, b->second.y);
-        edges.push_back(edge);
+        ends[e] = {a->second.index, b->second.index};
+        ++mFirstLink[static_cast<size_t>(ends[e].first) + 1];
+        if (ends[e].second != ends[e].first) ++mFirstLink[static_cast<size_t>(ends[e].second) + 1];
     }
+    for (size_t i = 1; i < mFirstLink.size(); ++i) mFirstLink[i] += mFirstLink[i - 1];
+    mLinks.assign(static_cast<size_t>(mFirstLink.back()), Link{});
+    std::vector<int> next(mFirstLink.begin(), mFirstLink.end() - 1);
+    for (size_t e = 0; e < mEdges.size(); ++e) {
+        const auto [a, b] = ends[e];
+        if (a < 0) continue;
+        const float length = mEdges[e].length;
+        mLinks[static_cast<size_t>(next[static_cast<size_t>(a)]++)] = Link{b, static_cast<int>(e), length};
+        if (b != a) mLinks[static_cast<size_t>(next[static_cast<size_t>(b)]++)] = Link{a, static_cast<int>(e), length};
+    }
+    mAdjacencyBuilt = true;
+}
 
+bool PathGraph::FindPath(const std::string& from, const std::string& to) {
     mRoute.clear();
-    auto start = points.find(from);
-    auto target = points.find(to);
-    if (start == points.end() || target == points.end() || from == to) return false;
+    auto start = mPoints.find(from);
+    auto target = mPoints.find(to);
+    if (start == mPoints.end() || target == mPoints.end() || from == to) return false;
+    if (!mAdjacencyBuilt) BuildAdjacency();
 
-    // Wave relaxation. An equal distance moves a point to a later-found way
-    // only over an edge of non-zero length and only when the predecessor
-    // really changes: zero-length loops would otherwise re-add points for ever
-    // and could link predecessors into a ring.
-    std::vector<Point*> wave{&start->second};
-    while (!wave.empty()) {
-        std::vector<Point*> next;
-        for (Point* p : wave) {
-            for (const Edge& edge : edges) {
-                const std::string* other = nullptr;
-                if (edge.p1 == p->name) other = &edge.p2;
-                else if (edge.p2 == p->name) other = &edge.p1;
-                else continue;
-                Point& q = points.find(*other)->second;
-                if (q.isStart) continue;
-                const float candidate = p->distance + edge.length;
-                const bool unreached = !q.reached;
-                const bool shorter = candidate < q.distance;
-                const bool tie = candidate == q.distance && edge.length > 0 && q.predecessor != p->name;
-                if (!unreached && !shorter && !tie) continue;
-                q.distance = candidate;
-                q.predecessor = p->name;
-                q.reached = true;
-                bool queued = false;
-                for (Point* n : next) queued = queued || n == &q;
-                if (!queued) next.push_back(&q);
+    const size_t n = mNodes.size();
+    const int s = start->second.index;
+    std::vector<float> distance(n, 0.0f);
+    std::vector<int> via(n, -1);      // the edge a point was last reached over
+    std::vector<int> previous(n, -1); // the point it was reached from
+    std::vector<char> done(n, 0);
+    // Nearest first; of equal distances the one queued first.
+    using Entry = std::tuple<float, uint64_t, int>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue;
+    uint64_t queued = 0;
+    queue.emplace(0.0f, queued++, s);
+    while (!queue.empty()) {
+        const auto [d, order, p] = queue.top();
+        queue.pop();
+        (void)order;
+        if (done[static_cast<size_t>(p)] || d != distance[static_cast<size_t>(p)]) continue;
+        done[static_cast<size_t>(p)] = 1;
+        for (int l = mFirstLink[static_cast<size_t>(p)]; l < mFirstLink[static_cast<size_t>(p) + 1]; ++l) {
+            const Link& link = mLinks[static_cast<size_t>(l)];
+            const size_t q = static_cast<size_t>(link.to);
+            if (link.to == s || done[q]) continue;
+            const float candidate = d + link.length;
+            if (previous[q] < 0 || candidate < distance[q]) {
+                distance[q] = candidate;
+                via[q] = link.edge;
+                previous[q] = p;
+                queue.emplace(candidate, queued++, link.to);
+            } else if (candidate == distance[q] && link.length > 0 && link.edge > via[q]) {
+                // A tie: the edge later in the list wins. Zero-length edges never
+                // take over, so predecessors cannot form a ring.
+                via[q] = link.edge;
+                previous[q] = p;
             }
         }
-        wave = std::move(next);
     }
 
-    // Walk back from the target; a walk longer than the point count has met
-    // a ring and is refused.
+    const int t = target->second.index;
+    if (previous[static_cast<size_t>(t)] < 0) return false;
     std::vector<const Point*> chain;
-    const Point* at = &target->second;
-    while (!at->isStart) {
-        if (!at->reached || chain.size() > points.size()) return false;
-        chain.insert(chain.begin(), at);
-        at = &points.find(at->predecessor)->second;
+    for (int at = t; at != s; at = previous[static_cast<size_t>(at)]) {
+        if (at < 0 || chain.size() > n) return false;
+        chain.push_back(mNodes[static_cast<size_t>(at)]);
     }
-    chain.insert(chain.begin(), at);
+    chain.push_back(mNodes[static_cast<size_t>(s)]);
+    std::reverse(chain.begin(), chain.end());
 
     for (size_t i = 0; i + 1 < chain.size(); ++i) {
         const Point& a = *chain[i];

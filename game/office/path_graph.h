@@ -18,24 +18,25 @@ public:
         std::string name;
         std::string direction;      // "t", "tr", "r", "br", "b", "bl", "l", "tl" or empty
         XmlNode element;
-        // Search state.
-        float distance = 0;
-        std::string predecessor;
-        bool reached = false;       // has a predecessor
-        bool isStart = false;
+        int index = -1;             // in the search's adjacency
     };
     struct Edge {
         std::string p1;
         std::string p2;
         int zOrder = 0;             // stored with the graph; the search ignores it
         XmlNode element;
-        float length = 0;           // filled by the search
+        float length = 0;           // filled by the search; edges naming a missing point keep 0
     };
     struct Segment {
         int x1 = 0, x2 = 0, y1 = 0, y2 = 0;
         int length = 0;             // integer part of the Euclidean length
         std::string direction;      // of the segment's end point
     };
+
+    PathGraph() = default;
+    // Copies go through CopyFrom: the adjacency points into the graph's own points.
+    PathGraph(const PathGraph&) = delete;
+    PathGraph& operator=(const PathGraph&) = delete;
 
     // Clears, keeps the element and reads its points, then its edges.
     void Load(XmlNode graph);
@@ -57,7 +58,10 @@ public:
     // Shortest route from one point to another. True with the route replaced
     // when a route of at least one segment exists; false with the route
     // cleared otherwise (unknown or unreachable target, or from == to).
-    // Edges naming a missing point are left out of the search.
+    // Edges naming a missing point are left out of the search. Of ways of
+    // equal length, a point is reached over the edge that comes later in the
+    // edge list (one of non-zero length: over zero-length edges the first
+    // found stays). O(E log V); the adjacency is built once per change.
     bool FindPath(const std::string& from, const std::string& to);
     // Where a walk along the route stands after elapsed seconds at speed:
     // true while walking, with the raw step of the current segment as the
@@ -72,12 +76,31 @@ public:
     const std::vector<Segment>& Route() const { return mRoute; }
 
 private:
+    // One end of an edge as seen from the other.
+    struct Link {
+        int to;
+        int edge;       // index into mEdges
+        float length;
+    };
+    void BuildAdjacency();
+
     std::map<std::string, Point> mPoints;
     std::vector<Edge> mEdges;
     std::vector<Segment> mRoute;
     XmlNode mElement;
     bool mIsCopy = false;
+    // The points in map order and, per point, its links (mLinks from
+    // mFirstLink[i] to mFirstLink[i + 1]), in edge order; stale after a change.
+    std::vector<Point*> mNodes;
+    std::vector<int> mFirstLink;
+    std::vector<Link> mLinks;
+    bool mAdjacencyBuilt = false;
 };
+
+// A graph of a file reads at most this many points and edges; the rest are
+// left out with a warning.
+constexpr int kMaxGraphPoints = 16384;
+constexpr int kMaxGraphEdges = 65536;
 
 // The unit step a direction text names; false for any other text.
 bool DirectionStep(const std::string& direction, int& dx, int& dy);

@@ -65,10 +65,10 @@ void Skin::Load(XmlNode element) {
     if (XmlGetAttrString(element, "font", font) && !font.empty() && GetApp()) font_ = GetApp()->GetFont(font);
     if (XmlGetAttrString(element, "sub_font", subFont) && !subFont.empty() && GetApp())
         subFont_ = GetApp()->GetFont(subFont);
-    XmlGetAttrInt(element, "offs_x", offset_.mX);
-    XmlGetAttrInt(element, "offs_y", offset_.mY);
-    XmlGetAttrInt(element, "scale_point_x", scalePoint_.mX);
-    XmlGetAttrInt(element, "scale_point_y", scalePoint_.mY);
+    XmlGetAttrCoord(element, "offs_x", offset_.mX);
+    XmlGetAttrCoord(element, "offs_y", offset_.mY);
+    XmlGetAttrCoord(element, "scale_point_x", scalePoint_.mX);
+    XmlGetAttrCoord(element, "scale_point_y", scalePoint_.mY);
     for (XmlNode exchange : element.children("exchange_skin")) {
         std::string from, to;
         XmlGetAttrString(exchange, "from", from);
@@ -80,8 +80,8 @@ void Skin::Load(XmlNode element) {
     for (int i = 0; i < kOrderPoints; ++i) {
         const std::string x = "order" + std::to_string(i) + "_x";
         const std::string y = "order" + std::to_string(i) + "_y";
-        XmlGetAttrInt(element, x.c_str(), orderPoints_[i].mX);
-        XmlGetAttrInt(element, y.c_str(), orderPoints_[i].mY);
+        XmlGetAttrCoord(element, x.c_str(), orderPoints_[i].mX);
+        XmlGetAttrCoord(element, y.c_str(), orderPoints_[i].mY);
     }
     if (!effect.empty()) {
         script_ = CreateScriptObject(effect);
@@ -89,7 +89,9 @@ void Skin::Load(XmlNode element) {
         script_->SetParamPtr(kObjParamVisible, &visible_);
         script_->FireMessage("oncreate");
     }
-    player_->Load(name_);
+    if (!player_->Load(name_)) {
+        if (OfficeApp* app = GetApp()) app->Warn("skin \"" + name_ + "\" has no animations: " + player_->LastError());
+    }
 }
 
 void Skin::Select(const std::string& skinName) {

@@ -22,8 +22,8 @@ void CursorTable::ReadCursor(XmlNode element) {
     Cursor cursor;
     cursor.image = mTextures->Acquire(image);
     if (cursor.image == nullptr) return;
-    XmlGetAttrInt(element, "hot_spot_x", cursor.hotX);
-    XmlGetAttrInt(element, "hot_spot_y", cursor.hotY);
+    XmlGetAttrCoord(element, "hot_spot_x", cursor.hotX);
+    XmlGetAttrCoord(element, "hot_spot_y", cursor.hotY);
     mCursors.emplace(mode, cursor);
 }
 

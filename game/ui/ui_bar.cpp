@@ -15,7 +15,7 @@ void UiBar::SetTextures(Zephra::Image* image) {
 void UiBar::Load(XmlNode element, OfficeApp* app) {
     LoadCommon(element);
     int32_t segWidth = 0;
-    XmlGetAttrInt(element, "seg_width", segWidth);
+    XmlGetAttrCoord(element, "seg_width", segWidth);
     Zephra::MemoryImage* image = nullptr;
     if (LoadTexture(element, "fill", app, image, mFillRect, segWidth, mHeight)) mFill = image;
     if (LoadTexture(element, "empty", app, image, mEmptyRect, segWidth, mHeight)) mEmpty = image;

@@ -34,6 +34,7 @@ void UiButton::Load(XmlNode element, OfficeApp* app) {
     std::string label;
     if (XmlGetAttrString(element, "label", label) && app) SetLabel(app->GetLocTable()->Lookup(label));
     XmlGetAttrHexInt(element, "line_spacing", mLineSpacing);
+    mLineSpacing = ClampCoordinate(mLineSpacing);
     XmlGetAttrHexInt(element, "justify", mJustify);
     static const char* const kIds[kButtonTextureCount] = {"normal", "over", "down", "disabled"};
     for (int i = 0; i < kButtonTextureCount; ++i) {

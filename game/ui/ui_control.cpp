@@ -147,10 +147,10 @@ UiControl* UiControl::FindChild(const std::string& name) const {
 
 void UiControl::LoadCommon(XmlNode element) {
     int32_t x = 0, y = 0, width = 0, height = 0;
-    XmlGetAttrInt(element, "x", x);
-    XmlGetAttrInt(element, "y", y);
-    XmlGetAttrInt(element, "width", width);
-    XmlGetAttrInt(element, "height", height);
+    XmlGetAttrCoord(element, "x", x);
+    XmlGetAttrCoord(element, "y", y);
+    XmlGetAttrCoord(element, "width", width);
+    XmlGetAttrCoord(element, "height", height);
     Resize(x, y, width, height);
 
     uint8_t flag = 1;
@@ -166,8 +166,8 @@ void UiControl::LoadCommon(XmlNode element) {
         SetEffect(effect);
     }
 
-    XmlGetAttrInt(element, "scalepointx", mScalePoint.x);
-    XmlGetAttrInt(element, "scalepointy", mScalePoint.y);
+    XmlGetAttrCoord(element, "scalepointx", mScalePoint.x);
+    XmlGetAttrCoord(element, "scalepointy", mScalePoint.y);
 }
 
 void UiControl::SetEffect(const std::string& effectName) {
@@ -223,8 +223,8 @@ bool UiControl::LoadTexture(XmlNode element, const char* id, OfficeApp* app, Zep
     std::string name;
     XmlGetAttrString(tex, "texture", name);
     int32_t u = 0, v = 0;
-    XmlGetAttrInt(tex, "u", u);
-    XmlGetAttrInt(tex, "v", v);
+    XmlGetAttrCoord(tex, "u", u);
+    XmlGetAttrCoord(tex, "v", v);
     image = AcquireTexture(app, name);
     src = Zephra::Rect(u, v, width, height);
     return true;

@@ -21,13 +21,13 @@ UiControl* MakeButton(UiDialog* dialog, XmlNode element, OfficeApp* app) {
     return button;
 }
 
+// Loads the nested dialog's own element. Looking it up again by name in the
+// parent's element finds the same one unless a sibling shares the name; then
+// every sibling of that name became a copy of the first, and copies nested in
+// copies grew without bound.
 UiControl* MakeNestedDialog(UiDialog* dialog, XmlNode element, OfficeApp* app) {
     auto* nested = new UiDialog(dialog, app);
-    std::string name;
-    XmlGetAttrString(element, "name", name);
-    // The first dialog of that name inside the parent's element: in practice
-    // the element itself.
-    nested->LoadByName(element.parent(), name);
+    nested->Load(element, app);
     return nested;
 }
 
@@ -90,10 +90,14 @@ void UiDialog::ReleaseBackground() {
 }
 
 void UiDialog::SetBackground(const std::string& textureName, const Zephra::Rect& src) {
+    const bool showing = mBackground != nullptr && !IsInactive();
     ReleaseBackground();
     mBackgroundName = textureName;
     mBackgroundRect = src;
-    if (!IsInactive()) AcquireBackground();
+    // A dialog showing a picture shows the new one at once. A dialog just
+    // loaded is active too, but its first picture waits for its first
+    // Activate: screens are built hidden and would decode every picture.
+    if (showing) AcquireBackground();
 }
 
 void UiDialog::OnCommand(intptr_t id) {
@@ -115,9 +119,17 @@ void UiDialog::Load(XmlNode element, OfficeApp* app) {
         std::string texture;
         XmlGetAttrString(tex, "texture", texture);
         int32_t u = 0, v = 0;
-        XmlGetAttrInt(tex, "u", u);
-        XmlGetAttrInt(tex, "v", v);
+        XmlGetAttrCoord(tex, "u", u);
+        XmlGetAttrCoord(tex, "v", v);
         SetBackground(texture, Zephra::Rect(u, v, mWidth, mHeight));
+    }
+    int depth = 1;
+    for (UiControl* c = mParentControl; c != nullptr; c = c->GetParentControl()) ++depth;
+    if (depth >= kMaxDialogDepth) {
+        if (element.child("element") && mApp != nullptr)
+            mApp->Warn("cfg\\ui.xml: dialog \"" + std::string(element.attribute("name").value()) + "\" lies " +
+                       std::to_string(kMaxDialogDepth) + " dialogs deep; what it holds is left out");
+        return;
     }
     size_t typeCount = 0;
     const UiControlType* types = UiControlTypes(typeCount);
@@ -128,10 +140,25 @@ void UiDialog::Load(XmlNode element, OfficeApp* app) {
         for (size_t i = 0; i < typeCount && !found; ++i)
             if (type == types[i].word) found = &types[i];
         if (found == nullptr || !XmlGetAttrString(e, "name", name)) continue;
+        if (!CountControl()) break;
         UiControl* control = found->make(this, e, mApp);
         if (ScriptObject* effect = control->GetEffect()) effect->FireMessage("oncreate");
         AddChild(name, control);
     }
+}
+
+bool UiDialog::CountControl() {
+    UiDialog* root = this;
+    for (UiControl* c = mParentControl; c != nullptr; c = c->GetParentControl())
+        if (auto* d = dynamic_cast<UiDialog*>(c)) root = d;
+    if (root->mControlsLoaded < kMaxLayoutControls) {
+        ++root->mControlsLoaded;
+        return true;
+    }
+    if (root->mControlsLoaded++ == kMaxLayoutControls && mApp != nullptr)
+        mApp->Warn("cfg\\ui.xml: a layout holds more than " + std::to_string(kMaxLayoutControls) +
+                   " controls; the rest are left out");
+    return false;
 }
 
 void UiTutorial::Load(XmlNode element, OfficeApp* app) {

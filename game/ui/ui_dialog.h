@@ -4,6 +4,13 @@
 #include "framework/app/button_listener.h"
 #include "game/ui/ui_control.h"
 
+// Dialogs nest at most this deep (a screen is the first); one this deep makes
+// no children, with a warning.
+constexpr int kMaxDialogDepth = 32;
+// Controls that loading makes for one screen, nested dialogs included; the
+// rest are left out with a warning.
+constexpr int kMaxLayoutControls = 4096;
+
 // The container control of every menu, dialog and screen: an optional
 // background texture, held only while the dialog is active, and children made
 // from its "element" children by type word. Buttons it loads report to it;
@@ -15,6 +22,7 @@ public:
     Zephra::Rect mBackgroundRect;
     std::string mBackgroundName;
     OfficeApp* mApp;
+    int mControlsLoaded = 0;                // by Load, counted on the outermost dialog
 
     UiDialog(UiControl* parent, OfficeApp* app);
     ~UiDialog() override;
@@ -35,14 +43,19 @@ public:
     // Loads the first "element" child of node of type "uxdialog" with that
     // name; false (nothing loaded) when there is none.
     bool LoadByName(XmlNode node, const std::string& name);
-    // Releases a held background; an active dialog acquires the new one at
-    // once, an inactive one at its next Activate.
+    // Releases a held background; a dialog that held one while active
+    // acquires the new one at once, any other at its next Activate (so the
+    // first background of a loaded dialog waits until it is shown).
     void SetBackground(const std::string& textureName, const Zephra::Rect& src);
     const std::string& GetBackgroundName() const { return mBackgroundName; }
 
     void ButtonDepress(intptr_t id) override { OnCommand(id); }
 
 private:
+    // Counts one more control made by loading into the outermost dialog;
+    // false (with one warning) past kMaxLayoutControls.
+    bool CountControl();
+
     void ReleaseBackground();
     void AcquireBackground();
 };

@@ -61,6 +61,8 @@ void UiList::Resize(int x, int y, int width, int height) {
 void UiList::Load(XmlNode element, OfficeApp* app) {
     XmlGetAttrHexInt(element, "line_spacing", mLineHeight);
     XmlGetAttrHexInt(element, "left", mLeft);
+    mLineHeight = ClampCoordinate(mLineHeight);
+    mLeft = ClampCoordinate(mLeft);
     uint32_t sel = 0;
     if (XmlGetAttrHexUInt(element, "sel_color", sel)) mSelectionColor = Zephra::Color(sel);
     LoadCommon(element);

@@ -13,10 +13,10 @@ void UiScroll::SetTrack(int x1, int y1, int x2, int y2) {
 
 void UiScroll::Load(XmlNode element, OfficeApp* app) {
     LoadCommon(element);
-    XmlGetAttrInt(element, "distx1", mX1);
-    XmlGetAttrInt(element, "disty1", mY1);
-    XmlGetAttrInt(element, "distx2", mX2);
-    XmlGetAttrInt(element, "disty2", mY2);
+    XmlGetAttrCoord(element, "distx1", mX1);
+    XmlGetAttrCoord(element, "disty1", mY1);
+    XmlGetAttrCoord(element, "distx2", mX2);
+    XmlGetAttrCoord(element, "disty2", mY2);
     struct Part {
         const char* name;
         int id;

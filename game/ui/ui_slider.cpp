@@ -18,12 +18,12 @@ void UiSlider::AddChild(const std::string& name, UiControl* control) {
 
 void UiSlider::Load(XmlNode element, OfficeApp* app) {
     LoadCommon(element);
-    XmlGetAttrInt(element, "mz_x", mTrackX);
-    XmlGetAttrInt(element, "mz_y", mTrackY);
-    XmlGetAttrInt(element, "mz_width", mTrackWidth);
-    XmlGetAttrInt(element, "mz_height", mTrackHeight);
-    XmlGetAttrInt(element, "mz_dz1", mDeadLeft);
-    XmlGetAttrInt(element, "mz_dz2", mDeadRight);
+    XmlGetAttrCoord(element, "mz_x", mTrackX);
+    XmlGetAttrCoord(element, "mz_y", mTrackY);
+    XmlGetAttrCoord(element, "mz_width", mTrackWidth);
+    XmlGetAttrCoord(element, "mz_height", mTrackHeight);
+    XmlGetAttrCoord(element, "mz_dz1", mDeadLeft);
+    XmlGetAttrCoord(element, "mz_dz2", mDeadRight);
     if (XmlNode node = element.find_child_by_attribute("element", "name", "back")) {
         auto* back = new UiText(this, app);
         back->Load(node, app);

@@ -50,6 +50,7 @@ void UiText::Load(XmlNode element, OfficeApp* app) {
     std::string label;
     if (XmlGetAttrString(element, "label", label) && mApp) SetLabel(mApp->GetLocTable()->Lookup(label));
     XmlGetAttrHexInt(element, "line_spacing", mLineSpacing);
+    mLineSpacing = ClampCoordinate(mLineSpacing);
     XmlGetAttrInt(element, "justify", mJustify);
     XmlGetAttrInt(element, "valign", mVAlign);
     XmlGetAttrInt(element, "fps", mFps);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/directx/d3d_raster.h"
@@ -305,7 +306,8 @@ private:
     StateTable mRender;
     StateTable mStage[kStages];
     std::vector<d3d::Vertex> mVertices;   // DrawPrimitive's, kept to save allocating
-    std::map<IDirectDrawSurface7*, DecodedTexture> mDecoded;
+    // Looked up for every textured draw: hashed, not a tree walk.
+    std::unordered_map<IDirectDrawSurface7*, DecodedTexture> mDecoded;
 };
 
 class Direct3D final : public RefCounted<IDirect3D7> {

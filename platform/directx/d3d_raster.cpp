@@ -877,6 +877,28 @@ inline double ClampAttr(double v) { return std::isfinite(v) ? std::clamp(v, -300
 // Colours round to the nearest level when their fraction is dropped.
 inline int32_t AttrFixed(int k, double v) { return ToFixed(ClampAttr(v) + (k >= kA ? 0.5 : 0.0)); }
 
+// AttrFixed(kV, base + step * (double(first + i) - origin)) for i < n, two
+// at a time with the same operations. Clamped to +-30000, v * 65536 + 0.5 stays
+// inside 32 bits, where a truncation corrected by one gives the floor.
+void FixedRun(double base, double step, double origin, int64_t first, int n, int32_t* out) {
+    const __m128d vBase = _mm_set1_pd(base), vStep = _mm_set1_pd(step), vOrigin = _mm_set1_pd(origin);
+    const __m128d lo = _mm_set1_pd(-30000.0), hi = _mm_set1_pd(30000.0), zero = _mm_setzero_pd();
+    const __m128d scale = _mm_set1_pd(65536.0), half = _mm_set1_pd(0.5);
+    int i = 0;
+    for (; i + 1 < n; i += 2) {
+        const __m128d at = _mm_set_pd(double(first + i + 1), double(first + i));
+        const __m128d x = _mm_add_pd(vBase, _mm_mul_pd(vStep, _mm_sub_pd(at, vOrigin)));
+        // Not finite: x - x is not 0, and the value reads as 0.
+        const __m128d finite = _mm_cmpeq_pd(_mm_sub_pd(x, x), zero);
+        const __m128d clamped = _mm_and_pd(finite, _mm_min_pd(_mm_max_pd(x, lo), hi));
+        const __m128d f = _mm_add_pd(_mm_mul_pd(clamped, scale), half);
+        const __m128i t = _mm_cvttpd_epi32(f);
+        const __m128i above = _mm_shuffle_epi32(_mm_castpd_si128(_mm_cmpgt_pd(_mm_cvtepi32_pd(t), f)), _MM_SHUFFLE(3, 3, 2, 0));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_add_epi32(t, above));
+    }
+    for (; i < n; ++i) out[i] = AttrFixed(kV, base + step * (double(first + i) - origin));
+}
+
 // The attribute planes of one triangle and the loop that draws its spans.
 struct Planes {
     double x0 = 0, y0 = 0;
@@ -923,8 +945,10 @@ struct Planes {
             int32_t v[128];
             for (int64_t row = first; row <= last;) {
                 const int n = int(std::min<int64_t>(128, last - row + 1));
-                for (int i = 0; i < n; ++i)
-                    v[i] = nDown ? AttrFixed(kV, across[kV] + ddy[kV] * (double(row + i) - y0)) : sp.start[kV];
+                if (nDown)
+                    FixedRun(across[kV], ddy[kV], y0, row, n, v);
+                else
+                    std::fill(v, v + n, sp.start[kV]);
                 sp.row = static_cast<uint8_t*>(target.bits) + size_t(row) * size_t(target.pitch);
                 rows(sp, step, *texture, v, n, size_t(target.pitch));
                 row += n;

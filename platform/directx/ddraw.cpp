@@ -31,6 +31,21 @@ std::atomic<uint64_t> gVideoMemoryInUse{0};
 
 constexpr int kMaxSurfaceSide = 16384;
 
+// A method that both interfaces of an object have with the same form is one
+// function; a failure injected under either interface's name answers, and its
+// calls count under both.
+struct SharedMethod {
+    DxMethod older;  // "IDirectDraw::X"
+    DxMethod newer;  // "IDirectDraw7::X"
+};
+
+HRESULT CheckShared(SharedMethod method) {
+    DirectXConfig& config = DirectXConfig::Get();
+    const HRESULT older = config.Check(method.older);
+    const HRESULT newer = config.Check(method.newer);
+    return FAILED(older) ? older : newer;
+}
+
 // Rows start on 4-byte boundaries, padding included.
 uint64_t PitchOf(int width, const DDPIXELFORMAT& format) {
     const uint64_t row = (static_cast<uint64_t>(width) * BytesPerPixel(format) + 3) & ~3ull;
@@ -168,16 +183,16 @@ public:
         return DD_OK;
     }
     HRESULT GetClipper(IDirectDrawClipper** out) override {
-        return GetClipperImpl("IDirectDrawSurface::GetClipper", out);
+        return GetClipperImpl({"IDirectDrawSurface::GetClipper", "IDirectDrawSurface7::GetClipper"}, out);
     }
     HRESULT GetColorKey(DWORD flags, DDCOLORKEY* key) override {
-        return GetColorKeyImpl("IDirectDrawSurface::GetColorKey", flags, key);
+        return GetColorKeyImpl({"IDirectDrawSurface::GetColorKey", "IDirectDrawSurface7::GetColorKey"}, flags, key);
     }
     HRESULT GetPalette(IDirectDrawPalette** out) override {
-        return GetPaletteImpl("IDirectDrawSurface::GetPalette", out);
+        return GetPaletteImpl({"IDirectDrawSurface::GetPalette", "IDirectDrawSurface7::GetPalette"}, out);
     }
     HRESULT GetPixelFormat(DDPIXELFORMAT* format) override {
-        return GetPixelFormatImpl("IDirectDrawSurface::GetPixelFormat", format);
+        return GetPixelFormatImpl({"IDirectDrawSurface::GetPixelFormat", "IDirectDrawSurface7::GetPixelFormat"}, format);
     }
     HRESULT GetSurfaceDesc(DDSURFACEDESC* desc) override {
         if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
@@ -185,7 +200,7 @@ public:
         FillDesc(*desc, nullptr);
         return DD_OK;
     }
-    HRESULT IsLost() override { return IsLostImpl("IDirectDrawSurface::IsLost"); }
+    HRESULT IsLost() override { return IsLostImpl({"IDirectDrawSurface::IsLost", "IDirectDrawSurface7::IsLost"}); }
     HRESULT Lock(RECT* rect, DDSURFACEDESC* desc, DWORD flags, void* event) override {
         (void)event;
         if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
@@ -194,15 +209,15 @@ public:
         if (SUCCEEDED(hr)) FillDesc(*desc, bits);
         return hr;
     }
-    HRESULT Restore() override { return RestoreImpl("IDirectDrawSurface::Restore"); }
+    HRESULT Restore() override { return RestoreImpl({"IDirectDrawSurface::Restore", "IDirectDrawSurface7::Restore"}); }
     HRESULT SetClipper(IDirectDrawClipper* clipper) override {
-        return SetClipperImpl("IDirectDrawSurface::SetClipper", clipper);
+        return SetClipperImpl({"IDirectDrawSurface::SetClipper", "IDirectDrawSurface7::SetClipper"}, clipper);
     }
     HRESULT SetColorKey(DWORD flags, DDCOLORKEY* key) override {
-        return SetColorKeyImpl("IDirectDrawSurface::SetColorKey", flags, key);
+        return SetColorKeyImpl({"IDirectDrawSurface::SetColorKey", "IDirectDrawSurface7::SetColorKey"}, flags, key);
     }
     HRESULT SetPalette(IDirectDrawPalette* palette) override {
-        return SetPaletteImpl("IDirectDrawSurface::SetPalette", palette);
+        return SetPaletteImpl({"IDirectDrawSurface::SetPalette", "IDirectDrawSurface7::SetPalette"}, palette);
     }
     HRESULT Unlock(void* bits) override {
         (void)bits;
@@ -309,16 +324,16 @@ private:
     HRESULT BltFastImpl(DxMethod method, DWORD x, DWORD y, Surface* src, RECT* srcRect, DWORD trans);
     HRESULT FlipImpl(DxMethod method, Surface* target, DWORD flags);
     HRESULT AttachedImpl(DxMethod method, DWORD caps, Surface*& out);
-    HRESULT GetClipperImpl(DxMethod method, IDirectDrawClipper** out);
-    HRESULT GetColorKeyImpl(DxMethod method, DWORD flags, DDCOLORKEY* key);
-    HRESULT GetPaletteImpl(DxMethod method, IDirectDrawPalette** out);
-    HRESULT GetPixelFormatImpl(DxMethod method, DDPIXELFORMAT* format);
-    HRESULT IsLostImpl(DxMethod method);
+    HRESULT GetClipperImpl(SharedMethod method, IDirectDrawClipper** out);
+    HRESULT GetColorKeyImpl(SharedMethod method, DWORD flags, DDCOLORKEY* key);
+    HRESULT GetPaletteImpl(SharedMethod method, IDirectDrawPalette** out);
+    HRESULT GetPixelFormatImpl(SharedMethod method, DDPIXELFORMAT* format);
+    HRESULT IsLostImpl(SharedMethod method);
     HRESULT LockImpl(DxMethod method, RECT* rect, DWORD flags, uint8_t*& bits);
-    HRESULT RestoreImpl(DxMethod method);
-    HRESULT SetClipperImpl(DxMethod method, IDirectDrawClipper* clipper);
-    HRESULT SetColorKeyImpl(DxMethod method, DWORD flags, DDCOLORKEY* key);
-    HRESULT SetPaletteImpl(DxMethod method, IDirectDrawPalette* palette);
+    HRESULT RestoreImpl(SharedMethod method);
+    HRESULT SetClipperImpl(SharedMethod method, IDirectDrawClipper* clipper);
+    HRESULT SetColorKeyImpl(SharedMethod method, DWORD flags, DDCOLORKEY* key);
+    HRESULT SetPaletteImpl(SharedMethod method, IDirectDrawPalette* palette);
     HRESULT UnlockImpl(DxMethod method);
 
     void SetPixel(int x, int y, uint32_t value);
@@ -358,7 +373,8 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override {
         if (!out) return DDERR_INVALIDPARAMS;
         *out = nullptr;
-        if (HRESULT hr = Check("IDirectDraw::QueryInterface"); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared({"IDirectDraw::QueryInterface", "IDirectDraw7::QueryInterface"}); FAILED(hr))
+            return hr;
         if (iid == IID_IDirectDraw || iid == IID_IUnknown) {
             AddRef();
             *out = static_cast<IDirectDraw*>(this);
@@ -381,10 +397,10 @@ public:
 
     // IDirectDraw.
     HRESULT CreateClipper(DWORD flags, IDirectDrawClipper** out, IUnknown* outer) override {
-        return CreateClipperImpl("IDirectDraw::CreateClipper", flags, out, outer);
+        return CreateClipperImpl({"IDirectDraw::CreateClipper", "IDirectDraw7::CreateClipper"}, flags, out, outer);
     }
     HRESULT CreatePalette(DWORD flags, PALETTEENTRY* entries, IDirectDrawPalette** out, IUnknown* outer) override {
-        return CreatePaletteImpl("IDirectDraw::CreatePalette", flags, entries, out, outer);
+        return CreatePaletteImpl({"IDirectDraw::CreatePalette", "IDirectDraw7::CreatePalette"}, flags, entries, out, outer);
     }
     HRESULT CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** out, IUnknown* outer) override {
         if (!desc || !out || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
@@ -401,7 +417,9 @@ public:
                              LPDDENUMMODESCALLBACK callback) override {
         return EnumImpl<DDSURFACEDESC>("IDirectDraw::EnumDisplayModes", flags, filter, context, callback);
     }
-    HRESULT FlipToGDISurface() override { return Check("IDirectDraw::FlipToGDISurface"); }
+    HRESULT FlipToGDISurface() override {
+        return CheckShared({"IDirectDraw::FlipToGDISurface", "IDirectDraw7::FlipToGDISurface"});
+    }
     HRESULT GetDisplayMode(DDSURFACEDESC* desc) override {
         if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
         if (HRESULT hr = Check("IDirectDraw::GetDisplayMode"); FAILED(hr)) return hr;
@@ -409,11 +427,11 @@ public:
         return DD_OK;
     }
     HRESULT GetMonitorFrequency(DWORD* hz) override {
-        return MonitorImpl("IDirectDraw::GetMonitorFrequency", hz);
+        return MonitorImpl({"IDirectDraw::GetMonitorFrequency", "IDirectDraw7::GetMonitorFrequency"}, hz);
     }
-    HRESULT RestoreDisplayMode() override { return RestoreModeImpl("IDirectDraw::RestoreDisplayMode"); }
+    HRESULT RestoreDisplayMode() override { return RestoreModeImpl({"IDirectDraw::RestoreDisplayMode", "IDirectDraw7::RestoreDisplayMode"}); }
     HRESULT SetCooperativeLevel(HWND window, DWORD flags) override {
-        return CoopImpl("IDirectDraw::SetCooperativeLevel", window, flags);
+        return CoopImpl({"IDirectDraw::SetCooperativeLevel", "IDirectDraw7::SetCooperativeLevel"}, window, flags);
     }
     HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bits) override {
         return ModeImpl("IDirectDraw::SetDisplayMode", width, height, bits);
@@ -421,7 +439,7 @@ public:
     HRESULT WaitForVerticalBlank(DWORD flags, void* event) override {
         (void)flags;
         (void)event;
-        return Check("IDirectDraw::WaitForVerticalBlank");
+        return CheckShared({"IDirectDraw::WaitForVerticalBlank", "IDirectDraw7::WaitForVerticalBlank"});
     }
 
     // IDirectDraw7.
@@ -491,22 +509,22 @@ private:
     }
     HRESULT Check(DxMethod method) { return DirectXConfig::Get().Check(method); }
 
-    HRESULT CreateClipperImpl(DxMethod method, DWORD flags, IDirectDrawClipper** out, IUnknown* outer) {
+    HRESULT CreateClipperImpl(SharedMethod method, DWORD flags, IDirectDrawClipper** out, IUnknown* outer) {
         (void)flags;
         if (!out) return DDERR_INVALIDPARAMS;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         *out = new Clipper();
         return DD_OK;
     }
-    HRESULT CreatePaletteImpl(DxMethod method, DWORD flags, PALETTEENTRY* entries, IDirectDrawPalette** out,
+    HRESULT CreatePaletteImpl(SharedMethod method, DWORD flags, PALETTEENTRY* entries, IDirectDrawPalette** out,
                               IUnknown* outer) {
         if (!out) return DDERR_INVALIDPARAMS;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
         if (!(flags & DDPCAPS_8BIT)) return DDERR_INVALIDPARAMS;
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         auto* p = new Palette(flags);
         if (entries) p->SetEntries(0, 0, 256, entries);
         *out = p;
@@ -546,9 +564,9 @@ private:
         return DD_OK;
     }
 
-    HRESULT MonitorImpl(DxMethod method, DWORD* hz) {
+    HRESULT MonitorImpl(SharedMethod method, DWORD* hz) {
         if (!hz) return DDERR_INVALIDPARAMS;
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         const DirectXConfig& c = DirectXConfig::Get();
         if (c.mRefreshFails) return DDERR_UNSUPPORTED;
         *hz = c.mRefreshRate;
@@ -572,8 +590,8 @@ private:
             if (!(s->mCaps & DDSCAPS_SYSTEMMEMORY)) s->MarkLost();
     }
 
-    HRESULT RestoreModeImpl(DxMethod method) {
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    HRESULT RestoreModeImpl(SharedMethod method) {
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
         const DirectXConfig& c = DirectXConfig::Get();
         const DDPIXELFORMAT desktop = PixelFormatOf(c.mDesktopFormat);
         if (mModeWidth != c.mDesktopWidth || mModeHeight != c.mDesktopHeight ||
@@ -586,12 +604,12 @@ private:
         return DD_OK;
     }
 
-    HRESULT CoopImpl(DxMethod method, HWND window, DWORD flags) {
+    HRESULT CoopImpl(SharedMethod method, HWND window, DWORD flags) {
         const bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0;
         if (exclusive != ((flags & DDSCL_FULLSCREEN) != 0)) return DDERR_INVALIDPARAMS;
         if (!exclusive && !(flags & DDSCL_NORMAL)) return DDERR_INVALIDPARAMS;
-        if (HRESULT hr = Check(method); FAILED(hr)) return hr;
-        if (mExclusive && !exclusive) RestoreModeImpl("");
+        if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
+        if (mExclusive && !exclusive) RestoreModeImpl({"", ""});
         mExclusive = exclusive;
         mWindow = window;
         mCoopSet = true;
@@ -657,7 +675,8 @@ void Surface::Destroy() {
 HRESULT Surface::QueryInterface(REFIID iid, void** out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Check("IDirectDrawSurface::QueryInterface"); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared({"IDirectDrawSurface::QueryInterface", "IDirectDrawSurface7::QueryInterface"}); FAILED(hr))
+        return hr;
     if (iid == IID_IDirectDrawSurface || iid == IID_IUnknown) {
         AddRef();
         *out = static_cast<IDirectDrawSurface*>(this);
@@ -845,43 +864,43 @@ HRESULT Surface::AttachedImpl(DxMethod method, DWORD caps, Surface*& out) {
     return DD_OK;
 }
 
-HRESULT Surface::GetClipperImpl(DxMethod method, IDirectDrawClipper** out) {
+HRESULT Surface::GetClipperImpl(SharedMethod method, IDirectDrawClipper** out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (!mClipper) return DDERR_NOCLIPPERATTACHED;
     mClipper->AddRef();
     *out = mClipper;
     return DD_OK;
 }
 
-HRESULT Surface::GetColorKeyImpl(DxMethod method, DWORD flags, DDCOLORKEY* key) {
+HRESULT Surface::GetColorKeyImpl(SharedMethod method, DWORD flags, DDCOLORKEY* key) {
     if (!key || flags != DDCKEY_SRCBLT) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (!mHasSrcKey) return DDERR_NOCOLORKEY;
     *key = mSrcKey;
     return DD_OK;
 }
 
-HRESULT Surface::GetPaletteImpl(DxMethod method, IDirectDrawPalette** out) {
+HRESULT Surface::GetPaletteImpl(SharedMethod method, IDirectDrawPalette** out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (!mPalette) return DDERR_NOPALETTEATTACHED;
     mPalette->AddRef();
     *out = mPalette;
     return DD_OK;
 }
 
-HRESULT Surface::GetPixelFormatImpl(DxMethod method, DDPIXELFORMAT* format) {
+HRESULT Surface::GetPixelFormatImpl(SharedMethod method, DDPIXELFORMAT* format) {
     if (!format || format->dwSize != sizeof(DDPIXELFORMAT)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     *format = mFormat;
     return DD_OK;
 }
 
-HRESULT Surface::IsLostImpl(DxMethod method) {
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+HRESULT Surface::IsLostImpl(SharedMethod method) {
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     return mLost ? DDERR_SURFACELOST : DD_OK;
 }
 
@@ -897,25 +916,25 @@ HRESULT Surface::LockImpl(DxMethod method, RECT* rect, DWORD flags, uint8_t*& bi
     return DD_OK;
 }
 
-HRESULT Surface::RestoreImpl(DxMethod method) {
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+HRESULT Surface::RestoreImpl(SharedMethod method) {
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     // A primary of the old mode cannot come back in the new one.
     if (mLost && IsPrimary()) return DDERR_WRONGMODE;
     mLost = false;
     return DD_OK;
 }
 
-HRESULT Surface::SetClipperImpl(DxMethod method, IDirectDrawClipper* clipper) {
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+HRESULT Surface::SetClipperImpl(SharedMethod method, IDirectDrawClipper* clipper) {
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (clipper) clipper->AddRef();
     if (mClipper) mClipper->Release();
     mClipper = clipper;
     return DD_OK;
 }
 
-HRESULT Surface::SetColorKeyImpl(DxMethod method, DWORD flags, DDCOLORKEY* key) {
+HRESULT Surface::SetColorKeyImpl(SharedMethod method, DWORD flags, DDCOLORKEY* key) {
     if (!(flags & DDCKEY_SRCBLT)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (!key) {
         mHasSrcKey = false;
         return DD_OK;
@@ -925,8 +944,8 @@ HRESULT Surface::SetColorKeyImpl(DxMethod method, DWORD flags, DDCOLORKEY* key) 
     return DD_OK;
 }
 
-HRESULT Surface::SetPaletteImpl(DxMethod method, IDirectDrawPalette* palette) {
-    if (HRESULT hr = Check(method); FAILED(hr)) return hr;
+HRESULT Surface::SetPaletteImpl(SharedMethod method, IDirectDrawPalette* palette) {
+    if (HRESULT hr = CheckShared(method); FAILED(hr)) return hr;
     if (palette && mFormat.dwRGBBitCount != 8) return DDERR_NOTPALETTIZED;
     if (palette) palette->AddRef();
     if (mPalette) mPalette->Release();

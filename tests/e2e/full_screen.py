@@ -27,7 +27,7 @@ from xsession import (Failure, Layout, Session, game_env, pref_path, report_fail
                       start_game, start_x, stop, write_pref)
 
 DESKTOP = (1280, 800)
-TOTAL_SECONDS = 90
+TOTAL_SECONDS = 270
 MENU = BACKDROPS["menu_bkg"]
 BLACK = (0, 0, 0)
 

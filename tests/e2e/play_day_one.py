@@ -24,7 +24,7 @@ from gen_sample_media import BACKDROPS, COMIX  # noqa: E402  the backdrops' flat
 from xsession import (Failure, Layout, Session, game_env, office_regions, pref_path, report_failure,  # noqa: E402
                       start_game, start_x, stop)
 
-TOTAL_SECONDS = 110
+TOTAL_SECONDS = 330
 PROFILE = "Tester"
 
 

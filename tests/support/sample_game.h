@@ -8,6 +8,7 @@
 #include "game/app/pak_file.h"
 #include "game/app/startup.h"
 #include "game/compose/game_composition.h"
+#include "tests/support/layered_folder.h"
 #include "tests/support/temp_dirs.h"
 
 namespace testsupport {
@@ -20,14 +21,16 @@ public:
     std::vector<std::string> errors;
 };
 
-// The sample game folder with the composition installed, started as far as
-// its screens, with temporary user folders and pref.dat.
+// The sample game folder, with the tests' own files of tests/data laid over
+// it, and the composition installed, started as far as its screens, with
+// temporary user folders and pref.dat.
 class SampleGame : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         oldDir = PakGetGameDir();
-        PakSetGameDir(SourceDir() + "/data");
+        LayGameFolder(SourceDir() + "/data", SourceDir() + "/tests/data", gameDir.Path());
+        PakSetGameDir(gameDir.Path());
         InstallGameFileAccess(true);
         OfficeApp::SetGameHooks(&composition);
         StartApp();
@@ -44,6 +47,7 @@ protected:
         app->LoadingThreadCompleted();
     }
     TempUserDirs user;
+    TempDir gameDir;
     TempDir prefs;
     std::string oldDir;
     GameComposition composition;

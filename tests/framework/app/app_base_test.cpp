@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <SDL.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "framework/app/fraction.h"
@@ -146,6 +147,56 @@ TEST_F(AppTest, FixedStepUpdatesWithBoundedCatchUp) {
     uint64_t stalled = clock.now;
     while (clock.now == stalled) app.StepMainLoop(true);
     EXPECT_EQ(app.mUpdateCount - before, kMaxUpdateBacklog + 1);
+}
+
+// An idle loop sleeps once between updates, until the next one is due, and
+// updates come exactly on time; queued input is taken one event a step with
+// no sleep between, and a sleep never runs past the next update.
+TEST_F(AppTest, IdleStepsSleepUntilTheNextUpdate) {
+    struct Timed : TestApp {
+        std::vector<uint64_t> updatedAt;
+        testsupport::FakeClock* clock = nullptr;
+        void UpdateApp() override {
+            TestApp::UpdateApp();
+            updatedAt.push_back(clock->now);
+        }
+    };
+    struct CountingClock : testsupport::FakeClock {
+        int sleeps = 0;
+        void SleepMs(uint32_t ms) override {
+            ++sleeps;
+            FakeClock::SleepMs(ms);
+        }
+    };
+    struct Case {
+        int interval;
+        int queuedMoves;
+    } cases[] = {{10, 0}, {25, 0}, {1, 0}, {10, 6}};
+    for (const Case& c : cases) {
+        CountingClock counting;   // installed over the fixture's until it goes
+        Timed app;
+        app.clock = &counting;
+        app.mUpdateInterval = c.interval;
+        ASSERT_TRUE(app.Init());
+        const uint64_t start = counting.now;
+        for (int i = 0; i < c.queuedMoves; ++i) app.PostEvent(Ev(platform::EventKind::MouseMove, i, i));
+        // The first step pumps them all and takes one; the rest need a step
+        // each, and no step sleeps while input waits after it.
+        app.StepMainLoop(true);
+        EXPECT_EQ(app.QueuedInputCount(), size_t(std::max(c.queuedMoves - 1, 0))) << "interval " << c.interval;
+        while (app.QueuedInputCount() > 1) {
+            const int sleeps = counting.sleeps;
+            app.StepMainLoop(true);
+            EXPECT_EQ(counting.sleeps, sleeps) << "interval " << c.interval << ", left " << app.QueuedInputCount();
+        }
+        int guard = 0;
+        while (counting.now < start + 1000 && ++guard < 100000) ASSERT_TRUE(app.StepMainLoop(true));
+        const size_t updates = size_t(1000 / c.interval);
+        ASSERT_GE(app.updatedAt.size(), updates) << "interval " << c.interval;
+        for (size_t i = 0; i < updates; ++i)
+            EXPECT_EQ(app.updatedAt[i], start + i * uint64_t(c.interval)) << "interval " << c.interval << ", update " << i;
+        EXPECT_LE(counting.sleeps, int(updates) + 1) << "interval " << c.interval;
+    }
 }
 
 TEST_F(AppTest, UpdatesSlowerThanTheIntervalStillDraw) {

@@ -123,45 +123,77 @@ TEST(StretchBlt, FilteredBlendsNeighboursAndKeepsAUniformColourExact) {
 }
 
 // A stretch to the source's own size takes the plain blit; it must give what
-// the filtered stretch (the reference) gives, clipped or not, tinted or not,
-// in both draw modes, on opaque, clear and translucent pixels.
+// the filtered stretch (the reference) gives, clipped or not, with every tint,
+// in every draw mode (any value but additive draws normally), from every kind
+// of source: known opaque (copied whole), keyed, mixed, palettized, claiming
+// opacity it does not have, volatile, and the image itself.
 TEST(StretchBlt, UnscaledEqualsTheFilteredReference) {
     struct Case {
         Rect src, dest, clip;
-        Color color;
-        int drawMode;
     } cases[] = {
-        {Rect(0, 0, 37, 23), Rect(5, 4, 37, 23), Rect(0, 0, 64, 48), Color::White, 0},
-        {Rect(3, 2, 20, 15), Rect(-4, -3, 20, 15), Rect(0, 0, 64, 48), Color::White, 0},
-        {Rect(0, 0, 37, 23), Rect(30, 30, 37, 23), Rect(10, 32, 40, 9), Color(200, 120, 60, 128), 0},
-        {Rect(6, 1, 31, 22), Rect(1, 7, 31, 22), Rect(0, 0, 64, 48), Color(255, 255, 255, 77), 0},
-        {Rect(0, 0, 37, 23), Rect(9, 9, 37, 23), Rect(0, 0, 64, 48), Color::White, 1},
-        {Rect(2, 2, 30, 20), Rect(0, 0, 30, 20), Rect(3, 3, 20, 10), Color(90, 200, 40, 200), 1},
+        {Rect(0, 0, 37, 23), Rect(5, 4, 37, 23), Rect(0, 0, 64, 48)},
+        {Rect(3, 2, 20, 15), Rect(-4, -3, 20, 15), Rect(0, 0, 64, 48)},
+        {Rect(0, 0, 37, 23), Rect(30, 30, 37, 23), Rect(10, 32, 40, 9)},
+        {Rect(2, 2, 30, 20), Rect(0, 0, 30, 20), Rect(3, 3, 20, 10)},
     };
+    const Color colours[] = {Color::White, Color(128, 128, 128, 255), Color(200, 120, 60, 128),
+                             Color(255, 255, 255, 77), Color(90, 200, 40, 0), Color(300, -5, 128, 400)};
+    enum Kind { Opaque, Keyed, Mixed, Palettized, ClaimsOpaque, Volatile, Itself };
+    const char* kindNames[] = {"opaque", "keyed", "mixed", "palettized", "claims opaque", "volatile", "itself"};
     uint32_t seed = 12345;
     auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
-    std::vector<uint32_t> srcPx(37 * 23), destPx(64 * 48);
-    for (uint32_t& p : srcPx) {
-        const uint32_t r = next();
-        const uint32_t alpha = (r >> 30) == 0 ? 0u : (r >> 30) == 1 ? (r >> 20) & 0xFF : 0xFFu;
-        p = alpha << 24 | (next() >> 8);
-    }
-    for (uint32_t& p : destPx) p = 0xFF000000u | (next() >> 8);
-    for (bool fast : {false, true}) {
-        for (const Case& c : cases) {
-            MemoryImage src, got, want;
-            Make(src, 37, 23, srcPx);
-            Make(got, 64, 48, destPx);
-            Make(want, 64, 48, destPx);
-            got.StretchBlt(&src, c.dest, c.src, c.clip, c.color, c.drawMode, fast);
-            RectD area;
-            Rect clipped;
-            ASSERT_TRUE(StretchBltClipHelper(c.src, c.clip.Intersection(Rect(0, 0, 64, 48)), c.dest, area, clipped));
-            want.SlowStretchBlt(&src, clipped, area, c.color, c.drawMode);
-            EXPECT_EQ(Pixels(got), Pixels(want)) << "fast " << fast << ", dest " << c.dest.mX << "," << c.dest.mY
-                                                 << ", mode " << c.drawMode;
+    auto pixels = [&](Kind kind, int count) {
+        std::vector<uint32_t> px(static_cast<size_t>(count));
+        for (uint32_t& p : px) {
+            const uint32_t r = next();
+            uint32_t alpha = (r >> 30) == 0 ? 0u : (r >> 30) == 1 ? (r >> 20) & 0xFF : 0xFFu;
+            if (kind == Opaque) alpha = 0xFF;
+            if (kind == Keyed) alpha = alpha == 0xFF ? 0xFF : 0;
+            // Few colours, so that the palette holds them all.
+            if (kind == Palettized) alpha = alpha == 0 || alpha == 0xFF ? alpha : 0x80;
+            p = alpha << 24 | (kind == Palettized ? (next() >> 8) & 0x030303 : next() >> 8);
         }
+        return px;
+    };
+    std::vector<uint32_t> destPx(64 * 48);
+    for (uint32_t& p : destPx) p = 0xFF000000u | (next() >> 8);
+    int mismatched = 0;
+    for (int kind = Opaque; kind <= Itself; ++kind) {
+        const std::vector<uint32_t> srcPx = pixels(Kind(kind), 37 * 23);
+        for (const Case& c : cases)
+            for (const Color& colour : colours)
+                for (int mode : {0, 1, 2, -1})
+                    for (bool fast : {false, true}) {
+                        MemoryImage src, got, want;
+                        Make(got, 64, 48, destPx);
+                        Make(want, 64, 48, destPx);
+                        MemoryImage* from = &src;
+                        MemoryImage* wantFrom = &src;
+                        if (kind == Itself) {
+                            // Its own top-left corner, drawn elsewhere on it.
+                            from = &got;
+                            wantFrom = &want;
+                        } else {
+                            Make(src, 37, 23, srcPx);
+                            if (kind == Palettized) {
+                                ASSERT_TRUE(src.Palletize());
+                            }
+                            if (kind == ClaimsOpaque) src.SetTransparencyFlags(false, false);
+                            if (kind == Volatile) src.SetVolatile(true);
+                        }
+                        got.StretchBlt(from, c.dest, c.src, c.clip, colour, mode, fast);
+                        RectD area;
+                        Rect clipped;
+                        ASSERT_TRUE(StretchBltClipHelper(c.src, c.clip.Intersection(Rect(0, 0, 64, 48)), c.dest, area,
+                                                         clipped));
+                        want.SlowStretchBlt(wantFrom, clipped, area, colour, mode);
+                        if (Pixels(got) != Pixels(want) && ++mismatched <= 8)
+                            ADD_FAILURE() << kindNames[kind] << ", fast " << fast << ", dest " << c.dest.mX << ","
+                                          << c.dest.mY << ", colour " << std::hex << colour.ToInt() << std::dec
+                                          << ", mode " << mode;
+                    }
     }
+    EXPECT_EQ(mismatched, 0);
 }
 
 TEST(StretchBlt, FilteredShrinkByHundredsStillAverages) {

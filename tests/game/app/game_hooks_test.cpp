@@ -14,7 +14,10 @@ namespace {
 class RecordingHooks : public GameHooks {
 public:
     void AppCreated(OfficeApp& app) override { Log(app, "created"); }
-    void BuildScreens(OfficeApp& app) override { Log(app, "build"); }
+    bool BuildScreens(OfficeApp& app, std::string&) override {
+        Log(app, "build");
+        return true;
+    }
     void DestroyScreens(OfficeApp& app) override {
         Log(app, app.mWidgetManager != nullptr ? "destroy-screens" : "destroy-screens-late");
     }

@@ -1,9 +1,13 @@
 #include "game/app/pak_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+
+#include "game/app/xml_access.h"
 
 #include "tests/support/temp_dirs.h"
 
@@ -81,4 +85,48 @@ TEST_F(PakFiles, ReadAllAndWrite) {
     PakClose(h);
     EXPECT_EQ(ReadFile(dir_.File("game/cfg/Sub/File.XML")), "");
     EXPECT_FALSE(std::filesystem::exists(dir_.File("game/cfg/sub/FILE.xml")));
+}
+
+// What a hostile game folder may hold in place of a file: each is refused
+// with its reason, without blocking and without reading without end.
+TEST_F(PakFiles, OnlyRegularFilesWithinTheLimitAreRead) {
+    namespace fs = std::filesystem;
+    auto sparse = [&](const char* name, size_t size) {
+        WriteFile(dir_.File(std::string("game/cfg/") + name), "");
+        fs::resize_file(dir_.File(std::string("game/cfg/") + name), size);
+    };
+    sparse("limit.xml", kMaxGameFileBytes);
+    sparse("over.xml", kMaxGameFileBytes + 1);
+    fs::create_symlink("/dev/zero", dir_.File("game/cfg/zero.xml"));
+    ASSERT_EQ(mkfifo(dir_.File("game/cfg/pipe.xml").c_str(), 0600), 0);
+    fs::create_symlink("Sub/File.XML", dir_.File("game/cfg/link.xml"));
+    fs::create_symlink("gone.xml", dir_.File("game/cfg/dangling.xml"));
+    struct Case {
+        const char* path;
+        bool opens;         // PakOpen takes it
+        size_t size;        // read when why is empty
+        const char* why;
+    } cases[] = {
+        {"cfg\\link.xml", true, 10, ""},
+        {"cfg\\limit.xml", true, kMaxGameFileBytes, ""},
+        {"cfg\\over.xml", true, 0, "larger than 32 MB"},
+        {"cfg\\zero.xml", false, 0, "not a regular file"},
+        {"cfg\\pipe.xml", false, 0, "not a regular file"},
+        {"cfg\\sub", false, 0, "not a regular file"},
+        {"cfg\\dangling.xml", false, 0, "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        std::string data = "untouched";
+        const bool read = PakReadAll(c.path, data);
+        EXPECT_EQ(read, *c.why == 0) << c.path;
+        EXPECT_EQ(data.size(), read ? c.size : 9) << c.path;
+        EXPECT_EQ(read ? "" : PakLastError(), c.why) << c.path;
+        PakHandle* h = PakOpen(c.path, "rb");
+        EXPECT_EQ(h != nullptr, c.opens) << c.path;
+        PakClose(h);
+    }
+    EXPECT_EQ(PakOpen("cfg\\pipe.xml", "wb"), nullptr) << "a pipe without a reader is not written either";
+    std::unique_ptr<XmlDocument> doc;
+    EXPECT_FALSE(XmlLoadDocument(doc, "cfg\\zero.xml"));
+    EXPECT_EQ(XmlLastError(), "cfg\\zero.xml: cannot be opened (not a regular file)");
 }

@@ -1,7 +1,12 @@
 #include "game/app/prefs.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -254,6 +259,103 @@ TEST(Prefs, SetAsideNeverReplacesAnEarlierOne) {
     ASSERT_EQ(aside.size(), 2u);
     std::string a = ReadFile(aside[0].string()), b = ReadFile(aside[1].string());
     EXPECT_TRUE((a == "first" && b == "second") || (a == "second" && b == "first"));
+}
+
+// What a save killed half way leaves: its temporary file, removed at the next
+// start unless another instance is saving; anything else stays.
+TEST(Prefs, StaleTemporaryFilesOfSavesAreRemovedAtStart) {
+    struct Case {
+        const char* what;
+        bool saving;  // another instance holds the folder for a save
+        std::vector<std::string> kept;
+    } cases[] = {
+        {"no save running", false,
+         {"pref.dat", "pref.dat.tmp-AbC12", "pref.dat.tmp-AbC1234", "pref.dat.tmp-AbC_12", "other.dat.tmp-AbC123",
+          "pref.dat.bad-20240101-000000", "pref.dat.tmp-Lnk123", "pref.dat.tmp-Dir123"}},
+        {"another instance saving", true,
+         {"pref.dat", "pref.dat.tmp-AbC123", "pref.dat.tmp-x9Y8z7", "pref.dat.tmp-AbC12", "pref.dat.tmp-AbC1234",
+          "pref.dat.tmp-AbC_12", "other.dat.tmp-AbC123", "pref.dat.bad-20240101-000000", "pref.dat.tmp-Lnk123",
+          "pref.dat.tmp-Dir123"}},
+    };
+    for (const Case& c : cases) {
+        TempDir dir, elsewhere;
+        WriteFile(dir.File("pref.dat"), ThreeProfileFile(dir));
+        for (const char* name : {"pref.dat.tmp-AbC123", "pref.dat.tmp-x9Y8z7", "pref.dat.tmp-AbC12", "pref.dat.tmp-AbC1234",
+                                 "pref.dat.tmp-AbC_12", "other.dat.tmp-AbC123", "pref.dat.bad-20240101-000000"})
+            WriteFile(dir.File(name), "left over");
+        WriteFile(elsewhere.File("kept.txt"), "not ours");
+        fs::create_symlink(elsewhere.File("kept.txt"), dir.File("pref.dat.tmp-Lnk123"));
+        fs::create_directory(dir.File("pref.dat.tmp-Dir123"));
+        for (const auto& e : fs::directory_iterator(dir.Path()))
+            if (e.path().filename().string().rfind("model.dat", 0) == 0) fs::remove(e.path());
+        const int held = open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY);
+        if (c.saving) flock(held, LOCK_SH);
+        PrefsFile f(dir.File("pref.dat"));
+        EXPECT_TRUE(f.Load()) << c.what << ": " << f.LastError();
+        close(held);
+        std::vector<std::string> left;
+        for (const auto& e : fs::directory_iterator(dir.Path())) left.push_back(e.path().filename().string());
+        std::sort(left.begin(), left.end());
+        std::vector<std::string> kept = c.kept;
+        std::sort(kept.begin(), kept.end());
+        EXPECT_EQ(left, kept) << c.what;
+        EXPECT_EQ(ReadFile(elsewhere.File("kept.txt")), "not ours") << c.what;
+        EXPECT_EQ(f.ProfileCount(), 3) << c.what;
+    }
+}
+
+// A pref.dat that is a symbolic link is saved through it: the link stays a
+// link and the file it leads to (made when missing) holds the save.
+TEST(Prefs, SavesGoThroughSymbolicLinks) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<const char*, const char*>> links;  // link -> what it names
+        const char* target;                                      // empty: the save fails
+    } cases[] = {
+        {"a link to a file", {{"pref.dat", "real/pemberly.dat"}}, "real/pemberly.dat"},
+        {"a link to nothing yet", {{"pref.dat", "real/new.dat"}}, "real/new.dat"},
+        {"a chain of two links", {{"pref.dat", "hop.dat"}, {"hop.dat", "real/pemberly.dat"}}, "real/pemberly.dat"},
+        {"links in a ring", {{"pref.dat", "hop.dat"}, {"hop.dat", "pref.dat"}}, ""},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        fs::create_directory(dir.File("real"));
+        WriteFile(dir.File("real/pemberly.dat"), ThreeProfileFile(dir));
+        for (const auto& [link, to] : c.links) fs::create_symlink(to, dir.File(link));
+        PrefsFile f(dir.File("pref.dat"));
+        f.Load();
+        const std::string loadError = f.LastError();
+        ProfileRecord made;
+        const int slot = f.CreateProfile(u"Dee", "woman", made);
+        EXPECT_EQ(slot >= 0, *c.target != 0) << c.what << ": " << f.LastError();
+        for (const auto& [link, to] : c.links) {
+            EXPECT_TRUE(fs::is_symlink(dir.File(link))) << c.what << ": " << link;
+        }
+        if (*c.target == 0) {
+            EXPECT_NE(loadError.find("Too many levels of symbolic links"), std::string::npos) << loadError;
+            continue;
+        }
+        PrefsFile again(dir.File(c.target));
+        EXPECT_TRUE(again.Load()) << c.what;
+        std::vector<ProfileRecord> profiles;
+        again.ReadAllProfiles(profiles);
+        ASSERT_FALSE(profiles.empty()) << c.what;
+        EXPECT_EQ(profiles.back().name, u"Dee") << c.what;
+        for (const auto& e : fs::directory_iterator(dir.File("real")))
+            EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << c.what;
+    }
+}
+
+// A named pipe in pref.dat's place would block the start in open().
+TEST(Prefs, ANamedPipeIsNeitherReadNorReplaced) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.File("pref.dat").c_str(), 0600), 0);
+    PrefsFile f(dir.File("pref.dat"));
+    EXPECT_FALSE(f.Load());
+    EXPECT_NE(f.LastError().find("cannot be read (not a regular file)"), std::string::npos) << f.LastError();
+    ProfileRecord made;
+    EXPECT_EQ(f.CreateProfile(u"Eve", "woman", made), -1);
+    EXPECT_TRUE(fs::is_fifo(dir.File("pref.dat")));
 }
 
 TEST(Prefs, ValuesReadAreBounded) {

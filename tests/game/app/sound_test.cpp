@@ -232,6 +232,13 @@ std::string Wave(uint32_t rate, uint16_t channels, uint16_t bits, size_t dataByt
     return b;
 }
 
+// The wave with one more chunk inserted before its first.
+std::string WithChunkFirst(const std::string& wave, const std::string& id, const std::string& body) {
+    std::string chunk = id;
+    for (int i = 0; i < 4; ++i) chunk.push_back(static_cast<char>((body.size() >> (8 * i)) & 0xFF));
+    return wave.substr(0, 12) + chunk + body + wave.substr(12);
+}
+
 // One Ogg page holding one packet.
 std::string OggPage(const std::string& packet, int declaredExtra = 0) {
     std::string b = "OggS";
@@ -261,6 +268,15 @@ TEST_F(SoundTest, HostileSoundFilesAreRefusedBeforeDecoding) {
         {"an Ogg page cut short", OggPage(vorbisHead, 40), "declares 70 bytes, 30 remain"},
         {"Opus in Ogg", OggPage(std::string("OpusHead") + std::string(30, '\1')), "not Vorbis"},
         {"Vorbis with 200 channels", OggPage(vorbisHead.substr(0, 11) + "\xC8" + vorbisHead.substr(12)), "200 channels"},
+        // A decoder reads the first chunk of a kind: 22,016 channels at 1,140,859,392 Hz.
+        {"an absurd format chunk before a sane one",
+         WithChunkFirst(Wave(22050, 1, 16, 100), "fmt ", Wave(1140859392u, 22016, 16, 0).substr(20, 16)),
+         "second format chunk"},
+        {"two data chunks", WithChunkFirst(Wave(22050, 1, 16, 100), "data", std::string(4000, '\x40')),
+         "second data chunk"},
+        {"a format chunk too short to read",
+         WithChunkFirst(Wave(22050, 1, 16, 100).substr(0, 12), "fmt ", std::string("\1\0\1\0", 4)),
+         "format chunk of 4 bytes"},
         {"a plain short sound", gametest::MakeWav(50), ""},
     };
     sounds = std::make_unique<SoundManager>(*device);

@@ -1,11 +1,15 @@
 #include "game/compose/game_composition.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <functional>
 #include <set>
 
 #include "framework/app/widget_manager.h"
 #include "framework/graphics/memory_image.h"
+#include "framework/resources/file_access.h"
 #include "game/app/office_app.h"
 #include "game/app/pak_file.h"
 #include "game/app/startup.h"
@@ -75,13 +79,49 @@ TEST_F(SampleGame, ScreensAreBuiltAgainAfterBeingDestroyed) {
     EXPECT_EQ(composition.GetLevelScreens(), nullptr);
     EXPECT_EQ(app->mMainMenu, nullptr);
     EXPECT_EQ(app->GetLevelScreen(), nullptr);
-    composition.BuildScreens(*app);
+    std::string error;
+    EXPECT_TRUE(composition.BuildScreens(*app, error)) << error;
     EXPECT_TRUE(composition.GetUiRoot());
     EXPECT_NE(composition.GetLevelScreens(), nullptr);
     EXPECT_NE(app->mMainMenu, nullptr);
     ASSERT_NE(app->GetLevelScreen(), nullptr);
     EXPECT_TRUE(app->GetLevelScreen()->GetOffice()->IsLoaded());
     EXPECT_TRUE(app->Warnings().empty()) << app->Warnings()[0];
+}
+
+// The game's files, with the pictures read while it starts noted.
+class NotingFiles : public Zephra::FileAccess {
+public:
+    bool ReadFile(const std::string& path, std::string& bytes) override {
+        if (path.find(".png") != std::string::npos) read.insert(path);
+        return PakReadAll(path, bytes);
+    }
+    std::set<std::string> read;
+};
+
+// Screens are built hidden: only what shows at start decodes its picture,
+// a screen's own waits until it is first shown.
+class StartingGame : public SampleGame {
+protected:
+    void StartApp() override {
+        Zephra::SetFileAccess(&files);
+        SampleGame::StartApp();
+        Zephra::SetFileAccess(nullptr);
+        InstallGameFileAccess(true);
+    }
+    NotingFiles files;
+};
+
+TEST_F(StartingGame, HiddenScreensDecodeNoPictures) {
+    struct Case {
+        const char* picture;
+        bool read;
+    } cases[] = {
+        {"images\\screens\\splash1.png", true},
+        {"images\\screens\\career_bkg.png", false},
+        {"images\\screens\\help_page1.png", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(files.read.count(c.picture), c.read ? 1u : 0u) << c.picture;
 }
 
 // Every name the sample layout uses resolves, every texture rectangle lies
@@ -149,9 +189,12 @@ TEST_F(SampleGame, SampleDialogShowsAndHidesThroughItsEffects) {
     ASSERT_TRUE(sample->LoadByName(composition.GetUiRoot(), "sample"));
     app->mWidgetManager->AddWidget(sample);
     TextureTable* textures = app->GetTextureTable();
-    EXPECT_EQ(textures->UseCount("ui_panel"), 1);
     auto* inner = dynamic_cast<UiDialog*>(sample->FindChild("inner"));
     ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(textures->UseCount("ui_panel"), 0) << "pictures wait until the dialog shows";
+    sample->SetVisible(true);
+    inner->SetVisible(true);
+    EXPECT_EQ(textures->UseCount("ui_panel"), 1);
     EXPECT_EQ(textures->UseCount("ui_inner"), 1);
     struct Case {
         const char* name;
@@ -177,6 +220,78 @@ TEST_F(SampleGame, SampleDialogShowsAndHidesThroughItsEffects) {
     delete sample;
     EXPECT_EQ(textures->UseCount("ui_panel"), 0);
     EXPECT_EQ(textures->UseCount("ui_inner"), 0);
+}
+
+// A layout file the game cannot read ends the game as a missing font does:
+// "Fatal Error" and status 1, never a blank window that stays open.
+TEST(GameStartup, UnreadableLayoutsEndTheGameWithAFatalError) {
+    namespace fs = std::filesystem;
+    testsupport::TempUserDirs user;
+    testsupport::TempDir game;
+    fs::copy(testsupport::SourceDir() + "/data", game.Path(), fs::copy_options::recursive);
+    const std::string ui = game.File("cfg/ui.xml");
+    const std::string layouts = testsupport::ReadFile(ui);
+    std::string noise(4000, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) % 251);
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+    } cases[] = {
+        {"empty", [&] { testsupport::WriteFile(ui, ""); }},
+        {"cut in half", [&] { testsupport::WriteFile(ui, layouts.substr(0, layouts.size() / 2)); }},
+        {"random bytes", [&] { testsupport::WriteFile(ui, noise); }},
+        {"a folder", [&] { fs::create_directory(ui); }},
+        {"a named pipe", [&] { ASSERT_EQ(mkfifo(ui.c_str(), 0600), 0); }},
+    };
+    GameComposition composition;
+    OfficeApp::SetGameHooks(&composition);
+    for (const Case& c : cases) {
+        fs::remove_all(ui);
+        c.make();
+        testing::internal::CaptureStderr();
+        const int status = RunGame(game.Path(), false);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, 1) << c.what;
+        EXPECT_NE(said.find("Fatal Error: The screens' layouts cannot be read: cfg\\ui.xml"), std::string::npos)
+            << c.what << ": " << said;
+    }
+    OfficeApp::SetGameHooks(nullptr);
+}
+
+// The game tears down the application first; a composition that goes first
+// takes down what it built in its own order (the level's tutorial after the
+// level), and the application then goes without it.
+TEST(GameTeardown, EitherTheApplicationOrTheCompositionMayGoFirst) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    testsupport::TempUserDirs user;
+    testsupport::TempDir prefs;
+    const std::string oldDir = PakGetGameDir();
+    PakSetGameDir(testsupport::SourceDir() + "/data");
+    InstallGameFileAccess(true);
+    for (bool compositionFirst : {false, true}) {
+        auto composition = std::make_unique<GameComposition>();
+        OfficeApp::SetGameHooks(composition.get());
+        auto app = std::make_unique<testsupport::TestApp>(prefs.File("pref.dat"));
+        ASSERT_TRUE(app->Init());
+        app->LoadingThreadCompleted();
+        ASSERT_TRUE(app->CreateProfile(u"Ann", "man"));
+        LevelScreen* level = app->GetLevelScreen();
+        ASSERT_NE(level, nullptr);
+        ASSERT_TRUE(level->LoadLevel(1)) << "day 1 runs its tutorial";
+        level->StartLevel();
+        for (int i = 0; i < 10; ++i) app->UpdateApp();
+        if (compositionFirst) {
+            composition.reset();
+            EXPECT_EQ(OfficeApp::GetGameHooks(), nullptr);
+            EXPECT_EQ(app->GetLevelScreen(), nullptr) << "the level went with the composition";
+            EXPECT_EQ(app->mMainMenu, nullptr);
+        }
+        app.reset();
+        composition.reset();
+        OfficeApp::SetGameHooks(nullptr);
+    }
+    InstallGameFileAccess(false);
+    PakSetGameDir(oldDir);
 }
 
 } // namespace

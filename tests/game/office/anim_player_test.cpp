@@ -54,7 +54,7 @@ TEST(AnimFile, RefusesTruncatedAndHostileFiles) {
         {"bad magic", 0, 0x12345678, "bad magic"},
         {"records below the base", image + 4, base - 4, "records lie outside"},
         {"records past the end", image + 4, base + 200, "records lie outside"},
-        {"huge count", image, 0x00FFFFFF, "records lie outside"},
+        {"huge count", image, kMaxAnmRecords, "records lie outside"},
         {"negative count", image, 0xFFFFFFFF, "negative animation count"},
         {"block past the end", blockAddress, base + 200, "animation 0 (idle): playback block lies outside"},
         {"block at a wrapped address", blockAddress, 0xFFFFFFF0, "playback block lies outside"},
@@ -62,6 +62,9 @@ TEST(AnimFile, RefusesTruncatedAndHostileFiles) {
         {"too many frames", frameCount, 3, "frames lie outside"},
         {"negative frame count", frameCount, 0xFFFFFFFE, "negative frame count"},
         {"image size larger than the file", 8, 10000, "truncated image"},
+        {"a box width far off", image + 8 + 132, 0x80000000, "a box width beyond 16384 pixels"},
+        {"a frame far off", image + 148 + 24, 0x7FFFFFFF, "frame 0 lies beyond 16384 pixels"},
+        {"a frame offset far off", image + 148 + 24 + 20 + 24, 0xFFFF0000, "frame 1 lies beyond 16384 pixels"},
     };
     for (const Case& c : cases) {
         std::string bytes = good;
@@ -106,6 +109,50 @@ TEST(AnimFile, RefusesTruncatedAndHostileFiles) {
     EXPECT_EQ(player.GetRecordCount(), 1);
     EXPECT_EQ(player.FindIndex("idle"), 0);
     PakSetGameDir(oldDir);
+}
+
+// Counts that a file of a few megabytes could claim: records are refused past
+// kMaxAnmRecords, frames past kMaxAnmFrames, records sharing one block counted
+// once each.
+TEST(AnimFile, RefusesMoreRecordsOrFramesThanAFileHolds) {
+    const uint32_t base = 0x00400000;
+    auto records = [](int n, int frames) {
+        std::vector<AnimRecord> list;
+        for (int i = 0; i < n; ++i) {
+            list.push_back(MakeRecord("a" + std::to_string(i), kAnimLoop, 10, frames));
+            for (AnimFrame& frame : list.back().block.frames) frame.x = 0;
+        }
+        return MakeData(list);
+    };
+    // Every record's block address made the first one's: one block of many frames read again and again.
+    auto shared = [&](int n, int frames) {
+        std::string bytes = WriteAnmFile(records(n, 0), base);
+        PutU32(bytes, 12 + 8 + n * kAnmRecordSize + 16, static_cast<uint32_t>(frames));
+        bytes += WriteAnmFile(records(1, frames), base).substr(12 + 8 + kAnmRecordSize + kAnmBlockSize);
+        PutU32(bytes, 12 + 8 + n * kAnmRecordSize + 20, base + 8 + n * kAnmRecordSize + n * kAnmBlockSize);
+        PutU32(bytes, 8, static_cast<uint32_t>(bytes.size() - 12));
+        for (int i = 1; i < n; ++i)
+            PutU32(bytes, 12 + 8 + i * kAnmRecordSize + 136, base + 8 + n * kAnmRecordSize);
+        return bytes;
+    };
+    struct Case {
+        const char* what;
+        std::string file;
+        const char* error;  // empty: read
+    } cases[] = {
+        {"as many records as a file holds", WriteAnmFile(records(kMaxAnmRecords, 1), base), ""},
+        {"one record more", WriteAnmFile(records(kMaxAnmRecords + 1, 0), base), "4097 animations, more than 4096"},
+        {"as many frames as a file holds", WriteAnmFile(records(2, kMaxAnmFrames / 2), base), ""},
+        {"one frame more", WriteAnmFile(records(1, kMaxAnmFrames + 1), base), "more than 65536 frames"},
+        {"one block of 1,000 frames", shared(1, 1000), ""},
+        {"the same block in 100 records", shared(100, 1000), "animation 65 (a65): more than 65536 frames"},
+    };
+    for (const Case& c : cases) {
+        AnimData data;
+        std::string error;
+        EXPECT_EQ(ParseAnmFile(c.file, data, error), *c.error == 0) << c.what << ": " << error;
+        EXPECT_NE(error.find(c.error), std::string::npos) << c.what << ": " << error;
+    }
 }
 
 TEST(AnimPlayer, FindsTheFirstRecordContainingTheText) {

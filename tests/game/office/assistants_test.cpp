@@ -19,7 +19,7 @@ class AssistantsTest : public peopletest::PeopleTest {
 protected:
     void StartApp() override {
         PeopleTest::StartApp();
-        LoadSurvival(1);
+        LoadSurvival(testsupport::kBusySurvivalLevel);
         secretary = gSecretary;
         engineer = gEngineer;
         ASSERT_TRUE(secretary && engineer && gCoffeeMachine && gPresentationPlace && gAirConditioner);

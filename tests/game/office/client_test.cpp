@@ -30,7 +30,7 @@
 
 namespace {
 
-// The sample office's survival level 1 started (three lives), nothing
+// The busy survival level of the tests started (three lives), nothing
 // spawned; the test drives the clients and their indicators itself, 10 ms a
 // frame, with the boss's hands set by hand.
 class ClientTest : public testsupport::SampleGame {
@@ -43,7 +43,7 @@ protected:
         level->SetScreens(&screens);
         ASSERT_TRUE(app->CreateProfile(u"Ann", "man"));
         level->SetSurvival(true);
-        ASSERT_TRUE(level->LoadLevel(1));
+        ASSERT_TRUE(level->LoadLevel(testsupport::kBusySurvivalLevel));
         level->StartLevel();
         level->SetTutorial(&tutorial);
         level->SetBonus(&chain);
@@ -141,7 +141,7 @@ TEST_F(ClientTest, ClientsTakeTheSlotsTheirNamesGive) {
     }
 }
 
-// Every client place of the sample office, as survival level 1 shows it:
+// Every client place of the sample office, as the tests' busy level shows it:
 // paired with the client of its slot and that client's indicators, clear of
 // every other clickable object, and walked to by the boss and the secretary.
 TEST_F(ClientTest, EveryPlaceSeatsItsClientAndIsWalkedTo) {

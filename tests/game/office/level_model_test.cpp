@@ -2,7 +2,10 @@
 #include <climits>
 #include <optional>
 #include <set>
+#include "game/app/office_app.h"
 #include "game/office/level_model.h"
+#include "game/office/office_xml.h"
+#include "tests/support/temp_dirs.h"
 #include "game/office/vec2.h"
 #include "platform/random.h"
 
@@ -248,6 +251,60 @@ TEST(LevelModel, ReadsStagesTemplatesAndTimelines) {
 } // namespace
 
 namespace {
+
+// A level file of a few megabytes could hold hundreds of thousands of
+// entries; each list is read up to its limit, with one warning past it.
+TEST(LevelModel, ListsAreReadUpToTheirLimits) {
+    testsupport::TempUserDirs user;
+    testsupport::TempDir prefs;
+    OfficeApp app(prefs.File("pref.dat"));
+    app.mNoWindow = true;
+    auto repeat = [](const std::string& text, size_t n) {
+        std::string out;
+        for (size_t i = 0; i < n; ++i) out += text;
+        return out;
+    };
+    const std::string point = "<time_point time='1' event='a'/>";
+    using Count = size_t (*)(const SurvivalModel&);
+    struct Case {
+        const char* what;
+        std::string level;  // inside "level"
+        Count count;
+        size_t expected;
+    } cases[] = {
+        {"time points", "<events_queue><clients_timeline>" + repeat(point, 5000) + "</clients_timeline></events_queue>",
+         [](const SurvivalModel&) { return gLevelTimelines.clients.size(); }, kMaxTimePoints},
+        {"time points over two timelines",
+         repeat("<events_queue><clients_timeline>" + repeat(point, 3000) + "</clients_timeline></events_queue>", 2),
+         [](const SurvivalModel&) { return gLevelTimelines.clients.size(); }, kMaxTimePoints},
+        {"orders of a time point",
+         "<events_queue><clients_timeline><time_point><orders>" + repeat("<order name='x'/>", 100) +
+             "</orders></time_point></clients_timeline></events_queue>",
+         [](const SurvivalModel&) { return gLevelTimelines.clients.at(0).orders.size(); }, kMaxLevelSubEntries},
+        {"stages", "<stages>" + repeat("<stage money='1'/>", 300) + "</stages>",
+         [](const SurvivalModel& m) { return m.stages.size(); }, kMaxLevelEntries},
+        {"clients of a stage", "<stages><stage>" + repeat("<clients name='c'/>", 100) + "</stage></stages>",
+         [](const SurvivalModel& m) { return m.stages.at(0).clients.size(); }, kMaxLevelSubEntries},
+        {"order lists of a template",
+         "<order_template template='t'>" + repeat("<order_list><orders order='o'/></order_list>", 100) +
+             "</order_template>",
+         [](const SurvivalModel& m) { return m.orderTemplates.at(0).lists.size(); }, kMaxLevelSubEntries},
+        {"orders of a list",
+         "<order_template template='t'><order_list>" + repeat("<orders order='o'/>", 300) + "</order_list></order_template>",
+         [](const SurvivalModel& m) { return m.orderTemplates.at(0).lists.at(0).orders.size(); }, kMaxLevelEntries},
+    };
+    for (const Case& c : cases) {
+        XmlDocument doc = Parse(("<level>" + c.level + "</level>").c_str());
+        const size_t before = app.Warnings().size();
+        gLevelTimelines.Clear();
+        gLevelTimelines.Read(doc.child("level"));
+        SurvivalModel model;
+        model.Read(doc.child("level"));
+        EXPECT_EQ(c.count(model), c.expected) << c.what;
+        EXPECT_EQ(app.Warnings().size() - before, 1u) << c.what;
+    }
+    gLevelTimelines.Clear();
+}
 
 TEST(Vec2, LengthAndNormalised) {
     struct Case {

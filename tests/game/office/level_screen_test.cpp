@@ -176,8 +176,8 @@ TEST_F(LevelTest, ClicksQueueOncePerRepeatAndOnlyInPlay) {
     EXPECT_TRUE(level->GetClickQueue().empty()) << "right button";
 
     // The objects handed to the secretary and the engineer.
-    Start(1, true);
-    for (Zephra::Point p : {Zephra::Point(600, 30), Zephra::Point(730, 100), Zephra::Point(525, 140),
+    Start(testsupport::kBusySurvivalLevel, true);
+    for (Zephra::Point p : {Zephra::Point(600, 90), Zephra::Point(730, 100), Zephra::Point(525, 140),
                             Zephra::Point(630, 150), Zephra::Point(90, 440)})
         level->MouseDown(p.mX, p.mY, 0, 1);
     EXPECT_EQ(level->GetClickQueue().size(), 5u);
@@ -200,17 +200,19 @@ TEST_F(LevelTest, ClientsEnterAlongTheTimelineAndTheDayEndsAfterTheLast) {
     ASSERT_EQ(first.spawns.size(), 1u);
     EXPECT_EQ(first.spawns[0].defName, "student");
     EXPECT_EQ(first.spawns[0].orders, std::vector<std::string>{"0401"});
-    Run(25);
-    ASSERT_EQ(second.spawns.size(), 1u) << "the point at 20 s";
-    EXPECT_EQ(second.spawns[0].defName, "lady");
-    Run(30);
-    EXPECT_EQ(first.spawns.size() + second.spawns.size(), 2u) << "the point at 45 s waits for a free slot";
+    Run(2.5f);
+    ASSERT_EQ(second.spawns.size(), 1u) << "the second point at 0 s, after the delay";
+    EXPECT_EQ(second.spawns[0].defName, "tycoon");
+    EXPECT_TRUE(second.spawns[0].byPhone);
+    Run(45);
+    EXPECT_EQ(first.spawns.size() + second.spawns.size(), 2u) << "the point at 40 s waits for a free slot";
     first.Leave();
     Run(1.5f);
     EXPECT_EQ(first.spawns.size(), 1u) << "the delay after a spawn runs only while a slot is free";
     Run(0.7f);
     ASSERT_EQ(first.spawns.size(), 2u);
-    EXPECT_TRUE(first.spawns[1].byPhone);
+    EXPECT_EQ(first.spawns[1].defName, "lady");
+    EXPECT_FALSE(first.spawns[1].byPhone);
     EXPECT_EQ(first.spawns[1].orders, (std::vector<std::string>{"0201", "0401"}));
     first.Leave();
     second.Leave();
@@ -247,8 +249,8 @@ TEST_F(LevelTest, DayEndJudgesTheMoneyAndKeepsTheProfile) {
     const Case cases[] = {
         {"below the goal", -1, 1, 0, LevelScreens::kFailure, 1, 0},
         {"the goal", -2, 1, 0, LevelScreens::kGoal, 2, 150},
-        {"the expert goal", -3, 1, 0, LevelScreens::kExpert, 2, 300},
-        {"a day already passed", -3, 5, 0, LevelScreens::kExpert, 5, 300},
+        {"the expert goal", -3, 1, 0, LevelScreens::kExpert, 2, 400},
+        {"a day already passed", -3, 5, 0, LevelScreens::kExpert, 5, 400},
         {"a better day before", -2, 1, 1000, LevelScreens::kGoal, 2, 1000},
     };
     for (const Case& c : cases) {
@@ -268,7 +270,7 @@ TEST_F(LevelTest, DayEndJudgesTheMoneyAndKeepsTheProfile) {
         EXPECT_EQ(saved.reachedDay, c.reachedAfter) << c.what;
         EXPECT_EQ(saved.bestMoney[0], c.bestAfter) << c.what;
     }
-    EXPECT_EQ(app->GetRecordTable().GetTable(false)[0].score, 300) << "the career hiscores";
+    EXPECT_EQ(app->GetRecordTable().GetTable(false)[0].score, 400) << "the career hiscores";
 }
 
 TEST_F(LevelTest, FailedLoadNeitherCrashesNorAdvancesTheProfile) {
@@ -302,7 +304,7 @@ TEST_F(LevelTest, SurvivalEndsFiveSecondsAfterTheLastLifeWithTheRank) {
         records.GetTable(true) = RecordTable::Table{};
         for (int i = 0; i < c.better; ++i) records.AddScore(true, u"Bea", 10000 + i);
         screens.debriefings = 0;
-        Start(1, true);
+        Start(testsupport::kBusySurvivalLevel, true);
         EXPECT_EQ(screens.lives, 3) << c.what;
         level->AddMoney(c.money);
         level->LoseLife();
@@ -326,7 +328,7 @@ TEST_F(LevelTest, SurvivalEndsFiveSecondsAfterTheLastLifeWithTheRank) {
 }
 
 TEST_F(LevelTest, SurvivalStagesOpenWithTheMoneyAndOfferUpgrades) {
-    Start(1, true);
+    Start(testsupport::kBusySurvivalLevel, true);
     EXPECT_EQ(level->GetSurvivalModel().stageIndex, 0);
     EXPECT_EQ(level->GetNextStageMoneyThreshold(), 100);
     EXPECT_TRUE(screens.upgradeDisabled);
@@ -347,7 +349,7 @@ TEST_F(LevelTest, SurvivalStagesOpenWithTheMoneyAndOfferUpgrades) {
     EXPECT_FALSE(FindObject("table01a")->IsActive()) << "its add_object blink runs first";
     for (int i = 0; i < 120; ++i) level->Update();
     EXPECT_TRUE(FindObject("table01a")->IsActive()) << "the blink ran to its end";
-    EXPECT_TRUE(FindObject("worker01a")->IsActive() && FindObject("specialization3")->IsVisible());
+    EXPECT_TRUE(FindObject("worker01a")->IsActive() && FindObject("worker01a_spec")->IsVisible());
     EXPECT_FALSE(screens.upgradeDisabled) << "one offer left";
     EXPECT_TRUE(level->IsInPlay());
     screens.choice = "";
@@ -420,7 +422,7 @@ TEST_F(LevelTest, HugeBonusesHoldTheMoneyAndTheStages) {
 }
 
 TEST_F(LevelTest, SkinUpgradeAlternatesTheLooksForTwoSeconds) {
-    Start(1, true);
+    Start(testsupport::kBusySurvivalLevel, true);
     level->AddMoney(260);
     level->Update();
     ASSERT_EQ(level->GetUpgradeOffers().size(), 2u);
@@ -450,7 +452,7 @@ TEST_F(LevelTest, SkinUpgradeAlternatesTheLooksForTwoSeconds) {
 TEST_F(LevelTest, SurvivalSpawnsDrawnClientsAfterTheirDelay) {
     FakeSlotClient client("client03", 0);
     platform::SeedRand(21);
-    Start(1, true);
+    Start(testsupport::kBusySurvivalLevel, true);
     float t = 0;
     while (client.spawns.empty() && t < 20) {
         level->Update();
@@ -634,7 +636,7 @@ TEST_F(LevelTest, TutorialOfDayOneBlocksAndHearsTheLevel) {
     EXPECT_GT(level->GetMoney(), 0) << "the first client was served";
 
     // Survival runs no script.
-    Start(1, true);
+    Start(testsupport::kBusySurvivalLevel, true);
     EXPECT_FALSE(gRuleSequencer->IsRunning());
     EXPECT_TRUE(hovers("trash_bin"));
     app.reset();

@@ -19,7 +19,9 @@
 #include "game/office/pickable.h"
 #include "game/office/secretary.h"
 #include "game/office/worker.h"
+#include "game/office/rule_sequencer.h"
 #include "platform/random.h"
+#include "tests/support/fake_tutorial_owner.h"
 #include "tests/support/office_player.h"
 #include "tests/support/recording_level_screens.h"
 #include "tests/game/office/people_test_util.h"
@@ -28,6 +30,7 @@
 namespace {
 
 using testsupport::Player;
+using testsupport::TutorialFollower;
 using testsupport::RecordingLevelScreens;
 
 class OfficePlay : public peopletest::OfficeGame {
@@ -47,8 +50,11 @@ protected:
     }
     // Ticks of 10 ms, the player acting before each, until done or the limit.
     void Play(Player* player, float limit, const std::function<bool()>& done) {
+        Play([&] { if (player) player->Act(); }, limit, done);
+    }
+    void Play(const std::function<void()>& act, float limit, const std::function<bool()>& done) {
         for (int i = 0; i < static_cast<int>(limit / kStep) && !done(); ++i) {
-            if (player) player->Act();
+            act();
             level->Update();
             level->UpdateMotion(1.0f);
         }
@@ -62,19 +68,19 @@ TEST_F(OfficePlay, CareerDayOne) {
     struct Case {
         const char* what;
         bool plays;
-        const char* skipped;
+        bool phone;
         LevelScreens::Outcome outcome;
     };
     const Case cases[] = {
-        {"every client served", true, "", LevelScreens::kExpert},
-        {"the lady left waiting", true, "lady", LevelScreens::kGoal},
-        {"no one served", false, "", LevelScreens::kFailure},
+        {"every client served", true, true, LevelScreens::kExpert},
+        {"the caller left ringing", true, false, LevelScreens::kGoal},
+        {"no one served", false, false, LevelScreens::kFailure},
     };
     std::vector<int> earned;
     for (const Case& c : cases) {
         Start(1, false);
         Player player(level);
-        player.skipped = c.skipped;
+        player.answersPhone = c.phone;
         Play(c.plays ? &player : nullptr, 400.0f, [&] { return Debriefed(); });
         ASSERT_TRUE(Debriefed()) << c.what << ": the day ends";
         const int money = level->GetMoney();
@@ -105,7 +111,43 @@ TEST_F(OfficePlay, CareerDayOne) {
     EXPECT_EQ(career[2].score, 0) << "a failed day enters no score";
 }
 
-TEST_F(OfficePlay, SurvivalLevelOne) {
+// The first career days played by a person who does what the tutorial's
+// pop-ups say and then serves the office on their own: the goal without the
+// phone, the expert goal when the calls are answered too.
+TEST_F(OfficePlay, FirstDaysFollowingTheTutorial) {
+    struct Case {
+        int day;
+        bool phone;
+        LevelScreens::Outcome outcome;
+    };
+    const Case cases[] = {
+        {1, false, LevelScreens::kGoal}, {1, true, LevelScreens::kExpert},
+        {2, false, LevelScreens::kGoal}, {2, true, LevelScreens::kExpert},
+        {3, false, LevelScreens::kGoal}, {3, true, LevelScreens::kExpert},
+    };
+    for (const Case& c : cases) {
+        const std::string what = "day " + std::to_string(c.day) + (c.phone ? " with" : " without") + " the phone";
+        testsupport::FakeTutorialOwner popups;
+        RuleSequencer tutorial(&popups);
+        level->SetTutorial(&tutorial);
+        Start(c.day, false);
+        TutorialFollower follower(level, [&](int n) { return popups.shown.contains(n); });
+        follower.player.answersPhone = c.phone;
+        Play([&] { follower.Act(); }, 600.0f, [&] { return Debriefed(); });
+        level->SetTutorial(nullptr);
+        ASSERT_TRUE(Debriefed()) << what << ": the day ends";
+        EXPECT_EQ(screens.outcome, c.outcome) << what << ", money " << level->GetMoney();
+        EXPECT_TRUE(popups.shown.empty()) << what << ": pop-up " << *popups.shown.begin() << " left on screen";
+        EXPECT_TRUE(follower.unknown.empty()) << what << ": pop-up " << *follower.unknown.begin();
+        for (const TutorialRule& rule : RuleSequencer::ScriptOfDay(c.day)) {
+            if (rule.show != 0) {
+                EXPECT_TRUE(follower.seen.contains(rule.show)) << what << ": pop-up " << rule.show;
+            }
+        }
+    }
+}
+
+TEST_F(OfficePlay, BusySurvivalLevel) {
     struct Case {
         const char* what;
         int better;        // hiscore entries of other players above any score of the run
@@ -123,7 +165,7 @@ TEST_F(OfficePlay, SurvivalLevelOne) {
         RecordTable& records = app->GetRecordTable();
         records.GetTable(true) = RecordTable::Table{};
         for (int i = 0; i < c.better; ++i) records.AddScore(true, u"Bea", 100000 + i);
-        Start(1, true);
+        Start(testsupport::kBusySurvivalLevel, true);
         Player player(level);
         auto visibleWorkers = [] {
             int n = 0;
@@ -183,6 +225,119 @@ TEST_F(OfficePlay, SurvivalLevelOne) {
     EXPECT_GT(sounds.Count("hp_up_coffee"), 0);
     EXPECT_GT(repairs, 0);
     EXPECT_TRUE(sawRepair);
+}
+
+// The player's next click, chosen from what the office shows: the busy
+// level loaded, quiet (nothing spawns, nothing runs between the cases), each
+// case arranging the clients, the workers and what the boss holds.
+TEST_F(OfficePlay, PlayerChoosesFromWhatTheOfficeShows) {
+    Start(testsupport::kBusySurvivalLevel, true);
+    auto* student = dynamic_cast<Client*>(FindObject("client03"));
+    auto* lady = dynamic_cast<Client*>(FindObject("client04"));
+    auto* makes02 = dynamic_cast<Worker*>(FindObject("worker02a"));
+    auto* makes04 = dynamic_cast<Worker*>(FindObject("worker04a"));
+    ASSERT_TRUE(student && lady && makes02 && makes04 && gBoss && gCoffeeMachine);
+    // A client at her place, waiting to order (state 1) or for her order (4).
+    auto seat = [](Client* client, const char* kind, const std::string& order, int state, float patience) {
+        client->Spawn(kind, false, 0, {order});
+        gFrameTime = 0.0f;
+        client->Update();
+        if (state == 4) {
+            int value = 0;
+            client->Interact(gBoss, 0, value);
+            gFrameTime = 10.0f;  // past the decision
+            client->Update();
+            client->Update();
+        }
+        client->AddPatience(patience - client->GetPatience());
+    };
+    auto ring = [](Client* client) { client->Spawn("tycoon", true, 0, {"0401"}); };
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        const char* clicked;
+    };
+    const Case cases[] = {
+        {"the phone rings", [&] { ring(lady); }, "phone"},
+        {"a client waits to order", [&] { seat(student, "student", "0201", 1, 100); }, "client_place03"},
+        {"a worker has nothing to do", [] {}, "shelving01"},
+        {"a worker holds the order",
+         [&] {
+             seat(student, "student", "0201", 4, 100);
+             makes02->SetStateKey("0201");
+         },
+         "table02a"},
+        {"the least patient first",
+         [&] {
+             seat(student, "student", "0201", 4, 90);
+             seat(lady, "lady", "0401", 4, 40);
+             makes02->SetStateKey("0201");
+             makes04->SetStateKey("0401");
+         },
+         "table04a"},
+        {"the boss holds the order",
+         [&] {
+             seat(lady, "lady", "0401", 4, 100);
+             gBoss->SetStateKey("0401");
+         },
+         "client_place04"},
+        {"paper for the worker whose product is awaited",
+         [&] {
+             seat(lady, "lady", "0401", 4, 100);
+             gBoss->SetStateKey("0001");
+         },
+         "table04a"},
+        {"a product nobody awaits, hands wanted",
+         [&] { gBoss->SetStateKey("0201"); },
+         "trash_bin"},
+        {"money for the most tired",
+         [&] {
+             makes04->SetStamina(30.0f);
+             gBoss->SetStateKey("money");
+         },
+         "table04a"},
+        {"a sleeper is woken",
+         [&] {
+             makes02->SetStateKey("0201");
+             makes04->SetState(Worker::kAsleep);
+         },
+         "table04a"},
+        {"coffee for a client whom nothing serves soon",
+         [&] {
+             seat(lady, "lady", "0401", 4, 50);
+             makes04->SetState(Worker::kWorking);
+             gCoffeeMachine->SetReady(true);
+         },
+         "coffeemachine"},
+    };
+    for (const Case& c : cases) {
+        for (Client* client : {student, lady}) client->SetActive(false);
+        for (Worker* worker : {makes02, makes04}) {
+            worker->SetState(Worker::kIdle);
+            worker->SetStateKey("");
+            worker->SetStamina(100.0f);
+        }
+        gBoss->SetStateKey("");
+        gCoffeeMachine->SetReady(false);
+        for (PeriodItem* device : {gAirConditioner, gStereoSystem, gPresentationPlace}) {
+            if (device) device->SetReady(false);
+        }
+        c.arrange();
+        Player player(level);
+        std::vector<std::string> clicked;
+        player.clickAt = [&](int x, int y) {
+            for (Pickable* p : gPickables) {
+                if (p->IsVisible() && p->IsActive() && p->HitTest(x, y)) {
+                    clicked.push_back(p->GetName());
+                    return;
+                }
+            }
+        };
+        gFrameTime = 0.01f;
+        player.Act();
+        ASSERT_FALSE(clicked.empty()) << c.what;
+        EXPECT_EQ(clicked.front(), c.clicked) << c.what;
+    }
 }
 
 } // namespace

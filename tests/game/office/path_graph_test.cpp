@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "game/app/office_app.h"
 #include "game/office/path_graph.h"
+#include "tests/support/temp_dirs.h"
 
 namespace {
 
@@ -61,6 +63,8 @@ TEST(PathGraph, ShortestPaths) {
         {"tie, edges reordered", diamond, {"a-l", "l-d", "a-u", "u-d"}, "a", "d", true, "0,0 5,-5 10,0"},
         {"the equal way found later wins", {"a:0,0", "b:0,10", "c:0,30", "d:0,20"},
          {"a-c", "a-b", "b-d", "d-c"}, "a", "c", true, "0,0 0,10 0,20 0,30"},
+        {"the later edge wins over a way of more points", {"a:0,0", "b:0,10", "c:0,30", "d:0,20"},
+         {"d-c", "b-d", "a-b", "a-c"}, "a", "c", true, "0,0 0,30"},
         {"edges work both ways", {"a:0,0", "b:3,4"}, {"b-a"}, "a", "b", true, "0,0 3,4"},
         {"zero-length loop ends", {"a:0,0", "b:0,0", "c:0,0", "d:5,0"},
          {"a-b", "b-c", "c-a", "c-d", "b-b"}, "a", "d", true, "0,0 0,0 5,0"},
@@ -80,6 +84,52 @@ TEST(PathGraph, ShortestPaths) {
         ASSERT_TRUE(g.FindPath(name(0), name(1)) || !c.found) << c.what;
         EXPECT_EQ(g.FindPath(c.from, c.to), c.found) << c.what;
         EXPECT_EQ(RouteText(g), c.route) << c.what;
+    }
+}
+
+// Graphs of a size a file may hold: searched whole, and cut at the limits
+// with one warning.
+TEST(PathGraph, LargeGraphsAreSearchedAndBounded) {
+    testsupport::TempUserDirs user;
+    testsupport::TempDir prefs;
+    OfficeApp app(prefs.File("pref.dat"));
+    app.mNoWindow = true;
+    // A side x side grid, 10 apart, joined right and down; far corner last.
+    auto grid = [](int side, int extraPoints) {
+        std::vector<std::string> points, edges;
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const std::string p = "p" + std::to_string(y * side + x);
+                points.push_back(p + ":" + std::to_string(x * 10) + "," + std::to_string(y * 10));
+                if (x + 1 < side) edges.push_back(p + "-p" + std::to_string(y * side + x + 1));
+                if (y + 1 < side) edges.push_back(p + "-p" + std::to_string((y + 1) * side + x));
+            }
+        for (int i = 0; i < extraPoints; ++i) points.push_back("x" + std::to_string(i) + ":0,0");
+        return std::make_pair(points, edges);
+    };
+    struct Case {
+        const char* what;
+        int side, extra;
+        size_t points;
+        int segments;  // from p0 to the far corner; 0: not reached
+        size_t warnings;
+    } cases[] = {
+        {"a 100 x 100 grid", 100, 0, 10000, 198, 0},
+        {"points past the limit", 100, kMaxGraphPoints - 10000 + 5, kMaxGraphPoints, 198, 1},
+    };
+    for (const Case& c : cases) {
+        const auto [points, edges] = grid(c.side, c.extra);
+        GraphDoc doc(points, edges);
+        const size_t before = app.Warnings().size();
+        PathGraph g;
+        g.Load(doc.Graph());
+        EXPECT_EQ(g.Points().size(), c.points) << c.what;
+        EXPECT_EQ(app.Warnings().size() - before, c.warnings) << c.what;
+        const std::string corner = "p" + std::to_string(c.side * c.side - 1);
+        for (int walk = 0; walk < 3; ++walk) {
+            EXPECT_EQ(g.FindPath("p0", corner), c.segments > 0) << c.what;
+            EXPECT_EQ(static_cast<int>(g.Route().size()), c.segments) << c.what;
+        }
     }
 }
 

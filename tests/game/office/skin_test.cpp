@@ -317,3 +317,63 @@ TEST(Skin, HiddenPartsStandStill) {
         EXPECT_NEAR(f.skin->GetPlayer()->GetTime(), c.time, 1e-6) << c.visible;
     }
 }
+
+// Places at the ends of the integers are kept within the largest picture
+// side when read: placing, scaling and drawing the part stays defined.
+TEST(Skin, ExtremePlacesAreKeptWithinAPictureSide) {
+    struct Case {
+        const char* partXml;
+        int effectX;  // the effect's point: object 100 + part offset + box place + scale point
+    } cases[] = {
+        {R"(<part name="desk" scale_point_x="2147483647" scale_point_y="2147483647"/>)", 100 + kMaxCoordinate},
+        {R"(<part name="desk" offs_x="2147483647" scale_point_x="2147483647"/>)", 100 + 2 * kMaxCoordinate},
+        {R"(<part name="desk" offs_x="-2147483648" scale_point_x="-2147483648" order0_x="2147483647"/>)",
+         100 - 2 * kMaxCoordinate},
+    };
+    for (const Case& c : cases) {
+        Fixture f(c.partXml);
+        f.SetRecords({"deskidle"}, {0, 0, 4, 2, 0, 0}, 4, RedBlue());
+        ASSERT_TRUE(f.skin->PlayAnim("idle", false)) << c.partXml;
+        EXPECT_EQ(f.skin->GetEffectPosition().x, c.effectX) << c.partXml;
+        for (float scale : {1.0f, 2.0f}) {
+            f.skin->SetScale(scale);
+            auto canvas = Canvas();
+            Zephra::Graphics g(canvas.get());
+            f.skin->Draw(g);
+        }
+    }
+}
+
+// A part whose animation file is refused says so, as every other loader does.
+TEST(Skin, RefusedAnimationFilesAreReported) {
+    testsupport::TempUserDirs user;
+    testsupport::TempDir prefs;
+    testsupport::TempDir game;
+    const std::string oldDir = PakGetGameDir();
+    PakSetGameDir(game.Path());
+    const std::string good = WriteAnmFile(AnimData{{MakeRecord("deskidle", kAnimLoop, 10, 2)}}, 0x400000);
+    testsupport::WriteFile(game.File("anm/desk.anm"), good);
+    testsupport::WriteFile(game.File("anm/cut.anm"), good.substr(0, 40));
+    {
+        OfficeApp app(prefs.File("pref.dat"));
+        app.mNoWindow = true;
+        struct Case {
+            const char* part;
+            const char* warning;  // empty: none
+        } cases[] = {
+            {"desk", ""},
+            {"cut", "skin \"cut\" has no animations: anm\\cut.anm: truncated image: 28 of 220 bytes"},
+            {"gone", "skin \"gone\" has no animations: anm\\gone.anm: cannot be opened (no such file)"},
+        };
+        for (const Case& c : cases) {
+            const size_t before = app.Warnings().size();
+            pugi::xml_document doc;
+            doc.append_child("part").append_attribute("name") = c.part;
+            Item item;
+            item.AddPart(doc.first_child());
+            const std::vector<std::string> said(app.Warnings().begin() + static_cast<long>(before), app.Warnings().end());
+            EXPECT_EQ(said, *c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{}) << c.part;
+        }
+    }
+    PakSetGameDir(oldDir);
+}

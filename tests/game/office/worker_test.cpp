@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <set>
@@ -15,6 +16,7 @@
 #include "game/office/mini_bar.h"
 #include "game/office/office_globals.h"
 #include "game/office/office_objects.h"
+#include "game/office/shelving.h"
 #include "game/office/skin.h"
 #include "game/office/worker_board.h"
 #include "platform/random.h"
@@ -421,7 +423,7 @@ TEST_F(WorkerTest, BoardsShowTheirWorkersCode) {
         const char* skin;   // empty: left as it was
     };
     const Case cases[] = {{"0203", "spec_l2t3"}, {"0400", "spec_l4t0"}, {"0201", "spec_l2t1"}, {"020", ""}, {"", ""}};
-    auto* board = dynamic_cast<Specialization*>(FindObject("specialization1"));
+    auto* board = dynamic_cast<Specialization*>(FindObject("worker02a_spec"));
     ASSERT_NE(board, nullptr);
     ASSERT_EQ(board->GetWorker(), FindObject("worker02a"));
     ASSERT_EQ(board->GetTable(), FindObject("table02a"));
@@ -444,7 +446,7 @@ TEST_F(WorkerTest, BoardsShowTheirWorkersCode) {
 TEST_F(WorkerTest, BoardsHandOverTheirWorkersWork) {
     ASSERT_NE(gBoss, nullptr);
     Worker* worker = Hire("worker02a");
-    auto* board = dynamic_cast<Specialization*>(FindObject("specialization1"));
+    auto* board = dynamic_cast<Specialization*>(FindObject("worker02a_spec"));
     Command(board, "anim=\"idle\"");
     worker->SetStateKey("0201");
     gBoss->SetStateKey("");
@@ -487,45 +489,103 @@ TEST_F(WorkerTest, ReactionsPlayTheirCountAndTheBaseLookReturns) {
     EXPECT_TRUE(worker->GetFlag());
 }
 
-// Every sample level seats workers who know their work, with boards that
-// show it, and someone makes every code its clients may order.
-TEST_F(WorkerTest, SampleLevelsStaffEveryOrder) {
-    struct Case {
-        int number;
-        bool survival;
-    };
-    const Case cases[] = {{1, false}, {2, false}, {1, true}, {2, true}, {3, true}};
-    for (const Case& c : cases) {
-        const std::string what = (c.survival ? "endless" : "day ") + std::to_string(c.number);
-        level->SetSurvival(c.survival);
-        ASSERT_TRUE(level->LoadLevel(c.number)) << what;
-        // The shelving's paper goes as it is or through a worker.
-        const std::string paper = FindObject("shelving01")->GetStateKey();
-        std::set<std::string> made = {paper};
+// What the level's shelvings hand out and its shown workers make of it, and
+// of what they make, as far as it goes.
+std::set<std::string> Makeable() {
+    std::set<std::string> made;
+    for (Item* item : gObjects) {
+        if (dynamic_cast<Shelving*>(item) && item->IsVisible()) made.insert(item->GetStateKey());
+    }
+    for (size_t count = 0; count != made.size();) {
+        count = made.size();
         for (Worker* worker : gWorkers) {
-            if (worker->GetTransformTo().empty()) continue;
-            EXPECT_TRUE(worker->CanTake(paper)) << what << ": " << worker->GetName();
-            made.insert(worker->ProductOf(paper));
-            EXPECT_FALSE(worker->GetDef().name.empty()) << what << ": " << worker->GetName() << " has a definition";
-            EXPECT_FALSE(worker->GetTransformFrom().empty()) << what << ": " << worker->GetName();
+            if (!worker->IsVisible()) continue;
+            for (const std::string& code : std::set<std::string>(made)) {
+                const std::string product = worker->ProductOf(code);
+                if (!product.empty()) made.insert(product);
+            }
         }
-        EXPECT_GE(made.size(), 3u) << what;
-        ASSERT_NE(gBonusObject, nullptr);
-        EXPECT_TRUE(gBonusObject->IsVisible() && gBonusObject->IsActive()) << what << ": popups can show";
-        for (Item* item : gObjects) {
-            auto* board = dynamic_cast<Specialization*>(item);
-            if (board == nullptr || !board->IsVisible()) continue;
-            auto* worker = dynamic_cast<Worker*>(board->GetWorker());
-            ASSERT_NE(worker, nullptr) << what;
-            EXPECT_EQ(board->GetSkinName(), Specialization::SkinOfCode(worker->GetSpecialization())) << what;
-            EXPECT_NE(board->GetParts()[0]->GetPlayer()->FindRecord("skill_board" + board->GetSkinName() + "idle"),
-                      nullptr) << what << ": " << board->GetSkinName();
+    }
+    return made;
+}
+
+// Every order a client template can bring, through the multi-order and the
+// extra-order rules: the game's own draw, seeded, often enough that every
+// order of a weight of one in a hundred comes up.
+std::set<std::string> OrdersOf(const ClientTemplate& client, const std::vector<OrderTemplate>& templates) {
+    std::set<std::string> orders;
+    platform::SeedRand(1);
+    for (int i = 0; i < 3000; ++i) {
+        for (const std::string& order : BuildOrders(client, templates)) orders.insert(order);
+    }
+    return orders;
+}
+
+// Every sample level, career day and survival level, seats workers who know
+// their work and take something that is made, with boards that show it, and
+// orders only what they make from what its shelving hands out (through
+// workers in a row): a career day along its timeline, a survival level in
+// each stage, with the workers and places that the stages before it added (an
+// upgrade is the player's choice, so no order waits for one).
+TEST_F(WorkerTest, SampleLevelsOrderOnlyWhatTheirWorkersMake) {
+    struct Case {
+        bool survival;
+        int first, last;
+    };
+    const Case cases[] = {{false, 1, LevelScreen::kLastDay}, {true, 1, 3}};
+    level->SetScreens(nullptr);  // no load screen: the levels only load
+    for (const Case& c : cases) {
+        for (int number = c.first; number <= c.last; ++number) {
+            const std::string what = (c.survival ? "survival " : "day ") + std::to_string(number);
+            level->SetSurvival(c.survival);
+            ASSERT_TRUE(level->LoadLevel(number)) << what;
+            ASSERT_NE(gBonusObject, nullptr);
+            EXPECT_TRUE(gBonusObject->IsVisible() && gBonusObject->IsActive()) << what << ": popups can show";
+            for (Worker* worker : gWorkers) {
+                if (!worker->IsVisible() && worker->GetTransformTo().empty()) continue;
+                EXPECT_FALSE(worker->GetDef().name.empty()) << what << ": " << worker->GetName() << " has a definition";
+                EXPECT_FALSE(worker->GetTransformFrom().empty()) << what << ": " << worker->GetName();
+            }
+            // Each stage in turn, or the day's timeline at once.
+            const std::vector<StageRecord> stages = level->GetSurvivalModel().stages;
+            const size_t rounds = c.survival ? stages.size() : 1;
+            EXPECT_GT(rounds, 0u) << what;
+            for (size_t round = 0; round < rounds; ++round) {
+                std::set<std::string> orders;
+                if (c.survival) {
+                    for (const AddEntry& entry : stages[round].objects) level->ApplyAddEntry(entry);
+                    for (const ClientTemplate& client : stages[round].clients) {
+                        const std::set<std::string> more = OrdersOf(client, level->GetSurvivalModel().orderTemplates);
+                        EXPECT_FALSE(more.empty()) << what << ": " << client.name << " orders nothing";
+                        orders.insert(more.begin(), more.end());
+                    }
+                } else {
+                    for (const TimePoint& point : gLevelTimelines.clients)
+                        orders.insert(point.orders.begin(), point.orders.end());
+                }
+                const std::set<std::string> made = Makeable();
+                for (const std::string& order : orders) {
+                    EXPECT_TRUE(made.count(order)) << what << (c.survival ? ", stage " + std::to_string(round + 1) : "")
+                                                   << ": nobody makes " << order;
+                }
+                for (Worker* worker : gWorkers) {
+                    if (!worker->IsVisible()) continue;
+                    EXPECT_TRUE(std::any_of(made.begin(), made.end(), [&](const std::string& code) {
+                        return worker->CanTake(code);
+                    })) << what << ": " << worker->GetName() << " takes nothing";
+                }
+            }
+            for (Item* item : gObjects) {
+                auto* board = dynamic_cast<Specialization*>(item);
+                if (board == nullptr || !board->IsVisible()) continue;
+                auto* worker = dynamic_cast<Worker*>(board->GetWorker());
+                ASSERT_NE(worker, nullptr) << what;
+                EXPECT_EQ(board->GetSkinName(), Specialization::SkinOfCode(worker->GetSpecialization())) << what;
+                EXPECT_NE(board->GetParts()[0]->GetPlayer()->FindRecord("skill_board" + board->GetSkinName() + "idle"),
+                          nullptr) << what << ": " << board->GetSkinName();
+            }
+            level->ClearLevel();
         }
-        for (pugi::xpath_node xn : gLevelDoc->select_nodes("//order/@name | //orders/@order")) {
-            const std::string code = xn.attribute().value();
-            EXPECT_TRUE(made.count(code)) << what << ": nobody makes " << code;
-        }
-        level->ClearLevel();
     }
 }
 
@@ -563,7 +623,7 @@ TEST_F(WorkerTest, DayRunsPaperThroughAWorker) {
     EXPECT_TRUE(worker->GetState() == Worker::kWorking || worker->IsWorkDone());
     run(5.0f);
     EXPECT_EQ(worker->GetStateKey(), "0201");
-    click("specialization1");
+    click("worker02a_spec");
     run(6.0f);
     EXPECT_EQ(gBoss->GetStateKey(), "0201") << "collected through the board";
     EXPECT_EQ(worker->GetStateKey(), "");

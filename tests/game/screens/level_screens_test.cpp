@@ -350,7 +350,7 @@ TEST_F(LevelScreensTest, DebriefingContinueEndsTheDayAndSurvivalLeaveTheLevel) {
     EXPECT_TRUE(screens->GetBriefing()->mVisible);
 
     screens->ShowDialog(LevelScreens::kBriefing, false);
-    Start(1, true);
+    Start(testsupport::kBusySurvivalLevel, true);
     EXPECT_TRUE(level->IsInPlay());
     EXPECT_FALSE(hud->mHudClock->mVisible);
     EXPECT_TRUE(hud->mSurvivalLives->mVisible);
@@ -383,7 +383,7 @@ public:
 // its way out no longer counts, and nothing is chosen when the dialog goes
 // without an answer or the game stops. The play comes back as it was.
 TEST_F(LevelScreensTest, UpgradeChoices) {
-    Start(1, true);
+    Start(testsupport::kBusySurvivalLevel, true);
     UpgradeDialog* upgrade = screens->GetUpgrade();
     // Centres on the screen from the layouts (the dialog does not move).
     auto centre = [upgrade](const UiControl* container, const UiControl* c) {
@@ -431,7 +431,7 @@ TEST_F(LevelScreensTest, UpgradeChoices) {
 // A new survival stage pops the goal up (never the expert goal) and its
 // upgrade button offers the stage's upgrades; the level applies the one chosen.
 TEST_F(LevelScreensTest, SurvivalStagePopupAndUpgradeButton) {
-    Start(1, true);
+    Start(testsupport::kBusySurvivalLevel, true);
     EXPECT_TRUE(hud->mUpgradeBtn->mDisabled);
     EXPECT_FALSE(Shown(hud->mGoalDialog));
     level->AddMoney(100);

@@ -52,13 +52,21 @@ public:
 
 class UiDialogTest : public UiTest {
 protected:
-    Screen* LoadScreen() {
+    // Loaded and, unless told otherwise, shown with its dialogs: backgrounds
+    // are acquired by the first Activate after loading.
+    Screen* LoadScreen(bool shown = true) {
         EXPECT_TRUE(doc.load_string(kLayout));
         auto* screen = new Screen(app.get());
         EXPECT_TRUE(screen->LoadByName(doc.document_element(), "screen"));
         wm()->AddWidget(screen);
+        if (shown) ShowDialogs(screen);
         Step();
         return screen;
+    }
+    static void ShowDialogs(Screen* screen) {
+        screen->SetVisible(true);
+        for (UiControl* child : screen->mChildren)
+            if (dynamic_cast<UiDialog*>(child)) child->SetVisible(true);
     }
     XmlDocument doc;
 };
@@ -138,14 +146,15 @@ TEST_F(UiDialogTest, ReleasedButtonsReachTheScreen) {
 
 TEST_F(UiDialogTest, BackgroundIsHeldOnlyWhileActive) {
     TextureTable* textures = app->GetTextureTable();
-    Screen* screen = LoadScreen();
+    Screen* screen = LoadScreen(false);
     auto* inner = dynamic_cast<UiDialog*>(screen->FindChild("inner"));
     struct Case {
         const char* what;
         std::function<void()> act;
         int blue, green, yellow;  // use counts afterwards
     } cases[] = {
-        {"loaded and visible", [] {}, 1, 1, 1},
+        {"loaded: nothing decoded before it shows", [] {}, 0, 0, 0},
+        {"shown", [&] { ShowDialogs(screen); }, 1, 1, 1},
         {"inner hidden", [&] { inner->SetVisible(false); }, 1, 0, 1},
         {"inner hidden twice", [&] { inner->SetVisible(false); }, 1, 0, 1},
         {"inner shown again", [&] { inner->SetVisible(true); }, 1, 1, 1},
@@ -165,6 +174,54 @@ TEST_F(UiDialogTest, BackgroundIsHeldOnlyWhileActive) {
     delete screen;
     for (const char* name : {"blue", "green", "yellow", "red"}) EXPECT_EQ(textures->UseCount(name), 0) << name;
     EXPECT_EQ(textures->LoadedCount(), 0u);
+}
+
+// Every control below the dialog, itself not counted.
+int CountControls(const UiControl* control) {
+    int n = 0;
+    for (const UiControl* child : control->mChildren) n += 1 + CountControls(child);
+    return n;
+}
+
+// Layouts that once overflowed the stack or copied dialogs without bound.
+// Each nested dialog is its own element: a sibling of the same name is no copy.
+TEST_F(UiDialogTest, HostileLayoutsAreBounded) {
+    auto dialogs = [](int levels, bool twins, const char* type) {
+        std::string open, close;
+        for (int i = 0; i < levels; ++i) {
+            open += std::string("<element type=\"") + type + "\" name=\"d\">";
+            close = std::string("</element>") + (twins ? "<element type=\"uxdialog\" name=\"d\"/>" : "") + close;
+        }
+        return open + close;
+    };
+    auto buttons = [](int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i) text += "<element type=\"uxbutton\" name=\"b\"/>";
+        return text;
+    };
+    struct Case {
+        const char* what;
+        std::string inside;  // the screen's children
+        int controls;
+        int warnings;
+    } cases[] = {
+        {"two same-named dialogs on each of 24 levels", dialogs(24, true, "uxdialog"), 48, 0},
+        {"dialogs 1,000 deep", dialogs(1000, false, "uxdialog"), kMaxDialogDepth - 1, 1},
+        {"tutorials 1,000 deep", dialogs(1000, false, "uxtutorial"), kMaxDialogDepth - 1, 1},
+        {"more buttons than a layout holds", buttons(kMaxLayoutControls + 5), kMaxLayoutControls, 1},
+        {"as many as it holds, nested",
+         "<element type=\"uxdialog\" name=\"d\">" + buttons(kMaxLayoutControls - 1) + "</element>",
+         kMaxLayoutControls, 0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(doc.load_string(("<ui><element type=\"uxdialog\" name=\"screen\">" + c.inside +
+                                     "</element></ui>").c_str()));
+        const size_t warned = app->Warnings().size();
+        Screen screen(app.get());
+        EXPECT_TRUE(screen.LoadByName(doc.document_element(), "screen")) << c.what;
+        EXPECT_EQ(CountControls(&screen), c.controls) << c.what;
+        EXPECT_EQ(app->Warnings().size() - warned, static_cast<size_t>(c.warnings)) << c.what;
+    }
 }
 
 TEST_F(UiDialogTest, TutorialHidesOnReleaseOverIt) {

@@ -215,4 +215,30 @@ TEST_F(UiListTest, WithoutScrollBarOrButtons) {
     Drop(bare);
 }
 
+// Sizes at the ends of the integers are kept within the largest picture
+// side when read, so the rows' arithmetic stays defined: the list lays out,
+// scrolls, takes clicks and draws.
+TEST_F(UiListTest, ExtremeSizesAreKeptWithinAPictureSide) {
+    struct Case {
+        const char* what;
+        int height;
+        const char* lineSpacing;
+        int layoutHeight;
+    } cases[] = {
+        {"the largest height", 2147483647, "1", kMaxCoordinate},
+        {"the largest height and spacing", 2147483647, "7FFFFFFF", kMaxCoordinate},
+        {"the smallest height", -2147483647 - 1, "14", -kMaxCoordinate},
+        {"a negative spacing", 90, "80000000", 90},
+    };
+    for (const Case& c : cases) {
+        UiList* list = MakeList(c.height, c.lineSpacing, 40);
+        EXPECT_EQ(list->GetLayoutRect().mHeight, c.layoutHeight) << c.what;
+        Click(50, 15);
+        if (list->GetScroll() != nullptr) list->GetScroll()->SetPosition(39);
+        Step();
+        Pixel(20, 20);
+        Drop(list);
+    }
+}
+
 } // namespace

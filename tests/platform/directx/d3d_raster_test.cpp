@@ -318,9 +318,10 @@ TEST(D3DRaster, OneTexelPerPixelQuadsEqualReference) {
 
 // A rectangle drawn in whole rows gives the pixels of its two triangles: every
 // order round its corners, on and off pixel centres, clipped or not, textured
-// or flat, with planar Gouraud colours; each path equal to the reference.
+// or flat, with planar Gouraud colours, texture rows steep or not; each path
+// equal to the reference.
 TEST(D3DRaster, RectanglesDrawWhatTheirTrianglesDraw) {
-    std::mt19937 rng(4321);
+    std::mt19937 rng(4321), steepRng(8765);
     auto rnd = [&](int n) { return int(rng() % uint32_t(n)); };
     auto rf = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
     std::vector<uint32_t> texels(64 * 32);
@@ -349,7 +350,12 @@ TEST(D3DRaster, RectanglesDrawWhatTheirTrianglesDraw) {
         case 1: l = rnd(800) / 16.f - 5; t = rnd(640) / 16.f - 5; r = l + rnd(600) / 16.f; b = t + rnd(500) / 16.f; break;
         default: l = rf(-5, 45); t = rf(-5, 35); r = l + rf(0, 40); b = t + rf(0, 30); break;
         }
-        const float u0 = rf(-0.2f, 0.6f), u1 = u0 + (r - l) / 64.f, v0 = rf(-0.2f, 0.6f), v1 = v0 + (b - t) / 32.f;
+        const float u0 = rf(-0.2f, 0.6f), u1 = u0 + (r - l) / 64.f, v0 = rf(-0.2f, 0.6f);
+        // Now and then v so steep that its texel rows pass the attributes' clamp
+        // (a texel apart from the triangles' there, but the same on every path);
+        // the slope comes from a generator of its own.
+        const bool steep = iter % 6 == 5;
+        const float v1 = steep ? v0 + std::uniform_real_distribution<float>(-4000.f, 4000.f)(steepRng) : v0 + (b - t) / 32.f;
         // Gouraud colours planar over the rectangle: left-right plus top-bottom steps.
         const uint32_t base = 0x80402010u, dx = rnd(3) ? 0 : 0x10101010u, dy = rnd(2) ? 0 : 0x08040201u;
         const uint32_t tint = rnd(3) ? 0xFFFFFFFF : rng();
@@ -370,12 +376,13 @@ TEST(D3DRaster, RectanglesDrawWhatTheirTrianglesDraw) {
         // The planes come from other corners than the triangles', so an
         // interpolated colour may round one level apart; texels and coverage may not.
         bool close = true;
-        for (int y = 0; y < tri.height; ++y)
+        for (int y = 0; y < tri.height && !steep; ++y)
             for (int x = 0; x < tri.width; ++x)
                 close = close && WithinOneLevel(layout, tri.at(x, y), rect.at(x, y));
         if ((!drawn || !close || rect.bytes != rectRef.bytes) && ++mismatched < 5)
             ADD_FAILURE() << "iteration " << iter << " drawn " << drawn << " at " << l << "," << t << " " << r << ","
-                          << b << " first " << first << " dir " << dir << " textured " << (tx != nullptr);
+                          << b << " first " << first << " dir " << dir << " textured " << (tx != nullptr)
+                          << (steep ? " steep" : "");
     }
     EXPECT_EQ(mismatched, 0);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 #include "platform/directx/ddraw.h"
@@ -356,6 +357,47 @@ TEST_F(DirectDrawTest, InjectedFailuresAndBlankedExportsReachTheCaller) {
     EXPECT_EQ(LoadModule("user32.dll"), nullptr);
     RestoreModuleExports();
     EXPECT_NE(GetProcAddress(ddraw, "DirectDrawCreate"), nullptr);
+}
+
+// The methods two interfaces share answer a failure injected under either
+// interface's name, called through either interface.
+TEST_F(DirectDrawTest, SharedMethodsAnswerUnderBothNames) {
+    IDirectDraw* older = nullptr;
+    ASSERT_EQ(dd->QueryInterface(IID_IDirectDraw, reinterpret_cast<void**>(&older)), DD_OK);
+    IDirectDrawSurface7* s = Make(2, 2, PixelLayout::RGB565);
+    IDirectDrawSurface* olderSurface = nullptr;
+    ASSERT_EQ(s->QueryInterface(IID_IDirectDrawSurface, reinterpret_cast<void**>(&olderSurface)), DD_OK);
+    DWORD hz = 0;
+    DDPIXELFORMAT format{};
+    format.dwSize = sizeof format;
+    struct Case {
+        const char* method;  // injected under this name
+        std::function<HRESULT()> call;
+    } cases[] = {
+        {"IDirectDraw7::SetCooperativeLevel", [&] { return dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL); }},
+        {"IDirectDraw::SetCooperativeLevel", [&] { return dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL); }},
+        {"IDirectDraw7::SetCooperativeLevel", [&] { return older->SetCooperativeLevel(nullptr, DDSCL_NORMAL); }},
+        {"IDirectDraw7::GetMonitorFrequency", [&] { return dd->GetMonitorFrequency(&hz); }},
+        {"IDirectDraw7::WaitForVerticalBlank", [&] { return dd->WaitForVerticalBlank(0, nullptr); }},
+        {"IDirectDraw7::QueryInterface", [&] {
+             void* out = nullptr;
+             const HRESULT hr = dd->QueryInterface(IID_IDirectDraw7, &out);
+             if (out) dd->Release();
+             return hr;
+         }},
+        {"IDirectDrawSurface7::IsLost", [&] { return s->IsLost(); }},
+        {"IDirectDrawSurface::IsLost", [&] { return s->IsLost(); }},
+        {"IDirectDrawSurface7::GetPixelFormat", [&] { return olderSurface->GetPixelFormat(&format); }},
+    };
+    DirectXConfig& config = DirectXConfig::Get();
+    for (const Case& c : cases) {
+        config.InjectFailure(c.method, DDERR_GENERIC);
+        EXPECT_EQ(c.call(), DDERR_GENERIC) << c.method;
+        config.ClearFailures();
+        EXPECT_EQ(c.call(), DD_OK) << c.method;
+    }
+    olderSurface->Release();
+    older->Release();
 }
 
 TEST(DirectXConfigTest, EnvironmentOverridesAndBadValues) {

@@ -1,0 +1,691 @@
+#!/usr/bin/env python3
+"""Plays the start of a career and survival as a person would, under a real X server.
+
+A new profile, career days 1, 2 and 3 from the calendar: on each day every
+tutorial pop-up is read off the screen and answered with the click it asks
+for, and once the tutorial leaves the office to the player, a competent
+player serves the clients from what the office shows. Each day must end at
+its goal or better, and "Next day" must lead to the next. Then survival
+level 1 is played for two minutes without losing; the game quits, starts
+again, and must show the same profile with time played and day 4 open on the
+calendar.
+
+Screens are told by the flat colours of their backdrops, texts by their glyphs
+(screen_text.py), the office by where cfg/office.xml puts things and by the
+colours of the sample's pictures (office_view.py). Every wait polls the
+screen with a timeout.
+
+Usage: play_career.py GAME_BINARY DATA_DIR [OUTPUT_DIR]
+Screenshots of each day's office and of the debriefings go to OUTPUT_DIR
+(default: e2e-shots beside the binary). Exits 77 (skipped) when no X server
+can be started.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import xml.etree.ElementTree as ET
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, os.path.join(REPO, "tools"))
+from gen_sample_media import BACKDROPS, COMIX  # noqa: E402  the backdrops' flat colours
+from gen_office_anims import PARTS, SKIN_SHADES, shade  # noqa: E402  the office pictures' colours
+from office_view import OfficeLayout, Pictures, anim_frames, colour_counts, find_colour, near, read_png  # noqa: E402
+from screen_text import TextReader  # noqa: E402
+from xsession import Failure, Layout, Session, die_with_parent, save_png, start_x  # noqa: E402
+
+TOTAL_SECONDS = 1200
+SURVIVAL_SECONDS = 120
+PROFILE = "Tester"
+CORNER = (10, 10)
+# Where the mouse rests between clicks: over the panel, on no control.
+PARK = (590, 48)
+
+# What each tutorial pop-up says (its text in cfg/loc.xml) and what a person
+# who does what it says clicks: objects by name, or
+#   "@ordering" the place of the client who waits to give the order,
+#   "@wanting"  the place of the client who waits for the work;
+# "play" leaves the office to the player.
+TUTORIAL = {
+    1: ("hud_tip1", ["client_place03"]),
+    2: ("hud_tip2", []),
+    3: ("hud_tip3", []),
+    4: ("hud_tip4", ["shelving01"]),
+    5: ("hud_tip5", ["table04a"]),
+    6: ("hud_tip6", []),
+    7: ("hud_tip7", ["table04a"]),
+    8: ("hud_tip8", ["client_place03"]),
+    9: ("hud_tip9", []),
+    10: ("hud_tip10", ["phone", "@ordering"]),
+    11: ("hud_tip11", "play"),
+    12: ("hud_tip12", "play"),
+    13: ("hud_tip13", ["shelving01", "table04a"]),
+    14: ("hud_tip14", ["table04a", "table01a"]),
+    15: ("hud_tip15", ["table01a", "@wanting"]),
+    16: ("hud_tip16", ["client_place03"]),
+}
+
+# The pop-ups after whose asks the tutorial leaves the office to the player.
+HANDS_OVER = {10, 15}
+
+# What the tutorial of day 2 teaches: the stamper (0300) takes the letters
+# that the letter writer (0400) makes, not the shelving's papers.
+MADE_FROM = {"0300": "0400"}
+
+
+class Game:
+    """The game's process, started and restarted with the same profile folders."""
+
+    def __init__(self, binary, data, display, tmp):
+        self.binary, self.tmp = binary, tmp
+        self.xdg = os.path.join(tmp, "xdg")
+        os.makedirs(self.xdg, exist_ok=True)
+        self.env = dict(os.environ, DISPLAY=display, XDG_DATA_HOME=self.xdg, XDG_CONFIG_HOME=self.xdg,
+                        HOME=tmp, PEMBERLY_DATA=data, PEMBERLY_NO_URL="1", SDL_VIDEODRIVER="x11",
+                        SDL_AUDIODRIVER="dummy")
+        # Under X, SDL's desktop-bus library keeps memory to the end that the leak checker
+        # reports without a usable stack; the unit tests check the game's own leaks.
+        self.env["ASAN_OPTIONS"] = self.env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
+        self.log_path = os.path.join(tmp, "game.log")
+        self.proc = None
+
+    def start(self):
+        log = open(self.log_path, "a")
+        self.proc = subprocess.Popen([self.binary], env=self.env, stdout=log, stderr=subprocess.STDOUT, cwd=self.tmp,
+                                     preexec_fn=die_with_parent)
+
+    def wait_exit(self, s):
+        s.step = "the game quits"
+        try:
+            code = self.proc.wait(timeout=max(1, min(30, s.deadline - time.monotonic())))
+        except subprocess.TimeoutExpired:
+            raise Failure("the game did not quit")
+        if code != 0:
+            raise Failure("the game exited with %d" % code)
+        print("  ok: the game quit", flush=True)
+
+    def stop(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+class Screens:
+    """The menus and dialogs around the office: found by backdrop colour, read by text."""
+
+    def __init__(self, s, ui, text, out):
+        self.s, self.ui, self.text, self.out = s, ui, text, out
+
+    def backdrop(self, name):
+        return lambda sh: self.s.near(self.s.pixel(sh, *CORNER), BACKDROPS[name])
+
+    def wait_backdrop(self, what, name, timeout=20, **kw):
+        return self.s.wait(what, self.backdrop(name), timeout, **kw)
+
+    def click(self, path):
+        self.s.click(*self.ui.centre(path))
+        self.s.move(*PARK)
+
+    def reads(self, sh, path, key, font, justify=-1, **variables):
+        """Whether the control at path shows the text of key, its variables filled in."""
+        return self.read(sh, path, {key: self.text.text(key, **variables)}, font, justify) == key
+
+    def read(self, sh, path, candidates, font, justify=-1):
+        name, _ = self.text.read(sh, self.ui.rect(path), candidates, font, justify)
+        return name
+
+    def save(self, sh, name):
+        path = os.path.join(self.out, name + ".png")
+        save_png(sh, path)
+        print("  saved %s" % path, flush=True)
+
+
+class Office:
+    """Reads one level's office off the screen."""
+
+    def __init__(self, s, layout, level_path, pictures):
+        self.s, self.layout = s, layout
+        objects = {o.get("name") for o in ET.parse(level_path).getroot().iter("object")}
+        self.places = sorted(n for n in objects if n.startswith("client_place"))
+        self.tables = sorted(n for n in objects if n.startswith("table"))
+        self.products, self.type_icon, self.boss_colour = pictures
+        self.boss_at = None
+        self.still = 0
+
+    def boss(self, sh):
+        return find_colour(sh, self.boss_colour, top=60)
+
+    def bubble(self, sh, owner):
+        """What the bubble over owner shows: "icon" (the client's wish to order, a tired or sleeping
+        worker, a caller), an order code's product ("0400", "0101"...), or None."""
+        seen = self.products.seen(sh, self.layout.bubble_parts(owner, "status_production", 20, 20))
+        if seen:
+            return code_of(seen)
+        icon = self.layout.bubble_parts(owner, "status_type", 24, 24, 3)
+        if sum(n for rect in icon for c, n in colour_counts(sh, rect).items() if near(c, self.type_icon, 6)) >= 40:
+            return "icon"
+        return None
+
+    def clients(self, sh):
+        """{place: what its client's bubble shows} for the places whose client shows one."""
+        out = {}
+        for place in self.places:
+            what = self.bubble(sh, "client" + place[len("client_place"):])
+            if what:
+                out[place] = what
+        return out
+
+    def phone_rings(self, sh):
+        return self.bubble(sh, "phone") is not None
+
+    def worker(self, sh, table):
+        return self.bubble(sh, "worker" + table[len("table"):])
+
+    def board(self, sh, table):
+        """The product whose sign the table's board shows, or None."""
+        worker = "worker" + table[len("table"):]
+        rect = self.layout.part_rect("specialization", worker + "_spec", "skill_board", 30, 38)
+        if rect is None:
+            return None
+        seen = self.products.seen(sh, [rect])
+        return max(seen, key=seen.get) if seen else None
+
+
+def code_of(seen):
+    """The order code a bubble's product pictures show: "0X00" and "010Y" make "0X0Y"."""
+    big = [p for p in seen if p[1] != "1"]
+    small = [p for p in seen if p[1] == "1"]
+    if big:
+        return max(big, key=seen.get)
+    return max(small, key=seen.get)
+
+
+class Player:
+    """Clicks for the office: the tutorial's asks first, then a competent player's choices.
+
+    The player never queues a second errand while the boss walks: each errand is
+    a short run of clicks that leaves the boss's hands empty, made once he stands."""
+
+    def __init__(self, s, office, text, layout, tip=None):
+        self.s, self.office, self.text, self.layout, self.tip = s, office, text, layout, tip
+        self.jobs = {}          # client place -> [product, route of tables, index of the table working]
+        self.makers = {}        # product -> table, read off the boards
+        self.last_clients = {}  # the client bubbles of the look before
+        self.unknown = {}       # products no board showed, since when
+        self.popup_seen = None  # the pop-up whose asks are being made
+
+    # --- the boss ---
+    def settle(self, timeout=20):
+        """Waits until the boss, sent by a click, has walked and stands again; False when he never
+        went (his idle looks move him by a pixel or two, a walk by more)."""
+        s, office = self.s, self.office
+        centre = lambda box: None if box is None else ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+        start = centre(office.boss(s.shot()))
+        began = time.monotonic()
+        moved, last, still = False, start, 0
+        while time.monotonic() < min(began + timeout, s.deadline):
+            time.sleep(0.15)
+            now = centre(office.boss(s.shot()))
+            if now is None or start is None or abs(now[0] - start[0]) + abs(now[1] - start[1]) > 8:
+                moved = True
+            still = still + 1 if now == last else 0
+            last = now
+            if moved and still >= 2:
+                return True
+            if not moved and time.monotonic() > began + 2.5:
+                return False
+        return moved
+
+    def click(self, target, sh):
+        point = self.resolve(target, sh)
+        if point is None:
+            return False
+        self.s.click(*point)
+        self.s.move(*PARK)
+        return self.settle()
+
+    def resolve(self, target, sh):
+        if target == "@ordering":
+            places = [p for p, what in self.office.clients(sh).items() if what == "icon"]
+            target = places[0] if places else None
+        elif target == "@wanting":
+            places = [p for p, what in self.office.clients(sh).items() if what not in (None, "icon")]
+            target = places[0] if places else None
+        if target is None:
+            return None
+        # A client's place lies partly under the client: its lower edge is the place's own.
+        return self.layout.point(target, 0.5, 0.85 if target.startswith("client_place") else 0.5)
+
+    # --- the tutorial ---
+    def popup(self, sh, tutorial_rects, text):
+        """The number of the tutorial pop-up on screen, read by its text; None when none shows."""
+        for rect, inner, numbers in tutorial_rects:
+            box = find_popup(sh, rect, self.tip)
+            if box is None:
+                continue
+            inner = (box[0] + inner[0], box[1] + inner[1], inner[2], inner[3])
+            found, score = text.read(sh, inner, {n: text.text(TUTORIAL[n][0]) for n in numbers}, "text", 0)
+            if found is None:
+                raise Failure("a tutorial pop-up at %s shows none of the expected texts (best %.2f)" % (
+                    (box[0], box[1]), score))
+            return found
+        return None
+
+    def follow(self, number):
+        """Makes the clicks the pop-up asks for, each once the boss went for the one before; True
+        when the boss went for any. A click the tutorial does not take yet leaves him standing: the
+        asks are then made again, once the tutorial takes them."""
+        asks = TUTORIAL[number][1]
+        if number != self.popup_seen:
+            print("  pop-up %d: \"%s\"" % (number, self.text.text(TUTORIAL[number][0])), flush=True)
+            self.popup_seen = number
+        if asks == "play" or not asks:
+            return True
+        went = False
+        for target in asks:
+            end = time.monotonic() + 15
+            while self.resolve(target, self.s.shot()) is None:
+                if time.monotonic() > end:
+                    return went
+                time.sleep(0.3)
+            went = self.click(target, self.s.shot()) or went
+        return went
+
+    # --- the competent player ---
+    def read_boards(self, sh):
+        for table in self.office.tables:
+            product = self.office.board(sh, table)
+            if product:
+                self.makers[product] = table
+
+    def route(self, product):
+        """The tables an order goes through, from the shelving's papers to the product."""
+        tables = []
+        while product:
+            table = self.makers.get(product)
+            if table is None:
+                return None
+            tables.insert(0, table)
+            product = MADE_FROM.get(product)
+        return tables
+
+    def act(self, sh):
+        """One errand, when there is one to make; True when the boss was sent."""
+        office = self.office
+        if office.phone_rings(sh):
+            return self.errand("answer the phone", ["phone"])
+        # A bubble that fades in shows blended colours: only what two looks agree on counts.
+        now = office.clients(sh)
+        clients = {p: w for p, w in now.items() if self.last_clients.get(p) == w}
+        self.last_clients = now
+        workers = {t: office.worker(sh, t) for t in office.tables}
+        # Jobs whose client went away or was served are forgotten.
+        for place in list(self.jobs):
+            if clients.get(place) != self.jobs[place][0] or place not in clients:
+                del self.jobs[place]
+        busy = {job[1][job[2]] for job in self.jobs.values()}
+        for table, what in workers.items():
+            if what == "icon":
+                return self.errand("wake " + table, [table])
+        for place, job in self.jobs.items():
+            product, route, at = job
+            table = route[at]
+            if workers.get(table) in (None, "icon"):
+                continue
+            if at + 1 < len(route):
+                nxt = route[at + 1]
+                if nxt in busy or workers.get(nxt):
+                    continue
+                job[2] = at + 1
+                return self.errand("take %s's work on to %s" % (table, nxt), [table, nxt])
+            del self.jobs[place]
+            return self.errand("bring %s from %s to %s" % (product, table, place), [table, place])
+        for place, what in clients.items():
+            if what == "icon":
+                return self.errand("take the order at " + place, [place])
+        for place, product in clients.items():
+            if product == "icon" or place in self.jobs:
+                continue
+            if product not in self.makers:
+                self.read_boards(sh)
+            route = self.route(product)
+            if route is None:
+                self.unknown.setdefault(product, time.monotonic())
+                if time.monotonic() - self.unknown[product] > 15:
+                    raise Failure("no board shows who makes %s (boards read: %s)" % (product, self.makers))
+                continue
+            if route[0] in busy or workers.get(route[0]):
+                continue
+            self.jobs[place] = [product, route, 0]
+            return self.errand("have %s make %s for %s" % (route[0], product, place), ["shelving01", route[0]])
+        return False
+
+    def errand(self, what, targets):
+        """Clicks the targets in turn, for the boss to walk to one after the other, and waits
+        until he has gone and stands again."""
+        print("    %5.1f s: %s" % (time.monotonic() - self.s.started, what), flush=True)
+        sh = self.s.shot()
+        for target in targets:
+            self.s.click(*self.resolve(target, sh))
+        self.s.move(*PARK)
+        self.settle()
+        return True
+
+
+def find_popup(sh, rect, colours):
+    """The box (x, y) of a tutorial pop-up near its place in cfg/ui.xml (it eases in and bobs), or None."""
+    x, y, w, h = rect
+    edge, fill = colours
+    at = lambda px, py, rgb: Session.near(Session.pixel(sh, px, py), rgb, 16)
+    for top in range(max(0, y - 12), min(y + 24, sh[1] - h)):
+        if at(x + w // 2, top, edge) and at(x + w // 2, top + 3, fill) and at(x + 1, top + h // 2, edge) and \
+                at(x + w // 2, top + h - 1, edge):
+            return (x, top)
+    return None
+
+
+def tip_colours(data):
+    """The tutorial pop-up picture's edge and fill colours."""
+    w, h, rows = read_png(os.path.join(data, "images", "ui", "tutorial.png"))
+    return rows[0][w // 2][:3], rows[h // 2][w // 2][:3]
+
+
+def play_day(s, screens, player, day, tutorial_rects, text):
+    """Plays the office until the debriefing shows: the asks of the tutorial's pop-ups while
+    they lead, the player's own choices when a pop-up or the end of the tutorial leaves the
+    office to him. Returns the last screenshot of the office and the debriefing's."""
+    office_shot = None
+    s.step = "day %d" % day
+    pending, done = None, True
+    while True:
+        if time.monotonic() > s.deadline:
+            raise Failure("out of time on day %d" % day)
+        sh = s.shot()
+        if screens.backdrop("debriefing_bkg")(sh):
+            return office_shot, sh
+        office_shot = sh
+        number = player.popup(sh, tutorial_rects, text)
+        if number is not None and number != pending:
+            pending, done = number, False
+        if not done:
+            done = player.follow(pending)
+            continue
+        free = pending is None or TUTORIAL[pending][1] == "play" or pending in HANDS_OVER
+        if not (free and player.act(sh)):
+            time.sleep(0.2)
+
+
+def start_day(s, screens, day):
+    """From the calendar's start or "Next day" to the office of the day."""
+    s.step = "day %d: comics or briefing" % day
+    pages = [COMIX[n] for n in sorted(COMIX)]
+    if day in (1, 21, 41):
+        s.wait("day %d: the comics" % day,
+               lambda sh: any(s.near(s.pixel(sh, *CORNER), rgb) for rgb in pages), 30)
+        s.wait("day %d: the briefing after the comics" % day, screens.backdrop("briefing_bkg"), 30, every=0.8,
+               action=lambda: screens.click("comix/comix1/btn"))
+    else:
+        screens.wait_backdrop("day %d: the briefing" % day, "briefing_bkg", 30)
+    sh = s.wait("day %d: the briefing's text" % day,
+                lambda sh: screens.reads(sh, "briefing/briefing_text", "brief_day%d" % day if day <= 3
+                                         else "brief_day_more", "text_big", 2), 10)
+    screens.save(sh, "day%d_briefing" % day)
+    screens.click("briefing/continue")
+    s.wait("day %d: the office" % day, lambda sh: not screens.backdrop("briefing_bkg")(sh), 10)
+
+
+def debriefing(s, screens, day, office_shot, sh):
+    screens.save(office_shot, "day%d_office" % day)
+    # The earnings count up for 1.5 s; the outcome stands from the start.
+    outcome = None
+    end = time.monotonic() + 10
+    while outcome is None and time.monotonic() < end:
+        outcome = screens.read(sh, "debriefing/result_text",
+                               {k: screens.text.text(k) for k in ("db07_failure", "db07_goal", "db07_expert")},
+                               "title", 2)
+        if outcome is None:
+            time.sleep(0.3)
+            sh = s.shot()
+    time.sleep(2)
+    sh = s.shot()
+    screens.save(sh, "day%d_debriefing" % day)
+    if outcome is None:
+        raise Failure("day %d: the debriefing's result is none of goal, expert, failure" % day)
+    print("  day %d ended: %s" % (day, screens.text.text(outcome)), flush=True)
+    if outcome == "db07_failure":
+        raise Failure("day %d ended below its goal" % day)
+
+
+class Run:
+    """What the phases of the play share."""
+
+    def __init__(self, s, ui, layout, text, game, data, out):
+        self.s, self.ui, self.layout, self.text, self.game, self.data = s, ui, layout, text, game, data
+        self.screens = Screens(s, ui, text, out)
+        self.tip = tip_colours(data)
+        # The office's pictures: order products (their halves) and the boss's coat.
+        looks = [a[len("status_production"):] for a in anim_frames(REPO, "status_production")[0]
+                 if a != "status_productionidle"]
+        products = Pictures(REPO, data, "status_production", "status_production", looks,
+                            also=["status_bubble", "status_type"])
+        self.pictures = (products, PARTS["status_type"][3], shade(PARTS["boss"][3], SKIN_SHADES["man"]))
+        # Pop-up places, where their texts lie, and the pop-ups that show there.
+        places = {}
+        for n in TUTORIAL:
+            x, y, w, h = ui.rect("hud/tutorial%d" % n)
+            tx, ty, tw, th = ui.rect("hud/tutorial%d/tip%d_text" % (n, n))
+            places.setdefault(((x, y, w, h), (tx - x, ty - y, tw, th)), []).append(n)
+        self.tutorial_rects = [(rect, inner, numbers) for (rect, inner), numbers in places.items()]
+
+    def to_main_menu(self, what):
+        s = self.s
+        self.screens.wait_backdrop(what, "splash1")
+        s.wait("main menu after the splash", self.screens.backdrop("menu_bkg"), 20, every=0.7,
+               action=lambda: s.keys("key", "space"))
+
+    def new_profile(self):
+        s, ui, screens = self.s, self.ui, self.screens
+        self.to_main_menu("splash page 1")
+        # First start: the create-profile form opens by itself.
+        form = "main_menu/create_profile"
+        x, y, w, h = ui.rect(form)
+        corner = (x + w - 8, y + h - 8)
+        s.wait_colour("create-profile form", corner, (215, 230, 215))
+        s.click(*ui.centre(form + "/entername_text"))
+        s.keys("type", "--delay", "40", PROFILE)
+        s.click(*ui.centre(form + "/bossman_btn"))
+        screens.click(form + "/create")
+        s.wait_colour("profile created", corner, BACKDROPS["menu_bkg"])
+
+    def career(self, days):
+        s, screens = self.s, self.screens
+        screens.click("main_menu/main_menu_dlg/career")
+        screens.wait_backdrop("career calendar", "career_bkg")
+        s.wait("the calendar names the new profile at day 1",
+               lambda sh: screens.reads(sh, "career/career_info", "mn04_info", "text", 0, profilename=PROFILE,
+                                        reachedday=1), 10)
+        screens.click("career/start")
+        for day in days:
+            start_day(s, screens, day)
+            office = Office(s, self.layout, os.path.join(self.data, "cfg", "l%d.xml" % day), self.pictures)
+            player = Player(s, office, self.text, self.layout, self.tip)
+            office_shot, sh = play_day(s, screens, player, day, self.tutorial_rects, self.text)
+            debriefing(s, screens, day, office_shot, sh)
+            screens.click("debriefing/continue")
+        # "Next day" after the last leads to the next; it is left from its office by the escape menu.
+        start_day(s, screens, days[-1] + 1)
+        leave_level(s, screens, self.ui)
+
+    def survival(self, seconds):
+        s, screens = self.s, self.screens
+        screens.click("main_menu/main_menu_dlg/survival")
+        screens.wait_backdrop("survival menu", "survival_bkg")
+        screens.click("survival/start")
+        s.wait("survival office", lambda sh: not screens.backdrop("survival_bkg")(sh) and
+               not screens.backdrop("load_bkg")(sh), 30)
+        play_survival(s, screens, self.layout, self.data, self.pictures, self.ui, seconds)
+        leave_level(s, screens, self.ui)
+
+    def restart(self, day):
+        """Quits, starts again and checks the profile: current, with time played, `day` open."""
+        s, ui, text, screens, game = self.s, self.ui, self.text, self.screens, self.game
+        quit_game(s, screens, ui, game)
+        game.start()
+        self.to_main_menu("splash page 1 after the restart")
+        played = {}
+        for h in range(0, 3):
+            for m in range(0, 60):
+                played[(h, m)] = text.text("mn01_profile1", profilename1=PROFILE, progressmonth1=(day - 1) // 20 + 1,
+                                           progressday1=DAY_OF_MONTH[day], hoursplayed1=h, minutesplayed1=m)
+        seen = {}
+
+        def profile_shown(sh):
+            # The panel shows the profile on one of its two rows.
+            for row in (1, 2):
+                seen["played"], _ = text.read(sh, ui.rect("main_menu/profile_dlg/profile_text%d" % row), played, "text")
+                if seen["played"]:
+                    return True
+            return False
+        sh = s.wait("the menu shows the profile at day %d" % day, profile_shown, 20)
+        screens.save(sh, "restart_menu")
+        h, m = seen["played"]
+        print("  the profile shows %d h %d min played" % (h, m), flush=True)
+        if h == 0 and m == 0:
+            raise Failure("the profile shows no time played after the restart")
+        screens.click("main_menu/main_menu_dlg/career")
+        screens.wait_backdrop("career calendar after the restart", "career_bkg")
+        sh = s.wait("the calendar names the profile at day %d" % day,
+                    lambda sh: screens.reads(sh, "career/career_info", "mn04_info", "text", 0, profilename=PROFILE,
+                                             reachedday=day), 10)
+        screens.save(sh, "restart_calendar")
+        check_calendar(s, screens, ui, day)
+        screens.click("career/back")
+        screens.wait_backdrop("main menu", "menu_bkg")
+        quit_game(s, screens, ui, game)
+
+
+# The day of the month of each career day of the first month (the calendar's).
+DAY_OF_MONTH = [0, 1, 4, 5, 6, 7, 8, 11, 12, 14, 15, 18, 19, 20, 21, 22, 25, 26, 27, 28, 29]
+
+
+def play(run):
+    run.new_profile()
+    run.career([1, 2, 3])
+    run.survival(SURVIVAL_SECONDS)
+    run.restart(4)
+
+
+def check_calendar(s, screens, ui, day):
+    """The day is open (marked, and its button answers); the next is not; a played one is."""
+    def marked(sh, d):
+        # The mark's red frame round the day's button.
+        x, y, _, _ = ui.rect("career/career_day%d" % d)
+        return s.near(s.pixel(sh, x - 16 + 1, y - 14 + 30), (220, 30, 30), 24)
+    s.wait("the calendar marks day %d" % day, lambda sh: marked(sh, day), 5)
+    screens.click("career/career_day%d" % (day - 1))
+    s.wait("a played day can be chosen again", lambda sh: marked(sh, day - 1), 5)
+    screens.click("career/career_day%d" % (day + 1))
+    # A day not open does not answer: the mark stays where it was.
+    end = time.monotonic() + 1.5
+    while time.monotonic() < end:
+        if marked(s.shot(), day + 1):
+            raise Failure("day %d could be chosen, though day %d is not played" % (day + 1, day))
+    screens.click("career/career_day%d" % day)
+    s.wait("day %d can be chosen" % day, lambda sh: marked(sh, day), 5)
+    print("  ok: day %d is open, day %d is not" % (day, day + 1), flush=True)
+
+
+def play_survival(s, screens, layout, data, pictures, ui, seconds):
+    office = Office(s, layout, os.path.join(data, "cfg", "endless1.xml"), pictures)
+    player = Player(s, office, screens.text, layout)
+    lives = [ui.centre("hud/survival_lives/life%d" % n) for n in (1, 2, 3)]
+    sh = s.shot()
+    full = [s.pixel(sh, *p) for p in lives]
+    start = time.monotonic()
+    last = sh
+    s.step = "survival 1"
+    while time.monotonic() - start < seconds:
+        if time.monotonic() > s.deadline:
+            raise Failure("out of time in survival")
+        sh = s.shot()
+        if screens.backdrop("debriefing_bkg")(sh):
+            screens.save(last, "survival_office")
+            screens.save(sh, "survival_debriefing")
+            raise Failure("survival 1 was lost after %.0f s" % (time.monotonic() - start))
+        last = sh
+        if not player.act(sh):
+            time.sleep(0.2)
+    left = sum(1 for p, f in zip(lives, full) if s.near(s.pixel(last, *p), f))
+    screens.save(last, "survival_office")
+    print("  ok: survival 1 played for %d s, %d of 3 lives left" % (seconds, left), flush=True)
+
+
+def leave_level(s, screens, ui):
+    """The escape menu's "Main menu", confirmed."""
+    box = (ui.rect("dialogbox_2button")[0] + 6, ui.rect("dialogbox_2button")[1] + 190)
+    esc = (ui.rect("escape_menu")[0] + 8, ui.rect("escape_menu")[1] + 8)
+    s.wait("escape menu", lambda sh: s.near(s.pixel(sh, *esc), (200, 200, 200)), 15, every=1.0,
+           action=lambda: s.keys("key", "Escape"))
+    screens.click("escape_menu/quit")
+    s.wait_colour("leave-the-level question", box, (245, 225, 215))
+    screens.click("dialogbox_2button/btn_yes")
+    screens.wait_backdrop("main menu after the level", "menu_bkg", 15)
+
+
+def quit_game(s, screens, ui, game):
+    box = (ui.rect("dialogbox_2button")[0] + 6, ui.rect("dialogbox_2button")[1] + 190)
+    screens.click("main_menu/main_menu_dlg/quit")
+    s.wait_colour("quit question", box, (245, 225, 215))
+    screens.click("dialogbox_2button/btn_yes")
+    game.wait_exit(s)
+
+
+def main():
+    if len(sys.argv) not in (3, 4):
+        print(__doc__)
+        return 2
+    binary, data = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    out = os.path.abspath(sys.argv[3]) if len(sys.argv) == 4 else os.path.join(os.path.dirname(binary), "e2e-shots")
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    ui = Layout(os.path.join(data, "cfg", "ui.xml"))
+    layout = OfficeLayout(os.path.join(data, "cfg", "office.xml"))
+    text = TextReader(data)
+    deadline = time.monotonic() + TOTAL_SECONDS
+    tmp = tempfile.mkdtemp(prefix="pemberly_career_")
+    xvfb, display = start_x(tmp)
+    game = Game(binary, data, display, tmp)
+    print("screenshots go to " + out, flush=True)
+    try:
+        s = Session(display, deadline, out)
+        game.start()
+        try:
+            play(Run(s, ui, layout, text, game, data, out))
+        except Failure as e:
+            print("FAILED at '%s': %s" % (s.step, e))
+            if s.last:
+                save_png(s.last, os.path.join(out, "e2e_failed.png"))
+            if game.proc.poll() is not None:
+                print("the game had exited with %d" % game.proc.returncode)
+            game.stop()
+            shutil.copy(game.log_path, os.path.join(out, "game.log"))
+            print(open(game.log_path, errors="replace").read()[-4000:])
+            print("screenshots and the game's log kept in " + out)
+            return 1
+        print("passed in %.0f s; screenshots in %s" % (time.monotonic() - s.started, out))
+        shutil.rmtree(tmp, ignore_errors=True)
+        return 0
+    finally:
+        game.stop()
+        xvfb.terminate()
+        try:
+            xvfb.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            xvfb.kill()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
