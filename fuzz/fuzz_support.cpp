@@ -1,8 +1,10 @@
 #include "fuzz/fuzz_support.h"
 
 #include <fcntl.h>
+#include <sanitizer/common_interface_defs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +14,7 @@
 #include "game/app/pak_file.h"
 #include "game/app/sound.h"
 #include "game/app/startup.h"
+#include "platform/clock.h"
 
 namespace fs = std::filesystem;
 
@@ -20,6 +23,8 @@ namespace {
 
 std::string gGameDir;
 std::string gRootDir;
+// The log, whatever QuietStderr does with stderr meanwhile.
+int gLog = 2;
 
 void WriteBytes(const fs::path& path, const uint8_t* data, size_t size) {
     std::error_code ec;
@@ -35,6 +40,15 @@ void RemoveRoot() {
     std::error_code ec;
     if (!gRootDir.empty()) fs::remove_all(gRootDir, ec);
 }
+
+class StepClock : public platform::Clock {
+public:
+    uint64_t NowMs() override { return now_ += kStepMs; }
+    void SleepMs(uint32_t ms) override { now_ += ms; }
+private:
+    static constexpr uint64_t kStepMs = 500;
+    std::atomic<uint64_t> now_{1000000};
+};
 
 } // namespace
 
@@ -58,6 +72,11 @@ void SetUpFolders() {
     std::atexit(RemoveRoot);
     PakSetGameDir(gGameDir);
     InstallGameFileAccess(true);
+}
+
+void InstallStepClock() {
+    // Kept to the end: the application reads it while it goes at exit.
+    platform::SetClock(new StepClock);
 }
 
 const std::string& GameDir() { return gGameDir; }
@@ -131,8 +150,7 @@ QuietStderr::~QuietStderr() {
 }
 
 void Fail(const char* file, int line, const std::string& what) {
-    std::fprintf(stderr, "\n%s:%d: invariant broken: %s\n", file, line, what.c_str());
-    std::fflush(stderr);
+    dprintf(gLog, "\n%s:%d: invariant broken: %s\n", file, line, what.c_str());
     std::abort();
 }
 
@@ -141,7 +159,15 @@ void Fail(const char* file, int line, const std::string& what) {
 // With PEMBERLY_FUZZ_SEEDS set the target writes the seeds its writers make
 // into that folder and exits; otherwise libFuzzer runs.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Sanitizer reports and broken invariants reach the log also while a
+    // target hushes the game's warnings.
+    const int log = dup(2);
+    if (log >= 0) {
+        fuzz::gLog = log;
+        __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<intptr_t>(log)));
+    }
     fuzz::SetUpFolders();
+    fuzz::InstallStepClock();
     const char* seeds = std::getenv("PEMBERLY_FUZZ_SEEDS");
     if (seeds && *seeds) {
         fuzz::Seeds writer(seeds);

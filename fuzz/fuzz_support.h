@@ -18,6 +18,10 @@ namespace fuzz {
 
 // Makes the folders (called before the first input).
 void SetUpFolders();
+// Gives the game a clock of its own: it moves only when read (half a second
+// each time) or slept on, so that an input replays the same way every time
+// and the game's waits for wall-clock time (the load screen's) end at once.
+void InstallStepClock();
 // The copy of the game folder.
 const std::string& GameDir();
 // The real path of a game file ('/' separated, relative to the folder).

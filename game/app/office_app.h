@@ -155,6 +155,7 @@ public:
     // Problems met after start-up that did not stop the game.
     const std::vector<std::string>& Warnings() const { return mWarnings; }
     void Warn(const std::string& text);
+    void ClearWarnings() { mWarnings.clear(); }
 
 protected:
     std::unique_ptr<Zephra::ResourceManager> mResourceManager;

@@ -72,6 +72,7 @@ void GameComposition::DestroyScreens(OfficeApp& app) {
     DestroyMenuScreens(app);
     if (mLevelScreen && app.mWidgetManager) app.mWidgetManager->RemoveWidget(mLevelScreen.get());
     mLevelScreen.reset();
+    mUiDoc.reset();
 }
 
 void GameComposition::AppDestroyed(OfficeApp& app) {

@@ -22,13 +22,14 @@ public:
 
     // Particle registry and "cfg\effect.xml".
     void AppCreated(OfficeApp& app) override;
-    // "cfg\ui.xml", kept for the application's life; the cursor table made on
-    // the texture table, loaded from it, "normal" selected; the hidden level
-    // screen, then the menu screens and the message box, the splash first on
-    // screen; the level and the screens joined both ways; the tutorial rules
-    // installed on the level and in gRuleSequencer.
+    // "cfg\ui.xml", kept while the screens built from it live; the cursor
+    // table made on the texture table, loaded from it, "normal" selected; the
+    // hidden level screen, then the menu screens and the message box, the
+    // splash first on screen; the level and the screens joined both ways; the
+    // tutorial rules installed on the level and in gRuleSequencer.
     // Without a readable "cfg\ui.xml" nothing is built and the game cannot run.
     bool BuildScreens(OfficeApp& app, std::string& error) override;
+    // The screens, then the layouts they were built from.
     void DestroyScreens(OfficeApp& app) override;
     void AppDestroyed(OfficeApp& app) override;
     // The level pauses while the window has lost the focus.

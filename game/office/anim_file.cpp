@@ -2,16 +2,17 @@
 #include "game/app/xml_access.h"
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
-uint32_t ReadU32(const std::string& b, size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(b[at + static_cast<size_t>(i)]);
-    return v;
+uint32_t ReadU32(std::string_view b, size_t at) {
+    const auto* p = reinterpret_cast<const uint8_t*>(b.data() + at);
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
 }
 
-int32_t ReadI32(const std::string& b, size_t at) { return static_cast<int32_t>(ReadU32(b, at)); }
+int32_t ReadI32(std::string_view b, size_t at) { return static_cast<int32_t>(ReadU32(b, at)); }
 
 void PutU32(std::string& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
@@ -19,7 +20,7 @@ void PutU32(std::string& b, size_t at, uint32_t v) {
 
 // Text up to the first NUL within the field. A name that fills it keeps the
 // 63 bytes the writer stores: the file saved again reads the same.
-std::string ReadName(const std::string& b, size_t at) {
+std::string ReadName(std::string_view b, size_t at) {
     const char* p = b.data() + at;
     return std::string(p, strnlen(p, kAnmNameSize - 1));
 }
@@ -61,7 +62,7 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
                 " bytes";
         return false;
     }
-    const std::string image = bytes.substr(kHeader, static_cast<size_t>(size));
+    const std::string_view image = std::string_view(bytes).substr(kHeader, static_cast<size_t>(size));
     if (size < 8) {
         error = "image too small for its header";
         return false;
@@ -89,14 +90,15 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
         record.imageName = ReadName(image, r);
         record.animName = ReadName(image, r + 68);
         record.boxWidth = ReadI32(image, r + 132);
-        const std::string which = "animation " + std::to_string(i) + " (" + record.animName + ")";
+        // Named only when refused: most files have none to refuse.
+        auto which = [&] { return "animation " + std::to_string(i) + " (" + record.animName + ")"; };
         if (!IsCoordinate(record.boxWidth)) {
-            error = which + ": a box width beyond " + std::to_string(kMaxCoordinate) + " pixels";
+            error = which() + ": a box width beyond " + std::to_string(kMaxCoordinate) + " pixels";
             return false;
         }
         size_t blockAt = 0;
         if (!ToOffset(ReadU32(image, r + 136), base, kAnmBlockSize, size, blockAt)) {
-            error = which + ": playback block lies outside the image";
+            error = which() + ": playback block lies outside the image";
             return false;
         }
         AnimBlock& block = record.block;
@@ -106,18 +108,18 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
         block.fps = ReadI32(image, blockAt + 12);
         block.frameCount = ReadI32(image, blockAt + 16);
         if (block.frameCount < 0 || block.fps < 0) {
-            error = which + ": negative frame count or frames per second";
+            error = which() + ": negative frame count or frames per second";
             return false;
         }
         framesRead += block.frameCount;
         if (framesRead > kMaxAnmFrames) {
-            error = which + ": more than " + std::to_string(kMaxAnmFrames) + " frames in the file";
+            error = which() + ": more than " + std::to_string(kMaxAnmFrames) + " frames in the file";
             return false;
         }
         size_t framesAt = 0;
         const uint64_t framesSize = static_cast<uint64_t>(block.frameCount) * kAnmFrameSize;
         if (block.frameCount > 0 && !ToOffset(ReadU32(image, blockAt + 20), base, framesSize, size, framesAt)) {
-            error = which + ": frames lie outside the image";
+            error = which() + ": frames lie outside the image";
             return false;
         }
         block.frames.resize(static_cast<size_t>(block.frameCount));
@@ -132,7 +134,7 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
             frame.offsY = ReadI32(image, at + 20);
             for (int v : {frame.x, frame.y, frame.width, frame.height, frame.offsX, frame.offsY}) {
                 if (!IsCoordinate(v)) {
-                    error = which + ": frame " + std::to_string(f) + " lies beyond " + std::to_string(kMaxCoordinate) +
+                    error = which() + ": frame " + std::to_string(f) + " lies beyond " + std::to_string(kMaxCoordinate) +
                             " pixels";
                     return false;
                 }

@@ -43,7 +43,7 @@ bool InGrid(int x, int y) { return x >= 0 && x < ZOrder::kWidth && y >= 0 && y <
 
 } // namespace
 
-ZOrder::ZOrder() : grid_(static_cast<size_t>(kWidth) * kHeight) {}
+ZOrder::ZOrder() : columns_(kWidth) {}
 
 ZOrder::~ZOrder() = default;
 
@@ -94,14 +94,25 @@ void ZOrder::PaintOrderLine(Skin* skin) {
         return a.mX < b.mX;
     });
     ForEachLineColumn(line, [&](int x, int y) {
-        for (int row = y; row < kHeight; ++row) {
-            Cell& cell = grid_[static_cast<size_t>(row) * kWidth + x];
-            const int distance = row - y + 1;
-            // Empty cells have distance 0 and are free.
-            if (cell.skin && cell.distance <= distance) break;
-            cell = {distance, skin};
-        }
+        Column& column = columns_[static_cast<size_t>(x)];
+        const auto at = MarkAtOrBelow(column, y);
+        // A line already on this row is as near to every cell below.
+        if (at != column.end() && at->y == y) return;
+        column.insert(at, {y, skin});
     });
+}
+
+ZOrder::Column::const_iterator ZOrder::MarkAtOrBelow(const Column& column, int y) {
+    return std::lower_bound(column.begin(), column.end(), y, [](const Mark& m, int row) { return m.y < row; });
+}
+
+ZOrder::Cell ZOrder::CellAt(int x, int y) const {
+    const Column& column = columns_[static_cast<size_t>(x)];
+    auto below = MarkAtOrBelow(column, y);
+    if (below != column.end() && below->y == y) return {1, below->skin};
+    if (below == column.begin()) return {};
+    const Mark& above = *(below - 1);
+    return {y - above.y + 1, above.skin};
 }
 
 const std::vector<Skin*>& ZOrder::GetChildren(Skin* parent) const {
@@ -121,13 +132,12 @@ bool ZOrder::Build() {
             return a.mX < b.mX;
         });
         ForEachLineColumn(line, [&](int x, int y) {
-            if (CellAt(x, y).skin != skin) return;
-            for (int row = y + 1; row < kHeight; ++row) {
-                Skin* other = CellAt(x, row).skin;
-                if (!other || other == skin) continue;
-                if (seen.insert({skin, other}).second) pairs.push_back({skin, other});
-                break;
-            }
+            const Column& column = columns_[static_cast<size_t>(x)];
+            auto mark = MarkAtOrBelow(column, y);
+            if (mark == column.end() || mark->y != y || mark->skin != skin) return;
+            // The cells below are this skin's down to the next line.
+            if (++mark == column.end()) return;
+            if (seen.insert({skin, mark->skin}).second) pairs.push_back({skin, mark->skin});
         });
     }
     std::map<Skin*, int> behindCount;
@@ -199,17 +209,17 @@ const std::vector<Skin*>& ZOrder::GetDrawOrder() {
         movers.erase(top);
 
         const Line line = OrderLine(skin);
-        const Cell* best = nullptr;
+        Cell best;
         auto consider = [&](int x, int y) {
             if (!InGrid(x, y)) return;
-            const Cell& cell = CellAt(x, y);
-            if (cell.skin && (!best || cell.distance <= best->distance)) best = &cell;
+            const Cell cell = CellAt(x, y);
+            if (cell.skin && (!best.skin || cell.distance <= best.distance)) best = cell;
         };
         consider(line[1].mX, line[1].mY);
         ForEachLineColumn(line, consider);
 
         auto at = drawOrder_.end();
-        Skin* owner = best ? best->skin : nullptr;
+        Skin* owner = best.skin;
         auto ownerAt = owner ? std::find(drawOrder_.begin(), drawOrder_.end(), owner) : drawOrder_.end();
         if (ownerAt != drawOrder_.end()) {
             at = ownerAt + 1;
@@ -236,7 +246,7 @@ const std::vector<Skin*>& ZOrder::GetDrawOrder() {
 }
 
 void ZOrder::Reset() {
-    std::fill(grid_.begin(), grid_.end(), Cell{});
+    for (Column& column : columns_) column.clear();
     objects_.clear();
     children_.clear();
     before_.clear();

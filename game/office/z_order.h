@@ -10,6 +10,10 @@ class Skin;
 // on the floor) is painted into a screen-sized grid in which every pixel
 // belongs to the nearest line above it; a skin whose line owns pixels above
 // another's stands behind it. Moving skins are placed at every draw.
+//
+// The grid is kept as the lines that cross each column, top to bottom: a cell
+// is the nearest of them at or above it, so painting and clearing cost a few
+// entries per column rather than every pixel below a line.
 class ZOrder {
 public:
     static constexpr int kWidth = 800;
@@ -52,16 +56,28 @@ public:
     void LoadLevel(XmlNode node);
     int GetZOrderId() const { return zOrderId_; }
 
-    const Cell& CellAt(int x, int y) const { return grid_[static_cast<size_t>(y) * kWidth + x]; }
+    // 0 <= x < kWidth, 0 <= y < kHeight.
+    Cell CellAt(int x, int y) const;
     const std::vector<Skin*>& GetBuiltOrder() const { return built_; }
     const std::vector<Skin*>& GetObjectList() const { return objects_; }
     const std::vector<Skin*>& GetMovingSkins() const { return moving_; }
     const std::vector<Skin*>& GetChildren(Skin* parent) const;
 
 private:
-    void PaintOrderLine(Skin* skin);
+    // Where an order line crosses a column.
+    struct Mark {
+        int y;
+        Skin* skin;
+    };
+    using Column = std::vector<Mark>;
 
-    std::vector<Cell> grid_;
+    void PaintOrderLine(Skin* skin);
+    // The first mark of the column at or below row y.
+    static Column::const_iterator MarkAtOrBelow(const Column& column, int y);
+
+    // kWidth columns, marks by ascending row; of two lines on one row the
+    // first painted keeps the cells below it, so the second is left out.
+    std::vector<Column> columns_;
     std::vector<Skin*> objects_;
     std::map<Skin*, std::vector<Skin*>> children_;
     std::vector<std::pair<Skin*, Skin*>> before_;

@@ -18,6 +18,7 @@
 #include "game/effects/particles.h"
 #include "game/effects/script_object.h"
 #include "game/office/level_screen.h"
+#include "game/office/office.h"
 #include "game/ui/cursor_table.h"
 #include "game/ui/ui_dialog.h"
 #include "platform/input.h"
@@ -68,6 +69,24 @@ TEST_F(SampleGame, FocusAndDestructionReachTheGame) {
     app.reset();
     EXPECT_FALSE(gEffectConfigRoot);
     EXPECT_FALSE(composition.GetUiRoot());
+}
+
+// Screens destroyed take their layouts with them; built again, they are all
+// back, read from the file anew.
+TEST_F(SampleGame, ScreensAreBuiltAgainAfterBeingDestroyed) {
+    composition.DestroyScreens(*app);
+    EXPECT_FALSE(composition.GetUiRoot());
+    EXPECT_EQ(composition.GetLevelScreens(), nullptr);
+    EXPECT_EQ(app->mMainMenu, nullptr);
+    EXPECT_EQ(app->GetLevelScreen(), nullptr);
+    std::string error;
+    EXPECT_TRUE(composition.BuildScreens(*app, error)) << error;
+    EXPECT_TRUE(composition.GetUiRoot());
+    EXPECT_NE(composition.GetLevelScreens(), nullptr);
+    EXPECT_NE(app->mMainMenu, nullptr);
+    ASSERT_NE(app->GetLevelScreen(), nullptr);
+    EXPECT_TRUE(app->GetLevelScreen()->GetOffice()->IsLoaded());
+    EXPECT_TRUE(app->Warnings().empty()) << app->Warnings()[0];
 }
 
 // The game's files, with the pictures read while it starts noted.

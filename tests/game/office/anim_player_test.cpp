@@ -56,7 +56,7 @@ TEST(AnimFile, RefusesTruncatedAndHostileFiles) {
         {"records past the end", image + 4, base + 200, "records lie outside"},
         {"huge count", image, kMaxAnmRecords, "records lie outside"},
         {"negative count", image, 0xFFFFFFFF, "negative animation count"},
-        {"block past the end", blockAddress, base + 200, "playback block lies outside"},
+        {"block past the end", blockAddress, base + 200, "animation 0 (idle): playback block lies outside"},
         {"block at a wrapped address", blockAddress, 0xFFFFFFF0, "playback block lies outside"},
         {"frames past the end", frameAddress, base + 190, "frames lie outside"},
         {"too many frames", frameCount, 3, "frames lie outside"},

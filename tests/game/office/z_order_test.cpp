@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <pugixml.hpp>
 #include "game/office/z_order.h"
+#include "platform/random.h"
 #include "tests/game/office/office_test_util.h"
 
 namespace {
@@ -44,6 +48,59 @@ public:
     ZOrder zorder;
     std::vector<std::unique_ptr<Item>> items;
 };
+
+// Scenes that stress the grid: lines crowded into a small area, rows shared
+// by several lines, the screen's edges, parent links and moving skins. The
+// texts the specs point to live in strings.
+std::vector<SkinSpec> RandomScene(platform::Random15& random, std::vector<std::string>& strings) {
+    static const char* const kParts[] = {"a", "a", "a", "a", "a", "boss", "secretary"};
+    const bool crowded = random.Next() % 2 == 0;
+    const int width = crowded ? 90 : ZOrder::kWidth;
+    const int height = crowded ? 60 : ZOrder::kHeight;
+    const int left = crowded ? random.Next() % (ZOrder::kWidth - width) : 0;
+    const int top = crowded ? random.Next() % (ZOrder::kHeight - height) : 0;
+    auto x = [&] {
+        if (random.Next() % 8 == 0) return random.Next() % 2 ? 0 : ZOrder::kWidth - 1;
+        return left + random.Next() % width;
+    };
+    // Coarse rows, so that lines meet on the same row of a column.
+    auto y = [&] { return random.Next() % 8 == 0 ? ZOrder::kHeight - 1 : top + random.Next() % height / 5 * 5; };
+    const int count = 3 + random.Next() % 10;
+    strings.assign(static_cast<size_t>(2 * count), "");
+    std::vector<SkinSpec> specs;
+    for (int i = 0; i < count; ++i) {
+        std::string& name = strings[static_cast<size_t>(i)];
+        std::string& parent = strings[static_cast<size_t>(count + i)];
+        name = "s" + std::to_string(i);
+        if (i > 0 && random.Next() % 6 == 0) parent = "s" + std::to_string(random.Next() % i) + ":a";
+        specs.push_back({name.c_str(), kParts[random.Next() % 7], x(), y(), x(), y(), x(), y(), parent.c_str()});
+    }
+    return specs;
+}
+
+// The grid painted cell by cell, the nearest line above owning each cell.
+std::vector<ZOrder::Cell> PaintedGrid(const ZOrder& z) {
+    std::vector<ZOrder::Cell> grid(static_cast<size_t>(ZOrder::kWidth) * ZOrder::kHeight);
+    for (Skin* skin : z.GetObjectList()) {
+        std::array<Zephra::Point, Skin::kOrderPoints> line;
+        for (int i = 0; i < Skin::kOrderPoints; ++i) line[static_cast<size_t>(i)] = skin->GetOrderPoint(i);
+        std::stable_sort(line.begin(), line.end(), [](auto& a, auto& b) { return a.mX < b.mX; });
+        for (size_t s = 0; s + 1 < line.size(); ++s) {
+            const Zephra::Point p = line[s], q = line[s + 1];
+            if (p.mX == q.mX) continue;
+            const float slope = static_cast<float>(q.mY - p.mY) / static_cast<float>(q.mX - p.mX);
+            for (int x = p.mX; x < q.mX; ++x) {
+                const int y = p.mY + static_cast<int>(static_cast<float>(x - p.mX) * slope);
+                for (int row = y; row < ZOrder::kHeight; ++row) {
+                    ZOrder::Cell& cell = grid[static_cast<size_t>(row) * ZOrder::kWidth + x];
+                    if (cell.skin && cell.distance <= row - y + 1) break;
+                    cell = {row - y + 1, skin};
+                }
+            }
+        }
+    }
+    return grid;
+}
 
 } // namespace
 
@@ -154,6 +211,46 @@ TEST(ZOrder, PaintsTheNearestLineAbove) {
         EXPECT_EQ(cell.skin ? cell.skin->GetOwner()->GetName() : "", c.owner ? c.owner : "") << c.x << "," << c.y;
         EXPECT_EQ(cell.distance, c.distance) << c.x << "," << c.y;
     }
+}
+
+// Random scenes: each cell holds what painting the lines cell by cell gives.
+TEST(ZOrder, GridMatchesTheLinesPaintedCellByCell) {
+    platform::Random15 random(7);
+    for (int n = 0; n < 16; ++n) {
+        std::vector<std::string> strings;
+        Scene scene(RandomScene(random, strings));
+        const std::vector<ZOrder::Cell> painted = PaintedGrid(scene.zorder);
+        int wrong = 0;
+        for (int y = 0; y < ZOrder::kHeight; ++y) {
+            for (int x = 0; x < ZOrder::kWidth; ++x) {
+                const ZOrder::Cell& want = painted[static_cast<size_t>(y) * ZOrder::kWidth + x];
+                const ZOrder::Cell got = scene.zorder.CellAt(x, y);
+                if (got.skin == want.skin && got.distance == want.distance) continue;
+                if (++wrong == 1) {
+                    ADD_FAILURE() << "scene " << n << " cell " << x << "," << y << ": distance " << got.distance
+                                  << ", wanted " << want.distance;
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "scene " << n;
+    }
+}
+
+// Random scenes give the built and drawn orders they always gave (a digest
+// of the names, taken from the cell-by-cell grid).
+TEST(ZOrder, RandomScenesKeepTheirOrder) {
+    platform::Random15 random(11);
+    uint64_t digest = 1469598103934665603u;
+    auto add = [&digest](const std::string& text) {
+        for (unsigned char c : text) digest = (digest ^ c) * 1099511628211u;
+    };
+    for (int n = 0; n < 200; ++n) {
+        std::vector<std::string> strings;
+        Scene scene(RandomScene(random, strings));
+        add(scene.zorder.Build() ? "built:" : "cycle:");
+        add(Scene::Names(scene.zorder.GetBuiltOrder()) + "|" + Scene::Names(scene.zorder.GetDrawOrder()) + "\n");
+    }
+    EXPECT_EQ(digest, 16576819265296385267u);
 }
 
 TEST(ZOrder, ReadsTheLevelIdWithoutKeepingTheDocument) {
