@@ -86,11 +86,10 @@ def opaque_colours(picture, rects):
 
 class Pictures:
     """The colours that tell the looks of a part apart: each look's main colours (those that
-    cover many of its pixels) that no other look, nor the parts it is shown with, has."""
+    cover many of its pixels: `main` or more) that no other look, nor the parts it is shown with, has."""
 
-    MAIN = 30
-
-    def __init__(self, repo, data, part, prefix, looks, also=()):
+    def __init__(self, repo, data, part, prefix, looks, also=(), main=30):
+        self.least_main = main
         anims, image = anim_frames(repo, part)
         picture = read_png(os.path.join(data, image))
         main = {look: self.main(opaque_colours(picture, anims.get(prefix + look, [])[:1])) for look in looks}
@@ -105,9 +104,8 @@ class Pictures:
             others = set().union(*(c for k, c in main.items() if k != look)) | shared
             self.own[look] = {c for c in cs if not any(near(c, o, 12) for o in others)}
 
-    @classmethod
-    def main(cls, counts):
-        return {c for c, n in counts.items() if n >= cls.MAIN}
+    def main(self, counts):
+        return {c for c, n in counts.items() if n >= self.least_main}
 
     def seen(self, shot, rects, least=12):
         """{look: pixels} for every look whose own colours cover at least `least` pixels of the rects."""

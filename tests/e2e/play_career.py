@@ -33,9 +33,9 @@ REPO = os.path.normpath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(REPO, "tools"))
 from gen_sample_media import BACKDROPS, COMIX  # noqa: E402  the backdrops' flat colours
 from gen_office_anims import PARTS, SKIN_SHADES, shade  # noqa: E402  the office pictures' colours
-from office_view import OfficeLayout, Pictures, anim_frames, colour_counts, find_colour, near, read_png  # noqa: E402
+from office_view import OfficeLayout, Pictures, anim_frames, find_colour, near, read_png  # noqa: E402
 from screen_text import TextReader  # noqa: E402
-from xsession import Failure, Layout, Session, die_with_parent, save_png, start_x  # noqa: E402
+from xsession import Failure, Layout, Session, region, save_png, start_game, start_x  # noqa: E402
 
 TOTAL_SECONDS = 1200
 SURVIVAL_SECONDS = 120
@@ -68,6 +68,10 @@ TUTORIAL = {
     16: ("hud_tip16", ["client_place03"]),
 }
 
+# The bubbles' icons told apart: a client ready to order, a scandal, a worker's break ("timer", the
+# slices of its clock alike), one who wants a break ("coffee"), asleep or snoring, and the caller.
+ICONS = ["ready", "scandal", "timer", "coffee", "sleep", "snore", "student", "lady", "tycoon"]
+
 # The pop-ups after whose asks the tutorial leaves the office to the player.
 HANDS_OVER = {10, 15}
 
@@ -89,13 +93,15 @@ class Game:
         # Under X, SDL's desktop-bus library keeps memory to the end that the leak checker
         # reports without a usable stack; the unit tests check the game's own leaks.
         self.env["ASAN_OPTIONS"] = self.env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
-        self.log_path = os.path.join(tmp, "game.log")
+        self.log_path = None
+        self.starts = 0
         self.proc = None
 
     def start(self):
-        log = open(self.log_path, "a")
-        self.proc = subprocess.Popen([self.binary], env=self.env, stdout=log, stderr=subprocess.STDOUT, cwd=self.tmp,
-                                     preexec_fn=die_with_parent)
+        """Starts the game, again when the X server turned it away; each start has a log of its own."""
+        self.starts += 1
+        self.log_path = os.path.join(self.tmp, "game%d.log" % self.starts)
+        self.proc = start_game([self.binary], self.env, self.tmp, self.log_path)
 
     def wait_exit(self, s):
         s.step = "the game quits"
@@ -151,7 +157,7 @@ class Office:
         objects = {o.get("name") for o in ET.parse(level_path).getroot().iter("object")}
         self.places = sorted(n for n in objects if n.startswith("client_place"))
         self.tables = sorted(n for n in objects if n.startswith("table"))
-        self.products, self.type_icon, self.boss_colour = pictures
+        self.products, self.icons, self.boss_colour = pictures
         self.boss_at = None
         self.still = 0
 
@@ -159,15 +165,13 @@ class Office:
         return find_colour(sh, self.boss_colour, top=60)
 
     def bubble(self, sh, owner):
-        """What the bubble over owner shows: "icon" (the client's wish to order, a tired or sleeping
-        worker, a caller), an order code's product ("0400", "0101"...), or None."""
-        seen = self.products.seen(sh, self.layout.bubble_parts(owner, "status_production", 20, 20))
-        if seen:
-            return code_of(seen)
-        icon = self.layout.bubble_parts(owner, "status_type", 24, 24, 3)
-        if sum(n for rect in icon for c, n in colour_counts(sh, rect).items() if near(c, self.type_icon, 6)) >= 40:
-            return "icon"
-        return None
+        """What the bubble over owner shows: an order code's product ("0400", "0101"...), an icon
+        (ICONS: "ready" a client's wish to order, "sleep" a sleeping worker...), or None."""
+        code = code_of(self.products.seen(sh, self.layout.bubble_parts(owner, "status_production", 20, 20)))
+        if code:
+            return code
+        seen = self.icons.seen(sh, self.layout.bubble_parts(owner, "status_type", 24, 24, 3), 10)
+        return max(seen, key=seen.get) if seen else None
 
     def clients(self, sh):
         """{place: what its client's bubble shows} for the places whose client shows one."""
@@ -194,13 +198,18 @@ class Office:
         return max(seen, key=seen.get) if seen else None
 
 
+def is_code(what):
+    return what is not None and what.isdigit()
+
+
 def code_of(seen):
-    """The order code a bubble's product pictures show: "0X00" and "010Y" make "0X0Y"."""
-    big = [p for p in seen if p[1] != "1"]
-    small = [p for p in seen if p[1] == "1"]
-    if big:
-        return max(big, key=seen.get)
-    return max(small, key=seen.get)
+    """The kind of work a bubble's product pictures show: the sign ("0X00") on the paper ("010Y"), the
+    paper alone when it has none; None without a paper: an icon's colours may be a sign's."""
+    papers = [p for p in seen if p[1] == "1"]
+    signs = [p for p in seen if p[1] != "1"]
+    if not papers:
+        return None
+    return max(signs or papers, key=seen.get)
 
 
 class Player:
@@ -249,10 +258,10 @@ class Player:
 
     def resolve(self, target, sh):
         if target == "@ordering":
-            places = [p for p, what in self.office.clients(sh).items() if what == "icon"]
+            places = [p for p, what in self.office.clients(sh).items() if what == "ready"]
             target = places[0] if places else None
         elif target == "@wanting":
-            places = [p for p, what in self.office.clients(sh).items() if what not in (None, "icon")]
+            places = [p for p, what in self.office.clients(sh).items() if is_code(what)]
             target = places[0] if places else None
         if target is None:
             return None
@@ -291,7 +300,10 @@ class Player:
                 if time.monotonic() > end:
                     return went
                 time.sleep(0.3)
-            went = self.click(target, self.s.shot()) or went
+            gone = self.click(target, self.s.shot())
+            print("    %5.1f s: %s%s" % (time.monotonic() - self.s.started, target, "" if gone else " (the boss stays)"),
+                  flush=True)
+            went = gone or went
         return went
 
     # --- the competent player ---
@@ -328,12 +340,12 @@ class Player:
                 del self.jobs[place]
         busy = {job[1][job[2]] for job in self.jobs.values()}
         for table, what in workers.items():
-            if what == "icon":
+            if what in ("sleep", "snore"):
                 return self.errand("wake " + table, [table])
         for place, job in self.jobs.items():
             product, route, at = job
             table = route[at]
-            if workers.get(table) in (None, "icon"):
+            if not is_code(workers.get(table)):
                 continue
             if at + 1 < len(route):
                 nxt = route[at + 1]
@@ -344,10 +356,10 @@ class Player:
             del self.jobs[place]
             return self.errand("bring %s from %s to %s" % (product, table, place), [table, place])
         for place, what in clients.items():
-            if what == "icon":
+            if what == "ready":
                 return self.errand("take the order at " + place, [place])
         for place, product in clients.items():
-            if product == "icon" or place in self.jobs:
+            if not is_code(product) or place in self.jobs:
                 continue
             if product not in self.makers:
                 self.read_boards(sh)
@@ -466,12 +478,13 @@ class Run:
         self.s, self.ui, self.layout, self.text, self.game, self.data = s, ui, layout, text, game, data
         self.screens = Screens(s, ui, text, out)
         self.tip = tip_colours(data)
-        # The office's pictures: order products (their halves) and the boss's coat.
+        # The office's pictures: order products (their halves), the bubbles' icons and the boss's coat.
         looks = [a[len("status_production"):] for a in anim_frames(REPO, "status_production")[0]
                  if a != "status_productionidle"]
         products = Pictures(REPO, data, "status_production", "status_production", looks,
-                            also=["status_bubble", "status_type"])
-        self.pictures = (products, PARTS["status_type"][3], shade(PARTS["boss"][3], SKIN_SHADES["man"]))
+                            also=["status_bubble"])
+        icons = Pictures(REPO, data, "status_type", "status_type", ICONS, also=["status_bubble"], main=15)
+        self.pictures = (products, icons, shade(PARTS["boss"][3], SKIN_SHADES["man"]))
         # Pop-up places, where their texts lie, and the pop-ups that show there.
         places = {}
         for n in TUTORIAL:
@@ -561,7 +574,7 @@ class Run:
                     lambda sh: screens.reads(sh, "career/career_info", "mn04_info", "text", 0, profilename=PROFILE,
                                              reachedday=day), 10)
         screens.save(sh, "restart_calendar")
-        check_calendar(s, screens, ui, day)
+        check_calendar(s, screens, ui, self.data, day)
         screens.click("career/back")
         screens.wait_backdrop("main menu", "menu_bkg")
         quit_game(s, screens, ui, game)
@@ -578,12 +591,17 @@ def play(run):
     run.restart(4)
 
 
-def check_calendar(s, screens, ui, day):
+def check_calendar(s, screens, ui, data, day):
     """The day is open (marked, and its button answers); the next is not; a played one is."""
+    # The mark's frame round the day's button, placed 16 and 14 pixels up and left of it: where its
+    # left side crosses the mark's middle row, and its colour, from the picture.
+    mark = read_png(os.path.join(data, "images", "screens", "day_mark.png"))[2]
+    row = mark[len(mark) // 2]
+    edge = next(x for x, p in enumerate(row) if p[3] == 255)
+
     def marked(sh, d):
-        # The mark's red frame round the day's button.
         x, y, _, _ = ui.rect("career/career_day%d" % d)
-        return s.near(s.pixel(sh, x - 16 + 1, y - 14 + 30), (220, 30, 30), 24)
+        return s.near(s.pixel(sh, x - 16 + edge + 1, y - 14 + len(mark) // 2), row[edge][:3], 24)
     s.wait("the calendar marks day %d" % day, lambda sh: marked(sh, day), 5)
     screens.click("career/career_day%d" % (day - 1))
     s.wait("a played day can be chosen again", lambda sh: marked(sh, day - 1), 5)
@@ -601,6 +619,7 @@ def check_calendar(s, screens, ui, day):
 def play_survival(s, screens, layout, data, pictures, ui, seconds):
     office = Office(s, layout, os.path.join(data, "cfg", "endless1.xml"), pictures)
     player = Player(s, office, screens.text, layout)
+    upgrades = Upgrades(s, screens, ui, data)
     lives = [ui.centre("hud/survival_lives/life%d" % n) for n in (1, 2, 3)]
     sh = s.shot()
     full = [s.pixel(sh, *p) for p in lives]
@@ -615,12 +634,75 @@ def play_survival(s, screens, layout, data, pictures, ui, seconds):
             screens.save(last, "survival_office")
             screens.save(sh, "survival_debriefing")
             raise Failure("survival 1 was lost after %.0f s" % (time.monotonic() - start))
+        if upgrades.act(sh):
+            continue
         last = sh
         if not player.act(sh):
             time.sleep(0.2)
     left = sum(1 for p, f in zip(lives, full) if s.near(s.pixel(last, *p), f))
     screens.save(last, "survival_office")
-    print("  ok: survival 1 played for %d s, %d of 3 lives left" % (seconds, left), flush=True)
+    print("  ok: survival 1 played for %d s, %d of 3 lives left, %d upgrade(s) taken" % (
+        seconds, left, len(upgrades.taken)), flush=True)
+
+
+class Upgrades:
+    """The panel's Upgrade button, lit when the office may grow, and the dialog it opens: the
+    upgrade liked best is taken, as the competent player of tools/balance.cpp takes it."""
+
+    LIKING = ["db08_upgrade_presentation", "db08_upgrade_table"]
+
+    def __init__(self, s, screens, ui, data):
+        self.s, self.screens, self.ui = s, screens, ui
+        # The lit button's frame, the dialog's fill and the chosen picture's tick, from their pictures.
+        self.lit = read_png(os.path.join(data, "images", "button.png"))[2][0][0][:3]
+        self.panel = read_png(os.path.join(data, "images", "level", "panel_upgrade.png"))[2][10][10][:3]
+        tick = read_png(os.path.join(data, "images", "screens", "check_big.png"))[2]
+        self.tick = max((p for row in tick for p in row), key=lambda p: p[3])[:3]
+        self.names = {k: screens.text.text(k) for k in screens.text.texts
+                      if k.startswith("db08_upgrade_")}
+        self.taken = []
+
+    def offered(self, sh):
+        x, y, _, _ = self.ui.rect("hud/upgrade_btn")
+        return self.s.near(self.s.pixel(sh, x + 1, y + 1), self.lit, 12)
+
+    def dialog(self, sh):
+        x, y, _, _ = self.ui.rect("upgrade")
+        return self.s.near(self.s.pixel(sh, x + 10, y + 10), self.panel) and \
+            self.screens.reads(sh, "upgrade/description_text", "db08_title", "title", 0)
+
+    def ticked(self, sh, n):
+        rect = self.ui.rect("upgrade/pic%d/check" % n)
+        return sum(1 for _, _, p in region(sh, rect) if near(p, self.tick, 12)) >= 20
+
+    def act(self, sh):
+        """Opens the dialog when the button is lit, takes an upgrade when the dialog shows; True when
+        it did either."""
+        s, screens = self.s, self.screens
+        if not self.dialog(sh):
+            if not self.offered(sh):
+                return False
+            print("    %5.1f s: the Upgrade button is lit" % (time.monotonic() - s.started), flush=True)
+            screens.click("hud/upgrade_btn")
+            sh = s.wait("the upgrade dialog", self.dialog, 10)
+        shown = {}
+        for n in (1, 2, 3):
+            name = screens.read(sh, "upgrade/pic%d/text" % n, self.names, "text", 0)
+            if name:
+                shown[name] = n
+        liked = [k for k in self.LIKING if k in shown] or sorted(shown)
+        if not liked:
+            raise Failure("the upgrade dialog offers none of %s" % sorted(self.names))
+        n = shown[liked[0]]
+        screens.click("upgrade/pic%d/pic" % n)
+        s.wait("the tick on \"%s\"" % screens.text.text(liked[0]), lambda sh: self.ticked(sh, n), 5)
+        screens.save(s.last, "survival_upgrade")
+        screens.click("upgrade/upgrade")
+        s.wait("the upgrade dialog closed", lambda sh: not self.dialog(sh), 10)
+        self.taken.append(liked[0])
+        print("  ok: upgrade taken: \"%s\" (offered: %s)" % (
+            screens.text.text(liked[0]), ", ".join(sorted(shown))), flush=True)
+        return True
 
 
 def leave_level(s, screens, ui):
@@ -671,8 +753,9 @@ def main():
             if game.proc.poll() is not None:
                 print("the game had exited with %d" % game.proc.returncode)
             game.stop()
-            shutil.copy(game.log_path, os.path.join(out, "game.log"))
-            print(open(game.log_path, errors="replace").read()[-4000:])
+            if game.log_path:
+                shutil.copy(game.log_path, os.path.join(out, "game.log"))
+                print(open(game.log_path, errors="replace").read()[-4000:])
             print("screenshots and the game's log kept in " + out)
             return 1
         print("passed in %.0f s; screenshots in %s" % (time.monotonic() - s.started, out))

@@ -1,6 +1,7 @@
 """What the end-to-end plays share: an X server of their own, screenshots,
 clicks and keys through xdotool, and the positions of the sample's layouts."""
 import os
+import random
 import shutil
 import struct
 import subprocess
@@ -177,44 +178,73 @@ def die_with_parent():
     ctypes.CDLL(None).prctl(1, signal.SIGKILL)   # PR_SET_PDEATHSIG
 
 
-def start_x(tmp, screen="800x600x24"):
-    """Starts Xvfb on a free display; (process, ":N")."""
+def _display_in_use(n):
+    """Whether anything holds display n: a lock file, a socket file (live or left behind) or an
+    abstract socket."""
+    if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
+        return True
+    try:
+        with open("/proc/net/unix") as f:
+            return any(line.rstrip().endswith("@/tmp/.X11-unix/X%d" % n) for line in f)
+    except OSError:
+        return False
+
+
+def _write_cookie(path, display_number):
+    """An authority file with one fresh cookie for the display, for any host (see Xsecurity)."""
+    def field(b):
+        return struct.pack(">H", len(b)) + b
+    with open(path, "wb") as f:
+        f.write(struct.pack(">H", 0xFFFF) + field(b"") + field(str(display_number).encode()) +
+                field(b"MIT-MAGIC-COOKIE-1") + field(os.urandom(16)))
+
+
+def start_x(tmp, screen="800x600x24", attempts=6):
+    """Starts Xvfb on a display of its own; (process, ":N").
+
+    Tests started together must not meet on one display, nor take a server whose files another
+    left behind for their own: the number is drawn at random among those nothing holds, and the
+    server gets a cookie of its own (exported as XAUTHORITY for every client started after), so a
+    client that gets in has reached this server. A server that exits or takes no clients in time
+    is given up for another number."""
     if not shutil.which("Xvfb"):
         skip("Xvfb is not installed (tools/install-deps.sh installs it)")
     for tool in ("xdotool", "import"):
         if not shutil.which(tool):
             skip(tool + " is not installed (tools/install-deps.sh installs it)")
-    read, write = os.pipe()
-    try:
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", screen, "-nolisten", "tcp"],
-                                pass_fds=(write,), stdout=subprocess.DEVNULL, preexec_fn=die_with_parent,
-                                stderr=open(os.path.join(tmp, "xvfb.log"), "w"))
-    except OSError as e:
-        skip("Xvfb cannot start: %s" % e)
-    os.close(write)
-    number = b""
-    end = time.monotonic() + 10
-    while time.monotonic() < end and not number.endswith(b"\n"):
-        chunk = os.read(read, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(read)
-    if not number.strip():
+    rng = random.Random(os.getpid() ^ time.time_ns())
+    cookie = os.path.join(tmp, "xauthority")
+    log_path = os.path.join(tmp, "xvfb.log")
+    why = "no free display"
+    for _ in range(attempts):
+        free = [n for n in rng.sample(range(100, 1000), 50) if not _display_in_use(n)]
+        if not free:
+            continue
+        n = free[0]
+        display = ":%d" % n
+        _write_cookie(cookie, n)
+        env = dict(os.environ, DISPLAY=display, XAUTHORITY=cookie)
+        try:
+            with open(log_path, "a") as log:
+                xvfb = subprocess.Popen(["Xvfb", display, "-auth", cookie, "-screen", "0", screen, "-nolisten", "tcp",
+                                         "-noreset"],
+                                        stdout=subprocess.DEVNULL, stderr=log, preexec_fn=die_with_parent)
+        except OSError as e:
+            skip("Xvfb cannot start: %s" % e)
+        # A loaded machine can take seconds before the server listens.
+        end = time.monotonic() + 10 * SLOWDOWN
+        while xvfb.poll() is None and time.monotonic() < end:
+            if subprocess.run(["xdotool", "getdisplaygeometry"], env=env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0:
+                os.environ["XAUTHORITY"] = cookie
+                return xvfb, display
+            time.sleep(0.2)
+        why = "Xvfb on %s %s" % (display, "exited with %d" % xvfb.returncode if xvfb.poll() is not None
+                                  else "took no clients")
+        print("  %s; trying another display" % why, flush=True)
         xvfb.kill()
-        skip("no X server could be started")
-    display = ":" + number.decode().strip()
-    # On a loaded machine the first clients can be turned away for a moment:
-    # the game starts once a client of our own gets in.
-    env = dict(os.environ, DISPLAY=display)
-    end = time.monotonic() + 20
-    while subprocess.run(["xdotool", "getdisplaygeometry"], env=env, stdout=subprocess.DEVNULL,
-                         stderr=subprocess.DEVNULL).returncode != 0:
-        if time.monotonic() > end:
-            xvfb.kill()
-            skip("the X server takes no clients")
-        time.sleep(0.2)
-    return xvfb, display
+        xvfb.wait()
+    skip("no X server could be started (%s; see %s)" % (why, log_path))
 
 
 def write_pref(path, windowed=True, profile="Tester", boss="man"):
@@ -270,7 +300,8 @@ def start_game(command, env, cwd, log_path, attempts=3):
     game = None
     for _ in range(attempts):
         with open(log_path, "w") as log:
-            game = subprocess.Popen(command, env=env, stdout=log, stderr=subprocess.STDOUT, cwd=cwd)
+            game = subprocess.Popen(command, env=env, stdout=log, stderr=subprocess.STDOUT, cwd=cwd,
+                                    preexec_fn=die_with_parent)
         end = time.monotonic() + 30
         while time.monotonic() < end and game.poll() is None:
             if subprocess.run(["xdotool", "search", "--name", "^Pemberly$"], env=env, stdout=subprocess.DEVNULL,
