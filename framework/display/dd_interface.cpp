@@ -560,10 +560,10 @@ bool DDInterface::Redraw(const Rect* clip) {
         operation = "Redraw Windowed";
         mCursorPrevX = mCursorX;
         mCursorPrevY = mCursorY;
-        if (!mVideoOnlyDraw && (PresentsDrawSurface(clip) || (!mHWnd && !mCursorImage))) {
+        if (!mVideoOnlyDraw && (PresentsDrawSurface(clip) || (!mHWnd && !mCursorImage && !mIsWidescreen))) {
             // The window takes the picture from the draw surface itself, or
             // there is no window to show the primary: a copy into it would be
-            // work nobody sees.
+            // work nobody sees. (A widened picture keeps its stretch's copy.)
             mPrimaryBehind = true;
         } else if (!mVideoOnlyDraw) {
             DrawCursor(mDrawSurface, false);
