@@ -1,8 +1,9 @@
 // A whole frame of the busy sample office (the survival office played for a
 // while: clients, workers at work, the boss carrying, the panel, particles
 // and pop-ups) on each road, two ways:
-// - frozen: one state drawn again and again without a window (the display
-//   stops at its primary; on the memory road nothing is presented);
+// - frozen: one state drawn again and again without a window (the frame stays
+//   in the draw surface, as nothing shows a primary; on the memory road
+//   nothing is presented);
 // - presented: what the player sees: in a window (SDL's offscreen driver),
 //   the level played one update between frames (the update not timed), each
 //   frame drawn and presented into the window's pixels.

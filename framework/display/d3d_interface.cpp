@@ -137,9 +137,9 @@ int D3DInterface::PixelFormatId(const DDPIXELFORMAT& format) {
     return 0;
 }
 
-bool D3DInterface::CheckDXError(HRESULT hr, const std::string& operation) {
+bool D3DInterface::CheckDXError(HRESULT hr, std::string_view operation) {
     if (!FAILED(hr)) return false;
-    mErrorText = operation + ": " + GetDirectXErrorName(hr);
+    mErrorText = std::string(operation) + ": " + GetDirectXErrorName(hr);
     if (mApp) mApp->WriteRegistryString("Test3D\\RuntimeError", mErrorText);
     return true;
 }
@@ -175,6 +175,7 @@ bool D3DInterface::InitDevice() {
     mLimits = MakeTextureLimits(int(caps.dwMinTextureWidth), int(caps.dwMinTextureHeight), int(caps.dwMaxTextureWidth),
                                 int(caps.dwMaxTextureHeight), int(std::min<DWORD>(caps.dwMaxTextureAspectRatio, 65536)));
     mLinearFilter = false;
+    mAdditive = -1;
 
     mSupportedFormats = 0;
     mDevice->EnumTextureFormats(
@@ -252,8 +253,9 @@ bool D3DInterface::BeginDraw() {
     if (FAILED(mDevice->SetRenderTarget(mDrawSurface, 0))) return false;
     if (CheckDXError(mDevice->BeginScene(), "BeginScene")) return false;
     mDevice->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
-    mDevice->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
-    mDevice->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    const bool over = SUCCEEDED(mDevice->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA)) &&
+                      SUCCEEDED(mDevice->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA));
+    mAdditive = over ? 0 : -1;
     mDevice->SetRenderState(D3DRENDERSTATE_LIGHTING, 0);
     mDevice->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTFN_POINT);
     mDevice->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTFG_POINT);
@@ -283,10 +285,12 @@ void D3DInterface::EndSceneIfBegun() {
 }
 
 void D3DInterface::SetBlendMode(bool additive) {
-    if (!mDevice) return;
-    CheckDXError(mDevice->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA), "SetRenderState SRCBLEND");
-    CheckDXError(mDevice->SetRenderState(D3DRENDERSTATE_DESTBLEND, additive ? D3DBLEND_ONE : D3DBLEND_INVSRCALPHA),
-                 "SetRenderState DESTBLEND");
+    if (!mDevice || mAdditive == int(additive)) return;
+    const bool failed =
+        CheckDXError(mDevice->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA), "SetRenderState SRCBLEND") |
+        CheckDXError(mDevice->SetRenderState(D3DRENDERSTATE_DESTBLEND, additive ? D3DBLEND_ONE : D3DBLEND_INVSRCALPHA),
+                     "SetRenderState DESTBLEND");
+    mAdditive = failed ? -1 : int(additive);
 }
 
 void D3DInterface::SetLinearFilter(bool linear) {

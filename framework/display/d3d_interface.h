@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -51,7 +52,7 @@ public:
     void SetBlendMode(bool additive);
     void SetLinearFilter(bool linear);
     // False (with the error text) for a failure.
-    bool CheckDXError(platform::HRESULT hr, const std::string& operation);
+    bool CheckDXError(platform::HRESULT hr, std::string_view operation);
 
     bool CreateImageTexture(MemoryImage* image);
     void RemoveImageTexture(MemoryImage* image);
@@ -111,6 +112,9 @@ public:
     TextureLimits mLimits;
     int mSupportedFormats = 0;   // TextureFormatId bits
     bool mLinearFilter = false;
+    // The blend the device holds: 0 over, 1 additive, -1 not known (a state
+    // that failed to set, a new device).
+    int mAdditive = -1;
     std::string mErrorText;      // empty: no error
 
 private:

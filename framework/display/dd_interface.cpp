@@ -560,9 +560,10 @@ bool DDInterface::Redraw(const Rect* clip) {
         operation = "Redraw Windowed";
         mCursorPrevX = mCursorX;
         mCursorPrevY = mCursorY;
-        if (!mVideoOnlyDraw && PresentsDrawSurface(clip)) {
-            // The window takes the picture from the draw surface itself: a
-            // copy into the primary would be work nobody sees.
+        if (!mVideoOnlyDraw && (PresentsDrawSurface(clip) || (!mHWnd && !mCursorImage && !mIsWidescreen))) {
+            // The window takes the picture from the draw surface itself, or
+            // there is no window to show the primary: a copy into it would be
+            // work nobody sees. (A widened picture keeps its stretch's copy.)
             mPrimaryBehind = true;
         } else if (!mVideoOnlyDraw) {
             DrawCursor(mDrawSurface, false);
@@ -627,6 +628,12 @@ void DDInterface::CatchUpPrimary() {
     RECT dest = ToRECT(mPresentationRect), src{0, 0, mWidth, mHeight};
     DDBLTFX fx = MakeDesc<DDBLTFX>();
     if (SUCCEEDED(mPrimarySurface->Blt(&dest, mDrawSurface, &src, DDBLT_WAIT, &fx))) mPrimaryBehind = false;
+}
+
+IDirectDrawSurface* DDInterface::PrimaryNow() {
+    Hold hold(mCritSect);
+    CatchUpPrimary();
+    return mPrimarySurface;
 }
 
 // ---------------------------------------------------------------- cursor

@@ -148,8 +148,11 @@ public:
     Rect GetPresentationRect() const override { return mPresentationRect; }
     void ShowPrimary() override;
     // The surface whose pixels the window shows: the primary, or the draw
-    // surface while the primary is behind it.
+    // surface while the primary is behind it (always so without a window,
+    // until a software cursor needs the primary).
     platform::IDirectDrawSurface* ShownSurface() const { return mPrimaryBehind ? mDrawSurface : mPrimarySurface; }
+    // The primary, brought up to the last frame first if it fell behind.
+    platform::IDirectDrawSurface* PrimaryNow();
     unsigned GetRefreshPeriod() const override { return mMillisecondsPerFrame; }
     bool Is3D() const override { return mIs3D; }
     void Disable3D() override { mIs3D = false; }

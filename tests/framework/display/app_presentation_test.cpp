@@ -51,7 +51,7 @@ TEST(AppPresentation, TheApplicationDrawsIntoTheDisplaysImageAndPresentsIt) {
     app.mScreenImage->FillRect(Rect(3, 4, 1, 1), Color(255, 255, 255), DRAWMODE_NORMAL);
     app.PresentFrame();
     SurfaceMemory m;
-    ASSERT_TRUE(GetSurfaceMemory(dd.mPrimarySurface, m));
+    ASSERT_TRUE(GetSurfaceMemory(dd.PrimaryNow(), m));
     uint16_t v = 0;
     std::memcpy(&v, m.bits + 4 * m.pitch + 3 * 2, 2);
     EXPECT_EQ(v, 0xFFFF) << "white on the 16-bit primary";
@@ -189,7 +189,9 @@ TEST(AppPresentation, TheCursorThreadMovesTheCursorOnThePrimaryUntilStopped) {
 // A frame that fills the window one to one goes to it straight from the draw
 // surface, on either road; the primary is left behind until a software cursor
 // needs it or a frame is shown in part, and is then brought up whole. Without
-// a window, or under a software cursor, the frame is copied as always.
+// a window nothing shows the primary: it waits, whole frames or parts, until a
+// software cursor or a reader needs it. Under a software cursor the frame is
+// copied as always.
 TEST(AppPresentation, AFrameGoesToTheWindowStraightFromTheDrawSurface) {
     struct Case {
         const char* name;
@@ -202,7 +204,9 @@ TEST(AppPresentation, AFrameGoesToTheWindowStraightFromTheDrawSurface) {
         {"3D road", true, Device3DKind::Software, false, true},
         {"DirectDraw road", true, Device3DKind::None, false, true},
         {"software cursor", true, Device3DKind::Software, true, false},
-        {"no window", false, Device3DKind::Software, false, false},
+        {"no window, 3D road", false, Device3DKind::Software, false, true},
+        {"no window, DirectDraw road", false, Device3DKind::None, false, true},
+        {"no window, software cursor", false, Device3DKind::Software, true, false},
     };
     MemoryImage arrow(nullptr);
     arrow.Create(8, 8);
@@ -240,6 +244,8 @@ TEST(AppPresentation, AFrameGoesToTheWindowStraightFromTheDrawSurface) {
             const Rect part(100, 100, 10, 10);
             if (frame == 0) {
                 dd.Redraw(&part);
+                EXPECT_EQ(dd.mPrimaryBehind, !k.window) << k.name << ": a part goes to a window's primary";
+                dd.PrimaryNow();
             } else {
                 app.SetCursorImage(0, &arrow);
                 app.SetCursor(0);

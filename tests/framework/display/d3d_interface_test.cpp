@@ -239,6 +239,42 @@ TEST_F(D3DInterfaceTest, TrianglesGoInBatchesAndFiltersAreCached) {
     EXPECT_EQ(Calls("IDirect3DDevice7::SetTextureStageState") - states0, 6);
 }
 
+// The blend goes to the device only when a drawing's mode differs from the
+// one it holds; a state that failed to set is set again by the next drawing.
+// Each step draws half-transparent red twice on black: 192 over, 255 added.
+TEST_F(D3DInterfaceTest, BlendStatesAreSetWhenTheModeChanges) {
+    Start();
+    ClearDrawSurface();
+    ASSERT_TRUE(d3d->BeginDraw());
+    struct Step {
+        int mode;
+        bool fails;
+        int stateCalls;   // SetRenderState calls of the step
+    };
+    const Step steps[] = {
+        {DRAWMODE_NORMAL, false, 0},   {DRAWMODE_ADDITIVE, false, 2}, {DRAWMODE_ADDITIVE, false, 0},
+        {DRAWMODE_NORMAL, true, 4},    {DRAWMODE_NORMAL, false, 2},   {DRAWMODE_NORMAL, false, 0},
+        {DRAWMODE_ADDITIVE, false, 2},
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const Step& k = steps[i];
+        if (k.fails) DirectXConfig::Get().InjectFailure("IDirect3DDevice7::SetRenderState", DDERR_SURFACELOST);
+        const int calls0 = Calls("IDirect3DDevice7::SetRenderState");
+        const Rect at(int(i) * 2, 0, 1, 1);
+        d3d->FillRect(at, Color(255, 0, 0, 128), k.mode);
+        d3d->FillRect(at, Color(255, 0, 0, 128), k.mode);
+        EXPECT_EQ(Calls("IDirect3DDevice7::SetRenderState") - calls0, k.stateCalls) << "step " << i;
+        DirectXConfig::Get().ClearFailures();
+        EXPECT_EQ(d3d->mErrorText.empty(), !k.fails) << "step " << i;
+        d3d->mErrorText.clear();
+    }
+    d3d->EndSceneIfBegun();
+    for (size_t i = 0; i < std::size(steps); ++i)
+        if (!steps[i].fails)
+            EXPECT_EQ(DrawPixel(int(i) * 2, 0), steps[i].mode == DRAWMODE_ADDITIVE ? 0xFF0000u : 0xC00000u)
+                << "step " << i;
+}
+
 // Untextured shapes and clipped blits stay inside what they cover.
 TEST_F(D3DInterfaceTest, ShapesAndClipsCoverTheirPixels) {
     Start();

@@ -45,7 +45,7 @@ protected:
 
     static uint32_t PrimaryPixel(DDInterface& dd, int x, int y) {
         SurfaceMemory m;
-        if (!GetSurfaceMemory(dd.mPrimarySurface, m)) return 0xDEADDEAD;
+        if (!GetSurfaceMemory(dd.PrimaryNow(), m)) return 0xDEADDEAD;
         uint32_t v = 0;
         const int bpp = BytesPerPixel(m.format);
         std::memcpy(&v, m.bits + y * m.pitch + x * bpp, static_cast<size_t>(bpp));
