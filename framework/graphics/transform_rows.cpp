@@ -180,10 +180,12 @@ void StretchAcrossAvx2(const uint32_t* row, int columns, const AcrossTaps& taps,
     const __m256i back = _mm256_set1_epi32(1 << 27), exponent = _mm256_set1_epi32(0x43300000);
     const __m256d twoTo52 = _mm256_set1_pd(0x1p52);
     double* out[4] = {b, g, r, a};
+    const int32_t *bases = taps.base.data(), *offsetsAt = taps.offsets.data(), *weightsAt = taps.weights.data();
+    const uint8_t* nearAt = taps.near.data();
     for (int i = 0; i < n; i += 8) {
-        const __m256i offsets = Load8(taps.offsets.data() + i), w = Load8(taps.weights.data() + i);
-        const int32_t from = taps.base[size_t(i / 8)];
-        const bool near = taps.near[size_t(i / 8)];
+        const __m256i offsets = Load8(offsetsAt + i), w = Load8(weightsAt + i);
+        const int32_t from = bases[i / 8];
+        const bool near = nearAt[i / 8];
         auto tapsOf = [&](int c) {
             const int32_t* p = pair[c] + from;
             return near ? _mm256_permutevar8x32_epi32(Load8(p), offsets) : _mm256_i32gather_epi32(p, offsets, 4);
@@ -306,13 +308,13 @@ inline void Down(const AcrossSums* rows, int count, int n, const Sink& sink) {
 } // namespace
 
 void StretchDownAvx2(const AcrossSums* rows, int count, int n, uint32_t* out) {
-    Down(rows, count, n, [&](int k, Kind, __m256i pixels) {
+    Down(rows, count, n, [=](int k, Kind, __m256i pixels) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), pixels);
     });
 }
 
 void StretchDownOverAvx2(const AcrossSums* rows, int count, int n, uint32_t* dest) {
-    Down(rows, count, n, [&](int k, Kind kind, __m256i pixels) {
+    Down(rows, count, n, [=](int k, Kind kind, __m256i pixels) {
         if (kind == Kind::Clear) return;
         if (k + 8 > n) {   // the last few
             alignas(32) uint32_t samples[8];
