@@ -9,6 +9,12 @@
 // AVX2). The lanes give blend::Normal's pixels.
 namespace Zephra::raster {
 
+// s[0..7] blended normally onto d[0..7] pixel by pixel: the rare case, kept
+// out of the loops.
+[[gnu::noinline]] inline void NormalOver8Pixelwise(uint32_t* d, const uint32_t* s) {
+    for (int j = 0; j < 8; ++j) d[j] = NormalFast(d[j], s[j]);
+}
+
 PEMBERLY_AVX2_BEGIN
 
 // Eight source pixels sv blended normally onto d[0..7]; any alphas. Over an
@@ -25,7 +31,7 @@ inline void NormalOver8(uint32_t* d, __m256i sv) {
     if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(dv, opaque), opaque)) != -1) {
         alignas(32) uint32_t s[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(s), sv);
-        for (int j = 0; j < 8; ++j) d[j] = NormalFast(d[j], s[j]);
+        NormalOver8Pixelwise(d, s);
         return;
     }
     // Div255(s x a + d x (255 - a)) per channel; alpha 0 and 255 come out as
