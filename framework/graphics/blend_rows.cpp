@@ -104,6 +104,7 @@ PEMBERLY_AVX2_BEGIN
 int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
     const __m256i zero = _mm256_setzero_si256(), all255 = _mm256_set1_epi32(255);
     const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    const NormalOverLanes lanes = MakeNormalOverLanes();
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         uint32_t* dp = mirror ? d + n - 8 - i : d + i;
@@ -114,7 +115,7 @@ int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
         if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, all255)) == -1)
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dp), sv);
         else
-            NormalOver8(dp, sv);
+            NormalOver8(dp, sv, lanes);
     }
     return i;
 }

@@ -314,7 +314,8 @@ void StretchDownAvx2(const AcrossSums* rows, int count, int n, uint32_t* out) {
 }
 
 void StretchDownOverAvx2(const AcrossSums* rows, int count, int n, uint32_t* dest) {
-    Down(rows, count, n, [=](int k, Kind kind, __m256i pixels) {
+    const NormalOverLanes lanes = MakeNormalOverLanes();
+    Down(rows, count, n, [dest, n, &lanes](int k, Kind kind, __m256i pixels) {
         if (kind == Kind::Clear) return;
         if (k + 8 > n) {   // the last few
             alignas(32) uint32_t samples[8];
@@ -323,7 +324,7 @@ void StretchDownOverAvx2(const AcrossSums* rows, int count, int n, uint32_t* des
         } else if (kind == Kind::Opaque) {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + k), pixels);
         } else {
-            NormalOver8(dest + k, pixels);
+            NormalOver8(dest + k, pixels, lanes);
         }
     });
 }
