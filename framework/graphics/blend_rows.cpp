@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 #include <immintrin.h>
 #include <atomic>
+#include "framework/graphics/blend_group_avx2.h"
 #include "framework/graphics/image.h"
 #include "framework/graphics/raster_util.h"
 #include "platform/simd_target.h"
@@ -101,14 +102,9 @@ int AdditiveGroups(uint32_t* d, const uint32_t* s, int n, bool mirror) {
 // run time; the lanes are those of NormalGroups twice over).
 PEMBERLY_AVX2_BEGIN
 int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
-    const __m256i zero = _mm256_setzero_si256(), opaque = _mm256_set1_epi32(int(0xFF000000u));
-    const __m256i k255 = _mm256_set1_epi16(255), all255 = _mm256_set1_epi32(255);
-    const __m256i inverse255 = _mm256_set1_epi16(short(0x8081));
-    const __m256i alphaLo = _mm256_setr_epi8(3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1,
-                                             3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1);
-    const __m256i alphaHi = _mm256_setr_epi8(11, -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1,
-                                             11, -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1);
+    const __m256i zero = _mm256_setzero_si256(), all255 = _mm256_set1_epi32(255);
     const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    const NormalOverLanes lanes = MakeNormalOverLanes();
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         uint32_t* dp = mirror ? d + n - 8 - i : d + i;
@@ -116,27 +112,10 @@ int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
         const __m256i sa = _mm256_srli_epi32(sv, 24);
         if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, zero)) == -1) continue;
         if (mirror) sv = _mm256_permutevar8x32_epi32(sv, reverse);
-        __m256i* out = reinterpret_cast<__m256i*>(dp);
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, all255)) == -1) {
-            _mm256_storeu_si256(out, sv);
-            continue;
-        }
-        const __m256i dv = _mm256_loadu_si256(out);
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(dv, opaque), opaque)) != -1) {
-            for (int j = 0; j < 8; ++j) {
-                uint32_t& dst = mirror ? d[n - 1 - (i + j)] : d[i + j];
-                dst = NormalPixel(dst, s[i + j]);
-            }
-            continue;
-        }
-        // Each pixel's alpha byte over its four 16-bit lanes, as unpacking lays them out.
-        const __m256i alo = _mm256_shuffle_epi8(sv, alphaLo), ahi = _mm256_shuffle_epi8(sv, alphaHi);
-        auto div255 = [&](__m256i v) { return _mm256_srli_epi16(_mm256_mulhi_epu16(v, inverse255), 7); };
-        const __m256i lo = div255(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(sv, zero), alo),
-                                                   _mm256_mullo_epi16(_mm256_unpacklo_epi8(dv, zero), _mm256_sub_epi16(k255, alo))));
-        const __m256i hi = div255(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(sv, zero), ahi),
-                                                   _mm256_mullo_epi16(_mm256_unpackhi_epi8(dv, zero), _mm256_sub_epi16(k255, ahi))));
-        _mm256_storeu_si256(out, _mm256_or_si256(_mm256_packus_epi16(lo, hi), opaque));
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, all255)) == -1)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dp), sv);
+        else
+            NormalOver8(dp, sv, lanes);
     }
     return i;
 }

@@ -418,6 +418,8 @@ void FilteredStretchWide(uint32_t* dest, int destStride, const Rect& drawn, cons
     std::vector<raster::AcrossSums> rows(size_t(fy.mMaxTaps));
     raster::AcrossTaps across;
     const Color tint = raster::ClampColor(color);
+    // Untinted and normal, the samples go straight onto the destination.
+    const bool blendAsMade = tint == Color::White && drawMode != DRAWMODE_ADDITIVE;
     for (int s0 = 0; s0 < n; s0 += kStrip) {
         const int width = std::min(kStrip, n - s0), padded = (width + 7) & ~7;
         // Paired, the strip reads the source from its first column's first tap
@@ -471,9 +473,13 @@ void FilteredStretchWide(uint32_t* dest, int destStride, const Rect& drawn, cons
                 rows[size_t(count++)] = raster::AcrossSums{a, r, g, b, double(tap.mWeight)};
             }
             if (count == 0) continue;
-            raster::StretchDownAvx2(rows.data(), count, padded, samples.data());
-            raster::BlendRow(dest + ptrdiff_t(drawn.mY + j) * destStride + drawn.mX + s0, samples.data(), width, tint,
-                             drawMode);
+            uint32_t* to = dest + ptrdiff_t(drawn.mY + j) * destStride + drawn.mX + s0;
+            if (blendAsMade) {
+                raster::StretchDownOverAvx2(rows.data(), count, width, to);
+            } else {
+                raster::StretchDownAvx2(rows.data(), count, padded, samples.data());
+                raster::BlendRow(to, samples.data(), width, tint, drawMode);
+            }
         }
     }
 }

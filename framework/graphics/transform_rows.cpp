@@ -1,6 +1,8 @@
 #include "framework/graphics/transform_rows.h"
 
 #include <immintrin.h>
+#include "framework/graphics/blend_group_avx2.h"
+#include "framework/graphics/blend_rows.h"
 #include "platform/simd_target.h"
 
 namespace Zephra::raster {
@@ -28,6 +30,24 @@ void PrepareAcross(const int32_t* first, const int32_t* pairs, int n, AcrossTaps
         taps.near[size_t(i / 8)] = near;
     }
 }
+
+// Byte shuffles taking byte c of each pixel to the low byte of its low half
+// (low) or of its high half (high), the other bytes 0.
+struct PairBytes {
+    alignas(32) int8_t low[4][32];
+    alignas(32) int8_t high[4][32];
+};
+constexpr PairBytes MakePairBytes() {
+    PairBytes m{};
+    for (int c = 0; c < 4; ++c)
+        for (int k = 0; k < 32; ++k) {
+            const int8_t from = int8_t((k % 16) / 4 * 4 + c);
+            m.low[c][k] = k % 4 == 0 ? from : -1;
+            m.high[c][k] = k % 4 == 2 ? from : -1;
+        }
+    return m;
+}
+constexpr PairBytes kPairBytes = MakePairBytes();
 
 PEMBERLY_AVX2_BEGIN
 
@@ -122,8 +142,12 @@ void StretchAcrossAvx2(const uint32_t* row, int columns, const AcrossTaps& taps,
                        double* r, double* g, double* b) {
     const int stride = columns + 8;
     int32_t* pair[4] = {scratch, scratch + stride, scratch + 2 * stride, scratch + 3 * stride};
-    const __m256i byte = _mm256_set1_epi32(0xFF), bias = _mm256_set1_epi32(int(0x80008000u));
-    const __m256i alphaBits = _mm256_set1_epi32(int(0xFF000000u));
+    const __m256i bias = _mm256_set1_epi32(int(0x80008000u)), alphaBits = _mm256_set1_epi32(int(0xFF000000u));
+    __m256i low[4], high[4];
+    for (int c = 0; c < 4; ++c) {
+        low[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(kPairBytes.low[c]));
+        high[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(kPairBytes.high[c]));
+    }
     int x = 0;
     for (; x + 8 < columns; x += 8) {
         const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x));
@@ -132,15 +156,15 @@ void StretchAcrossAvx2(const uint32_t* row, int columns, const AcrossTaps& taps,
             for (int c = 0; c < 4; ++c) _mm256_storeu_si256(reinterpret_cast<__m256i*>(pair[c] + x), bias);
             continue;   // all clear: every product 0
         }
-        const __m256i ap = _mm256_srli_epi32(p, 24), aq = _mm256_srli_epi32(q, 24);
-        for (int c = 0; c < 3; ++c) {
-            const __m256i here = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(p, 8 * c), byte), ap);
-            const __m256i next = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(q, 8 * c), byte), aq);
+        auto pairOf = [&](int c) {
+            return _mm256_or_si256(_mm256_shuffle_epi8(p, low[c]), _mm256_shuffle_epi8(q, high[c]));
+        };
+        // Each 16-bit product α·c is below 2^16.
+        const __m256i alphas = pairOf(3);
+        for (int c = 0; c < 3; ++c)
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(pair[c] + x),
-                                _mm256_xor_si256(_mm256_or_si256(here, _mm256_slli_epi32(next, 16)), bias));
-        }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pair[3] + x),
-                            _mm256_xor_si256(_mm256_or_si256(ap, _mm256_slli_epi32(aq, 16)), bias));
+                                _mm256_xor_si256(_mm256_mullo_epi16(pairOf(c), alphas), bias));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pair[3] + x), _mm256_xor_si256(alphas, bias));
     }
     // The last pixel pairs with itself: read only under a weight of 0.
     for (; x < columns; ++x) {
@@ -156,10 +180,12 @@ void StretchAcrossAvx2(const uint32_t* row, int columns, const AcrossTaps& taps,
     const __m256i back = _mm256_set1_epi32(1 << 27), exponent = _mm256_set1_epi32(0x43300000);
     const __m256d twoTo52 = _mm256_set1_pd(0x1p52);
     double* out[4] = {b, g, r, a};
+    const int32_t *bases = taps.base.data(), *offsetsAt = taps.offsets.data(), *weightsAt = taps.weights.data();
+    const uint8_t* nearAt = taps.near.data();
     for (int i = 0; i < n; i += 8) {
-        const __m256i offsets = Load8(taps.offsets.data() + i), w = Load8(taps.weights.data() + i);
-        const int32_t from = taps.base[size_t(i / 8)];
-        const bool near = taps.near[size_t(i / 8)];
+        const __m256i offsets = Load8(offsetsAt + i), w = Load8(weightsAt + i);
+        const int32_t from = bases[i / 8];
+        const bool near = nearAt[i / 8];
         auto tapsOf = [&](int c) {
             const int32_t* p = pair[c] + from;
             return near ? _mm256_permutevar8x32_epi32(Load8(p), offsets) : _mm256_i32gather_epi32(p, offsets, 4);
@@ -188,74 +214,119 @@ PEMBERLY_AVX2_FMA_BEGIN
 
 namespace {
 
-// Four pixels' sums down the taps: exact, fused or not.
-struct Down4 {
-    __m256d a, r, g, b;
-};
-
 // Each channel's floor((C + floor(A / 2)) / A) is floor(C / A + 1/2) for whole
 // C and A: the half that floor(A / 2) drops for an odd A never carries, the
-// fraction of C / A being at most 1 − 1/A. It comes from trunc(C·(1/A) + 1/2 +
-// 2^-40) with 1/A rounded to a double: the product and sum err by less than
-// 2^-43, below the offset, and offset and error together stay short of
-// 1/(2A) > 2^-33, the least distance from C / A + 1/2 up to the next whole
-// number when it is not one. A fused multiply-add rounds once where a product
-// and a sum round twice, which only narrows the error.
-inline __m128i Resolve4(const Down4& s, __m256d inverse, __m128i alpha) {
-    const __m256d half = _mm256_set1_pd(0.5 + 0x1p-40);
-    auto quotient = [&](__m256d c) { return _mm256_cvttpd_epi32(_mm256_fmadd_pd(c, inverse, half)); };
-    // Each below 256: bytes b0..b3 g0..g3 r0..r3 a0..a3, then pixel by pixel.
-    const __m128i bytes = _mm_packus_epi16(_mm_packus_epi32(quotient(s.b), quotient(s.g)),
-                                           _mm_packus_epi32(quotient(s.r), alpha));
-    return _mm_shuffle_epi8(bytes, _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15));
+// fraction of C / A being at most 1 − 1/A. With m that number, m − 1/2 <= C / A
+// <= m + 1/2 − 1/(2A), and 1/(2A) > 2^-33. The inverse is (1 + 2^-44) / A
+// rounded: 1/A·(1 + d) with 2^-45 < d < 2^-43. So C times it is
+// C / A raised by less than 256·2^-43 = 2^-35, and by more than nothing unless
+// C is 0: strictly between m − 1/2 and m + 1/2. One fused multiply-add adds
+// 2^52 to the exact product and rounds once, to the nearest whole number, m,
+// which it leaves in the low bits.
+constexpr double kRaise = 1.0 + 0x1p-44;
+constexpr double kOpaque = 0xFFp24;   // A where all four taps' alphas are 255
+constexpr double kOpaqueInverse = kRaise / kOpaque;
+
+// Four pixels, each in the low half of a 64-bit lane.
+inline __m256i Quotients4(__m256d r, __m256d g, __m256d b, __m256d inverse, __m256i alphaBits) {
+    const __m256d magic = _mm256_set1_pd(0x1p52);
+    auto quotient = [&](__m256d c) { return _mm256_castpd_si256(_mm256_fmadd_pd(c, inverse, magic)); };
+    return _mm256_or_si256(_mm256_or_si256(alphaBits, quotient(b)),
+                           _mm256_or_si256(_mm256_slli_epi64(quotient(g), 8), _mm256_slli_epi64(quotient(r), 16)));
 }
 
-// Four pixels from their sums; the colour sums are asked for only where some
-// alpha is not 0. A clear pixel comes out as 0, which leaves the destination
-// as it is; where all four are opaque, A is 255·2^24 and the alpha 255.
-template <class Colours>
-inline void Store4(uint32_t* out, __m256d a, Colours colours) {
-    const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0), opaque = _mm256_set1_pd(0xFFp24);
-    __m128i* to = reinterpret_cast<__m128i*>(out);
-    if (_mm256_movemask_pd(_mm256_cmp_pd(a, zero, _CMP_EQ_OQ)) == 0xF) {
-        _mm_storeu_si128(to, _mm_setzero_si128());
+// Eight pixels in order from two such fours.
+inline __m256i Join8(__m256i lo, __m256i hi) {
+    const __m256 halves = _mm256_shuffle_ps(_mm256_castsi256_ps(lo), _mm256_castsi256_ps(hi), _MM_SHUFFLE(2, 0, 2, 0));
+    return _mm256_permute4x64_epi64(_mm256_castps_si256(halves), _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+enum class Kind { Clear, Opaque, Mixed };
+
+// Eight pixels from their sums, sum(plane, k) giving pixels k to k + 3 of the
+// planes a, r, g, b (0 to 3); the colour sums are asked for only where some
+// alpha is not 0. Clear, all eight come out as 0, which leaves the destination
+// as it is; opaque, A is 255·2^24 and the alpha 255 in all eight.
+template <class Sum>
+inline Kind Down8(const Sum& sum, int i, __m256i& pixels) {
+    const __m256d a0 = sum(0, i), a1 = sum(0, i + 4);
+    pixels = _mm256_setzero_si256();
+    if (_mm256_movemask_pd(_mm256_cmp_pd(_mm256_max_pd(a0, a1), _mm256_setzero_pd(), _CMP_EQ_OQ)) == 0xF)
+        return Kind::Clear;
+    const __m256d r0 = sum(1, i), g0 = sum(2, i), b0 = sum(3, i);
+    const __m256d r1 = sum(1, i + 4), g1 = sum(2, i + 4), b1 = sum(3, i + 4);
+    const __m256i alphaMask = _mm256_set1_epi64x(0xFF000000);
+    if (_mm256_movemask_pd(_mm256_cmp_pd(_mm256_min_pd(a0, a1), _mm256_set1_pd(kOpaque), _CMP_EQ_OQ)) == 0xF) {
+        const __m256d inverse = _mm256_set1_pd(kOpaqueInverse);
+        pixels = Join8(Quotients4(r0, g0, b0, inverse, alphaMask), Quotients4(r1, g1, b1, inverse, alphaMask));
+        return Kind::Opaque;
+    }
+    auto four = [&](__m256d a, __m256d r, __m256d g, __m256d b) {
+        // (A + 2^23) >> 24 in bits 24 to 31: A + 2^23, below 2^32, is the low
+        // half of the bits of A + 2^52 + 2^23, a sum without rounding.
+        const __m256i whole = _mm256_castpd_si256(_mm256_add_pd(a, _mm256_set1_pd(0x1p52 + 0x1p23)));
+        const __m256i alphaBits = _mm256_and_si256(whole, alphaMask);
+        // A = 0 has C = 0, which any finite inverse takes to 0.
+        const __m256d inverse = _mm256_div_pd(_mm256_set1_pd(kRaise), _mm256_max_pd(a, _mm256_set1_pd(1.0)));
+        return Quotients4(r, g, b, inverse, alphaBits);
+    };
+    pixels = Join8(four(a0, r0, g0, b0), four(a1, r1, g1, b1));
+    return Kind::Mixed;
+}
+
+// sink(k, kind, pixels) for each eight pixels k to k + 7 of n (rounded up).
+template <class Sink>
+inline void Down(const AcrossSums* rows, int count, int n, const Sink& sink) {
+    __m256i pixels = _mm256_setzero_si256();
+    if (count == 2) {   // every enlargement
+        const double* p0[4] = {rows[0].a, rows[0].r, rows[0].g, rows[0].b};
+        const double* p1[4] = {rows[1].a, rows[1].r, rows[1].g, rows[1].b};
+        const __m256d w0 = _mm256_set1_pd(rows[0].weight), w1 = _mm256_set1_pd(rows[1].weight);
+        auto sum = [&](int plane, int k) {
+            return _mm256_fmadd_pd(w1, _mm256_loadu_pd(p1[plane] + k), _mm256_mul_pd(w0, _mm256_loadu_pd(p0[plane] + k)));
+        };
+        for (int i = 0; i < n; i += 8) {
+            const Kind kind = Down8(sum, i, pixels);
+            sink(i, kind, pixels);
+        }
         return;
     }
-    const Down4 s = colours(a);
-    if (_mm256_movemask_pd(_mm256_cmp_pd(a, opaque, _CMP_EQ_OQ)) == 0xF) {
-        _mm_storeu_si128(to, Resolve4(s, _mm256_set1_pd(1.0 / 0xFFp24), _mm_set1_epi32(255)));
-        return;
+    auto sum = [&](int plane, int k) {
+        __m256d total = _mm256_setzero_pd();
+        for (int t = 0; t < count; ++t) {
+            const double* p = plane == 0 ? rows[t].a : plane == 1 ? rows[t].r : plane == 2 ? rows[t].g : rows[t].b;
+            total = _mm256_fmadd_pd(_mm256_set1_pd(rows[t].weight), _mm256_loadu_pd(p + k), total);
+        }
+        return total;
+    };
+    for (int i = 0; i < n; i += 8) {
+        const Kind kind = Down8(sum, i, pixels);
+        sink(i, kind, pixels);
     }
-    // (A + 2^23) >> 24, exactly: A·2^-24 and the half fit the mantissa.
-    const __m128i alpha = _mm256_cvttpd_epi32(_mm256_fmadd_pd(a, _mm256_set1_pd(0x1p-24), _mm256_set1_pd(0.5)));
-    _mm_storeu_si128(to, Resolve4(s, _mm256_div_pd(one, _mm256_max_pd(a, one)), alpha));
 }
 
 } // namespace
 
 void StretchDownAvx2(const AcrossSums* rows, int count, int n, uint32_t* out) {
-    if (count == 2) {   // every enlargement
-        const double *a0 = rows[0].a, *r0 = rows[0].r, *g0 = rows[0].g, *b0 = rows[0].b;
-        const double *a1 = rows[1].a, *r1 = rows[1].r, *g1 = rows[1].g, *b1 = rows[1].b;
-        const __m256d w0 = _mm256_set1_pd(rows[0].weight), w1 = _mm256_set1_pd(rows[1].weight);
-        for (int i = 0; i < n; i += 4) {
-            auto sum = [&](const double* p0, const double* p1) {
-                return _mm256_fmadd_pd(w1, _mm256_loadu_pd(p1 + i), _mm256_mul_pd(w0, _mm256_loadu_pd(p0 + i)));
-            };
-            Store4(out + i, sum(a0, a1), [&](__m256d a) { return Down4{a, sum(r0, r1), sum(g0, g1), sum(b0, b1)}; });
+    Down(rows, count, n, [=](int k, Kind, __m256i pixels) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), pixels);
+    });
+}
+
+void StretchDownOverAvx2(const AcrossSums* rows, int count, int n, uint32_t* dest) {
+    const NormalOverLanes lanes = MakeNormalOverLanes();
+    Down(rows, count, n, [dest, n, &lanes](int k, Kind kind, __m256i pixels) {
+        if (kind == Kind::Clear) return;
+        if (k + 8 > n) {   // the last few
+            alignas(32) uint32_t samples[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(samples), pixels);
+            NormalRow(dest + k, samples, n - k, false);
+        } else if (kind == Kind::Opaque) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + k), pixels);
+        } else {
+            NormalOver8(dest + k, pixels, lanes);
         }
-        return;
-    }
-    for (int i = 0; i < n; i += 4) {
-        auto sum = [&](const double* AcrossSums::*plane) {
-            __m256d total = _mm256_setzero_pd();
-            for (int t = 0; t < count; ++t)
-                total = _mm256_fmadd_pd(_mm256_set1_pd(rows[t].weight), _mm256_loadu_pd(rows[t].*plane + i), total);
-            return total;
-        };
-        Store4(out + i, sum(&AcrossSums::a),
-               [&](__m256d a) { return Down4{a, sum(&AcrossSums::r), sum(&AcrossSums::g), sum(&AcrossSums::b)}; });
-    }
+    });
 }
 
 PEMBERLY_AVX2_FMA_END

@@ -39,7 +39,7 @@ void PrepareAcross(const int32_t* first, const int32_t* pairs, int n, AcrossTaps
 void StretchAcrossAvx2(const uint32_t* row, int columns, const AcrossTaps& taps, int n, int32_t* scratch, double* a,
                        double* r, double* g, double* b);
 
-// Down: each of n pixels (a multiple of 4) sums weight · the across-sums of
+// Down: each of n pixels (a multiple of 8) sums weight · the across-sums of
 // count source rows and is resolved as the plain loop resolves it: alpha
 // (A + 2^23) >> 24, each channel floor((C + floor(A / 2)) / A), 0 where A is 0.
 struct AcrossSums {
@@ -50,5 +50,8 @@ struct AcrossSums {
     double weight;
 };
 void StretchDownAvx2(const AcrossSums* rows, int count, int n, uint32_t* out);
+// The same n pixels (any n; the sums hold n rounded up to 8) blended normally
+// onto dest as they are made: NormalRow's pixels.
+void StretchDownOverAvx2(const AcrossSums* rows, int count, int n, uint32_t* dest);
 
 } // namespace Zephra::raster

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -7,6 +8,7 @@
 
 #include "framework/graphics/matrix3x3.h"
 #include "framework/graphics/memory_image.h"
+#include "framework/graphics/transform_rows.h"
 #include "tests/support/raster_loops.h"
 
 using namespace Zephra;
@@ -551,13 +553,15 @@ TEST(TransformedBlits, WideLoopsRoundEveryQuotientAsThePlainLoopsDo) {
 // The wide filtered stretch draws what the plain one draws: enlarging,
 // shrinking and both at once, by even and uneven ratios, clipped, past the
 // frame, tinted, in both draw modes, over opaque, clear and translucent
-// pixels, in rows shorter and longer than the wide loop's strips of columns.
+// pixels and over a wholly opaque picture (blended as the samples are made),
+// in rows shorter and longer than the wide loop's strips of columns.
 TEST(StretchBlt, WideLoopsDrawWhatThePlainLoopsDraw) {
     struct Case {
         const char* what;
         Rect src, dest, clip;
         Color color;
         int drawMode;
+        bool overOpaque = false;
     } cases[] = {
         {"twice and a half", Rect(0, 0, 37, 23), Rect(3, 2, 74, 35), Rect(0, 0, 300, 90), Color::White, 0},
         {"uneven", Rect(5, 4, 29, 17), Rect(1, 6, 90, 61), Rect(0, 0, 300, 90), Color::White, 0},
@@ -575,14 +579,21 @@ TEST(StretchBlt, WideLoopsDrawWhatThePlainLoopsDraw) {
         {"strips clipped", Rect(2, 1, 33, 20), Rect(-40, 0, 380, 88), Rect(5, 3, 271, 80), Color::White, 0},
         {"many strips, shrinking across", Rect(0, 0, 290, 23), Rect(2, 2, 150, 30), Rect(0, 0, 300, 90),
          Color::White, 0},
+        {"over opaque", Rect(0, 0, 37, 23), Rect(3, 2, 74, 35), Rect(0, 0, 300, 90), Color::White, 0, true},
+        {"over opaque, many strips", Rect(2, 1, 33, 20), Rect(-40, 0, 380, 88), Rect(5, 3, 271, 80), Color::White, 0,
+         true},
+        {"over opaque, shrinking", Rect(0, 0, 290, 23), Rect(2, 2, 150, 30), Rect(0, 0, 300, 90), Color::White, 0,
+         true},
     };
     const std::vector<uint32_t> srcPx = MixedPixels(300 * 23, 21), destPx = MixedPixels(300 * 90, 23);
+    std::vector<uint32_t> opaquePx = destPx;
+    for (uint32_t& p : opaquePx) p |= 0xFF000000u;
     for (const Case& c : cases) {
         std::vector<uint32_t> want;
         testsupport::ForEachLoops([&](raster::Loops loops) {
             MemoryImage src, dst;
             Make(src, 300, 23, srcPx);
-            Make(dst, 300, 90, destPx);
+            Make(dst, 300, 90, c.overOpaque ? opaquePx : destPx);
             dst.StretchBlt(&src, c.dest, c.src, c.clip, c.color, c.drawMode, false);
             if (loops == raster::Loops::Reference)
                 want = Pixels(dst);
@@ -604,4 +615,64 @@ TEST(StretchBlt, WideLoopsDrawWhatThePlainLoopsDraw) {
         else
             EXPECT_EQ(Pixels(dst), want) << "means on a half, " << testsupport::LoopsName(loops);
     });
+}
+
+// The wide down pass resolves every sum as the plain loop does: alpha
+// (A + 2^23) >> 24 and each channel floor((C + floor(A / 2)) / A), 0 where A
+// is 0. Every quotient of small totals; for totals up to the largest, sums on
+// and beside each half-way point, where an estimate would tip; eight opaque
+// totals at once, which take a fixed inverse.
+TEST(StretchBlt, WideDownPassRoundsEveryQuotient) {
+    raster::SetWidestLoops(raster::Loops::Avx2);
+    if (raster::WidestLoops() != raster::Loops::Avx2) GTEST_SKIP() << "no AVX2 with fused multiply-add";
+    struct Sum {
+        uint64_t a, c;
+    };
+    constexpr uint64_t kOpaque = 255ull << 24;
+    uint64_t seed = 77;
+    auto random = [&](uint64_t below) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return (seed >> 16) % below;
+    };
+    std::vector<Sum> small, halves, opaque;
+    for (uint64_t a = 0; a <= 48; ++a)
+        for (uint64_t c = 0; c <= 255 * a; ++c) small.push_back({a, c});
+    for (int k = 0; k < 40000; ++k) {
+        const uint64_t a = k % 4 == 0 ? kOpaque - random(64) : 1 + random(kOpaque);
+        const uint64_t m = 1 + random(255);
+        for (int64_t d : {-2, -1, 0, 1})
+            halves.push_back({a, uint64_t(std::clamp(int64_t(m * a - (a + 1) / 2) + d, int64_t(0), int64_t(255 * a)))});
+        // Alphas on either side of their own half-way point.
+        const uint64_t rounding = random(255) << 24 | (random(2) ? 0x800000 : 0x7FFFFF);
+        halves.push_back({rounding, random(255 * rounding + 1)});
+    }
+    for (int k = 0; k < 4096; ++k) {
+        const uint64_t m = 1 + random(255);
+        opaque.push_back({kOpaque, m * kOpaque - kOpaque / 2 + random(3) - 1});
+    }
+    struct Case {
+        const char* what;
+        const std::vector<Sum>& sums;
+    } cases[] = {{"small totals", small}, {"half-way points", halves}, {"opaque", opaque}};
+    for (const Case& c : cases) {
+        // Each sum as every channel in turn, the other two 0; eight a group.
+        const size_t n = (c.sums.size() + 7) & ~size_t(7);
+        std::vector<double> a(n, 0), r(n, 0), g(n, 0), b(n, 0);
+        std::vector<uint32_t> want(n, 0);
+        for (size_t i = 0; i < c.sums.size(); ++i) {
+            const Sum& s = c.sums[i];
+            a[i] = double(s.a);
+            (i % 3 == 0 ? r : i % 3 == 1 ? g : b)[i] = double(s.c);
+            if (s.a == 0) continue;
+            auto quotient = [&](uint64_t v) { return uint32_t((v + s.a / 2) / s.a); };
+            const uint32_t q = quotient(s.c), zero = quotient(0);
+            want[i] = uint32_t((s.a + (1u << 23)) >> 24) << 24 | (i % 3 == 0 ? q : zero) << 16 |
+                      (i % 3 == 1 ? q : zero) << 8 | (i % 3 == 2 ? q : zero);
+        }
+        const raster::AcrossSums rows{a.data(), r.data(), g.data(), b.data(), 1.0};
+        std::vector<uint32_t> got(n, 1);
+        raster::StretchDownAvx2(&rows, 1, int(n), got.data());
+        for (size_t i = 0; i < c.sums.size(); ++i)
+            ASSERT_EQ(got[i], want[i]) << c.what << ": A " << c.sums[i].a << ", C " << c.sums[i].c;
+    }
 }
