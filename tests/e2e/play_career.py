@@ -35,7 +35,7 @@ from gen_sample_media import BACKDROPS, COMIX  # noqa: E402  the backdrops' flat
 from gen_office_anims import PARTS, SKIN_SHADES, shade  # noqa: E402  the office pictures' colours
 from office_view import OfficeLayout, Pictures, anim_frames, find_colour, near, read_png  # noqa: E402
 from screen_text import TextReader  # noqa: E402
-from xsession import Failure, Layout, Session, region, save_png, start_game, start_x  # noqa: E402
+from xsession import Failure, Layout, Session, region, save_png, start_game, start_x, stop  # noqa: E402
 
 TOTAL_SECONDS = 1200
 SURVIVAL_SECONDS = 120
@@ -762,12 +762,7 @@ def main():
         shutil.rmtree(tmp, ignore_errors=True)
         return 0
     finally:
-        game.stop()
-        xvfb.terminate()
-        try:
-            xvfb.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            xvfb.kill()
+        stop(game.proc, xvfb)
 
 
 if __name__ == "__main__":
