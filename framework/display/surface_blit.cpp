@@ -75,17 +75,53 @@ void WalkRuns(const SurfaceView& view, const NativeSource& src, const Placement&
 
 // ---- the blits: placement, run walk, and the loop for format and colour ----
 
+// Copies source pixels i .. i + len - 1 of a row of n (at source index at)
+// onto the row whose leftmost destination pixel is d.
+template <typename T, bool M>
+void CopyRun(T* d, const NativeSource& src, size_t at, int i, int len, int n) {
+    T* to = M ? d + (n - i - len) : d + i;
+    if constexpr (sizeof(T) == 4) {
+        if (M)
+            std::reverse_copy(src.native + at, src.native + at + len, to);
+        else
+            std::memcpy(to, src.native + at, size_t(len) * 4);
+    } else if (src.native16) {
+        if (M)
+            std::reverse_copy(src.native16 + at, src.native16 + at + len, to);
+        else
+            std::memcpy(to, src.native16 + at, size_t(len) * 2);
+    } else {
+        Fast::Copy16<M>(M ? to + len - 1 : to, src.native + at, len, false);
+    }
+}
+
+// Whole rows, or, keyed, the runs that are not transparent: no pixel of a
+// transparent run is read. Whole rows go in one call each, since a copy
+// bounded by a short chunk is inlined as a string move at a fraction of
+// memory speed.
+template <typename T, bool M>
+void OpaqueRuns(const SurfaceView& view, const NativeSource& src, const Placement& p, bool keyed) {
+    for (int row = 0; row < p.rows; ++row) {
+        T* d = view.Row<T>(p.dy + row) + p.dx;
+        const size_t off = size_t(p.sy + row) * size_t(src.width) + size_t(p.sx);
+        if (!keyed) {
+            CopyRun<T, M>(d, src, off, 0, p.n, p.n);
+            continue;
+        }
+        const uint8_t* runs = src.runs + off;
+        for (int i = 0; i < p.n;) {
+            const int len = std::min<int>(std::max<int>(runs[i], 1), p.n - i);
+            if ((src.native[off + size_t(i)] >> 24) != 0) CopyRun<T, M>(d, src, off + size_t(i), i, len, p.n);
+            i += len;
+        }
+    }
+}
+
 template <typename T, bool M>
 void Opaque(const SurfaceView& view, const NativeSource& src, const Placement& p, bool keyed, Kernels k) {
-    if constexpr (sizeof(T) == 4 && !M) {
-        if (!keyed && !src.indices && k != Kernels::Scalar) {
-            // Whole rows in one call each: a copy bounded by a short chunk
-            // is inlined as a string move at a fraction of memory speed.
-            for (int row = 0; row < p.rows; ++row)
-                std::memcpy(view.Row<uint32_t>(p.dy + row) + p.dx,
-                            src.native + size_t(p.sy + row) * size_t(src.width) + size_t(p.sx), size_t(p.n) * 4);
-            return;
-        }
+    if (k != Kernels::Scalar && !src.indices && (!keyed || src.runs)) {
+        OpaqueRuns<T, M>(view, src, p, keyed);
+        return;
     }
     uint32_t tmp[256];
     for (int row = 0; row < p.rows; ++row) {

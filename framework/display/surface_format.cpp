@@ -116,6 +116,12 @@ NativeSource NativeOf(MemoryImage& src, NativeDisplay* display, bool additive) {
     return s;
 }
 
+NativeSource CopyNativeOf(MemoryImage& src, NativeDisplay* display) {
+    NativeSource s = NativeOf(src, display, false);
+    s.native16 = src.GetNative16Data(display);
+    return s;
+}
+
 ArgbSource ArgbOf(MemoryImage& src) {
     ArgbSource s;
     if (!src.mBits && src.IsPalettized()) {

@@ -21,6 +21,12 @@ void AdditiveRowReference(uint32_t* d, const uint32_t* s, int n, bool mirror);
 void NormalRow(uint32_t* d, const uint32_t* s, int n, bool mirror);
 void AdditiveRow(uint32_t* d, const uint32_t* s, int n, bool mirror);
 
+// Every byte of a premultiplied source (MemoryImage::GetPremultipliedData)
+// added to the destination's with saturation: the additive blend of the
+// source it was made from.
+void AddPremultipliedRowReference(uint32_t* d, const uint32_t* p, int n, bool mirror);
+void AddPremultipliedRow(uint32_t* d, const uint32_t* p, int n, bool mirror);
+
 // s[i] = blend::Colorize(s[i], tint) for a tint clamped to 0..255.
 void TintRowReference(uint32_t* s, int n, const Color& tint);
 void TintRow(uint32_t* s, int n, const Color& tint);

@@ -63,6 +63,37 @@ void BlitRows(uint32_t* dst, int dstStride, int x, int y, const raster::SourcePi
     }
 }
 
+// A source worth keeping run lengths and a premultiplied copy for: one that is
+// not redrawn all the time. The plain loops keep to the per-pixel rules.
+bool KeepsDerived(const MemoryImage& src) {
+    return !src.mIsVolatile && raster::WidestLoops() != raster::Loops::Reference;
+}
+
+// The normal blit walked by the source's alpha-class runs: transparent runs
+// are passed over, opaque ones copied, the rest blended.
+void NormalRuns(uint32_t* dst, int dstStride, int x, int y, const uint32_t* bits, const uint8_t* runs, int width,
+                const Rect& s, bool mirror) {
+    const int n = s.mWidth;
+    for (int r = 0; r < s.mHeight; ++r) {
+        uint32_t* d = RowPtr(dst, dstStride, y + r) + x;
+        const size_t off = size_t(s.mY + r) * size_t(width) + size_t(s.mX);
+        const uint32_t* p = bits + off;
+        const uint8_t* run = runs + off;
+        for (int i = 0; i < n;) {
+            const int len = std::min<int>(std::max<int>(run[i], 1), n - i);
+            const uint32_t a = p[i] >> 24;
+            uint32_t* at = mirror ? d + (n - i - len) : d + i;
+            if (a == 255 && !mirror)
+                std::memcpy(at, p + i, size_t(len) * sizeof(uint32_t));
+            else if (a == 255)
+                std::reverse_copy(p + i, p + i + len, at);
+            else if (a != 0)
+                raster::NormalRow(at, p + i, len, mirror);
+            i += len;
+        }
+    }
+}
+
 // True when every pixel of the source is opaque, by its own (unforced) analysis.
 bool KnownOpaque(Image* src) {
     auto* mem = static_cast<MemoryImage*>(src);
