@@ -142,7 +142,7 @@ void DDImage::ReleaseSurface() {
 void DDImage::FreeAllBuffers() {
     FreeBits();
     FreeNativeData();
-    mRLAlphaData.reset();
+    FreeAlphaRuns();
     mPremultipliedData.reset();
     mColorTable.reset();
     mColorIndices.reset();

@@ -4,6 +4,7 @@
 #include <cstring>
 #include "framework/display/surface_kernels.h"
 #include "framework/display/surface_rows.h"
+#include "framework/graphics/blend_rows.h"
 
 namespace Zephra::surface {
 
@@ -84,42 +85,46 @@ void CopyRun(T* d, const NativeSource& src, size_t at, int i, int len, int n) {
         if (M)
             std::reverse_copy(src.native + at, src.native + at + len, to);
         else
-            std::memcpy(to, src.native + at, size_t(len) * 4);
+            raster::CopyRun(to, src.native + at, size_t(len) * 4);
     } else if (src.native16) {
         if (M)
             std::reverse_copy(src.native16 + at, src.native16 + at + len, to);
         else
-            std::memcpy(to, src.native16 + at, size_t(len) * 2);
+            raster::CopyRun(to, src.native16 + at, size_t(len) * 2);
     } else {
         Fast::Copy16<M>(M ? to + len - 1 : to, src.native + at, len, false);
     }
 }
 
-// Whole rows, or, keyed, the runs that are not transparent: no pixel of a
-// transparent run is read. Whole rows go in one call each, since a copy
-// bounded by a short chunk is inlined as a string move at a fraction of
-// memory speed.
+// Whole rows, or, keyed, the stretches of shown pixels: no transparent pixel
+// is read. Whole rows go to memcpy in one call each.
 template <typename T, bool M>
 void OpaqueRuns(const SurfaceView& view, const NativeSource& src, const Placement& p, bool keyed) {
     for (int row = 0; row < p.rows; ++row) {
         T* d = view.Row<T>(p.dy + row) + p.dx;
         const size_t off = size_t(p.sy + row) * size_t(src.width) + size_t(p.sx);
+        if (!keyed && !M && (sizeof(T) == 4 || src.native16)) {
+            const void* from = sizeof(T) == 4 ? static_cast<const void*>(src.native + off) : src.native16 + off;
+            std::memcpy(d, from, size_t(p.n) * sizeof(T));
+            continue;
+        }
         if (!keyed) {
             CopyRun<T, M>(d, src, off, 0, p.n, p.n);
             continue;
         }
-        const uint8_t* runs = src.runs + off;
-        for (int i = 0; i < p.n;) {
-            const int len = std::min<int>(std::max<int>(runs[i], 1), p.n - i);
-            if ((src.native[off + size_t(i)] >> 24) != 0) CopyRun<T, M>(d, src, off + size_t(i), i, len, p.n);
-            i += len;
+        // The stretches of shown pixels that overlap the placed columns.
+        const int32_t* run = src.shownRuns + 2 * size_t(src.shownRowStart[p.sy + row]);
+        const int32_t* end = src.shownRuns + 2 * size_t(src.shownRowStart[p.sy + row + 1]);
+        for (; run != end; run += 2) {
+            const int first = std::max(run[0] - p.sx, 0), last = std::min(run[0] + run[1] - p.sx, p.n);
+            if (first < last) CopyRun<T, M>(d, src, off + size_t(first), first, last - first, p.n);
         }
     }
 }
 
 template <typename T, bool M>
 void Opaque(const SurfaceView& view, const NativeSource& src, const Placement& p, bool keyed, Kernels k) {
-    if (k != Kernels::Scalar && !src.indices && (!keyed || src.runs)) {
+    if (k != Kernels::Scalar && !src.indices && (!keyed || src.shownRuns)) {
         OpaqueRuns<T, M>(view, src, p, keyed);
         return;
     }

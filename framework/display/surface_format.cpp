@@ -119,6 +119,11 @@ NativeSource NativeOf(MemoryImage& src, NativeDisplay* display, bool additive) {
 NativeSource CopyNativeOf(MemoryImage& src, NativeDisplay* display) {
     NativeSource s = NativeOf(src, display, false);
     s.native16 = src.GetNative16Data(display);
+    static const int32_t kNoRuns[2] = {};
+    if (!src.IsPalettized() && src.MakeShownRuns()) {
+        s.shownRowStart = src.mShownRowStart.data();
+        s.shownRuns = src.mShownRuns.empty() ? kNoRuns : src.mShownRuns.data();
+    }
     return s;
 }
 

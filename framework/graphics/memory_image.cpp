@@ -145,7 +145,7 @@ void MemoryImage::BitsChanged() {
     mBitsChangedCount = int(uint32_t(mBitsChangedCount) + 1u);
     mBitsChanged = true;
     FreeNativeData();
-    mRLAlphaData.reset();
+    FreeAlphaRuns();
     mPremultipliedData.reset();
     // The bits are now the newer copy: a palette made before no longer matches.
     if (mBits) {
@@ -200,8 +200,14 @@ void MemoryImage::DropBits() {
 void MemoryImage::FreeDerivedBuffers() {
     GetBits();
     FreeNativeData();
-    mRLAlphaData.reset();
+    FreeAlphaRuns();
     mPremultipliedData.reset();
+}
+
+void MemoryImage::FreeAlphaRuns() {
+    mRLAlphaData.reset();
+    mShownRowStart.clear();
+    mShownRuns.clear();
 }
 
 void MemoryImage::FreeNativeData() {
@@ -362,6 +368,31 @@ const uint32_t* MemoryImage::GetPremultipliedData() {
     }
     mPremultipliedData = std::move(pre);
     return mPremultipliedData.get();
+}
+
+bool MemoryImage::MakeShownRuns() {
+    if (!mShownRowStart.empty()) return true;
+    const int w = std::max(mWidth, 0), h = std::max(mHeight, 0);
+    const uint32_t* bits = !mBits && IsPalettized() ? nullptr : GetBits();
+    if (!bits && !IsPalettized()) return false;
+    auto alpha = [&](size_t i) { return (bits ? bits[i] : mColorTable[mColorIndices[i]]) >> 24; };
+    mShownRowStart.reserve(size_t(h) + 1);
+    for (int y = 0; y < h; ++y) {
+        mShownRowStart.push_back(uint32_t(mShownRuns.size() / 2));
+        const size_t row = size_t(y) * size_t(w);
+        for (int x = 0; x < w;) {
+            if (alpha(row + size_t(x)) == 0) {
+                ++x;
+                continue;
+            }
+            const int first = x;
+            while (x < w && alpha(row + size_t(x)) != 0) ++x;
+            mShownRuns.push_back(first);
+            mShownRuns.push_back(x - first);
+        }
+    }
+    mShownRowStart.push_back(uint32_t(mShownRuns.size() / 2));
+    return true;
 }
 
 } // namespace Zephra

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <vector>
 #include "framework/graphics/image.h"
 #include "framework/graphics/native_display.h"
 
@@ -54,6 +55,11 @@ public:
     std::unique_ptr<uint8_t[]> mRLAlphaData;
     std::unique_ptr<uint8_t[]> mRLAdditiveData;
     std::unique_ptr<uint32_t[]> mPremultipliedData;   // the bits with colour scaled by alpha
+    // Per row, the stretches of pixels that show (alpha not 0) as pairs of
+    // first column and length: row y's pairs are those from index
+    // mShownRowStart[y] to mShownRowStart[y + 1] of mShownRuns.
+    std::vector<uint32_t> mShownRowStart;
+    std::vector<int32_t> mShownRuns;
     bool mHasTrans = false;
     bool mHasAlpha = false;
     bool mForcedMode = false;
@@ -101,6 +107,8 @@ public:
     // Each pixel with its colour channels blend::Div255(c x a) and its alpha
     // kept: the additive blit is then a saturating add. None without bits.
     const uint32_t* GetPremultipliedData();
+    // Makes mShownRowStart and mShownRuns when missing; false without pixels.
+    bool MakeShownRuns();
 
     // Buffer management (the surface image extends these).
     virtual void DropBits();
@@ -131,6 +139,8 @@ protected:
     void FreeBits();
     // Drops the native words and what is made of them.
     void FreeNativeData();
+    // Drops what is made of the pixels' alpha alone.
+    void FreeAlphaRuns();
 };
 
 // Clip helpers shared by the memory and surface images.

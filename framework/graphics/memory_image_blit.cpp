@@ -84,7 +84,7 @@ void NormalRuns(uint32_t* dst, int dstStride, int x, int y, const uint32_t* bits
             const uint32_t a = p[i] >> 24;
             uint32_t* at = mirror ? d + (n - i - len) : d + i;
             if (a == 255 && !mirror)
-                std::memcpy(at, p + i, size_t(len) * sizeof(uint32_t));
+                raster::CopyRun(at, p + i, size_t(len) * sizeof(uint32_t));
             else if (a == 255)
                 std::reverse_copy(p + i, p + i + len, at);
             else if (a != 0)
@@ -288,11 +288,20 @@ void BlitInto(MemoryImage& dst, Image* src, int x, int y, const Rect& srcRect, c
             s.mX = 0;
             s.mY = 0;
         }
-        if (!mirror && !tinted && drawMode != DRAWMODE_ADDITIVE && sp.bits && src != &dst && KnownOpaque(src)) {
+        auto* mem = static_cast<MemoryImage*>(src);
+        const bool plain = !tinted && sp.bits && src != &dst;
+        if (plain && !mirror && drawMode != DRAWMODE_ADDITIVE && KnownOpaque(src)) {
             for (int row = 0; row < s.mHeight; ++row)
                 std::memcpy(RowPtr(bits, dst.mWidth, y + row) + x,
                             sp.bits + size_t(s.mY + row) * size_t(sp.width) + size_t(s.mX),
                             size_t(s.mWidth) * sizeof(uint32_t));
+        } else if (plain && KeepsDerived(*mem) && drawMode == DRAWMODE_ADDITIVE && mem->GetPremultipliedData()) {
+            const uint32_t* pre = mem->GetPremultipliedData();
+            for (int row = 0; row < s.mHeight; ++row)
+                raster::AddPremultipliedRow(RowPtr(bits, dst.mWidth, y + row) + x,
+                                            pre + size_t(s.mY + row) * size_t(sp.width) + size_t(s.mX), s.mWidth, mirror);
+        } else if (plain && KeepsDerived(*mem) && drawMode != DRAWMODE_ADDITIVE && mem->GetRLAlphaData()) {
+            NormalRuns(bits, dst.mWidth, x, y, sp.bits, mem->GetRLAlphaData(), sp.width, s, mirror);
         } else {
             BlitRows(bits, dst.mWidth, x, y, sp, s, c, tinted, drawMode, mirror);
         }
