@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/collecting_reporter.h"
+#include "bench/pixman_peer.h"
 #include "framework/display/surface_kernels.h"
 #include "framework/graphics/graphics.h"
 #include "framework/graphics/memory_image.h"
@@ -346,23 +347,9 @@ void Pixman(benchmark::State& state, int bits, PixmanOp op) {
             pixman_image_composite32(PIXMAN_OP_SRC, src.get(), nullptr, dst.get(), 0, 0, 0, 0, 0, 0, kW, kH);
             break;
         case PixmanOp::Rotate: {
-            // Our rotated blit's destination box; each pixel centre maps back
-            // into the sprite turned about its centre, as ours does.
-            float rx = float(200 + Jitter(i)), ry = 150.0f;
-            const float c = kS / 2.0f;
-            RectD area;
-            BltRotatedClipHelper(&rx, &ry, Rect(0, 0, kS, kS), Rect(0, 0, kW, kH), kAngle, area, c, c);
-            const int x0 = int(std::floor(area.mX)), y0 = int(std::floor(area.mY));
-            const int x1 = int(std::ceil(area.mX + area.mWidth)), y1 = int(std::ceil(area.mY + area.mHeight));
-            pixman_f_transform_t f, turn;
-            pixman_f_transform_init_translate(&f, x0 - c - rx, y0 - c - ry);
-            pixman_f_transform_init_rotate(&turn, std::cos(kAngle), std::sin(kAngle));
-            pixman_f_transform_multiply(&f, &turn, &f);
-            pixman_f_transform_translate(&f, nullptr, c, c);
-            pixman_transform_t t;
-            pixman_transform_from_pixman_f_transform(&t, &f);
-            pixman_image_set_transform(src.get(), &t);
-            pixman_image_composite32(PIXMAN_OP_OVER, src.get(), nullptr, dst.get(), 0, 0, 0, 0, x0, y0, x1 - x0, y1 - y0);
+            int x0, y0, w, h;
+            if (PixmanRotation(src.get(), float(200 + Jitter(i)), 150.0f, kS, kS, kAngle, kW, kH, x0, y0, w, h))
+                pixman_image_composite32(PIXMAN_OP_OVER, src.get(), nullptr, dst.get(), 0, 0, 0, 0, x0, y0, w, h);
             break;
         }
         }

@@ -98,8 +98,10 @@ void CopyRun(T* d, const NativeSource& src, size_t at, int i, int len, int n) {
 
 // Whole rows, or, keyed, the stretches of shown pixels: no transparent pixel
 // is read. Whole rows go to memcpy in one call each.
+// Taken by value: the copies call through a pointer the compiler cannot see
+// through, and fields behind references would be read again after each.
 template <typename T, bool M>
-void OpaqueRuns(const SurfaceView& view, const NativeSource& src, const Placement& p, bool keyed) {
+void OpaqueRuns(const SurfaceView view, const NativeSource src, const Placement p, bool keyed) {
     for (int row = 0; row < p.rows; ++row) {
         T* d = view.Row<T>(p.dy + row) + p.dx;
         const size_t off = size_t(p.sy + row) * size_t(src.width) + size_t(p.sx);

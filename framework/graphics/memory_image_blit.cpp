@@ -94,6 +94,37 @@ void NormalRuns(uint32_t* dst, int dstStride, int x, int y, const uint32_t* bits
     }
 }
 
+// A source whose every pixel is wholly opaque or wholly transparent, by its
+// own (unforced) analysis, drawn by copying its stretches of shown pixels.
+void KeyedRuns(uint32_t* dst, int dstStride, int x, int y, const uint32_t* bits, MemoryImage& src, const Rect& s,
+               bool mirror) {
+    // Locals, not fields: each copy calls through a pointer the compiler
+    // cannot see through, after which fields would be read again.
+    const int n = s.mWidth, width = src.mWidth, sx = s.mX;
+    const int32_t* runs = src.mShownRuns.data();
+    const uint32_t* rowStart = src.mShownRowStart.data() + s.mY;
+    for (int r = 0; r < s.mHeight; ++r) {
+        uint32_t* d = RowPtr(dst, dstStride, y + r) + x;
+        const uint32_t* p = bits + size_t(s.mY + r) * size_t(width) + size_t(sx);
+        const int32_t* run = runs + 2 * size_t(rowStart[r]);
+        const int32_t* end = runs + 2 * size_t(rowStart[r + 1]);
+        for (; run != end; run += 2) {
+            const int first = std::max(run[0] - sx, 0), last = std::min(run[0] + run[1] - sx, n);
+            if (first >= last) continue;
+            if (mirror)
+                std::reverse_copy(p + first, p + last, d + (n - last));
+            else
+                raster::CopyRun(d + first, p + first, size_t(last - first) * sizeof(uint32_t));
+        }
+    }
+}
+
+bool KnownKeyed(MemoryImage& src) {
+    if (src.mForcedMode) return false;
+    src.AnalyzeAlpha();
+    return !src.mHasAlpha && !src.IsPalettized() && src.MakeShownRuns();
+}
+
 // True when every pixel of the source is opaque, by its own (unforced) analysis.
 bool KnownOpaque(Image* src) {
     auto* mem = static_cast<MemoryImage*>(src);
@@ -300,6 +331,8 @@ void BlitInto(MemoryImage& dst, Image* src, int x, int y, const Rect& srcRect, c
             for (int row = 0; row < s.mHeight; ++row)
                 raster::AddPremultipliedRow(RowPtr(bits, dst.mWidth, y + row) + x,
                                             pre + size_t(s.mY + row) * size_t(sp.width) + size_t(s.mX), s.mWidth, mirror);
+        } else if (plain && KeepsDerived(*mem) && drawMode != DRAWMODE_ADDITIVE && KnownKeyed(*mem)) {
+            KeyedRuns(bits, dst.mWidth, x, y, sp.bits, *mem, s, mirror);
         } else if (plain && KeepsDerived(*mem) && drawMode != DRAWMODE_ADDITIVE && mem->GetRLAlphaData()) {
             NormalRuns(bits, dst.mWidth, x, y, sp.bits, mem->GetRLAlphaData(), sp.width, s, mirror);
         } else {
