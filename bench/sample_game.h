@@ -172,22 +172,17 @@ inline bool MakeBusy(BenchApp& app, GameWorld& world, float seconds, std::string
 }
 
 // The benchmark program's main: runs the registered benchmarks with the game
-// world set up (in *world while they run), then prints the figures collected.
+// world set up (in *world while they run), then prints the summary.
 inline int RunGameBenchmarks(int argc, char** argv, GameWorld*& world,
-                             const std::function<void(const std::map<std::string, double>&)>& print) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    CollectingReporter reporter;
-    {
+                             const std::function<void(const benchsummary::Figures&, benchsummary::Summary&)>& summarize) {
+    const int status = benchsummary::RunMain(argc, argv, summarize, [&world](const std::function<void()>& run) {
         GameWorld w;
         world = &w;
-        benchmark::RunSpecifiedBenchmarks(&reporter);
+        run();
         world = nullptr;
-    }
-    print(reporter.mTimes);
-    benchmark::Shutdown();
+    });
     SDL_Quit();
-    return 0;
+    return status;
 }
 
 } // namespace benchgame
