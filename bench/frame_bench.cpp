@@ -190,9 +190,6 @@ void Frame(benchmark::State& state, Road road, bool presented) {
         state.SkipWithError(error.c_str());
         return;
     }
-    // The cursor thread sleeps on the benchmark's clock, which does not wait:
-    // it would spin beside the frames. Nobody moves the mouse here anyway.
-    app->StopCursorThread();
     testsupport::Player player(app->GetLevelScreen());
     Zephra::MemoryImage* screen = app->mWidgetManager->GetScreenImage();
     if (presented && road == Road::DirectDraw32) {

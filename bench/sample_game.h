@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -84,8 +85,17 @@ public:
     }
 
     // Animations run on this clock, so that what is measured is the work
-    // and not the waiting.
-    testsupport::FakeClock clock;
+    // and not the waiting. Only the main thread moves it: the cursor thread
+    // also sleeps on it from Init until it is stopped.
+    class MainThreadClock : public testsupport::FakeClock {
+    public:
+        void SleepMs(uint32_t ms) override {
+            if (std::this_thread::get_id() == mMain) now += ms;
+        }
+
+    private:
+        std::thread::id mMain = std::this_thread::get_id();
+    } clock;
     GameComposition composition;
 
 private:
@@ -108,6 +118,10 @@ inline std::unique_ptr<BenchApp> StartGame(GameWorld& world, Road road, bool win
         error = app->error.empty() ? app->mDisplayError : app->error;
         return nullptr;
     }
+    // The cursor thread sleeps on the benchmark's clock, which the updates
+    // move: the two would race over it, and its sleeps do not wait, so it
+    // would spin beside the frames. Nobody moves the mouse here anyway.
+    app->StopCursorThread();
     if ((road == Road::Direct3D) != app->Is3DAccelerated()) {
         error = "the display chose the other road";
         return nullptr;
