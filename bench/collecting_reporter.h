@@ -140,14 +140,15 @@ private:
             return;
         }
         const double median = f.Median(row.wall);
-        char range[40], peerFig[32] = "", peerRange[40] = "", ratio[16] = "", limit[24] = "";
-        std::snprintf(range, sizeof range, "(%.1f-%.1f)", f.Min(row.wall) / div, f.Max(row.wall) / div);
+        char fig[24], range[48], peerFig[24] = "", peerRange[48] = "", ratio[16] = "", limit[24] = "";
+        std::snprintf(fig, sizeof fig, "%s", Num(median / div).c_str());
+        std::snprintf(range, sizeof range, "(%s-%s)", Num(f.Min(row.wall) / div).c_str(), Num(f.Max(row.wall) / div).c_str());
         double peerMedian = 0;
         if (peer) {
             peerMedian = peer->Median(row.wall) * row.peerScale;
-            std::snprintf(peerFig, sizeof peerFig, "%.1f", peerMedian / div);
-            std::snprintf(peerRange, sizeof peerRange, "(%.1f-%.1f)", peer->Min(row.wall) * row.peerScale / div,
-                          peer->Max(row.wall) * row.peerScale / div);
+            std::snprintf(peerFig, sizeof peerFig, "%s", Num(peerMedian / div).c_str());
+            std::snprintf(peerRange, sizeof peerRange, "(%s-%s)", Num(peer->Min(row.wall) * row.peerScale / div).c_str(),
+                          Num(peer->Max(row.wall) * row.peerScale / div).c_str());
             std::snprintf(ratio, sizeof ratio, "%.2fx", median / peerMedian);
         }
         bool over = false;
@@ -160,9 +161,15 @@ private:
         }
         if (over) mWorst |= kOverLimit;
         const std::string peerName = row.peer.empty() ? "(none)" : row.peer;
-        std::fprintf(mOut, "%-34s %9.1f %-19s %-26s %9s %-19s %8s %-12s %s%s%s\n", name.c_str(), median / div, range,
+        std::fprintf(mOut, "%-34s %9s %-19s %-26s %9s %-19s %8s %-12s %s%s%s\n", name.c_str(), fig, range,
                      peerName.c_str(), peerFig, peerRange, ratio, limit, !limit[0] ? "" : over ? "FAIL" : "ok",
                      row.note.empty() ? "" : "  ", row.note.c_str());
+    }
+    // Three figures or more: small times keep their decimals.
+    static std::string Num(double v) {
+        char b[24];
+        std::snprintf(b, sizeof b, v >= 100 || v == 0 ? "%.1f" : v >= 10 ? "%.2f" : v >= 1 ? "%.3f" : "%.4f", v);
+        return b;
     }
     static const char* UnitOf(double div) { return div == 1000 ? "ms" : "us"; }
 

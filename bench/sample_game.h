@@ -78,6 +78,7 @@ public:
         std::filesystem::remove_all(home_, ec);
     }
     std::string PrefsPath() const { return (home_ / "pref.dat").string(); }
+    std::string GameFile(const std::string& relative) const { return (home_ / "game" / relative).string(); }
     // One fixed update with its 10 ms of time.
     void Step(OfficeApp& app) {
         clock.now += static_cast<uint64_t>(app.mUpdateInterval);

@@ -59,9 +59,9 @@ TEST(BenchSummary, PrintsTheMedianAndRangeAndFailsARowWithoutWorkOrOverItsLimit)
         std::vector<std::string> shown;
     };
     const Case cases[] = {
-        {"median and range beside the peer", {"ours", "peer"}, benchsummary::kOk, {"30.0 (10.0-50.0)", "20.0", "1.50x"}},
-        {"an even count's median", {"even", "peer"}, benchsummary::kOk, {"2.5 (1.0-4.0)"}},
-        {"the peer scaled to the same work", {"ours", "peer", "", 3.0}, benchsummary::kOk, {"60.0", "0.50x"}},
+        {"median and range beside the peer", {"ours", "peer"}, benchsummary::kOk, {"30.00 (10.00-50.00)", "20.00", "1.50x"}},
+        {"an even count's median", {"even", "peer"}, benchsummary::kOk, {"2.500 (1.000-4.000)"}},
+        {"the peer scaled to the same work", {"ours", "peer", "", 3.0}, benchsummary::kOk, {"60.00", "0.50x"}},
         {"under a limit in us", {"ours", "", "", 1, 30.0}, benchsummary::kOk, {"30.0 us", "ok", "(none)"}},
         {"over a limit in us", {"ours", "", "", 1, 29.0}, benchsummary::kOverLimit, {"FAIL"}},
         {"under a ratio to the peer", {"ours", "peer", "", 1, 0, 1.5}, benchsummary::kOk, {"1.50x", "ok"}},
