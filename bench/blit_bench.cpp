@@ -5,7 +5,7 @@
 // blitter where it has the operation (blending, additive, colour/alpha mod,
 // colour key with RLE). Each case is "<case>/ours" beside "<case>/<peer>"; a
 // run that leaves the destination as it was fails, and the table printed at
-// the end gives both figures and the peer's time over ours.
+// the end gives each median with its range and the ratio to the peer's.
 #include <benchmark/benchmark.h>
 #include <SDL.h>
 #include <pixman.h>
@@ -13,12 +13,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/graphics/graphics.h"
+#include "bench/collecting_reporter.h"
 #include "bench/pixman_peer.h"
 #include "framework/graphics/memory_image.h"
 #include "framework/graphics/pixel_blend.h"
@@ -73,13 +73,9 @@ uint32_t BackgroundPixel(int x, int y) {
 // repeat of the one before.
 int Jitter(int64_t i) { return int(i % 7); }
 
-// The destination's pixels before the run; a run that changed none of them
-// did no work and fails.
+// The pixels a run changed are its work; a run that changed none fails.
 void CheckDrawn(benchmark::State& state, const uint32_t* now, const std::vector<uint32_t>& before) {
-    size_t changed = 0;
-    for (size_t i = 0; i < before.size(); ++i) changed += now[i] != before[i];
-    state.counters["pixels_changed"] = double(changed);
-    if (changed == 0) state.SkipWithError("the destination was not drawn on");
+    benchsummary::ReportWork(state, benchsummary::ChangedPixels(before.data(), now, before.size(), 4));
 }
 
 std::vector<uint32_t> Snapshot(const void* p, size_t pixels) {
@@ -308,53 +304,31 @@ bool AdditiveMatchesPixman() {
     return std::equal(d.begin(), d.end(), im.dest.GetBits());
 }
 
-// CPU time per iteration by name, the median when the run repeats
-// (--benchmark_repetitions): on a shared machine wall time mostly measures the
-// other processes.
-class CpuTimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            if (run.run_type == Run::RT_Iteration && !mTimes.count(run.run_name.str()))
-                mTimes[run.run_name.str()] = run.GetAdjustedCPUTime();
-            else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                mTimes[run.run_name.str()] = run.GetAdjustedCPUTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> mTimes;
-};
-
-struct Pair {
-    const char* name;
-    const char* peer;   // the suffix of the peer's benchmark
-    const char* note;
-};
-
-const Pair kPairs[] = {
-    {"Blit/1_Alpha", "pixman", "pixman OVER, premultiplied"},
-    {"Blit/1_Alpha", "sdl", "SDL_BlitSurface BLEND"},
-    {"Blit/1b_AlphaHalf", "pixman", "pixman OVER, every pixel alpha 128"},
-    {"Blit/1b_AlphaHalf", "sdl", "SDL_BlitSurface BLEND, every pixel alpha 128"},
-    {"Blit/2_Additive", "pixman", "pixman ADD, premultiplied with our rounding (same pixels)"},
-    {"Blit/2_Additive", "sdl", "SDL_BlitSurface ADD"},
-    {"Blit/3_Colorized", "sdl", "SDL_BlitSurface BLEND + colour/alpha mod"},
-    {"Blit/4_StretchFast", "pixman", "pixman OVER, nearest scale"},
-    {"Blit/4_StretchFast", "sdl", "SDL_BlitScaled BLEND (nearest)"},
-    {"Blit/5_StretchFiltered", "pixman", "pixman OVER, bilinear scale, edges padded"},
-    {"Blit/6_Rotated30", "pixman", "pixman OVER, bilinear 30-degree turn"},
-    {"Blit/7_Keyed", "sdl", "SDL_BlitSurface colour key, RLE"},
-    {"Blit/7_Keyed", "pixman", "pixman OVER, alpha 0 or 255"},
+// Ours beside one peer; the ratio is ours over the peer's (below 1: ours faster).
+const std::vector<benchsummary::Row> kRows = {
+    {"Blit/1_Alpha/ours", "Blit/1_Alpha/pixman", "pixman OVER, premultiplied"},
+    {"Blit/1_Alpha/ours", "Blit/1_Alpha/sdl", "SDL_BlitSurface BLEND"},
+    {"Blit/1b_AlphaHalf/ours", "Blit/1b_AlphaHalf/pixman", "pixman OVER, every pixel alpha 128"},
+    {"Blit/1b_AlphaHalf/ours", "Blit/1b_AlphaHalf/sdl", "SDL_BlitSurface BLEND, every pixel alpha 128"},
+    {"Blit/2_Additive/ours", "Blit/2_Additive/pixman", "pixman ADD, premultiplied with our rounding (same pixels)"},
+    {"Blit/2_Additive/ours", "Blit/2_Additive/sdl", "SDL_BlitSurface ADD"},
+    {"Blit/3_Colorized/ours", "Blit/3_Colorized/sdl", "SDL_BlitSurface BLEND + colour/alpha mod"},
+    {"Blit/4_StretchFast/ours", "Blit/4_StretchFast/pixman", "pixman OVER, nearest scale"},
+    {"Blit/4_StretchFast/ours", "Blit/4_StretchFast/sdl", "SDL_BlitScaled BLEND (nearest)"},
+    {"Blit/5_StretchFiltered/ours", "Blit/5_StretchFiltered/pixman", "pixman OVER, bilinear scale, edges padded"},
+    {"Blit/6_Rotated30/ours", "Blit/6_Rotated30/pixman", "pixman OVER, bilinear 30-degree turn"},
+    {"Blit/7_Keyed/ours", "Blit/7_Keyed/sdl", "SDL_BlitSurface colour key, RLE"},
+    {"Blit/7_Keyed/ours", "Blit/7_Keyed/pixman", "pixman OVER, alpha 0 or 255"},
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
     SDL_SetMainReady();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-
+    if (!AdditiveMatchesPixman()) {
+        std::fprintf(stderr, "the additive blit and pixman ADD differ: the rows would not measure the same work\n");
+        return 1;
+    }
     using benchmark::RegisterBenchmark;
     RegisterBenchmark("Blit/1_Alpha/ours", OursBlit, Sprite::Mixed, Zephra::DRAWMODE_NORMAL, false);
     RegisterBenchmark("Blit/1_Alpha/pixman", Pixman, Sprite::Mixed, PixmanOp::Over);
@@ -378,25 +352,7 @@ int main(int argc, char** argv) {
     RegisterBenchmark("Blit/7_Keyed/sdl", SdlBlit, Sprite::Keyed, SDL_BLENDMODE_NONE, false);
     RegisterBenchmark("Blit/7_Keyed/pixman", Pixman, Sprite::Keyed, PixmanOp::Over);
 
-    if (!AdditiveMatchesPixman()) {
-        std::fprintf(stderr, "the additive blit and pixman ADD differ: the rows would not measure the same work\n");
-        return 1;
-    }
-    CpuTimeReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    const auto& times = reporter.mTimes;
-    std::printf("\nCPU time per call (the median where repeated)\n");
-    std::printf("%-24s %10s %-7s %10s %11s  %s\n", "case", "ours (us)", "peer", "peer (us)", "peer/ours",
-                "peer's work");
-    for (const Pair& p : kPairs) {
-        auto ours = times.find(std::string(p.name) + "/ours");
-        auto peer = times.find(std::string(p.name) + "/" + p.peer);
-        if (ours == times.end() || peer == times.end()) continue;
-        // Times are in the benchmarks' unit (ns by default); above 1 ours is faster.
-        std::printf("%-24s %10.1f %-7s %10.1f %10.2fx  %s\n", p.name, ours->second / 1000.0, p.peer,
-                    peer->second / 1000.0, peer->second / ours->second, p.note);
-    }
-    return 0;
+    return benchsummary::RunMain(argc, argv, [](const benchsummary::Figures&, benchsummary::Summary& summary) {
+        summary.Table("Memory image blits, a 256 x 256 sprite onto 800 x 600", kRows);
+    });
 }

@@ -5,7 +5,7 @@
 // RLE, blending, colour and alpha mod) on ARGB8888 or RGB565, and memcpy of
 // the bytes an opaque picture writes. A run that leaves the destination as it
 // was fails; the table at the end gives each median with its range and the
-// ratio to its peer.
+// ratio of its median to the peer's.
 #include <benchmark/benchmark.h>
 #include <SDL.h>
 #include <pixman.h>
@@ -13,7 +13,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,14 +49,10 @@ int Jitter(int64_t i) { return int(i % 7); }
 
 uint16_t To565(uint32_t p) { return uint16_t(((p >> 8) & 0xF800) | ((p >> 5) & 0x07E0) | ((p >> 3) & 0x001F)); }
 
-// The destination's bytes before the run; a run that changed none of them
-// did no work and fails.
-void CheckDrawn(benchmark::State& state, const void* now, const std::vector<uint8_t>& before) {
-    size_t changed = 0;
-    const auto* p = static_cast<const uint8_t*>(now);
-    for (size_t i = 0; i < before.size(); ++i) changed += p[i] != before[i];
-    state.counters["bytes_changed"] = double(changed);
-    if (changed == 0) state.SkipWithError("the destination was not drawn on");
+// The pixels a run changed are its work; a run that changed none fails.
+void CheckDrawn(benchmark::State& state, const void* now, const std::vector<uint8_t>& before, int bits) {
+    const size_t bpp = size_t(bits / 8);
+    benchsummary::ReportWork(state, benchsummary::ChangedPixels(before.data(), now, before.size() / bpp, bpp));
 }
 
 std::vector<uint8_t> Snapshot(const void* p, size_t n) {
@@ -136,7 +131,7 @@ void Ours(benchmark::State& state, int bits, Op op) {
         }
         benchmark::ClobberMemory();
     }
-    CheckDrawn(state, sc.mem.data(), before);
+    CheckDrawn(state, sc.mem.data(), before, bits);
 }
 
 // An opaque 800 x 600 picture (the office ground) copied onto a surface.
@@ -158,7 +153,7 @@ void OursOpaque(benchmark::State& state, int bits) {
         BltOpaque(view, f, 0, 0, src, Rect(0, 0, kW, kH), false, false);
         benchmark::ClobberMemory();
     }
-    CheckDrawn(state, mem.data(), before);
+    CheckDrawn(state, mem.data(), before, bits);
 }
 
 // The bytes that copy writes, by memcpy.
@@ -170,7 +165,7 @@ void Memcpy(benchmark::State& state, int bits) {
         std::memcpy(to.data(), from.data(), from.size());
         benchmark::ClobberMemory();
     }
-    CheckDrawn(state, to.data(), before);
+    CheckDrawn(state, to.data(), before, bits);
 }
 
 // ---- SDL2 ----
@@ -243,7 +238,7 @@ void Sdl(benchmark::State& state, int bits, Op op) {
         else
             SDL_BlitSurface(sprite.get(), nullptr, dest.get(), &at);
     }
-    CheckDrawn(state, dest->pixels, before);
+    CheckDrawn(state, dest->pixels, before, bits);
 }
 
 // SDL's own mirroring and blended fill: the software renderer drawing into a
@@ -274,7 +269,7 @@ void SdlRenderer(benchmark::State& state, Op op) {
         else
             SDL_RenderCopyEx(renderer, texture, nullptr, &at, 0.0, nullptr, SDL_FLIP_HORIZONTAL);
     }
-    CheckDrawn(state, dest->pixels, before);
+    CheckDrawn(state, dest->pixels, before, 32);
     SDL_DestroyTexture(texture);
     SDL_DestroyRenderer(renderer);
 }
@@ -355,17 +350,11 @@ void Pixman(benchmark::State& state, int bits, PixmanOp op) {
         }
         benchmark::ClobberMemory();
     }
-    CheckDrawn(state, d.data(), before);
+    CheckDrawn(state, d.data(), before, bits);
 }
 
-// Ours beside one peer; the table prints peer time over ours (above 1: ours faster).
-struct Row {
-    const char* ours;
-    const char* peer;
-    const char* what;
-};
-
-const Row kRows[] = {
+// Ours beside one peer; the ratio is ours over the peer's (below 1: ours faster).
+const std::vector<benchsummary::Row> kRows = {
     {"Keyed/surface32", "Keyed/sdl_rle32", "SDL colour key, RLE, ARGB8888"},
     {"Keyed/surface32", "Keyed/pixman_over32", "pixman OVER x8r8g8b8, alpha 0 or 255"},
     {"Keyed/surface565", "Keyed/sdl_rle565", "SDL colour key, RLE, RGB565"},
@@ -399,8 +388,6 @@ const Row kRows[] = {
 
 int main(int argc, char** argv) {
     SDL_SetMainReady();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     using benchmark::RegisterBenchmark;
     for (int bits : {32, 16}) {
         const std::string n = bits == 16 ? "565" : "32";
@@ -430,17 +417,7 @@ int main(int argc, char** argv) {
     RegisterBenchmark("Mirrored/sdl_rendercopyex32", SdlRenderer, Op::Mirror);
     RegisterBenchmark("FillAlpha/sdl_renderfillrect32", SdlRenderer, Op::Fill);
 
-    CollectingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    const auto& t = reporter.mTimes;
-    std::printf("\n%-22s %10s  %-30s %10s %8s  %s\n", "ours", "us", "peer", "us", "peer/ours", "peer's work");
-    for (const Row& r : kRows) {
-        auto a = t.find(r.ours), b = t.find(r.peer);
-        if (a == t.end() || b == t.end()) continue;
-        std::printf("%-22s %10.1f  %-30s %10.1f %7.2fx  %s\n", r.ours, a->second / 1000.0, r.peer, b->second / 1000.0,
-                    b->second / a->second, r.what);
-    }
-    return 0;
+    return benchsummary::RunMain(argc, argv, [](const benchsummary::Figures&, benchsummary::Summary& summary) {
+        summary.Table("Surface blits, a 256 x 256 sprite onto 800 x 600", kRows);
+    });
 }
