@@ -10,6 +10,7 @@
 #include "game/app/game_hooks.h"
 #include "game/app/xml_access.h"
 #include "platform/paths.h"
+#include "platform/settings.h"
 #include "platform/text.h"
 #include "platform/window.h"
 
@@ -86,6 +87,12 @@ std::string OfficeApp::LocText(const std::string& key, const std::string& fallba
 }
 
 // ---------------------------------------------------------------- start-up
+
+void OfficeApp::ReadSettings() {
+    ZephraAppBase::ReadSettings();
+    if (const platform::Settings* settings = GetSettings(); settings && !settings->LastError().empty())
+        Warn(settings->LastError());
+}
 
 bool OfficeApp::Init() {
     if (!ZephraAppBase::Init()) return false;
