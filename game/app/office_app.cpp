@@ -142,6 +142,8 @@ void OfficeApp::DrawAfterWidgets(Zephra::Graphics* g) {
 void OfficeApp::LoadingThreadCompleted() {
     std::vector<std::string> errors;
     if (!mLocTable->Load(TextTable::kLocPath, errors)) Warn("No localised texts: " + errors.back());
+    else
+        for (const std::string& e : errors) Warn(e);
 
     if (!mPrefs.Load()) Warn(mPrefs.LastError());
     if (mPrefs.CurrentSlot() >= 0) ReadProfileSlot(mPrefs.CurrentSlot());

@@ -157,6 +157,11 @@ bool TextTable::Load(const std::string& path, std::vector<std::string>& errors) 
     for (auto& [key, node] : pairs) {
         std::u16string value;
         XmlGetAttrWide(node, "value", value);
+        if (value.size() > kMaxTextLength) {
+            errors.push_back(path + ": text " + key + " is longer than " + std::to_string(kMaxTextLength) +
+                             " characters; left out");
+            continue;
+        }
         texts.emplace(key, std::move(value));
     }
     texts_ = std::move(texts);

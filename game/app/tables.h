@@ -89,9 +89,12 @@ private:
 class TextTable {
 public:
     static constexpr const char* kLocPath = "cfg\\loc.xml";
+    // Characters (UTF-16 units) of one text of the file; no screen shows more.
+    static constexpr size_t kMaxTextLength = 4096;
 
     // Replaces the contents with the "text" entries (key, value) of a
-    // localisation file; the first entry of a key wins. False with the reason
+    // localisation file; the first entry of a key wins, a text longer than
+    // kMaxTextLength is left out (named in errors). False with the reason
     // (contents unchanged) when the file cannot be read.
     bool Load(const std::string& path, std::vector<std::string>& errors);
 

@@ -138,6 +138,29 @@ TEST(TextTableTest, LocalisationFileAndLookup) {
     EXPECT_EQ(loc.Lookup("HELLO"), u"Gr\u00FC\u00DFe");
 }
 
+// A text past the limit (up to what a game file may hold) is left out by
+// name; one at the limit is kept whole.
+TEST(TextTableTest, TextsPastTheLimitAreLeftOutByName) {
+    GameFolder folder;
+    const size_t limit = TextTable::kMaxTextLength;
+    folder.Write("cfg/loc.xml", "<loc><text key=\"AT_LIMIT\" value=\"" + std::string(limit, 'a') +
+                                    "\"/><text key=\"PAST\" value=\"" + std::string(limit + 1, 'b') +
+                                    "\"/><text key=\"MENU_TITLE\" value=\"" + std::string(30u << 20, 'c') +
+                                    "\"/><text key=\"AFTER\" value=\"kept\"/></loc>");
+    TextTable loc;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(loc.Load(TextTable::kLocPath, errors));
+    EXPECT_EQ(loc.Lookup("AT_LIMIT").size(), limit);
+    EXPECT_EQ(loc.Lookup("AFTER"), u"kept");
+    ASSERT_EQ(errors.size(), 2u);
+    for (const char* key : {"PAST", "MENU_TITLE"}) {
+        EXPECT_FALSE(loc.Has(key)) << key;
+        const std::string& error = errors[std::string(key) == "PAST" ? 0 : 1];
+        EXPECT_NE(error.find("cfg\\loc.xml: text " + std::string(key) + " is longer than 4096"), std::string::npos)
+            << error;
+    }
+}
+
 TEST(TextTableTest, Utf16LocalisationFile) {
     GameFolder folder;
     std::u16string text = u"\uFEFF<loc><text key=\"K\" value=\"\u00E9t\u00E9\"/></loc>";
