@@ -34,6 +34,7 @@ OfficeApp::OfficeApp(const std::string& prefsPath)
     mExpertGoals.fill(-1);
     mResourceManager = std::make_unique<Zephra::ResourceManager>(this);
     mTextureTable = std::make_unique<TextureTable>(this);
+    mTextureTable->SetWarning([this](const std::string& text) { Warn(text); });
     mFontTable = std::make_unique<FontTable>(mResourceManager.get());
     mLocTable = std::make_unique<TextTable>();
     mTextVars = std::make_unique<TextTable>();

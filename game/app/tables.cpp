@@ -73,7 +73,7 @@ Zephra::MemoryImage* TextureTable::Acquire(const std::string& name) {
     if (it == entries_.end()) {
         // Only what looks like a file name is tried as a path.
         if (name.find('.') == std::string::npos) {
-            error_ = "Unknown texture " + name;
+            Fail(name, "Unknown texture " + name);
             return nullptr;
         }
         it = entries_.emplace(name, Entry{name, nullptr, 0}).first;
@@ -83,8 +83,9 @@ Zephra::MemoryImage* TextureTable::Acquire(const std::string& name) {
         std::unique_ptr<Zephra::MemoryImage> image(host_ ? host_->CreateImage() : new Zephra::MemoryImage(nullptr));
         std::string error;
         if (!Zephra::ImageLib::LoadImage(entry.path, *image, error)) {
-            error_ = "Failed to load texture " + name + " from " + entry.path + ": " + error;
+            const std::string path = entry.path;
             if (entry.path == name) entries_.erase(it);
+            Fail(name, "Failed to load texture " + name + " from " + path + ": " + error);
             return nullptr;
         }
         image->AnalyzeAlpha();
@@ -93,6 +94,11 @@ Zephra::MemoryImage* TextureTable::Acquire(const std::string& name) {
     }
     ++entry.count;
     return entry.image.get();
+}
+
+void TextureTable::Fail(const std::string& name, std::string error) {
+    error_ = std::move(error);
+    if (warn_ && warned_.insert(name).second) warn_(error_);
 }
 
 void TextureTable::Drop(Entry& entry) {

@@ -1,5 +1,7 @@
 #pragma once
+#include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +50,8 @@ public:
     // Pictures held at the moment.
     size_t LoadedCount() const;
     const std::string& LastError() const { return error_; }
+    // Where failures go (with LastError's text), each name's once; none by default.
+    void SetWarning(std::function<void(const std::string&)> warn) { warn_ = std::move(warn); }
 
 private:
     struct Entry {
@@ -58,8 +62,13 @@ private:
     void Drop(Entry& entry);
 
     Zephra::ImageHost* host_;
+    // Records error_ and passes it on, once for each name.
+    void Fail(const std::string& name, std::string error);
+
     std::map<std::string, Entry> entries_;
     std::string error_;
+    std::function<void(const std::string&)> warn_;
+    std::set<std::string> warned_;
 };
 
 // Fonts by game name. A table entry ("cfg\fonts.xml") names a font of the

@@ -96,6 +96,34 @@ TEST_F(TextureTableTest, UnknownOrUnloadableNamesGiveNothing) {
     EXPECT_EQ(host.made, host.destroyed);
 }
 
+// Each picture that does not load is reported once, with its real reason.
+TEST_F(TextureTableTest, FailuresAreReportedOnceWithTheirReason) {
+    folder.Write("images/file", "a file, not a folder");
+    TextureTable table(&host);
+    std::vector<std::string> warnings;
+    table.SetWarning([&](const std::string& text) { warnings.push_back(text); });
+    table.Define("broken", "images\\broken.png");
+    table.Define("gone", "images\\gone.png");
+    table.Define("under a file", "images\\file\\star.png");
+    struct Case {
+        const char* name;
+        const char* why;
+    } cases[] = {
+        {"nothing", "Unknown texture nothing"},
+        {"gone", "Failed to load texture gone from images\\gone.png: cannot read file (no such file)"},
+        {"broken", "Failed to load texture broken from images\\broken.png: "},
+        {"under a file", "images/file is not a folder"},
+    };
+    for (const Case& c : cases) {
+        for (int i = 0; i < 2; ++i) EXPECT_EQ(table.Acquire(c.name), nullptr) << c.name;
+        EXPECT_NE(table.LastError().find(c.why), std::string::npos) << c.name << ": " << table.LastError();
+        ASSERT_FALSE(warnings.empty());
+        EXPECT_EQ(warnings.back(), table.LastError()) << c.name;
+    }
+    EXPECT_EQ(warnings.size(), std::size(cases)) << "each name once";
+    EXPECT_NE(warnings[2], "Failed to load texture broken from images\\broken.png: ") << "a reason follows";
+}
+
 TEST_F(TextureTableTest, TableFileKeepsFirstDefinition) {
     folder.Write("cfg/textures.xml",
                  "<textures><texture name=\"star\" path=\"images\\star.png\"/>"
