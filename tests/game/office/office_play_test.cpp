@@ -350,9 +350,18 @@ namespace {
 class SpoiledOfficePlay : public OfficePlay {
 protected:
     void StartApp() override {}
+    // Never writes through to the sample: a folder that is a link to the
+    // sample's is laid out as a folder of links first, and the file's link removed.
     void Spoil(const std::string& name, const std::string& bytes) {
-        const std::filesystem::path file = std::filesystem::path(gameDir.Path()) / name;
-        std::filesystem::remove(file);  // a link to the sample's file
+        namespace fs = std::filesystem;
+        const fs::path file = fs::path(gameDir.Path()) / name;
+        const fs::path folder = file.parent_path();
+        if (fs::is_symlink(folder)) {
+            const fs::path sample = fs::read_symlink(folder);
+            fs::remove(folder);
+            testsupport::LayGameFolder(sample, fs::path(), folder);
+        }
+        fs::remove(file);
         testsupport::WriteFile(file.string(), bytes);
     }
 };
@@ -388,6 +397,17 @@ TEST_F(SpoiledOfficePlay, WhatWouldMakeADayEndlessIsRefusedAndTheDayEnds) {
              return text.replace(at, 21, "boss_move_speed=\"0\"");
          },
          "params boss_move_speed 0: a person would never arrive"},
+        {"a boss graph that does not join the safe", "cfg/office.xml",
+         [](std::string text) {
+             for (const char* edge : {"<edge p1=\"b_back\" p2=\"safe\" z_order=\"0\"/>",
+                                      "<edge p1=\"safe\" p2=\"shelving01\" z_order=\"0\"/>"}) {
+                 const size_t at = text.find(edge);
+                 EXPECT_NE(at, std::string::npos) << edge;
+                 if (at != std::string::npos) text.erase(at, std::string(edge).size());
+             }
+             return text;
+         },
+         "cfg\\l1.xml: the boss cannot reach safe from boss_home"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
