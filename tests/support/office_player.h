@@ -393,7 +393,6 @@ private:
     // The newcomer's turn: the phone when it rings, else the next click for
     // the clients in the order they came, each after a look at the office.
     void ActInOrder() {
-        Remember();
         Boss* boss = gBoss;
         if (boss == nullptr || !boss->IsActive() || !level_->GetClickQueue().empty()) return;
         const std::vector<Item*>& queued = boss->GetTargets();
@@ -409,10 +408,12 @@ private:
         }
         if (!clock_.Ready()) return;
         looking_ = false;
+        Remember();
         Click(phone ? gPhone : ChooseInOrder(boss->GetStateKey()));
     }
-    // The clients shown, in the order they came: the ones gone are forgotten,
-    // the ones new are added last.
+    // The clients shown, in the order they came, as seen at each look: the
+    // ones gone are forgotten, the ones new are added last (the least patient,
+    // who came first, before the others).
     void Remember() {
         const std::vector<Client*> shown = Clients();
         std::erase_if(arrivals_, [&](Client* c) { return std::find(shown.begin(), shown.end(), c) == shown.end(); });
