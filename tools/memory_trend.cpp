@@ -35,10 +35,12 @@ Verdict JudgeGrowth(const std::vector<Sample>& samples, double seconds, double a
         }
         const char* where = inLevel ? "level" : "menus";
         char text[200];
-        if (part.size() < kMinSamples) {
-            std::snprintf(text, sizeof text, "%s: %zu samples, too few to judge", where, part.size());
+        std::sort(part.begin(), part.end(), [](const Sample& a, const Sample& b) { return a.at < b.at; });
+        const double span = part.empty() ? 0 : part.back().at - part.front().at;
+        if (part.size() < kMinSamples || span < kMinSpanSeconds) {
+            std::snprintf(text, sizeof text, "%s: %zu samples over %.0f s, too few to judge", where, part.size(),
+                          span);
         } else {
-            std::sort(part.begin(), part.end(), [](const Sample& a, const Sample& b) { return a.at < b.at; });
             const double middle = (part.front().at + part.back().at) / 2;
             const auto split = std::find_if(part.begin(), part.end(), [&](const Sample& s) { return s.at >= middle; });
             const double slope = MedianSlope(part);

@@ -24,11 +24,14 @@ struct Verdict {
 // A run this short is still filling its caches: no verdict.
 constexpr double kWarmUpSeconds = 600;
 // Samples of the menus or of the level, in the judged part of the run, below
-// which that part gets no verdict.
+// which that part gets no verdict; and the time they must span (a level
+// fills as it is played: a few minutes of one visit are no trend).
 constexpr size_t kMinSamples = 16;
+constexpr double kMinSpanSeconds = 600;
 
 // The first third of the run is left out (caches filling). The rest is judged
-// within the menus and within the level, each by the median of the slopes
+// within the menus and within the level (so a run shorter than a quarter of
+// an hour gets no verdict), each by the median of the slopes
 // between every two samples (one odd sample in three moves it little): it
 // grows when that slope over the part's span exceeds the floor, 1 MB per ten
 // minutes of run and at least allowMb over the run, and each half of the span

@@ -67,6 +67,9 @@ TEST(MemoryTrend, GrowthOnlyWhenSustainedAboveTheFloor) {
          true},
         {"too few samples to say: every 120 s", 1800, 120,
          [&](double at, bool l, std::mt19937& r) { return base(l) + Noise(r, 1) + at / 600 * 5; }, false, false},
+        {"twelve minutes, filling through the last five as a level is played: too short a span", 720, 10,
+         [&](double at, bool, std::mt19937& r) { return at < 420 ? 36 + Noise(r, 2) : 40 + (at - 420) / 60 + Noise(r, 4); },
+         false, false},
         {"too short a run", 300, 5,
          [&](double at, bool l, std::mt19937& r) { return base(l) + at / 60 * 5; }, false, false},
     };
