@@ -2,6 +2,8 @@
 // objects' regions and updates of 10 ms, with a seeded generator.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,6 +21,8 @@
 #include "game/office/pickable.h"
 #include "game/office/secretary.h"
 #include "game/office/worker.h"
+#include "game/office/skin.h"
+#include "game/office/z_order.h"
 #include "game/office/rule_sequencer.h"
 #include "platform/random.h"
 #include "tests/support/fake_tutorial_owner.h"
@@ -145,6 +149,59 @@ TEST_F(OfficePlay, FirstDaysFollowingTheTutorial) {
             }
         }
     }
+}
+
+// Wherever the persons walk they stand on their feet: each one's order line is
+// the bottom of his picture, and nothing whose line lies above his, in the
+// columns he covers, is drawn over him (the phone, a chair, a seated client).
+TEST_F(OfficePlay, NothingBehindAPersonIsDrawnOverHim) {
+    Start(1, true);
+    Player player(level);
+    player.answersPhone = true;
+    struct Seen {
+        const char* part;
+        Person* person;
+        int frames = 0;
+        int moves = 0;
+        int lastX = 0, lastY = 0;
+    } persons[] = {{"boss", gBoss}, {"secretary", gSecretary}, {"engineer", gEngineer}};
+    int tick = 0;
+    Play(&player, 90.0f, [&]() -> bool {
+        if (tick++ % 5 != 0) return false;
+        const std::vector<Skin*>& order = gZOrder->GetDrawOrder();
+        for (Seen& seen : persons) {
+            if (seen.person == nullptr || !seen.person->IsVisible()) continue;
+            Skin* part = seen.person->FindPartByName(seen.part);
+            const AnimFrame* frame = part ? part->GetPlayer()->GetFrame() : nullptr;
+            const AnimRecord* record = part ? part->GetPlayer()->GetRecord() : nullptr;
+            if (frame == nullptr || record == nullptr) continue;
+            ++seen.frames;
+            const Zephra::Point feet = part->GetOrderPoint(1);
+            if (feet.mX != seen.lastX || feet.mY != seen.lastY) ++seen.moves;
+            seen.lastX = feet.mX;
+            seen.lastY = feet.mY;
+            const Zephra::Point origin = seen.person->OffsetPoint(part->GetOffset());
+            const int bottom = origin.mY + part->EffectOffset().y + frame->offsY + frame->height;
+            EXPECT_LE(std::abs(bottom - feet.mY), 6) << seen.part << " at " << feet.mX << "," << feet.mY;
+            EXPECT_GE(feet.mX, origin.mX) << seen.part;
+            EXPECT_LE(feet.mX, origin.mX + record->boxWidth) << seen.part;
+            const auto self = std::find(order.begin(), order.end(), part);
+            if (self == order.end()) {
+                ADD_FAILURE() << seen.part << " is not drawn";
+                continue;
+            }
+            for (int x = part->GetOrderPoint(0).mX; x < part->GetOrderPoint(2).mX; ++x) {
+                Skin* behind = gZOrder->CellAt(x, feet.mY).skin;
+                if (behind == nullptr) continue;
+                EXPECT_LT(std::find(order.begin(), order.end(), behind), self)
+                    << behind->GetOwner()->GetName() << " over the " << seen.part << " at " << feet.mX << ","
+                    << feet.mY;
+            }
+        }
+        return ::testing::Test::HasFailure();
+    });
+    EXPECT_GT(persons[0].moves, 50) << "the boss walked";
+    EXPECT_GT(persons[1].moves, 10) << "the secretary walked";
 }
 
 TEST_F(OfficePlay, BusySurvivalLevel) {
