@@ -127,6 +127,9 @@ public:
     Session(const std::string& home) : home_(home) {}
 
     bool Play(const Options& opt, bool survival, int number, unsigned seed, Run& run) {
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                  std::chrono::duration<float>(opt.wall));
         run = Run{};
         run.survival = survival;
         run.number = number;
@@ -192,9 +195,6 @@ public:
 
         // A day lasts minutes: one still going after twenty is stuck.
         const float cap = (survival ? opt.minutes : 20.0f) * 60.0f;
-        const auto deadline = std::chrono::steady_clock::now() +
-                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                  std::chrono::duration<float>(opt.wall));
         bool over = false, timedOut = false;
         float lostAt = -1.0f;
         const std::string shot = opt.shots.empty() ? std::string()
