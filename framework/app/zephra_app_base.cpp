@@ -73,6 +73,8 @@ ZephraAppBase::~ZephraAppBase() {
 void ZephraAppBase::ReadSettings() {
     mSettings = std::make_unique<platform::Settings>(
         platform::JoinPath(platform::ConfigDir(), "settings.ini"));
+    // A file that could not be used is never saved over (Save refuses); the
+    // game reports why through SettingsError.
     mSettings->Load();
     const platform::Settings& s = *mSettings;
     mMusicVolume = ReadVolume(s, "MusicVolume", mMusicVolume);

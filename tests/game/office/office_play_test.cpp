@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "game/app/prefs.h"
+#include "game/office/anim_file.h"
 #include "game/office/boss.h"
 #include "game/office/client.h"
 #include "game/office/door.h"
@@ -398,3 +400,86 @@ TEST_F(OfficePlay, PlayerChoosesFromWhatTheOfficeShows) {
 }
 
 } // namespace
+
+namespace {
+
+// Each case spoils the sample's files before the game starts.
+class SpoiledOfficePlay : public OfficePlay {
+protected:
+    void StartApp() override {}
+    // Never writes through to the sample: a folder that is a link to the
+    // sample's is laid out as a folder of links first, and the file's link removed.
+    void Spoil(const std::string& name, const std::string& bytes) {
+        namespace fs = std::filesystem;
+        const fs::path file = fs::path(gameDir.Path()) / name;
+        const fs::path folder = file.parent_path();
+        if (fs::is_symlink(folder)) {
+            const fs::path sample = fs::read_symlink(folder);
+            fs::remove(folder);
+            testsupport::LayGameFolder(sample, fs::path(), folder);
+        }
+        fs::remove(file);
+        testsupport::WriteFile(file.string(), bytes);
+    }
+};
+
+std::string SampleFile(const std::string& name) { return testsupport::ReadFile(testsupport::SourceDir() + "/data/" + name); }
+
+} // namespace
+
+// Data that would keep the boss from ever finishing is refused with a warning
+// naming the file and the record, and the day still ends.
+TEST_F(SpoiledOfficePlay, WhatWouldMakeADayEndlessIsRefusedAndTheDayEnds) {
+    struct Case {
+        const char* what;
+        std::string file;
+        std::function<std::string(std::string)> spoil;
+        const char* warning;
+    };
+    const Case cases[] = {
+        {"boss animations of 0 frames per second", "anm/boss.anm",
+         [](std::string bytes) {
+             AnimData data;
+             std::string error;
+             uint32_t base = 0;
+             EXPECT_TRUE(ParseAnmFile(bytes, data, error, &base)) << error;
+             for (AnimRecord& record : data.records) record.block.fps = 0;
+             return WriteAnmFile(data, base);
+         },
+         "anm\\boss.anm: animation 0 (bossmantidle): 0 frames per second"},
+        {"a boss speed of 0", "cfg/office.xml",
+         [](std::string text) {
+             const size_t at = text.find("boss_move_speed=\"160\"");
+             EXPECT_NE(at, std::string::npos);
+             return text.replace(at, 21, "boss_move_speed=\"0\"");
+         },
+         "params boss_move_speed 0: a person would never arrive"},
+        {"a boss graph that does not join the safe", "cfg/office.xml",
+         [](std::string text) {
+             for (const char* edge : {"<edge p1=\"b_back\" p2=\"safe\" z_order=\"0\"/>",
+                                      "<edge p1=\"safe\" p2=\"shelving01\" z_order=\"0\"/>"}) {
+                 const size_t at = text.find(edge);
+                 EXPECT_NE(at, std::string::npos) << edge;
+                 if (at != std::string::npos) text.erase(at, std::string(edge).size());
+             }
+             return text;
+         },
+         "cfg\\l1.xml: the boss cannot reach safe from boss_home"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Spoil(c.file, c.spoil(SampleFile(c.file)));
+        OfficePlay::StartApp();
+        ASSERT_NE(level, nullptr);
+        Start(1, false);
+        Player player(level);
+        Play(&player, 400.0f, [&] { return Debriefed(); });
+        EXPECT_TRUE(Debriefed()) << "the day ends";
+        bool warned = false;
+        for (const std::string& w : app->Warnings()) warned = warned || w.find(c.warning) != std::string::npos;
+        EXPECT_TRUE(warned) << c.warning;
+        level->SetScreens(nullptr);
+        app.reset();
+        Spoil(c.file, SampleFile(c.file));
+    }
+}
