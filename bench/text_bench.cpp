@@ -6,9 +6,9 @@
 // layout alone (what the wrapping costs) is measured too.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <map>
 #include <string>
+
+#include "bench/collecting_reporter.h"
 
 #include "framework/graphics/graphics.h"
 #include "framework/graphics/memory_image.h"
@@ -82,6 +82,7 @@ void TextFrame(benchmark::State& state, int kind) {
         benchmark::DoNotOptimize(screen.GetBits());
     }
     if (height <= 0) state.SkipWithError("no text was laid out");
+    benchsummary::ReportWork(state, height);
 }
 
 void Layout(benchmark::State& state, int kind) {
@@ -99,60 +100,38 @@ void Layout(benchmark::State& state, int kind) {
         benchmark::DoNotOptimize(lines);
     }
     if (lines <= 0) state.SkipWithError("no text was laid out");
+    benchsummary::ReportWork(state, lines);
 }
 
 void Register() {
     for (int kind = 0; kind < 3; ++kind) {
         benchmark::RegisterBenchmark((std::string("frame/") + kKindNames[kind]).c_str(), TextFrame, kind)
-            ->Unit(benchmark::kMicrosecond)
-            ->Repetitions(5);
+            ->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark((std::string("layout/") + kKindNames[kind]).c_str(), Layout, kind)
-            ->Unit(benchmark::kMicrosecond)
-            ->Repetitions(5);
+            ->Unit(benchmark::kMicrosecond);
     }
 }
-
-// The median CPU time of the repetitions and their spread, by name.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.error_occurred) mFailed = true;
-            if (run.run_type != Run::RT_Aggregate) continue;
-            if (run.aggregate_name == "median") mMedian[run.run_name.function_name] = run.GetAdjustedCPUTime();
-            if (run.aggregate_name == "stddev") mSpread[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> mMedian, mSpread;
-    bool mFailed = false;
-};
 
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
     Register();
-    MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    // A frame is held to twice the normal one; the layout, linear in the text,
-    // shows its time per character.
-    std::printf("\n%-24s %16s %12s\n", "median CPU time", "us (+- stddev)", "limit (us)");
-    const auto normal = reporter.mMedian.find(std::string("frame/") + kKindNames[0]);
-    for (const char* part : {"frame/", "layout/"}) {
-        for (int kind = 0; kind < 3; ++kind) {
-            const std::string name = std::string(part) + kKindNames[kind];
-            const auto it = reporter.mMedian.find(name);
-            if (it == reporter.mMedian.end()) continue;
-            std::printf("%-24s %9.1f +- %4.1f", name.c_str(), it->second, reporter.mSpread[name]);
-            if (part[0] == 'l')
-                std::printf(" %12s  (%.1f ns a character)", "", 1000 * it->second / Text(kind).size());
-            else if (kind != 0 && normal != reporter.mMedian.end())
-                std::printf(" %12.1f  (%.2fx the normal text)", kLimitFactor * normal->second,
-                            it->second / normal->second);
-            std::printf("\n");
+    return benchsummary::RunMain(argc, argv, [](const benchsummary::Figures&, benchsummary::Summary& summary) {
+        // A frame is held to twice the normal one; the layout, linear in the
+        // text, beside the normal text's scaled to the same length.
+        const std::string normal = std::string("frame/") + kKindNames[0];
+        const std::string normalLayout = std::string("layout/") + kKindNames[0];
+        std::vector<benchsummary::Row> frames, layouts;
+        for (int kind = 1; kind < 3; ++kind) {
+            benchsummary::Row frame{std::string("frame/") + kKindNames[kind], normal, "the frame with a normal text"};
+            frame.limitRatio = kLimitFactor;
+            frames.push_back(frame);
+            benchsummary::Row layout{std::string("layout/") + kKindNames[kind], normalLayout,
+                                     "the normal text's layout, scaled to this length"};
+            layout.peerScale = double(Text(kind).size()) / Text(0).size();
+            layouts.push_back(layout);
         }
-    }
-    return reporter.mFailed ? 1 : 0;
+        summary.Table("a dialog frame with a long text", frames);
+        summary.Table("word wrapping alone", layouts);
+    });
 }
