@@ -51,6 +51,16 @@ std::string LevelPath(bool survival, int day) {
     return path;
 }
 
+// A click on a client is a click on its place: the hand shows over both,
+// and the tutorial waits for the place.
+Item* ClickedObject(Item* item) {
+    const std::string& name = item->GetName();
+    if (!name.starts_with("client") || name.starts_with("client_place") || dynamic_cast<SlotClient*>(item) == nullptr)
+        return item;
+    Item* place = FindObject("client_place" + name.substr(6));
+    return place ? place : item;
+}
+
 // The client behind a client place, as its status source ("shown").
 bool ClientShown(Item* client) {
     auto* source = dynamic_cast<StatusSource*>(client);
@@ -543,7 +553,8 @@ void LevelScreen::ProcessClickQueue() {
     Person* boss = FindPerson("boss");
     Person* secretary = FindPerson("secretary");
     Person* engineer = FindPerson("engineer");
-    for (Item* item : clickQueue_) {
+    for (Item* clicked : clickQueue_) {
+        Item* item = ClickedObject(clicked);
         const std::string& name = item->GetName();
         if (name == "door03") {
             if (!IsBusy(engineer)) {

@@ -8,7 +8,7 @@ namespace {
 
 // Day 1: one client served step by step (order, shelving, worker, table),
 // then a second client on their own, then a hint for a client with more
-// than one order.
+// than one order; the script ends with that hint.
 constexpr TutorialRule kDay1[] = {
     {.event = 0, .blockEvents = {1},
      .blockNames = {"table02a", "table04a", "client_place03", "client_place04", "trash_bin", "shelving01"}},
@@ -33,7 +33,6 @@ constexpr TutorialRule kDay1[] = {
     {.event = 0, .wait = 1.0f, .hide = 11},
     {.event = 9, .wait = 6.0f, .show = 12},
     {.event = 0, .hide = 12},
-    {.event = 0},
 };
 
 // Day 2: the specialists' boards and a second worker.
@@ -44,10 +43,12 @@ constexpr TutorialRule kDay2[] = {
     {.event = 1, .show = 16, .blockEvents = {2, 1}, .unblockNames = {"client_place03"}},
     {.event = 2, .hide = 16},
     {.event = 3, .show = 2},
-    {.event = 4, .wait = 3.0f, .show = 13, .hide = 2, .blockNames = {"client_place03"}},
-    {.event = 0, .hide = 13, .unblockNames = {"shelving01"}},
-    {.event = 5, .blockNames = {"shelving01"}, .unblockNames = {"table04a", "worker04a_spec"}},
-    {.event = 6, .show = 6, .blockNames = {"table04a", "worker04a_spec"}},
+    // Pop-up 13 names both clicks of the errand and stays until the worker
+    // starts, so both are open at once: "shelving, then table" loses neither.
+    {.event = 4, .show = 13, .hide = 2, .blockNames = {"client_place03"},
+     .unblockNames = {"shelving01", "table04a", "worker04a_spec"}},
+    {.event = 5, .blockNames = {"shelving01"}},
+    {.event = 6, .show = 6, .hide = 13, .blockNames = {"table04a", "worker04a_spec"}},
     {.event = 7, .show = 14, .hide = 6, .unblockNames = {"table04a", "worker04a_spec"}},
     {.event = 8, .blockNames = {"table04a", "worker04a_spec"}, .unblockNames = {"table01a", "worker01a_spec"}},
     {.event = 8, .hide = 14},
@@ -92,8 +93,6 @@ void RuleSequencer::Stop() {
 }
 
 void RuleSequencer::OnEvent(int32_t event) {
-    // Past the last rule the script has nothing more to apply; what it
-    // blocked stays blocked until it is stopped.
     if (script_.empty() || waiting_ || next_ >= GetRuleCount()) return;
     const TutorialRule& rule = script_[next_];
     if (rule.event != event) return;
@@ -105,6 +104,9 @@ void RuleSequencer::OnEvent(int32_t event) {
     }
     ++next_;
     DebugTrace("Current Rule: %i\n", next_);
+    // The last rule applied (and its wait over), the tutorial is done:
+    // nothing stays blocked for the rest of the day.
+    if (next_ >= GetRuleCount() && !waiting_) Stop();
 }
 
 void RuleSequencer::Apply(const TutorialRule& rule) {
@@ -126,5 +128,9 @@ void RuleSequencer::Update(float frameTime) {
     const bool popupShown = waitPopup_ != 0 && owner_ != nullptr && owner_->IsChildVisible(waitPopup_);
     if (remainingWait_ >= 0.0f && popupShown) return;
     waiting_ = false;
+    if (next_ >= GetRuleCount()) {
+        Stop();
+        return;
+    }
     OnEvent(kEventNext);
 }

@@ -61,7 +61,7 @@ public:
     void Start(int day) override;
     void Stop() override;
     // Applies the next rule when it awaits this event and no wait is pending;
-    // past the last rule nothing more happens and the blocked sets stay.
+    // once the last rule is applied and its wait is over the script stops.
     void OnEvent(int32_t event);
     // Runs down a pending wait; it ends early once the rule's pop-up is gone.
     void Update(float frameTime);

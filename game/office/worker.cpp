@@ -18,12 +18,17 @@
 namespace {
 
 constexpr float kFullStamina = 100.0f;
-// Tutorial events a worker sends.
+// Tutorial events a worker sends or asks about.
+constexpr int kEventVisit = 1;
 constexpr int kEventWorkStart = 6;
 constexpr int kEventWorkDone = 7;
 constexpr const char* kMoney = "money";
 
 Person* FindBoss() { return dynamic_cast<Person*>(FindObject("boss")); }
+
+// While the tutorial holds the clients' patience it holds the way to the bar
+// too: nothing it waits for is refused by a worker gone for coffee.
+bool BreaksHeld() { return !LevelLink::TutorialAllows(kEventVisit); }
 
 } // namespace
 
@@ -264,7 +269,7 @@ void Worker::Update() {
             stateKey_.empty()) {
             if (BossBlocksBreak()) {
                 RollBreakIntent();
-            } else {
+            } else if (!BreaksHeld()) {
                 breakIntent_ -= dt;
                 if (breakIntent_ >= 0.0f && breakIntent_ < gGameParams.worker_break_intent_timeout) {
                     SetState(kWantsBreak);
@@ -297,7 +302,7 @@ void Worker::Update() {
         // Without a bar to go to, a break would hide the worker for good.
         if (BossBlocksBreak() || gMiniBar == nullptr) {
             RollBreakIntent();
-        } else {
+        } else if (!BreaksHeld()) {
             breakIntent_ -= dt;
             if (breakIntent_ < 0.0f) SetState(kOnBreak);
         }

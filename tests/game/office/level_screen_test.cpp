@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -20,7 +21,10 @@
 #include "game/office/phone.h"
 #include "game/office/pickable.h"
 #include "game/office/rule_sequencer.h"
+#include "game/office/worker.h"
 #include "game/office/z_order.h"
+#include "game/screens/game_level_screens.h"
+#include "game/screens/hud.h"
 #include "platform/random.h"
 #include "tests/support/fake_slot_client.h"
 #include "tests/support/recording_level_screens.h"
@@ -641,6 +645,58 @@ TEST_F(LevelTest, TutorialOfDayOneBlocksAndHearsTheLevel) {
     EXPECT_TRUE(hovers("trash_bin"));
     app.reset();
     EXPECT_EQ(gRuleSequencer, nullptr);
+}
+
+// The natural clicks of a newcomer reach the tutorial: the client clicked in
+// place of its place, and the errand's two clicks made at once.
+TEST_F(LevelTest, TutorialTakesTheNaturalClicks) {
+    struct Click {
+        int popup;          // shown when the click is made
+        const char* name;
+        float after;        // seconds after the previous click
+    };
+    struct Case {
+        const char* what;
+        int day;
+        std::vector<Click> clicks;
+        int popup;          // shows next
+        const char* works;  // the worker that has started, or none
+    };
+    const Case cases[] = {
+        {"day 1: the client, not the place", 1, {{1, "client03", 0}}, 2, nullptr},
+        {"day 2: the client, not the place", 2, {{16, "client03", 0}}, 2, nullptr},
+        {"day 2: shelving, then the table 0.3 s later", 2,
+         {{16, "client_place03", 0}, {13, "shelving01", 0}, {13, "table04a", 0.3f}}, 6, "worker04a"},
+    };
+    for (Item* item : gObjects) {
+        auto* client = dynamic_cast<Client*>(item);
+        if (client && item->GetName().starts_with("client0")) ClientSlots::Add(client, item->GetName()[7] - '1');
+    }
+    app->mUpdateInterval = 10;
+    Hud* hud = composition.GetLevelScreens()->GetHud();
+    auto run = [&](float seconds, const std::function<bool()>& done) {
+        for (float t = 0; t < seconds && !done(); t += 0.01f) {
+            level->Update();
+            level->UpdateMotion(1.0f);
+        }
+    };
+    for (const Case& c : cases) {
+        Start(c.day);
+        for (const Click& click : c.clicks) {
+            run(60, [&] { return hud->IsChildVisible(click.popup); });
+            ASSERT_TRUE(hud->IsChildVisible(click.popup)) << c.what << ": pop-up " << click.popup;
+            run(click.after, [] { return false; });
+            const Zephra::Point p = PointOn(click.name);
+            level->MouseDown(p.mX, p.mY, 0, 1);
+        }
+        run(60, [&] { return hud->IsChildVisible(c.popup); });
+        EXPECT_TRUE(hud->IsChildVisible(c.popup)) << c.what << ": pop-up " << c.popup;
+        if (c.works) {
+            auto* worker = dynamic_cast<Worker*>(FindObject(c.works));
+            ASSERT_NE(worker, nullptr);
+            EXPECT_EQ(worker->GetState(), Worker::kWorking) << c.what;
+        }
+    }
 }
 
 TEST_F(LevelTest, DestructionClearsTheOfficeSoASecondLevelStartsClean) {

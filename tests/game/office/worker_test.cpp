@@ -21,6 +21,7 @@
 #include "game/office/worker_board.h"
 #include "platform/random.h"
 #include "tests/game/office/office_test_util.h"
+#include "tests/support/recording_level_seams.h"
 #include "tests/support/recording_sounds.h"
 #include "tests/support/sample_game.h"
 
@@ -349,6 +350,38 @@ TEST_F(WorkerTest, BreaksAtTheMiniBar) {
     EXPECT_FLOAT_EQ(worker->GetStamina(), 100);
     EXPECT_EQ(gMiniBar->GetSeated(0), nullptr);
     EXPECT_TRUE(gMiniBar->GetVisitors().empty());
+}
+
+// While the tutorial holds the clients' patience the way to the bar is held
+// too, so no worker is away when the boss brings what the tutorial waits for.
+TEST_F(WorkerTest, TheTutorialHoldsTheBreaksWithThePatience) {
+    struct Case {
+        const char* what;
+        int blocked;  // the tutorial event blocked
+        int state;    // after two minutes idle
+    };
+    const Case cases[] = {
+        {"patience held", 1, Worker::kIdle},
+        {"patience runs", -1, Worker::kOnBreak},
+    };
+    gMiniBar->SetVisibleFlag(true);
+    gMiniBar->SetActive(true);
+    testsupport::RecordingTutorial tutorial;
+    level->SetTutorial(&tutorial);
+    Worker* worker = Hire("worker02a", "worker1", "0000", "0200");
+    for (const Case& c : cases) {
+        tutorial.blocked = c.blocked;
+        worker->SetState(Worker::kIdle);
+        worker->RollBreakIntent();
+        Run(worker, 120.0f);
+        EXPECT_EQ(worker->GetState(), c.state) << c.what;
+    }
+    Carrier boss("0001");
+    tutorial.blocked = 1;
+    worker->EndBreak();
+    ASSERT_TRUE(Visit(worker, &boss));
+    EXPECT_EQ(worker->GetState(), Worker::kWorking) << "the paper is taken";
+    level->SetTutorial(nullptr);
 }
 
 // Four at once: three seats; the first to leave hands its seat to the fourth.
