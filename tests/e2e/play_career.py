@@ -343,8 +343,10 @@ class Player:
             if start is None or now[1] is None or abs(now[1][0] - start[0]) + abs(now[1][1] - start[1]) > 8:
                 self.settle()
                 return True
-            # A pop-up may hide on a timer of its own: only another pop-up tells.
+            # A pop-up may hide on a timer of its own: only another pop-up tells. The boss who
+            # took or gave something may still walk on: the next click waits for him.
             if now[0] not in (None, popup) or now[2] != held:
+                self.settle(5)
                 return True
         return False
 
