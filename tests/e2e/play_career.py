@@ -96,7 +96,7 @@ TRIES = 3
 # What the boss carries, by the colours of the held pictures (tools/gen_office_anims.py):
 # the paper, and the sign of the work on it; a copy shows the paper's lines.
 PAPER = (252, 252, 248)
-SIGNS = [("0300", (30, 150, 60)), ("0400", (210, 40, 40)), ("0200", (40, 90, 200)), ("0100", (181, 181, 184))]
+SIGNS = [("0300", (30, 150, 60)), ("0400", (210, 40, 40)), ("0200", (40, 90, 200)), ("0101", (181, 181, 184))]
 BLANK = "paper"
 
 
