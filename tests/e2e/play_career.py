@@ -267,6 +267,7 @@ class Player:
         self.last_clients = {}  # the client bubbles of the look before
         self.unknown = {}       # products no board showed, since when
         self.unreadable = 0     # looks in a row that found a pop-up but could not read it
+        self.refused = {}       # table -> until when it is not offered what the boss holds
 
     def log(self, what):
         print("    %5.1f s: %s" % (time.monotonic() - self.s.started, what), flush=True)
@@ -401,7 +402,12 @@ class Player:
         held = office.held(sh, office.boss(sh))
         if held is not None:
             where = self.carry(held, clients, workers)
-            return where is not None and self.clicks(*where)
+            if where is None:
+                return False
+            if not self.clicks(*where):
+                self.refused[where[0][0]] = time.monotonic() + STUCK_SECONDS
+                return False
+            return True
         for table, what in workers.items():
             if is_code(what):
                 return self.clicks([table], "%s's work is done" % table)
@@ -426,7 +432,8 @@ class Player:
             route = self.route(product) or []
             made = [BLANK] + [self.product_of(t) for t in route]
             for n, table in enumerate(route):
-                if made[n] == held and not workers.get(table):
+                # A worker away from his desk leaves it looking idle: one that refused waits a while.
+                if made[n] == held and not workers.get(table) and self.refused.get(table, 0) < time.monotonic():
                     return [table], "the boss holds %s and %s stands idle" % (held, table)
         return None
 
@@ -473,7 +480,10 @@ class Player:
         held = office.held(sh, office.boss(sh))
         where = None if held is None else self.carry(held, clients, workers)
         if where:
-            return self.errand(where[1], where[0])
+            self.log(where[1])
+            if not self.together(where[0]):
+                self.refused[where[0][0]] = time.monotonic() + STUCK_SECONDS
+            return True
         for place, job in self.jobs.items():
             product, route, at = job
             table = route[at]
@@ -487,9 +497,10 @@ class Player:
                 return self.errand("take %s's work on to %s" % (table, nxt), [table, nxt])
             del self.jobs[place]
             return self.errand("bring %s from %s to %s" % (product, table, place), [table, place])
-        # Work done that no job waits for (its client's bubble was misread, a job was lost) is collected.
+        # Work done that no job waits for (its client's bubble was misread, a job was lost) is collected:
+        # the table's own product, not a worker's icon read as a paper.
         for table, what in workers.items():
-            if is_code(what) and table not in busy:
+            if is_code(what) and table not in busy and what == self.product_of(table):
                 return self.errand("collect %s's %s, which no job waits for" % (table, what), [table])
         for place, what in clients.items():
             if what == "ready":
