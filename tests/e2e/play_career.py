@@ -268,6 +268,7 @@ class Player:
         self.unknown = {}       # products no board showed, since when
         self.unreadable = 0     # looks in a row that found a pop-up but could not read it
         self.refused = {}       # table -> until when it is not offered what the boss holds
+        self.holding = (None, 0.0)  # what the boss holds, since when
 
     def log(self, what):
         print("    %5.1f s: %s" % (time.monotonic() - self.s.started, what), flush=True)
@@ -476,9 +477,13 @@ class Player:
         for table, what in workers.items():
             if what in ("sleep", "snore"):
                 return self.errand("wake " + table, [table])
-        # What the boss still holds (a worker was away, an errand's click was lost) goes on first.
+        # What the boss still holds a while after an errand (a worker was away, a click was lost)
+        # goes on first; what he has just taken is on its way.
         held = office.held(sh, office.boss(sh))
-        where = None if held is None else self.carry(held, clients, workers)
+        if held != self.holding[0]:
+            self.holding = (held, time.monotonic())
+        steady = time.monotonic() - self.holding[1] > 8
+        where = self.carry(held, clients, workers) if held is not None and steady else None
         if where:
             self.log(where[1])
             if not self.together(where[0]):
