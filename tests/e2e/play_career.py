@@ -421,21 +421,29 @@ class Player:
         return False
 
     def carry(self, held, clients, workers):
-        """Where what the boss holds goes: ([target], why) to the client who wants it or to the idle
-        table that works on it next; None when it must wait (the table busy, its worker away)."""
+        """Where what the boss holds goes: ([target], why) to the client who wants it, to the idle
+        table that works on it next, or into the bin when no one wants it (its client left): his
+        hands must be free for the next errand. None when it must wait (the table busy, its worker
+        away)."""
         if not self.makers:
             self.read_boards(self.s.last)
         wanted = [(p, w) for p, w in clients.items() if is_code(w)]
         for place, product in wanted:
             if held == product:
                 return [place], "the boss holds %s that %s wants" % (held, place)
+        useful = False
         for place, product in wanted:
             route = self.route(product) or []
             made = [BLANK] + [self.product_of(t) for t in route]
             for n, table in enumerate(route):
+                if made[n] != held:
+                    continue
+                useful = True
                 # A worker away from his desk leaves it looking idle: one that refused waits a while.
-                if made[n] == held and not workers.get(table) and self.refused.get(table, 0) < time.monotonic():
+                if not workers.get(table) and self.refused.get(table, 0) < time.monotonic():
                     return [table], "the boss holds %s and %s stands idle" % (held, table)
+        if not useful and "trash_bin" in self.layout.regions:
+            return ["trash_bin"], "no client wants the %s the boss holds: into the bin" % held
         return None
 
     def product_of(self, table):
@@ -505,7 +513,7 @@ class Player:
         # Work done that no job waits for (its client's bubble was misread, a job was lost) is collected:
         # the table's own product, not a worker's icon read as a paper.
         for table, what in workers.items():
-            if is_code(what) and table not in busy and what == self.product_of(table):
+            if is_code(what) and table not in busy and what == self.product_of(table) and held is None:
                 return self.errand("collect %s's %s, which no job waits for" % (table, what), [table])
         for place, what in clients.items():
             if what == "ready":
