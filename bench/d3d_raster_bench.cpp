@@ -3,7 +3,7 @@
 // drawing the same geometry (SDL_RenderGeometry); many small sprites beside
 // the DirectDraw road's blit of them; an opaque full-screen picture in pieces
 // beside memcpy; and the texture upload of a 256 x 256 image (conversion into
-// the locked piece plus the decode at unlock).
+// the locked piece plus the decode at unlock) beside a copy of its bytes.
 #include <benchmark/benchmark.h>
 #include <SDL.h>
 
@@ -84,11 +84,13 @@ void OursQuad(benchmark::State& state, bool linear, d3d::TargetLayout layout) {
     auto vx = [](float x, float y, float u, float v) { return d3d::MakeVertex(x, y, u, v, kTint); };
     const float l = kLeft - 0.5f, t = kTop - 0.5f;
     d3d::Vertex q[4] = {vx(l, t, 0, 0), vx(l + kSize, t, 1, 0), vx(l, t + kSize, 0, 1), vx(l + kSize, t + kSize, 1, 1)};
+    const std::vector<uint8_t> before = dest;
     for (auto _ : state) {
         d3d::DrawTriangle(target, s, &tex, q[0], q[1], q[2]);
         d3d::DrawTriangle(target, s, &tex, q[1], q[2], q[3]);
     }
     benchmark::DoNotOptimize(dest.data());
+    benchsummary::ReportWork(state, benchsummary::ChangedPixels(before.data(), dest.data(), dest.size() / bpp, bpp));
 }
 
 void SdlQuad(benchmark::State& state, bool linear) {
@@ -113,11 +115,14 @@ void SdlQuad(benchmark::State& state, bool linear) {
                                  {{kLeft, kTop + kSize}, c, {0, 1}},
                                  {{kLeft + kSize, kTop + kSize}, c, {1, 1}}};
         const int indices[6] = {0, 1, 2, 1, 2, 3};
+        const size_t bytes = size_t(surface->pitch) * kDestH;
+        const std::vector<uint8_t> before(static_cast<uint8_t*>(surface->pixels), static_cast<uint8_t*>(surface->pixels) + bytes);
         for (auto _ : state) {
             SDL_RenderGeometry(renderer, texture, v, 4, indices, 6);
             SDL_RenderFlush(renderer);
         }
         benchmark::DoNotOptimize(surface->pixels);
+        benchsummary::ReportWork(state, benchsummary::ChangedPixels(before.data(), surface->pixels, bytes / 4, 4));
     }
     if (texture) SDL_DestroyTexture(texture);
     if (renderer) SDL_DestroyRenderer(renderer);
@@ -152,9 +157,11 @@ struct DDrawRoad {
 void DDrawBlit(benchmark::State& state) {
     DDrawRoad road(MakeTexels(), kSize, kSize);
     const Zephra::Color tint(int(kTint >> 16 & 0xFF), int(kTint >> 8 & 0xFF), int(kTint & 0xFF), int(kTint >> 24));
+    const std::vector<uint8_t> before = road.mem;
     for (auto _ : state)
         BltAlpha(road.view, road.f, int(kLeft), int(kTop), road.src, Zephra::Rect(0, 0, kSize, kSize), tint, false);
     benchmark::DoNotOptimize(road.mem.data());
+    benchsummary::ReportWork(state, benchsummary::ChangedPixels(before.data(), road.mem.data(), road.mem.size() / 4, 4));
 }
 
 // Many small sprites (people and furniture of the office: clear around the
@@ -187,6 +194,7 @@ void OursSprites(benchmark::State& state) {
     d3d::Target target{dest.data(), kDestW * 4, kDestW, kDestH, d3d::TargetLayout::ARGB8888};
     d3d::Texture tex{texels.data(), kSpriteW, kSpriteH};
     d3d::RasterState s = AlphaBlend();
+    const std::vector<uint32_t> before = dest;
     for (auto _ : state)
         for (int i = 0; i < kSprites; ++i) {
             int x, y;
@@ -194,10 +202,12 @@ void OursSprites(benchmark::State& state) {
             DrawWhole(target, s, tex, x, y, kSpriteW, kSpriteH);
         }
     benchmark::DoNotOptimize(dest.data());
+    benchsummary::ReportWork(state, benchsummary::ChangedPixels(before.data(), dest.data(), dest.size(), 4));
 }
 
 void DDrawSprites(benchmark::State& state) {
     DDrawRoad road(SpriteTexels(), kSpriteW, kSpriteH);
+    const std::vector<uint8_t> before = road.mem;
     for (auto _ : state)
         for (int i = 0; i < kSprites; ++i) {
             int x, y;
@@ -206,6 +216,7 @@ void DDrawSprites(benchmark::State& state) {
                      false);
         }
     benchmark::DoNotOptimize(road.mem.data());
+    benchsummary::ReportWork(state, benchsummary::ChangedPixels(before.data(), road.mem.data(), road.mem.size() / 4, 4));
 }
 
 // An opaque 800 x 600 picture in the device's 256 x 64 pieces, white,
@@ -218,10 +229,12 @@ void OursGround(benchmark::State& state) {
     d3d::Target target{dest.data(), kDestW * 4, kDestW, kDestH, d3d::TargetLayout::ARGB8888};
     d3d::Texture tex{texels.data(), kPieceW, kPieceH};
     d3d::RasterState s = AlphaBlend();
+    const std::vector<uint32_t> before = dest;
     for (auto _ : state)
         for (int y = 0; y < kDestH; y += kPieceH)
             for (int x = 0; x < kDestW; x += kPieceW) DrawWhole(target, s, tex, x, y, kPieceW, kPieceH);
     benchmark::DoNotOptimize(dest.data());
+    benchsummary::ReportWork(state, benchsummary::ChangedPixels(before.data(), dest.data(), dest.size(), 4));
 }
 
 void GroundMemcpy(benchmark::State& state) {
@@ -231,6 +244,7 @@ void GroundMemcpy(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     benchmark::DoNotOptimize(to.data());
+    benchsummary::ReportWork(state, to == from ? double(from.size() * 4) : 0);
 }
 
 // Image to locked texture piece, then the device's decode at unlock.
@@ -243,19 +257,32 @@ void Upload(benchmark::State& state, int format) {
     std::vector<uint8_t> locked(size_t(kSize) * kSize * bpp);
     std::vector<uint32_t> decoded(size_t(kSize) * kSize);
     const d3d::TexelFormat tf = format == Zephra::TEXFMT_A4R4G4B4 ? d3d::TexelFormat::A4R4G4B4 : d3d::TexelFormat::A8R8G8B8;
+    const std::vector<uint32_t> before = decoded;
     for (auto _ : state) {
         Zephra::UploadTexturePiece(format, locked.data(), kSize * bpp, kSize, kSize, image, 0, 0);
         d3d::DecodeTexels(tf, locked.data(), kSize * bpp, kSize, kSize, nullptr, decoded.data());
         benchmark::DoNotOptimize(decoded.data());
     }
+    benchsummary::ReportWork(state, benchsummary::ChangedPixels(before.data(), decoded.data(), decoded.size(), 4));
+}
+
+// The bytes of the upload copied: the image into the locked piece (at 32
+// bits) and out of it again.
+void UploadMemcpy(benchmark::State& state) {
+    const std::vector<uint32_t> texels = MakeTexels();
+    std::vector<uint32_t> locked(texels.size()), decoded(texels.size());
+    for (auto _ : state) {
+        std::memcpy(locked.data(), texels.data(), texels.size() * 4);
+        std::memcpy(decoded.data(), locked.data(), texels.size() * 4);
+        benchmark::ClobberMemory();
+    }
+    benchsummary::ReportWork(state, decoded == texels ? double(texels.size() * 8) : 0);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     SDL_SetMainReady();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RegisterBenchmark("Quad/1_Point/ours", OursQuad, false, d3d::TargetLayout::ARGB8888);
     benchmark::RegisterBenchmark("Quad/1_Point/sdl", SdlQuad, false);
     benchmark::RegisterBenchmark("Quad/1_Point/ddraw", DDrawBlit);
@@ -269,32 +296,43 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("Ground/memcpy", GroundMemcpy);
     benchmark::RegisterBenchmark("Upload/A8R8G8B8", Upload, int(Zephra::TEXFMT_A8R8G8B8));
     benchmark::RegisterBenchmark("Upload/A4R4G4B4", Upload, int(Zephra::TEXFMT_A4R4G4B4));
-    CollectingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    const auto& times = reporter.mTimes;
-    std::printf("\n%-20s %12s %12s %9s  %s\n", "pair", "ours (us)", "sdl (us)", "ours/sdl", "target");
-    if (times.count("Quad/1_Point/ours") && times.count("Quad/1_Point/ddraw"))
-        std::printf("%-20s %12.1f %12s %9.2f  %s\n", "Quad/1_Point", times.at("Quad/1_Point/ours") / 1000.0,
-                    "ddraw", times.at("Quad/1_Point/ours") / times.at("Quad/1_Point/ddraw"),
-                    "at most 1.50 (the DirectDraw road's tinted alpha blit, 32-bit)");
-    if (times.count("Sprites/ours") && times.count("Sprites/ddraw"))
-        std::printf("%-20s %12.1f %12s %9.2f  %s\n", "Sprites", times.at("Sprites/ours") / 1000.0, "ddraw",
-                    times.at("Sprites/ours") / times.at("Sprites/ddraw"),
-                    "at most 1.30 (the DirectDraw road's blit of the same sprites, 32-bit)");
-    if (times.count("Ground/ours") && times.count("Ground/memcpy"))
-        std::printf("%-20s %12.1f %12s %9.2f  %s\n", "Ground", times.at("Ground/ours") / 1000.0, "memcpy",
-                    times.at("Ground/ours") / times.at("Ground/memcpy"), "at most 1.30 (a copy of the same bytes)");
-    for (const char* name : {"Quad/1_Point", "Quad/2_Bilinear", "Quad/3_Point565"}) {
-        auto ours = times.find(std::string(name) + "/ours");
-        auto sdl = times.find(std::string(name) + "/sdl");
-        if (ours == times.end() || sdl == times.end()) continue;
-        std::printf("%-20s %12.1f %12.1f %9.2f  %s\n", name, ours->second / 1000.0, sdl->second / 1000.0,
-                    ours->second / sdl->second, "below 1.00 (SDL2 software renderer, 32-bit target)");
-    }
-    for (const char* name : {"Upload/A8R8G8B8", "Upload/A4R4G4B4"}) {
-        auto it = times.find(name);
-        if (it != times.end()) std::printf("%-20s %12.1f %12s %9s  %s\n", name, it->second / 1000.0, "", "", "under 200 us");
-    }
-    return 0;
+    benchmark::RegisterBenchmark("Upload/memcpy", UploadMemcpy);
+    return benchsummary::RunMain(argc, argv, [](const benchsummary::Figures&, benchsummary::Summary& s) {
+        const char* sdl = "SDL2 software renderer, 32-bit target: below it";
+        s.Table("the rasteriser beside its peers",
+                {{"Quad/1_Point/ours", "Quad/1_Point/ddraw", "the DirectDraw road's tinted alpha blit, 32-bit", 1, 0, 1.5},
+                 {"Quad/1_Point/ours", "Quad/1_Point/sdl", sdl, 1, 0, 1.0},
+                 {"Quad/2_Bilinear/ours", "Quad/2_Bilinear/sdl", sdl, 1, 0, 1.0},
+                 {"Quad/3_Point565/ours", "Quad/3_Point565/sdl", sdl, 1, 0, 1.0},
+                 {"Sprites/ours", "Sprites/ddraw", "the DirectDraw road's blit of the same sprites, 32-bit", 1, 0, 1.3},
+                 {"Ground/ours", "Ground/memcpy", "a copy of the same bytes", 1, 0, 1.3},
+                 {"Upload/A8R8G8B8", "Upload/memcpy", "the bytes copied in and out; 200 us", 1, 200, 0},
+                 {"Upload/A4R4G4B4", "Upload/memcpy", "the bytes copied in and out; 200 us", 1, 200, 0}});
+    });
 }
+
+namespace {
+
+// The opaque full-screen picture as the device hands it over: its texture
+// marked opaque (all alpha 255), so that its rows are copied.
+void OursGroundMarked(benchmark::State& state) {
+    constexpr int kPieceW = 256, kPieceH = 64;
+    std::vector<uint32_t> texels(size_t(kPieceW) * kPieceH), dest(size_t(kDestW) * kDestH);
+    uint32_t next = 0xFF000000u;
+    for (uint32_t& t : texels) t = 0xFF000000u | (next += 0x10307);
+    const d3d::Texture tex{texels.data(), kPieceW, kPieceH, d3d::AllOpaque(texels.data(), texels.size())};
+    if (!tex.opaque) state.SkipWithError("the picture is not opaque");
+    const d3d::RasterState s = AlphaBlend();
+    for (auto _ : state)
+        for (int y = 0; y < kDestH; y += kPieceH)
+            for (int x = 0; x < kDestW; x += kPieceW)
+                DrawWhole({dest.data(), kDestW * 4, kDestW, kDestH, d3d::TargetLayout::ARGB8888}, s, tex, x, y,
+                          kPieceW, kPieceH);
+    benchmark::DoNotOptimize(dest.data());
+    const std::vector<uint32_t> blank(dest.size());
+    benchsummary::ReportWork(state, benchsummary::ChangedPixels(blank.data(), dest.data(), dest.size(), 4));
+}
+
+BENCHMARK(OursGroundMarked)->Name("Ground/ours opaque");
+
+} // namespace

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -77,6 +78,7 @@ public:
         std::filesystem::remove_all(home_, ec);
     }
     std::string PrefsPath() const { return (home_ / "pref.dat").string(); }
+    std::string GameFile(const std::string& relative) const { return (home_ / "game" / relative).string(); }
     // One fixed update with its 10 ms of time.
     void Step(OfficeApp& app) {
         clock.now += static_cast<uint64_t>(app.mUpdateInterval);
@@ -84,8 +86,17 @@ public:
     }
 
     // Animations run on this clock, so that what is measured is the work
-    // and not the waiting.
-    testsupport::FakeClock clock;
+    // and not the waiting. Only the main thread moves it: the cursor thread
+    // also sleeps on it from Init until it is stopped.
+    class MainThreadClock : public testsupport::FakeClock {
+    public:
+        void SleepMs(uint32_t ms) override {
+            if (std::this_thread::get_id() == mMain) now += ms;
+        }
+
+    private:
+        std::thread::id mMain = std::this_thread::get_id();
+    } clock;
     GameComposition composition;
 
 private:
@@ -108,6 +119,10 @@ inline std::unique_ptr<BenchApp> StartGame(GameWorld& world, Road road, bool win
         error = app->error.empty() ? app->mDisplayError : app->error;
         return nullptr;
     }
+    // The cursor thread sleeps on the benchmark's clock, which the updates
+    // move: the two would race over it, and its sleeps do not wait, so it
+    // would spin beside the frames. Nobody moves the mouse here anyway.
+    app->StopCursorThread();
     if ((road == Road::Direct3D) != app->Is3DAccelerated()) {
         error = "the display chose the other road";
         return nullptr;
@@ -172,22 +187,17 @@ inline bool MakeBusy(BenchApp& app, GameWorld& world, float seconds, std::string
 }
 
 // The benchmark program's main: runs the registered benchmarks with the game
-// world set up (in *world while they run), then prints the figures collected.
+// world set up (in *world while they run), then prints the summary.
 inline int RunGameBenchmarks(int argc, char** argv, GameWorld*& world,
-                             const std::function<void(const std::map<std::string, double>&)>& print) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    CollectingReporter reporter;
-    {
+                             const std::function<void(const benchsummary::Figures&, benchsummary::Summary&)>& summarize) {
+    const int status = benchsummary::RunMain(argc, argv, summarize, [&world](const std::function<void()>& run) {
         GameWorld w;
         world = &w;
-        benchmark::RunSpecifiedBenchmarks(&reporter);
+        run();
         world = nullptr;
-    }
-    print(reporter.mTimes);
-    benchmark::Shutdown();
+    });
     SDL_Quit();
-    return 0;
+    return status;
 }
 
 } // namespace benchgame

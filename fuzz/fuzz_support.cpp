@@ -117,6 +117,18 @@ void RemoveGameFiles(const std::string& folder, const std::string& prefix) {
         if (e.path().filename().string().rfind(prefix, 0) == 0) fs::remove(e.path(), ec);
 }
 
+bool TakeSetAside(const std::string& path, const std::string& bytes) {
+    const fs::path file(path);
+    const std::string prefix = file.filename().string() + ".bad-";
+    bool kept = false;
+    for (const fs::directory_entry& e : fs::directory_iterator(file.parent_path()))
+        if (e.path().filename().string().rfind(prefix, 0) == 0) {
+            kept = kept || ReadFile(e.path().string()) == bytes;
+            fs::remove(e.path());
+        }
+    return kept;
+}
+
 AudioDevice& Audio() {
     static AudioDevice* device = [] {
         std::string error;

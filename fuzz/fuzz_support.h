@@ -37,6 +37,10 @@ std::string SampleFile(const std::string& name);
 // (what a loader set aside).
 void RemoveGameFiles(const std::string& folder, const std::string& prefix);
 
+// Removes the files that a loader set aside from path ("<path>.bad-...");
+// true when one of them held exactly bytes.
+bool TakeSetAside(const std::string& path, const std::string& bytes);
+
 // The audio device (SDL's dummy driver), opened on first use and kept.
 AudioDevice& Audio();
 

@@ -96,13 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!parsed) {
             // A damaged file is set aside unchanged, never lost.
             FUZZ_CHECK(!std::filesystem::exists(path), "damaged file left in place");
-            bool kept = false;
-            for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()))
-                if (e.path().filename().string().rfind("pref.dat.bad-", 0) == 0) {
-                    kept = kept || fuzz::ReadFile(e.path().string()) == input;
-                    std::filesystem::remove(e.path());
-                }
-            FUZZ_CHECK(kept, "damaged file not set aside unchanged");
+            FUZZ_CHECK(fuzz::TakeSetAside(path, input), "damaged file not set aside unchanged");
         }
         FUZZ_CHECK(app.SavePrefs(), app.GetPrefsFile().LastError());
 

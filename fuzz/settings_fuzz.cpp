@@ -1,6 +1,7 @@
-// settings.ini as start-up reads it, then a value written the way the 3D
+// settings.ini as start-up reads it (a file that is not text set aside), then a value written the way the 3D
 // test writes its error, saved and read again.
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include "fuzz/fuzz_support.h"
 #include "fuzz/fuzz_app.h"
@@ -53,9 +54,16 @@ void fuzz::WriteSeeds(Seeds& seeds) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = SettingsPath();
-    fuzz::WriteFile(path, std::string(reinterpret_cast<const char*>(data), size));
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    fuzz::WriteFile(path, input);
     const Read first = ReadAsTheGame();
     FUZZ_CHECK(first.music >= 0 && first.music <= 1 && first.sfx >= 0 && first.sfx <= 1, "volume");
+    if (input.find('\0') != std::string::npos || input.size() > platform::Settings::kMaxFileSize) {
+        // Not a settings file: set aside unchanged, never lost, and the defaults read.
+        FUZZ_CHECK(!std::filesystem::exists(path), "damaged file left in place");
+        FUZZ_CHECK(fuzz::TakeSetAside(path, input), "damaged file not set aside unchanged");
+        FUZZ_CHECK(first == ReadAsTheGame(), "defaults differ");
+    }
 
     // Saving keeps every value: what is saved reads back to the same file and
     // the same settings.

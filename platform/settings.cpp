@@ -4,12 +4,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <fstream>
 #include <sstream>
-#include <unistd.h>
 
-#include "platform/paths.h"
+#include "platform/guarded_file.h"
 
 namespace platform {
 namespace {
@@ -75,37 +72,30 @@ std::string Unescape(const std::string& v) {
     return out;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-std::string ParentDir(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 } // namespace
 
 Settings::Settings(std::string path) : path_(std::move(path)) {}
 
 bool Settings::Load() {
     values_.clear();
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-        // Absent is a fresh start; present but unreadable is a failure.
-        return ::access(path_.c_str(), F_OK) != 0 && errno == ENOENT;
+    lastError_.clear();
+    saveBlocked_ = false;
+    RemoveStaleTemps(path_);
+    std::string bytes, why;
+    const GuardedRead read = ReadGuarded(path_, kMaxFileSize, bytes, why);
+    if (read == GuardedRead::kMissing) return true;
+    if (read == GuardedRead::kUnreadable) {
+        saveBlocked_ = true;
+        lastError_ = path_ + " cannot be read (" + why + "); the default settings are used and it is left as it is.";
+        return false;
     }
+    // Saving escapes every NUL: a file holding one was not written as text.
+    if (read == GuardedRead::kRead && bytes.find('\0') != std::string::npos) why = "not a text file";
+    if (!why.empty()) {
+        lastError_ = SetAsideDamaged(path_, why, saveBlocked_);
+        return false;
+    }
+    std::istringstream in(bytes);
     std::string section;
     std::string line;
     while (std::getline(in, line)) {
@@ -147,25 +137,9 @@ bool Settings::Save() const {
         for (const auto& [key, value] : entries) text << key << '=' << Escape(value) << '\n';
     }
 
-    const std::string dir = ParentDir(path_);
-    MakeDirs(dir);
-    std::string tmp = path_ + ".tmp-XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, text.str()) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = std::rename(tmp.c_str(), path_.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    // The rename itself must reach the disk too.
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
+    if (saveBlocked_) return false;
+    std::string why;
+    return ReplaceFile(path_, text.str(), why);
 }
 
 bool Settings::Has(const std::string& name) const { return values_.count(name) != 0; }

@@ -40,6 +40,17 @@ bool IsSoftwareRasteriser(const std::string& glRenderer);
 // when there is none) and, for OpenGL, its GL_RENDERER text.
 Presenter ChoosePresenter(bool headless, const std::string& rendererName, const std::string& glRenderer);
 
+// A row of a 16-bit primary as 0xFFRRGGBB pixels, each channel's top bits
+// repeated into its low ones, as the window shows it; `reference` takes the
+// plain per-pixel loop. 32-bit formats write nothing.
+void ExpandPrimaryRow(PrimaryFormat from, const uint16_t* in, uint32_t* out, int count, bool reference = false);
+
+// A graphics card shows as a device node under devRoot (normally /dev): a
+// DRM card or render node, or a vendor's own. Without one OpenGL could only be
+// a software rasteriser, and loading it just to learn that keeps tens of
+// megabytes of driver resident for good.
+bool HasGraphicsDevice(const std::string& devRoot);
+
 // The one game window. Pictures (a 32-bit frame or the display's primary
 // surface) are scaled as a whole into it, aspect kept and centred; mouse
 // coordinates are mapped back into the last picture's coordinates.

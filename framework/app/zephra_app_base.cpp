@@ -73,6 +73,8 @@ ZephraAppBase::~ZephraAppBase() {
 void ZephraAppBase::ReadSettings() {
     mSettings = std::make_unique<platform::Settings>(
         platform::JoinPath(platform::ConfigDir(), "settings.ini"));
+    // A file that could not be used is never saved over (Save refuses); the
+    // game reports why through SettingsError.
     mSettings->Load();
     const platform::Settings& s = *mSettings;
     mMusicVolume = ReadVolume(s, "MusicVolume", mMusicVolume);
@@ -271,10 +273,12 @@ void ZephraAppBase::ProcessInputEvent(const platform::InputEvent& ev) {
         wm->KeyChar(ev.ch);
         break;
     case platform::EventKind::MouseMove:
+        SetPointerInside(true);
         wm->MouseMove(ev.x, ev.y);
         if (IsCursorGameDrawn()) wm->MarkDirty();
         break;
     case platform::EventKind::MouseDown:
+        SetPointerInside(true);
         wm->MouseDown(ev.x, ev.y, ev.clickCount);
         break;
     case platform::EventKind::MouseUp:
@@ -284,6 +288,7 @@ void ZephraAppBase::ProcessInputEvent(const platform::InputEvent& ev) {
         wm->MouseWheel(ev.delta);
         break;
     case platform::EventKind::MouseLeave:
+        SetPointerInside(false);
         wm->MouseExit();
         break;
     default:
@@ -411,13 +416,22 @@ void ZephraAppBase::ApplyCursor() {
     Image* image = nullptr;
     if (mCustomCursorsEnabled && mCursorNum >= 0 && mCursorNum < kCursorImageCount)
         image = mCursorImages[static_cast<size_t>(mCursorNum)];
-    mAppliedCursorImage = image;
     // A custom cursor is drawn by the display (an image) or by the game
     // (cursor 12); either way the system's own must not show over it.
     mSystemCursorShown = !(mCustomCursorsEnabled && (image != nullptr || mCursorNum == kCursorGameDrawn));
+    if (!mPointerInside) image = nullptr;
+    mAppliedCursorImage = image;
     if (mWindow) mWindow->ShowSystemCursor(mSystemCursorShown);
     if (mDisplay) mDisplay->SetCursorImage(image);
     mCustomCursorShown = image != nullptr;
+}
+
+void ZephraAppBase::SetPointerInside(bool inside) {
+    if (mPointerInside == inside) return;
+    mPointerInside = inside;
+    ApplyCursor();
+    // The game's own cursor is in the drawn frame: a new frame takes it away.
+    if (IsCursorGameDrawn()) mWidgetManager->MarkDirty();
 }
 
 void ZephraAppBase::EnableCustomCursors(bool enable) {

@@ -86,6 +86,9 @@ public:
     std::array<Image*, kCursorImageCount> mCursorImages{};  // not owned
     Image* mAppliedCursorImage = nullptr;   // what ApplyCursor chose last
     bool mSystemCursorShown = true;         // what ApplyCursor told the window
+    // Outside the window the system's pointer is the only one: a custom
+    // cursor left at the edge would be a second.
+    bool mPointerInside = true;
 
     WidgetManager* mWidgetManager = nullptr;  // owned
     // The frame is drawn here: the display's image when one is installed,
@@ -129,6 +132,8 @@ public:
     // True while the game draws the cursor itself (cursor number 12, custom
     // cursors on): every mouse move then needs a new frame.
     bool IsCursorGameDrawn() const { return mCustomCursorsEnabled && mCursorNum == kCursorGameDrawn; }
+    // False from the pointer leaving the window until it moves over it again.
+    bool IsPointerInside() const { return mPointerInside; }
     virtual void GotFocus();
     virtual void LostFocus();
     // One input message for the widget manager.
@@ -158,6 +163,8 @@ public:
     // Cursors: indexes 0 to 12, others ignored.
     virtual void ApplyCursor();
     void EnableCustomCursors(bool enable);
+    // Told by the input: the pointer entered or left the window.
+    void SetPointerInside(bool inside);
     void SetCursor(int cursorNum);
     void SetCursorImage(int index, Image* image);
 

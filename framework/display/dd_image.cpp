@@ -141,9 +141,9 @@ void DDImage::ReleaseSurface() {
 
 void DDImage::FreeAllBuffers() {
     FreeBits();
-    mNativeAlphaData.reset();
-    mRLAdditiveData.reset();
-    mRLAlphaData.reset();
+    FreeNativeData();
+    FreeAlphaRuns();
+    mPremultipliedData.reset();
     mColorTable.reset();
     mColorIndices.reset();
 }
@@ -305,8 +305,8 @@ void DDImage::DropBits() {
 void DDImage::FreeNativeBuffers() {
     if (mSurfaceAdopted) return;
     if (!mBits && !mColorIndices) GetBits();
-    mNativeAlphaData.reset();
-    mRLAdditiveData.reset();
+    FreeNativeData();
+    mPremultipliedData.reset();
     ReleaseSurface();
 }
 

@@ -227,7 +227,7 @@ void DDImage::BltSoftware(Image* src, int x, int y, const Rect& srcRect, const C
     if (volatileSpecial)
         surface::BltVolatile(view, *mFormat, x, y, surface::ArgbOf(*mem), srcRect, mirror);
     else if (!mem->mHasAlpha && white)
-        surface::BltOpaque(view, *mFormat, x, y, surface::NativeOf(*mem, mDDInterface, false), srcRect, mem->mHasTrans, mirror);
+        surface::BltOpaque(view, *mFormat, x, y, surface::CopyNativeOf(*mem, mDDInterface), srcRect, mem->mHasTrans, mirror);
     else
         surface::BltAlpha(view, *mFormat, x, y, surface::NativeOf(*mem, mDDInterface, false), srcRect, color, mirror);
     EndSoftware();

@@ -116,6 +116,17 @@ NativeSource NativeOf(MemoryImage& src, NativeDisplay* display, bool additive) {
     return s;
 }
 
+NativeSource CopyNativeOf(MemoryImage& src, NativeDisplay* display) {
+    NativeSource s = NativeOf(src, display, false);
+    s.native16 = src.GetNative16Data(display);
+    static const int32_t kNoRuns[2] = {};
+    if (!src.IsPalettized() && src.MakeShownRuns()) {
+        s.shownRowStart = src.mShownRowStart.data();
+        s.shownRuns = src.mShownRuns.empty() ? kNoRuns : src.mShownRuns.data();
+    }
+    return s;
+}
+
 ArgbSource ArgbOf(MemoryImage& src) {
     ArgbSource s;
     if (!src.mBits && src.IsPalettized()) {

@@ -24,6 +24,10 @@ struct NativeSource {
     const uint32_t* native = nullptr;
     const uint8_t* indices = nullptr;   // palettized source
     const uint8_t* runs = nullptr;      // RLAlpha for normal blits, RLAdditive for additive ones
+    const uint16_t* native16 = nullptr; // the native words' low halves (16-bit display), for copies
+    // Per row, the stretches of pixels that show (MemoryImage::mShownRuns).
+    const uint32_t* shownRowStart = nullptr;
+    const int32_t* shownRuns = nullptr;
     int width = 0;
     int height = 0;
 
@@ -36,6 +40,8 @@ using ArgbSource = raster::SourcePixels;
 // The native form of a memory image for a display format, with its RLAlpha
 // (normal) or RLAdditive (additive) runs.
 NativeSource NativeOf(MemoryImage& src, NativeDisplay* display, bool additive);
+// The normal form with the 16-bit words too, for the opaque and keyed copies.
+NativeSource CopyNativeOf(MemoryImage& src, NativeDisplay* display);
 // The ARGB form: the palette through the indices while no bits exist.
 ArgbSource ArgbOf(MemoryImage& src);
 
@@ -59,7 +65,8 @@ void DrawLineAA(const SurfaceView& view, const PixelFormat& f, double x1, double
 // --- blits of a source rectangle with its top-left at (x, y) ---
 
 // Opaque or keyed source, colour white: copies, skipping alpha-0 pixels when
-// the source is keyed or palettized.
+// the source is keyed or palettized. The fast loops copy whole stretches of
+// shown pixels and read 16-bit words where the source has them.
 void BltOpaque(const SurfaceView& view, const PixelFormat& f, int x, int y, const NativeSource& src,
                const Rect& srcRect, bool keyed, bool mirror, Kernels k = Kernels::Fast);
 // Source with alpha or a coloured blit, walked run by run (RLAlpha).

@@ -572,16 +572,11 @@ int64_t RowPacked16Avx2(uint16_t* d, int64_t i, int64_t last, int64_t& U, int64_
 
 PEMBERLY_AVX2_END
 
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
 template <typename T>
 void Rotate(const SurfaceView& view, const Taps& taps, const Rotation& r, const Writer& w,
             bool tinted, uint32_t tintAlpha, Kernels k) {
     const bool fast = k != Kernels::Scalar;
-    const bool wide = k == Kernels::Fast && taps.bits && HasAvx2() &&
+    const bool wide = k == Kernels::Fast && taps.bits && simd::HasAvx2() &&
                       (sizeof(T) == 4 ? w.loop == Loop::Packed8888
                                       : (w.loop == Loop::Packed565 || w.loop == Loop::Packed555));
     const double cs = std::cos(r.angle), sn = std::sin(r.angle);

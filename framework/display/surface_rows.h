@@ -69,6 +69,15 @@ struct Fast {
         for (; j + 4 <= n; j += 4) {
             uint32_t* dp = M ? d - j - 3 : d + j;
             __m128i sv = Load(s + j);
+            if (skip) {
+                // Whole groups that keep the destination or take the source as it is.
+                const int alphas = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_srli_epi32(sv, 24), zero));
+                if (alphas == 0xFFFF) continue;
+                if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(sv, 24), _mm_set1_epi32(255))) == 0xFFFF) {
+                    Store(dp, M ? Reverse32(sv) : sv);
+                    continue;
+                }
+            }
             if (M) sv = Reverse32(sv);
             __m128i dv = _mm_and_si128(Load(dp), rgb);
             __m128i ilo, ihi;

@@ -1,6 +1,7 @@
 // Nearest-pixel stretch, plain and mirrored, onto locked surface memory.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 #include "framework/display/surface_kernels.h"
 #include "framework/display/surface_rows.h"
@@ -67,13 +68,15 @@ void Stretch(const SurfaceView& view, const PixelFormat& f, const NativeSource& 
     std::vector<uint32_t> na(size_t(q.mWidth));
     const bool simd = fast && sizeof(T) == 4 && f.ByteChannels();
     int64_t y16 = st.y16;
+    size_t gathered = SIZE_MAX;   // the source row na holds
     for (int row = 0; row < q.mHeight; ++row, y16 += st.stepY) {
         const size_t base = size_t(std::clamp<int64_t>(y16 >> 16, 0, src.height - 1)) * size_t(src.width);
         T* d = view.Row<T>(q.mY + row) + q.mX + (M ? q.mWidth - 1 : 0);
-        if (src.indices)
+        if (base != gathered && src.indices)
             for (int i = 0; i < q.mWidth; ++i) na[size_t(i)] = src.native[src.indices[base + size_t(cols[size_t(i)])]];
-        else
+        else if (base != gathered)
             for (int i = 0; i < q.mWidth; ++i) na[size_t(i)] = src.native[base + size_t(cols[size_t(i)])];
+        gathered = base;
         if constexpr (sizeof(T) == 4) {
             if (simd) {
                 RowFast32<M>(d, na.data(), q.mWidth, f, additive, t, ca);

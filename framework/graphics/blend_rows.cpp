@@ -2,6 +2,7 @@
 
 #include <emmintrin.h>
 #include <immintrin.h>
+#include <algorithm>
 #include <atomic>
 #include "framework/graphics/blend_group_avx2.h"
 #include "framework/graphics/image.h"
@@ -119,7 +120,34 @@ int NormalGroupsAvx2(uint32_t* d, const uint32_t* s, int n, bool mirror) {
     }
     return i;
 }
+// Saturating byte adds eight words at a time; groups of zero words leave the
+// destination unread.
+int AddPremultipliedAvx2(uint32_t* d, const uint32_t* p, int n, bool mirror) {
+    const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i sv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+        if (_mm256_testz_si256(sv, sv)) continue;
+        uint32_t* dp = mirror ? d + n - 8 - i : d + i;
+        if (mirror) sv = _mm256_permutevar8x32_epi32(sv, reverse);
+        __m256i* dv = reinterpret_cast<__m256i*>(dp);
+        _mm256_storeu_si256(dv, _mm256_adds_epu8(_mm256_loadu_si256(dv), sv));
+    }
+    return i;
+}
 PEMBERLY_AVX2_END
+
+int AddPremultipliedSse2(uint32_t* d, const uint32_t* p, int n, bool mirror) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i sv = Load(p + i);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(sv, _mm_setzero_si128())) == 0xFFFF) continue;
+        uint32_t* dp = mirror ? d + n - 4 - i : d + i;
+        if (mirror) sv = _mm_shuffle_epi32(sv, 0x1B);
+        Store(dp, _mm_adds_epu8(Load(dp), sv));
+    }
+    return i;
+}
 
 std::atomic<Loops> gWidestLoops{Loops::Avx2};
 
@@ -174,6 +202,28 @@ void AdditiveRow(uint32_t* d, const uint32_t* s, int n, bool mirror) {
         AdditiveRowReference(d, s + done, n - done, true);
     else
         AdditiveRowReference(d + done, s + done, n - done, false);
+}
+
+void AddPremultipliedRowReference(uint32_t* d, const uint32_t* p, int n, bool mirror) {
+    RowReference(d, p, n, mirror, [](uint32_t dst, uint32_t src) {
+        uint32_t out = 0;
+        for (int shift = 0; shift < 32; shift += 8)
+            out |= std::min<uint32_t>(((dst >> shift) & 0xFF) + ((src >> shift) & 0xFF), 255) << shift;
+        return out;
+    });
+}
+
+void AddPremultipliedRow(uint32_t* d, const uint32_t* p, int n, bool mirror) {
+    const Loops loops = WidestLoops();
+    int done = 0;
+    if (loops == Loops::Avx2) done = AddPremultipliedAvx2(d, p, n, mirror);
+    if (loops != Loops::Reference)
+        done += mirror ? AddPremultipliedSse2(d, p + done, n - done, true)
+                       : AddPremultipliedSse2(d + done, p + done, n - done, false);
+    if (mirror)
+        AddPremultipliedRowReference(d, p + done, n - done, true);
+    else
+        AddPremultipliedRowReference(d + done, p + done, n - done, false);
 }
 
 void TintRowReference(uint32_t* s, int n, const Color& tint) {

@@ -2,6 +2,7 @@
 #include "framework/graphics/raster_util.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace Zephra {
@@ -38,27 +39,41 @@ struct WrappedLine {
     int width = 0;
 };
 
+// One code point from i: a surrogate pair is never split between lines.
+size_t CodePointLength(const std::u16string& s, size_t i) {
+    const bool pair = s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF;
+    return pair ? 2 : 1;
+}
+
 // The word-wrapped layout shared by the writer and the measurer: words split on
-// spaces, '\n' starts a new line, a word wider than the width is broken between
-// characters (at least one character per line).
+// spaces, '\n' starts a new line, a word wider than the width (or longer than
+// a line may be) is broken between characters (at least one character per
+// line; a character's width is the font's CharWidth, a pair's its StringWidth).
+// Every word, and every character of a broken word, is measured once and
+// a line's width is the sum of its parts', so the layout takes time in
+// proportion to the text however it is shaped.
 std::vector<WrappedLine> WrapText(Font* font, int width, const std::u16string& text) {
     std::vector<WrappedLine> lines;
     if (text.empty()) return lines;
 
-    auto measure = [font](const std::u16string& s) { return font->StringWidth(s); };
+    const long long space = font->StringWidth(u" ");
+    auto fits = [width](long long w, size_t units) { return w <= width && units <= Graphics::kMaxLineLength; };
+
+    std::u16string line;
+    std::u16string word;   // reused: a word is measured without a new string
+    long long lineWidth = 0;
+    bool lineStarted = false;
+    auto flush = [&]() {
+        lines.push_back({line, static_cast<int>(std::clamp<long long>(lineWidth, INT_MIN, INT_MAX))});
+        line.clear();
+        lineWidth = 0;
+        lineStarted = false;
+    };
 
     size_t paraStart = 0;
     while (paraStart <= text.size()) {
         size_t paraEnd = text.find(u'\n', paraStart);
         if (paraEnd == std::u16string::npos) paraEnd = text.size();
-
-        std::u16string line;
-        bool lineStarted = false;
-        auto flush = [&]() {
-            lines.push_back({line, measure(line)});
-            line.clear();
-            lineStarted = false;
-        };
 
         size_t pos = paraStart;
         while (pos < paraEnd) {
@@ -68,36 +83,45 @@ std::vector<WrappedLine> WrapText(Font* font, int width, const std::u16string& t
             }
             size_t wordEnd = pos;
             while (wordEnd < paraEnd && text[wordEnd] != u' ' && text[wordEnd] != u'\r') ++wordEnd;
-            std::u16string word = text.substr(pos, wordEnd - pos);
+            const size_t wordStart = pos;
+            const size_t wordLength = wordEnd - wordStart;
             pos = wordEnd;
+            word.assign(text, wordStart, wordLength);
+            const long long wordWidth = font->StringWidth(word);
 
             if (lineStarted) {
-                std::u16string candidate = line + u' ' + word;
-                if (measure(candidate) <= width) {
-                    line = std::move(candidate);
+                if (fits(lineWidth + space + wordWidth, line.size() + 1 + wordLength)) {
+                    line += u' ';
+                    line.append(text, wordStart, wordLength);
+                    lineWidth += space + wordWidth;
                     continue;
                 }
                 flush();
             }
-            if (measure(word) <= width) {
-                line = std::move(word);
-                lineStarted = true;
+            lineStarted = true;
+            if (fits(wordWidth, wordLength)) {
+                line.assign(text, wordStart, wordLength);
+                lineWidth = wordWidth;
                 continue;
             }
             // Too wide on its own: as many characters per line as fit.
-            std::u16string piece;
-            for (char16_t ch : word) {
-                std::u16string longer = piece + ch;
-                if (!piece.empty() && measure(longer) > width) {
-                    line = std::move(piece);
-                    flush();
-                    piece.assign(1, ch);
+            for (size_t at = wordStart; at < wordEnd;) {
+                const size_t n = CodePointLength(text, at);
+                long long w;
+                if (n == 1) {
+                    w = font->CharWidth(text[at]);
                 } else {
-                    piece = std::move(longer);
+                    word.assign(text, at, n);
+                    w = font->StringWidth(word);
                 }
+                if (!line.empty() && !fits(lineWidth + w, line.size() + n)) {
+                    flush();
+                    lineStarted = true;
+                }
+                line.append(text, at, n);
+                lineWidth += w;
+                at += n;
             }
-            line = std::move(piece);
-            lineStarted = true;
         }
         flush();   // every paragraph, even an empty one, is a line
         paraStart = paraEnd + 1;
@@ -356,7 +380,11 @@ int Graphics::WriteWordWrapped(const Rect& rect, const std::u16string& text, int
             x = rect.mX + (rect.mWidth - line.width) / 2;
         else if (justification == 1)
             x = rect.mX + rect.mWidth - line.width;
-        if (!line.text.empty()) DrawString(line.text, x, rect.mY + ascent + row * step);
+        // Only lines that reach the clip are drawn: a long text costs its layout, not its glyphs.
+        const long long top = (long long)rect.mY + (long long)row * step + TransY();
+        const long long reach = (long long)std::abs(step) + mFont->GetHeight();
+        if (!line.text.empty() && top - reach < mClipRect.mY + mClipRect.mHeight && top + reach > mClipRect.mY)
+            DrawString(line.text, x, rect.mY + ascent + row * step);
         widest = std::max(widest, line.width);
         ++row;
     }

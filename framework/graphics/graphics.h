@@ -82,6 +82,10 @@ public:
     void DrawString(const std::u16string& text, int x, int y);
     int StringWidth(const std::u16string& text);
 
+    // Characters (UTF-16 units) of one line laid out; a longer line is broken
+    // there as if it had reached the width.
+    static constexpr size_t kMaxLineLength = 1024;
+
     // Word-wrapped text in rect. justification: 0 centre, 1 right, other left.
     // lineSpacing is extra space between lines (< 0: none). Returns the height
     // used (lines x line step); maxWidth receives the widest line. Nothing

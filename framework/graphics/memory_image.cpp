@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include "framework/graphics/pixel_blend.h"
 
 namespace Zephra {
 
@@ -143,9 +144,9 @@ void MemoryImage::BitsChanged() {
     // readers only compare counts for equality.
     mBitsChangedCount = int(uint32_t(mBitsChangedCount) + 1u);
     mBitsChanged = true;
-    mNativeAlphaData.reset();
-    mRLAlphaData.reset();
-    mRLAdditiveData.reset();
+    FreeNativeData();
+    FreeAlphaRuns();
+    mPremultipliedData.reset();
     // The bits are now the newer copy: a palette made before no longer matches.
     if (mBits) {
         mColorTable.reset();
@@ -198,8 +199,20 @@ void MemoryImage::DropBits() {
 
 void MemoryImage::FreeDerivedBuffers() {
     GetBits();
-    mNativeAlphaData.reset();
+    FreeNativeData();
+    FreeAlphaRuns();
+    mPremultipliedData.reset();
+}
+
+void MemoryImage::FreeAlphaRuns() {
     mRLAlphaData.reset();
+    mShownRowStart.clear();
+    mShownRuns.clear();
+}
+
+void MemoryImage::FreeNativeData() {
+    mNativeAlphaData.reset();
+    mNative16Data.reset();
     mRLAdditiveData.reset();
 }
 
@@ -221,8 +234,8 @@ void MemoryImage::ReInit() {
 
 void MemoryImage::FreeNativeBuffers() {
     if (!mBits && !mColorIndices) GetBits();
-    mNativeAlphaData.reset();
-    mRLAdditiveData.reset();
+    FreeNativeData();
+    mPremultipliedData.reset();
 }
 
 void MemoryImage::Clear() {
@@ -269,7 +282,8 @@ bool MemoryImage::Palletize() {
     mColorIndices = std::move(indices);
     FreeBits();
     // The native form of a palettized image is the 256-entry table.
-    mNativeAlphaData.reset();
+    FreeNativeData();
+    mPremultipliedData.reset();
     return true;
 }
 
@@ -279,8 +293,7 @@ uint32_t* MemoryImage::GetNativeAlphaData(NativeDisplay* display) {
         return mNativeAlphaData.get();
     if (display == nullptr) return nullptr;
     if (mNativeAlphaData && !mBits && !IsPalettized()) GetBits();   // the old words may be the only copy
-    mNativeAlphaData.reset();
-    mRLAdditiveData.reset();
+    FreeNativeData();
     if (IsPalettized()) {
         mNativeAlphaData.reset(new uint32_t[256]);
         for (int i = 0; i < 256; ++i) mNativeAlphaData[i] = ToNative(mColorTable[i], *display);
@@ -329,6 +342,57 @@ uint8_t* MemoryImage::GetRLAdditiveData(NativeDisplay* display) {
     }
     mRLAdditiveData = std::move(runs);
     return mRLAdditiveData.get();
+}
+
+uint16_t* MemoryImage::GetNative16Data(NativeDisplay* display) {
+    const uint32_t* nat = GetNativeAlphaData(display);
+    if (nat == nullptr || mNativeAlphaFormat.mRGBBits != 16 || IsPalettized()) return nullptr;
+    if (mNative16Data) return mNative16Data.get();
+    const size_t n = size_t(std::max(mWidth, 0)) * size_t(std::max(mHeight, 0));
+    std::unique_ptr<uint16_t[]> half(new uint16_t[std::max<size_t>(n, 1)]);
+    for (size_t i = 0; i < n; ++i) half[i] = uint16_t(nat[i]);
+    mNative16Data = std::move(half);
+    return mNative16Data.get();
+}
+
+const uint32_t* MemoryImage::GetPremultipliedData() {
+    if (mPremultipliedData) return mPremultipliedData.get();
+    if (!mBits) return nullptr;
+    const size_t n = size_t(std::max(mWidth, 0)) * size_t(std::max(mHeight, 0));
+    const uint32_t* bits = mBits.get();
+    std::unique_ptr<uint32_t[]> pre(new uint32_t[std::max<size_t>(n, 1)]);
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t p = bits[i], a = p >> 24;
+        pre[i] = a << 24 | blend::Div255(((p >> 16) & 0xFF) * a) << 16 | blend::Div255(((p >> 8) & 0xFF) * a) << 8 |
+                 blend::Div255((p & 0xFF) * a);
+    }
+    mPremultipliedData = std::move(pre);
+    return mPremultipliedData.get();
+}
+
+bool MemoryImage::MakeShownRuns() {
+    if (!mShownRowStart.empty()) return true;
+    const int w = std::max(mWidth, 0), h = std::max(mHeight, 0);
+    const uint32_t* bits = !mBits && IsPalettized() ? nullptr : GetBits();
+    if (!bits && !IsPalettized()) return false;
+    auto alpha = [&](size_t i) { return (bits ? bits[i] : mColorTable[mColorIndices[i]]) >> 24; };
+    mShownRowStart.reserve(size_t(h) + 1);
+    for (int y = 0; y < h; ++y) {
+        mShownRowStart.push_back(uint32_t(mShownRuns.size() / 2));
+        const size_t row = size_t(y) * size_t(w);
+        for (int x = 0; x < w;) {
+            if (alpha(row + size_t(x)) == 0) {
+                ++x;
+                continue;
+            }
+            const int first = x;
+            while (x < w && alpha(row + size_t(x)) != 0) ++x;
+            mShownRuns.push_back(first);
+            mShownRuns.push_back(x - first);
+        }
+    }
+    mShownRowStart.push_back(uint32_t(mShownRuns.size() / 2));
+    return true;
 }
 
 } // namespace Zephra

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <vector>
 #include "framework/graphics/image.h"
 #include "framework/graphics/native_display.h"
 
@@ -50,8 +51,15 @@ public:
     std::unique_ptr<uint8_t[]> mColorIndices;   // width * height
     std::unique_ptr<uint32_t[]> mNativeAlphaData;
     NativeDisplay mNativeAlphaFormat;           // the format mNativeAlphaData was made for
+    std::unique_ptr<uint16_t[]> mNative16Data;  // the native words' low halves, for a 16-bit display
     std::unique_ptr<uint8_t[]> mRLAlphaData;
     std::unique_ptr<uint8_t[]> mRLAdditiveData;
+    std::unique_ptr<uint32_t[]> mPremultipliedData;   // the bits with colour scaled by alpha
+    // Per row, the stretches of pixels that show (alpha not 0) as pairs of
+    // first column and length: row y's pairs are those from index
+    // mShownRowStart[y] to mShownRowStart[y + 1] of mShownRuns.
+    std::vector<uint32_t> mShownRowStart;
+    std::vector<int32_t> mShownRuns;
     bool mHasTrans = false;
     bool mHasAlpha = false;
     bool mForcedMode = false;
@@ -93,6 +101,14 @@ public:
     virtual uint32_t* GetNativeAlphaData(NativeDisplay* display);
     virtual uint8_t* GetRLAlphaData();
     virtual uint8_t* GetRLAdditiveData(NativeDisplay* display);
+    // The native words of a 16-bit display as 16-bit words, so that copies
+    // read no more than they write; none for a palettized image or a 32-bit display.
+    uint16_t* GetNative16Data(NativeDisplay* display);
+    // Each pixel with its colour channels blend::Div255(c x a) and its alpha
+    // kept: the additive blit is then a saturating add. None without bits.
+    const uint32_t* GetPremultipliedData();
+    // Makes mShownRowStart and mShownRuns when missing; false without pixels.
+    bool MakeShownRuns();
 
     // Buffer management (the surface image extends these).
     virtual void DropBits();
@@ -121,6 +137,10 @@ public:
 
 protected:
     void FreeBits();
+    // Drops the native words and what is made of them.
+    void FreeNativeData();
+    // Drops what is made of the pixels' alpha alone.
+    void FreeAlphaRuns();
 };
 
 // Clip helpers shared by the memory and surface images.

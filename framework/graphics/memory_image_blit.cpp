@@ -63,6 +63,68 @@ void BlitRows(uint32_t* dst, int dstStride, int x, int y, const raster::SourcePi
     }
 }
 
+// A source worth keeping run lengths and a premultiplied copy for: one that is
+// not redrawn all the time. The plain loops keep to the per-pixel rules.
+bool KeepsDerived(const MemoryImage& src) {
+    return !src.mIsVolatile && raster::WidestLoops() != raster::Loops::Reference;
+}
+
+// The normal blit walked by the source's alpha-class runs: transparent runs
+// are passed over, opaque ones copied, the rest blended.
+void NormalRuns(uint32_t* dst, int dstStride, int x, int y, const uint32_t* bits, const uint8_t* runs, int width,
+                const Rect& s, bool mirror) {
+    const int n = s.mWidth;
+    for (int r = 0; r < s.mHeight; ++r) {
+        uint32_t* d = RowPtr(dst, dstStride, y + r) + x;
+        const size_t off = size_t(s.mY + r) * size_t(width) + size_t(s.mX);
+        const uint32_t* p = bits + off;
+        const uint8_t* run = runs + off;
+        for (int i = 0; i < n;) {
+            const int len = std::min<int>(std::max<int>(run[i], 1), n - i);
+            const uint32_t a = p[i] >> 24;
+            uint32_t* at = mirror ? d + (n - i - len) : d + i;
+            if (a == 255 && !mirror)
+                raster::CopyRun(at, p + i, size_t(len) * sizeof(uint32_t));
+            else if (a == 255)
+                std::reverse_copy(p + i, p + i + len, at);
+            else if (a != 0)
+                raster::NormalRow(at, p + i, len, mirror);
+            i += len;
+        }
+    }
+}
+
+// A source whose every pixel is wholly opaque or wholly transparent, by its
+// own (unforced) analysis, drawn by copying its stretches of shown pixels.
+void KeyedRuns(uint32_t* dst, int dstStride, int x, int y, const uint32_t* bits, MemoryImage& src, const Rect& s,
+               bool mirror) {
+    // Locals, not fields: each copy calls through a pointer the compiler
+    // cannot see through, after which fields would be read again.
+    const int n = s.mWidth, width = src.mWidth, sx = s.mX;
+    const int32_t* runs = src.mShownRuns.data();
+    const uint32_t* rowStart = src.mShownRowStart.data() + s.mY;
+    for (int r = 0; r < s.mHeight; ++r) {
+        uint32_t* d = RowPtr(dst, dstStride, y + r) + x;
+        const uint32_t* p = bits + size_t(s.mY + r) * size_t(width) + size_t(sx);
+        const int32_t* run = runs + 2 * size_t(rowStart[r]);
+        const int32_t* end = runs + 2 * size_t(rowStart[r + 1]);
+        for (; run != end; run += 2) {
+            const int first = std::max(run[0] - sx, 0), last = std::min(run[0] + run[1] - sx, n);
+            if (first >= last) continue;
+            if (mirror)
+                std::reverse_copy(p + first, p + last, d + (n - last));
+            else
+                raster::CopyRun(d + first, p + first, size_t(last - first) * sizeof(uint32_t));
+        }
+    }
+}
+
+bool KnownKeyed(MemoryImage& src) {
+    if (src.mForcedMode) return false;
+    src.AnalyzeAlpha();
+    return !src.mHasAlpha && !src.IsPalettized() && src.MakeShownRuns();
+}
+
 // True when every pixel of the source is opaque, by its own (unforced) analysis.
 bool KnownOpaque(Image* src) {
     auto* mem = static_cast<MemoryImage*>(src);
@@ -257,11 +319,22 @@ void BlitInto(MemoryImage& dst, Image* src, int x, int y, const Rect& srcRect, c
             s.mX = 0;
             s.mY = 0;
         }
-        if (!mirror && !tinted && drawMode != DRAWMODE_ADDITIVE && sp.bits && src != &dst && KnownOpaque(src)) {
+        auto* mem = static_cast<MemoryImage*>(src);
+        const bool plain = !tinted && sp.bits && src != &dst;
+        if (plain && !mirror && drawMode != DRAWMODE_ADDITIVE && KnownOpaque(src)) {
             for (int row = 0; row < s.mHeight; ++row)
                 std::memcpy(RowPtr(bits, dst.mWidth, y + row) + x,
                             sp.bits + size_t(s.mY + row) * size_t(sp.width) + size_t(s.mX),
                             size_t(s.mWidth) * sizeof(uint32_t));
+        } else if (plain && KeepsDerived(*mem) && drawMode == DRAWMODE_ADDITIVE && mem->GetPremultipliedData()) {
+            const uint32_t* pre = mem->GetPremultipliedData();
+            for (int row = 0; row < s.mHeight; ++row)
+                raster::AddPremultipliedRow(RowPtr(bits, dst.mWidth, y + row) + x,
+                                            pre + size_t(s.mY + row) * size_t(sp.width) + size_t(s.mX), s.mWidth, mirror);
+        } else if (plain && KeepsDerived(*mem) && drawMode != DRAWMODE_ADDITIVE && KnownKeyed(*mem)) {
+            KeyedRuns(bits, dst.mWidth, x, y, sp.bits, *mem, s, mirror);
+        } else if (plain && KeepsDerived(*mem) && drawMode != DRAWMODE_ADDITIVE && mem->GetRLAlphaData()) {
+            NormalRuns(bits, dst.mWidth, x, y, sp.bits, mem->GetRLAlphaData(), sp.width, s, mirror);
         } else {
             BlitRows(bits, dst.mWidth, x, y, sp, s, c, tinted, drawMode, mirror);
         }

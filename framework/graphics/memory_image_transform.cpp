@@ -267,9 +267,12 @@ bool WithFormat(int formatTag, Body&& body) {
 }
 
 // Nearest-pixel stretch of the source area s into the clipped destination q,
-// from the right edge leftwards when mirrored.
+// from the right edge leftwards when mirrored. The plain loop applies the
+// pixel rule one pixel at a time; the row loops gather a source row once and
+// blend it whole (pre, when given, is the source premultiplied, for the
+// additive rule as a saturating add).
 void NearestStretch(uint32_t* dest, int destWidth, const SourceWindow& win, const Rect& q,
-                    const RectD& s, const Color& color, int drawMode, bool mirror) {
+                    const RectD& s, const Color& color, int drawMode, bool mirror, const uint32_t* pre) {
     const int64_t stepX = FixedRatio(s.mWidth, q.mWidth);
     const int64_t stepY = FixedRatio(s.mHeight, q.mHeight);
     // Source columns are the same for every row: look them up once.
@@ -277,22 +280,50 @@ void NearestStretch(uint32_t* dest, int destWidth, const SourceWindow& win, cons
     int64_t x16 = ToFixed(s.mX);
     for (int i = 0; i < q.mWidth; ++i, x16 += stepX)
         cols[size_t(i)] = int(std::clamp<int64_t>(x16 >> 16, win.mLoX, win.mHiX - 1));
-    WithPixelRule(color, drawMode, [&](auto rule) {
-        int64_t y16 = ToFixed(s.mY);
-        for (int j = 0; j < q.mHeight; ++j, y16 += stepY) {
-            const int row = int(std::clamp<int64_t>(y16 >> 16, win.mLoY, win.mHiY - 1));
-            const uint32_t* srcRow = win.mBits + ptrdiff_t(win.mOriginY + row) * win.mStride + win.mOriginX;
-            uint32_t* d = dest + ptrdiff_t(q.mY + j) * destWidth + q.mX;
-            if (mirror) {
-                for (int i = 0; i < q.mWidth; ++i) {
-                    uint32_t& px = d[q.mWidth - 1 - i];
-                    px = rule(px, srcRow[cols[size_t(i)]]);
+    auto sourceRow = [&](int64_t y16, const uint32_t* bits) {
+        const int row = int(std::clamp<int64_t>(y16 >> 16, win.mLoY, win.mHiY - 1));
+        return bits + ptrdiff_t(win.mOriginY + row) * win.mStride + win.mOriginX;
+    };
+    if (raster::WidestLoops() == raster::Loops::Reference) {
+        WithPixelRule(color, drawMode, [&](auto rule) {
+            int64_t y16 = ToFixed(s.mY);
+            for (int j = 0; j < q.mHeight; ++j, y16 += stepY) {
+                const uint32_t* srcRow = sourceRow(y16, win.mBits);
+                uint32_t* d = dest + ptrdiff_t(q.mY + j) * destWidth + q.mX;
+                if (mirror) {
+                    for (int i = 0; i < q.mWidth; ++i) {
+                        uint32_t& px = d[q.mWidth - 1 - i];
+                        px = rule(px, srcRow[cols[size_t(i)]]);
+                    }
+                } else {
+                    for (int i = 0; i < q.mWidth; ++i) d[i] = rule(d[i], srcRow[cols[size_t(i)]]);
                 }
-            } else {
-                for (int i = 0; i < q.mWidth; ++i) d[i] = rule(d[i], srcRow[cols[size_t(i)]]);
             }
+        });
+        return;
+    }
+    const Color tint = raster::ClampColor(color);
+    const bool tinted = !(tint == Color::White);
+    const bool additive = drawMode == DRAWMODE_ADDITIVE;
+    if (tinted || !additive) pre = nullptr;
+    std::vector<uint32_t> gathered(size_t(q.mWidth));
+    const uint32_t* last = nullptr;
+    int64_t y16 = ToFixed(s.mY);
+    for (int j = 0; j < q.mHeight; ++j, y16 += stepY) {
+        const uint32_t* srcRow = sourceRow(y16, pre ? pre : win.mBits);
+        if (srcRow != last) {
+            for (int i = 0; i < q.mWidth; ++i) gathered[size_t(i)] = srcRow[cols[size_t(i)]];
+            if (tinted) raster::TintRow(gathered.data(), q.mWidth, tint);
+            last = srcRow;
         }
-    });
+        uint32_t* d = dest + ptrdiff_t(q.mY + j) * destWidth + q.mX;
+        if (pre)
+            raster::AddPremultipliedRow(d, gathered.data(), q.mWidth, mirror);
+        else if (additive)
+            raster::AdditiveRow(d, gathered.data(), q.mWidth, mirror);
+        else
+            raster::NormalRow(d, gathered.data(), q.mWidth, mirror);
+    }
 }
 
 // One axis of the filtered stretch: for each destination sample a run of source
@@ -577,7 +608,11 @@ void NearestStretchInto(MemoryImage& dest, Image* src, const Rect& clipped, cons
     std::vector<uint32_t> snapshot;
     SourceWindow win;
     if (!MakeSourceWindow(src, Rect(0, 0, mem->mWidth, mem->mHeight), bits, snapshot, win)) return;
-    NearestStretch(bits, dest.mWidth, win, clipped, area, color, drawMode, mirror);
+    // A copy read instead of the image itself (drawn onto itself) has no premultiplied twin.
+    const bool keepsCopy = snapshot.empty() && !mem->mIsVolatile && drawMode == DRAWMODE_ADDITIVE &&
+                           color == Color::White && raster::WidestLoops() != raster::Loops::Reference;
+    NearestStretch(bits, dest.mWidth, win, clipped, area, color, drawMode, mirror,
+                   keepsCopy ? mem->GetPremultipliedData() : nullptr);
     dest.BitsChanged();
 }
 

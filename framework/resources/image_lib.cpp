@@ -15,9 +15,9 @@ namespace Zephra::ImageLib {
 // Both libraries write 0xAARRGGBB words as B, G, R, A bytes on this byte order.
 static_assert(std::endian::native == std::endian::little);
 
-bool SizeAllowed(long long width, long long height) {
+bool SizeAllowed(long long width, long long height, size_t maxPixelBytes) {
     return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
-           static_cast<unsigned long long>(width * height) * 4 <= kMaxPixelBytes;
+           static_cast<unsigned long long>(width * height) * 4 <= std::min(maxPixelBytes, kMaxPixelBytes);
 }
 
 static std::string SizeError(long long width, long long height) {
@@ -74,7 +74,7 @@ static bool CheckPngChunks(const uint8_t* bytes, size_t size, std::string& error
 
 // PNG through the simplified interface: its error handling stays inside libpng,
 // so no jump ever crosses our frames.
-bool DecodePng(const void* data, size_t size, Picture& out, std::string& error) {
+bool DecodePng(const void* data, size_t size, Picture& out, std::string& error, size_t maxPixelBytes) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
@@ -91,7 +91,7 @@ bool DecodePng(const void* data, size_t size, Picture& out, std::string& error) 
         png_image_free(&image);
         return false;
     }
-    if (!SizeAllowed(image.width, image.height)) {
+    if (!SizeAllowed(image.width, image.height, maxPixelBytes)) {
         error = SizeError(image.width, image.height);
         png_image_free(&image);
         return false;
@@ -301,7 +301,7 @@ bool JpegReadPixels(JpegJob* job) {
 
 } // namespace
 
-bool DecodeJpeg(const void* data, size_t size, Picture& out, std::string& error) {
+bool DecodeJpeg(const void* data, size_t size, Picture& out, std::string& error, size_t maxPixelBytes) {
     if (data == nullptr || size == 0) {
         error = "empty JPEG file";
         return false;
@@ -312,7 +312,7 @@ bool DecodeJpeg(const void* data, size_t size, Picture& out, std::string& error)
     job.src.size = size;
     bool ok = JpegReadHeader(&job);
     std::vector<uint32_t> bits;
-    if (ok && !SizeAllowed(job.cinfo.image_width, job.cinfo.image_height)) {
+    if (ok && !SizeAllowed(job.cinfo.image_width, job.cinfo.image_height, maxPixelBytes)) {
         error = SizeError(job.cinfo.image_width, job.cinfo.image_height);
         jpeg_destroy_decompress(&job.cinfo);
         return false;
@@ -342,28 +342,29 @@ static std::string LowerExtension(const std::string& name) {
     return ext;
 }
 
-bool DecodeImage(const void* data, size_t size, const std::string& name, Picture& out, std::string& error) {
+bool DecodeImage(const void* data, size_t size, const std::string& name, Picture& out, std::string& error,
+                 size_t maxPixelBytes) {
     static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     if (bytes != nullptr && size >= 8 && std::memcmp(bytes, kPngSignature, 8) == 0)
-        return DecodePng(data, size, out, error);
+        return DecodePng(data, size, out, error, maxPixelBytes);
     if (bytes != nullptr && size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF)
-        return DecodeJpeg(data, size, out, error);
+        return DecodeJpeg(data, size, out, error, maxPixelBytes);
     std::string ext = LowerExtension(name);
-    if (ext == "png") return DecodePng(data, size, out, error);
-    if (ext == "jpg" || ext == "jpeg") return DecodeJpeg(data, size, out, error);
+    if (ext == "png") return DecodePng(data, size, out, error, maxPixelBytes);
+    if (ext == "jpg" || ext == "jpeg") return DecodeJpeg(data, size, out, error, maxPixelBytes);
     error = "unknown image format";
     return false;
 }
 
-bool LoadImage(const std::string& path, MemoryImage& image, std::string& error) {
+bool LoadImage(const std::string& path, MemoryImage& image, std::string& error, size_t maxPixelBytes) {
     std::string bytes;
     if (!GetFileAccess().ReadFile(path, bytes)) {
         error = "cannot read file" + ReadFailureReason();
         return false;
     }
     Picture picture;
-    if (!DecodeImage(bytes.data(), bytes.size(), path, picture, error)) return false;
+    if (!DecodeImage(bytes.data(), bytes.size(), path, picture, error, maxPixelBytes)) return false;
     bytes = std::string();
     image.SetBits(picture.mBits.data(), picture.mWidth, picture.mHeight);
     image.mFilePath = path;

@@ -30,19 +30,25 @@ struct Picture {
     std::vector<uint32_t> mBits;
 };
 
-// True when a width x height picture of 32-bit pixels is within the limits.
-bool SizeAllowed(long long width, long long height);
+// True when a width x height picture of 32-bit pixels is within the limits;
+// maxPixelBytes may only lower kMaxPixelBytes (what a caller has left to spend).
+bool SizeAllowed(long long width, long long height, size_t maxPixelBytes = kMaxPixelBytes);
 
-bool DecodePng(const void* data, size_t size, Picture& out, std::string& error);
-bool DecodeJpeg(const void* data, size_t size, Picture& out, std::string& error);
+// maxPixelBytes as for SizeAllowed: a larger picture is refused from its
+// header, before its pixels take memory.
+bool DecodePng(const void* data, size_t size, Picture& out, std::string& error,
+               size_t maxPixelBytes = kMaxPixelBytes);
+bool DecodeJpeg(const void* data, size_t size, Picture& out, std::string& error,
+                size_t maxPixelBytes = kMaxPixelBytes);
 // Decides the format by content (PNG signature, JPEG start marker), falling
 // back to the extension of name.
 bool DecodeImage(const void* data, size_t size, const std::string& name, Picture& out,
-                 std::string& error);
+                 std::string& error, size_t maxPixelBytes = kMaxPixelBytes);
 
 // Reads the file at path through the file access hook into image (its bits set,
 // its file path recorded).
-bool LoadImage(const std::string& path, MemoryImage& image, std::string& error);
+bool LoadImage(const std::string& path, MemoryImage& image, std::string& error,
+               size_t maxPixelBytes = kMaxPixelBytes);
 
 // PNG with alpha from 0xAARRGGBB pixels.
 bool EncodePng(const uint32_t* bits, int width, int height, std::string& bytes, std::string& error);

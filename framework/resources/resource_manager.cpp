@@ -1,4 +1,5 @@
 #include "framework/resources/resource_manager.h"
+#include <algorithm>
 #include <charconv>
 #include <pugixml.hpp>
 #include "framework/graphics/memory_image.h"
@@ -205,8 +206,12 @@ MemoryImage* ResourceManager::CreateImage() { return mApp ? mApp->CreateImage() 
 bool ResourceManager::LoadImage(ImageRes& res) {
     std::unique_ptr<MemoryImage> image(CreateImage());
     std::string error;
-    if (!ImageLib::LoadImage(res.mPath, *image, error))
+    if (!ImageLib::LoadImage(res.mPath, *image, error, mPixelBytesLeft)) {
+        if (mPixelBytesLeft < ImageLib::kMaxPixelBytes && error.find("image size") == 0)
+            error += " (the group's pictures may take " + std::to_string(mPictureBudget >> 20) + " MB, " +
+                     std::to_string(mPixelBytesLeft >> 20) + " MB are left)";
         return Fail("Failed to load image " + res.mId + " from " + res.mPath + ": " + error);
+    }
     image->AnalyzeAlpha();
     res.mWantsSurface = false;
     if (res.mSurface && !image->mHasAlpha) {
@@ -235,10 +240,13 @@ bool ResourceManager::LoadResourceGroup(const std::string& name) {
     if (it == mGroups.end()) return Fail("Unknown resource group \"" + name + "\"");
     Group& group = it->second;
     if (group.loaded) return true;
+    size_t spent = 0;
     for (const GroupEntry& entry : group.entries) {
         if (entry.type == RES_IMAGE) {
             ImageRes& res = mImages.at(entry.id);
+            mPixelBytesLeft = mPictureBudget - std::min(spent, mPictureBudget);
             if (!res.mImage && !LoadImage(res)) return false;
+            spent += size_t(res.mImage->mWidth) * size_t(res.mImage->mHeight) * 4;
         } else if (entry.type == RES_FONT) {
             FontRes& res = mFonts.at(entry.id);
             if (!res.mFont && !LoadFont(res)) return false;

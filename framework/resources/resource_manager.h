@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -49,8 +50,13 @@ public:
     // hook). All or nothing: on failure no resource of the file is added.
     bool ParseResourcesFile(const std::string& path = kManifestPath);
     // Loads the images and fonts of a group; true at once when it is loaded.
-    // A failure names the resource; what loaded before it stays loaded.
+    // A failure names the resource; what loaded before it stays loaded. The
+    // group's pictures together take at most the picture budget once decoded:
+    // the picture past it is refused from its header, as one over the limit
+    // of a single picture is.
     bool LoadResourceGroup(const std::string& group);
+    static constexpr size_t kPictureBudget = size_t(512) << 20;
+    void SetPictureBudget(size_t bytes) { mPictureBudget = bytes; }
     void UnloadGroup(const std::string& group);
     bool HasGroup(const std::string& group) const;
     bool IsGroupLoaded(const std::string& group) const;
@@ -81,6 +87,8 @@ protected:
 
     ImageHost* mApp;
     std::string mError;
+    // What the picture LoadImage decodes may take of the group's budget.
+    size_t mPixelBytesLeft = kPictureBudget;
 
 private:
     struct GroupEntry {
@@ -91,6 +99,7 @@ private:
         std::vector<GroupEntry> entries;
         bool loaded = false;
     };
+    size_t mPictureBudget = kPictureBudget;
     std::map<std::string, Group> mGroups;
     std::map<std::string, ImageRes> mImages;
     std::map<std::string, FontRes> mFonts;

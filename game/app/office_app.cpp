@@ -10,6 +10,7 @@
 #include "game/app/game_hooks.h"
 #include "game/app/xml_access.h"
 #include "platform/paths.h"
+#include "platform/settings.h"
 #include "platform/text.h"
 #include "platform/window.h"
 
@@ -33,6 +34,7 @@ OfficeApp::OfficeApp(const std::string& prefsPath)
     mExpertGoals.fill(-1);
     mResourceManager = std::make_unique<Zephra::ResourceManager>(this);
     mTextureTable = std::make_unique<TextureTable>(this);
+    mTextureTable->SetWarning([this](const std::string& text) { Warn(text); });
     mFontTable = std::make_unique<FontTable>(mResourceManager.get());
     mLocTable = std::make_unique<TextTable>();
     mTextVars = std::make_unique<TextTable>();
@@ -87,6 +89,12 @@ std::string OfficeApp::LocText(const std::string& key, const std::string& fallba
 
 // ---------------------------------------------------------------- start-up
 
+void OfficeApp::ReadSettings() {
+    ZephraAppBase::ReadSettings();
+    if (const platform::Settings* settings = GetSettings(); settings && !settings->LastError().empty())
+        Warn(settings->LastError());
+}
+
 bool OfficeApp::Init() {
     if (!ZephraAppBase::Init()) return false;
     if (mResourceManager->IsGroupLoaded(kInitGroup)) return true;
@@ -135,6 +143,8 @@ void OfficeApp::DrawAfterWidgets(Zephra::Graphics* g) {
 void OfficeApp::LoadingThreadCompleted() {
     std::vector<std::string> errors;
     if (!mLocTable->Load(TextTable::kLocPath, errors)) Warn("No localised texts: " + errors.back());
+    else
+        for (const std::string& e : errors) Warn(e);
 
     if (!mPrefs.Load()) Warn(mPrefs.LastError());
     if (mPrefs.CurrentSlot() >= 0) ReadProfileSlot(mPrefs.CurrentSlot());

@@ -158,6 +158,9 @@ public:
     void ClearWarnings() { mWarnings.clear(); }
 
 protected:
+    // Settings that could not be used are one more warning.
+    void ReadSettings() override;
+
     std::unique_ptr<Zephra::ResourceManager> mResourceManager;
     std::unique_ptr<AudioDevice> mAudioDevice;
     std::unique_ptr<SoundManager> mSoundManager;

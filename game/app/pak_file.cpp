@@ -40,20 +40,24 @@ bool IsDirectory(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool Exists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
 // The entry of dir whose name equals name ignoring ASCII case; the exact
 // spelling wins, otherwise the first in byte order, so the choice is stable.
+// A folder that cannot be searched or listed says so in the error, not "no such file".
 bool FindEntry(const std::string& dir, const std::string& name, std::string& found) {
-    if (Exists(dir + "/" + name)) {
+    struct stat st;
+    if (stat((dir + "/" + name).c_str(), &st) == 0) {
         found = name;
         return true;
     }
+    if (errno != ENOENT) {
+        tPakError = std::string(std::strerror(errno)) + ": " + dir + "/" + name;
+        return false;
+    }
     DIR* d = opendir(dir.c_str());
-    if (!d) return false;
+    if (!d) {
+        tPakError = "folder " + dir + " cannot be read (" + std::strerror(errno) + ")";
+        return false;
+    }
     bool any = false;
     while (dirent* e = readdir(d)) {
         if (!SameNameIgnoringCase(e->d_name, name)) continue;
@@ -94,7 +98,10 @@ std::string ResolveFolders(const std::vector<std::string>& parts, size_t count) 
         if (!FindEntry(dir, parts[i], entry)) return {};
         dir += '/';
         dir += entry;
-        if (!IsDirectory(dir)) return {};
+        if (!IsDirectory(dir)) {
+            tPakError = dir + " is not a folder";
+            return {};
+        }
     }
     return dir;
 }

@@ -1,17 +1,11 @@
 #include "game/app/prefs.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <ctime>
-#include <filesystem>
 
-#include "game/app/prefs_folder.h"
+#include "platform/guarded_file.h"
 #include "platform/text.h"
 
 using namespace prefs;
@@ -146,86 +140,6 @@ ProfileRecord Bounded(const ProfileRecord& p) {
     return b;
 }
 
-std::string ErrnoText() { return std::strerror(errno); }
-
-std::string UtcStamp() {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&now, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y%m%d-%H%M%S", &tm);
-    return buf;
-}
-
-// Moves the file to a name no file has yet; the new name, or empty.
-std::string SetAside(const std::string& path) {
-    std::string base = path + ".bad-" + UtcStamp();
-    for (int i = 0; i < 1000; ++i) {
-        std::string target = i == 0 ? base : base + "-" + std::to_string(i);
-        // A hard link never replaces an existing file.
-        if (link(path.c_str(), target.c_str()) == 0) {
-            if (unlink(path.c_str()) == 0) return target;
-            unlink(target.c_str());
-            return {};
-        }
-        if (errno == EEXIST) continue;
-        // Folders without hard links: check, then rename.
-        struct stat st;
-        if (stat(target.c_str(), &st) == 0) continue;
-        if (rename(path.c_str(), target.c_str()) == 0) return target;
-        return {};
-    }
-    return {};
-}
-
-bool ReadWholeFile(const std::string& path, std::string& out, bool& missing, std::string& why) {
-    missing = false;
-    // Not blocking: a named pipe would hold the start for ever.
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        missing = errno == ENOENT;
-        why = ErrnoText();
-        return false;
-    }
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        why = "not a regular file";
-        return false;
-    }
-    std::string data;
-    char buf[65536];
-    bool ok = true;
-    for (;;) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            why = ErrnoText();
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        data.append(buf, static_cast<size_t>(n));
-        if (data.size() > kMaxFileSize) break;  // Parse rejects it
-    }
-    close(fd);
-    if (ok) out.swap(data);
-    return ok;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 int RecordTable::AddScore(bool survival, const std::u16string& name, int32_t score) {
@@ -253,33 +167,23 @@ void PrefsFile::EnsureLoaded() {
 }
 
 bool PrefsFile::Load() {
-    RemoveStaleTemps(path_);
+    platform::RemoveStaleTemps(path_);
     loaded_ = true;
     lastError_.clear();
     saveBlocked_ = false;
     std::string bytes, why;
-    bool missing;
-    if (!ReadWholeFile(path_, bytes, missing, why)) {
+    const platform::GuardedRead read = platform::ReadGuarded(path_, kMaxFileSize, bytes, why);
+    if (read == platform::GuardedRead::kMissing || read == platform::GuardedRead::kUnreadable) {
         SetDefaults();
-        if (missing) return true;
+        if (read == platform::GuardedRead::kMissing) return true;
         saveBlocked_ = true;
         lastError_ = path_ + " cannot be read (" + why + "); the default settings are used.";
         return false;
     }
-    if (Parse(bytes, why)) return true;
+    if (read == platform::GuardedRead::kTooLarge) why = "file too large";
+    else if (Parse(bytes, why)) return true;
     SetDefaults();
-    // Through links, as saving goes: the link stays and points at a fresh file.
-    std::string unused;
-    const std::string target = SaveTarget(path_, unused);
-    std::string aside = target.empty() ? std::string() : SetAside(target);
-    if (aside.empty()) {
-        saveBlocked_ = true;
-        lastError_ = path_ + " is damaged (" + why + ") and could not be set aside (" + ErrnoText() +
-                     "); the default settings are used and it will not be overwritten.";
-    } else {
-        lastError_ = path_ + " is damaged (" + why + "); it was moved to " + aside +
-                     " and the default settings are used.";
-    }
+    lastError_ = platform::SetAsideDamaged(path_, why, saveBlocked_);
     return false;
 }
 
@@ -362,43 +266,10 @@ bool PrefsFile::WriteFile(const std::string& bytes) {
         lastError_ = path_ + " was not saved: the damaged file there has not been set aside.";
         return false;
     }
-    std::error_code ec;
-    if (std::filesystem::path home = std::filesystem::path(path_).parent_path(); !home.empty())
-        std::filesystem::create_directories(home, ec);
     std::string why;
-    const std::string target = SaveTarget(path_, why);
-    if (target.empty()) {
+    if (!platform::ReplaceFile(path_, bytes, why)) {
         lastError_ = path_ + " was not saved: " + why;
         return false;
-    }
-    const std::filesystem::path dir = std::filesystem::path(target).parent_path();
-    SaveLock lock(target);
-    std::string tmpl = target + ".tmp-XXXXXX";
-    int fd = mkstemp(tmpl.data());
-    if (fd < 0) {
-        lastError_ = path_ + " was not saved: " + ErrnoText();
-        return false;
-    }
-    bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
-    why = ok ? std::string() : ErrnoText();
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        why = ErrnoText();
-    }
-    if (ok && rename(tmpl.c_str(), target.c_str()) != 0) {
-        ok = false;
-        why = ErrnoText();
-    }
-    if (!ok) {
-        unlink(tmpl.c_str());
-        lastError_ = path_ + " was not saved: " + why;
-        return false;
-    }
-    // The rename itself lasts once the folder is synced.
-    int dfd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        fsync(dfd);
-        close(dfd);
     }
     return true;
 }

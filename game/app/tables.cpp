@@ -73,7 +73,7 @@ Zephra::MemoryImage* TextureTable::Acquire(const std::string& name) {
     if (it == entries_.end()) {
         // Only what looks like a file name is tried as a path.
         if (name.find('.') == std::string::npos) {
-            error_ = "Unknown texture " + name;
+            Fail(name, "Unknown texture " + name);
             return nullptr;
         }
         it = entries_.emplace(name, Entry{name, nullptr, 0}).first;
@@ -83,8 +83,9 @@ Zephra::MemoryImage* TextureTable::Acquire(const std::string& name) {
         std::unique_ptr<Zephra::MemoryImage> image(host_ ? host_->CreateImage() : new Zephra::MemoryImage(nullptr));
         std::string error;
         if (!Zephra::ImageLib::LoadImage(entry.path, *image, error)) {
-            error_ = "Failed to load texture " + name + " from " + entry.path + ": " + error;
+            const std::string path = entry.path;
             if (entry.path == name) entries_.erase(it);
+            Fail(name, "Failed to load texture " + name + " from " + path + ": " + error);
             return nullptr;
         }
         image->AnalyzeAlpha();
@@ -93,6 +94,11 @@ Zephra::MemoryImage* TextureTable::Acquire(const std::string& name) {
     }
     ++entry.count;
     return entry.image.get();
+}
+
+void TextureTable::Fail(const std::string& name, std::string error) {
+    error_ = std::move(error);
+    if (warn_ && warned_.insert(name).second) warn_(error_);
 }
 
 void TextureTable::Drop(Entry& entry) {
@@ -157,6 +163,11 @@ bool TextTable::Load(const std::string& path, std::vector<std::string>& errors) 
     for (auto& [key, node] : pairs) {
         std::u16string value;
         XmlGetAttrWide(node, "value", value);
+        if (value.size() > kMaxTextLength) {
+            errors.push_back(path + ": text " + key + " is longer than " + std::to_string(kMaxTextLength) +
+                             " characters; left out");
+            continue;
+        }
         texts.emplace(key, std::move(value));
     }
     texts_ = std::move(texts);

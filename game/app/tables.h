@@ -1,5 +1,7 @@
 #pragma once
+#include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +50,8 @@ public:
     // Pictures held at the moment.
     size_t LoadedCount() const;
     const std::string& LastError() const { return error_; }
+    // Where failures go (with LastError's text), each name's once; none by default.
+    void SetWarning(std::function<void(const std::string&)> warn) { warn_ = std::move(warn); }
 
 private:
     struct Entry {
@@ -58,8 +62,13 @@ private:
     void Drop(Entry& entry);
 
     Zephra::ImageHost* host_;
+    // Records error_ and passes it on, once for each name.
+    void Fail(const std::string& name, std::string error);
+
     std::map<std::string, Entry> entries_;
     std::string error_;
+    std::function<void(const std::string&)> warn_;
+    std::set<std::string> warned_;
 };
 
 // Fonts by game name. A table entry ("cfg\fonts.xml") names a font of the
@@ -89,9 +98,12 @@ private:
 class TextTable {
 public:
     static constexpr const char* kLocPath = "cfg\\loc.xml";
+    // Characters (UTF-16 units) of one text of the file; no screen shows more.
+    static constexpr size_t kMaxTextLength = 4096;
 
     // Replaces the contents with the "text" entries (key, value) of a
-    // localisation file; the first entry of a key wins. False with the reason
+    // localisation file; the first entry of a key wins, a text longer than
+    // kMaxTextLength is left out (named in errors). False with the reason
     // (contents unchanged) when the file cannot be read.
     bool Load(const std::string& path, std::vector<std::string>& errors);
 

@@ -111,6 +111,11 @@ bool ParseAnmFile(const std::string& bytes, AnimData& out, std::string& error, u
             error = which() + ": negative frame count or frames per second";
             return false;
         }
+        // Frames that never follow one another: a one-shot would never end.
+        if (block.fps == 0 && block.frameCount > 1) {
+            error = which() + ": 0 frames per second for " + std::to_string(block.frameCount) + " frames";
+            return false;
+        }
         framesRead += block.frameCount;
         if (framesRead > kMaxAnmFrames) {
             error = which() + ": more than " + std::to_string(kMaxAnmFrames) + " frames in the file";

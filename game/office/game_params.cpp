@@ -1,6 +1,7 @@
 #include "game/office/game_params.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "game/office/office_xml.h"
 
@@ -112,6 +113,36 @@ float* GameParams::Find(std::string_view name) {
 
 void GameParams::Read(XmlNode params) {
     for (const Key& key : kKeys) ReadValue(params, key.name, this->*key.field);
+}
+
+std::vector<std::string> GameParams::Repair() {
+    std::vector<std::string> repaired;
+    auto replace = [&](float& value, const char* name, float with, const char* why) {
+        char text[160];
+        std::snprintf(text, sizeof text, "params %s %g%s%g is used", name, static_cast<double>(value), why,
+                      static_cast<double>(with));
+        repaired.push_back(text);
+        value = with;
+    };
+    const std::pair<float GameParams::*, const char*> speeds[] = {
+        {&GameParams::boss_move_speed, "boss_move_speed"},
+        {&GameParams::engineer_move_speed, "engineer_move_speed"},
+        {&GameParams::secretary_move_speed, "secretary_move_speed"},
+        {&GameParams::boss_move_speed_mod, "boss_move_speed_mod"},
+    };
+    for (const auto& [field, name] : speeds) {
+        float& value = this->*field;
+        // Written so that NaN is refused too.
+        if (!(value > 0.0f))
+            replace(value, name, field == &GameParams::boss_move_speed_mod ? 1.0f : kFallbackSpeed,
+                    ": a person would never arrive; ");
+    }
+    for (const Key& key : kKeys) {
+        float& value = this->*key.field;
+        if (std::string_view(key.name).find("timeout") != std::string_view::npos && !(value >= 0.0f))
+            replace(value, key.name, 0.0f, ": a wait would never end; ");
+    }
+    return repaired;
 }
 
 void ClientDef::Read(XmlNode element) {

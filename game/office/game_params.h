@@ -72,6 +72,12 @@ struct GameParams {
     float* Find(std::string_view name);
     // Reads the attributes of a "params" element.
     void Read(XmlNode params);
+    // What a day waits on that would never come: a move speed (of the boss, the
+    // engineer, the secretary, or the boss's drink bonus) that is not above 0
+    // becomes kFallbackSpeed (the bonus 1), a negative timeout 0. One text per
+    // value replaced, naming it.
+    std::vector<std::string> Repair();
+    static constexpr float kFallbackSpeed = 150.0f;
 };
 
 // "clients/client": the tuning of one kind of client, by "name".

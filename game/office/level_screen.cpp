@@ -6,6 +6,7 @@
 #include "game/app/game_util.h"
 #include "game/app/office_app.h"
 #include "game/effects/particles.h"
+#include "game/office/boss.h"
 #include "game/office/bonus_chain.h"
 #include "game/office/client_slots.h"
 #include "game/office/door.h"
@@ -65,6 +66,25 @@ Item* ClickedObject(Item* item) {
 bool ClientShown(Item* client) {
     auto* source = dynamic_cast<StatusSource*>(client);
     return source != nullptr && source->IsShown();
+}
+
+// An object the boss cannot walk to from where the boss starts would wait on
+// the boss for ever: it is left out of the day (never shown nor active), with
+// a warning naming the level's file and the object.
+void LeaveOutUnreachable(Office& office, OfficeApp* app, const std::string& file) {
+    PathGraphSet* set = office.FindPathGraphSet("boss");
+    if (set == nullptr || gBoss == nullptr) return;
+    const std::string& start = gBoss->GetStartPoint();
+    PathGraph& graph = set->MergedGraph();
+    if (!graph.HasPoint(start)) return;
+    for (Item* item : std::vector<Item*>(gObjects)) {
+        const std::string& name = item->GetName();
+        if (item == gBoss || name == start || !graph.HasPoint(name) || graph.FindPath(start, name)) continue;
+        item->SetVisible(false);
+        if (app)
+            app->Warn(file + ": the boss cannot reach " + name + " from " + start +
+                      " on the office's and the level's graphs; it is left out of the day");
+    }
 }
 
 } // namespace
@@ -177,6 +197,7 @@ void LevelScreen::ReadLevel(XmlNode level) {
             set->LoadLevelGraphs(level);
         }
     }
+    LeaveOutUnreachable(*office_, app_, LevelPath(survival_ != 0, day_));
     for (Item* item : std::vector<Item*>(gObjects)) {
         if (item->IsVisible()) item->SetActive(true);
     }

@@ -1,6 +1,7 @@
 #include "game/office/office.h"
 #include <algorithm>
 #include "framework/graphics/graphics.h"
+#include "game/app/office_app.h"
 #include "game/effects/effect_target.h"
 #include "game/office/item.h"
 #include "game/office/office_config.h"
@@ -71,6 +72,8 @@ bool Office::Load(const std::string& path) {
     PathGraphSet* sets[kPersonCount];
     for (int i = 0; i < kPersonCount; ++i) sets[i] = mGraphSets[i].get();
     ReadOfficeConfig(*mDoc, sets, kPersonCount, mObjects);
+    for (const std::string& repaired : gGameParams.Repair())
+        if (OfficeApp* app = GetApp()) app->Warn(path + ": " + repaired);
     return true;
 }
 

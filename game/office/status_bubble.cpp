@@ -6,8 +6,10 @@
 
 namespace {
 
-constexpr EffectPoint kTimerBubbleOffset{-31, 51};
-constexpr EffectPoint kTimerTypeOffset{25, -25};
+// A break's countdown moves the cloud to the empty chair. Both parts take both
+// pairs: were each to take one, the clock would float far from its cloud.
+constexpr EffectPoint kTimerOffsets[] = {{-31, 51}, {25, -25}};
+constexpr EffectPoint kTimerOffset{kTimerOffsets[0].x + kTimerOffsets[1].x, kTimerOffsets[0].y + kTimerOffsets[1].y};
 
 bool Shakes(const std::string& icon) { return icon == "snore" || icon == "scandal"; }
 
@@ -166,8 +168,8 @@ void StatusBubble::ShowIcon(bool lastOrder, const std::string& icon) {
     std::string first, second;
     if (!icon.starts_with("0") || !ProductAnims(icon, first, second)) {
         if (icon == "timer") {
-            SetOffset(bubblePart_, kTimerBubbleOffset);
-            SetOffset(typePart_, kTimerTypeOffset);
+            SetOffset(bubblePart_, kTimerOffset);
+            SetOffset(typePart_, kTimerOffset);
             float left = 0.0f;
             if (source_) source_->GetValue(left);
             StatusHp::PlayIfNew(typePart_, TimerAnim(left));

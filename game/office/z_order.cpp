@@ -208,19 +208,28 @@ const std::vector<Skin*>& ZOrder::GetDrawOrder() {
         Skin* skin = *top;
         movers.erase(top);
 
+        // The mover stands in front of every line above his own in the
+        // columns he covers, not only the nearest one: straddling two objects,
+        // he goes after whichever of them is drawn later. (Of the nearest
+        // alone, the other would be drawn over his head.)
         const Line line = OrderLine(skin);
-        Cell best;
+        std::set<Skin*> behind;
         auto consider = [&](int x, int y) {
             if (!InGrid(x, y)) return;
-            const Cell cell = CellAt(x, y);
-            if (cell.skin && (!best.skin || cell.distance <= best.distance)) best = cell;
+            if (Skin* owner = CellAt(x, y).skin) behind.insert(owner);
         };
         consider(line[1].mX, line[1].mY);
         ForEachLineColumn(line, consider);
 
         auto at = drawOrder_.end();
-        Skin* owner = best.skin;
-        auto ownerAt = owner ? std::find(drawOrder_.begin(), drawOrder_.end(), owner) : drawOrder_.end();
+        Skin* owner = nullptr;
+        auto ownerAt = drawOrder_.end();
+        if (!behind.empty()) {
+            for (auto it = drawOrder_.begin(); it != drawOrder_.end(); ++it) {
+                if (behind.count(*it)) ownerAt = it;
+            }
+            if (ownerAt != drawOrder_.end()) owner = *ownerAt;
+        }
         if (ownerAt != drawOrder_.end()) {
             at = ownerAt + 1;
             while (at != drawOrder_.end() && !(*at)->GetParentLink().empty()) ++at;

@@ -41,9 +41,12 @@ Hud::Hud(LevelScreen* level, OfficeApp* app, XmlNode layouts) : Screen(level, ap
     mExpertBackground.Acquire(app, "hud_expert");
     mBarTexture.Acquire(app, "bar");
     mExpertBarTexture.Acquire(app, "bar_ex");
+    // As many frames as the texture table defines; the first name it lacks ends them.
     for (int i = 0;; ++i) {
+        const std::string name = "hud_clock" + std::to_string(i);
+        if (app == nullptr || app->GetTextureTable() == nullptr || !app->GetTextureTable()->IsDefined(name)) break;
         HeldPicture& frame = mClockFrames.emplace_back();
-        if (frame.Acquire(app, "hud_clock" + std::to_string(i)) == nullptr) {
+        if (frame.Acquire(app, name) == nullptr) {
             mClockFrames.pop_back();
             break;
         }

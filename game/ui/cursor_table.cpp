@@ -59,7 +59,7 @@ void CursorTable::ClearSelection() {
 void CursorTable::Draw(Zephra::Graphics* g) {
     if (mCurrent == nullptr || mCurrent->image == nullptr || !mDrawing) return;
     OfficeApp* app = GetApp();
-    if (app == nullptr || g == nullptr) return;
+    if (app == nullptr || g == nullptr || !app->IsPointerInside()) return;
     const Zephra::WidgetManager* wm = app->mWidgetManager;
     g->DrawImage(mCurrent->image, wm->mLastMouseX - mCurrent->hotX, wm->mLastMouseY - mCurrent->hotY);
 }

@@ -131,6 +131,7 @@ struct DecodedTexture {
     std::vector<uint32_t> palette;
     std::vector<uint32_t> texels;
     int width = 0, height = 0;
+    bool opaque = false;
     unsigned lastScene = 0;
 };
 
@@ -483,12 +484,13 @@ const d3d::Texture* Device::TextureNow(d3d::Texture& out) {
         d.texels.resize(size_t(mem.width) * size_t(mem.height));
         d3d::DecodeTexels(format, mem.bits, mem.pitch, mem.width, mem.height,
                           palette.empty() ? nullptr : palette.data(), d.texels.data());
+        d.opaque = d3d::AllOpaque(d.texels.data(), d.texels.size());
         d.version = mem.version;
         d.width = mem.width;
         d.height = mem.height;
         d.palette = std::move(palette);
     }
-    out = d3d::Texture{d.texels.data(), d.width, d.height};
+    out = d3d::Texture{d.texels.data(), d.width, d.height, d.opaque};
     return &out;
 }
 

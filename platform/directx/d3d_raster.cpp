@@ -539,6 +539,21 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
     };
     int n = 0;
     uint8_t* out = row + size_t(x) * kBytes;
+    // Untinted texels that replace what is there: the row as it stands.
+    if (T == Tint::White && inRow && du == 0x10000u &&
+        (B == BlendKind::Opaque || (B == BlendKind::Alpha && opaqueTint && tex.opaque))) {
+        const uint32_t* src = fixedRow + (int32_t(u) >> 16);
+        if constexpr (L == TargetLayout::ARGB8888) {
+            std::memcpy(out, src, size_t(count) * 4);
+            n = count;
+        } else {
+            for (; n + 7 < count; n += 8, out += 8 * kBytes, src += 8)
+                Store8<L>(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src)));
+        }
+        uRef = u + du * uint32_t(n);
+        vRef = v + dv * uint32_t(n);
+        return n;
+    }
     if (inRow && du == 0x10000u) {
         // One texel per pixel: texel k of the span is row[(u >> 16) + k]. Eight
         // at a time; runs that are all clear (under the alpha blends) leave the
@@ -1037,6 +1052,12 @@ const Texture* UsableTexture(const Texture* texture) {
 }
 
 } // namespace
+
+bool AllOpaque(const uint32_t* texels, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if ((texels[i] >> 24) != 0xFF) return false;
+    return true;
+}
 
 void DrawTriangle(const Target& target, const RasterState& state, const Texture* texture, const Vertex& a,
                   const Vertex& b, const Vertex& c, Path path) {

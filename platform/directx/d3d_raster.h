@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // The software rasteriser behind the Direct3D 7 device: transformed-and-lit
@@ -40,7 +41,11 @@ struct Texture {
     const uint32_t* texels = nullptr;
     int width = 0;
     int height = 0;
+    bool opaque = false;   // every texel's alpha is 255: pictures over it copy their rows
 };
+
+// True when every one of the n texels has alpha 255.
+bool AllOpaque(const uint32_t* texels, size_t n);
 
 struct Target {
     void* bits = nullptr;

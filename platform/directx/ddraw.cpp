@@ -501,10 +501,13 @@ public:
 
 private:
     void Destroy() override {
-        std::lock_guard<std::recursive_mutex> hold(mMutex);
-        // Surfaces may outlive the object; they stop reporting to it.
-        for (Surface* s : mSurfaces) s->Detach();
-        mSurfaces.clear();
+        {
+            std::lock_guard<std::recursive_mutex> hold(mMutex);
+            // Surfaces may outlive the object; they stop reporting to it.
+            for (Surface* s : mSurfaces) s->Detach();
+            mSurfaces.clear();
+        }
+        // Outside the lock: the mutex goes with the object.
         delete this;
     }
     HRESULT Check(DxMethod method) { return DirectXConfig::Get().Check(method); }

@@ -2,6 +2,11 @@
 
 #include <climits>
 #include <filesystem>
+#include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/settings.h"
 #include "tests/support/temp_dirs.h"
@@ -83,7 +88,7 @@ TEST(Settings, NumbersFallBackOnJunk) {
 TEST(Settings, LoadSkipsGarbage) {
     TempDir dir;
     const std::string path = dir.File("settings.ini");
-    const std::string binary("\x01\xFF\xFE binary\0junk\n", 16);
+    const std::string binary("\x01\xFF\xFE binary junk\n");
     WriteFile(path, "ScreenMode=1\r\n"
                     "garbage line\n" + binary +
                     "=novalue\n"
@@ -119,4 +124,115 @@ TEST(Settings, SaveFailsCleanlyWhereItCannotWrite) {
     Settings s(dir.File("file/settings.ini"));  // parent is a file
     s.SetInt("A", 1);
     EXPECT_FALSE(s.Save());
+}
+
+namespace {
+
+// Names in dir starting with prefix.
+std::vector<std::string> EntriesStartingWith(const std::string& dir, const std::string& prefix) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind(prefix, 0) == 0) names.push_back(name);
+    }
+    return names;
+}
+
+} // namespace
+
+// What cannot be used is reported; damaged text is set aside, what cannot be
+// read stays and is never saved over; nothing blocks or is read without end.
+TEST(Settings, HostileFilesAreReportedAndNeverOverwritten) {
+    namespace fs = std::filesystem;
+    enum class After { kSetAside, kLeftAlone };
+    struct Case {
+        const char* name;
+        std::function<bool(const std::string& path)> make;  // false: cannot be made here
+        After after;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"named pipe", [](const std::string& p) { return mkfifo(p.c_str(), 0600) == 0; }, After::kLeftAlone,
+         "not a regular file"},
+        {"link to /dev/zero", [](const std::string& p) { return symlink("/dev/zero", p.c_str()) == 0; },
+         After::kLeftAlone, "not a regular file"},
+        {"folder in its place", [](const std::string& p) { return fs::create_directory(p); }, After::kLeftAlone,
+         "not a regular file"},
+        {"no permission",
+         [](const std::string& p) {
+             WriteFile(p, "[Pemberly]\nMusicVolume=30\n");
+             chmod(p.c_str(), 0);
+             return geteuid() != 0;  // root reads it all the same
+         },
+         After::kLeftAlone, "Permission denied"},
+        {"200 MB",
+         [](const std::string& p) {
+             WriteFile(p, "[Pemberly]\nMusicVolume=30\n");
+             fs::resize_file(p, 200u << 20);  // sparse: zeros cost no disk
+             return true;
+         },
+         After::kSetAside, "larger than"},
+        {"binary garbage",
+         [](const std::string& p) {
+             std::string bytes(4096, '\0');
+             for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+             WriteFile(p, bytes);
+             return true;
+         },
+         After::kSetAside, "not a text file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.File("settings.ini");
+        if (!c.make(path)) {
+            fs::permissions(path, fs::perms::owner_all);
+            continue;
+        }
+        const fs::file_status before = fs::symlink_status(path);
+        Settings s(path);
+        EXPECT_FALSE(s.Load());
+        EXPECT_NE(s.LastError().find(path), std::string::npos) << s.LastError();
+        EXPECT_NE(s.LastError().find(c.why), std::string::npos) << s.LastError();
+        EXPECT_FALSE(s.Has("MusicVolume"));
+        s.SetInt("MusicVolume", 99);
+        const std::vector<std::string> aside = EntriesStartingWith(dir.Path(), "settings.ini.bad-");
+        if (c.after == After::kSetAside) {
+            ASSERT_EQ(aside.size(), 1u);
+            EXPECT_NE(s.LastError().find(aside[0]), std::string::npos) << s.LastError();
+            EXPECT_TRUE(s.Save());  // a fresh file in its place
+            Settings again(path);
+            EXPECT_TRUE(again.Load());
+            EXPECT_EQ(again.GetInt("MusicVolume"), 99);
+        } else {
+            EXPECT_TRUE(aside.empty());
+            EXPECT_FALSE(s.Save());
+            EXPECT_EQ(fs::symlink_status(path).type(), before.type());
+            if (before.type() == fs::file_type::regular) {
+                chmod(path.c_str(), 0600);
+                EXPECT_EQ(ReadFile(path), "[Pemberly]\nMusicVolume=30\n");
+            }
+        }
+        EXPECT_TRUE(EntriesStartingWith(dir.Path(), "settings.ini.tmp-").empty());
+    }
+}
+
+// Temporary files of killed saves go at start; nothing else does.
+TEST(Settings, StaleTemporaryFilesOfSavesAreRemovedAtStart) {
+    TempDir dir;
+    const std::string path = dir.File("settings.ini");
+    WriteFile(path, "[Pemberly]\nMusicVolume=30\n");
+    const char* stale[] = {"settings.ini.tmp-a1B2c3", "settings.ini.tmp-ZZZZZZ"};
+    const char* kept[] = {"settings.ini.tmp-short", "settings.ini.tmp-toolong1", "settings.ini.bad-x",
+                          "pref.dat.tmp-a1B2c3", "other.ini.tmp-a1B2c3"};
+    for (const char* name : stale) WriteFile(dir.File(name), "half a save");
+    for (const char* name : kept) WriteFile(dir.File(name), "not ours");
+    std::filesystem::create_directory(dir.File("settings.ini.tmp-DIR123"));  // only files go
+
+    Settings s(path);
+    EXPECT_TRUE(s.Load());
+    EXPECT_EQ(s.GetInt("MusicVolume"), 30);
+    for (const char* name : stale) EXPECT_FALSE(std::filesystem::exists(dir.File(name))) << name;
+    for (const char* name : kept) EXPECT_EQ(ReadFile(dir.File(name)), "not ours") << name;
+    EXPECT_TRUE(std::filesystem::is_directory(dir.File("settings.ini.tmp-DIR123")));
 }

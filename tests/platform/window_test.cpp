@@ -3,12 +3,14 @@
 #include <SDL.h>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <utility>
 #include <vector>
 
 #include "platform/input.h"
 #include "platform/window.h"
+#include "tests/support/temp_dirs.h"
 
 using namespace platform;
 
@@ -356,6 +358,59 @@ TEST(Presenter, AGraphicsCardPresentsAndEverythingElseWritesTheWindowsPixels) {
     for (const Case& c : cases)
         EXPECT_EQ(ChoosePresenter(c.headless, c.renderer, c.gl), c.want)
             << c.renderer << " / " << c.gl << (c.headless ? " headless" : "");
+}
+
+TEST(WindowPrimary, TheFastExpansionOfSixteenBitRowsEqualsThePlainLoop) {
+    struct Case {
+        PrimaryFormat format;
+        uint16_t pixel;
+        uint32_t want;   // what the plain loop makes of it
+    };
+    const Case cases[] = {
+        {PrimaryFormat::RGB565, 0xF800, 0xFFFF0000}, {PrimaryFormat::RGB565, 0x07E0, 0xFF00FF00},
+        {PrimaryFormat::BGR565, 0x001F, 0xFFFF0000}, {PrimaryFormat::BGR565, 0x0821, 0xFF080408},
+        {PrimaryFormat::RGB555, 0x7C00, 0xFFFF0000}, {PrimaryFormat::RGB555, 0x8421, 0xFF080808},
+        {PrimaryFormat::BGR555, 0x001F, 0xFFFF0000}, {PrimaryFormat::BGR555, 0x03E0, 0xFF00FF00},
+    };
+    // Every 16-bit value, from every start in a group of eight and at lengths that leave a tail.
+    std::vector<uint16_t> all(65536 + 16);
+    for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint16_t>(i * 40503u);
+    for (const Case& c : cases) {
+        uint32_t one = 0;
+        ExpandPrimaryRow(c.format, &c.pixel, &one, 1, true);
+        EXPECT_EQ(one, c.want) << int(c.format) << " 0x" << std::hex << c.pixel;
+        for (int start = 0; start < 8; ++start) {
+            const int count = static_cast<int>(all.size()) - start - (start * 3) % 8;
+            std::vector<uint32_t> fast(count + 1, 0xDEADBEEF), plain(count + 1, 0xDEADBEEF);
+            ExpandPrimaryRow(c.format, all.data() + start, fast.data(), count);
+            ExpandPrimaryRow(c.format, all.data() + start, plain.data(), count, true);
+            ASSERT_EQ(fast, plain) << int(c.format) << " from " << start;
+        }
+    }
+}
+
+TEST(Presenter, OnlyAMachineWithAGraphicsDeviceTriesTheAcceleratedRenderer) {
+    struct Case {
+        const char* name;
+        std::vector<const char*> nodes;   // files made under the device root
+        bool want;
+    };
+    const Case cases[] = {
+        {"nothing", {}, false},
+        {"card", {"dri/card0"}, true},
+        {"render node", {"dri/renderD128"}, true},
+        {"vendor device", {"nvidia0", "nvidiactl"}, true},
+        {"other nodes", {"dri/by-path", "null", "fb0"}, false},
+    };
+    for (const Case& c : cases) {
+        testsupport::TempDir dev;
+        for (const char* node : c.nodes) {
+            std::filesystem::create_directories(std::filesystem::path(dev.File(node)).parent_path());
+            testsupport::WriteFile(dev.File(node), "");
+        }
+        EXPECT_EQ(HasGraphicsDevice(dev.Path()), c.want) << c.name;
+    }
+    EXPECT_FALSE(HasGraphicsDevice("/no/such/folder"));
 }
 
 // The window's surface, found among the first ids (the only window there is).

@@ -20,6 +20,7 @@ public:
     int mCharWidth;
     int mSpaceWidth;
     int mDrawCalls = 0;   // DrawString calls so far
+    long long mMeasured = 0;   // characters measured so far (StringWidth and CharWidth)
 };
 
 } // namespace testsupport

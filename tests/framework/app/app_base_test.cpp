@@ -435,6 +435,25 @@ TEST_F(AppTest, CursorSlots) {
     EXPECT_TRUE(app.mSystemCursorShown);  // cursor 0 has no image: the system arrow stays
     app.SetCursor(2);
     EXPECT_FALSE(app.mSystemCursorShown);
+
+    // Leaving the window takes the display's cursor away; coming back, by a move or a click,
+    // brings it again.
+    struct Step {
+        platform::EventKind kind;
+        Image* applied;
+    } steps[] = {
+        {platform::EventKind::MouseLeave, nullptr},
+        {platform::EventKind::MouseMove, &img},
+        {platform::EventKind::MouseLeave, nullptr},
+        {platform::EventKind::MouseDown, &img},
+    };
+    for (const Step& s : steps) {
+        platform::InputEvent ev;
+        ev.kind = s.kind;
+        app.ProcessInputEvent(ev);
+        EXPECT_EQ(app.mAppliedCursorImage, s.applied) << static_cast<int>(s.kind);
+        EXPECT_FALSE(app.mSystemCursorShown) << static_cast<int>(s.kind);
+    }
 }
 
 TEST_F(AppTest, RealWindowPresentsAndClosingEndsStart) {

@@ -102,6 +102,14 @@ TEST(SurfaceKernels, FastLoopsEqualScalarLoops) {
              BltOpaque(s.view, s.f, 9, 4, NativeOf(m, s.f, false), Rect(0, 0, m.mWidth, m.mHeight), false, true, k);
              BltOpaque(s.view, s.f, 130, -3, NativeOf(m, s.f, false), Rect(2, 1, m.mWidth - 2, m.mHeight - 1), false,
                        false, k);
+             BltOpaque(s.view, s.f, 200, 300, NativeOf(m, s.f, false), Rect(1, 0, m.mWidth, m.mHeight), true, true, k);
+         }},
+        {"keyed-runs-from-words", [](Surface& s, MemoryImage& m, const Color&, Kernels k) {
+             NativeSource words = NativeOf(m, s.f, false);
+             words.native16 = nullptr;
+             BltOpaque(s.view, s.f, -7, 5, words, Rect(0, 0, m.mWidth, m.mHeight), true, false, k);
+             BltOpaque(s.view, s.f, 100, -2, words, Rect(3, 2, m.mWidth - 3, m.mHeight - 2), true, true, k);
+             BltOpaque(s.view, s.f, 250, 250, words, Rect(0, 0, m.mWidth, m.mHeight), false, true, k);
          }},
         {"volatile", [](Surface& s, MemoryImage& m, const Color&, Kernels k) {
              BltVolatile(s.view, s.f, 2, 2, ArgbOf(m), Rect(0, 0, m.mWidth, m.mHeight), false, k);

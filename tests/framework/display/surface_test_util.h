@@ -51,11 +51,12 @@ struct Surface {
     }
 };
 
-// A native source of an image for a surface format.
+// A native source of an image for a surface format (with its 16-bit words
+// for a normal blit on a 16-bit format).
 inline Zephra::surface::NativeSource NativeOf(Zephra::MemoryImage& img, const PixelFormat& f, bool additive) {
     Zephra::NativeDisplay nd;
     nd.SetFormat(f.bitCount, f.mask[0], f.mask[1], f.mask[2]);
-    return Zephra::surface::NativeOf(img, &nd, additive);
+    return additive ? Zephra::surface::NativeOf(img, &nd, true) : Zephra::surface::CopyNativeOf(img, &nd);
 }
 
 } // namespace surface_test

@@ -358,6 +358,46 @@ TEST_F(WordWrapTest, NewlinesLongWordsAndHeights) {
     EXPECT_EQ(lines, 0);
 }
 
+// However a long text is shaped, its layout measures each character at most
+// twice, no line passes the longest a line may be, and only lines that reach
+// the clip are drawn.
+TEST_F(WordWrapTest, LongTextsCostWorkInProportionToTheirLength) {
+    auto repeat = [](const std::u16string& unit, size_t times) {
+        std::u16string out;
+        for (size_t i = 0; i < times; ++i) out += unit;
+        return out;
+    };
+    struct Case {
+        const char* name;
+        std::u16string text;
+        int width;
+    };
+    const Case cases[] = {
+        {"short words", repeat(u"ab cd ", 20000), 90},
+        {"one long word", repeat(u"x", 100000), 90},
+        {"one long word, room for all", repeat(u"x", 100000), 1 << 30},
+        {"words, room for all", repeat(u"abc ", 25000), 1 << 30},
+        {"spaces and breaks", repeat(u"a   \n\n  bc", 10000), 90},
+        {"surrogate pairs", repeat(u"\U0001F600", 30000), 90},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        font.mMeasured = 0;
+        font.mDrawCalls = 0;
+        int lines = 0;
+        g.GetWordWrappedHeight(c.width, c.text, -1, &lines);
+        EXPECT_LE(font.mMeasured, 2 * static_cast<long long>(c.text.size()) + 1);
+        EXPECT_GE(static_cast<size_t>(lines), c.text.size() / (Graphics::kMaxLineLength + 1));
+
+        font.mMeasured = 0;
+        int widest = 0;
+        g.WriteWordWrapped(Rect(0, 0, c.width, 80), c.text, -1, -1, &widest);
+        EXPECT_LE(font.mMeasured, 2 * static_cast<long long>(c.text.size()) + 1);
+        EXPECT_LE(widest, std::min<long long>(c.width, Graphics::kMaxLineLength * font.mCharWidth));
+        EXPECT_LE(font.mDrawCalls, 80 / 10 + 2);  // lines of 10 in an image 80 high
+    }
+}
+
 TEST(Graphics, LabelCacheMatchesDirectDrawing) {
     BoxFont font;
     MemoryImage screen, direct;

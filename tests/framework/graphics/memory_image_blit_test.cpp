@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <vector>
 
@@ -349,6 +350,13 @@ TEST(MemoryImageBlit, FastRowsEqualThePixelRules) {
     const Case cases[] = {
         {"normal", Zephra::raster::NormalRow, Zephra::raster::NormalRowReference},
         {"additive", Zephra::raster::AdditiveRow, Zephra::raster::AdditiveRowReference},
+        {"premultiplied add",
+         [](uint32_t* d, const uint32_t* s, int n, bool mirror) {
+             MemoryImage img;
+             img.SetBits(s, n, 1);
+             Zephra::raster::AddPremultipliedRow(d, img.GetPremultipliedData(), n, mirror);
+         },
+         Zephra::raster::AdditiveRowReference},
         {"tint",
          [](uint32_t* d, const uint32_t* s, int n, bool) {
              std::copy(s, s + n, d);
@@ -383,4 +391,75 @@ TEST(MemoryImageBlit, FastRowsEqualThePixelRules) {
                             }
                     }
     });
+}
+
+// Blits that walk the source's alpha runs or add its premultiplied copy draw
+// what the plain per-pixel loops draw: keyed, soft and forced sources,
+// clipped at every edge, mirrored, onto opaque and translucent destinations,
+// and again after the source changed (its derived buffers made anew).
+TEST(MemoryImageBlit, RunsAndPremultipliedCopyDrawWhatThePlainLoopsDraw) {
+    using Zephra::raster::Loops;
+    enum Kind { Keyed, Soft, ForcedOpaque };
+    struct Case {
+        const char* what;
+        Kind kind;
+        int x, y;
+        Rect src;
+        int drawMode;
+        bool mirror, translucentDest, isVolatile;
+    } cases[] = {
+        {"keyed", Keyed, 3, 2, Rect(0, 0, 300, 40), 0, false, false, false},
+        {"keyed, mirrored", Keyed, -5, 1, Rect(0, 0, 300, 40), 0, true, false, false},
+        {"keyed, clipped left and top", Keyed, -17, -9, Rect(2, 1, 298, 39), 0, false, false, false},
+        {"keyed, clipped right and bottom, mirrored", Keyed, 40, 20, Rect(0, 0, 300, 40), 0, true, false, false},
+        {"soft over translucent", Soft, 0, 0, Rect(0, 0, 300, 40), 0, false, true, false},
+        {"soft, mirrored over translucent", Soft, 7, 3, Rect(5, 2, 290, 37), 0, true, true, false},
+        {"forced opaque, alpha inside", ForcedOpaque, 1, 1, Rect(0, 0, 300, 40), 0, false, false, false},
+        {"additive", Soft, 0, 0, Rect(0, 0, 300, 40), 1, false, true, false},
+        {"additive, mirrored and clipped", Soft, -11, 30, Rect(3, 0, 297, 40), 1, true, false, false},
+        {"volatile", Soft, 2, 2, Rect(0, 0, 300, 40), 0, false, true, true},
+        {"volatile additive", Soft, 2, 2, Rect(0, 0, 300, 40), 1, true, true, true},
+    };
+    std::mt19937 rng(5);
+    std::vector<uint32_t> soft(300 * 40), dest(320 * 48);
+    uint32_t alpha = 0;
+    for (uint32_t& p : soft) {
+        if (rng() % 9 == 0) alpha = std::array<uint32_t, 4>{0, 255, uint32_t(rng() & 255), 1}[rng() % 4];
+        p = alpha << 24 | (rng() & 0xFFFFFF);
+    }
+    for (uint32_t& p : dest) p = uint32_t(rng());
+    for (const Case& c : cases) {
+        std::vector<uint32_t> px = soft;
+        if (c.kind == Keyed)
+            for (uint32_t& p : px) p = (p >> 24) < 128 ? p & 0xFFFFFF : p | 0xFF000000u;
+        std::vector<uint32_t> want;
+        testsupport::ForEachLoops([&](Loops loops) {
+            MemoryImage src, dst;
+            src.SetBits(px.data(), 300, 40);
+            if (c.kind == ForcedOpaque) src.SetTransparencyFlags(false, false);
+            src.SetVolatile(c.isVolatile);
+            std::vector<uint32_t> d = dest;
+            if (!c.translucentDest)
+                for (uint32_t& p : d) p |= 0xFF000000u;
+            dst.SetBits(d.data(), 320, 48);
+            // Twice, the source changed between: the second blit must not use
+            // runs or copies made from the first pixels.
+            for (int pass = 0; pass < 2; ++pass) {
+                if (pass == 1) {
+                    src.GetBits()[301] ^= 0xFF000000u;
+                    src.GetBits()[602] = 0x80FFFFFFu;
+                    src.BitsChanged();
+                }
+                if (c.mirror)
+                    dst.BltMirror(&src, c.x, c.y, c.src, Color::White, c.drawMode);
+                else
+                    dst.Blt(&src, c.x, c.y, c.src, Color::White, c.drawMode);
+            }
+            const std::vector<uint32_t> got(dst.GetBits(), dst.GetBits() + 320 * 48);
+            if (loops == Loops::Reference)
+                want = got;
+            else
+                EXPECT_EQ(got, want) << c.what << ", " << testsupport::LoopsName(loops);
+        });
+    }
 }

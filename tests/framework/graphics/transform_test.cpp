@@ -550,7 +550,8 @@ TEST(TransformedBlits, WideLoopsRoundEveryQuotientAsThePlainLoopsDo) {
     }
 }
 
-// The wide filtered stretch draws what the plain one draws: enlarging,
+// The wide filtered stretch and the nearest-pixel row loops (plain and
+// mirrored) draw what the plain loops draw: enlarging,
 // shrinking and both at once, by even and uneven ratios, clipped, past the
 // frame, tinted, in both draw modes, over opaque, clear and translucent
 // pixels and over a wholly opaque picture (blended as the samples are made),
@@ -591,14 +592,23 @@ TEST(StretchBlt, WideLoopsDrawWhatThePlainLoopsDraw) {
     for (const Case& c : cases) {
         std::vector<uint32_t> want;
         testsupport::ForEachLoops([&](raster::Loops loops) {
-            MemoryImage src, dst;
+            MemoryImage src, dst, nearest, mirrored;
             Make(src, 300, 23, srcPx);
             Make(dst, 300, 90, c.overOpaque ? opaquePx : destPx);
+            Make(nearest, 300, 90, c.overOpaque ? opaquePx : destPx);
+            Make(mirrored, 300, 90, c.overOpaque ? opaquePx : destPx);
             dst.StretchBlt(&src, c.dest, c.src, c.clip, c.color, c.drawMode, false);
+            nearest.StretchBlt(&src, c.dest, c.src, c.clip, c.color, c.drawMode, true);
+            mirrored.StretchBltMirror(&src, c.dest, c.src, c.clip, c.color, c.drawMode, true);
+            std::vector<uint32_t> got = Pixels(dst);
+            for (MemoryImage* img : {&nearest, &mirrored}) {
+                const std::vector<uint32_t> more = Pixels(*img);
+                got.insert(got.end(), more.begin(), more.end());
+            }
             if (loops == raster::Loops::Reference)
-                want = Pixels(dst);
+                want = got;
             else
-                EXPECT_EQ(Pixels(dst), want) << c.what << ", " << testsupport::LoopsName(loops);
+                EXPECT_EQ(got, want) << c.what << ", " << testsupport::LoopsName(loops);
         });
     }
 

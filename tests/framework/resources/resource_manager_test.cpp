@@ -153,6 +153,40 @@ TEST_F(ResourceManagerTest, MissingFilesAreNamedInTheError) {
     EXPECT_TRUE(rm.LoadResourceGroup("Init")) << rm.GetErrorText();
 }
 
+// A group's pictures share one budget: the picture past it is refused from its
+// header, named with the budget, and what loaded before it stays.
+TEST_F(ResourceManagerTest, PicturesPastTheGroupBudgetAreRefused) {
+    std::string group = "<resources><group id=\"Big\">";
+    for (int i = 0; i < 4; ++i) {
+        testsupport::WriteFile(dir.File("images/big" + std::to_string(i) + ".png"), PngOf(1024, 1024, 0xFF000000u + i));
+        group += "<image id=\"GFX_BIG" + std::to_string(i) + "\" path=\"images\\big" + std::to_string(i) + ".png\"/>";
+    }
+    Manifest(group + "</group></resources>");
+    struct Case {
+        size_t budget;
+        int loaded;   // pictures in memory afterwards
+    } cases[] = {
+        {(size_t(4) << 20) * 2 + 1, 2},  // room for two and a byte
+        {(size_t(4) << 20) * 3, 3},
+        {(size_t(4) << 20) * 4, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.budget);
+        ResourceManager rm;
+        ASSERT_TRUE(rm.ParseResourcesFile()) << rm.GetErrorText();
+        rm.SetPictureBudget(c.budget);
+        EXPECT_EQ(rm.LoadResourceGroup("Big"), c.loaded == 4) << rm.GetErrorText();
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(rm.GetImage("GFX_BIG" + std::to_string(i)) != nullptr, i < c.loaded) << i;
+        if (c.loaded == 4) continue;
+        const std::string refused = "GFX_BIG" + std::to_string(c.loaded);
+        EXPECT_NE(rm.GetErrorText().find("Failed to load image " + refused), std::string::npos) << rm.GetErrorText();
+        EXPECT_NE(rm.GetErrorText().find("image size 1024x1024 refused (the group's pictures may take"),
+                  std::string::npos)
+            << rm.GetErrorText();
+    }
+}
+
 TEST_F(ResourceManagerTest, BadManifestsFailWithAMessageAndAddNothing) {
     ResourceManager rm;
     EXPECT_FALSE(rm.ParseResourcesFile());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -129,4 +130,29 @@ TEST_F(PakFiles, OnlyRegularFilesWithinTheLimitAreRead) {
     std::unique_ptr<XmlDocument> doc;
     EXPECT_FALSE(XmlLoadDocument(doc, "cfg\\zero.xml"));
     EXPECT_EQ(XmlLastError(), "cfg\\zero.xml: cannot be opened (not a regular file)");
+}
+
+// A path that fails on its way says where and why, not "no such file".
+TEST_F(PakFiles, FolderFailuresNameTheirReason) {
+    WriteFile(dir_.File("game/locked/a.xml"), "x");
+    chmod(dir_.File("game/locked").c_str(), 0);
+    struct Case {
+        const char* path;
+        std::string why;
+        bool made;  // false: cannot be made here
+    } cases[] = {
+        {"cfg\\missing.xml", "no such file", true},
+        {"nothing\\a.xml", "no such file", true},
+        {"cfg\\Sub\\File.XML\\a.xml", dir_.File("game/cfg/Sub/File.XML") + " is not a folder", true},
+        {"locked\\a.xml", "Permission denied: " + dir_.File("game/locked/a.xml"), geteuid() != 0},
+    };
+    for (const Case& c : cases) {
+        if (!c.made) continue;  // root searches any folder
+        std::string data;
+        EXPECT_FALSE(PakReadAll(c.path, data)) << c.path;
+        EXPECT_EQ(PakLastError(), c.why) << c.path;
+        EXPECT_EQ(PakOpen(c.path, "rb"), nullptr) << c.path;
+        EXPECT_EQ(PakLastError(), c.why) << c.path;
+    }
+    chmod(dir_.File("game/locked").c_str(), 0700);
 }

@@ -96,6 +96,34 @@ TEST_F(TextureTableTest, UnknownOrUnloadableNamesGiveNothing) {
     EXPECT_EQ(host.made, host.destroyed);
 }
 
+// Each picture that does not load is reported once, with its real reason.
+TEST_F(TextureTableTest, FailuresAreReportedOnceWithTheirReason) {
+    folder.Write("images/file", "a file, not a folder");
+    TextureTable table(&host);
+    std::vector<std::string> warnings;
+    table.SetWarning([&](const std::string& text) { warnings.push_back(text); });
+    table.Define("broken", "images\\broken.png");
+    table.Define("gone", "images\\gone.png");
+    table.Define("under a file", "images\\file\\star.png");
+    struct Case {
+        const char* name;
+        const char* why;
+    } cases[] = {
+        {"nothing", "Unknown texture nothing"},
+        {"gone", "Failed to load texture gone from images\\gone.png: cannot read file (no such file)"},
+        {"broken", "Failed to load texture broken from images\\broken.png: "},
+        {"under a file", "images/file is not a folder"},
+    };
+    for (const Case& c : cases) {
+        for (int i = 0; i < 2; ++i) EXPECT_EQ(table.Acquire(c.name), nullptr) << c.name;
+        EXPECT_NE(table.LastError().find(c.why), std::string::npos) << c.name << ": " << table.LastError();
+        ASSERT_FALSE(warnings.empty());
+        EXPECT_EQ(warnings.back(), table.LastError()) << c.name;
+    }
+    EXPECT_EQ(warnings.size(), std::size(cases)) << "each name once";
+    EXPECT_NE(warnings[2], "Failed to load texture broken from images\\broken.png: ") << "a reason follows";
+}
+
 TEST_F(TextureTableTest, TableFileKeepsFirstDefinition) {
     folder.Write("cfg/textures.xml",
                  "<textures><texture name=\"star\" path=\"images\\star.png\"/>"
@@ -136,6 +164,29 @@ TEST(TextTableTest, LocalisationFileAndLookup) {
     folder.Write("cfg/bad.xml", "<loc><text key=");
     EXPECT_FALSE(loc.Load("cfg\\bad.xml", errors));
     EXPECT_EQ(loc.Lookup("HELLO"), u"Gr\u00FC\u00DFe");
+}
+
+// A text past the limit (up to what a game file may hold) is left out by
+// name; one at the limit is kept whole.
+TEST(TextTableTest, TextsPastTheLimitAreLeftOutByName) {
+    GameFolder folder;
+    const size_t limit = TextTable::kMaxTextLength;
+    folder.Write("cfg/loc.xml", "<loc><text key=\"AT_LIMIT\" value=\"" + std::string(limit, 'a') +
+                                    "\"/><text key=\"PAST\" value=\"" + std::string(limit + 1, 'b') +
+                                    "\"/><text key=\"MENU_TITLE\" value=\"" + std::string(30u << 20, 'c') +
+                                    "\"/><text key=\"AFTER\" value=\"kept\"/></loc>");
+    TextTable loc;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(loc.Load(TextTable::kLocPath, errors));
+    EXPECT_EQ(loc.Lookup("AT_LIMIT").size(), limit);
+    EXPECT_EQ(loc.Lookup("AFTER"), u"kept");
+    ASSERT_EQ(errors.size(), 2u);
+    for (const char* key : {"PAST", "MENU_TITLE"}) {
+        EXPECT_FALSE(loc.Has(key)) << key;
+        const std::string& error = errors[std::string(key) == "PAST" ? 0 : 1];
+        EXPECT_NE(error.find("cfg\\loc.xml: text " + std::string(key) + " is longer than 4096"), std::string::npos)
+            << error;
+    }
 }
 
 TEST(TextTableTest, Utf16LocalisationFile) {

@@ -61,6 +61,7 @@ TEST(AnimFile, RefusesTruncatedAndHostileFiles) {
         {"frames past the end", frameAddress, base + 190, "frames lie outside"},
         {"too many frames", frameCount, 3, "frames lie outside"},
         {"negative frame count", frameCount, 0xFFFFFFFE, "negative frame count"},
+        {"no frames per second", frameCount - 4, 0, "animation 0 (idle): 0 frames per second for 2 frames"},
         {"image size larger than the file", 8, 10000, "truncated image"},
         {"a box width far off", image + 8 + 132, 0x80000000, "a box width beyond 16384 pixels"},
         {"a frame far off", image + 148 + 24, 0x7FFFFFFF, "frame 0 lies beyond 16384 pixels"},

@@ -660,6 +660,32 @@ TEST(StatusBubble, ShapesTimersAndProductCodes) {
     }
 }
 
+// Whatever the icon, it is drawn inside its bubble: a break's countdown moves
+// the cloud to the empty chair and the clock with it.
+TEST(StatusBubble, IconStaysInsideItsBubble) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load_string("<object name='worker02a'>"
+                                "<part name='status_bubble' offs_x='56' offs_y='-44'/>"
+                                "<part name='status_type' offs_x='63' offs_y='-37'/></object>"));
+    StatusBubble bubble;
+    bubble.LoadFromConfig(doc.child("object"));
+    Skin* shape = bubble.FindPartByName("status_bubble");
+    Skin* type = bubble.FindPartByName("status_type");
+    ASSERT_TRUE(shape && type);
+    struct Case {
+        const char* icon;
+        bool moved;  // the pair moves away from the worker's own place
+    } cases[] = {{"timer", true}, {"sleep", false}, {"timer", true}, {"coffee", false}};
+    for (const Case& c : cases) {
+        bubble.ShowIcon(false, c.icon);
+        const int shapeX = shape->GetOffset().mX + shape->EffectOffset().x;
+        const int shapeY = shape->GetOffset().mY + shape->EffectOffset().y;
+        EXPECT_EQ(type->GetOffset().mX + type->EffectOffset().x - shapeX, 7) << c.icon;
+        EXPECT_EQ(type->GetOffset().mY + type->EffectOffset().y - shapeY, 7) << c.icon;
+        EXPECT_EQ(shapeX != 56 || shapeY != -44, c.moved) << c.icon;
+    }
+}
+
 // The client's bubble shows "ready", then the order on the product parts,
 // lights it up while the boss carries it, and shakes in a scandal.
 TEST_F(ClientTest, BubbleShowsTheClientsWishes) {

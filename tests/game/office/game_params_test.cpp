@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <cmath>
 #include <iterator>
 #include <set>
 #include <string>
@@ -37,6 +38,44 @@ TEST(GameParams, ReadsEveryStoredNameOnce) {
     EXPECT_EQ(*safe, 2.5f);
     EXPECT_EQ(p.boss_move_speed, *p.Find("boss_move_speed"));
     EXPECT_NE(p.boss_move_speed, 0.0f);
+}
+
+// What a day waits on that would never come is replaced and named; sound
+// values stay.
+TEST(GameParams, RepairsWhatWouldMakeADayEndless) {
+    struct Case {
+        const char* name;
+        float value;
+        float after;
+        const char* warning;  // null: kept without a word
+    };
+    const float nan = std::nanf("");
+    const Case cases[] = {
+        {"boss_move_speed", 0.0f, GameParams::kFallbackSpeed, "params boss_move_speed 0: a person would never arrive; 150 is used"},
+        {"boss_move_speed", -40.0f, GameParams::kFallbackSpeed, "params boss_move_speed -40:"},
+        {"boss_move_speed", nan, GameParams::kFallbackSpeed, "params boss_move_speed nan:"},
+        {"engineer_move_speed", 0.0f, GameParams::kFallbackSpeed, "params engineer_move_speed 0:"},
+        {"secretary_move_speed", nan, GameParams::kFallbackSpeed, "params secretary_move_speed nan:"},
+        {"boss_move_speed_mod", 0.0f, 1.0f, "params boss_move_speed_mod 0: a person would never arrive; 1 is used"},
+        {"boss_interaction_timeout", -1.5f, 0.0f, "params boss_interaction_timeout -1.5: a wait would never end; 0 is used"},
+        {"boss_conference_timeout", nan, 0.0f, "params boss_conference_timeout nan:"},
+        {"boss_move_speed", 160.0f, 160.0f, nullptr},
+        {"boss_interaction_timeout", 0.0f, 0.0f, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.value));
+        GameParams p;
+        for (const GameParams::Key& key : GameParams::kKeys) p.*key.field = 1.0f;
+        *p.Find(c.name) = c.value;
+        const std::vector<std::string> repaired = p.Repair();
+        EXPECT_EQ(*p.Find(c.name), c.after);
+        if (c.warning == nullptr) {
+            EXPECT_TRUE(repaired.empty());
+            continue;
+        }
+        ASSERT_EQ(repaired.size(), 1u);
+        EXPECT_EQ(repaired[0].rfind(c.warning, 0), 0u) << repaired[0];
+    }
 }
 
 TEST(GameParams, Definitions) {

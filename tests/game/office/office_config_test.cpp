@@ -212,7 +212,11 @@ TEST(OfficeConfig, BrokenOffices) {
         EXPECT_EQ(got, c.objects) << c.what;
         const std::string check = c.check;
         if (check == "params zero") {
-            for (const GameParams::Key& key : GameParams::kKeys) EXPECT_EQ(*gGameParams.Find(key.name), 0.0f) << c.what;
+            // Zeros, but for the speeds a day cannot do without.
+            GameParams repaired;
+            repaired.Repair();
+            for (const GameParams::Key& key : GameParams::kKeys)
+                EXPECT_EQ(*gGameParams.Find(key.name), *repaired.Find(key.name)) << c.what << " " << key.name;
         }
         if (check == "no named") {
             EXPECT_EQ(gBoss, nullptr) << c.what;

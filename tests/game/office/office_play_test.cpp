@@ -2,11 +2,15 @@
 // objects' regions and updates of 10 ms, with a seeded generator.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "game/app/prefs.h"
+#include "game/office/anim_file.h"
 #include "game/office/boss.h"
 #include "game/office/client.h"
 #include "game/office/door.h"
@@ -19,6 +23,8 @@
 #include "game/office/pickable.h"
 #include "game/office/secretary.h"
 #include "game/office/worker.h"
+#include "game/office/skin.h"
+#include "game/office/z_order.h"
 #include "game/office/rule_sequencer.h"
 #include "platform/random.h"
 #include "tests/support/fake_tutorial_owner.h"
@@ -145,6 +151,59 @@ TEST_F(OfficePlay, FirstDaysFollowingTheTutorial) {
             }
         }
     }
+}
+
+// Wherever the persons walk they stand on their feet: each one's order line is
+// the bottom of his picture, and nothing whose line lies above his, in the
+// columns he covers, is drawn over him (the phone, a chair, a seated client).
+TEST_F(OfficePlay, NothingBehindAPersonIsDrawnOverHim) {
+    Start(1, true);
+    Player player(level);
+    player.answersPhone = true;
+    struct Seen {
+        const char* part;
+        Person* person;
+        int frames = 0;
+        int moves = 0;
+        int lastX = 0, lastY = 0;
+    } persons[] = {{"boss", gBoss}, {"secretary", gSecretary}, {"engineer", gEngineer}};
+    int tick = 0;
+    Play(&player, 90.0f, [&]() -> bool {
+        if (tick++ % 5 != 0) return false;
+        const std::vector<Skin*>& order = gZOrder->GetDrawOrder();
+        for (Seen& seen : persons) {
+            if (seen.person == nullptr || !seen.person->IsVisible()) continue;
+            Skin* part = seen.person->FindPartByName(seen.part);
+            const AnimFrame* frame = part ? part->GetPlayer()->GetFrame() : nullptr;
+            const AnimRecord* record = part ? part->GetPlayer()->GetRecord() : nullptr;
+            if (frame == nullptr || record == nullptr) continue;
+            ++seen.frames;
+            const Zephra::Point feet = part->GetOrderPoint(1);
+            if (feet.mX != seen.lastX || feet.mY != seen.lastY) ++seen.moves;
+            seen.lastX = feet.mX;
+            seen.lastY = feet.mY;
+            const Zephra::Point origin = seen.person->OffsetPoint(part->GetOffset());
+            const int bottom = origin.mY + part->EffectOffset().y + frame->offsY + frame->height;
+            EXPECT_LE(std::abs(bottom - feet.mY), 6) << seen.part << " at " << feet.mX << "," << feet.mY;
+            EXPECT_GE(feet.mX, origin.mX) << seen.part;
+            EXPECT_LE(feet.mX, origin.mX + record->boxWidth) << seen.part;
+            const auto self = std::find(order.begin(), order.end(), part);
+            if (self == order.end()) {
+                ADD_FAILURE() << seen.part << " is not drawn";
+                continue;
+            }
+            for (int x = part->GetOrderPoint(0).mX; x < part->GetOrderPoint(2).mX; ++x) {
+                Skin* behind = gZOrder->CellAt(x, feet.mY).skin;
+                if (behind == nullptr) continue;
+                EXPECT_LT(std::find(order.begin(), order.end(), behind), self)
+                    << behind->GetOwner()->GetName() << " over the " << seen.part << " at " << feet.mX << ","
+                    << feet.mY;
+            }
+        }
+        return ::testing::Test::HasFailure();
+    });
+    EXPECT_GT(persons[0].moves, 50) << "the boss walked";
+    EXPECT_GT(persons[1].moves, 10) << "the secretary walked";
 }
 
 TEST_F(OfficePlay, BusySurvivalLevel) {
@@ -341,3 +400,86 @@ TEST_F(OfficePlay, PlayerChoosesFromWhatTheOfficeShows) {
 }
 
 } // namespace
+
+namespace {
+
+// Each case spoils the sample's files before the game starts.
+class SpoiledOfficePlay : public OfficePlay {
+protected:
+    void StartApp() override {}
+    // Never writes through to the sample: a folder that is a link to the
+    // sample's is laid out as a folder of links first, and the file's link removed.
+    void Spoil(const std::string& name, const std::string& bytes) {
+        namespace fs = std::filesystem;
+        const fs::path file = fs::path(gameDir.Path()) / name;
+        const fs::path folder = file.parent_path();
+        if (fs::is_symlink(folder)) {
+            const fs::path sample = fs::read_symlink(folder);
+            fs::remove(folder);
+            testsupport::LayGameFolder(sample, fs::path(), folder);
+        }
+        fs::remove(file);
+        testsupport::WriteFile(file.string(), bytes);
+    }
+};
+
+std::string SampleFile(const std::string& name) { return testsupport::ReadFile(testsupport::SourceDir() + "/data/" + name); }
+
+} // namespace
+
+// Data that would keep the boss from ever finishing is refused with a warning
+// naming the file and the record, and the day still ends.
+TEST_F(SpoiledOfficePlay, WhatWouldMakeADayEndlessIsRefusedAndTheDayEnds) {
+    struct Case {
+        const char* what;
+        std::string file;
+        std::function<std::string(std::string)> spoil;
+        const char* warning;
+    };
+    const Case cases[] = {
+        {"boss animations of 0 frames per second", "anm/boss.anm",
+         [](std::string bytes) {
+             AnimData data;
+             std::string error;
+             uint32_t base = 0;
+             EXPECT_TRUE(ParseAnmFile(bytes, data, error, &base)) << error;
+             for (AnimRecord& record : data.records) record.block.fps = 0;
+             return WriteAnmFile(data, base);
+         },
+         "anm\\boss.anm: animation 0 (bossmantidle): 0 frames per second"},
+        {"a boss speed of 0", "cfg/office.xml",
+         [](std::string text) {
+             const size_t at = text.find("boss_move_speed=\"160\"");
+             EXPECT_NE(at, std::string::npos);
+             return text.replace(at, 21, "boss_move_speed=\"0\"");
+         },
+         "params boss_move_speed 0: a person would never arrive"},
+        {"a boss graph that does not join the safe", "cfg/office.xml",
+         [](std::string text) {
+             for (const char* edge : {"<edge p1=\"b_back\" p2=\"safe\" z_order=\"0\"/>",
+                                      "<edge p1=\"safe\" p2=\"shelving01\" z_order=\"0\"/>"}) {
+                 const size_t at = text.find(edge);
+                 EXPECT_NE(at, std::string::npos) << edge;
+                 if (at != std::string::npos) text.erase(at, std::string(edge).size());
+             }
+             return text;
+         },
+         "cfg\\l1.xml: the boss cannot reach safe from boss_home"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Spoil(c.file, c.spoil(SampleFile(c.file)));
+        OfficePlay::StartApp();
+        ASSERT_NE(level, nullptr);
+        Start(1, false);
+        Player player(level);
+        Play(&player, 400.0f, [&] { return Debriefed(); });
+        EXPECT_TRUE(Debriefed()) << "the day ends";
+        bool warned = false;
+        for (const std::string& w : app->Warnings()) warned = warned || w.find(c.warning) != std::string::npos;
+        EXPECT_TRUE(warned) << c.warning;
+        level->SetScreens(nullptr);
+        app.reset();
+        Spoil(c.file, SampleFile(c.file));
+    }
+}

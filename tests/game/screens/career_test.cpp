@@ -78,6 +78,8 @@ TEST_F(Career, CalendarUnlocksByTheReachedDay) {
             for (UiControl* episode : career->mEpisodes[k]) {
                 EXPECT_EQ(episode->mDisabled, !m.open[k]) << m.reached << " " << n;
                 EXPECT_EQ(static_cast<UiText*>(episode)->mFrames[0], career->mWeekend.Image());
+                EXPECT_FALSE(static_cast<UiText*>(episode)->GetShownText().empty())
+                    << "a weekend tile says what it is: " << n;
             }
             EXPECT_EQ(survival->mPictures[k]->mDisabled, !m.open[k]) << m.reached << " " << n;
             EXPECT_EQ(survival->mChecks[k]->mVisible, k == 0);

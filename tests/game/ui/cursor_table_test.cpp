@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/graphics/graphics.h"
+#include "platform/input.h"
 #include "tests/game/ui/ui_fixture.h"
 
 namespace {
@@ -42,16 +43,20 @@ TEST_F(CursorTableTest, ModesSelectDrawAndRelease) {
         const char* what;
         const char* mode;
         bool hide;
+        bool outside;       // the pointer has left the window
         uint32_t at100;     // pixel at the mouse point (100, 100)
         uint32_t at90;      // pixel at (90, 90)
         bool gameCursor;    // the application draws the game's cursor
     } cases[] = {
-        {"first definition wins", "normal", false, 0xFFFF0000u, 0xFF000000u, true},
-        {"hot spot moves the picture up and left", "text", false, 0xFF0000FFu, 0xFF0000FFu, true},
-        {"hidden keeps the selection", "text", true, 0xFF000000u, 0xFF000000u, true},
-        {"image the table lacks defines no mode", "active", false, 0xFF000000u, 0xFF000000u, false},
-        {"unknown mode turns custom cursors off", "busy", false, 0xFF000000u, 0xFF000000u, false},
-        {"a mode without image is skipped", "orphan", false, 0xFF000000u, 0xFF000000u, false},
+        {"first definition wins", "normal", false, false, 0xFFFF0000u, 0xFF000000u, true},
+        {"hot spot moves the picture up and left", "text", false, false, 0xFF0000FFu, 0xFF0000FFu, true},
+        {"hidden keeps the selection", "text", true, false, 0xFF000000u, 0xFF000000u, true},
+        {"a pointer outside the window leaves no cursor at its edge", "text", false, true, 0xFF000000u,
+         0xFF000000u, true},
+        {"back over the window it is drawn again", "normal", false, false, 0xFFFF0000u, 0xFF000000u, true},
+        {"image the table lacks defines no mode", "active", false, false, 0xFF000000u, 0xFF000000u, false},
+        {"unknown mode turns custom cursors off", "busy", false, false, 0xFF000000u, 0xFF000000u, false},
+        {"a mode without image is skipped", "orphan", false, false, 0xFF000000u, 0xFF000000u, false},
     };
     wm()->MouseMove(100, 100);
     int selects = 0;
@@ -60,6 +65,10 @@ TEST_F(CursorTableTest, ModesSelectDrawAndRelease) {
         table->Select(c.mode);
         ++selects;
         if (c.hide) table->Hide();
+        platform::InputEvent ev;
+        ev.kind = c.outside ? platform::EventKind::MouseLeave : platform::EventKind::MouseMove;
+        ev.x = ev.y = 100;
+        app->ProcessInputEvent(ev);
         screen->FillRect(Zephra::Rect(0, 0, 200, 150), Zephra::Color(0, 0, 0, 255), Zephra::DRAWMODE_NORMAL);
         Zephra::Graphics g(screen.get());
         table->Draw(&g);

@@ -316,6 +316,65 @@ TEST(D3DRaster, OneTexelPerPixelQuadsEqualReference) {
     EXPECT_EQ(mismatched, 0);
 }
 
+// Opaque pictures, which the fast loops copy row by row where nothing tints
+// or blends them, give the reference's pixels: every layout, with blending off
+// and on, white, tinted or translucent, one texel per pixel or not, clipped.
+TEST(D3DRaster, OpaquePicturesEqualReference) {
+    std::mt19937 rng(2026);
+    constexpr int kTexW = 80, kTexH = 24;
+    std::vector<uint32_t> texels(kTexW * kTexH);
+    for (auto& t : texels) t = 0xFF000000u | (rng() & 0xFFFFFF);
+    Texture tex{texels.data(), kTexW, kTexH, AllOpaque(texels.data(), texels.size())};
+    ASSERT_TRUE(tex.opaque);
+    std::vector<uint32_t> holed = texels;
+    holed[kTexW * 7 + 33] &= 0xFEFFFFFF;
+    EXPECT_FALSE(AllOpaque(holed.data(), holed.size()));
+    struct Case { const char* name; bool blend; uint32_t tint; StageOp alphaOp; float texelShift, stretch; bool clip; };
+    const Case cases[] = {
+        {"copy", false, 0xFFFFFFFF, StageOp::Modulate, 0, 1, false},
+        {"over", true, 0xFFFFFFFF, StageOp::Modulate, 0, 1, false},
+        {"over clipped", true, 0xFFFFFFFF, StageOp::Modulate, 0, 1, true},
+        {"over off centre", true, 0xFFFFFFFF, StageOp::Modulate, 0.3f, 1, false},
+        {"over stretched", true, 0xFFFFFFFF, StageOp::Modulate, 0, 1.5f, false},
+        {"texture alpha", true, 0x40FFFFFF, StageOp::SelectTexture, 0, 1, true},
+        {"tinted", true, 0xFFC08040, StageOp::Modulate, 0, 1, false},
+        {"translucent", true, 0x80FFFFFF, StageOp::Modulate, 0, 1, false},
+    };
+    const TargetLayout layouts[] = {TargetLayout::RGB565, TargetLayout::BGR565, TargetLayout::RGB555,
+                                    TargetLayout::ARGB8888, TargetLayout::ABGR8888};
+    for (const Case& k : cases)
+        for (TargetLayout layout : layouts)
+            for (int iter = 0; iter < 8; ++iter) {
+                Canvas fast(72, 20, layout);
+                for (auto& b : fast.bytes) b = uint8_t(rng());
+                Canvas ref = fast, triFast = fast, triRef = fast;
+                RasterState s;
+                s.blend = k.blend;
+                s.srcBlend = BlendFactor::SrcAlpha;
+                s.destBlend = k.blend ? BlendFactor::InvSrcAlpha : BlendFactor::Zero;
+                s.alphaOp = k.alphaOp;
+                if (k.clip) { s.clipX0 = 1 + Pick(rng, 9); s.clipX1 = 40 + Pick(rng, 30); s.clipY0 = 2; s.clipY1 = 17; }
+                const int x0 = Pick(rng, 20) - 6, y0 = Pick(rng, 8) - 3, w = 1 + Pick(rng, 70), h = 1 + Pick(rng, 18);
+                const int tx = Pick(rng, 8), ty = Pick(rng, 4);
+                const float u0 = (tx + k.texelShift) / kTexW, u1 = (tx + k.texelShift + w / k.stretch) / kTexW;
+                const float v0 = float(ty) / kTexH, v1 = float(ty + h) / kTexH;
+                const float l = x0 - 0.5f, r = x0 + w - 0.5f, t = y0 - 0.5f, b = y0 + h - 0.5f;
+                const Vertex q[4] = {V(l, t, u0, v0, k.tint), V(r, t, u1, v0, k.tint), V(r, b, u1, v1, k.tint),
+                                     V(l, b, u0, v1, k.tint)};
+                ASSERT_TRUE(DrawRectangle(fast.target(), s, &tex, q[0], q[1], q[2], q[3], Path::Fast));
+                ASSERT_TRUE(DrawRectangle(ref.target(), s, &tex, q[0], q[1], q[2], q[3], Path::Reference));
+                for (auto* c : {&triFast, &triRef}) {
+                    const Path p = c == &triFast ? Path::Fast : Path::Reference;
+                    DrawTriangle(c->target(), s, &tex, q[0], q[1], q[2], p);
+                    DrawTriangle(c->target(), s, &tex, q[0], q[2], q[3], p);
+                }
+                ASSERT_EQ(fast.bytes, ref.bytes) << k.name << " layout " << int(layout) << " rectangle at " << x0
+                                                 << "," << y0 << " " << w << "x" << h;
+                ASSERT_EQ(triFast.bytes, triRef.bytes) << k.name << " layout " << int(layout) << " triangles at " << x0
+                                                       << "," << y0 << " " << w << "x" << h;
+            }
+}
+
 // A rectangle drawn in whole rows gives the pixels of its two triangles: every
 // order round its corners, on and off pixel centres, clipped or not, textured
 // or flat, with planar Gouraud colours, texture rows steep or not; each path
