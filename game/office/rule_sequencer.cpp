@@ -8,7 +8,7 @@ namespace {
 
 // Day 1: one client served step by step (order, shelving, worker, table),
 // then a second client on their own, then a hint for a client with more
-// than one order; the script ends with that hint.
+// than one order; the script ends once the player serves after that hint.
 constexpr TutorialRule kDay1[] = {
     {.event = 0, .blockEvents = {1},
      .blockNames = {"table02a", "table04a", "client_place03", "client_place04", "trash_bin", "shelving01"}},
@@ -31,8 +31,9 @@ constexpr TutorialRule kDay1[] = {
      .unblockNames = {"table02a", "table04a", "client_place03", "client_place04", "trash_bin", "shelving01"}},
     {.event = 0, .wait = 3.0f, .show = 11},
     {.event = 0, .wait = 1.0f, .hide = 11},
-    {.event = 9, .wait = 6.0f, .show = 12},
-    {.event = 0, .hide = 12},
+    // The last hint stays, and patience with it, until the player serves.
+    {.event = 9, .show = 12},
+    {.event = 2, .hide = 12},
 };
 
 // Day 2: the specialists' boards and a second worker.

@@ -114,8 +114,9 @@ TEST(RuleSequencer, DayOneScript) {
         {C, 11, 15, true, "", "1", ""},
         {U, 0.01f, 16, true, "", "1", ""},  // closed: rule 14's wait ends early
         {U, 0.01f, 16, false, "", "1", ""},
-        {E, 9, 17, true, "12", "1", ""},
-        {U, 6.01f, 0, false, "", "", ""},  // the last rule: the script ends, nothing stays blocked
+        {E, 9, 17, false, "12", "1", ""},
+        {U, 60.0f, 17, false, "12", "1", ""},  // the last hint stays until the player serves
+        {E, 2, 0, false, "", "", ""},          // the last rule: the script ends, nothing stays blocked
         {E, 0, 0, false, "", "", ""},
         {U, 1.0f, 0, false, "", "", ""},
     });
@@ -166,7 +167,6 @@ TEST(RuleSequencer, WaitsEndByTimeOrByTheirPopUp) {
     const Case cases[] = {
         {"day 1 rule 4: 4 s", 1, {1, 2, 3, 4}, {1.0f, 1.0f, 1.0f, 1.0f, 0.01f}, false},
         {"day 1 rule 4: closed", 1, {1, 2, 3, 4}, {1.0f, 0.01f}, true},
-        {"day 1 rule 16: 6 s", 1, {1, 2, 3, 4, -4, 5, 6, 7, 8, 2, 1, -1, -1, 2, -1, -3, -1, 9}, {5.9f, 0.2f}, false},
         {"day 1 rule 11: no pop-up", 1, {1, 2, 3, 4, -4, 5, 6, 7, 8, 2, 1}, {0.0f}, false},
     };
     for (const Case& c : cases) {
