@@ -45,7 +45,8 @@ from office_view import OfficeLayout, Pictures, anim_frames, find_colour, near, 
 from screen_text import TextReader  # noqa: E402
 from xsession import Failure, Layout, Session, region, save_png, start_game, start_x, stop  # noqa: E402
 
-TOTAL_SECONDS = 1200
+# Room for the two replays of the free day that a loaded machine may need.
+TOTAL_SECONDS = 1700
 SURVIVAL_SECONDS = 120
 PROFILE = "Tester"
 CORNER = (10, 10)
@@ -92,6 +93,9 @@ MADE_FROM = {"0300": "0400"}
 STUCK_SECONDS = 20
 # Clicks on one thing that show no sign of taking before the player turns elsewhere.
 TRIES = 3
+# The days the tutorial leads, and how often a free day that missed its goal is played again.
+GUIDED = {1, 2}
+REPLAYS = 2
 
 # What the boss carries, by the colours of the held pictures (tools/gen_office_anims.py):
 # the paper, and the sign of the work on it; a copy shows the paper's lines.
@@ -126,7 +130,7 @@ class Game:
     def wait_exit(self, s):
         s.step = "the game quits"
         try:
-            code = self.proc.wait(timeout=max(1, min(30, s.deadline - time.monotonic())))
+            code = self.proc.wait(timeout=max(1, min(60, s.deadline - time.monotonic())))
         except subprocess.TimeoutExpired:
             raise Failure("the game did not quit")
         if code != 0:
@@ -154,6 +158,19 @@ class Screens:
     def click(self, path):
         self.s.click(*self.ui.centre(path))
         self.s.move(*PARK)
+
+    def click_until(self, what, path, test, timeout=10):
+        """Clicks the control at path until the screen shows test holds: again when a long wait
+        (the session's, in wall time) shows nothing, as a person clicks a button again that did
+        not answer. Only for clicks that do no harm made twice. Returns the screenshot."""
+        for attempt in range(TRIES):
+            self.click(path)
+            try:
+                return self.s.wait(what, test, timeout)
+            except Failure:
+                if attempt + 1 == TRIES or time.monotonic() > self.s.deadline:
+                    raise
+                print("  no sign that the click on %s took; again" % path, flush=True)
 
     def reads(self, sh, path, key, font, justify=-1, **variables):
         """Whether the control at path shows the text of key, its variables filled in."""
@@ -513,7 +530,12 @@ class Player:
         # Work done that no job waits for (its client's bubble was misread, a job was lost) is collected:
         # the table's own product, not a worker's icon read as a paper.
         for table, what in workers.items():
-            if is_code(what) and table not in busy and what == self.product_of(table) and held is None:
+            if is_code(what) and table not in busy and what == self.product_of(table) and held is None \
+                    and self.refused.get(table, 0) < time.monotonic():
+                place = next((p for p, w in clients.items() if w == what and p not in self.jobs), None)
+                if place:
+                    return self.errand("bring %s from %s to %s, who waits for it" % (what, table, place),
+                                       [table, place])
                 return self.errand("collect %s's %s, which no job waits for" % (table, what), [table])
         for place, what in clients.items():
             if what == "ready":
@@ -539,7 +561,10 @@ class Player:
         """Clicks the targets in turn, for the boss to walk to one after the other, and waits
         until he has gone and stands again."""
         self.log(what)
-        self.together(targets)
+        # What did not take is not offered again at once: the boss's hands may be full of what
+        # the screen does not show, and the time is better spent elsewhere.
+        if not self.together(targets):
+            self.refused[targets[0]] = time.monotonic() + STUCK_SECONDS
         return True
 
     def together(self, targets, gap=0.0):
@@ -618,23 +643,23 @@ def play_day(s, screens, player, day):
             time.sleep(0.2)
 
 
-def start_day(s, screens, day):
-    """From the calendar's start or "Next day" to the office of the day."""
+def start_day(s, screens, day, via):
+    """From the button via (the calendar's start, "Next day", the replay) to the office of the day."""
     s.step = "day %d: comics or briefing" % day
     pages = [COMIX[n] for n in sorted(COMIX)]
     if day in (1, 21, 41):
-        s.wait("day %d: the comics" % day,
-               lambda sh: any(s.near(s.pixel(sh, *CORNER), rgb) for rgb in pages), 30)
+        screens.click_until("day %d: the comics" % day, via,
+                            lambda sh: any(s.near(s.pixel(sh, *CORNER), rgb) for rgb in pages))
         s.wait("day %d: the briefing after the comics" % day, screens.backdrop("briefing_bkg"), 30, every=0.8,
                action=lambda: screens.click("comix/comix1/btn"))
     else:
-        screens.wait_backdrop("day %d: the briefing" % day, "briefing_bkg", 30)
+        screens.click_until("day %d: the briefing" % day, via, screens.backdrop("briefing_bkg"))
     sh = s.wait("day %d: the briefing's text" % day,
                 lambda sh: screens.reads(sh, "briefing/briefing_text", "brief_day%d" % day if day <= 3
                                          else "brief_day_more", "text_big", 2), 10)
     screens.save(sh, "day%d_briefing" % day)
-    screens.click("briefing/continue")
-    s.wait("day %d: the office" % day, lambda sh: not screens.backdrop("briefing_bkg")(sh), 10)
+    screens.click_until("day %d: the office" % day, "briefing/continue",
+                        lambda sh: not screens.backdrop("briefing_bkg")(sh))
 
 
 def debriefing(s, screens, day, office_shot, sh):
@@ -655,8 +680,7 @@ def debriefing(s, screens, day, office_shot, sh):
     if outcome is None:
         raise Failure("day %d: the debriefing's result is none of goal, expert, failure" % day)
     print("  day %d ended: %s" % (day, screens.text.text(outcome)), flush=True)
-    if outcome == "db07_failure":
-        raise Failure("day %d ended below its goal" % day)
+    return outcome
 
 
 class Run:
@@ -701,35 +725,43 @@ class Run:
         s.click(*ui.centre(form + "/entername_text"))
         s.keys("type", "--delay", "40", PROFILE)
         s.click(*ui.centre(form + "/bossman_btn"))
-        screens.click(form + "/create")
-        s.wait_colour("profile created", corner, BACKDROPS["menu_bkg"])
+        screens.click_until("profile created", form + "/create",
+                            lambda sh: s.near(s.pixel(sh, *corner), BACKDROPS["menu_bkg"]))
 
     def career(self, days):
         s, screens = self.s, self.screens
-        screens.click("main_menu/main_menu_dlg/career")
-        screens.wait_backdrop("career calendar", "career_bkg")
+        screens.click_until("career calendar", "main_menu/main_menu_dlg/career", screens.backdrop("career_bkg"))
         s.wait("the calendar names the new profile at day 1",
                lambda sh: screens.reads(sh, "career/career_info", "mn04_info", "text", 0, profilename=PROFILE,
                                         reachedday=1), 10)
-        screens.click("career/start")
+        via = "career/start"
         for day in days:
-            start_day(s, screens, day)
-            office = Office(s, self.layout, os.path.join(self.data, "cfg", "l%d.xml" % day), self.pictures)
-            player = Player(s, office, self.text, self.layout, self.tip, self.tutorial_rects)
-            office_shot, sh = play_day(s, screens, player, day)
-            debriefing(s, screens, day, office_shot, sh)
-            screens.click("debriefing/continue")
+            # The tutorial leads its days to the goal: they must reach it at once. A day of free
+            # play is the player's own skill against the clock, which a loaded machine slows as
+            # it slows the player's looks: a missed goal there is played again from the
+            # debriefing, as a person would, before it counts as a fault.
+            tries = 1 if day in GUIDED else 1 + REPLAYS
+            for attempt in range(tries):
+                start_day(s, screens, day, via)
+                office = Office(s, self.layout, os.path.join(self.data, "cfg", "l%d.xml" % day), self.pictures)
+                player = Player(s, office, self.text, self.layout, self.tip, self.tutorial_rects)
+                office_shot, sh = play_day(s, screens, player, day)
+                if debriefing(s, screens, day, office_shot, sh) != "db07_failure":
+                    break
+                if attempt + 1 == tries:
+                    raise Failure("day %d ended below its goal%s" % (day, " %d times" % tries if tries > 1 else ""))
+                print("  day %d: the goal missed; the day again from the debriefing" % day, flush=True)
+                via = "debriefing/replay"
+            via = "debriefing/continue"
         # "Next day" after the last leads to the next; it is left from its office by the escape menu.
-        start_day(s, screens, days[-1] + 1)
+        start_day(s, screens, days[-1] + 1, via)
         leave_level(s, screens, self.ui)
 
     def survival(self, seconds):
         s, screens = self.s, self.screens
-        screens.click("main_menu/main_menu_dlg/survival")
-        screens.wait_backdrop("survival menu", "survival_bkg")
-        screens.click("survival/start")
-        s.wait("survival office", lambda sh: not screens.backdrop("survival_bkg")(sh) and
-               not screens.backdrop("load_bkg")(sh), 30)
+        screens.click_until("survival menu", "main_menu/main_menu_dlg/survival", screens.backdrop("survival_bkg"))
+        screens.click_until("survival office", "survival/start", lambda sh: not screens.backdrop("survival_bkg")(sh)
+                            and not screens.backdrop("load_bkg")(sh), 30)
         play_survival(s, screens, self.layout, self.data, self.pictures, self.ui, seconds)
         leave_level(s, screens, self.ui)
 
@@ -759,15 +791,14 @@ class Run:
         print("  the profile shows %d h %d min played" % (h, m), flush=True)
         if h == 0 and m == 0:
             raise Failure("the profile shows no time played after the restart")
-        screens.click("main_menu/main_menu_dlg/career")
-        screens.wait_backdrop("career calendar after the restart", "career_bkg")
+        screens.click_until("career calendar after the restart", "main_menu/main_menu_dlg/career",
+                            screens.backdrop("career_bkg"))
         sh = s.wait("the calendar names the profile at day %d" % day,
                     lambda sh: screens.reads(sh, "career/career_info", "mn04_info", "text", 0, profilename=PROFILE,
                                              reachedday=day), 10)
         screens.save(sh, "restart_calendar")
         check_calendar(s, screens, ui, self.data, day)
-        screens.click("career/back")
-        screens.wait_backdrop("main menu", "menu_bkg")
+        screens.click_until("main menu", "career/back", screens.backdrop("menu_bkg"))
         quit_game(s, screens, ui, game)
 
 
@@ -794,16 +825,15 @@ def check_calendar(s, screens, ui, data, day):
         x, y, _, _ = ui.rect("career/career_day%d" % d)
         return s.near(s.pixel(sh, x - 16 + edge + 1, y - 14 + len(mark) // 2), row[edge][:3], 24)
     s.wait("the calendar marks day %d" % day, lambda sh: marked(sh, day), 5)
-    screens.click("career/career_day%d" % (day - 1))
-    s.wait("a played day can be chosen again", lambda sh: marked(sh, day - 1), 5)
+    screens.click_until("a played day can be chosen again", "career/career_day%d" % (day - 1),
+                        lambda sh: marked(sh, day - 1))
     screens.click("career/career_day%d" % (day + 1))
     # A day not open does not answer: the mark stays where it was.
     end = time.monotonic() + 1.5
     while time.monotonic() < end:
         if marked(s.shot(), day + 1):
             raise Failure("day %d could be chosen, though day %d is not played" % (day + 1, day))
-    screens.click("career/career_day%d" % day)
-    s.wait("day %d can be chosen" % day, lambda sh: marked(sh, day), 5)
+    screens.click_until("day %d can be chosen" % day, "career/career_day%d" % day, lambda sh: marked(sh, day))
     print("  ok: day %d is open, day %d is not" % (day, day + 1), flush=True)
 
 
@@ -874,8 +904,7 @@ class Upgrades:
             if not self.offered(sh):
                 return False
             print("    %5.1f s: the Upgrade button is lit" % (time.monotonic() - s.started), flush=True)
-            screens.click("hud/upgrade_btn")
-            sh = s.wait("the upgrade dialog", self.dialog, 10)
+            sh = screens.click_until("the upgrade dialog", "hud/upgrade_btn", self.dialog)
         shown = {}
         for n in (1, 2, 3):
             name = screens.read(sh, "upgrade/pic%d/text" % n, self.names, "text", 0)
@@ -885,11 +914,10 @@ class Upgrades:
         if not liked:
             raise Failure("the upgrade dialog offers none of %s" % sorted(self.names))
         n = shown[liked[0]]
-        screens.click("upgrade/pic%d/pic" % n)
-        s.wait("the tick on \"%s\"" % screens.text.text(liked[0]), lambda sh: self.ticked(sh, n), 5)
+        screens.click_until("the tick on \"%s\"" % screens.text.text(liked[0]), "upgrade/pic%d/pic" % n,
+                            lambda sh: self.ticked(sh, n))
         screens.save(s.last, "survival_upgrade")
-        screens.click("upgrade/upgrade")
-        s.wait("the upgrade dialog closed", lambda sh: not self.dialog(sh), 10)
+        screens.click_until("the upgrade dialog closed", "upgrade/upgrade", lambda sh: not self.dialog(sh))
         self.taken.append(liked[0])
         print("  ok: upgrade taken: \"%s\" (offered: %s)" % (
             screens.text.text(liked[0]), ", ".join(sorted(shown))), flush=True)
@@ -902,16 +930,15 @@ def leave_level(s, screens, ui):
     esc = (ui.rect("escape_menu")[0] + 8, ui.rect("escape_menu")[1] + 8)
     s.wait("escape menu", lambda sh: s.near(s.pixel(sh, *esc), (200, 200, 200)), 15, every=1.0,
            action=lambda: s.keys("key", "Escape"))
-    screens.click("escape_menu/quit")
-    s.wait_colour("leave-the-level question", box, (245, 225, 215))
-    screens.click("dialogbox_2button/btn_yes")
-    screens.wait_backdrop("main menu after the level", "menu_bkg", 15)
+    screens.click_until("leave-the-level question", "escape_menu/quit",
+                        lambda sh: s.near(s.pixel(sh, *box), (245, 225, 215)))
+    screens.click_until("main menu after the level", "dialogbox_2button/btn_yes", screens.backdrop("menu_bkg"))
 
 
 def quit_game(s, screens, ui, game):
     box = (ui.rect("dialogbox_2button")[0] + 6, ui.rect("dialogbox_2button")[1] + 190)
-    screens.click("main_menu/main_menu_dlg/quit")
-    s.wait_colour("quit question", box, (245, 225, 215))
+    screens.click_until("quit question", "main_menu/main_menu_dlg/quit",
+                        lambda sh: s.near(s.pixel(sh, *box), (245, 225, 215)))
     screens.click("dialogbox_2button/btn_yes")
     game.wait_exit(s)
 
