@@ -132,9 +132,14 @@ def run(args):
             anchor = subprocess.Popen(anchor_cmd, env=dict(env, DISPLAY=anchor_display,
                                                                    XAUTHORITY=os.path.join(anchor_home, "xauthority")), stdout=log,
                                       stderr=subprocess.STDOUT)
-        time.sleep(3)  # the menu's fades settle, the anchor is up
-        if anchor.poll() is not None:
-            raise Failure("the presenting anchor did not start (anchor.log)")
+        anchor_env = dict(env, DISPLAY=anchor_display, XAUTHORITY=os.path.join(anchor_home, "xauthority"))
+        end = time.monotonic() + 60
+        while subprocess.run(["xdotool", "search", "--name", "^present_anchor$"], env=anchor_env,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
+            if anchor.poll() is not None or time.monotonic() > end:
+                raise Failure("the presenting anchor did not show its window (anchor.log)")
+            time.sleep(0.2)
+        time.sleep(3)  # the menu's fades settle, the anchor presents
         pids = [game.pid, anchor.pid]
         results = [("main menu", shares(pids, args.spans, args.seconds / args.spans),
                     [resident_mb(p) for p in pids])]

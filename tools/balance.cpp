@@ -1,26 +1,35 @@
 // Plays career days and survival levels of a game folder headless, faster
-// than real time, with the competent player of tests/support/office_player.h
-// (who follows the tutorial's pop-ups where a day has them) or a random
-// clicker, each run seeded; prints one table row per run (the table of
-// docs/balance.md). The levels start as the menus start them, the briefings,
-// comics and upgrade choices are clicked as a person clicks them.
+// than real time, with a player of tests/support/office_player.h (the
+// competent player or the newcomer, who follow the tutorial's pop-ups where
+// a day has them) or a random clicker, each run seeded; prints one table row
+// per run (the table of docs/balance.md). The levels start as the menus start
+// them, the briefings, comics and upgrade choices are clicked as a person
+// clicks them.
 //
-//   balance [--days LIST] [--survival LIST] [--seeds LIST] [--player competent|random]
-//           [--minutes N] [--data DIR] [--shots DIR] [--trace] [--check]
+//   balance [--days LIST] [--survival LIST] [--seeds LIST] [--player competent|newcomer|random]
+//           [--minutes N] [--wall SECONDS] [--data DIR] [--shots DIR] [--trace] [--check]
 //
 // LIST is numbers and ranges ("4-60", "1,3"). --minutes caps a survival run
-// (default 20). --shots writes each run's briefing, its office after two
-// minutes and its debriefing as PNG pictures; --trace prints every click,
-// visit and payment. --check ends with a non-zero status when a run misses
-// what the sample game promises (see Verdict).
+// in game time (default 20; a career day has 20); --wall caps each run in real
+// seconds (default 600), so that a level that never starts or never ends does
+// not hold the tool: such a run is "timeout" and the status is 1. --shots
+// writes each run's briefing, its office after two minutes and its
+// debriefing as PNG pictures; --trace prints every click, visit and payment.
+// --check ends with a non-zero status when a run misses what the sample game
+// promises (see Verdict). SIGTERM or SIGINT abandons the run under way (its
+// row says "stopped"), skips the rest and the verdict, removes the temporary
+// home and exits with 128 + the signal's number.
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -49,12 +58,16 @@
 
 namespace {
 
+enum class Who { kCompetent, kNewcomer, kRandom };
+const char* const kWhoNames[] = {"competent", "newcomer", "random"};
+
 struct Options {
     std::vector<int> days;
     std::vector<int> survival;
     std::vector<unsigned> seeds = {1, 2, 3};
-    bool random = false;
+    Who who = Who::kCompetent;
     float minutes = 20.0f;
+    float wall = 600.0f;
     bool check = false;
     bool trace = false;
     std::string data;
@@ -69,14 +82,21 @@ struct Run {
     int money = 0;
     int goal = 0;
     int expert = 0;
-    std::string outcome;      // "failure", "goal", "expert"; survival "lost"; "playing" when the cap ended it
+    std::string outcome;      // "failure", "goal", "expert"; survival "lost"; "playing" when the cap ended it;
+                              // "timeout" past the wall-clock cap, "stopped" by a signal
     float seconds = 0;        // survival: until the last life went
     int stage = 0;
     int upgrades = 0;
 };
 
-// The upgrades a player who has read their descriptions takes first.
+// The upgrades a player who has read their descriptions takes first; the
+// newcomer, who leaves the secretary alone, takes the table.
 const char* const kUpgradeLiking[] = {"upgrade_presentation", "upgrade_table"};
+const char* const kNewcomerLiking[] = {"upgrade_table"};
+
+// The signal that asked the tool to stop; 0 while none did.
+volatile std::sig_atomic_t gStopSignal = 0;
+extern "C" void OnStopSignal(int signal) { gStopSignal = signal; }
 
 class BalanceApp : public OfficeApp {
 public:
@@ -107,6 +127,9 @@ public:
     Session(const std::string& home) : home_(home) {}
 
     bool Play(const Options& opt, bool survival, int number, unsigned seed, Run& run) {
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                  std::chrono::duration<float>(opt.wall));
         run = Run{};
         run.survival = survival;
         run.number = number;
@@ -135,13 +158,16 @@ public:
         run.goal = gGameParams.moneyGoal;
         run.expert = gGameParams.expertGoal;
 
-        // The competent player follows the tutorial's pop-ups where a day has
-        // them, and plays on its own otherwise.
+        // The player follows the tutorial's pop-ups where a day has them, and
+        // plays on its own otherwise.
         Hud* hud = screens->GetHud();
-        testsupport::TutorialFollower competent(level, [hud](int n) { return hud->IsChildVisible(n); }, seed);
-        competent.player.thinkLeast = 0.3f;
-        competent.player.thinkMost = 0.8f;
-        competent.player.clickAt = [&](int x, int y) {
+        testsupport::TutorialFollower follower(level, [hud](int n) { return hud->IsChildVisible(n); }, seed);
+        const bool newcomer = opt.who == Who::kNewcomer;
+        testsupport::Player& player = follower.player;
+        player.plan = newcomer ? testsupport::Player::Plan::kNewcomer : testsupport::Player::Plan::kCompetent;
+        player.thinkLeast = newcomer ? 1.5f : 0.3f;
+        player.thinkMost = newcomer ? 3.0f : 0.8f;
+        player.clickAt = [&](int x, int y) {
             if (opt.trace) TraceClick(level, x, y);
             app->mWidgetManager->MouseMove(x, y);
             app->mWidgetManager->MouseDown(x, y, 1);
@@ -155,9 +181,11 @@ public:
             UpgradeDialog* upgrade = screens->GetUpgrade();
             if (!upgrade->mVisible) return;
             int choice = 0;
-            for (int liked = static_cast<int>(std::size(kUpgradeLiking)) - 1; liked >= 0; --liked) {
+            using Liking = std::span<const char* const>;
+            const Liking liking = newcomer ? Liking(kNewcomerLiking) : Liking(kUpgradeLiking);
+            for (auto liked = liking.rbegin(); liked != liking.rend(); ++liked) {
                 for (int i = 0; i < UpgradeDialog::kChoices; ++i) {
-                    if (upgrade->mChoices[i].picture.Name() == std::string("db08_") + kUpgradeLiking[liked]) choice = i;
+                    if (upgrade->mChoices[i].picture.Name() == std::string("db08_") + *liked) choice = i;
                 }
             }
             Press(*app, upgrade->mChoices[choice].button);
@@ -167,13 +195,17 @@ public:
 
         // A day lasts minutes: one still going after twenty is stuck.
         const float cap = (survival ? opt.minutes : 20.0f) * 60.0f;
-        bool over = false;
+        bool over = false, timedOut = false;
         float lostAt = -1.0f;
         const std::string shot = opt.shots.empty() ? std::string()
                                                    : opt.shots + "/" + (survival ? "survival" : "day") +
                                                          std::to_string(number) + "-seed" + std::to_string(seed);
         bool officeShot = false;
-        while (!over && level->GetElapsed() < cap) {
+        while (!over && level->GetElapsed() < cap && gStopSignal == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                timedOut = true;
+                break;
+            }
             if (ComixDialog* comix = screens->GetComix(); comix->mVisible) {
                 Press(*app, comix->mButtons[comix->mPage]);
             } else if (BriefingDialog* briefing = screens->GetBriefing(); briefing->mVisible) {
@@ -188,28 +220,32 @@ public:
             } else if (level->IsInPlay()) {
                 if (survival && lostAt < 0 && level->IsDayOver()) lostAt = level->GetElapsed();
                 if (!officeShot && level->GetElapsed() >= 120.0f) officeShot = Snapshot(*app, shot, "office");
-                if (!opt.random && hud->mUpgradeBtn && hud->mUpgradeBtn->mVisible && !hud->mUpgradeBtn->mDisabled &&
-                    upgradeClock.Ready()) {
-                    upgradeClock.Wait(1.0f, 2.0f);
+                if (opt.who != Who::kRandom && hud->mUpgradeBtn && hud->mUpgradeBtn->mVisible &&
+                    !hud->mUpgradeBtn->mDisabled && upgradeClock.Ready()) {
+                    upgradeClock.Wait(newcomer ? 1.5f : 1.0f, newcomer ? 3.0f : 2.0f);
                     Press(*app, hud->mUpgradeBtn);
                 }
                 if (opt.trace) Trace(level);
-                if (opt.random) {
+                if (opt.who == Who::kRandom) {
                     clicker.Act();
                 } else {
-                    competent.Act();
+                    follower.Act();
                 }
             }
             Step(*app);
         }
-        for (int popup : competent.unknown)
+        for (int popup : follower.unknown)
             std::fprintf(stderr, "balance: day %d shows pop-up %d, which tutorial_steps.h does not know\n", number, popup);
         run.money = level->GetMoney();
         run.stage = level->GetSurvivalModel().stageIndex + 1;
         run.seconds = lostAt >= 0 ? lostAt : level->GetElapsed();
         // A survival level ends when the lives are gone; its debriefing ranks
         // the money among the hiscores, which a fresh profile always tops.
-        run.outcome = !over ? "playing" : survival ? "lost" : screens->GetDebriefing()->mOutcome;
+        run.outcome = gStopSignal != 0 ? "stopped"
+                      : timedOut       ? "timeout"
+                      : !over          ? "playing"
+                      : survival       ? "lost"
+                                       : screens->GetDebriefing()->mOutcome;
         app->onStep = nullptr;
         app.reset();
         std::error_code ec;
@@ -305,48 +341,62 @@ std::string Minutes(float seconds) {
     return text;
 }
 
-void PrintRow(const Run& r, bool random) {
+void PrintRow(const Run& r, Who who) {
     const std::string level = (r.survival ? "survival " : "day ") + std::to_string(r.number);
+    const char* player = kWhoNames[static_cast<int>(who)];
     if (r.survival) {
         std::printf("| %-11s | %4u | %-9s | %6d | %6s | %6s | %-8s | %6s | %5d | %8d |\n", level.c_str(), r.seed,
-                    random ? "random" : "competent", r.money, "-", "-", r.outcome.c_str(), Minutes(r.seconds).c_str(),
-                    r.stage, r.upgrades);
+                    player, r.money, "-", "-", r.outcome.c_str(), Minutes(r.seconds).c_str(), r.stage, r.upgrades);
     } else {
         std::printf("| %-11s | %4u | %-9s | %6d | %6d | %6d | %-8s | %6s | %5s | %8s |\n", level.c_str(), r.seed,
-                    random ? "random" : "competent", r.money, r.goal, r.expert, r.outcome.c_str(),
-                    Minutes(r.seconds).c_str(), "-", "-");
+                    player, r.money, r.goal, r.expert, r.outcome.c_str(), Minutes(r.seconds).c_str(), "-", "-");
     }
     std::fflush(stdout);
 }
 
-// What the sample game promises: a competent player reaches the goal of
+// What the sample game promises: the competent player reaches the goal of
 // every career day in two seeds of three, keeps survival 1 going for five
-// minutes and takes its first upgrade; a random clicker loses survival 1
-// within three minutes.
+// minutes and takes its first upgrade in every seed; the newcomer reaches the
+// goal of days 1 to 10 in two seeds of three, and keeps survival 1 going for
+// four minutes and takes its first upgrade in two seeds of three; a random
+// clicker loses survival 1 within three minutes.
 bool Verdict(const Options& opt, const std::vector<Run>& runs) {
     bool ok = true;
     auto complain = [&](const std::string& what) {
         std::printf("balance: %s\n", what.c_str());
         ok = false;
     };
+    auto twoInThree = [](int good, int played) { return good * 3 >= played * 2; };
+    const bool newcomer = opt.who == Who::kNewcomer;
     for (int day : opt.days) {
+        if (opt.who == Who::kRandom || (newcomer && day > 10)) continue;
         int won = 0, played = 0;
         for (const Run& r : runs) {
             if (r.survival || r.number != day) continue;
             ++played;
             won += r.outcome == "goal" || r.outcome == "expert";
         }
-        if (!opt.random && won * 3 < played * 2) complain("day " + std::to_string(day) + " reached its goal in " +
-                                                         std::to_string(won) + " of " + std::to_string(played));
+        if (!twoInThree(won, played))
+            complain("day " + std::to_string(day) + " reached its goal in " + std::to_string(won) + " of " +
+                     std::to_string(played));
     }
+    int lasted = 0, played = 0;
     for (const Run& r : runs) {
         if (!r.survival || r.number != 1) continue;
         const std::string what = "survival 1, seed " + std::to_string(r.seed) + ": ";
-        if (opt.random && (r.outcome != "lost" || r.seconds > 180.0f))
+        ++played;
+        if (opt.who == Who::kRandom && (r.outcome != "lost" || r.seconds > 180.0f))
             complain(what + "the random clicker lasted " + Minutes(r.seconds));
-        if (!opt.random && r.seconds < 300.0f) complain(what + "lost after " + Minutes(r.seconds));
-        if (!opt.random && r.upgrades < 1) complain(what + "no upgrade taken");
+        if (newcomer) {
+            lasted += r.seconds >= 240.0f && r.upgrades >= 1;
+        } else if (opt.who == Who::kCompetent) {
+            if (r.seconds < 300.0f) complain(what + "lost after " + Minutes(r.seconds));
+            if (r.upgrades < 1) complain(what + "no upgrade taken");
+        }
     }
+    if (newcomer && !twoInThree(lasted, played))
+        complain("survival 1: the newcomer lasted four minutes and took an upgrade in " + std::to_string(lasted) +
+                 " of " + std::to_string(played));
     return ok;
 }
 
@@ -373,10 +423,14 @@ int main(int argc, char** argv) {
             opt.seeds.assign(list.begin(), list.end());
         } else if (a == "--player" && hasValue) {
             const std::string kind = argv[++i];
-            ok = kind == "competent" || kind == "random";
-            opt.random = kind == "random";
+            const auto* name = std::find(std::begin(kWhoNames), std::end(kWhoNames), kind);
+            ok = name != std::end(kWhoNames);
+            if (ok) opt.who = static_cast<Who>(name - std::begin(kWhoNames));
         } else if (a == "--minutes" && hasValue) {
             opt.minutes = static_cast<float>(std::atof(argv[++i]));
+        } else if (a == "--wall" && hasValue) {
+            opt.wall = static_cast<float>(std::atof(argv[++i]));
+            ok = opt.wall > 0.0f;
         } else if (a == "--data" && hasValue) {
             opt.data = argv[++i];
         } else if (a == "--shots" && hasValue) {
@@ -386,8 +440,8 @@ int main(int argc, char** argv) {
         }
         if (!ok) {
             std::fprintf(stderr, "usage: balance [--days LIST] [--survival LIST] [--seeds LIST] "
-                                 "[--player competent|random] [--minutes N] [--data DIR] [--shots DIR] [--trace] "
-                                 "[--check]\n");
+                                 "[--player competent|newcomer|random] [--minutes N] [--wall SECONDS] [--data DIR] "
+                                 "[--shots DIR] [--trace] [--check]\n");
             return 2;
         }
     }
@@ -396,6 +450,8 @@ int main(int argc, char** argv) {
         ParseList("1-3", opt.survival);
     }
 
+    std::signal(SIGTERM, OnStopSignal);
+    std::signal(SIGINT, OnStopSignal);
     namespace fs = std::filesystem;
     const fs::path home = testsupport::MakeHeadlessHome("balance");
     setenv("PEMBERLY_NO_URL", "1", 1);
@@ -411,16 +467,25 @@ int main(int argc, char** argv) {
                     "money", "goal", "expert", "outcome", "time", "stage", "upgrades");
         std::printf("|-------------|------|-----------|--------|--------|--------|----------|--------|-------|"
                     "----------|\n");
-        for (int pass = 0; pass < 2; ++pass) {
+        std::fflush(stdout);
+        for (int pass = 0; pass < 2 && gStopSignal == 0; ++pass) {
             for (int number : pass == 0 ? opt.days : opt.survival) {
                 for (unsigned seed : opt.seeds) {
+                    if (gStopSignal != 0) break;
                     Run run;
                     if (!session.Play(opt, pass == 1, number, seed, run)) {
+                        // A stop while the level loads is no fault of the level.
+                        if (gStopSignal != 0) {
+                            run.outcome = "stopped";
+                            PrintRow(run, opt.who);
+                            break;
+                        }
                         std::fprintf(stderr, "balance: %s %d did not start\n", pass ? "survival" : "day", number);
                         status = 1;
                         continue;
                     }
-                    PrintRow(run, opt.random);
+                    PrintRow(run, opt.who);
+                    if (run.outcome == "timeout") status = 1;
                     runs.push_back(run);
                 }
             }
@@ -430,6 +495,10 @@ int main(int argc, char** argv) {
     InstallGameFileAccess(false);
     std::error_code ec;
     fs::remove_all(home, ec);
+    if (gStopSignal != 0) {
+        std::fprintf(stderr, "balance: stopped by signal %d\n", static_cast<int>(gStopSignal));
+        return 128 + gStopSignal;
+    }
     if (opt.check && !Verdict(opt, runs)) status = 1;
     return status;
 }

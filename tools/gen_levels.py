@@ -20,7 +20,9 @@ The survival levels are ramps of stages that open as the money grows: more
 client places, clients coming faster and ordering twice more often, callers,
 the air conditioner; level 1 starts with two workers at four places and
 offers a third table, levels 2 and 3 start with three workers and more
-places. Past its last stage a level keeps the last stage's clients.
+places. Level 1's first stage is a newcomer's: clients with one order, well
+apart, and the mini bar (so the workers' breaks) only from the second
+stage. Past its last stage a level keeps the last stage's clients.
 
 Every worker takes the shelving's blank paper and makes one kind of product
 (01, 02 or 04, shown on his board); clients order only those kinds. Output
@@ -86,8 +88,8 @@ def worker_rows(suffix, skin, board, makes, stopped):
             '<object name="worker%s_bubble"%s/>' % (suffix, quiet)]
 
 
-def office_objects(places, items, workers=WORKERS, stopped=()):
-    """The level's object list: what the office shows that day."""
+def office_objects(places, items, workers=WORKERS, stopped=(), later=()):
+    """The level's object list: what the office shows that day; those named in later come with a stage."""
     rows = ['<object name="back_wall" anim="idle"/>', '<object name="window" anim="idle"/>']
     for name in ("air_conditioner", "stereo_system", "safe", "cupboard"):
         if name in items:
@@ -104,8 +106,10 @@ def office_objects(places, items, workers=WORKERS, stopped=()):
         rows.append('<object name="client_place%s" anim="idle"/>' % place)
         rows.append('<object name="client%s"/>' % place)
     rows += ['<object name="phone" anim="idle"/>', '<object name="trash_bin" anim="idle"/>',
-             '<object name="boss"/>', '<object name="door03" anim="idle"/>', '<object name="engineer"/>',
-             '<object name="mini_bar" anim="idle"/>', '<object name="secretary"/>']
+             '<object name="boss"/>', '<object name="door03" anim="idle"/>', '<object name="engineer"/>']
+    if "mini_bar" not in later:
+        rows.append('<object name="mini_bar" anim="idle"/>')
+    rows.append('<object name="secretary"/>')
     for name in ("presentation_place", "coffeemachine"):
         if name in items:
             rows.append('<object name="%s" anim="idle"/>' % name)
@@ -191,16 +195,15 @@ TEMPLATES = {
 }
 
 
-def stage(money, least, most, multi, places=(), items=(), vip=0, templates=("single", "pair"), first=False,
-          students=1, **flags):
-    """A survival stage: students order one product, ladies and tycoons one or two; more students
-    make an impatient crowd. The first stage brings the impatient students and ladies only: no one
-    lasts long unserved."""
+def stage(money, least, most, multi, places=(), items=(), vip=0, templates=("single", "pair"), students=1, ladies=2,
+          tycoons=1, **flags):
+    """A survival stage: students order one product, ladies and tycoons one or two, tycoons ring
+    first when vip is set; a weight of 0 leaves a kind out. Students are the least patient, tycoons
+    the most: more students make an impatient crowd, more tycoons give a newcomer time."""
     one, two = templates
-    clients = [("student", least, most, 3 if first else students, one, 0, 0),
-               ("lady", least, most, 1 if first else 2, two, multi, 0)]
-    if not first:
-        clients.append(("tycoon", least, most, 1, two, multi, vip))
+    kinds = (("student", students, one, 0, 0), ("lady", ladies, two, multi, 0), ("tycoon", tycoons, two, multi, vip))
+    clients = [(name, least, most, weight, template, twice, calls)
+               for name, weight, template, twice, calls in kinds if weight]
     add = [n for p in places for n in ("client_place" + p, "client" + p)] + list(items)
     return dict(money=money, clients=clients, add=add, **flags)
 
@@ -214,10 +217,11 @@ SURVIVAL = {
         # The table an upgrade adds: a second worker for the 04 papers.
         stopped=[("01a", "worker1", "worker01a_spec", "0400")],
         stages=[
-            stage(0, 9, 13, 0, first=True, window="window_morning"),
-            stage(400, 11, 16, 0.3, upgrade_add=1),
+            # A newcomer's start: clients with one order, well apart, no breaks yet.
+            stage(0, 18, 24, 0, students=3, ladies=1, tycoons=0, window="window_morning"),
+            stage(400, 12, 16, 0.3, items=["mini_bar"], upgrade_add=1),
             stage(1200, 10, 14, 0.4, items=["safe"], vip=1, upgrade_skin=1, window="window_day"),
-            stage(2200, 9, 13, 0.5, places=["02"], items=["air_conditioner"], vip=1, upgrade_add=1),
+            stage(2200, 9, 13, 0.5, items=["air_conditioner"], vip=1, upgrade_add=1),
             stage(3200, 8, 12, 0.6, places=["05"], vip=1),
             stage(4200, 7, 11, 0.7, places=["06"], vip=1),
             stage(5200, 6, 9, 0.8, places=["07", "08"], vip=1),
@@ -281,7 +285,8 @@ def survival_level(number, plan):
            '<level>',
            '  <params normal="%d" expert="%d"/>' % (stages[1]["money"], stages[2]["money"]),
            '  <objects>']
-    out += ['    ' + row for row in office_objects(plan["places"], plan["items"], plan["workers"], plan["stopped"])]
+    later = {name for stage in stages for name in stage["add"]}
+    out += ['    ' + row for row in office_objects(plan["places"], plan["items"], plan["workers"], plan["stopped"], later)]
     out += ['  </objects>', '  <stages>']
     for stage in stages:
         attrs = 'money="%d"' % stage["money"]

@@ -58,11 +58,13 @@ PARTS = {
     "cupboard": (70, 111, "box", (170, 120, 80), [], [], ITEM_ANIMS),
     "coffeemachine": (50, 70, "box", (60, 60, 66), [], [], ITEM_ANIMS),
     "stereo": (60, 51, "box", (40, 40, 48), [], [], ITEM_ANIMS),
-    "minibar": (50, 70, "box", (200, 200, 210), [], [], ["idle", "hover", "active"]),
-    "minibar_pers1_up": (24, 30, "person", (70, 130, 90), [], [], ["idle", "worker1", "worker2"]),
-    "minibar_pers1_down": (24, 20, "chair", (90, 60, 120), [], [], ["idle", "worker1", "worker2"]),
-    "minibar_pers2_up": (24, 30, "person", (70, 130, 90), [], [], ["idle", "worker1", "worker2"]),
-    "minibar_pers2_down": (24, 20, "chair", (90, 60, 120), [], [], ["idle", "worker1", "worker2"]),
+    # The bar: a cabinet with bottles on top, and three seats beside it, each a worker on a break
+    # drawn in two parts, as large as at his desk: his upper body with a cup, then his lap on a stool.
+    "minibar": (36, 74, "bar_cabinet", (200, 200, 210), [], [], ["idle", "hover", "active"]),
+    "minibar_pers1_up": (52, 58, "sitter", (70, 130, 90), [], [], ["idle", "worker1", "worker2"]),
+    "minibar_pers1_down": (52, 22, "stool", (70, 130, 90), [], [], ["idle", "worker1", "worker2"]),
+    "minibar_pers2_up": (52, 58, "sitter", (70, 130, 90), [], [], ["idle", "worker1", "worker2"]),
+    "minibar_pers2_down": (52, 22, "stool", (70, 130, 90), [], [], ["idle", "worker1", "worker2"]),
     "worker_up": (80, 100, "person", (70, 130, 90), ["worker1", "worker2"], [],
                   ["idle", "idle_usual", "idle_done", "take_paper", "work_start", "work_action", "work_stop",
                    "sleep", "snore", "wake_up", "disruptive_action", "disruption_reaction", "conference_reaction",
@@ -117,8 +119,10 @@ PARTS = {
 SKIN_SHADES = {"man": 1.0, "woman": 1.35, "student": 0.8, "lady": 1.25, "tycoon": 0.55, "worker1": 1.0,
                "worker2": 1.3, "modern": 1.45}
 
-# Parts whose every animation has a picture of its own, one row each.
-ANIM_ROWS = {"held_items", "status_production", "status_type"}
+# Parts whose every animation has a picture of its own, one row each; a bar seat plays its
+# worker's skin, so it takes that skin's shade.
+ANIM_ROWS = {"held_items", "status_production", "status_type", "minibar_pers1_up", "minibar_pers1_down",
+             "minibar_pers2_up", "minibar_pers2_down"}
 
 # The signs of the kinds of work: copies (the paper itself), charts, stamps, letters.
 SIGN_COLOURS = {"2": (40, 90, 200), "3": (30, 150, 60), "4": (210, 40, 40)}
@@ -335,6 +339,13 @@ def pixel(shape, colour, w, h, frame, facing, x, y, look=""):
         if abs(px - w / 2) < 2 and 6 < py < h - 6:
             c = over(c, (240, 240, 245), 1.0)
         return c
+    if shape == "bar_cabinet":
+        for i, bottle in enumerate(((40, 120, 60), (150, 60, 40), (200, 170, 80))):
+            bx = 6 + i * (w - 12) / 3
+            c = over(c, bottle, soft(round_rect_d(px, py, bx, 6, bx + 6, 18, 2)))
+            c = over(c, bottle, soft(rect_d(px, py, bx + 2, 1, bx + 4, 7)))
+        shape, py = "box", py - 16
+        h -= 16
     if shape in ("box", "board", "bin", "phone"):
         shadow = soft(rect_d(px, py, 3, h - 6, w - 1, h))
         c = over(c, (0, 0, 0), 0.35 * shadow)
@@ -384,6 +395,26 @@ def pixel(shape, colour, w, h, frame, facing, x, y, look=""):
         else:
             c = over(c, (70, 50, 30), soft(ellipse_d(px, py, w / 2, h * 0.12 - bob, w * 0.22, w * 0.12)))
         return c
+    if shape == "sitter":
+        # Seen from the side, facing the cabinet on his right; his head is the one at his desk.
+        bob = (0, 0, 1, 1)[frame % 4]
+        head_r = PARTS["worker_up"][0] * 0.22
+        hx, hy = w * 0.42, head_r + 1 + bob
+        c = over(c, colour, soft(ellipse_d(px, py, w * 0.4, h - 17, w * 0.38, 18)))
+        c = over(c, shade(colour, 0.85), soft(round_rect_d(px, py, w * 0.4, h - 22, w - 7, h - 16, 3)))
+        cup = (250, 250, 250)
+        c = over(c, cup, soft(rect_d(px, py, w - 9, h - 30 - bob, w - 2, h - 19 - bob)))
+        c = over(c, (110, 60, 30), soft(rect_d(px, py, w - 8, h - 29 - bob, w - 3, h - 27 - bob)))
+        c = over(c, (236, 196, 160), soft(math.hypot(px - hx, py - hy) - head_r))
+        return over(c, (30, 30, 30), soft(ellipse_d(px, py, hx + head_r * 0.5, hy - 2, 1.5, 1.5)))
+    if shape == "stool":
+        seat = (90, 60, 120)
+        c = over(c, (0, 0, 0), 0.3 * soft(ellipse_d(px, py, w * 0.4, h - 2, w * 0.3, 2)))
+        c = over(c, shade(seat, 0.6), soft(rect_d(px, py, w * 0.4 - 2, 6, w * 0.4 + 2, h - 2)))
+        c = over(c, shade(seat, 0.6), soft(rect_d(px, py, w * 0.22, h - 8, w * 0.58, h - 7)))
+        c = over(c, seat, soft(round_rect_d(px, py, w * 0.12, 5, w * 0.68, 10, 2)))
+        # His lap, towards the cabinet.
+        return over(c, shade(colour, 0.7), soft(round_rect_d(px, py, w * 0.1, 0, w - 8, 6, 3)))
     if shape == "plant":
         c = over(c, (150, 80, 50), soft(rect_d(px, py, w * 0.25, h * 0.7, w * 0.75, h - 1)))
         sway = 1.5 * math.sin(frame * math.pi / 2)

@@ -33,6 +33,7 @@
 #include "game/office/office.h"
 #include "platform/input.h"
 #include "tests/support/headless_home.h"
+#include "tools/memory_trend.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
@@ -177,51 +178,6 @@ private:
     long mSteps = 0;
 };
 
-constexpr double kWarmUpSeconds = 600;
-
-// Memory keeps growing when both the low and the high water of the last
-// third stand above those of the middle third by more than 1 MB per ten
-// minutes of run (at least allowMb). The menus and a loaded level differ by
-// more than that, so waters are compared within the menus and within the
-// level: a short run that left the menus for a level has not grown.
-bool MemoryGrows(const std::vector<Sample>& s, double seconds, double allowMb, std::string& why) {
-    // A shorter run is still filling its caches (the first level visited, the
-    // pictures it leaves held): the leak checker at exit speaks for it instead.
-    if (seconds < kWarmUpSeconds || s.size() < 6) {
-        why = "too short to judge growth";
-        return false;
-    }
-    const size_t a = s.size() / 3, b = 2 * s.size() / 3;
-    struct Waters {
-        size_t lo = SIZE_MAX, hi = 0;
-        bool seen() const { return hi != 0; }
-    };
-    auto range = [&](size_t from, size_t to, bool inLevel) {
-        Waters w;
-        for (size_t i = from; i < to; ++i) {
-            if (s[i].inLevel != inLevel) continue;
-            w.lo = std::min(w.lo, s[i].heap), w.hi = std::max(w.hi, std::max<size_t>(s[i].heap, 1));
-        }
-        return w;
-    };
-    const double allowed = std::max(allowMb, seconds / 600.0) * 1024 * 1024;
-    why = "the menus and the level never both in the middle and the last third: no verdict";
-    bool grows = false, judged = false;
-    for (bool inLevel : {false, true}) {
-        const Waters mid = range(a, b, inLevel), last = range(b, s.size(), inLevel);
-        if (!mid.seen() || !last.seen()) continue;
-        const double lowGrowth = static_cast<double>(last.lo) - static_cast<double>(mid.lo);
-        const double highGrowth = static_cast<double>(last.hi) - static_cast<double>(mid.hi);
-        char text[160];
-        std::snprintf(text, sizeof text, "%s: low water +%.2f MB, high water +%.2f MB (allowed %.2f MB)",
-                      inLevel ? "level" : "menus", lowGrowth / 1048576, highGrowth / 1048576, allowed / 1048576);
-        why = judged ? why + "; " + text : text;
-        judged = true;
-        grows = grows || (lowGrowth > allowed && highGrowth > allowed);
-    }
-    return grows;
-}
-
 struct SeededScore {
     bool survival;
     std::u16string name;
@@ -335,14 +291,15 @@ int RunSoak(const Options& opt) {
             std::fprintf(stderr, "soak: the game set pref.dat aside as unreadable: %s\n", entry.path().c_str());
             status = 1;
         }
-    std::string why;
-    const bool grows = MemoryGrows(samples, opt.seconds, opt.allowMb, why);
+    std::vector<memtrend::Sample> memory;
+    for (const Sample& s : samples) memory.push_back({s.at, s.heap, s.inLevel});
+    const memtrend::Verdict verdict = memtrend::JudgeGrowth(memory, opt.seconds, opt.allowMb);
     size_t lo = SIZE_MAX, hi = 0;
     for (const Sample& s : samples) lo = std::min(lo, s.heap), hi = std::max(hi, s.heap);
     std::printf("soak: %.0f s, %zu samples, %d restarts, heap %.2f..%.2f MB; %s%s\n", opt.seconds, samples.size(),
-                restarts, samples.empty() ? 0 : lo / 1048576.0, hi / 1048576.0, why.c_str(),
-                grows ? ": MEMORY GROWS" : "");
-    if (grows) status = 1;
+                restarts, samples.empty() ? 0 : lo / 1048576.0, hi / 1048576.0, verdict.why.c_str(),
+                verdict.grows ? ": MEMORY GROWS" : "");
+    if (verdict.grows) status = 1;
     std::error_code ec;
     fs::remove_all(home, ec);
     return status;

@@ -104,6 +104,10 @@ void CopyRun(T* d, const NativeSource& src, size_t at, int i, int len, int n) {
 // through, and fields behind references would be read again after each.
 template <typename T, bool M>
 void OpaqueRuns(const SurfaceView view, const NativeSource src, const Placement p, bool keyed) {
+    if (keyed && !M && src.shownPack && src.shownPack->PixelBytes() == int(sizeof(T))) {
+        src.shownPack->Copy<T>(view.Row<T>(p.dy) + p.dx, view.pitch, p.sx, p.sy, p.n, p.rows);
+        return;
+    }
     for (int row = 0; row < p.rows; ++row) {
         T* d = view.Row<T>(p.dy + row) + p.dx;
         const size_t off = size_t(p.sy + row) * size_t(src.width) + size_t(p.sx);

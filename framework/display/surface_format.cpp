@@ -123,6 +123,8 @@ NativeSource CopyNativeOf(MemoryImage& src, NativeDisplay* display) {
     if (!src.IsPalettized() && src.MakeShownRuns()) {
         s.shownRowStart = src.mShownRowStart.data();
         s.shownRuns = src.mShownRuns.empty() ? kNoRuns : src.mShownRuns.data();
+        // Opaque images would only keep a second copy of themselves.
+        if (src.mHasTrans) s.shownPack = src.GetShownNativePack(display);
     }
     return s;
 }

@@ -28,6 +28,8 @@ struct NativeSource {
     // Per row, the stretches of pixels that show (MemoryImage::mShownRuns).
     const uint32_t* shownRowStart = nullptr;
     const int32_t* shownRuns = nullptr;
+    // Those stretches' pixels packed, in the display's word size; keyed sources only.
+    const ShownPack* shownPack = nullptr;
     int width = 0;
     int height = 0;
 

@@ -208,12 +208,15 @@ void MemoryImage::FreeAlphaRuns() {
     mRLAlphaData.reset();
     mShownRowStart.clear();
     mShownRuns.clear();
+    mShownPack.Clear();
+    mShownNativePack.Clear();
 }
 
 void MemoryImage::FreeNativeData() {
     mNativeAlphaData.reset();
     mNative16Data.reset();
     mRLAdditiveData.reset();
+    mShownNativePack.Clear();
 }
 
 void MemoryImage::ReleaseTextures() {
@@ -393,6 +396,29 @@ bool MemoryImage::MakeShownRuns() {
     }
     mShownRowStart.push_back(uint32_t(mShownRuns.size() / 2));
     return true;
+}
+
+const ShownPack* MemoryImage::GetShownPack() {
+    if (IsPalettized() || !MakeShownRuns()) return nullptr;
+    const uint32_t* bits = GetBits();
+    if (bits == nullptr) return nullptr;
+    if (mShownPack.Empty())
+        mShownPack.Make<uint32_t>(mShownRowStart, mShownRuns, mWidth, [bits](size_t i) { return bits[i]; });
+    return &mShownPack;
+}
+
+const ShownPack* MemoryImage::GetShownNativePack(NativeDisplay* display) {
+    // The native words first: a format change drops the pack made from them.
+    const uint32_t* nat = GetNativeAlphaData(display);
+    if (nat == nullptr || IsPalettized() || !MakeShownRuns()) return nullptr;
+    if (mShownNativePack.Empty()) {
+        auto at = [nat](size_t i) { return nat[i]; };
+        if (mNativeAlphaFormat.mRGBBits == 16)
+            mShownNativePack.Make<uint16_t>(mShownRowStart, mShownRuns, mWidth, at);
+        else
+            mShownNativePack.Make<uint32_t>(mShownRowStart, mShownRuns, mWidth, at);
+    }
+    return &mShownNativePack;
 }
 
 } // namespace Zephra

@@ -4,6 +4,7 @@
 #include <vector>
 #include "framework/graphics/image.h"
 #include "framework/graphics/native_display.h"
+#include "framework/graphics/shown_pack.h"
 
 namespace Zephra {
 
@@ -60,6 +61,8 @@ public:
     // mShownRowStart[y] to mShownRowStart[y + 1] of mShownRuns.
     std::vector<uint32_t> mShownRowStart;
     std::vector<int32_t> mShownRuns;
+    ShownPack mShownPack;         // the shown pixels of the bits
+    ShownPack mShownNativePack;   // the shown native words (16-bit ones on a 16-bit display)
     bool mHasTrans = false;
     bool mHasAlpha = false;
     bool mForcedMode = false;
@@ -109,6 +112,10 @@ public:
     const uint32_t* GetPremultipliedData();
     // Makes mShownRowStart and mShownRuns when missing; false without pixels.
     bool MakeShownRuns();
+    // The shown pixels packed, of the bits or of the display's native words;
+    // null for a palettized image or one without pixels.
+    const ShownPack* GetShownPack();
+    const ShownPack* GetShownNativePack(NativeDisplay* display);
 
     // Buffer management (the surface image extends these).
     virtual void DropBits();

@@ -332,7 +332,12 @@ void BlitInto(MemoryImage& dst, Image* src, int x, int y, const Rect& srcRect, c
                 raster::AddPremultipliedRow(RowPtr(bits, dst.mWidth, y + row) + x,
                                             pre + size_t(s.mY + row) * size_t(sp.width) + size_t(s.mX), s.mWidth, mirror);
         } else if (plain && KeepsDerived(*mem) && drawMode != DRAWMODE_ADDITIVE && KnownKeyed(*mem)) {
-            KeyedRuns(bits, dst.mWidth, x, y, sp.bits, *mem, s, mirror);
+            const ShownPack* pack = mirror ? nullptr : mem->GetShownPack();
+            if (pack)
+                pack->Copy<uint32_t>(RowPtr(bits, dst.mWidth, y) + x, ptrdiff_t(dst.mWidth) * 4, s.mX, s.mY,
+                                     s.mWidth, s.mHeight);
+            else
+                KeyedRuns(bits, dst.mWidth, x, y, sp.bits, *mem, s, mirror);
         } else if (plain && KeepsDerived(*mem) && drawMode != DRAWMODE_ADDITIVE && mem->GetRLAlphaData()) {
             NormalRuns(bits, dst.mWidth, x, y, sp.bits, mem->GetRLAlphaData(), sp.width, s, mirror);
         } else {

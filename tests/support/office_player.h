@@ -89,6 +89,13 @@ public:
         clickAt = [level](int x, int y) { level->MouseDown(x, y, 0, 1); };
     }
 
+    // How the player plans. The newcomer serves the clients in the order they
+    // came, fetches paper only for an order that waits (no stock at the
+    // tables), wakes a sleeper it needs, answers the phone once it has seen it
+    // ring, and leaves the assistants and the devices alone; its reaction time
+    // runs from the moment there is something to decide, not from its last click.
+    enum class Plan { kCompetent, kNewcomer };
+    Plan plan = Plan::kCompetent;
     std::string skipped;       // a client definition left alone
     bool answersPhone = true;
     float thinkLeast = 0.0f;   // seconds between decisions
@@ -100,6 +107,10 @@ public:
     bool sawRepair = false;
 
     void Act() {
+        if (plan == Plan::kNewcomer) {
+            ActInOrder();
+            return;
+        }
         sawRepair = sawRepair || (gEngineer && gEngineer->GetAnimName() == "engineer_repair");
         if (!clock_.Ready() || !level_->GetClickQueue().empty()) return;
         if (ActAssistants()) {
@@ -379,8 +390,123 @@ private:
         return nullptr;
     }
 
+    // The newcomer's turn: the phone when it rings, else the next click for
+    // the clients in the order they came, each after a look at the office.
+    void ActInOrder() {
+        Boss* boss = gBoss;
+        if (boss == nullptr || !boss->IsActive() || !level_->GetClickQueue().empty()) return;
+        const std::vector<Item*>& queued = boss->GetTargets();
+        const bool phone = Ringing() && std::find(queued.begin(), queued.end(), gPhone) == queued.end();
+        if (!phone && !BossIdle()) {
+            looking_ = false;
+            return;
+        }
+        if (!looking_) {
+            clock_.Wait(thinkLeast, thinkMost);
+            looking_ = true;
+            return;
+        }
+        if (!clock_.Ready()) return;
+        looking_ = false;
+        Remember();
+        Click(phone ? gPhone : ChooseInOrder(boss->GetStateKey()));
+    }
+    // The clients shown, in the order they came, as seen at each look: the
+    // ones gone are forgotten, the ones new are added last (the least patient,
+    // who came first, before the others).
+    void Remember() {
+        const std::vector<Client*> shown = Clients();
+        std::erase_if(arrivals_, [&](Client* c) { return std::find(shown.begin(), shown.end(), c) == shown.end(); });
+        for (Client* client : shown) {
+            if (std::find(arrivals_.begin(), arrivals_.end(), client) == arrivals_.end()) arrivals_.push_back(client);
+        }
+    }
+    // A client's order and the worker whose work goes to it, the earlier
+    // client first; null when no one makes it yet.
+    struct Claim {
+        Client* client;
+        std::string wanted;
+        Worker* maker;
+    };
+    std::vector<Claim> Claims() const {
+        std::vector<Worker*> unclaimed = Workers();
+        std::vector<Claim> out;
+        for (Client* client : arrivals_) {
+            const std::string wanted = Wanted(client);
+            if (wanted.empty()) continue;
+            const auto maker = std::find_if(unclaimed.begin(), unclaimed.end(),
+                                            [&](const Worker* w) { return Leads(Making(w), wanted); });
+            out.push_back({client, wanted, maker == unclaimed.end() ? nullptr : *maker});
+            if (maker != unclaimed.end()) unclaimed.erase(maker);
+        }
+        return out;
+    }
+    // A worker with nothing to do (or only a break in mind) who turns the code towards the wanted one.
+    static Worker* TakerFor(const std::string& code, const std::string& wanted) {
+        Worker* taker = nullptr;
+        for (Worker* worker : Workers()) {
+            const bool free = Free(worker);
+            if ((!free && !(worker->GetState() == 4 && worker->GetStateKey().empty())) || !worker->CanTake(code) ||
+                !Leads(worker->ProductOf(code), wanted))
+                continue;
+            if (free) return worker;
+            taker = worker;
+        }
+        return taker;
+    }
+    // An asleep worker who would turn the code towards the wanted one, once woken.
+    static Worker* Sleeper(const std::string& code, const std::string& wanted) {
+        for (Worker* worker : Workers()) {
+            if (worker->GetState() == 6 && worker->CanTake(code) && Leads(worker->ProductOf(code), wanted)) return worker;
+        }
+        return nullptr;
+    }
+    Pickable* ChooseInOrder(const std::string& carries) const {
+        const std::vector<Claim> claims = Claims();
+        if (!carries.empty()) {
+            for (const Claim& claim : claims) {
+                if (claim.wanted == carries) return PlaceOf(claim.client);
+            }
+            for (const Claim& claim : claims) {
+                if (claim.maker != nullptr) continue;
+                if (Worker* worker = TakerFor(carries, claim.wanted)) return TableOf(worker);
+                if (Worker* sleeper = Sleeper(carries, claim.wanted)) return TableOf(sleeper);
+            }
+            for (Client* client : arrivals_) {
+                if (WaitsToOrder(client)) return PlaceOf(client);
+            }
+            // Paper is kept for the next order, unless the hands are needed;
+            // anything else no one waits for goes away.
+            if (carries != Paper() || ChooseInOrder({}) != nullptr) return Named("trash_bin");
+            return nullptr;
+        }
+        for (Client* client : arrivals_) {
+            if (WaitsToOrder(client)) return PlaceOf(client);
+            for (const Claim& claim : claims) {
+                if (claim.client != client) continue;
+                Worker* maker = claim.maker;
+                if (maker != nullptr) {
+                    const std::string held = HoldsWork(maker) ? maker->GetStateKey() : std::string();
+                    if (held == claim.wanted || (!held.empty() && TakerFor(held, claim.wanted))) return TableOf(maker);
+                    continue;
+                }
+                if (Worker* sleeper = Sleeper(Paper(), claim.wanted)) return TableOf(sleeper);
+                if (TakerFor(Paper(), claim.wanted)) return Named("shelving01");
+            }
+        }
+        // Work that no client waits for any more is cleared from the table.
+        for (Worker* worker : Workers()) {
+            const bool claimed = std::any_of(claims.begin(), claims.end(),
+                                             [&](const Claim& claim) { return claim.maker == worker; });
+            if (!claimed && HoldsWork(worker)) return TableOf(worker);
+        }
+        return nullptr;
+    }
+
     LevelScreen* level_;
     PlayClock clock_;
+    std::vector<Client*> arrivals_;
+    bool looking_ = false;
 };
 
 // Clicks about the office without a plan: now and then on something that

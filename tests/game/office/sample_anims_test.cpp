@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -397,5 +398,83 @@ TEST(SampleGame, OrdersProductsAndBoardsLookApart) {
             const auto [it, fresh] = seen.emplace(c.draw(name), name);
             EXPECT_TRUE(fresh) << c.what << ": " << name << " looks like " << it->second;
         }
+    }
+}
+
+namespace {
+
+// Rows from the first to the last with a visible pixel.
+int SeenHeight(const std::vector<uint32_t>& frame, int width) {
+    int top = -1, bottom = -1;
+    for (size_t i = 0; i < frame.size(); ++i) {
+        if ((frame[i] >> 24) == 0) continue;
+        const int y = int(i) / width;
+        if (top < 0) top = y;
+        bottom = y;
+    }
+    return top < 0 ? 0 : bottom - top + 1;
+}
+
+} // namespace
+
+// A worker on a break reads as himself: each seat of the bar shows him, for
+// every look the levels give a worker, as tall as at his desk (give or take
+// his lower legs) and in his own colour.
+TEST(SampleGame, BarSeatsShowTheWorkerAsAtHisDesk) {
+    SampleFolder data;
+    Names skins;
+    for (const std::string& level : data.Levels()) {
+        for (const std::string& skin : data.Values(level, "//object[@transform_to]/@skin")) skins.insert(skin);
+    }
+    ASSERT_FALSE(skins.empty());
+    const std::pair<const char*, const char*> seats[] = {{"minibar_pers1_up", "minibar_pers1_down"},
+                                                         {"minibar_pers2_up", "minibar_pers2_down"}};
+    for (const std::string& skin : skins) {
+        int ww = 0, wh = 0;
+        const std::vector<uint32_t> worker = data.Frame("worker_up", skin + "idle", ww, wh);
+        ASSERT_FALSE(worker.empty()) << skin;
+        const uint32_t body = worker[(wh * 6 / 10) * ww + ww / 2];
+        for (const auto& [upper, lower] : seats) {
+            int uw = 0, uh = 0, lw = 0, lh = 0;
+            const std::vector<uint32_t> up = data.Frame(upper, skin, uw, uh);
+            const std::vector<uint32_t> down = data.Frame(lower, skin, lw, lh);
+            ASSERT_FALSE(up.empty() || down.empty()) << upper << " " << skin;
+            EXPECT_GE(4 * (SeenHeight(up, uw) + SeenHeight(down, lw)), 3 * SeenHeight(worker, ww)) << upper << " " << skin;
+            EXPECT_TRUE(std::find(up.begin(), up.end(), body) != up.end()) << upper << " " << skin << " is not in his colour";
+        }
+    }
+}
+
+// The bar's cabinet and seats stand clear of every other thing in the office
+// that does not walk about: desks, boards, the door, the conference table.
+TEST(SampleGame, BarStandsClearOfTheFurniture) {
+    SampleFolder data;
+    struct Box {
+        std::string what;
+        int x0, y0, x1, y1;
+    };
+    std::vector<Box> bar, others;
+    const Names walkers = {"boss", "secretary", "engineer", "client"};
+    XmlDocument* doc = data.Doc("cfg\\office.xml");
+    ASSERT_NE(doc, nullptr);
+    for (const pugi::xpath_node& xn : doc->select_nodes("/office/objects/object[@pos_x]")) {
+        XmlNode object = xn.node();
+        const std::string cls = object.attribute("class").value();
+        if (walkers.count(cls)) continue;
+        for (XmlNode part : object.children("part")) {
+            int w = 0, h = 0;
+            data.Frame(part.attribute("name").value(), "idle", w, h);
+            const int x = object.attribute("pos_x").as_int() + part.attribute("offs_x").as_int();
+            const int y = object.attribute("pos_y").as_int() + part.attribute("offs_y").as_int();
+            const Box box{std::string(object.attribute("name").value()) + ":" + part.attribute("name").value(), x, y,
+                          x + w, y + h};
+            (cls == "mini_bar" ? bar : others).push_back(box);
+        }
+    }
+    ASSERT_EQ(bar.size(), 7u);
+    for (const Box& b : bar) {
+        EXPECT_TRUE(b.x0 >= 0 && b.y0 >= 0 && b.x1 <= 800 && b.y1 <= 600) << b.what << " leaves the screen";
+        for (const Box& o : others)
+            EXPECT_FALSE(b.x0 < o.x1 && o.x0 < b.x1 && b.y0 < o.y1 && o.y0 < b.y1) << b.what << " overlaps " << o.what;
     }
 }
