@@ -10,6 +10,14 @@ level 1 is played for two minutes without losing; the game quits, starts
 again, and must show the same profile with time played and day 4 open on the
 calendar.
 
+Nothing is taken for granted of a machine's speed: a click counts when the
+screen shows it took (the boss walks or carries something else, or the pop-up
+changes) and is made again when it did not; when the tutorial shows nothing new
+for a while, the office is read for what it waits for (a paper in the boss's
+hand and an idle table, finished work, a client waiting) and that is done. On
+day 2 the shelving and the table are clicked 0.3 s apart, before the boss has
+the paper, as a quick player clicks them.
+
 Screens are told by the flat colours of their backdrops, texts by their glyphs
 (screen_text.py), the office by where cfg/office.xml puts things and by the
 colours of the sample's pictures (office_view.py). Every wait polls the
@@ -37,36 +45,37 @@ from office_view import OfficeLayout, Pictures, anim_frames, find_colour, near, 
 from screen_text import TextReader  # noqa: E402
 from xsession import Failure, Layout, Session, region, save_png, start_game, start_x, stop  # noqa: E402
 
-TOTAL_SECONDS = 1200
+# Room for the two replays of the free day that a loaded machine may need.
+TOTAL_SECONDS = 1700
 SURVIVAL_SECONDS = 120
 PROFILE = "Tester"
 CORNER = (10, 10)
 # Where the mouse rests between clicks: over the panel, on no control.
 PARK = (590, 48)
 
-# What each tutorial pop-up says (its text in cfg/loc.xml) and what a person
-# who does what it says clicks: objects by name, or
+# What a person who does what a tutorial pop-up says clicks: objects by name, or
 #   "@ordering" the place of the client who waits to give the order,
 #   "@wanting"  the place of the client who waits for the work;
-# "play" leaves the office to the player.
-TUTORIAL = {
-    1: ("hud_tip1", ["client_place03"]),
-    2: ("hud_tip2", []),
-    3: ("hud_tip3", []),
-    4: ("hud_tip4", ["shelving01"]),
-    5: ("hud_tip5", ["table04a"]),
-    6: ("hud_tip6", []),
-    7: ("hud_tip7", ["table04a"]),
-    8: ("hud_tip8", ["client_place03"]),
-    9: ("hud_tip9", []),
-    10: ("hud_tip10", ["phone", "@ordering"]),
-    11: ("hud_tip11", "play"),
-    12: ("hud_tip12", "play"),
-    13: ("hud_tip13", ["shelving01", "table04a"]),
-    14: ("hud_tip14", ["table04a", "table01a"]),
-    15: ("hud_tip15", ["table01a", "@wanting"]),
-    16: ("hud_tip16", ["client_place03"]),
+# "play" leaves the office to the player. Pop-up N shows the text hud_tipN; one
+# not listed here asks for nothing that the player could not read off the office.
+ASKS = {
+    1: ["client_place03"],
+    4: ["shelving01"],
+    5: ["table04a"],
+    7: ["table04a"],
+    8: ["client_place03"],
+    10: ["phone", "@ordering"],
+    11: "play",
+    12: "play",
+    13: ["shelving01", "table04a"],
+    14: ["table04a", "table01a"],
+    15: ["table01a", "@wanting"],
+    16: ["client_place03"],
 }
+
+# Pop-ups whose asks are made at once, as a quick player makes them: the table
+# clicked 0.3 s after the shelving, before the boss has the paper.
+AT_ONCE = {13}
 
 # The bubbles' icons told apart: a client ready to order, a scandal, a worker's break ("timer", the
 # slices of its clock alike), one who wants a break ("coffee"), asleep or snoring, and the caller.
@@ -78,6 +87,21 @@ HANDS_OVER = {10, 15}
 # What the tutorial of day 2 teaches: the stamper (0300) takes the letters
 # that the letter writer (0400) makes, not the shelving's papers.
 MADE_FROM = {"0300": "0400"}
+
+# How long the tutorial may show no new pop-up before the player looks at the
+# office for what it waits for, as a person does who sees nothing happen.
+STUCK_SECONDS = 20
+# Clicks on one thing that show no sign of taking before the player turns elsewhere.
+TRIES = 3
+# The days the tutorial leads, and how often a free day that missed its goal is played again.
+GUIDED = {1, 2}
+REPLAYS = 2
+
+# What the boss carries, by the colours of the held pictures (tools/gen_office_anims.py):
+# the paper, and the sign of the work on it; a copy shows the paper's lines.
+PAPER = (252, 252, 248)
+SIGNS = [("0300", (30, 150, 60)), ("0400", (210, 40, 40)), ("0200", (40, 90, 200)), ("0101", (181, 181, 184))]
+BLANK = "paper"
 
 
 class Game:
@@ -106,7 +130,7 @@ class Game:
     def wait_exit(self, s):
         s.step = "the game quits"
         try:
-            code = self.proc.wait(timeout=max(1, min(30, s.deadline - time.monotonic())))
+            code = self.proc.wait(timeout=max(1, min(60, s.deadline - time.monotonic())))
         except subprocess.TimeoutExpired:
             raise Failure("the game did not quit")
         if code != 0:
@@ -135,6 +159,19 @@ class Screens:
         self.s.click(*self.ui.centre(path))
         self.s.move(*PARK)
 
+    def click_until(self, what, path, test, timeout=10):
+        """Clicks the control at path until the screen shows test holds: again when a long wait
+        (the session's, in wall time) shows nothing, as a person clicks a button again that did
+        not answer. Only for clicks that do no harm made twice. Returns the screenshot."""
+        for attempt in range(TRIES):
+            self.click(path)
+            try:
+                return self.s.wait(what, test, timeout)
+            except Failure:
+                if attempt + 1 == TRIES or time.monotonic() > self.s.deadline:
+                    raise
+                print("  no sign that the click on %s took; again" % path, flush=True)
+
     def reads(self, sh, path, key, font, justify=-1, **variables):
         """Whether the control at path shows the text of key, its variables filled in."""
         return self.read(sh, path, {key: self.text.text(key, **variables)}, font, justify) == key
@@ -160,9 +197,30 @@ class Office:
         self.products, self.icons, self.boss_colour = pictures
         self.boss_at = None
         self.still = 0
+        owners = ["client" + p[len("client_place"):] for p in self.places] + \
+            ["worker" + t[len("table"):] for t in self.tables] + ["phone"]
+        self.others = [r for o in owners for part in ("status_production", "status_type")
+                       for r in layout.bubble_parts(o, part, 24, 24, 6)]
+        self.others += [r for t in self.tables for r in [layout.part_rect(
+            "specialization", "worker" + t[len("table"):] + "_spec", "skill_board", 30, 38)] if r]
 
     def boss(self, sh):
         return find_colour(sh, self.boss_colour, top=60)
+
+    def held(self, sh, box):
+        """What the boss carries, he standing in box: BLANK paper, the sign of the work on it ("0400"...),
+        or None. The bubbles and boards he may stand by show papers and signs of their own: not counted."""
+        if box is None:
+            return None
+        x0, y0, x1, _ = box
+        counts = {}
+        for x, y, p in region(sh, (x0 - 20, y0 + 5, x1 - x0 + 40, 50)):
+            if not any(rx <= x < rx + rw and ry <= y < ry + rh for rx, ry, rw, rh in self.others):
+                counts[p] = counts.get(p, 0) + 1
+        seen = lambda rgb: sum(n for c, n in counts.items() if near(c, rgb, 4))
+        if seen(PAPER) < 25:
+            return None
+        return next((code for code, rgb in SIGNS if seen(rgb) >= 8), BLANK)
 
     def bubble(self, sh, owner):
         """What the bubble over owner shows: an order code's product ("0400", "0101"...), an icon
@@ -218,15 +276,27 @@ class Player:
     The player never queues a second errand while the boss walks: each errand is
     a short run of clicks that leaves the boss's hands empty, made once he stands."""
 
-    def __init__(self, s, office, text, layout, tip=None):
+    def __init__(self, s, office, text, layout, tip=None, tutorial_rects=()):
         self.s, self.office, self.text, self.layout, self.tip = s, office, text, layout, tip
+        self.tutorial_rects = tutorial_rects
         self.jobs = {}          # client place -> [product, route of tables, index of the table working]
         self.makers = {}        # product -> table, read off the boards
         self.last_clients = {}  # the client bubbles of the look before
         self.unknown = {}       # products no board showed, since when
-        self.popup_seen = None  # the pop-up whose asks are being made
+        self.unreadable = 0     # looks in a row that found a pop-up but could not read it
+        self.refused = {}       # table -> until when it is not offered what the boss holds
+        self.holding = (None, 0.0)  # what the boss holds, since when
+
+    def log(self, what):
+        print("    %5.1f s: %s" % (time.monotonic() - self.s.started, what), flush=True)
 
     # --- the boss ---
+    def look(self, sh):
+        """What a click may change: the pop-up shown, where the boss stands, what he carries."""
+        box = self.office.boss(sh)
+        centre = None if box is None else ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+        return self.popup(sh), centre, self.office.held(sh, box)
+
     def settle(self, timeout=20):
         """Waits until the boss, sent by a click, has walked and stands again; False when he never
         went (his idle looks move him by a pixel or two, a walk by more)."""
@@ -248,13 +318,56 @@ class Player:
                 return False
         return moved
 
-    def click(self, target, sh):
-        point = self.resolve(target, sh)
-        if point is None:
-            return False
-        self.s.click(*point)
-        self.s.move(*PARK)
-        return self.settle()
+    def clicks(self, targets, what=None, gap=None):
+        """Clicks the targets one after the other, each again when it showed no sign of taking (the
+        boss neither walked nor changed what he carries, the pop-up stayed); with a gap, all of them
+        that far apart before looking, as a quick player does. True when they took."""
+        if what:
+            self.log(what)
+        if gap is not None:
+            self.log("%s, %.1f s apart" % (" then ".join(targets), gap))
+            return self.together(targets, gap)
+        for target in targets:
+            for attempt in range(TRIES):
+                point, end = None, time.monotonic() + 15
+                # A client asked for may still be on his way in.
+                while time.monotonic() < end:
+                    sh = self.s.shot()
+                    point = self.resolve(target, sh)
+                    if point is not None:
+                        break
+                    time.sleep(0.3)
+                if point is None:
+                    return False
+                before = self.look(sh)
+                self.s.click(*point)
+                self.s.move(*PARK)
+                if self.took(before):
+                    if not what:
+                        self.log(target)
+                    break
+                self.log("%s: no sign that the click took%s" % (target, "; again" if attempt + 1 < TRIES else ""))
+            else:
+                return False
+        return True
+
+    def took(self, before, timeout=6):
+        """Whether the screen shows, within the timeout, a sign that the click made after `before`
+        took; once the boss walks, waits until he stands again."""
+        popup, start, held = before
+        end = time.monotonic() + timeout
+        while time.monotonic() < min(end, self.s.deadline):
+            time.sleep(0.15)
+            now = self.look(self.s.shot())
+            if start is None or now[1] is None or abs(now[1][0] - start[0]) + abs(now[1][1] - start[1]) > 8:
+                self.settle()
+                return True
+            # A pop-up may hide on a timer of its own: only another pop-up tells. The boss who
+            # took or gave something may still walk on: the next click waits for him.
+            if now[0] not in (None, popup) or now[2] != held:
+                self.settle(5)
+                return True
+        return False
 
     def resolve(self, target, sh):
         if target == "@ordering":
@@ -269,42 +382,89 @@ class Player:
         return self.layout.point(target, 0.5, 0.85 if target.startswith("client_place") else 0.5)
 
     # --- the tutorial ---
-    def popup(self, sh, tutorial_rects, text):
+    def popup(self, sh):
         """The number of the tutorial pop-up on screen, read by its text; None when none shows."""
-        for rect, inner, numbers in tutorial_rects:
+        text = self.text
+        for rect, inner, numbers in self.tutorial_rects:
             box = find_popup(sh, rect, self.tip)
             if box is None:
                 continue
             inner = (box[0] + inner[0], box[1] + inner[1], inner[2], inner[3])
-            found, score = text.read(sh, inner, {n: text.text(TUTORIAL[n][0]) for n in numbers}, "text", 0)
-            if found is None:
+            found, score = text.read(sh, inner, {n: text.text("hud_tip%d" % n) for n in numbers}, "text", 0)
+            # One easing in or out may be caught half drawn: only one that stays unreadable fails.
+            self.unreadable = 0 if found is not None else self.unreadable + 1
+            if self.unreadable >= 10:
                 raise Failure("a tutorial pop-up at %s shows none of the expected texts (best %.2f)" % (
                     (box[0], box[1]), score))
             return found
         return None
 
     def follow(self, number):
-        """Makes the clicks the pop-up asks for, each once the boss went for the one before; True
-        when the boss went for any. A click the tutorial does not take yet leaves him standing: the
-        asks are then made again, once the tutorial takes them."""
-        asks = TUTORIAL[number][1]
-        if number != self.popup_seen:
-            print("  pop-up %d: \"%s\"" % (number, self.text.text(TUTORIAL[number][0])), flush=True)
-            self.popup_seen = number
+        """Makes the clicks the pop-up asks for; True when they took."""
+        asks = ASKS.get(number, [])
         if asks == "play" or not asks:
             return True
-        went = False
-        for target in asks:
-            end = time.monotonic() + 15
-            while self.resolve(target, self.s.shot()) is None:
-                if time.monotonic() > end:
-                    return went
-                time.sleep(0.3)
-            gone = self.click(target, self.s.shot())
-            print("    %5.1f s: %s%s" % (time.monotonic() - self.s.started, target, "" if gone else " (the boss stays)"),
-                  flush=True)
-            went = gone or went
-        return went
+        return self.clicks(asks, gap=0.3 if number in AT_ONCE else None)
+
+    def unstick(self, sh, number):
+        """The tutorial shows nothing new: what the office shows is asked what it waits for, and
+        answered as a person would. True when a click took."""
+        office = self.office
+        if number is not None and ASKS.get(number) not in (None, "play", []):
+            return self.clicks(ASKS[number], "pop-up %d still shows: its asks again" % number)
+        if office.phone_rings(sh):
+            return self.clicks(["phone"], "the phone rings")
+        self.read_boards(sh)
+        clients = office.clients(sh)
+        workers = {t: office.worker(sh, t) for t in office.tables}
+        held = office.held(sh, office.boss(sh))
+        if held is not None:
+            where = self.carry(held, clients, workers)
+            if where is None:
+                return False
+            if not self.clicks(*where):
+                self.refused[where[0][0]] = time.monotonic() + STUCK_SECONDS
+                return False
+            return True
+        for table, what in workers.items():
+            if is_code(what):
+                return self.clicks([table], "%s's work is done" % table)
+        for place, what in clients.items():
+            if what == "ready":
+                return self.clicks([place], "a client waits at " + place)
+        wanted = [(p, w) for p, w in clients.items() if is_code(w)]
+        if wanted:
+            return self.clicks(["shelving01"], "%s waits for %s; the boss's hands are empty" % wanted[0])
+        return False
+
+    def carry(self, held, clients, workers):
+        """Where what the boss holds goes: ([target], why) to the client who wants it, to the idle
+        table that works on it next, or into the bin when no one wants it (its client left): his
+        hands must be free for the next errand. None when it must wait (the table busy, its worker
+        away)."""
+        if not self.makers:
+            self.read_boards(self.s.last)
+        wanted = [(p, w) for p, w in clients.items() if is_code(w)]
+        for place, product in wanted:
+            if held == product:
+                return [place], "the boss holds %s that %s wants" % (held, place)
+        useful = False
+        for place, product in wanted:
+            route = self.route(product) or []
+            made = [BLANK] + [self.product_of(t) for t in route]
+            for n, table in enumerate(route):
+                if made[n] != held:
+                    continue
+                useful = True
+                # A worker away from his desk leaves it looking idle: one that refused waits a while.
+                if not workers.get(table) and self.refused.get(table, 0) < time.monotonic():
+                    return [table], "the boss holds %s and %s stands idle" % (held, table)
+        if not useful and "trash_bin" in self.layout.regions:
+            return ["trash_bin"], "no client wants the %s the boss holds: into the bin" % held
+        return None
+
+    def product_of(self, table):
+        return next((p for p, t in self.makers.items() if t == table), None)
 
     # --- the competent player ---
     def read_boards(self, sh):
@@ -342,6 +502,18 @@ class Player:
         for table, what in workers.items():
             if what in ("sleep", "snore"):
                 return self.errand("wake " + table, [table])
+        # What the boss still holds a while after an errand (a worker was away, a click was lost)
+        # goes on first; what he has just taken is on its way.
+        held = office.held(sh, office.boss(sh))
+        if held != self.holding[0]:
+            self.holding = (held, time.monotonic())
+        steady = time.monotonic() - self.holding[1] > 8
+        where = self.carry(held, clients, workers) if held is not None and steady else None
+        if where:
+            self.log(where[1])
+            if not self.together(where[0]):
+                self.refused[where[0][0]] = time.monotonic() + STUCK_SECONDS
+            return True
         for place, job in self.jobs.items():
             product, route, at = job
             table = route[at]
@@ -355,6 +527,16 @@ class Player:
                 return self.errand("take %s's work on to %s" % (table, nxt), [table, nxt])
             del self.jobs[place]
             return self.errand("bring %s from %s to %s" % (product, table, place), [table, place])
+        # Work done that no job waits for (its client's bubble was misread, a job was lost) is collected:
+        # the table's own product, not a worker's icon read as a paper.
+        for table, what in workers.items():
+            if is_code(what) and table not in busy and what == self.product_of(table) and held is None \
+                    and self.refused.get(table, 0) < time.monotonic():
+                place = next((p for p, w in clients.items() if w == what and p not in self.jobs), None)
+                if place:
+                    return self.errand("bring %s from %s to %s, who waits for it" % (what, table, place),
+                                       [table, place])
+                return self.errand("collect %s's %s, which no job waits for" % (table, what), [table])
         for place, what in clients.items():
             if what == "ready":
                 return self.errand("take the order at " + place, [place])
@@ -378,13 +560,31 @@ class Player:
     def errand(self, what, targets):
         """Clicks the targets in turn, for the boss to walk to one after the other, and waits
         until he has gone and stands again."""
-        print("    %5.1f s: %s" % (time.monotonic() - self.s.started, what), flush=True)
-        sh = self.s.shot()
-        for target in targets:
-            self.s.click(*self.resolve(target, sh))
-        self.s.move(*PARK)
-        self.settle()
+        self.log(what)
+        # What did not take is not offered again at once: the boss's hands may be full of what
+        # the screen does not show, and the time is better spent elsewhere.
+        if not self.together(targets):
+            self.refused[targets[0]] = time.monotonic() + STUCK_SECONDS
         return True
+
+    def together(self, targets, gap=0.0):
+        """Clicks all the targets, gap seconds apart, before looking; all again when the screen
+        shows no sign that they took. True when they took."""
+        for attempt in range(TRIES):
+            sh = self.s.shot()
+            points = [self.resolve(target, sh) for target in targets]
+            if None in points:
+                return False
+            before = self.look(sh)
+            for n, point in enumerate(points):
+                if n and gap:
+                    time.sleep(gap)
+                self.s.click(*point)
+            self.s.move(*PARK)
+            if self.took(before):
+                return True
+            self.log("no sign that the clicks took%s" % ("; again" if attempt + 1 < TRIES else ""))
+        return False
 
 
 def find_popup(sh, rect, colours):
@@ -405,13 +605,17 @@ def tip_colours(data):
     return rows[0][w // 2][:3], rows[h // 2][w // 2][:3]
 
 
-def play_day(s, screens, player, day, tutorial_rects, text):
+def play_day(s, screens, player, day):
     """Plays the office until the debriefing shows: the asks of the tutorial's pop-ups while
     they lead, the player's own choices when a pop-up or the end of the tutorial leaves the
-    office to him. Returns the last screenshot of the office and the debriefing's."""
+    office to him. Returns the last screenshot of the office and the debriefing's.
+
+    A pop-up's asks are made when it shows. When none new shows for a while, the office is
+    looked at for what the tutorial waits for: a click lost, a pop-up gone before its asks
+    were made, a worker who was on a break."""
     office_shot = None
     s.step = "day %d" % day
-    pending, done = None, True
+    shown, pending, since = None, None, time.monotonic()
     while True:
         if time.monotonic() > s.deadline:
             raise Failure("out of time on day %d" % day)
@@ -419,34 +623,43 @@ def play_day(s, screens, player, day, tutorial_rects, text):
         if screens.backdrop("debriefing_bkg")(sh):
             return office_shot, sh
         office_shot = sh
-        number = player.popup(sh, tutorial_rects, text)
-        if number is not None and number != pending:
-            pending, done = number, False
-        if not done:
-            done = player.follow(pending)
-            continue
-        free = pending is None or TUTORIAL[pending][1] == "play" or pending in HANDS_OVER
-        if not (free and player.act(sh)):
+        number = player.popup(sh)
+        if number != shown:
+            shown, since = number, time.monotonic()
+            # A pop-up easing in or bobbing may be missed for a look: only a new one is followed.
+            if number is not None and number != pending:
+                pending = number
+                print("  pop-up %d: \"%s\"" % (number, player.text.text("hud_tip%d" % number)), flush=True)
+                player.follow(number)
+                continue
+        if pending is None or ASKS.get(pending) == "play" or pending in HANDS_OVER:
+            if not player.act(sh):
+                time.sleep(0.2)
+        elif time.monotonic() - since > STUCK_SECONDS:
+            player.log("no new pop-up for %d s" % STUCK_SECONDS)
+            player.unstick(sh, shown)
+            since = time.monotonic()
+        else:
             time.sleep(0.2)
 
 
-def start_day(s, screens, day):
-    """From the calendar's start or "Next day" to the office of the day."""
+def start_day(s, screens, day, via):
+    """From the button via (the calendar's start, "Next day", the replay) to the office of the day."""
     s.step = "day %d: comics or briefing" % day
     pages = [COMIX[n] for n in sorted(COMIX)]
     if day in (1, 21, 41):
-        s.wait("day %d: the comics" % day,
-               lambda sh: any(s.near(s.pixel(sh, *CORNER), rgb) for rgb in pages), 30)
+        screens.click_until("day %d: the comics" % day, via,
+                            lambda sh: any(s.near(s.pixel(sh, *CORNER), rgb) for rgb in pages))
         s.wait("day %d: the briefing after the comics" % day, screens.backdrop("briefing_bkg"), 30, every=0.8,
                action=lambda: screens.click("comix/comix1/btn"))
     else:
-        screens.wait_backdrop("day %d: the briefing" % day, "briefing_bkg", 30)
+        screens.click_until("day %d: the briefing" % day, via, screens.backdrop("briefing_bkg"))
     sh = s.wait("day %d: the briefing's text" % day,
                 lambda sh: screens.reads(sh, "briefing/briefing_text", "brief_day%d" % day if day <= 3
                                          else "brief_day_more", "text_big", 2), 10)
     screens.save(sh, "day%d_briefing" % day)
-    screens.click("briefing/continue")
-    s.wait("day %d: the office" % day, lambda sh: not screens.backdrop("briefing_bkg")(sh), 10)
+    screens.click_until("day %d: the office" % day, "briefing/continue",
+                        lambda sh: not screens.backdrop("briefing_bkg")(sh))
 
 
 def debriefing(s, screens, day, office_shot, sh):
@@ -467,8 +680,7 @@ def debriefing(s, screens, day, office_shot, sh):
     if outcome is None:
         raise Failure("day %d: the debriefing's result is none of goal, expert, failure" % day)
     print("  day %d ended: %s" % (day, screens.text.text(outcome)), flush=True)
-    if outcome == "db07_failure":
-        raise Failure("day %d ended below its goal" % day)
+    return outcome
 
 
 class Run:
@@ -487,10 +699,13 @@ class Run:
         self.pictures = (products, icons, shade(PARTS["boss"][3], SKIN_SHADES["man"]))
         # Pop-up places, where their texts lie, and the pop-ups that show there.
         places = {}
-        for n in TUTORIAL:
-            x, y, w, h = ui.rect("hud/tutorial%d" % n)
-            tx, ty, tw, th = ui.rect("hud/tutorial%d/tip%d_text" % (n, n))
-            places.setdefault(((x, y, w, h), (tx - x, ty - y, tw, th)), []).append(n)
+        for name in ui.rects:
+            number = name[len("hud/tutorial"):]
+            if name.startswith("hud/tutorial") and number.isdigit():
+                n = int(number)
+                x, y, w, h = ui.rect(name)
+                tx, ty, tw, th = ui.rect("%s/tip%d_text" % (name, n))
+                places.setdefault(((x, y, w, h), (tx - x, ty - y, tw, th)), []).append(n)
         self.tutorial_rects = [(rect, inner, numbers) for (rect, inner), numbers in places.items()]
 
     def to_main_menu(self, what):
@@ -510,35 +725,43 @@ class Run:
         s.click(*ui.centre(form + "/entername_text"))
         s.keys("type", "--delay", "40", PROFILE)
         s.click(*ui.centre(form + "/bossman_btn"))
-        screens.click(form + "/create")
-        s.wait_colour("profile created", corner, BACKDROPS["menu_bkg"])
+        screens.click_until("profile created", form + "/create",
+                            lambda sh: s.near(s.pixel(sh, *corner), BACKDROPS["menu_bkg"]))
 
     def career(self, days):
         s, screens = self.s, self.screens
-        screens.click("main_menu/main_menu_dlg/career")
-        screens.wait_backdrop("career calendar", "career_bkg")
+        screens.click_until("career calendar", "main_menu/main_menu_dlg/career", screens.backdrop("career_bkg"))
         s.wait("the calendar names the new profile at day 1",
                lambda sh: screens.reads(sh, "career/career_info", "mn04_info", "text", 0, profilename=PROFILE,
                                         reachedday=1), 10)
-        screens.click("career/start")
+        via = "career/start"
         for day in days:
-            start_day(s, screens, day)
-            office = Office(s, self.layout, os.path.join(self.data, "cfg", "l%d.xml" % day), self.pictures)
-            player = Player(s, office, self.text, self.layout, self.tip)
-            office_shot, sh = play_day(s, screens, player, day, self.tutorial_rects, self.text)
-            debriefing(s, screens, day, office_shot, sh)
-            screens.click("debriefing/continue")
+            # The tutorial leads its days to the goal: they must reach it at once. A day of free
+            # play is the player's own skill against the clock, which a loaded machine slows as
+            # it slows the player's looks: a missed goal there is played again from the
+            # debriefing, as a person would, before it counts as a fault.
+            tries = 1 if day in GUIDED else 1 + REPLAYS
+            for attempt in range(tries):
+                start_day(s, screens, day, via)
+                office = Office(s, self.layout, os.path.join(self.data, "cfg", "l%d.xml" % day), self.pictures)
+                player = Player(s, office, self.text, self.layout, self.tip, self.tutorial_rects)
+                office_shot, sh = play_day(s, screens, player, day)
+                if debriefing(s, screens, day, office_shot, sh) != "db07_failure":
+                    break
+                if attempt + 1 == tries:
+                    raise Failure("day %d ended below its goal%s" % (day, " %d times" % tries if tries > 1 else ""))
+                print("  day %d: the goal missed; the day again from the debriefing" % day, flush=True)
+                via = "debriefing/replay"
+            via = "debriefing/continue"
         # "Next day" after the last leads to the next; it is left from its office by the escape menu.
-        start_day(s, screens, days[-1] + 1)
+        start_day(s, screens, days[-1] + 1, via)
         leave_level(s, screens, self.ui)
 
     def survival(self, seconds):
         s, screens = self.s, self.screens
-        screens.click("main_menu/main_menu_dlg/survival")
-        screens.wait_backdrop("survival menu", "survival_bkg")
-        screens.click("survival/start")
-        s.wait("survival office", lambda sh: not screens.backdrop("survival_bkg")(sh) and
-               not screens.backdrop("load_bkg")(sh), 30)
+        screens.click_until("survival menu", "main_menu/main_menu_dlg/survival", screens.backdrop("survival_bkg"))
+        screens.click_until("survival office", "survival/start", lambda sh: not screens.backdrop("survival_bkg")(sh)
+                            and not screens.backdrop("load_bkg")(sh), 30)
         play_survival(s, screens, self.layout, self.data, self.pictures, self.ui, seconds)
         leave_level(s, screens, self.ui)
 
@@ -568,15 +791,14 @@ class Run:
         print("  the profile shows %d h %d min played" % (h, m), flush=True)
         if h == 0 and m == 0:
             raise Failure("the profile shows no time played after the restart")
-        screens.click("main_menu/main_menu_dlg/career")
-        screens.wait_backdrop("career calendar after the restart", "career_bkg")
+        screens.click_until("career calendar after the restart", "main_menu/main_menu_dlg/career",
+                            screens.backdrop("career_bkg"))
         sh = s.wait("the calendar names the profile at day %d" % day,
                     lambda sh: screens.reads(sh, "career/career_info", "mn04_info", "text", 0, profilename=PROFILE,
                                              reachedday=day), 10)
         screens.save(sh, "restart_calendar")
         check_calendar(s, screens, ui, self.data, day)
-        screens.click("career/back")
-        screens.wait_backdrop("main menu", "menu_bkg")
+        screens.click_until("main menu", "career/back", screens.backdrop("menu_bkg"))
         quit_game(s, screens, ui, game)
 
 
@@ -603,16 +825,15 @@ def check_calendar(s, screens, ui, data, day):
         x, y, _, _ = ui.rect("career/career_day%d" % d)
         return s.near(s.pixel(sh, x - 16 + edge + 1, y - 14 + len(mark) // 2), row[edge][:3], 24)
     s.wait("the calendar marks day %d" % day, lambda sh: marked(sh, day), 5)
-    screens.click("career/career_day%d" % (day - 1))
-    s.wait("a played day can be chosen again", lambda sh: marked(sh, day - 1), 5)
+    screens.click_until("a played day can be chosen again", "career/career_day%d" % (day - 1),
+                        lambda sh: marked(sh, day - 1))
     screens.click("career/career_day%d" % (day + 1))
     # A day not open does not answer: the mark stays where it was.
     end = time.monotonic() + 1.5
     while time.monotonic() < end:
         if marked(s.shot(), day + 1):
             raise Failure("day %d could be chosen, though day %d is not played" % (day + 1, day))
-    screens.click("career/career_day%d" % day)
-    s.wait("day %d can be chosen" % day, lambda sh: marked(sh, day), 5)
+    screens.click_until("day %d can be chosen" % day, "career/career_day%d" % day, lambda sh: marked(sh, day))
     print("  ok: day %d is open, day %d is not" % (day, day + 1), flush=True)
 
 
@@ -683,8 +904,7 @@ class Upgrades:
             if not self.offered(sh):
                 return False
             print("    %5.1f s: the Upgrade button is lit" % (time.monotonic() - s.started), flush=True)
-            screens.click("hud/upgrade_btn")
-            sh = s.wait("the upgrade dialog", self.dialog, 10)
+            sh = screens.click_until("the upgrade dialog", "hud/upgrade_btn", self.dialog)
         shown = {}
         for n in (1, 2, 3):
             name = screens.read(sh, "upgrade/pic%d/text" % n, self.names, "text", 0)
@@ -694,11 +914,10 @@ class Upgrades:
         if not liked:
             raise Failure("the upgrade dialog offers none of %s" % sorted(self.names))
         n = shown[liked[0]]
-        screens.click("upgrade/pic%d/pic" % n)
-        s.wait("the tick on \"%s\"" % screens.text.text(liked[0]), lambda sh: self.ticked(sh, n), 5)
+        screens.click_until("the tick on \"%s\"" % screens.text.text(liked[0]), "upgrade/pic%d/pic" % n,
+                            lambda sh: self.ticked(sh, n))
         screens.save(s.last, "survival_upgrade")
-        screens.click("upgrade/upgrade")
-        s.wait("the upgrade dialog closed", lambda sh: not self.dialog(sh), 10)
+        screens.click_until("the upgrade dialog closed", "upgrade/upgrade", lambda sh: not self.dialog(sh))
         self.taken.append(liked[0])
         print("  ok: upgrade taken: \"%s\" (offered: %s)" % (
             screens.text.text(liked[0]), ", ".join(sorted(shown))), flush=True)
@@ -711,16 +930,15 @@ def leave_level(s, screens, ui):
     esc = (ui.rect("escape_menu")[0] + 8, ui.rect("escape_menu")[1] + 8)
     s.wait("escape menu", lambda sh: s.near(s.pixel(sh, *esc), (200, 200, 200)), 15, every=1.0,
            action=lambda: s.keys("key", "Escape"))
-    screens.click("escape_menu/quit")
-    s.wait_colour("leave-the-level question", box, (245, 225, 215))
-    screens.click("dialogbox_2button/btn_yes")
-    screens.wait_backdrop("main menu after the level", "menu_bkg", 15)
+    screens.click_until("leave-the-level question", "escape_menu/quit",
+                        lambda sh: s.near(s.pixel(sh, *box), (245, 225, 215)))
+    screens.click_until("main menu after the level", "dialogbox_2button/btn_yes", screens.backdrop("menu_bkg"))
 
 
 def quit_game(s, screens, ui, game):
     box = (ui.rect("dialogbox_2button")[0] + 6, ui.rect("dialogbox_2button")[1] + 190)
-    screens.click("main_menu/main_menu_dlg/quit")
-    s.wait_colour("quit question", box, (245, 225, 215))
+    screens.click_until("quit question", "main_menu/main_menu_dlg/quit",
+                        lambda sh: s.near(s.pixel(sh, *box), (245, 225, 215)))
     screens.click("dialogbox_2button/btn_yes")
     game.wait_exit(s)
 
