@@ -17,3 +17,13 @@
 #define PEMBERLY_AVX2_FMA_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2,fma\")")
 #define PEMBERLY_AVX2_FMA_END _Pragma("GCC pop_options")
 #endif
+
+namespace Zephra {
+
+// The processor runs AVX2 code (the build's baseline is SSE2).
+inline bool CpuHasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+} // namespace Zephra

@@ -99,13 +99,13 @@ void CopyRun(T* d, const NativeSource& src, size_t at, int i, int len, int n) {
 }
 
 // Whole rows, or, keyed, the stretches of shown pixels: no transparent pixel
-// is read. Whole rows go to memcpy in one call each.
-// Taken by value: the copies call through a pointer the compiler cannot see
+// is read. Whole rows go to memcpy in one call each; wide packed stretches
+// take the pack's AVX2 copy. Taken by value: the copies call through a pointer the compiler cannot see
 // through, and fields behind references would be read again after each.
 template <typename T, bool M>
-void OpaqueRuns(const SurfaceView view, const NativeSource src, const Placement p, bool keyed) {
+void OpaqueRuns(const SurfaceView view, const NativeSource src, const Placement p, bool keyed, bool wide) {
     if (keyed && !M && src.shownPack && src.shownPack->PixelBytes() == int(sizeof(T))) {
-        src.shownPack->Copy<T>(view.Row<T>(p.dy) + p.dx, view.pitch, p.sx, p.sy, p.n, p.rows);
+        src.shownPack->Copy<T>(view.Row<T>(p.dy) + p.dx, view.pitch, p.sx, p.sy, p.n, p.rows, wide);
         return;
     }
     for (int row = 0; row < p.rows; ++row) {
@@ -133,7 +133,7 @@ void OpaqueRuns(const SurfaceView view, const NativeSource src, const Placement 
 template <typename T, bool M>
 void Opaque(const SurfaceView& view, const NativeSource& src, const Placement& p, bool keyed, Kernels k) {
     if (k != Kernels::Scalar && !src.indices && (!keyed || src.shownRuns)) {
-        OpaqueRuns<T, M>(view, src, p, keyed);
+        OpaqueRuns<T, M>(view, src, p, keyed, k == Kernels::Fast);
         return;
     }
     uint32_t tmp[256];

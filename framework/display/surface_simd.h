@@ -3,14 +3,12 @@
 #include <emmintrin.h>
 #include <cstdint>
 #include "framework/display/surface_format.h"
+#include "platform/simd_target.h"
 
 namespace Zephra::surface::simd {
 
 // The processor runs the AVX2 forms (chosen at run time; the build is SSE2).
-inline bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
+inline bool HasAvx2() { return CpuHasAvx2(); }
 
 inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }

@@ -335,7 +335,7 @@ void BlitInto(MemoryImage& dst, Image* src, int x, int y, const Rect& srcRect, c
             const ShownPack* pack = mirror ? nullptr : mem->GetShownPack();
             if (pack)
                 pack->Copy<uint32_t>(RowPtr(bits, dst.mWidth, y) + x, ptrdiff_t(dst.mWidth) * 4, s.mX, s.mY,
-                                     s.mWidth, s.mHeight);
+                                     s.mWidth, s.mHeight, raster::WidestLoops() == raster::Loops::Avx2);
             else
                 KeyedRuns(bits, dst.mWidth, x, y, sp.bits, *mem, s, mirror);
         } else if (plain && KeepsDerived(*mem) && drawMode != DRAWMODE_ADDITIVE && mem->GetRLAlphaData()) {

@@ -49,10 +49,29 @@ public:
 
     // Copies source columns sx .. sx + n - 1 of rows sy .. sy + rows - 1 that
     // show onto rows of T whose first is dest, `pitch` bytes apart, column sx
-    // at the row's start.
+    // at the row's start. Wide takes the AVX2 loop where the processor has it.
     template <typename T>
-    void Copy(void* dest, ptrdiff_t pitch, int sx, int sy, int n, int rows) const {
-        // Locals: each copy calls through a pointer the compiler cannot see
+    void Copy(void* dest, ptrdiff_t pitch, int sx, int sy, int n, int rows, bool wide) const {
+        if (!(wide && CopyWide<T>(dest, pitch, sx, sy, n, rows))) CopyPlain<T>(dest, pitch, sx, sy, n, rows);
+    }
+
+    // The reference: each stretch through the library's memcpy.
+    template <typename T>
+    void CopyPlain(void* dest, ptrdiff_t pitch, int sx, int sy, int n, int rows) const {
+        Walk<T>(dest, pitch, sx, sy, n, rows, raster::CopyRun);
+    }
+
+    // The same copy with AVX2 moves in line (shown_pack.cpp); false, copying
+    // nothing, where the processor lacks AVX2.
+    template <typename T>
+    bool CopyWide(void* dest, ptrdiff_t pitch, int sx, int sy, int n, int rows) const;
+
+    // Copy's walk: move(to, from, bytes) for the shown part of each stretch.
+    // Always in line, so that a caller built for AVX2 takes its move in line.
+    template <typename T, typename Move>
+    [[gnu::always_inline]] inline void Walk(void* dest, ptrdiff_t pitch, int sx, int sy, int n, int rows,
+                                            Move move) const {
+        // Locals: a move may call through a pointer the compiler cannot see
         // through, after which fields would be read again.
         const uint32_t* words = mWords.data();
         const uint32_t* rowStart = mRowStart.data() + sy;
@@ -66,18 +85,18 @@ public:
                 w += 2 + Words<T>(len);
                 const int a = std::max(first - sx, 0), b = std::min(first + len - sx, n);
                 if (a < b)
-                    raster::CopyRun(d + size_t(a) * sizeof(T), px + size_t(a + sx - first) * sizeof(T),
-                                    size_t(b - a) * sizeof(T));
+                    move(d + size_t(a) * sizeof(T), px + size_t(a + sx - first) * sizeof(T), size_t(b - a) * sizeof(T));
             }
         }
     }
 
-private:
+    // The words the pixels of a stretch of len take.
     template <typename T>
     static size_t Words(int32_t len) {
         return (size_t(len) * sizeof(T) + 3) / 4;
     }
 
+private:
     std::vector<uint32_t> mRowStart;
     std::vector<uint32_t> mWords;
     int mPixelBytes = 0;

@@ -15,14 +15,27 @@ using Zephra::ShownPack;
 
 namespace {
 
-constexpr int kW = 37, kH = 9;
+constexpr int kW = 200, kH = 9;
 
-// Rows with no stretch, one wholly shown, one-pixel stretches and stretches
-// against either edge; colours differ in every byte so that a misplaced or
-// truncated pixel shows.
+// A row with no stretch and one wholly shown; in the others, stretches of 1 to
+// 40 pixels between gaps of 1 to 3, starting on a different column in each
+// row, so that moves of every length begin on every alignment and some meet
+// either edge. Colours differ in every byte so that a misplaced or truncated
+// pixel shows.
+bool Shown(int x, int y) {
+    if (y == 2) return false;
+    if (y == 4) return true;
+    int c = y % 3;
+    for (int k = 0; c < kW; ++k) {
+        const int len = 1 + (k * 7 + y * 11) % 40;
+        if (x >= c && x < c + len) return true;
+        c += len + 1 + k % 3;
+    }
+    return false;
+}
+
 uint32_t Pixel(int x, int y) {
-    const bool shown = y == 2 ? false : y == 4 ? true : ((x * 7 + y * 3) % 11) < 6 || x == 0 || x == kW - 1;
-    return (shown ? 0xFF000000u : 0x00000000u) | uint32_t(x * 131 + y * 977 + 0x1234) * 2654435761u >> 8;
+    return (Shown(x, y) ? 0xFF000000u : 0x00000000u) | uint32_t(x * 131 + y * 977 + 0x1234) * 2654435761u >> 8;
 }
 
 void MakeSprite(MemoryImage& img) {
@@ -32,16 +45,18 @@ void MakeSprite(MemoryImage& img) {
     img.SetBits(px.data(), kW, kH);
 }
 
-// The plain copy: each shown pixel of the window, one at a time.
+// Each shown pixel of the window, one at a time.
 template <typename T>
-void CopyPlain(std::vector<T>& d, int pitch, int sx, int sy, int n, int rows) {
+void CopyEachPixel(std::vector<T>& d, int pitch, int sx, int sy, int n, int rows) {
     for (int r = 0; r < rows; ++r)
         for (int i = 0; i < n; ++i)
             if ((Pixel(sx + i, sy + r) >> 24) != 0) d[size_t(r) * size_t(pitch) + size_t(i)] = T(Pixel(sx + i, sy + r));
 }
 
+// The plain form and the wide one (the plain where the processor lacks AVX2)
+// both copy what the pixel-by-pixel copy does and nothing past the window.
 template <typename T>
-void ExpectPackedCopyIsPlain(const char* name, int sx, int sy, int n, int rows) {
+void ExpectPackedCopyIsEachPixel(const char* name, int sx, int sy, int n, int rows) {
     MemoryImage img;
     MakeSprite(img);
     ASSERT_TRUE(img.MakeShownRuns());
@@ -49,15 +64,22 @@ void ExpectPackedCopyIsPlain(const char* name, int sx, int sy, int n, int rows) 
     const uint32_t* bits = img.GetBits();
     pack.Make<T>(img.mShownRowStart, img.mShownRuns, kW, [bits](size_t i) { return bits[i]; });
     const int pitch = n + 3;   // rows wider than the window: nothing is written past it
-    std::vector<T> want(size_t(pitch) * size_t(rows + 1), T(0x5A5A5A5Au)), got = want;
-    CopyPlain(want, pitch, sx, sy, n, rows);
-    pack.Copy<T>(got.data(), ptrdiff_t(pitch) * ptrdiff_t(sizeof(T)), sx, sy, n, rows);
-    EXPECT_EQ(got, want) << name << ", " << sizeof(T) << "-byte pixels";
+    const ptrdiff_t pitchBytes = ptrdiff_t(pitch) * ptrdiff_t(sizeof(T));
+    std::vector<T> want(size_t(pitch) * size_t(rows + 1), T(0x5A5A5A5Au));
+    CopyEachPixel(want, pitch, sx, sy, n, rows);
+    for (bool wide : {false, true}) {
+        std::vector<T> got(want.size(), T(0x5A5A5A5Au));
+        if (wide)
+            pack.Copy<T>(got.data(), pitchBytes, sx, sy, n, rows, true);
+        else
+            pack.CopyPlain<T>(got.data(), pitchBytes, sx, sy, n, rows);
+        EXPECT_EQ(got, want) << name << ", " << sizeof(T) << "-byte pixels, " << (wide ? "wide" : "plain");
+    }
 }
 
 } // namespace
 
-TEST(ShownPack, CopiesWhatThePlainCopyCopies) {
+TEST(ShownPack, PlainAndWideCopiesCopyTheShownPixels) {
     struct Case {
         const char* name;
         int sx, sy, n, rows;
@@ -68,11 +90,12 @@ TEST(ShownPack, CopiesWhatThePlainCopyCopies) {
         {"one column", 17, 0, 1, kH},
         {"inside one row", 3, 4, 9, 1},
         {"the row with nothing shown", 0, 2, kW, 1},
+        {"cut inside stretches", 57, 0, 101, kH},
         {"no rows", 0, 0, kW, 0},
     };
     for (const Case& c : cases) {
-        ExpectPackedCopyIsPlain<uint32_t>(c.name, c.sx, c.sy, c.n, c.rows);
-        ExpectPackedCopyIsPlain<uint16_t>(c.name, c.sx, c.sy, c.n, c.rows);
+        ExpectPackedCopyIsEachPixel<uint32_t>(c.name, c.sx, c.sy, c.n, c.rows);
+        ExpectPackedCopyIsEachPixel<uint16_t>(c.name, c.sx, c.sy, c.n, c.rows);
     }
 }
 
@@ -88,7 +111,7 @@ TEST(ShownPack, FollowsBitsFormatAndPalette) {
 
     ASSERT_NE(img.GetShownPack(), nullptr);
     img.FillRect(Zephra::Rect(0, 0, kW, kH), Zephra::Color(1, 2, 3), 0);
-    img.GetShownPack()->Copy<uint32_t>(out.data(), kW * 4, 0, 0, kW, kH);
+    img.GetShownPack()->Copy<uint32_t>(out.data(), kW * 4, 0, 0, kW, kH, true);
     EXPECT_EQ(out[size_t(4) * kW + 5], 0xFF010203u);   // the filled pixels, not the old ones
 
     ASSERT_NE(img.GetShownNativePack(&d32), nullptr);
