@@ -162,25 +162,30 @@ void ExpandRowReference(const uint16_t* in, uint32_t* out, int count) {
     }
 }
 
-// Eight pixels at a time in 16-bit lanes, written out so that every build
-// type gets it (an -O2 build leaves the plain loop scalar, ten times slower).
+// Eight pixels in 16-bit lanes as ExpandRowReference makes them, written out
+// so that every build type gets it (an -O2 build leaves the plain loop
+// scalar, ten times slower).
 template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
-void ExpandRow(const uint16_t* in, uint32_t* out, int count) {
+inline void Expand8(__m128i p, uint32_t* out) {
     const __m128i rMask = _mm_set1_epi16((1 << RBits) - 1), gMask = _mm_set1_epi16((1 << GBits) - 1),
                   bMask = _mm_set1_epi16((1 << BBits) - 1), alpha = _mm_set1_epi16(short(0xFF00));
+    const __m128i r = _mm_and_si128(_mm_srli_epi16(p, RShift), rMask);
+    const __m128i g = _mm_and_si128(_mm_srli_epi16(p, GShift), gMask);
+    const __m128i b = _mm_and_si128(_mm_srli_epi16(p, BShift), bMask);
+    const __m128i r8 = _mm_or_si128(_mm_slli_epi16(r, 8 - RBits), _mm_srli_epi16(r, 2 * RBits - 8));
+    const __m128i g8 = _mm_or_si128(_mm_slli_epi16(g, 8 - GBits), _mm_srli_epi16(g, 2 * GBits - 8));
+    const __m128i b8 = _mm_or_si128(_mm_slli_epi16(b, 8 - BBits), _mm_srli_epi16(b, 2 * BBits - 8));
+    const __m128i high = _mm_or_si128(alpha, r8), low = _mm_or_si128(_mm_slli_epi16(g8, 8), b8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(low, high));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(low, high));
+}
+
+template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
+void ExpandRow(const uint16_t* in, uint32_t* out, int count) {
     int i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        const __m128i r = _mm_and_si128(_mm_srli_epi16(p, RShift), rMask);
-        const __m128i g = _mm_and_si128(_mm_srli_epi16(p, GShift), gMask);
-        const __m128i b = _mm_and_si128(_mm_srli_epi16(p, BShift), bMask);
-        const __m128i r8 = _mm_or_si128(_mm_slli_epi16(r, 8 - RBits), _mm_srli_epi16(r, 2 * RBits - 8));
-        const __m128i g8 = _mm_or_si128(_mm_slli_epi16(g, 8 - GBits), _mm_srli_epi16(g, 2 * GBits - 8));
-        const __m128i b8 = _mm_or_si128(_mm_slli_epi16(b, 8 - BBits), _mm_srli_epi16(b, 2 * BBits - 8));
-        const __m128i high = _mm_or_si128(alpha, r8), low = _mm_or_si128(_mm_slli_epi16(g8, 8), b8);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(low, high));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_unpackhi_epi16(low, high));
-    }
+    for (; i + 8 <= count; i += 8)
+        Expand8<RShift, RBits, GShift, GBits, BShift, BBits>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)),
+                                                            out + i);
     ExpandRowReference<RShift, RBits, GShift, GBits, BShift, BBits>(in + i, out + i, count - i);
 }
 
@@ -289,14 +294,29 @@ void GatherBlocks(const Pixel* src, const std::vector<int>& columns, const Colum
     for (size_t i = b.first.size() * 8; i < columns.size(); ++i) out[i] = src[columns[i]];
 }
 
-void GatherRow16Avx2(const uint16_t* src, const std::vector<int>& columns, const ColumnBlocks& b, uint16_t* out) {
-    GatherBlocks(src, columns, b, out, [](const uint16_t* from, __m128i lanes8, uint16_t* to) {
-        // Lane i takes bytes 2i and 2i + 1 of its pixel.
-        const __m128i twice = _mm_slli_epi16(_mm_cvtepu8_epi16(lanes8), 1);
-        const __m128i pick = _mm_add_epi8(_mm_or_si128(twice, _mm_slli_epi16(twice, 8)), _mm_set1_epi16(0x0100));
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_shuffle_epi8(v, pick));
-    });
+// Eight 16-bit pixels of a block picked by one shuffle and widened in the
+// same registers; the pixels of other blocks and the last columns as
+// GatherRow takes them, widened as ExpandRow widens them.
+template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
+void GatherExpandRowAvx2(const uint16_t* src, const std::vector<int>& columns, const ColumnBlocks& b, uint32_t* out) {
+    uint16_t eight[8];
+    for (size_t k = 0; k < b.first.size(); ++k) {
+        __m128i v;
+        if (b.first[k] < 0) {
+            for (size_t i = 0; i < 8; ++i) eight[i] = src[columns[k * 8 + i]];
+            v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(eight));
+        } else {
+            // Lane i takes bytes 2i and 2i + 1 of its pixel.
+            const __m128i lanes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&b.lanes[k * 8]));
+            const __m128i twice = _mm_slli_epi16(_mm_cvtepu8_epi16(lanes), 1);
+            const __m128i pick = _mm_add_epi8(_mm_or_si128(twice, _mm_slli_epi16(twice, 8)), _mm_set1_epi16(0x0100));
+            v = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + b.first[k])), pick);
+        }
+        Expand8<RShift, RBits, GShift, GBits, BShift, BBits>(v, out + k * 8);
+    }
+    const size_t done = b.first.size() * 8, left = columns.size() - done;
+    for (size_t i = 0; i < left; ++i) eight[i] = src[columns[done + i]];
+    ExpandRowReference<RShift, RBits, GShift, GBits, BShift, BBits>(eight, out + done, int(left));
 }
 
 void GatherRow32Avx2(const uint32_t* src, const std::vector<int>& columns, const ColumnBlocks& b, uint32_t* out) {
@@ -307,6 +327,18 @@ void GatherRow32Avx2(const uint32_t* src, const std::vector<int>& columns, const
 }
 
 PEMBERLY_AVX2_END
+
+using GatherExpandFn = void (*)(const uint16_t*, const std::vector<int>&, const ColumnBlocks&, uint32_t*);
+
+GatherExpandFn GatherExpanderOf(uint32_t from) {
+    switch (from) {
+    case SDL_PIXELFORMAT_RGB565: return GatherExpandRowAvx2<11, 5, 5, 6, 0, 5>;
+    case SDL_PIXELFORMAT_BGR565: return GatherExpandRowAvx2<0, 5, 5, 6, 11, 5>;
+    case SDL_PIXELFORMAT_RGB555: return GatherExpandRowAvx2<10, 5, 5, 5, 0, 5>;
+    case SDL_PIXELFORMAT_BGR555: return GatherExpandRowAvx2<0, 5, 5, 5, 10, 5>;
+    default: return nullptr;
+    }
+}
 
 } // namespace
 
@@ -322,8 +354,8 @@ bool StretchPrimary(const void* pixels, int width, int height, int pitch, Primar
     // gathered before it is widened: the stretch's choice of pixels exactly.
     std::vector<int> columns(static_cast<size_t>(into.w));
     for (int i = 0; i < into.w; ++i) columns[size_t(i)] = static_cast<int>(int64_t(i) * width / into.w);
-    std::vector<uint16_t> gathered(wide ? 0 : static_cast<size_t>(into.w));
     static const bool avx2 = __builtin_cpu_supports("avx2");
+    std::vector<uint16_t> gathered(wide || avx2 ? 0 : static_cast<size_t>(into.w));
     const ColumnBlocks blocks = avx2 ? BlocksOf(columns, width) : ColumnBlocks{};
     // Each row is made here and copied into the window's pixels (a repeated
     // source row copies the row made last again): the window's rows are not
@@ -344,11 +376,12 @@ bool StretchPrimary(const void* pixels, int width, int height, int pitch, Primar
                     GatherRow(s32, columns, made.data());
             } else {
                 const auto* s16 = reinterpret_cast<const uint16_t*>(src);
-                if (avx2)
-                    GatherRow16Avx2(s16, columns, blocks, gathered.data());
-                else
+                if (avx2) {
+                    GatherExpanderOf(from)(s16, columns, blocks, made.data());
+                } else {
                     GatherRow(s16, columns, gathered.data());
-                expand(gathered.data(), made.data(), into.w);
+                    expand(gathered.data(), made.data(), into.w);
+                }
             }
         }
         std::memcpy(static_cast<uint8_t*>(out) + static_cast<ptrdiff_t>(into.y + y) * outPitch + into.x * 4, made.data(),
