@@ -1,5 +1,7 @@
-// The packed copy with AVX2 moves in line: a library call per stretch costs
-// about as much as the move of a sprite row.
+// The packed copy with AVX2 moves in line. One 32-byte store at a time on the
+// destination's boundaries measured faster than the library's memcpy per
+// stretch, and than unrolled, 64-byte or source-aligned forms; short stretches
+// are spared the call.
 #include "framework/graphics/shown_pack.h"
 #include <immintrin.h>
 #include "platform/simd_target.h"
