@@ -263,7 +263,8 @@ TEST(ImageLibJpeg, FilesEndingBeforeTheirPictureAreRefused) {
         if (ok) {
             // The last row is the picture's, not made up.
             ASSERT_EQ(pic.mBits.size(), 64u * 48u) << c.what;
-            EXPECT_TRUE(Near(pic.mBits[47 * 64 + 60], 0xFF1414E6, 24)) << c.what << std::hex << pic.mBits[47 * 64 + 60];
+            const uint32_t last = pic.mBits[47 * 64 + 60];
+            EXPECT_TRUE(Near(last, 0xFF1414E6, 24)) << c.what << ": " << std::hex << last;
         } else {
             EXPECT_NE(error.find("Premature end of JPEG file"), std::string::npos) << c.what << ": " << error;
             EXPECT_TRUE(pic.mBits.empty()) << c.what;
