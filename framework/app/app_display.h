@@ -52,6 +52,7 @@ public:
     virtual void SetCursorPos(int x, int y) = 0;
     // Stores the position for the next Redraw without drawing.
     virtual void StoreCursorPos(int x, int y) = 0;
+    // Milliseconds per frame; the cursor thread asks too, while a mode change may set it.
     virtual unsigned GetRefreshPeriod() const = 0;
 
     virtual bool Is3D() const = 0;
