@@ -133,7 +133,7 @@ public:
 
     // Software cursor.
     bool SetCursorImage(Image* image) override;
-    void SetCursorPos(int x, int y) override;
+    bool SetCursorPos(int x, int y) override;
     void StoreCursorPos(int x, int y) override;
     void DrawCursor(platform::IDirectDrawSurface* surface, bool screenCoordinates);
     void MoveCursor(platform::IDirectDrawSurface* surface, bool screenCoordinates, int x, int y);

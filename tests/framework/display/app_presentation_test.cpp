@@ -167,33 +167,51 @@ TEST(AppPresentation, FullScreenFillsTheDesktopCentredAndTheMouseHitsWhatIsShown
     Direct3DConfig::Get().Reset();
 }
 
+// The cursor thread draws the software cursor on the primary between frames.
+// A frame being drawn turns its move away (the frame draws the cursor), but it
+// may have read the position before the move: the thread moves the cursor
+// there once the frame is done.
 TEST(AppPresentation, TheCursorThreadMovesTheCursorOnThePrimaryUntilStopped) {
-    testsupport::TempUserDirs dirs;
-    DirectXConfig::Get().Reset();
-    DisplayApp app;
-    ASSERT_TRUE(app.Init()) << app.mDisplayError;
-    MemoryImage arrow(nullptr);
-    arrow.Create(8, 8);
-    for (int i = 0; i < 64; ++i) arrow.GetBits()[i] = 0xFF00FF00;
-    app.SetCursorImage(0, &arrow);
-    app.SetCursor(0);
-    DDInterface& dd = app.Display();
-    EXPECT_EQ(dd.mCursorImage, &arrow);
-    app.StartCursorThread();
-    app.PostEvent(Mouse(300, 200));
-    app.StepMainLoop(true);
-    // The thread polls every 10 ms; give it a generous while.
-    WaitForTheCursorAt(dd, 300, 200);
-    app.StopCursorThread();
-    EXPECT_EQ(dd.mCursorPrevX, 300);
-    EXPECT_EQ(dd.mCursorPrevY, 200);
-    SurfaceMemory m;
-    ASSERT_TRUE(GetSurfaceMemory(dd.mPrimarySurface, m));
-    uint32_t v = 0;
-    std::memcpy(&v, m.bits + 200 * m.pitch + 300 * 4, 4);
-    EXPECT_EQ(v & 0xFFFFFF, 0x00FF00u) << "the cursor stands on the primary";
-    app.SetCursorImage(0, nullptr);
-    EXPECT_EQ(dd.mCursorImage, nullptr);
+    for (bool frameInProgress : {false, true}) {
+        SCOPED_TRACE(frameInProgress ? "a frame in progress" : "between frames");
+        testsupport::TempUserDirs dirs;
+        DirectXConfig::Get().Reset();
+        DisplayApp app;
+        ASSERT_TRUE(app.Init()) << app.mDisplayError;
+        MemoryImage arrow(nullptr);
+        arrow.Create(8, 8);
+        std::fill_n(arrow.GetBits(), 64, 0xFF00FF00u);
+        app.SetCursorImage(0, &arrow);
+        app.SetCursor(0);
+        DDInterface& dd = app.Display();
+        EXPECT_EQ(dd.mCursorImage, &arrow);
+        app.PostEvent(Mouse(300, 200));
+        app.StepMainLoop(true);
+        if (frameInProgress) {
+            // The display's lock held, its flag up, until long past the
+            // refresh period: the thread has tried to draw the cursor itself.
+            std::lock_guard<CriticalSection> frame(dd.mCritSect);
+            dd.mInRedraw = true;
+            app.StartCursorThread();
+            for (int i = 0; i < 2000 && dd.mCursorX != 300; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            dd.mInRedraw = false;
+        } else {
+            app.StartCursorThread();
+        }
+        WaitForTheCursorAt(dd, 300, 200);
+        app.StopCursorThread();
+        EXPECT_EQ(dd.mCursorPrevX, 300);
+        EXPECT_EQ(dd.mCursorPrevY, 200);
+        SurfaceMemory m;
+        ASSERT_TRUE(GetSurfaceMemory(dd.mPrimarySurface, m));
+        uint32_t v = 0;
+        std::memcpy(&v, m.bits + 200 * m.pitch + 300 * 4, 4);
+        EXPECT_EQ(v & 0xFFFFFF, 0x00FF00u) << "the cursor stands where the mouse rests";
+        app.SetCursorImage(0, nullptr);
+        EXPECT_EQ(dd.mCursorImage, nullptr);
+    }
     DirectXConfig::Get().Reset();
 }
 
@@ -230,19 +248,23 @@ TEST(AppPresentation, TheCursorThreadMovesTheCursorThroughFramesAndModeSwitches)
         app.StartCursorThread();
         DDInterface& dd = app.Display();
         int x = 0, y = 0;
-        for (int step = 0; step < 12; ++step) {
-            if (step % 4 == 3) {
-                app.mWindowed = !app.mWindowed;
-                ASSERT_EQ(app.ResetDisplay(), 0) << app.mDisplayError;
-            }
+        for (int step = 0; step <= 12; ++step) {
             x = 120 + 41 * step;
             y = 90 + 37 * step;
             app.PostEvent(Mouse(x, y));
             for (int i = 0; i < 3; ++i) app.StepMainLoop(true);
             app.mWidgetManager->MarkDirty();
             app.DrawFrame();
-            // Frames stop for a while now and then, so that the thread moves the cursor.
-            if (step % 2 == 1) std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            if (step % 2 == 1) {
+                // The thread keeps the move for the next frame, which is due;
+                // the mode changes meanwhile.
+                std::this_thread::sleep_for(std::chrono::milliseconds(15));
+                app.mWindowed = !app.mWindowed;
+                ASSERT_EQ(app.ResetDisplay(), 0) << app.mDisplayError;
+            } else if (step % 4 == 2) {
+                // Frames stop for a while: the thread moves the cursor itself.
+                std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            }
         }
         WaitForTheCursorAt(dd, x, y);
         app.StopCursorThread();
