@@ -19,7 +19,7 @@ ctest --test-dir build-release-test --output-on-failure -j "$(nproc)" -E '^(EndT
 # The suites that run a second thread or tear down the display's objects, in a
 # ThreadSanitizer build of their own (build-tsan/): a data race, or a lock
 # used after its object went, fails the run at its first report.
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPEMBERLY_TESTS=ON -DPEMBERLY_TSAN=ON
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPEMBERLY_TESTS=ON -DPEMBERLY_TSAN=ON
 cmake --build build-tsan --target test_programs
 TSAN_OPTIONS=halt_on_error=1:exitcode=66:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" "$@"
