@@ -1,7 +1,7 @@
 #include "platform/window.h"
 
 #include <SDL.h>
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "platform/simd_target.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -161,25 +162,30 @@ void ExpandRowReference(const uint16_t* in, uint32_t* out, int count) {
     }
 }
 
-// Eight pixels at a time in 16-bit lanes, written out so that every build
-// type gets it (an -O2 build leaves the plain loop scalar, ten times slower).
+// Eight pixels in 16-bit lanes as ExpandRowReference makes them, written out
+// so that every build type gets it (an -O2 build leaves the plain loop
+// scalar, ten times slower).
 template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
-void ExpandRow(const uint16_t* in, uint32_t* out, int count) {
+inline void Expand8(__m128i p, uint32_t* out) {
     const __m128i rMask = _mm_set1_epi16((1 << RBits) - 1), gMask = _mm_set1_epi16((1 << GBits) - 1),
                   bMask = _mm_set1_epi16((1 << BBits) - 1), alpha = _mm_set1_epi16(short(0xFF00));
+    const __m128i r = _mm_and_si128(_mm_srli_epi16(p, RShift), rMask);
+    const __m128i g = _mm_and_si128(_mm_srli_epi16(p, GShift), gMask);
+    const __m128i b = _mm_and_si128(_mm_srli_epi16(p, BShift), bMask);
+    const __m128i r8 = _mm_or_si128(_mm_slli_epi16(r, 8 - RBits), _mm_srli_epi16(r, 2 * RBits - 8));
+    const __m128i g8 = _mm_or_si128(_mm_slli_epi16(g, 8 - GBits), _mm_srli_epi16(g, 2 * GBits - 8));
+    const __m128i b8 = _mm_or_si128(_mm_slli_epi16(b, 8 - BBits), _mm_srli_epi16(b, 2 * BBits - 8));
+    const __m128i high = _mm_or_si128(alpha, r8), low = _mm_or_si128(_mm_slli_epi16(g8, 8), b8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(low, high));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(low, high));
+}
+
+template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
+void ExpandRow(const uint16_t* in, uint32_t* out, int count) {
     int i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        const __m128i r = _mm_and_si128(_mm_srli_epi16(p, RShift), rMask);
-        const __m128i g = _mm_and_si128(_mm_srli_epi16(p, GShift), gMask);
-        const __m128i b = _mm_and_si128(_mm_srli_epi16(p, BShift), bMask);
-        const __m128i r8 = _mm_or_si128(_mm_slli_epi16(r, 8 - RBits), _mm_srli_epi16(r, 2 * RBits - 8));
-        const __m128i g8 = _mm_or_si128(_mm_slli_epi16(g, 8 - GBits), _mm_srli_epi16(g, 2 * GBits - 8));
-        const __m128i b8 = _mm_or_si128(_mm_slli_epi16(b, 8 - BBits), _mm_srli_epi16(b, 2 * BBits - 8));
-        const __m128i high = _mm_or_si128(alpha, r8), low = _mm_or_si128(_mm_slli_epi16(g8, 8), b8);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(low, high));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_unpackhi_epi16(low, high));
-    }
+    for (; i + 8 <= count; i += 8)
+        Expand8<RShift, RBits, GShift, GBits, BShift, BBits>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)),
+                                                            out + i);
     ExpandRowReference<RShift, RBits, GShift, GBits, BShift, BBits>(in + i, out + i, count - i);
 }
 
@@ -241,6 +247,147 @@ SDL_Rect ToSdl(const PixelRect& r) { return SDL_Rect{r.x, r.y, r.w, r.h}; }
 
 void ExpandPrimaryRow(PrimaryFormat from, const uint16_t* in, uint32_t* out, int count, bool reference) {
     if (ExpandFn expand = ExpanderOf(SdlFormat(from), reference)) expand(in, out, count);
+}
+
+namespace {
+
+// A stretch's columns in blocks of eight: each block's first source column
+// and the lanes that pick its pixels from the eight source pixels there, or
+// -1 where the block reaches further (a shrink) or the eight would pass the
+// row's end. Lane k of a block is its column k minus the first.
+struct ColumnBlocks {
+    std::vector<int> first;
+    std::vector<uint8_t> lanes;   // eight per block
+};
+
+ColumnBlocks BlocksOf(const std::vector<int>& columns, int width) {
+    ColumnBlocks b;
+    const size_t blocks = columns.size() / 8;
+    b.first.resize(blocks);
+    b.lanes.resize(blocks * 8);
+    for (size_t k = 0; k < blocks; ++k) {
+        const int first = columns[k * 8], last = columns[k * 8 + 7];
+        b.first[k] = last - first < 8 && first + 8 <= width ? first : -1;
+        for (size_t i = 0; i < 8; ++i) b.lanes[k * 8 + i] = uint8_t(columns[k * 8 + i] - first);
+    }
+    return b;
+}
+
+template <typename Pixel>
+void GatherRow(const Pixel* src, const std::vector<int>& columns, Pixel* out) {
+    for (size_t i = 0; i < columns.size(); ++i) out[i] = src[columns[i]];
+}
+
+PEMBERLY_AVX2_BEGIN
+
+// Eight pixels of a block at a time by `block` (one load, one shuffle);
+// other blocks and the last columns pixel by pixel, as GatherRow takes them.
+template <typename Pixel, typename Block>
+void GatherBlocks(const Pixel* src, const std::vector<int>& columns, const ColumnBlocks& b, Pixel* out, Block block) {
+    for (size_t k = 0; k < b.first.size(); ++k) {
+        if (b.first[k] < 0) {
+            for (size_t i = k * 8; i < k * 8 + 8; ++i) out[i] = src[columns[i]];
+            continue;
+        }
+        block(src + b.first[k], _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&b.lanes[k * 8])), out + k * 8);
+    }
+    for (size_t i = b.first.size() * 8; i < columns.size(); ++i) out[i] = src[columns[i]];
+}
+
+// Eight 16-bit pixels of a block picked by one shuffle and widened in the
+// same registers; the pixels of other blocks and the last columns as
+// GatherRow takes them, widened as ExpandRow widens them.
+template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
+void GatherExpandRowAvx2(const uint16_t* src, const std::vector<int>& columns, const ColumnBlocks& b, uint32_t* out) {
+    uint16_t eight[8];
+    for (size_t k = 0; k < b.first.size(); ++k) {
+        __m128i v;
+        if (b.first[k] < 0) {
+            for (size_t i = 0; i < 8; ++i) eight[i] = src[columns[k * 8 + i]];
+            v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(eight));
+        } else {
+            // Lane i takes bytes 2i and 2i + 1 of its pixel.
+            const __m128i lanes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&b.lanes[k * 8]));
+            const __m128i twice = _mm_slli_epi16(_mm_cvtepu8_epi16(lanes), 1);
+            const __m128i pick = _mm_add_epi8(_mm_or_si128(twice, _mm_slli_epi16(twice, 8)), _mm_set1_epi16(0x0100));
+            v = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + b.first[k])), pick);
+        }
+        Expand8<RShift, RBits, GShift, GBits, BShift, BBits>(v, out + k * 8);
+    }
+    const size_t done = b.first.size() * 8, left = columns.size() - done;
+    for (size_t i = 0; i < left; ++i) eight[i] = src[columns[done + i]];
+    ExpandRowReference<RShift, RBits, GShift, GBits, BShift, BBits>(eight, out + done, int(left));
+}
+
+void GatherRow32Avx2(const uint32_t* src, const std::vector<int>& columns, const ColumnBlocks& b, uint32_t* out) {
+    GatherBlocks(src, columns, b, out, [](const uint32_t* from, __m128i lanes8, uint32_t* to) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm256_permutevar8x32_epi32(v, _mm256_cvtepu8_epi32(lanes8)));
+    });
+}
+
+PEMBERLY_AVX2_END
+
+using GatherExpandFn = void (*)(const uint16_t*, const std::vector<int>&, const ColumnBlocks&, uint32_t*);
+
+GatherExpandFn GatherExpanderOf(uint32_t from) {
+    switch (from) {
+    case SDL_PIXELFORMAT_RGB565: return GatherExpandRowAvx2<11, 5, 5, 6, 0, 5>;
+    case SDL_PIXELFORMAT_BGR565: return GatherExpandRowAvx2<0, 5, 5, 6, 11, 5>;
+    case SDL_PIXELFORMAT_RGB555: return GatherExpandRowAvx2<10, 5, 5, 5, 0, 5>;
+    case SDL_PIXELFORMAT_BGR555: return GatherExpandRowAvx2<0, 5, 5, 5, 10, 5>;
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+bool StretchPrimary(const void* pixels, int width, int height, int pitch, PrimaryFormat format, void* out,
+                    int outPitch, const PixelRect& into) {
+    const uint32_t from = SdlFormat(format);
+    const bool wide = SDL_BYTESPERPIXEL(from) == 4;
+    const ExpandFn expand = wide ? nullptr : ExpanderOf(from, false);
+    if ((wide && format != PrimaryFormat::XRGB8888) || (!wide && !expand) || !pixels || !out || width <= 0 ||
+        height <= 0 || into.w <= 0 || into.h <= 0)
+        return false;
+    // The source column of each column and, for a 16-bit picture, the row
+    // gathered before it is widened: the stretch's choice of pixels exactly.
+    std::vector<int> columns(static_cast<size_t>(into.w));
+    for (int i = 0; i < into.w; ++i) columns[size_t(i)] = static_cast<int>(int64_t(i) * width / into.w);
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    std::vector<uint16_t> gathered(wide || avx2 ? 0 : static_cast<size_t>(into.w));
+    const ColumnBlocks blocks = avx2 ? BlocksOf(columns, width) : ColumnBlocks{};
+    // Each row is made here and copied into the window's pixels (a repeated
+    // source row copies the row made last again): the window's rows are not
+    // read back.
+    std::vector<uint32_t> made(static_cast<size_t>(into.w));
+    const auto* in = static_cast<const uint8_t*>(pixels);
+    int lastSy = -1;
+    for (int y = 0; y < into.h; ++y) {
+        const int sy = static_cast<int>(int64_t(y) * height / into.h);
+        if (sy != lastSy) {
+            lastSy = sy;
+            const uint8_t* src = in + static_cast<ptrdiff_t>(sy) * pitch;
+            if (wide) {
+                const auto* s32 = reinterpret_cast<const uint32_t*>(src);
+                if (avx2)
+                    GatherRow32Avx2(s32, columns, blocks, made.data());
+                else
+                    GatherRow(s32, columns, made.data());
+            } else {
+                const auto* s16 = reinterpret_cast<const uint16_t*>(src);
+                if (avx2) {
+                    GatherExpanderOf(from)(s16, columns, blocks, made.data());
+                } else {
+                    GatherRow(s16, columns, gathered.data());
+                    expand(gathered.data(), made.data(), into.w);
+                }
+            }
+        }
+        std::memcpy(static_cast<uint8_t*>(out) + static_cast<ptrdiff_t>(into.y + y) * outPitch + into.x * 4, made.data(),
+                    made.size() * 4);
+    }
+    return true;
 }
 
 struct Window::Impl {
@@ -363,12 +510,7 @@ struct Window::Impl {
         if (!ws) return Fail("SDL_GetWindowSurface");
         const PixelRect at = FitPicture(ws->w, ws->h, w, h);
         const bool covers = at.x == 0 && at.y == 0 && at.w == ws->w && at.h == ws->h;
-        if (!covers && (ws != barsFor || at != barsAt)) {
-            SDL_FillRect(ws, nullptr, SDL_MapRGB(ws->format, 0, 0, 0));
-            barsFor = ws;
-            barsAt = at;
-            wholeUpdate = true;
-        }
+        Bars(ws, at);
         const uint32_t target = ws->format->format;
         const int bytes = ws->format->BytesPerPixel;
         SDL_Rect dst = ToSdl(at);
@@ -397,6 +539,20 @@ struct Window::Impl {
             SDL_FreeSurface(src);
             if (r != 0) return Fail("SDL_SoftStretch");
         }
+        return Send(dst, covers);
+    }
+
+    // Black beside the picture at `at`, made once for a surface and place.
+    void Bars(SDL_Surface* ws, const PixelRect& at) {
+        const bool covers = at.x == 0 && at.y == 0 && at.w == ws->w && at.h == ws->h;
+        if (covers || (ws == barsFor && at == barsAt)) return;
+        SDL_FillRect(ws, nullptr, SDL_MapRGB(ws->format, 0, 0, 0));
+        barsFor = ws;
+        barsAt = at;
+        wholeUpdate = true;
+    }
+
+    bool Send(const SDL_Rect& dst, bool covers) {
         const bool whole = wholeUpdate || covers;
         wholeUpdate = false;
         const int r = whole ? SDL_UpdateWindowSurface(window) : SDL_UpdateWindowSurfaceRects(window, &dst, 1);
@@ -544,6 +700,33 @@ bool Window::PresentPrimary(const void* pixels, int width, int height, int pitch
     if (m.minimized) return true;   // nothing to see
     return m.renderer ? m.ThroughRenderer(pixels, width, height, pitch, sdl)
                       : m.IntoSurface(pixels, width, height, pitch, sdl);
+}
+
+bool Window::PresentStretched(const void* pixels, int width, int height, int pitch, PrimaryFormat format,
+                              int displayWidth, int displayHeight, const PixelRect& into) {
+    Impl& m = *impl_;
+    if (!m.window || m.renderer || !pixels || width <= 0 || height <= 0 || into.w <= 0 || into.h <= 0 ||
+        into.x < 0 || into.y < 0 || into.x + into.w > displayWidth || into.y + into.h > displayHeight)
+        return false;
+    if (m.minimized) {
+        m.picW = displayWidth;
+        m.picH = displayHeight;
+        return true;
+    }
+    SDL_Surface* ws = SDL_GetWindowSurface(m.window);
+    if (!ws) return m.Fail("SDL_GetWindowSurface");
+    const uint32_t target = ws->format->format;
+    if (ws->w != displayWidth || ws->h != displayHeight ||
+        (target != SDL_PIXELFORMAT_RGB888 && target != SDL_PIXELFORMAT_ARGB8888))
+        return false;
+    m.Bars(ws, into);
+    if (SDL_MUSTLOCK(ws) && SDL_LockSurface(ws) != 0) return m.Fail("SDL_LockSurface");
+    const bool drawn = StretchPrimary(pixels, width, height, pitch, format, ws->pixels, ws->pitch, into);
+    if (SDL_MUSTLOCK(ws)) SDL_UnlockSurface(ws);
+    if (!drawn) return false;
+    m.picW = displayWidth;
+    m.picH = displayHeight;
+    return m.Send(ToSdl(into), into == PixelRect{0, 0, ws->w, ws->h});
 }
 
 void Window::GetClientSize(int& width, int& height) const {

@@ -45,6 +45,14 @@ Presenter ChoosePresenter(bool headless, const std::string& rendererName, const 
 // plain per-pixel loop. 32-bit formats write nothing.
 void ExpandPrimaryRow(PrimaryFormat from, const uint16_t* in, uint32_t* out, int count, bool reference = false);
 
+// A picture stretched (nearest pixel) into `into` of a frame of 32-bit
+// 0xFFRRGGBB pixels at `out` (pitch in bytes): what a stretch into a surface
+// of the picture's own format, widened row by row, would make, in one pass.
+// Pixels outside `into` are left alone. False, writing nothing, for a format
+// other than XRGB8888 or a 16-bit one.
+bool StretchPrimary(const void* pixels, int width, int height, int pitch, PrimaryFormat format, void* out,
+                    int outPitch, const PixelRect& into);
+
 // A graphics card shows as a device node under devRoot (normally /dev): a
 // DRM card or render node, or a vendor's own. Without one OpenGL could only be
 // a software rasteriser, and loading it just to learn that keeps tens of
@@ -83,6 +91,15 @@ public:
     // window; pitch in bytes. False for a format SDL cannot take.
     bool PresentPrimary(const void* pixels, int width, int height, int pitch, PrimaryFormat format);
 
+    // Shows what a primary of displayWidth x displayHeight would show, holding
+    // the picture stretched into `into` and black elsewhere, without that
+    // primary being made: the picture goes into the window's pixels in one
+    // pass, and the mouse maps into the display's coordinates. False, showing
+    // nothing, where the window cannot stand in for such a primary exactly
+    // (through a renderer, at another size than the display's, another format):
+    // the caller then makes the primary and presents that.
+    bool PresentStretched(const void* pixels, int width, int height, int pitch, PrimaryFormat format,
+                          int displayWidth, int displayHeight, const PixelRect& into);
     // The client area's size (the window's size in a window, the screen's
     // in full screen); the setter sizes a window (full screen ignores it).
     void GetClientSize(int& width, int& height) const;

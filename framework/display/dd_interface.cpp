@@ -582,6 +582,15 @@ bool DDInterface::Redraw(const Rect* clip) {
             hr = mPrimarySurface->Blt(&dest, mSecondarySurface, &src, flags, &fx);
             mPrimaryBehind = false;
         }
+    } else if (ShowStretched()) {
+        // The window stands in for the blit and the flip: the draw surface
+        // reaches the screen stretched in one pass, and the primary is made
+        // only when something reads it.
+        mPrimaryBehind = true;
+        mCursorPrevX = mCursorX;
+        mCursorPrevY = mCursorY;
+        mInRedraw = false;
+        return true;
     } else if ((mApp && mApp->mPopupShown) || (mApp && !mApp->mAllowPageFlip)) {
         operation = "Redraw FullScreen Blt";
         hr = mPrimarySurface->Blt(&dest, mDrawSurface, &src, flags, &fx);
@@ -605,10 +614,24 @@ bool DDInterface::Redraw(const Rect* clip) {
 void DDInterface::ShowPrimary() {
     Hold hold(mCritSect);
     if (!mHWnd || !mPrimarySurface || !mHWnd->IsOpen()) return;
+    if (mPrimaryBehind && !mIsWindowed) {
+        if (ShowStretched()) return;
+        CatchUpPrimary();
+    }
     SurfaceMemory m;
     PrimaryFormat format;
     if (!GetSurfaceMemory(ShownSurface(), m) || !PrimaryFormatOf(m.format, format)) return;
     mHWnd->PresentPrimary(m.bits, m.width, m.height, m.pitch, format);
+}
+
+bool DDInterface::ShowStretched() {
+    if (mIsWindowed || mCursorImage || !mHWnd || !mHWnd->IsOpen() || !mDrawSurface) return false;
+    SurfaceMemory m;
+    PrimaryFormat format;
+    if (!GetSurfaceMemory(mDrawSurface, m) || !m.bits || !PrimaryFormatOf(m.format, format)) return false;
+    const platform::PixelRect into{mPresentationRect.mX, mPresentationRect.mY, mPresentationRect.mWidth,
+                                   mPresentationRect.mHeight};
+    return mHWnd->PresentStretched(m.bits, m.width, m.height, m.pitch, format, mDisplayWidth, mDisplayHeight, into);
 }
 
 bool DDInterface::PresentsDrawSurface(const Rect* clip) const {

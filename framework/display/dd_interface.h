@@ -203,6 +203,9 @@ private:
     // a window shows it, the picture fills the primary one to one in its
     // format, and no software cursor is drawn over it.
     bool PresentsDrawSurface(const Rect* clip) const;
+    // Full screen without a cursor image: the draw surface shown stretched
+    // as the primary would show it; false when the window cannot.
+    bool ShowStretched();
     // The primary brought up to the draw surface when it fell behind.
     void CatchUpPrimary();
     // The cursor image, centred in a save-under buffer and moved by (dx, dy).

@@ -164,6 +164,7 @@ namespace {
 
 struct JpegError {
     jpeg_error_mgr pub;
+    void (*countWarning)(j_common_ptr, int);
     jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
 };
@@ -172,6 +173,7 @@ struct JpegSource {
     jpeg_source_mgr pub;
     const JOCTET* data;
     size_t size;
+    bool ended;   // the data ran out and a made-up end marker stands in
 };
 
 struct JpegJob {
@@ -180,6 +182,9 @@ struct JpegJob {
     JpegSource src;
     jpeg_progress_mgr progress;
     int maxScans;
+    // A single Huffman-coded scan may lack its end marker: its decoder warns
+    // when the data runs short, so a cut can still be told from a whole picture.
+    bool endMarkerOptional;
     uint32_t* dest;
 };
 
@@ -191,8 +196,24 @@ void JpegErrorExit(j_common_ptr cinfo) {
     std::longjmp(err->jump, 1);
 }
 
-// Warnings (corrupt data, premature end) only count; the decoder goes on.
+// A file that ends before its picture does is refused: the decoder would
+// make up the rest, a whole picture's work (the headers may declare 50 million
+// pixels) from a few hundred bytes.
+[[noreturn]] void JpegEndedEarly(JpegJob* job) {
+    std::snprintf(job->err.message, sizeof job->err.message, "Premature end of JPEG file");
+    std::longjmp(job->err.jump, 1);
+}
+
+// Other warnings (corrupt data) only count; the decoder goes on.
 void JpegOutputMessage(j_common_ptr) {}
+
+// Warnings count as libjpeg counts them, but a scan whose data runs out after
+// the file's end was cut.
+void JpegEmitMessage(j_common_ptr cinfo, int level) {
+    JpegJob* job = reinterpret_cast<JpegJob*>(cinfo);
+    if (level < 0 && cinfo->err->msg_code == JWRN_HIT_MARKER && job->src.ended) JpegEndedEarly(job);
+    job->err.countWarning(cinfo, level);
+}
 
 // Every scan of a multi-scan file is a pass over the whole picture, and a file
 // can hold thousands of empty ones: the scans are bounded so that the work
@@ -221,9 +242,15 @@ int JpegMaxScans(const jpeg_decompress_struct& cinfo) {
 void JpegInitSource(j_decompress_ptr) {}
 
 // All bytes were handed over at once: asking for more means the file ends
-// early. An end marker lets the decoder finish the picture.
+// before its end marker. Inside the headers, in a file of several scans (whose
+// count the headers do not tell) or arithmetic-coded data (whose decoder reads
+// ahead without a word) that is a cut. A single Huffman scan gets an end
+// marker and is refused only if its data then falls short (JpegEmitMessage).
 boolean JpegFillInput(j_decompress_ptr cinfo) {
+    JpegJob* job = reinterpret_cast<JpegJob*>(cinfo);
+    if (!job->endMarkerOptional) JpegEndedEarly(job);
     WARNMS(cinfo, JWRN_JPEG_EOF);
+    job->src.ended = true;
     cinfo->src->next_input_byte = kFakeEoi;
     cinfo->src->bytes_in_buffer = sizeof kFakeEoi;
     return TRUE;
@@ -247,6 +274,8 @@ bool JpegReadHeader(JpegJob* job) {
     job->cinfo.err = jpeg_std_error(&job->err.pub);
     job->err.pub.error_exit = JpegErrorExit;
     job->err.pub.output_message = JpegOutputMessage;
+    job->err.countWarning = job->err.pub.emit_message;
+    job->err.pub.emit_message = JpegEmitMessage;
     if (setjmp(job->err.jump)) return false;
     jpeg_create_decompress(&job->cinfo);
     job->cinfo.mem->max_memory_to_use = 512L << 20;
@@ -266,9 +295,24 @@ bool JpegReadHeader(JpegJob* job) {
         return false;
     }
     job->cinfo.out_color_space = JCS_RGB;
+    job->endMarkerOptional = !jpeg_has_multiple_scans(&job->cinfo) && !job->cinfo.arith_code;
     job->maxScans = JpegMaxScans(job->cinfo);
     job->progress.progress_monitor = JpegProgress;
     job->cinfo.progress = &job->progress;
+    return true;
+}
+
+// Reads every scan of a file of several scans, so that a cut one is refused
+// before the pixel memory is taken.
+bool JpegStart(JpegJob* job) {
+    if (setjmp(job->err.jump)) return false;
+    j_decompress_ptr cinfo = &job->cinfo;
+    jpeg_start_decompress(cinfo);
+    if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height ||
+        cinfo->output_components != 3) {
+        std::snprintf(job->err.message, sizeof job->err.message, "unexpected JPEG output format");
+        return false;
+    }
     return true;
 }
 
@@ -277,11 +321,6 @@ bool JpegReadPixels(JpegJob* job) {
     j_decompress_ptr cinfo = &job->cinfo;
     JDIMENSION width = cinfo->image_width;
     JDIMENSION height = cinfo->image_height;
-    jpeg_start_decompress(cinfo);
-    if (cinfo->output_width != width || cinfo->output_height != height || cinfo->output_components != 3) {
-        std::snprintf(job->err.message, sizeof job->err.message, "unexpected JPEG output format");
-        return false;
-    }
     JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                                  width * 3, 1);
     while (cinfo->output_scanline < height) {
@@ -317,6 +356,7 @@ bool DecodeJpeg(const void* data, size_t size, Picture& out, std::string& error,
         jpeg_destroy_decompress(&job.cinfo);
         return false;
     }
+    if (ok) ok = JpegStart(&job);
     if (ok) {
         bits.resize(size_t(job.cinfo.image_width) * job.cinfo.image_height);
         job.dest = bits.data();

@@ -491,6 +491,10 @@ const d3d::Texture* Device::TextureNow(d3d::Texture& out) {
         d.palette = std::move(palette);
     }
     out = d3d::Texture{d.texels.data(), d.width, d.height, d.opaque};
+    if (format == d3d::TexelFormat::R5G6B5 && mem.pitch % 2 == 0) {
+        out.rgb565 = reinterpret_cast<const uint16_t*>(mem.bits);
+        out.rgb565Pitch = size_t(mem.pitch) / 2;
+    }
     return &out;
 }
 

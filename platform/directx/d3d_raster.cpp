@@ -546,6 +546,10 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
         if constexpr (L == TargetLayout::ARGB8888) {
             std::memcpy(out, src, size_t(count) * 4);
             n = count;
+        } else if (L == TargetLayout::RGB565 && tex.rgb565) {
+            const size_t texRow = size_t(fixedRow - tex.texels) / size_t(tex.width);
+            std::memcpy(out, tex.rgb565 + texRow * tex.rgb565Pitch + (int32_t(u) >> 16), size_t(count) * 2);
+            n = count;
         } else {
             for (; n + 7 < count; n += 8, out += 8 * kBytes, src += 8)
                 Store8<L>(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src)));

@@ -42,6 +42,10 @@ struct Texture {
     int width = 0;
     int height = 0;
     bool opaque = false;   // every texel's alpha is 255: pictures over it copy their rows
+    // The same texels as a 565 surface holds them (pitch in pixels), when it
+    // does: their rows go onto a 565 target as they stand.
+    const uint16_t* rgb565 = nullptr;
+    size_t rgb565Pitch = 0;
 };
 
 // True when every one of the n texels has alpha 255.

@@ -269,10 +269,12 @@ TEST_F(D3DInterfaceTest, BlendStatesAreSetWhenTheModeChanges) {
         d3d->mErrorText.clear();
     }
     d3d->EndSceneIfBegun();
-    for (size_t i = 0; i < std::size(steps); ++i)
-        if (!steps[i].fails)
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        if (!steps[i].fails) {
             EXPECT_EQ(DrawPixel(int(i) * 2, 0), steps[i].mode == DRAWMODE_ADDITIVE ? 0xFF0000u : 0xC00000u)
                 << "step " << i;
+        }
+    }
 }
 
 // Untextured shapes and clipped blits stay inside what they cover.

@@ -110,6 +110,17 @@ std::string ProgressiveJpeg(int w, int h, int scans) {
     return bytes.substr(0, bytes.size() - 2) + extra + "\xFF\xD9";
 }
 
+// The middle of the coded data of a JPEG's scan-th scan (from 1), which runs
+// to the next marker.
+size_t InScan(const std::string& jpeg, int scan) {
+    size_t sos = 0;
+    for (int i = 0; i < scan; ++i) sos = jpeg.find("\xFF\xDA", sos + 1);
+    size_t data = sos + 2 + (uint8_t(jpeg[sos + 2]) << 8 | uint8_t(jpeg[sos + 3])), end = data;
+    while (!(jpeg[end] == '\xFF' && jpeg[end + 1] != 0)) ++end;
+    EXPECT_GE(end - data, 2u) << "scan " << scan << " has too little data to cut";
+    return (data + end) / 2;
+}
+
 bool Decode(const std::string& bytes, const std::string& name, Picture& pic, std::string& error) {
     return ImageLib::DecodeImage(bytes.data(), bytes.size(), name, pic, error);
 }
@@ -213,20 +224,56 @@ TEST(ImageLibJpeg, ReadsColourAndGrey) {
     EXPECT_TRUE(Near(pic.mBits[3 * 16 + 14], 0xFFC8C8C8, 16)) << std::hex << pic.mBits[3 * 16 + 14];
 }
 
-TEST(ImageLibJpeg, TruncatedGarbageAndHugeFilesNeverCrash) {
-    std::string bytes = Jpeg(64, 48, false);
-    // Cut inside the picture data: either refused or a full-size picture.
-    for (size_t keep : {bytes.size() * 3 / 4, bytes.size() / 2}) {
+// A file that ends before its picture does is refused, before the pixel
+// memory is taken where the scans come first; the decoder would otherwise make
+// up the rest, a pass over every block of a picture the headers may declare
+// at 50 million pixels. A single scan whose data is whole may lack only the
+// end marker.
+TEST(ImageLibJpeg, FilesEndingBeforeTheirPictureAreRefused) {
+    const std::string base = Jpeg(64, 48, false), prog = Jpeg(64, 48, false, true);
+    // Where the 5th scan's table begins: a cut between two scans.
+    size_t fifthScan = 0;
+    for (int i = 0; i < 5; ++i) fifthScan = prog.find("\xFF\xDA", fifthScan + 1);
+    const size_t betweenScans = prog.rfind("\xFF\xC4", fifthScan);
+    // A few hundred bytes of a small picture under headers that declare 6144 x 8192.
+    std::string huge = Jpeg(16, 16, false, true);
+    // Height and width follow the marker, the length and the precision.
+    huge.replace(huge.find("\xFF\xC2") + 5, 4, std::string("\x20\x00\x18\x00", 4));
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool loads;
+    } cases[] = {
+        {"baseline", base, true},
+        {"progressive", prog, true},
+        {"baseline without its end marker", base.substr(0, base.size() - 2), true},
+        {"baseline cut in its data", base.substr(0, InScan(base, 1)), false},
+        {"progressive cut in its first scan", prog.substr(0, InScan(prog, 1)), false},
+        {"progressive cut in a refining scan", prog.substr(0, InScan(prog, 7)), false},
+        {"progressive cut between scans", prog.substr(0, betweenScans), false},
+        {"progressive without its end marker", prog.substr(0, prog.size() - 2), false},
+        {"cut inside the headers", base.substr(0, 100), false},
+        {"6144 x 8192 progressive cut in a scan", huge.substr(0, InScan(huge, 3)), false},
+    };
+    for (const Case& c : cases) {
         Picture pic;
         std::string error;
-        if (Decode(bytes.substr(0, keep), "a.jpg", pic, error)) {
-            EXPECT_EQ(pic.mWidth, 64);
-            EXPECT_EQ(pic.mHeight, 48);
-            EXPECT_EQ(pic.mBits.size(), 64u * 48u);
+        const bool ok = Decode(c.bytes, "a.jpg", pic, error);
+        EXPECT_EQ(ok, c.loads) << c.what << ": " << error;
+        if (ok) {
+            // The last row is the picture's, not made up.
+            ASSERT_EQ(pic.mBits.size(), 64u * 48u) << c.what;
+            const uint32_t last = pic.mBits[47 * 64 + 60];
+            EXPECT_TRUE(Near(last, 0xFF1414E6, 24)) << c.what << ": " << std::hex << last;
         } else {
-            EXPECT_FALSE(error.empty());
+            EXPECT_NE(error.find("Premature end of JPEG file"), std::string::npos) << c.what << ": " << error;
+            EXPECT_TRUE(pic.mBits.empty()) << c.what;
         }
     }
+}
+
+TEST(ImageLibJpeg, TruncatedGarbageAndHugeFilesNeverCrash) {
+    std::string bytes = Jpeg(64, 48, false);
     // Cut inside the headers, or the start marker followed by garbage: refused.
     for (std::string bad : {bytes.substr(0, 30), bytes.substr(0, 3), std::string("\xFF\xD8\xFF\x01garbage-garbage")}) {
         Picture pic;

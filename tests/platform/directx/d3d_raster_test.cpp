@@ -329,6 +329,13 @@ TEST(D3DRaster, OpaquePicturesEqualReference) {
     std::vector<uint32_t> holed = texels;
     holed[kTexW * 7 + 33] &= 0xFEFFFFFF;
     EXPECT_FALSE(AllOpaque(holed.data(), holed.size()));
+    // A 565 picture, its rows padded, drawn from the surface's own texels where it can be.
+    constexpr size_t kRawPitch = kTexW + 3;
+    std::vector<uint16_t> raw(kRawPitch * kTexH);
+    for (auto& p : raw) p = uint16_t(rng());
+    std::vector<uint32_t> texels565(kTexW * kTexH);
+    DecodeTexels(TexelFormat::R5G6B5, raw.data(), int(kRawPitch * 2), kTexW, kTexH, nullptr, texels565.data());
+    Texture tex565{texels565.data(), kTexW, kTexH, true, raw.data(), kRawPitch};
     struct Case { const char* name; bool blend; uint32_t tint; StageOp alphaOp; float texelShift, stretch; bool clip; };
     const Case cases[] = {
         {"copy", false, 0xFFFFFFFF, StageOp::Modulate, 0, 1, false},
@@ -342,6 +349,7 @@ TEST(D3DRaster, OpaquePicturesEqualReference) {
     };
     const TargetLayout layouts[] = {TargetLayout::RGB565, TargetLayout::BGR565, TargetLayout::RGB555,
                                     TargetLayout::ARGB8888, TargetLayout::ABGR8888};
+    for (const Texture* picture : {&tex, &tex565})
     for (const Case& k : cases)
         for (TargetLayout layout : layouts)
             for (int iter = 0; iter < 8; ++iter) {
@@ -361,12 +369,12 @@ TEST(D3DRaster, OpaquePicturesEqualReference) {
                 const float l = x0 - 0.5f, r = x0 + w - 0.5f, t = y0 - 0.5f, b = y0 + h - 0.5f;
                 const Vertex q[4] = {V(l, t, u0, v0, k.tint), V(r, t, u1, v0, k.tint), V(r, b, u1, v1, k.tint),
                                      V(l, b, u0, v1, k.tint)};
-                ASSERT_TRUE(DrawRectangle(fast.target(), s, &tex, q[0], q[1], q[2], q[3], Path::Fast));
-                ASSERT_TRUE(DrawRectangle(ref.target(), s, &tex, q[0], q[1], q[2], q[3], Path::Reference));
+                ASSERT_TRUE(DrawRectangle(fast.target(), s, picture, q[0], q[1], q[2], q[3], Path::Fast));
+                ASSERT_TRUE(DrawRectangle(ref.target(), s, picture, q[0], q[1], q[2], q[3], Path::Reference));
                 for (auto* c : {&triFast, &triRef}) {
                     const Path p = c == &triFast ? Path::Fast : Path::Reference;
-                    DrawTriangle(c->target(), s, &tex, q[0], q[1], q[2], p);
-                    DrawTriangle(c->target(), s, &tex, q[0], q[2], q[3], p);
+                    DrawTriangle(c->target(), s, picture, q[0], q[1], q[2], p);
+                    DrawTriangle(c->target(), s, picture, q[0], q[2], q[3], p);
                 }
                 ASSERT_EQ(fast.bytes, ref.bytes) << k.name << " layout " << int(layout) << " rectangle at " << x0
                                                  << "," << y0 << " " << w << "x" << h;

@@ -8,6 +8,7 @@
 #include "platform/directx/d3d7.h"
 #include "platform/directx/dx_config.h"
 #include "platform/directx/dx_module.h"
+#include "platform/window.h"
 
 using namespace platform;
 
@@ -422,6 +423,60 @@ TEST(DirectXConfigTest, EnvironmentOverridesAndBadValues) {
                              "PEMBERLY_DX_VIDMEM", "PEMBERLY_DX_FAIL"})
         unsetenv(name);
     config.Reset();
+}
+
+
+// The window's one-pass full-screen picture is what the display made in two:
+// the draw surface stretched into a display-sized surface of its format, then
+// each row widened for the window. Every primary format, up and down, placed
+// anywhere in the display.
+TEST_F(DirectDrawTest, OnePassStretchEqualsTheStretchThenTheWidening) {
+    struct Case { PixelLayout layout; PrimaryFormat format; int w, h, displayW, displayH; PixelRect into; };
+    const Case cases[] = {
+        {PixelLayout::RGB565, PrimaryFormat::RGB565, 80, 60, 128, 80, {21, 0, 106, 80}},
+        {PixelLayout::BGR565, PrimaryFormat::BGR565, 80, 60, 100, 75, {0, 0, 100, 75}},
+        {PixelLayout::RGB555, PrimaryFormat::RGB555, 50, 40, 64, 64, {7, 3, 31, 23}},
+        {PixelLayout::XRGB8888, PrimaryFormat::XRGB8888, 80, 60, 128, 80, {21, 0, 106, 80}},
+        {PixelLayout::XRGB8888, PrimaryFormat::XRGB8888, 33, 17, 33, 17, {0, 0, 33, 17}},
+        {PixelLayout::XRGB8888, PrimaryFormat::XRGB8888, 90, 30, 64, 64, {1, 2, 61, 50}},
+        {PixelLayout::RGB565, PrimaryFormat::RGB565, 200, 150, 320, 200, {27, 0, 266, 200}},
+    };
+    uint32_t seed = 7;
+    for (const Case& c : cases) {
+        IDirectDrawSurface7* draw = Make(c.w, c.h, c.layout);
+        IDirectDrawSurface7* display = Make(c.displayW, c.displayH, c.layout);
+        ASSERT_TRUE(draw && display);
+        SurfaceMemory dm, sm;
+        ASSERT_TRUE(GetSurfaceMemory(draw, dm) && GetSurfaceMemory(display, sm));
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w * (c.format == PrimaryFormat::XRGB8888 ? 4 : 2); ++x)
+                dm.bits[size_t(y) * size_t(dm.pitch) + size_t(x)] = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
+        std::memset(sm.bits, 0, size_t(sm.pitch) * size_t(c.displayH));
+        RECT to{c.into.x, c.into.y, c.into.x + c.into.w, c.into.y + c.into.h};
+        ASSERT_EQ(display->Blt(&to, draw, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+        std::vector<uint32_t> twoPass(size_t(c.displayW) * size_t(c.displayH));
+        for (int y = 0; y < c.displayH; ++y) {
+            const uint8_t* row = sm.bits + size_t(y) * size_t(sm.pitch);
+            uint32_t* out = twoPass.data() + size_t(y) * size_t(c.displayW);
+            if (c.format == PrimaryFormat::XRGB8888)
+                std::memcpy(out, row, size_t(c.displayW) * 4);
+            else
+                ExpandPrimaryRow(c.format, reinterpret_cast<const uint16_t*>(row), out, c.displayW, true);
+        }
+        // Outside the picture the one pass leaves what the window had.
+        std::vector<uint32_t> onePass(twoPass.size(), 0xDEADBEEFu);
+        ASSERT_TRUE(StretchPrimary(dm.bits, c.w, c.h, dm.pitch, c.format, onePass.data(), c.displayW * 4, c.into));
+        for (int y = 0; y < c.displayH; ++y)
+            for (int x = 0; x < c.displayW; ++x) {
+                const size_t i = size_t(y) * size_t(c.displayW) + size_t(x);
+                const bool inside = x >= c.into.x && x < c.into.x + c.into.w && y >= c.into.y && y < c.into.y + c.into.h;
+                ASSERT_EQ(onePass[i], inside ? twoPass[i] : 0xDEADBEEFu) << int(c.layout) << " at " << x << "," << y;
+            }
+    }
+    uint32_t out = 0;
+    const uint16_t pixel = 0;
+    EXPECT_FALSE(StretchPrimary(&pixel, 1, 1, 4, PrimaryFormat::XBGR8888, &out, 4, {0, 0, 1, 1}))
+        << "a 32-bit picture in another order than the window's";
 }
 
 } // namespace
