@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the test configuration (AddressSanitizer + UndefinedBehaviorSanitizer)
-# and runs every test headless, then the unit tests in a Release build.
+# and runs every test headless, then the unit tests in a Release build and the
+# threaded ones under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
@@ -15,6 +16,13 @@ ctest --test-dir build-test --output-on-failure -j "$(nproc)" "$@"
 cmake -S . -B build-release-test -G Ninja -DCMAKE_BUILD_TYPE=Release -DPEMBERLY_TESTS=ON
 cmake --build build-release-test
 ctest --test-dir build-release-test --output-on-failure -j "$(nproc)" -E '^(EndToEnd\.|soak_)' "$@"
+# The suites that run a second thread or tear down the display's objects, in a
+# ThreadSanitizer build of their own (build-tsan/): a data race, or a lock
+# used after its object went, fails the run at its first report.
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPEMBERLY_TESTS=ON -DPEMBERLY_TSAN=ON
+cmake --build build-tsan --target test_programs
+TSAN_OPTIONS=halt_on_error=1:exitcode=66:second_deadlock_stack=1 \
+  ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" "$@"
 # Every fuzz target briefly on its seeds, in its own clang build (build-fuzz/),
 # when the whole suite runs.
 if [ $# -eq 0 ]; then

@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build and its tests need (the end-to-end
 # test plays under Xvfb), only those that are missing.
 set -euo pipefail
-pkgs=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
+pkgs=(cmake ninja-build g++ libtsan2 pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
       libsdl2-dev libsdl2-mixer-dev libpugixml-dev libpng-dev zlib1g-dev libjpeg-dev
       libfreetype-dev fonts-dejavu-core libpixman-1-dev
       clang libclang-rt-14-dev  # the fuzz build: clang and its libFuzzer and sanitizer runtimes

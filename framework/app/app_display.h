@@ -49,9 +49,13 @@ public:
 
     // The software cursor, in primary coordinates.
     virtual bool SetCursorImage(Image* image) = 0;
-    virtual void SetCursorPos(int x, int y) = 0;
+    // Draws the cursor there at once; false when a frame being drawn turned
+    // the move away: the frame may have read the position before it, so the
+    // caller asks again.
+    virtual bool SetCursorPos(int x, int y) = 0;
     // Stores the position for the next Redraw without drawing.
     virtual void StoreCursorPos(int x, int y) = 0;
+    // Milliseconds per frame; the cursor thread asks too, while a mode change may set it.
     virtual unsigned GetRefreshPeriod() const = 0;
 
     virtual bool Is3D() const = 0;

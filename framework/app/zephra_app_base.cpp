@@ -379,7 +379,7 @@ void ZephraAppBase::CursorThreadProc() {
         // Soon after a frame the next one draws the cursor anyway; when no
         // frame comes, a later poll moves it here.
         if (clock.NowMs() - mLastPresentMs > mDisplay->GetRefreshPeriod() + 5) {
-            mDisplay->SetCursorPos(x, y);
+            if (!mDisplay->SetCursorPos(x, y)) continue;
             mCursorMoved = true;
             lastX = x;
             lastY = y;

@@ -675,10 +675,10 @@ void DDInterface::StoreCursorPos(int x, int y) {
     mCursorY = y;
 }
 
-void DDInterface::SetCursorPos(int x, int y) {
+bool DDInterface::SetCursorPos(int x, int y) {
     mCursorX = x;
     mCursorY = y;
-    if (mInRedraw) return;
+    if (mInRedraw) return false;
     Hold hold(mCritSect);
     if (mHasOldCursorArea) {
         MoveCursor(mPrimarySurface, true, x, y);
@@ -687,6 +687,7 @@ void DDInterface::SetCursorPos(int x, int y) {
         mCursorPrevY = y;
         DrawCursor(mPrimarySurface, true);
     }
+    return true;
 }
 
 Rect DDInterface::CursorAreaRect(int x, int y) const {

@@ -71,7 +71,8 @@ public:
     Rect mPresentationRect;
     int mFullscreenBits = 0;
     uint32_t mRefreshRate = 60;
-    uint32_t mMillisecondsPerFrame = 16;
+    // Read by the cursor thread while a mode change may set it.
+    std::atomic<uint32_t> mMillisecondsPerFrame{16};
 
     // Saturating add tables, 2 * max + 1 entries (max = 2^bits - 1):
     // entry i = min(i, max).
@@ -132,7 +133,7 @@ public:
 
     // Software cursor.
     bool SetCursorImage(Image* image) override;
-    void SetCursorPos(int x, int y) override;
+    bool SetCursorPos(int x, int y) override;
     void StoreCursorPos(int x, int y) override;
     void DrawCursor(platform::IDirectDrawSurface* surface, bool screenCoordinates);
     void MoveCursor(platform::IDirectDrawSurface* surface, bool screenCoordinates, int x, int y);

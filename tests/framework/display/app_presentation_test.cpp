@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include "framework/app/widget_manager.h"
 #include "framework/app/zephra_app_base.h"
@@ -35,6 +36,17 @@ InputEvent Mouse(int x, int y) {
     e.x = x;
     e.y = y;
     return e;
+}
+
+// Until the display drew its cursor at (x, y), by the cursor thread or by a
+// frame, or a generous while passed. The thread writes the position under
+// the display's lock: it is read under it too.
+void WaitForTheCursorAt(DDInterface& dd, int x, int y) {
+    auto drawnAt = [&] {
+        std::lock_guard<CriticalSection> hold(dd.mCritSect);
+        return dd.mCursorPrevX == x && dd.mCursorPrevY == y;
+    };
+    for (int i = 0; i < 2000 && !drawnAt(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 TEST(AppPresentation, TheApplicationDrawsIntoTheDisplaysImageAndPresentsIt) {
@@ -155,35 +167,119 @@ TEST(AppPresentation, FullScreenFillsTheDesktopCentredAndTheMouseHitsWhatIsShown
     Direct3DConfig::Get().Reset();
 }
 
+// The cursor thread draws the software cursor on the primary between frames.
+// A frame being drawn turns its move away (the frame draws the cursor), but it
+// may have read the position before the move: the thread moves the cursor
+// there once the frame is done.
 TEST(AppPresentation, TheCursorThreadMovesTheCursorOnThePrimaryUntilStopped) {
-    testsupport::TempUserDirs dirs;
+    for (bool frameInProgress : {false, true}) {
+        SCOPED_TRACE(frameInProgress ? "a frame in progress" : "between frames");
+        testsupport::TempUserDirs dirs;
+        DirectXConfig::Get().Reset();
+        DisplayApp app;
+        ASSERT_TRUE(app.Init()) << app.mDisplayError;
+        MemoryImage arrow(nullptr);
+        arrow.Create(8, 8);
+        std::fill_n(arrow.GetBits(), 64, 0xFF00FF00u);
+        app.SetCursorImage(0, &arrow);
+        app.SetCursor(0);
+        DDInterface& dd = app.Display();
+        EXPECT_EQ(dd.mCursorImage, &arrow);
+        app.PostEvent(Mouse(300, 200));
+        app.StepMainLoop(true);
+        if (frameInProgress) {
+            // The display's lock held, its flag up, until long past the
+            // refresh period: the thread has tried to draw the cursor itself.
+            std::lock_guard<CriticalSection> frame(dd.mCritSect);
+            dd.mInRedraw = true;
+            app.StartCursorThread();
+            for (int i = 0; i < 2000 && dd.mCursorX != 300; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            dd.mInRedraw = false;
+        } else {
+            app.StartCursorThread();
+        }
+        WaitForTheCursorAt(dd, 300, 200);
+        app.StopCursorThread();
+        EXPECT_EQ(dd.mCursorPrevX, 300);
+        EXPECT_EQ(dd.mCursorPrevY, 200);
+        SurfaceMemory m;
+        ASSERT_TRUE(GetSurfaceMemory(dd.mPrimarySurface, m));
+        uint32_t v = 0;
+        std::memcpy(&v, m.bits + 200 * m.pitch + 300 * 4, 4);
+        EXPECT_EQ(v & 0xFFFFFF, 0x00FF00u) << "the cursor stands where the mouse rests";
+        app.SetCursorImage(0, nullptr);
+        EXPECT_EQ(dd.mCursorImage, nullptr);
+    }
     DirectXConfig::Get().Reset();
-    DisplayApp app;
-    ASSERT_TRUE(app.Init()) << app.mDisplayError;
+}
+
+// The cursor thread moves the software cursor beside the frames, through
+// switches between a window and full screen, on either road: when the mouse
+// rests, the cursor stands where it rests on the last mode's primary.
+TEST(AppPresentation, TheCursorThreadMovesTheCursorThroughFramesAndModeSwitches) {
+    struct Case {
+        const char* name;
+        bool window;              // Init starts the thread itself
+        Device3DKind kind;
+        PixelLayout desktop;
+    };
+    const Case cases[] = {
+        {"DirectDraw road, 565", false, Device3DKind::None, PixelLayout::RGB565},
+        {"DirectDraw road, 32-bit, window", true, Device3DKind::None, PixelLayout::XRGB8888},
+        {"3D road", false, Device3DKind::Software, PixelLayout::XRGB8888},
+    };
     MemoryImage arrow(nullptr);
     arrow.Create(8, 8);
-    for (int i = 0; i < 64; ++i) arrow.GetBits()[i] = 0xFF00FF00;
-    app.SetCursorImage(0, &arrow);
-    app.SetCursor(0);
-    DDInterface& dd = app.Display();
-    EXPECT_EQ(dd.mCursorImage, &arrow);
-    app.StartCursorThread();
-    app.PostEvent(Mouse(300, 200));
-    app.StepMainLoop(true);
-    // The thread polls every 10 ms; give it a generous while.
-    for (int i = 0; i < 200 && dd.mCursorPrevX != 300; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    app.StopCursorThread();
-    EXPECT_EQ(dd.mCursorPrevX, 300);
-    EXPECT_EQ(dd.mCursorPrevY, 200);
-    SurfaceMemory m;
-    ASSERT_TRUE(GetSurfaceMemory(dd.mPrimarySurface, m));
-    uint32_t v = 0;
-    std::memcpy(&v, m.bits + 200 * m.pitch + 300 * 4, 4);
-    EXPECT_EQ(v & 0xFFFFFF, 0x00FF00u) << "the cursor stands on the primary";
-    app.SetCursorImage(0, nullptr);
-    EXPECT_EQ(dd.mCursorImage, nullptr);
+    std::fill_n(arrow.GetBits(), 64, 0xFF00FF00u);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        testsupport::TempUserDirs dirs;
+        DirectXConfig::Get().Reset();
+        DirectXConfig::Get().mDesktopFormat = k.desktop;
+        Direct3DConfig::Get().Reset();
+        Direct3DConfig::Get().mKind = k.kind;
+        DisplayApp app;
+        app.mNoWindow = !k.window;
+        ASSERT_TRUE(app.Init()) << app.mDisplayError;
+        app.SetCursorImage(0, &arrow);
+        app.SetCursor(0);
+        app.StartCursorThread();
+        DDInterface& dd = app.Display();
+        int x = 0, y = 0;
+        for (int step = 0; step <= 12; ++step) {
+            x = 120 + 41 * step;
+            y = 90 + 37 * step;
+            app.PostEvent(Mouse(x, y));
+            for (int i = 0; i < 3; ++i) app.StepMainLoop(true);
+            app.mWidgetManager->MarkDirty();
+            app.DrawFrame();
+            if (step % 2 == 1) {
+                // The thread keeps the move for the next frame, which is due;
+                // the mode changes meanwhile.
+                std::this_thread::sleep_for(std::chrono::milliseconds(15));
+                app.mWindowed = !app.mWindowed;
+                ASSERT_EQ(app.ResetDisplay(), 0) << app.mDisplayError;
+            } else if (step % 4 == 2) {
+                // Frames stop for a while: the thread moves the cursor itself.
+                std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            }
+        }
+        WaitForTheCursorAt(dd, x, y);
+        app.StopCursorThread();
+        SurfaceMemory m;
+        ASSERT_TRUE(GetSurfaceMemory(dd.mPrimarySurface, m));
+        const DDPIXELFORMAT& f = m.format;
+        const int bytes = static_cast<int>(f.dwRGBBitCount / 8);
+        uint32_t v = 0;
+        std::memcpy(&v, m.bits + y * m.pitch + x * bytes, static_cast<size_t>(bytes));
+        EXPECT_EQ(v & (f.dwRBitMask | f.dwGBitMask | f.dwBBitMask), f.dwGBitMask)
+            << "the cursor stands at " << x << "," << y << " windowed " << app.mWindowed;
+        app.SetCursorImage(0, nullptr);
+    }
     DirectXConfig::Get().Reset();
+    Direct3DConfig::Get().Reset();
 }
 
 // A frame that fills the window one to one goes to it straight from the draw
@@ -224,7 +320,10 @@ TEST(AppPresentation, AFrameGoesToTheWindowStraightFromTheDrawSurface) {
             app.SetCursorImage(0, &arrow);
             app.SetCursor(0);
         }
+        // With a window the cursor thread runs and draws on the primary
+        // under the display's lock.
         auto white = [&](IDirectDrawSurface* surface) {
+            std::lock_guard<CriticalSection> hold(dd.mCritSect);
             SurfaceMemory m;
             uint32_t v = 0;
             if (GetSurfaceMemory(surface, m)) std::memcpy(&v, m.bits + 4 * m.pitch + 3 * 4, 4);
