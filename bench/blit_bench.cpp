@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "framework/graphics/graphics.h"
+#include "bench/blit_cases.h"
 #include "bench/collecting_reporter.h"
 #include "bench/pixman_peer.h"
 #include "framework/graphics/memory_image.h"
@@ -64,18 +65,6 @@ uint32_t SpritePixel(Sprite kind, int x, int y) {
     uint32_t b = uint32_t(x ^ y) & 0xFF;
     return a << 24 | r << 16 | g << 8 | b;
 }
-
-uint32_t BackgroundPixel(int x, int y) {
-    return 0xFF000000u | uint32_t((x * 3) & 0xFF) << 16 | uint32_t((y * 5) & 0xFF) << 8 | 0x40;
-}
-
-// The sprite's position moves a little each iteration so that no pass is a
-// repeat of the one before.
-int Jitter(int64_t i) { return int(i % 7); }
-// Where a draw made before timing goes: off every timed position, so that even
-// a single timed pass of a keyed sprite (which draws the same pixels at the same
-// place) changes pixels.
-constexpr int kWarmUpX = 100 + 7;
 
 // The pixels a run changed are its work; a run that changed none fails.
 void CheckDrawn(benchmark::State& state, const uint32_t* now, const std::vector<uint32_t>& before) {

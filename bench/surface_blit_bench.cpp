@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/blit_cases.h"
 #include "bench/collecting_reporter.h"
 #include "bench/pixman_peer.h"
 #include "framework/display/surface_kernels.h"
@@ -42,14 +43,6 @@ uint32_t SpritePixel(Sprite kind, int x, int y) {
     if (kind == Sprite::Keyed) a = a >= 128 ? 255 : 0;
     return a << 24 | (uint32_t(x) & 0xFF) << 16 | (uint32_t(y) & 0xFF) << 8 | (uint32_t(x ^ y) & 0xFF);
 }
-uint32_t BackgroundPixel(int x, int y) {
-    return 0xFF000000u | uint32_t((x * 3) & 0xFF) << 16 | uint32_t((y * 5) & 0xFF) << 8 | 0x40;
-}
-int Jitter(int64_t i) { return int(i % 7); }
-// Where a draw made before timing goes: off every timed position, so that even
-// a single timed pass of a keyed sprite (which draws the same pixels at the same
-// place) changes pixels.
-constexpr int kWarmUpX = 100 + 7;
 
 uint16_t To565(uint32_t p) { return uint16_t(((p >> 8) & 0xF800) | ((p >> 5) & 0x07E0) | ((p >> 3) & 0x001F)); }
 
