@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/directx/d3d_raster.h"
@@ -294,6 +295,7 @@ private:
     }
     void DropUnusedTextures() {
         // A texture unused for many scenes may be gone; its decoded copy goes too.
+        mLastDecoded = {};
         for (auto it = mDecoded.begin(); it != mDecoded.end();)
             it = mScenes - it->second.lastScene > 300 ? mDecoded.erase(it) : std::next(it);
     }
@@ -309,6 +311,9 @@ private:
     std::vector<d3d::Vertex> mVertices;   // DrawPrimitive's, kept to save allocating
     // Looked up for every textured draw: hashed, not a tree walk.
     std::unordered_map<IDirectDrawSurface7*, DecodedTexture> mDecoded;
+    // The entry of the texture drawn last: the pieces of a picture come one
+    // after another, most with the texture of the one before.
+    std::pair<IDirectDrawSurface7*, DecodedTexture*> mLastDecoded{};
 };
 
 class Direct3D final : public RefCounted<IDirect3D7> {
@@ -465,7 +470,8 @@ const d3d::Texture* Device::TextureNow(d3d::Texture& out) {
     SurfaceMemory mem;
     d3d::TexelFormat format;
     if (!GetSurfaceMemory(surface, mem) || !mem.bits || !TexelFormatOf(mem.format, format)) return nullptr;
-    DecodedTexture& d = mDecoded[surface];
+    if (mLastDecoded.first != surface) mLastDecoded = {surface, &mDecoded[surface]};
+    DecodedTexture& d = *mLastDecoded.second;
     d.lastScene = mScenes;
     std::vector<uint32_t> palette;
     if (format == d3d::TexelFormat::PAL8) {

@@ -411,6 +411,11 @@ inline uint32_t NextTexel(const Texture& tex, const uint32_t* fixedRow, bool inR
     return p;
 }
 
+// The 565 surface's row that holds the texels of `row`.
+inline const uint16_t* RowOf565(const Texture& tex, const uint32_t* row) {
+    return tex.rgb565 + size_t(row - tex.texels) / size_t(tex.width) * tex.rgb565Pitch;
+}
+
 // One or two texels of a span under a flat tint onto the target, as the pair
 // loop draws them. With a texel alpha of 0 the modulated alpha is 0 too, and
 // the alpha blends leave the destination as it is (555 aside: a write clears
@@ -526,16 +531,19 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
     constexpr size_t kBytes = L == TargetLayout::ARGB8888 ? 4 : 2;
     // Eight texels blended over the destination, the quad's arithmetic on both
     // halves side by side. It is exact on opaque and clear texels too.
-    auto octet = [&](uint8_t* out, __m256i t) __attribute__((always_inline)) {
+    auto over8 = [&](__m256i t, __m128i dLo, __m128i dHi) __attribute__((always_inline)) {
         __m256i lo = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(t));
         __m256i hi = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(t, 1));
         if constexpr (T == Tint::Constant) {
             lo = div255(_mm256_mullo_epi16(lo, tint));
             hi = div255(_mm256_mullo_epi16(hi, tint));
         }
-        lo = over(lo, _mm256_cvtepu8_epi16(Load4<L>(out)));
-        hi = over(hi, _mm256_cvtepu8_epi16(Load4<L>(out + 4 * kBytes)));
-        Store8<L>(out, _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8));
+        lo = over(lo, _mm256_cvtepu8_epi16(dLo));
+        hi = over(hi, _mm256_cvtepu8_epi16(dHi));
+        return _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
+    };
+    auto octet = [&](uint8_t* out, __m256i t) __attribute__((always_inline)) {
+        Store8<L>(out, over8(t, Load4<L>(out), Load4<L>(out + 4 * kBytes)));
     };
     int n = 0;
     uint8_t* out = row + size_t(x) * kBytes;
@@ -543,12 +551,29 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
     if (T == Tint::White && inRow && du == 0x10000u &&
         (B == BlendKind::Opaque || (B == BlendKind::Alpha && opaqueTint && tex.opaque))) {
         const uint32_t* src = fixedRow + (int32_t(u) >> 16);
-        if constexpr (L == TargetLayout::ARGB8888) {
+        if (L == TargetLayout::ARGB8888 && tex.rgb565) {
+            // From the 565 surface, half the bytes to read, each field widened as the decoded texels have it.
+            const uint16_t* from = RowOf565(tex, fixedRow) + (int32_t(u) >> 16);
+            for (; n + 15 < count; n += 16, from += 16, out += 16 * kBytes) {
+                const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
+                const __m256i c33 = _mm256_set1_epi16(33), c65 = _mm256_set1_epi16(65), m5 = _mm256_set1_epi16(31);
+                const __m256i r = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(p, 11), c33), 2);
+                const __m256i g = _mm256_srli_epi16(
+                    _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi16(p, 5), _mm256_set1_epi16(63)), c65), 4);
+                const __m256i b = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_and_si256(p, m5), c33), 2);
+                const __m256i gb = _mm256_or_si256(_mm256_slli_epi16(g, 8), b);
+                const __m256i ar = _mm256_or_si256(r, _mm256_set1_epi16(short(0xFF00)));
+                const __m256i lo = _mm256_unpacklo_epi16(gb, ar), hi = _mm256_unpackhi_epi16(gb, ar);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(lo, hi, 0x20));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), _mm256_permute2x128_si256(lo, hi, 0x31));
+            }
+            std::memcpy(out, src + n, size_t(count - n) * 4);
+            n = count;
+        } else if constexpr (L == TargetLayout::ARGB8888) {
             std::memcpy(out, src, size_t(count) * 4);
             n = count;
         } else if (L == TargetLayout::RGB565 && tex.rgb565) {
-            const size_t texRow = size_t(fixedRow - tex.texels) / size_t(tex.width);
-            std::memcpy(out, tex.rgb565 + texRow * tex.rgb565Pitch + (int32_t(u) >> 16), size_t(count) * 2);
+            std::memcpy(out, RowOf565(tex, fixedRow) + (int32_t(u) >> 16), size_t(count) * 2);
             n = count;
         } else {
             for (; n + 7 < count; n += 8, out += 8 * kBytes, src += 8)
@@ -584,7 +609,21 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
                 quad(out + 4 * kBytes, src[4], src[5], src[6], src[7]);
             }
         }
-        if (n + 3 < count) {
+        if constexpr (L == TargetLayout::ARGB8888 && B == BlendKind::Alpha) {
+            // The last one to seven pixels as an octet whose lanes past the
+            // span are neither read nor written.
+            if (n < count) {
+                const __m256i live =
+                    _mm256_cmpgt_epi32(_mm256_set1_epi32(count - n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+                const __m256i t = _mm256_maskload_epi32(reinterpret_cast<const int*>(src), live);
+                if (!_mm256_testz_si256(t, alphaMask)) {
+                    const __m256i d = _mm256_maskload_epi32(reinterpret_cast<const int*>(out), live);
+                    _mm256_maskstore_epi32(reinterpret_cast<int*>(out), live,
+                                           over8(t, _mm256_castsi256_si128(d), _mm256_extracti128_si256(d, 1)));
+                }
+                n = count;
+            }
+        } else if (n + 3 < count) {
             quad(out, src[0], src[1], src[2], src[3]);
             n += 4;
         }
@@ -874,7 +913,11 @@ RowsFn PickRows(const RasterState& s, TargetLayout layout, Tint tint) {
 
 bool Snap(float v, int64_t& out) {
     if (!std::isfinite(v)) return false;
-    out = int64_t(std::llround(std::clamp(double(v), -kCoordLimit, kCoordLimit) * 16.0));
+    // Halves away from zero, as llround: the fraction left by the truncation is exact.
+    const double s = std::clamp(double(v), -kCoordLimit, kCoordLimit) * 16.0;
+    const int64_t t = int64_t(s);
+    const double f = s - double(t);
+    out = t + (f >= 0.5) - (f <= -0.5);
     return true;
 }
 
@@ -1013,6 +1056,11 @@ void SetupPlanes(const Target& target, const RasterState& state, const Texture* 
     for (int k = 0; k < kAttrs; ++k) {
         double d1 = attr[1][k] - attr[0][k], d2 = attr[2][k] - attr[0][k];
         p.base[k] = attr[0][k];
+        if (d1 == 0 && d2 == 0) {   // the divisions below would give zeros (of either sign)
+            p.ddx[k] = p.ddy[k] = 0;
+            p.step[k] = 0;
+            continue;
+        }
         p.ddx[k] = ClampAttr((d1 * ey2 - d2 * ey1) / det);
         p.ddy[k] = ClampAttr((d2 * ex1 - d1 * ex2) / det);
         p.step[k] = ToFixed(p.ddx[k]);

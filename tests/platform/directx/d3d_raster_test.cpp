@@ -476,8 +476,9 @@ TEST(D3DRaster, RectanglesRefuseOtherQuads) {
     }
 }
 
-// Coverage of random triangles against the pixel-centre test written out
-// directly: inside every edge, or on a top or left one.
+// Coverage of random triangles, some with corners on pixel centres or halfway
+// between sixteenths, against the pixel-centre test written out directly:
+// inside every edge, or on a top or left one.
 TEST(D3DRaster, CoverageMatchesEdgeFunctions) {
     std::mt19937 rng(99);
     auto rf = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
@@ -489,6 +490,8 @@ TEST(D3DRaster, CoverageMatchesEdgeFunctions) {
             px[i] = rf(-15, 55);
             py[i] = rf(-15, 45);
             if (iter % 3 == 0) { px[i] = std::round(px[i]); py[i] = std::round(py[i]); }
+            // Halfway between sixteenths, where the snap rounds away from zero.
+            if (iter % 3 == 1) { px[i] = std::round(px[i] * 16) / 16 + 1 / 32.f; py[i] = std::round(py[i] * 16) / 16 - 1 / 32.f; }
         }
         const uint32_t one = 0x01010101;
         DrawTriangle(c.target(), AdditiveState(), nullptr, V(px[0], py[0], 0, 0, one), V(px[1], py[1], 0, 0, one),
