@@ -2,16 +2,27 @@
 #include "framework/display/d3d_screen_image.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "framework/display/d3d_interface.h"
 #include "framework/display/dd_interface.h"
+#include "framework/graphics/raster_util.h"
 
 namespace Zephra {
 
 using namespace platform;
 
-D3DScreenImage::~D3DScreenImage() = default;
+D3DScreenImage::~D3DScreenImage() {
+    for (TextBox& box : mTextBoxes) DropTextBox(box);
+}
+
+void D3DScreenImage::DropTextBox(TextBox& box) {
+    if (!box.image) return;
+    mTextPixels -= size_t(box.image->mWidth) * size_t(box.image->mHeight);
+    if (mDDInterface) mDDInterface->RemoveImageTexture(box.image.get());
+    box.image.reset();
+}
 
 D3DInterface* D3DScreenImage::Device() const {
     if (!mDDInterface || !mDDInterface->mIs3D || !mDDInterface->mD3DInterface) return nullptr;
@@ -54,7 +65,8 @@ void D3DScreenImage::DrawLineAA(double x1, double y1, double x2, double y2, cons
 }
 
 // Text: the spans are filled into a small image of their bounding box, which
-// is then blitted like any picture.
+// is then blitted like any picture; the box is kept for the next frame's
+// drawing of the same string.
 void D3DScreenImage::FillSpansCoverage(const Span* spans, int count, const Color& color, int drawMode,
                                        const uint8_t* coverage, int coverX, int coverY, int coverWidth,
                                        int coverHeight) {
@@ -71,19 +83,69 @@ void D3DScreenImage::FillSpansCoverage(const Span* spans, int count, const Color
         y1 = std::max(y1, spans[i].mY);
     }
     if (x1 < x0) return;
-    std::vector<Span> shifted(spans, spans + count);
-    for (Span& s : shifted) {
-        s.mX -= x0;
-        s.mY -= y0;
+    const int width = x1 - x0 + 1, height = y1 - y0 + 1;
+    // The box's pixels follow from these alone: the colour, the spans and the
+    // coverage rectangle relative to the box, and the coverage.
+    const bool covered = coverage && coverWidth > 0 && coverHeight > 0;
+    const size_t coverBytes = covered ? size_t(coverWidth) * size_t(coverHeight) : 0;
+    const int dims[] = {int(raster::PackClamped(color)), width, height, covered ? coverX - x0 : 0,
+                        covered ? coverY - y0 : 0, covered ? coverWidth : 0, covered ? coverHeight : 0};
+    uint64_t hash = 1469598103934665603ull;
+    auto mix = [&hash](uint64_t w) { hash = ((hash ^ w) * 0x100000001b3ull) ^ (hash >> 29); };
+    for (int d : dims) mix(uint32_t(d));
+    for (int i = 0; i < count; ++i)
+        mix(uint64_t(uint32_t(spans[i].mX - x0)) << 32 ^ uint64_t(uint32_t(spans[i].mY - y0)) << 16 ^
+            uint32_t(spans[i].mWidth));
+    size_t k = 0;
+    for (; k + 8 <= coverBytes; k += 8) {
+        uint64_t w;
+        std::memcpy(&w, coverage + k, 8);
+        mix(w);
     }
-    MemoryImage box;
-    box.Create(x1 - x0 + 1, y1 - y0 + 1);
-    box.SetTransparencyFlags(true, true);
-    box.MemoryImage::FillSpansCoverage(shifted.data(), count, color, DRAWMODE_NORMAL, coverage, coverX - x0,
-                                       coverY - y0, coverWidth, coverHeight);
-    Blt(&box, x0, y0, Rect(0, 0, box.mWidth, box.mHeight), Color::White, drawMode);
-    // The box goes now: so does its texture record.
-    mDDInterface->RemoveImageTexture(&box);
+    for (; k < coverBytes; ++k) mix(coverage[k]);
+    auto same = [&](const TextBox& b) {
+        if (!b.image || b.hash != hash || !std::equal(std::begin(dims), std::end(dims), b.dims) ||
+            b.spans.size() != size_t(count) || b.coverage.size() != coverBytes ||
+            (coverBytes && std::memcmp(b.coverage.data(), coverage, coverBytes) != 0))
+            return false;
+        for (int i = 0; i < count; ++i)
+            if (b.spans[i].mX != spans[i].mX - x0 || b.spans[i].mY != spans[i].mY - y0 ||
+                b.spans[i].mWidth != spans[i].mWidth)
+                return false;
+        return true;
+    };
+    auto found = std::find_if(mTextBoxes.begin(), mTextBoxes.end(), same);
+    if (found == mTextBoxes.end()) {
+        // Room for the new box: the boxes least recently drawn go first.
+        const size_t pixels = size_t(width) * size_t(height);
+        auto oldest = [this] {
+            return std::min_element(mTextBoxes.begin(), mTextBoxes.end(),
+                                    [](const TextBox& a, const TextBox& b) { return a.lastUse < b.lastUse; });
+        };
+        while (!mTextBoxes.empty() && (mTextBoxes.size() >= kTextBoxes || mTextPixels + pixels > kTextPixels)) {
+            auto gone = oldest();
+            DropTextBox(*gone);
+            mTextBoxes.erase(gone);
+        }
+        TextBox& box = mTextBoxes.emplace_back();
+        box.hash = hash;
+        std::copy(std::begin(dims), std::end(dims), box.dims);
+        box.spans.assign(spans, spans + count);
+        for (Span& s : box.spans) {
+            s.mX -= x0;
+            s.mY -= y0;
+        }
+        box.coverage.assign(coverage, coverage + coverBytes);
+        box.image = std::make_unique<MemoryImage>();
+        box.image->Create(width, height);
+        box.image->SetTransparencyFlags(true, true);
+        box.image->MemoryImage::FillSpansCoverage(box.spans.data(), count, color, DRAWMODE_NORMAL, coverage,
+                                                  dims[3], dims[4], coverWidth, coverHeight);
+        mTextPixels += pixels;
+        found = mTextBoxes.end() - 1;
+    }
+    found->lastUse = ++mTextUses;
+    Blt(found->image.get(), x0, y0, Rect(0, 0, width, height), Color::White, drawMode);
 }
 
 void D3DScreenImage::Blt(Image* src, int x, int y, const Rect& srcRect, const Color& color, int drawMode) {

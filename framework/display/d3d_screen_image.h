@@ -1,4 +1,8 @@
 #pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
 #include "framework/display/dd_image.h"
 
 namespace Zephra {
@@ -37,6 +41,28 @@ public:
                           const Color& color, int drawMode, bool fastStretch) override;
 
 private:
+    // A string's pixels as the box image they were filled into, kept while the
+    // same string keeps being drawn: menus draw every label every frame, and a
+    // box made again each time is a fill and a texture upload per string.
+    struct TextBox {
+        uint64_t hash = 0;
+        // Colour, width, height, and the coverage rectangle relative to the box.
+        int dims[7] = {};
+        std::vector<Span> spans;   // relative to the box
+        std::vector<uint8_t> coverage;
+        std::unique_ptr<MemoryImage> image;
+        uint64_t lastUse = 0;
+    };
+    // A screenful of labels; a string that fades in or changes every frame
+    // only pushes out the oldest boxes.
+    static constexpr size_t kTextBoxes = 32;
+    static constexpr size_t kTextPixels = 128 * 1024;
+    std::vector<TextBox> mTextBoxes;
+    size_t mTextPixels = 0;   // of the boxes kept
+    uint64_t mTextUses = 0;
+
+    void DropTextBox(TextBox& box);
+
     // The device's interface while this image is the 3D draw surface, else null
     // (the surface image's own roads draw).
     D3DInterface* Device() const;

@@ -481,34 +481,58 @@ TEST_F(D3DInterfaceTest, TextureSurfacesAreReused) {
 
 namespace {
 
-// Text on the 3D road (coverage spans) looks as it does drawn in memory.
+// Text on the 3D road (coverage spans) looks as it does drawn in memory, the
+// first time and when a string's box is drawn again from the frames before:
+// elsewhere, or with one coverage value, the colour or the spans changed,
+// and after more strings than are kept came between.
 TEST_F(D3DInterfaceTest, TextSpansLookAsInMemory) {
     Start();
-    const int w = 24, h = 6, ox = 30, oy = 40;
-    std::vector<uint8_t> coverage(w * h);
-    for (int i = 0; i < w * h; ++i) coverage[size_t(i)] = uint8_t((i * 37) & 0xFF);
-    std::vector<Span> spans;
-    for (int y = 0; y < h; ++y) spans.push_back(Span{oy + y, ox + (y % 3), w - 4});
-    const Color color(255, 200, 100, 230);
+    const int w = 24, h = 6;
+    struct Text {
+        int ox, oy;
+        uint8_t seed;
+        int changedByte;   // -1: none
+        Color color;
+        int stagger;       // the spans' left ends step over this many columns
+    };
+    auto draw = [&](const Text& t, const char* what) {
+        std::vector<uint8_t> coverage(w * h);
+        for (int i = 0; i < w * h; ++i) coverage[size_t(i)] = uint8_t((i * t.seed) & 0xFF);
+        if (t.changedByte >= 0) coverage[size_t(t.changedByte)] ^= 0x40;
+        std::vector<Span> spans;
+        for (int y = 0; y < h; ++y) spans.push_back(Span{t.oy + y, t.ox + (y % t.stagger), w - 4});
 
-    MemoryImage memory;
-    memory.Create(100, 100);
-    std::fill_n(memory.GetBits(), 100 * 100, 0xFF000000u);
-    memory.FillSpansCoverage(spans.data(), int(spans.size()), color, DRAWMODE_NORMAL, coverage.data(), ox, oy, w, h);
-
-    ClearDrawSurface();
-    std::vector<Span> copy = spans;
-    display->GetScreenImage()->FillSpansCoverage(copy.data(), int(copy.size()), color, DRAWMODE_NORMAL,
-                                                 coverage.data(), ox, oy, w, h);
-    d3d->EndSceneIfBegun();
-    int worst = 0;
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 100; ++x) {
-            const uint32_t a = memory.GetBits()[y * 100 + x], b = DrawPixel(x, y);
-            for (int s = 0; s < 24; s += 8) worst = std::max(worst, std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)));
-        }
-    EXPECT_LE(worst, 2);
-    EXPECT_NE(DrawPixel(ox + 5, oy + 2), 0u) << "the text was drawn";
+        MemoryImage memory;
+        memory.Create(100, 100);
+        std::fill_n(memory.GetBits(), 100 * 100, 0xFF000000u);
+        memory.FillSpansCoverage(spans.data(), int(spans.size()), t.color, DRAWMODE_NORMAL, coverage.data(), t.ox,
+                                 t.oy, w, h);
+        ClearDrawSurface();
+        display->GetScreenImage()->FillSpansCoverage(spans.data(), int(spans.size()), t.color, DRAWMODE_NORMAL,
+                                                     coverage.data(), t.ox, t.oy, w, h);
+        d3d->EndSceneIfBegun();
+        int worst = 0;
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 100; ++x) {
+                const uint32_t m = memory.GetBits()[y * 100 + x], s = DrawPixel(x, y);
+                for (int c = 0; c < 24; c += 8)
+                    worst = std::max(worst, std::abs(int((m >> c) & 0xFF) - int((s >> c) & 0xFF)));
+            }
+        EXPECT_LE(worst, 2) << what;
+        EXPECT_NE(DrawPixel(t.ox + 5, t.oy + 2), 0u) << what << ": the text was drawn";
+    };
+    const Color warm(255, 200, 100, 230), cold(40, 90, 250, 255);
+    const Text first{30, 40, 37, -1, warm, 3};
+    draw(first, "first");
+    const std::pair<Text, const char*> again[] = {
+        {{50, 10, 37, -1, warm, 3}, "the same string elsewhere"},
+        {{30, 40, 37, 29, warm, 3}, "one coverage value changed"},
+        {{30, 40, 37, -1, cold, 3}, "another colour"},
+        {{30, 40, 37, -1, warm, 2}, "other spans over the same coverage"},
+    };
+    for (const auto& [t, what] : again) draw(t, what);
+    for (int seed = 1; seed <= 80; ++seed) draw({10, 60, uint8_t(seed * 2 + 39), -1, warm, 3}, "one of many");
+    draw(first, "the first after many others");
 }
 
 } // namespace
