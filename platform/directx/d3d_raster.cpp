@@ -209,7 +209,7 @@ inline uint32_t ColorAt(int32_t a, int32_t r, int32_t g, int32_t b) {
 
 // v in 16.16, rounded to nearest; the clamp comes first so that the
 // truncation below is defined, which then gives the floor.
-inline int32_t ToFixed(double v) {
+__attribute__((always_inline)) inline int32_t ToFixed(double v) {
     const double f = std::clamp(v * 65536.0 + 0.5, -2147483648.0, 2147483647.0);
     const int64_t t = int64_t(f);
     return int32_t(t - (double(t) > f));
@@ -937,7 +937,9 @@ void LoadAttrs(const Vertex& vx, const Texture* tex, double* a) {
 inline double ClampAttr(double v) { return std::isfinite(v) ? std::clamp(v, -30000.0, 30000.0) : 0.0; }
 
 // Colours round to the nearest level when their fraction is dropped.
-inline int32_t AttrFixed(int k, double v) { return ToFixed(ClampAttr(v) + (k >= kA ? 0.5 : 0.0)); }
+__attribute__((always_inline)) inline int32_t AttrFixed(int k, double v) {
+    return ToFixed(ClampAttr(v) + (k >= kA ? 0.5 : 0.0));
+}
 
 // AttrFixed(kV, base + step * (double(first + i) - origin)) for i < n, two
 // at a time with the same operations. Clamped to +-30000, v * 65536 + 0.5 stays
