@@ -489,9 +489,13 @@ inline void Store8(uint8_t* p, __m256i argb) {
     }
 }
 
+// Inlined into the rows loop below, which sets up its constants once per
+// rectangle; called on its own by the span loops.
 template <TargetLayout L, BlendKind B, Tint T>
-int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t* fixedRow, bool inRow,
-              uint32_t& uRef, uint32_t& vRef, uint32_t du, uint32_t dv, uint32_t flat, bool opaqueTint) {
+__attribute__((always_inline)) inline int QuadsAvx2Body(uint8_t* row, int x, int count, const Texture& tex,
+                                                        const uint32_t* fixedRow, bool inRow, uint32_t& uRef,
+                                                        uint32_t& vRef, uint32_t du, uint32_t dv, uint32_t flat,
+                                                        bool opaqueTint) {
     // Locals: the stores below must not make the compiler reload them.
     uint32_t u = uRef, v = vRef;
     auto texel = [&]() { return NextTexel(tex, fixedRow, inRow, u, v, du, dv); };
@@ -646,6 +650,12 @@ int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t
     return n;
 }
 
+template <TargetLayout L, BlendKind B, Tint T>
+int QuadsAvx2(uint8_t* row, int x, int count, const Texture& tex, const uint32_t* fixedRow, bool inRow,
+              uint32_t& u, uint32_t& v, uint32_t du, uint32_t dv, uint32_t flat, bool opaqueTint) {
+    return QuadsAvx2Body<L, B, T>(row, x, count, tex, fixedRow, inRow, u, v, du, dv, flat, opaqueTint);
+}
+
 // A flat colour four pixels at a time: the quads above with every texel
 // white, the source's share of the blend worked out once.
 template <TargetLayout L, BlendKind B>
@@ -705,7 +715,7 @@ void RowsAvx2(const Span& first, const int32_t* step, const Texture& tex, const 
         const uint32_t* fixedRow =
             dv == 0 ? tex.texels + size_t(std::clamp(int32_t(v) >> 16, 0, tex.height - 1)) * size_t(tex.width) : nullptr;
         const bool inRow = fixedRow && uInside;
-        int n = QuadsAvx2<L, B, T>(row, first.x, count, tex, fixedRow, inRow, u, v, du, dv, flat, opaqueTint);
+        int n = QuadsAvx2Body<L, B, T>(row, first.x, count, tex, fixedRow, inRow, u, v, du, dv, flat, opaqueTint);
         auto texel = [&]() { return NextTexel(tex, fixedRow, inRow, u, v, du, dv); };
         for (; n + 1 < count; n += 2) {
             const uint32_t t0 = texel(), t1 = texel();
