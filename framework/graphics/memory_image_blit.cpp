@@ -282,10 +282,16 @@ void MemoryImage::FillSpansCoverage(const Span* spans, int count, const Color& c
                                             int64_t(coverX) + coverWidth});
             const uint8_t* cov = coverage + size_t(cy) * size_t(coverWidth);
             uint32_t* row = RowPtr(bits, mWidth, sp.mY);
-            for (int64_t x = x1; x < x2; ++x) {
-                uint32_t c = cov[x - coverX];
-                uint32_t a = ((c + 1) * alpha) >> 8;
-                if (a != 0) row[x] = Apply(row[x], (a << 24) | rgb, drawMode);
+            // The span as source pixels of the colour weighed by coverage, then
+            // the blend's row loops (a pixel of alpha 0 leaves its destination).
+            uint32_t src[256];
+            for (int64_t x = x1; x < x2; x += 256) {
+                const int n = int(std::min<int64_t>(256, x2 - x));
+                for (int i = 0; i < n; ++i) src[i] = ((uint32_t(cov[x - coverX + i]) + 1) * alpha >> 8) << 24 | rgb;
+                if (drawMode == DRAWMODE_ADDITIVE)
+                    raster::AdditiveRow(row + x, src, n, false);
+                else
+                    raster::NormalRow(row + x, src, n, false);
             }
         }
     }

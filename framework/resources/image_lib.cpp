@@ -239,6 +239,19 @@ int JpegMaxScans(const jpeg_decompress_struct& cinfo) {
     return static_cast<int>(std::clamp<unsigned long long>(byWork, kMinJpegScans, kMaxJpegScans));
 }
 
+// Huffman codes take at least a bit for each block's DC value: a file smaller
+// than that cannot hold the picture its headers declare, and the decoder would
+// make up the rest (a file that keeps its end marker is not caught by the end
+// of its data).
+bool JpegCanHoldItsBlocks(const jpeg_decompress_struct& cinfo, size_t size) {
+    if (cinfo.arith_code) return true;
+    unsigned long long blocks = 0;
+    for (int i = 0; i < cinfo.num_components; ++i)
+        blocks = std::max(blocks, static_cast<unsigned long long>(cinfo.comp_info[i].width_in_blocks) *
+                                      cinfo.comp_info[i].height_in_blocks);
+    return static_cast<unsigned long long>(size) * 8 >= blocks;
+}
+
 void JpegInitSource(j_decompress_ptr) {}
 
 // All bytes were handed over at once: asking for more means the file ends
@@ -353,6 +366,11 @@ bool DecodeJpeg(const void* data, size_t size, Picture& out, std::string& error,
     std::vector<uint32_t> bits;
     if (ok && !SizeAllowed(job.cinfo.image_width, job.cinfo.image_height, maxPixelBytes)) {
         error = SizeError(job.cinfo.image_width, job.cinfo.image_height);
+        jpeg_destroy_decompress(&job.cinfo);
+        return false;
+    }
+    if (ok && !JpegCanHoldItsBlocks(job.cinfo, size)) {
+        error = "bad JPEG file: Premature end of JPEG file";
         jpeg_destroy_decompress(&job.cinfo);
         return false;
     }

@@ -69,6 +69,7 @@ struct SysFont::Impl {
     FT_Pos boldStrength = 0;              // 26.6, whole pixels
     int latinIndex[256];                  // glyph index per code point below 256, -1 unknown
     std::unordered_map<FT_UInt, Glyph> glyphs;
+    const Glyph* latinGlyph[256] = {};    // the glyph per code point below 256, once looked up
     // Scratch of DrawString, kept to spare allocations.
     std::vector<PlacedGlyph> placed;
     std::vector<uint8_t> coverage;
@@ -90,9 +91,11 @@ struct SysFont::Impl {
     }
 
     const Glyph& Get(char32_t cp) {
+        if (cp < 256 && latinGlyph[cp] != nullptr) return *latinGlyph[cp];
         FT_UInt index = IndexOf(cp);
         auto [it, fresh] = glyphs.try_emplace(index);
         if (fresh) Render(index, it->second);
+        if (cp < 256) latinGlyph[cp] = &it->second;   // the map's nodes stay where they are
         return it->second;
     }
 

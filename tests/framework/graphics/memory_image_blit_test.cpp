@@ -296,6 +296,27 @@ TEST(MemoryImageFill, FillSpansCoverageWeighsByCoverage) {
                                                   0xFF000000, 0xFF000000}));
     EXPECT_EQ(Row(img, 0), std::vector<uint32_t>(6, 0xFF000000));   // outside the coverage
     EXPECT_EQ(Row(img, 2), std::vector<uint32_t>(6, 0xFF000000));   // not spanned
+
+    // Every coverage value over opaque, translucent and clear pixels, in both
+    // blends and on every loop width: each pixel as the per-pixel rule makes it.
+    const Color tint(200, 120, 40, 230);
+    std::vector<uint8_t> ramp(300);
+    for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = uint8_t(i * 7 % 256);
+    for (int mode : {0, 1})
+        for (uint32_t under : {0xFF204060u, 0x80204060u, 0x00000000u})
+            testsupport::ForEachLoops([&](Zephra::raster::Loops loops) {
+                MemoryImage wide;
+                Fill(wide, 300, 1, under);
+                const Span whole{0, 0, 300};
+                wide.FillSpansCoverage(&whole, 1, tint, mode, ramp.data(), 0, 0, 300, 1);
+                for (int x = 0; x < 300; ++x) {
+                    const uint32_t a = (uint32_t(ramp[size_t(x)]) + 1) * 230 >> 8;
+                    const uint32_t want = a ? Zephra::blend::Apply(under, a << 24 | 0xC87828u, mode) : under;
+                    ASSERT_EQ(Row(wide, 0)[size_t(x)], want)
+                        << testsupport::LoopsName(loops) << " mode " << mode << " under " << std::hex << under
+                        << " at " << std::dec << x;
+                }
+            });
 }
 
 TEST(MemoryImageFill, FillPolygonHalfOpenRule) {

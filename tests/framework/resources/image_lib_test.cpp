@@ -239,6 +239,8 @@ TEST(ImageLibJpeg, FilesEndingBeforeTheirPictureAreRefused) {
     std::string huge = Jpeg(16, 16, false, true);
     // Height and width follow the marker, the length and the precision.
     huge.replace(huge.find("\xFF\xC2") + 5, 4, std::string("\x20\x00\x18\x00", 4));
+    std::string hugeBase = Jpeg(16, 16, false);
+    hugeBase.replace(hugeBase.find("\xFF\xC0") + 5, 4, std::string("\x20\x00\x18\x00", 4));
     struct Case {
         const char* what;
         std::string bytes;
@@ -254,6 +256,8 @@ TEST(ImageLibJpeg, FilesEndingBeforeTheirPictureAreRefused) {
         {"progressive without its end marker", prog.substr(0, prog.size() - 2), false},
         {"cut inside the headers", base.substr(0, 100), false},
         {"6144 x 8192 progressive cut in a scan", huge.substr(0, InScan(huge, 3)), false},
+        {"6144 x 8192 progressive with every scan and its end marker", huge, false},
+        {"6144 x 8192 baseline with its end marker", hugeBase, false},
     };
     for (const Case& c : cases) {
         Picture pic;
