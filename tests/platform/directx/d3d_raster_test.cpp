@@ -491,7 +491,10 @@ TEST(D3DRaster, CoverageMatchesEdgeFunctions) {
             py[i] = rf(-15, 45);
             if (iter % 3 == 0) { px[i] = std::round(px[i]); py[i] = std::round(py[i]); }
             // Halfway between sixteenths, where the snap rounds away from zero.
-            if (iter % 3 == 1) { px[i] = std::round(px[i] * 16) / 16 + 1 / 32.f; py[i] = std::round(py[i] * 16) / 16 - 1 / 32.f; }
+            if (iter % 3 == 1) {
+                px[i] = std::round(px[i] * 16) / 16 + 1 / 32.f;
+                py[i] = std::round(py[i] * 16) / 16 - 1 / 32.f;
+            }
         }
         const uint32_t one = 0x01010101;
         DrawTriangle(c.target(), AdditiveState(), nullptr, V(px[0], py[0], 0, 0, one), V(px[1], py[1], 0, 0, one),
