@@ -90,21 +90,8 @@ void D3DScreenImage::FillSpansCoverage(const Span* spans, int count, const Color
     const size_t coverBytes = covered ? size_t(coverWidth) * size_t(coverHeight) : 0;
     const int dims[] = {int(raster::PackClamped(color)), width, height, covered ? coverX - x0 : 0,
                         covered ? coverY - y0 : 0, covered ? coverWidth : 0, covered ? coverHeight : 0};
-    uint64_t hash = 1469598103934665603ull;
-    auto mix = [&hash](uint64_t w) { hash = ((hash ^ w) * 0x100000001b3ull) ^ (hash >> 29); };
-    for (int d : dims) mix(uint32_t(d));
-    for (int i = 0; i < count; ++i)
-        mix(uint64_t(uint32_t(spans[i].mX - x0)) << 32 ^ uint64_t(uint32_t(spans[i].mY - y0)) << 16 ^
-            uint32_t(spans[i].mWidth));
-    size_t k = 0;
-    for (; k + 8 <= coverBytes; k += 8) {
-        uint64_t w;
-        std::memcpy(&w, coverage + k, 8);
-        mix(w);
-    }
-    for (; k < coverBytes; ++k) mix(coverage[k]);
     auto same = [&](const TextBox& b) {
-        if (!b.image || b.hash != hash || !std::equal(std::begin(dims), std::end(dims), b.dims) ||
+        if (!b.image || !std::equal(std::begin(dims), std::end(dims), b.dims) ||
             b.spans.size() != size_t(count) || b.coverage.size() != coverBytes ||
             (coverBytes && std::memcmp(b.coverage.data(), coverage, coverBytes) != 0))
             return false;
@@ -128,7 +115,6 @@ void D3DScreenImage::FillSpansCoverage(const Span* spans, int count, const Color
             mTextBoxes.erase(gone);
         }
         TextBox& box = mTextBoxes.emplace_back();
-        box.hash = hash;
         std::copy(std::begin(dims), std::end(dims), box.dims);
         box.spans.assign(spans, spans + count);
         for (Span& s : box.spans) {

@@ -45,7 +45,6 @@ private:
     // same string keeps being drawn: menus draw every label every frame, and a
     // box made again each time is a fill and a texture upload per string.
     struct TextBox {
-        uint64_t hash = 0;
         // Colour, width, height, and the coverage rectangle relative to the box.
         int dims[7] = {};
         std::vector<Span> spans;   // relative to the box

@@ -67,7 +67,6 @@ struct SysFont::Impl {
     bool synthBold = false;
     bool synthItalic = false;
     FT_Pos boldStrength = 0;              // 26.6, whole pixels
-    int latinIndex[256];                  // glyph index per code point below 256, -1 unknown
     std::unordered_map<FT_UInt, Glyph> glyphs;
     const Glyph* latinGlyph[256] = {};    // the glyph per code point below 256, once looked up
     // Scratch of DrawString, kept to spare allocations.
@@ -75,24 +74,15 @@ struct SysFont::Impl {
     std::vector<uint8_t> coverage;
     std::vector<Span> spans;
 
-    Impl() { std::fill(std::begin(latinIndex), std::end(latinIndex), -1); }
     ~Impl() {
         if (stroker != nullptr) FT_Stroker_Done(stroker);
         if (face != nullptr) FT_Done_Face(face);
         if (library != nullptr) FT_Done_FreeType(library);
     }
 
-    FT_UInt IndexOf(char32_t cp) {
-        if (cp < 256) {
-            if (latinIndex[cp] < 0) latinIndex[cp] = static_cast<int>(FT_Get_Char_Index(face, cp));
-            return static_cast<FT_UInt>(latinIndex[cp]);
-        }
-        return FT_Get_Char_Index(face, cp);
-    }
-
     const Glyph& Get(char32_t cp) {
         if (cp < 256 && latinGlyph[cp] != nullptr) return *latinGlyph[cp];
-        FT_UInt index = IndexOf(cp);
+        FT_UInt index = FT_Get_Char_Index(face, cp);
         auto [it, fresh] = glyphs.try_emplace(index);
         if (fresh) Render(index, it->second);
         if (cp < 256) latinGlyph[cp] = &it->second;   // the map's nodes stay where they are
