@@ -415,6 +415,19 @@ struct Window::Impl {
     bool wholeUpdate = true;
     std::vector<uint8_t> scratch;
     std::string error;
+    // The window surface's pixels while they are lent (LendPixels), and how
+    // the borrower takes its picture back.
+    void* lent = nullptr;
+    std::function<void()> giveBack;
+
+    // Before anything that may remake or free the window's pixels.
+    void TakeBack() {
+        if (!lent) return;
+        lent = nullptr;
+        std::function<void()> back = std::move(giveBack);
+        giveBack = nullptr;
+        if (back) back();
+    }
 
     bool Fail(const char* what) {
         error = std::string(what) + ": " + SDL_GetError();
@@ -474,6 +487,7 @@ struct Window::Impl {
     }
 
     void Destroy() {
+        TakeBack();
         if (texture) SDL_DestroyTexture(texture);
         if (renderer) SDL_DestroyRenderer(renderer);
         if (window) {
@@ -648,6 +662,7 @@ bool Window::IsOpen() const { return impl_->window != nullptr; }
 
 bool Window::SetWindowed(bool windowed) {
     Impl& m = *impl_;
+    m.TakeBack();
     if (!m.window) {
         m.windowed = windowed;
         return true;
@@ -697,6 +712,15 @@ bool Window::PresentPrimary(const void* pixels, int width, int height, int pitch
     if (!m.window || !pixels || width <= 0 || height <= 0 || pitch < width * static_cast<int>(SDL_BYTESPERPIXEL(sdl))) return false;
     m.picW = width;
     m.picH = height;
+    if (m.lent && pixels == m.lent) {
+        // Drawn in place. SDL refuses to send pixels it has since let go
+        // (a resize): the borrower gets them back before SDL frees them.
+        if (m.minimized || SDL_UpdateWindowSurface(m.window) == 0) return true;
+        m.Fail("SDL_UpdateWindowSurface");
+        m.TakeBack();
+        return false;
+    }
+    m.TakeBack();
     if (m.minimized) return true;   // nothing to see
     return m.renderer ? m.ThroughRenderer(pixels, width, height, pitch, sdl)
                       : m.IntoSurface(pixels, width, height, pitch, sdl);
@@ -708,6 +732,7 @@ bool Window::PresentStretched(const void* pixels, int width, int height, int pit
     if (!m.window || m.renderer || !pixels || width <= 0 || height <= 0 || into.w <= 0 || into.h <= 0 ||
         into.x < 0 || into.y < 0 || into.x + into.w > displayWidth || into.y + into.h > displayHeight)
         return false;
+    m.TakeBack();
     if (m.minimized) {
         m.picW = displayWidth;
         m.picH = displayHeight;
@@ -729,6 +754,22 @@ bool Window::PresentStretched(const void* pixels, int width, int height, int pit
     return m.Send(ToSdl(into), into == PixelRect{0, 0, ws->w, ws->h});
 }
 
+void* Window::LendPixels(int width, int height, PrimaryFormat format, int& pitch, std::function<void()> giveBack) {
+    Impl& m = *impl_;
+    m.TakeBack();
+    if (!m.window || m.renderer || m.minimized) return nullptr;
+    SDL_Surface* ws = SDL_GetWindowSurface(m.window);
+    if (!ws || SDL_MUSTLOCK(ws) || !ws->pixels || ws->w != width || ws->h != height ||
+        !SameLayout(SdlFormat(format), ws->format->format))
+        return nullptr;
+    m.lent = ws->pixels;
+    m.giveBack = std::move(giveBack);
+    pitch = ws->pitch;
+    return ws->pixels;
+}
+
+void Window::EndLoan() { impl_->TakeBack(); }
+
 void Window::GetClientSize(int& width, int& height) const {
     const Impl& m = *impl_;
     width = height = 0;
@@ -738,6 +779,7 @@ void Window::GetClientSize(int& width, int& height) const {
 void Window::SetClientSize(int width, int height) {
     Impl& m = *impl_;
     if (!m.window || !m.windowed || width <= 0 || height <= 0) return;
+    m.TakeBack();
     SDL_SetWindowSize(m.window, width, height);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -90,6 +91,17 @@ public:
     // Shows a primary surface in its own format, scaled as a whole into the
     // window; pitch in bytes. False for a format SDL cannot take.
     bool PresentPrimary(const void* pixels, int width, int height, int pitch, PrimaryFormat format);
+    // The window's own pixels, lent to whoever draws width x height pictures
+    // in `format` and presents them here: PresentPrimary of the lent pixels
+    // sends them as they are, without a copy. Null (and `giveBack` dropped
+    // uncalled) where the window would not show such a picture as it stands.
+    // The window ends the loan before its pixels may go (a resize, a mode
+    // change, closing, presenting anything else) by calling `giveBack`, while
+    // they still hold the last picture; a PresentPrimary of the lent pixels
+    // that finds them remade is false after giving them back.
+    void* LendPixels(int width, int height, PrimaryFormat format, int& pitch, std::function<void()> giveBack);
+    // Ends the loan, if any, from the borrower's side (giveBack is called).
+    void EndLoan();
 
     // Shows what a primary of displayWidth x displayHeight would show, holding
     // the picture stretched into `into` and black elsewhere, without that

@@ -147,6 +147,7 @@ public:
 
 template <class Fn>
 void WidgetContainer::ForEachChildSafe(Fn&& fn) {
+    if (mWidgets.empty()) return;   // most widgets: no snapshot, no counted references
     WidgetLifeRef self = mLife;
     std::vector<WidgetLifeRef> snapshot;
     snapshot.reserve(mWidgets.size());

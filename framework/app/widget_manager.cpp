@@ -10,9 +10,11 @@ namespace Zephra {
 
 namespace {
 
+// The walk's snapshot holds each child's life while it is visited, so a
+// plain pointer to it tells whether the child outlived its update.
 void UpdateTree(WidgetContainer* c) {
     c->ForEachChildSafe([](Widget* w) {
-        WidgetLifeRef life = w->Life();
+        const WidgetLife* life = w->Life().get();
         w->Update();
         if (life->mWidget == w) UpdateTree(w);
     });
@@ -20,7 +22,7 @@ void UpdateTree(WidgetContainer* c) {
 
 void UpdateMotionTree(WidgetContainer* c, float fraction) {
     c->ForEachChildSafe([fraction](Widget* w) {
-        WidgetLifeRef life = w->Life();
+        const WidgetLife* life = w->Life().get();
         w->UpdateMotion(fraction);
         if (life->mWidget == w) UpdateMotionTree(w, fraction);
     });

@@ -453,6 +453,10 @@ void D3DInterface::DrawTexturedPieces(MemoryImage* image, float x, float y, cons
     }
 }
 
+namespace {
+bool OnOrAfter(float v, int edge) { return v >= float(edge) || v == float(edge) - 0.5f; }
+} // namespace
+
 void D3DInterface::DrawPieces(MemoryImage* image, const Matrix3x3& matrix, const Rect& srcRect, const Color& color,
                               const Rect* clip, float x, float y, bool centre) {
     auto* data = static_cast<D3DTextureData*>(image->mD3DData);
@@ -477,8 +481,14 @@ void D3DInterface::DrawPieces(MemoryImage* image, const Matrix3x3& matrix, const
                 const auto& k = corner[i];
                 FPoint p = matrix.TransformPoint(FPoint{k[0], k[1]});
                 v[i] = Vertex(p.mX + x - o, p.mY + y - o, k[2], k[3], argb);
-                if (clip && !(p.mX + x - o >= clip->mX && p.mY + y - o >= clip->mY &&
-                              p.mX + x - o <= clip->mX + clip->mWidth && p.mY + y - o <= clip->mY + clip->mHeight))
+                // A left or top side half a pixel before the clip's, where
+                // the pieces of a picture drawn at its clip's corner lie, is
+                // inside too: pixel centres lie on whole numbers, so the
+                // clipper would take no pixel away, only work the texture
+                // coordinates out again (and send the piece down the slow
+                // road of a polygon).
+                if (clip && !(OnOrAfter(v[i].sx, clip->mX) && OnOrAfter(v[i].sy, clip->mY) &&
+                              v[i].sx <= clip->mX + clip->mWidth && v[i].sy <= clip->mY + clip->mHeight))
                     inside = false;
             }
             if (!SetTexture(data->mPieces[size_t(a.index)], "SetTexture gTexture")) return;

@@ -618,10 +618,18 @@ void DDInterface::ShowPrimary() {
         if (ShowStretched()) return;
         CatchUpPrimary();
     }
+    IDirectDrawSurface* shown = ShownSurface();
     SurfaceMemory m;
     PrimaryFormat format;
-    if (!GetSurfaceMemory(ShownSurface(), m) || !PrimaryFormatOf(m.format, format)) return;
-    mHWnd->PresentPrimary(m.bits, m.width, m.height, m.pitch, format);
+    // A frame drawn in the window's lent pixels is sent in place; when the
+    // window has let them go, the surface holds the frame again and it is
+    // sent from there.
+    for (int tries = 0; tries < 2; ++tries) {
+        if (!GetSurfaceMemory(shown, m) || !PrimaryFormatOf(m.format, format)) return;
+        if (mHWnd->PresentPrimary(m.bits, m.width, m.height, m.pitch, format) || !m.lent) break;
+    }
+    // The next frames are drawn where the window shows them: no copy each frame.
+    if (shown == mDrawSurface && mIsWindowed && !m.lent) LendWindowPixels(*mHWnd, shown, format);
 }
 
 bool DDInterface::ShowStretched() {

@@ -69,10 +69,28 @@ struct SysFont::Impl {
     FT_Pos boldStrength = 0;              // 26.6, whole pixels
     std::unordered_map<FT_UInt, Glyph> glyphs;
     const Glyph* latinGlyph[256] = {};    // the glyph per code point below 256, once looked up
+    // A string's coverage as DrawString made it for a place and clip. Every
+    // frame draws every control again, and the glyphs never change, so a
+    // string drawn again where it was takes what was made.
+    struct Drawn {
+        std::u16string text;
+        int x = 0, y = 0;
+        Rect area, box;
+        std::vector<uint8_t> coverage;
+        std::vector<Span> spans;
+        uint64_t lastUse = 0;
+    };
+    static constexpr size_t kDrawnStrings = 48;
+    static constexpr size_t kDrawnBytes = 32 * 1024;   // larger strings are made every time
+    std::vector<Drawn> drawn;
+    uint64_t uses = 0;
     // Scratch of DrawString, kept to spare allocations.
     std::vector<PlacedGlyph> placed;
-    std::vector<uint8_t> coverage;
-    std::vector<Span> spans;
+    Drawn made;
+
+    // The coverage and spans of a string drawn with its pen at (x, y) into
+    // `area`; false when nothing of it shows there.
+    bool Compose(long long x, long long y, const std::u16string& text, const Rect& area, Drawn& out);
 
     ~Impl() {
         if (stroker != nullptr) FT_Stroker_Done(stroker);
@@ -232,17 +250,47 @@ void SysFont::DrawString(Graphics* g, int x, int y, const std::u16string& text, 
     Image* dest = g->mDestImage;
     Rect area = clip.Intersection(Rect(0, 0, dest->mWidth, dest->mHeight));
     if (area.IsEmpty()) return;
+
+    Impl::Drawn* d = nullptr;
+    for (Impl::Drawn& kept : mImpl->drawn)
+        if (kept.x == x && kept.y == y && kept.area == area && kept.text == text) {
+            d = &kept;
+            break;
+        }
+    if (d == nullptr) {
+        d = &mImpl->made;
+        if (!mImpl->Compose((long long)x + mDesc.mOffsetX, (long long)y + mDesc.mOffsetY, text, area, *d)) return;
+        if (d->coverage.size() <= Impl::kDrawnBytes) {
+            std::vector<Impl::Drawn>& drawn = mImpl->drawn;
+            Impl::Drawn* slot = drawn.size() < Impl::kDrawnStrings
+                                    ? &drawn.emplace_back()
+                                    : &*std::min_element(drawn.begin(), drawn.end(), [](const auto& a, const auto& b) {
+                                          return a.lastUse < b.lastUse;
+                                      });
+            std::swap(*slot, *d);   // the slot's old buffers become the next scratch
+            slot->text = text;
+            slot->x = x;
+            slot->y = y;
+            slot->area = area;
+            d = slot;
+        }
+    }
+    d->lastUse = ++mImpl->uses;
+    const Rect& box = d->box;
+    dest->FillSpansCoverage(d->spans.data(), static_cast<int>(d->spans.size()), color, g->GetDrawMode(),
+                            d->coverage.data(), box.mX, box.mY, box.mWidth, box.mHeight);
+}
+
+bool SysFont::Impl::Compose(long long x, long long y, const std::u16string& text, const Rect& area, Drawn& out) {
     const long long areaRight = (long long)area.mX + area.mWidth;
     const long long areaBottom = (long long)area.mY + area.mHeight;
-
     // Place the glyphs that reach into the area and find their bounds.
-    std::vector<PlacedGlyph>& placed = mImpl->placed;
     placed.clear();
-    long long pen = (long long)x + mDesc.mOffsetX;
-    const long long baseline = (long long)y + mDesc.mOffsetY;
+    long long pen = x;
+    const long long baseline = y;
     long long minX = LLONG_MAX, minY = LLONG_MAX, maxX = LLONG_MIN, maxY = LLONG_MIN;
     ForEachCodePoint(text, [&](char32_t cp) {
-        const Glyph& glyph = mImpl->Get(cp);
+        const Glyph& glyph = Get(cp);
         long long gx = pen + glyph.left;
         long long gy = baseline - glyph.top;
         pen += glyph.advance;
@@ -255,15 +303,15 @@ void SysFont::DrawString(Graphics* g, int x, int y, const std::u16string& text, 
         maxX = std::max(maxX, gx + glyph.width);
         maxY = std::max(maxY, gy + glyph.rows);
     });
-    if (placed.empty()) return;
+    if (placed.empty()) return false;
     // Every placed glyph meets the area, so the bounds are near it and fit an int.
     Rect box = Rect(static_cast<int>(minX), static_cast<int>(minY), static_cast<int>(maxX - minX),
                     static_cast<int>(maxY - minY)).Intersection(area);
-    if (box.IsEmpty()) return;
+    if (box.IsEmpty()) return false;
 
     // One coverage mask for the whole string, so overlapping glyphs (strokes)
     // blend once.
-    std::vector<uint8_t>& coverage = mImpl->coverage;
+    std::vector<uint8_t>& coverage = out.coverage;
     coverage.assign(size_t(box.mWidth) * box.mHeight, 0);
     for (const PlacedGlyph& p : placed) {
         const Glyph& glyph = *p.glyph;
@@ -280,7 +328,7 @@ void SysFont::DrawString(Graphics* g, int x, int y, const std::u16string& text, 
     }
 
     // A span per row, trimmed to its covered pixels.
-    std::vector<Span>& spans = mImpl->spans;
+    std::vector<Span>& spans = out.spans;
     spans.clear();
     for (int row = 0; row < box.mHeight; ++row) {
         const uint8_t* line = coverage.data() + size_t(row) * box.mWidth;
@@ -294,9 +342,9 @@ void SysFont::DrawString(Graphics* g, int x, int y, const std::u16string& text, 
         span.mWidth = last - first + 1;
         spans.push_back(span);
     }
-    if (spans.empty()) return;
-    dest->FillSpansCoverage(spans.data(), static_cast<int>(spans.size()), color, g->GetDrawMode(),
-                            coverage.data(), box.mX, box.mY, box.mWidth, box.mHeight);
+    if (spans.empty()) return false;
+    out.box = box;
+    return true;
 }
 
 } // namespace Zephra

@@ -294,10 +294,20 @@ private:
         return mStage[0].Get(state);
     }
     void DropUnusedTextures() {
-        // A texture unused for many scenes may be gone; its decoded copy goes too.
-        mLastDecoded = {};
-        for (auto it = mDecoded.begin(); it != mDecoded.end();)
-            it = mScenes - it->second.lastScene > 300 ? mDecoded.erase(it) : std::next(it);
+        // A texture unused for many scenes may be gone; its decoded copy goes
+        // too. Looked for now and then: the walk reads every entry.
+        if (mScenes % 64 != 0) return;
+        bool dropped = false;
+        for (auto it = mDecoded.begin(); it != mDecoded.end();) {
+            const bool old = mScenes - it->second.lastScene > 300;
+            dropped |= old;
+            it = old ? mDecoded.erase(it) : std::next(it);
+        }
+        if (dropped) mRecent.fill({});
+    }
+    // The slot of a texture among those drawn lately.
+    static size_t RecentSlot(const IDirectDrawSurface7* surface) {
+        return size_t((uint64_t(reinterpret_cast<uintptr_t>(surface)) * 0x9E3779B97F4A7C15ull) >> 58);
     }
 
     IDirect3D7* mD3D;
@@ -311,9 +321,10 @@ private:
     std::vector<d3d::Vertex> mVertices;   // DrawPrimitive's, kept to save allocating
     // Looked up for every textured draw: hashed, not a tree walk.
     std::unordered_map<IDirectDrawSurface7*, DecodedTexture> mDecoded;
-    // The entry of the texture drawn last: the pieces of a picture come one
-    // after another, most with the texture of the one before.
-    std::pair<IDirectDrawSurface7*, DecodedTexture*> mLastDecoded{};
+    // The entries of textures drawn lately, by RecentSlot: a frame draws the
+    // same few dozen again, and the map's own lookup misses the cache twice
+    // (its bucket, then its node) after the frame's pixels went through.
+    std::array<std::pair<IDirectDrawSurface7*, DecodedTexture*>, 64> mRecent{};
 };
 
 class Direct3D final : public RefCounted<IDirect3D7> {
@@ -470,8 +481,9 @@ const d3d::Texture* Device::TextureNow(d3d::Texture& out) {
     SurfaceMemory mem;
     d3d::TexelFormat format;
     if (!GetSurfaceMemory(surface, mem) || !mem.bits || !TexelFormatOf(mem.format, format)) return nullptr;
-    if (mLastDecoded.first != surface) mLastDecoded = {surface, &mDecoded[surface]};
-    DecodedTexture& d = *mLastDecoded.second;
+    auto& recent = mRecent[RecentSlot(surface)];
+    if (recent.first != surface) recent = {surface, &mDecoded[surface]};
+    DecodedTexture& d = *recent.second;
     d.lastScene = mScenes;
     std::vector<uint32_t> palette;
     if (format == d3d::TexelFormat::PAL8) {

@@ -270,13 +270,30 @@ public:
 
     // Memory access for the platform's own users.
     void Memory(SurfaceMemory& out) {
-        out.bits = mBits.data();
+        out.bits = Bits();
+        out.lent = mLent != nullptr;
         out.pitch = mPitch;
         out.width = mWidth;
         out.height = mHeight;
         out.format = mFormat;
         out.caps = mCaps;
         out.version = mVersion;
+    }
+
+    // Into memory of someone else's, the picture with it, and back.
+    bool Borrow(uint8_t* bits, int pitch) {
+        if (mLent || !bits || pitch != mPitch || mLocked || mBack || mFront || IsPrimary()) return false;
+        std::memcpy(bits, mBits.data(), mBits.size());
+        mLent = bits;
+        std::vector<uint8_t>().swap(mBits);
+        mVersion = ++gSurfaceVersion;
+        return true;
+    }
+    void GiveBack() {
+        if (!mLent) return;
+        mBits.assign(mLent, mLent + static_cast<size_t>(mPitch) * static_cast<size_t>(mHeight));
+        mLent = nullptr;
+        mVersion = ++gSurfaceVersion;
     }
 
     // Called by the DirectDraw object.
@@ -346,7 +363,10 @@ private:
     DWORD mCaps;
     DWORD mCaps2;
     uint64_t mVideoBytes = 0;
-    std::vector<uint8_t> mBits;
+    uint8_t* Bits() { return mLent ? mLent : mBits.data(); }
+
+    std::vector<uint8_t> mBits;     // empty while the pixels are lent
+    uint8_t* mLent = nullptr;
     bool mLocked = false;
     uint64_t mVersion = ++gSurfaceVersion;
     bool mLost = false;
@@ -694,7 +714,7 @@ HRESULT Surface::QueryInterface(REFIID iid, void** out) {
 }
 
 void Surface::SetPixel(int x, int y, uint32_t value) {
-    uint8_t* p = mBits.data() + static_cast<size_t>(y) * mPitch;
+    uint8_t* p = Bits() + static_cast<size_t>(y) * mPitch;
     switch (mFormat.dwRGBBitCount) {
     case 8: p[x] = static_cast<uint8_t>(value); break;
     case 16: {
@@ -787,9 +807,9 @@ HRESULT Surface::BltImpl(DxMethod method, RECT* destRect, Surface* src, RECT* sr
     const int bpp = BytesPerPixel(mFormat);
     // A copy of the source when it overlaps the destination.
     std::vector<uint8_t> copy;
-    const uint8_t* srcBits = src->mBits.data();
+    const uint8_t* srcBits = src->Bits();
     if (src == this) {
-        copy = mBits;
+        copy.assign(srcBits, srcBits + static_cast<size_t>(mPitch) * static_cast<size_t>(mHeight));
         srcBits = copy.data();
     }
     const bool plain = !keyed && dw == sw && dh == sh;
@@ -806,7 +826,7 @@ HRESULT Surface::BltImpl(DxMethod method, RECT* destRect, Surface* src, RECT* sr
     for (int y = clipped.top; y < clipped.bottom; ++y) {
         const int sy = s.top + static_cast<int>(static_cast<int64_t>(y - d.top) * sh / dh);
         const uint8_t* srow = srcBits + static_cast<size_t>(sy) * src->mPitch;
-        uint8_t* drow = mBits.data() + static_cast<size_t>(y) * mPitch;
+        uint8_t* drow = Bits() + static_cast<size_t>(y) * mPitch;
         if (plain) {
             std::memcpy(drow + clipped.left * bpp, srow + (s.left + clipped.left - d.left) * bpp, width * bpp);
             continue;
@@ -914,7 +934,7 @@ HRESULT Surface::LockImpl(DxMethod method, RECT* rect, DWORD flags, uint8_t*& bi
     if (mLost) return DDERR_SURFACELOST;
     if (mLocked) return DDERR_SURFACEBUSY;
     mLocked = true;
-    bits = mBits.data();
+    bits = Bits();
     if (rect) bits += static_cast<size_t>(rect->top) * mPitch + rect->left * BytesPerPixel(mFormat);
     return DD_OK;
 }
@@ -1084,6 +1104,30 @@ bool GetSurfaceMemory(IDirectDrawSurface* surface, SurfaceMemory& out) {
 bool GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory& out) {
     if (!surface) return false;
     Surface::From(surface)->Memory(out);
+    return true;
+}
+
+bool LendWindowPixels(Window& window, IDirectDrawSurface* s, PrimaryFormat format) {
+    Surface* surface = Surface::From(s);
+    if (!surface) return false;
+    SurfaceMemory m;
+    surface->Memory(m);
+    if (m.lent) return true;
+    // The window's hold on the surface keeps it alive while it holds the pixels.
+    surface->AddRef();
+    int pitch = 0;
+    void* bits = window.LendPixels(m.width, m.height, format, pitch, [surface] {
+        surface->GiveBack();
+        surface->Release();
+    });
+    if (!bits) {
+        surface->Release();
+        return false;
+    }
+    if (!surface->Borrow(static_cast<uint8_t*>(bits), pitch)) {
+        window.EndLoan();
+        return false;
+    }
     return true;
 }
 

@@ -152,8 +152,18 @@ struct SurfaceMemory {
     DDPIXELFORMAT format;
     DWORD caps = 0;
     uint64_t version = 0;       // changes whenever the pixels may have (unlock, blit into it)
+    bool lent = false;          // the bits are the window's (LendWindowPixels)
 };
 bool GetSurfaceMemory(IDirectDrawSurface* surface, SurfaceMemory& out);
 bool GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory& out);
+
+class Window;
+enum class PrimaryFormat;
+// Moves an off-screen surface's picture into the window's own pixels
+// (Window::LendPixels) where the window shows it as it stands, so that what
+// is drawn on it next reaches the screen without a copy; true when the
+// surface is there now. Its picture comes back into its own memory when the
+// window ends the loan. Not for a locked surface or one of a flipping chain.
+bool LendWindowPixels(Window& window, IDirectDrawSurface* surface, PrimaryFormat format);
 
 } // namespace platform

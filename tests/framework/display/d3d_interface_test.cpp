@@ -323,6 +323,43 @@ TEST_F(D3DInterfaceTest, ShapesAndClipsCoverTheirPixels) {
     }
 }
 
+// A clip takes away exactly the pixels outside it, whether the picture's
+// pieces reach past it or lie on its own pixels, scaled or not.
+TEST_F(D3DInterfaceTest, AClipTakesAwayOnlyThePixelsOutsideIt) {
+    Start();
+    MemoryImage* img = Picture(40, 30);
+    struct Case { const char* name; float x, y, sx, sy; Rect clip; };
+    const Case cases[] = {
+        {"on its clip's pixels", 10, 10, 1, 1, Rect(10, 10, 40, 30)},
+        {"scaled onto its clip's pixels", 10, 10, 1.5f, 2, Rect(10, 10, 60, 60)},
+        {"cut on every side", 10, 10, 1.5f, 2, Rect(12, 13, 50, 40)},
+        {"past the clip's corner", 7, 5, 1, 1, Rect(10, 10, 40, 30)},
+    };
+    auto draw = [&](const Case& c, const Rect* clip) {
+        ClearDrawSurface();
+        Matrix3x3 m;
+        m.Scale(c.sx, c.sy);
+        m.Translate(c.x, c.y);
+        d3d->BltTransformed(img, Rect(0, 0, 40, 30), m, Color::White, DRAWMODE_NORMAL, clip, false, 0, 0, false);
+        d3d->EndSceneIfBegun();
+        std::vector<uint32_t> out;
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < 90; ++x) out.push_back(DrawPixel(x, y));
+        return out;
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint32_t> whole = draw(c, nullptr), clipped = draw(c, &c.clip);
+        int shown = 0;
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < 90; ++x) {
+                const uint32_t want = c.clip.Contains(x, y) ? whole[size_t(y) * 90 + size_t(x)] : 0;
+                ASSERT_EQ(clipped[size_t(y) * 90 + size_t(x)], want) << c.name << " at " << x << "," << y;
+                shown += want != 0;
+            }
+        EXPECT_GT(shown, 0) << c.name;
+    }
+}
+
 } // namespace
 
 namespace {

@@ -183,6 +183,52 @@ TEST(SysFont, ClipTranslationAndDrawModeAreRespected) {
     EXPECT_EQ(Drawn(small).count, 0);
 }
 
+// A font keeps what it made of strings it drew; a string drawn again (the
+// same place and clip, any colour) must look as a font that never drew it
+// before makes it, and so must everything after many other strings.
+TEST(SysFont, StringsDrawnAgainLookAsWhenFirstMade) {
+    struct Step {
+        std::u16string text;
+        int x, y;
+        Rect clip;
+        Color color;
+    };
+    const Rect all(0, 0, 400, 60);
+    std::vector<Step> steps = {
+        {u"Career", 10, 30, all, Color(255, 0, 0)},
+        {u"Career", 10, 30, all, Color(0, 0, 255, 128)},    // the same coverage, another colour
+        {u"Career", 11, 30, all, Color(255, 0, 0)},         // moved
+        {u"Career", 10, 30, Rect(0, 0, 30, 60), Color(255, 0, 0)},   // clipped
+        {u"Careers", 10, 30, all, Color(255, 0, 0)},        // other text where it was
+        {u"Caree", 10, 30, all, Color(255, 0, 0)},
+    };
+    for (int i = 0; i < 60; ++i) steps.push_back({u"line " + std::u16string(1, char16_t(u'A' + i % 26)), 5, 20 + i % 7, all, Color(0, 128, 0)});
+    steps.push_back({u"Career", 10, 30, all, Color(255, 0, 0)});   // long since pushed out
+    const std::u16string wide(120, u'\u2588');                      // too large to keep
+    steps.push_back({wide, -30, 40, all, Color(9, 9, 9)});
+    steps.push_back({wide, -30, 40, all, Color(200, 9, 9)});
+
+    SysFont kept;
+    OpenDejaVu(kept, Desc(28));
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const Step& st = steps[i];
+        SysFont fresh;
+        OpenDejaVu(fresh, Desc(28));
+        MemoryImage a, b;
+        a.Create(400, 60);
+        b.Create(400, 60);
+        for (auto [font, image] : {std::pair<SysFont*, MemoryImage*>{&kept, &a}, {&fresh, &b}}) {
+            Graphics g(image);
+            g.SetFont(font);
+            g.SetColor(st.color);
+            g.SetClipRect(st.clip);
+            g.DrawString(st.text, st.x, st.y);
+        }
+        ASSERT_GT(Drawn(b).count, 0) << i;
+        ASSERT_TRUE(std::equal(a.GetBits(), a.GetBits() + 400 * 60, b.GetBits())) << "step " << i;
+    }
+}
+
 TEST(SysFont, StrokeAndOffsetVariantsShareTheLayout) {
     SysFont plain, stroke, shadow;
     OpenDejaVu(plain, Desc(14));

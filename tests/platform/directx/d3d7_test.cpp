@@ -215,6 +215,37 @@ TEST_F(D3D7Test, TexturesShowWhatWasLastUnlocked) {
         }
         mDevice->SetTexture(0, nullptr);
     }
+
+    // A texture left undrawn for hundreds of scenes loses its decoded copy and
+    // shows its texels when drawn again; so does a texture made where a
+    // released one was.
+    D3DTLVERTEX quad[4] = {TL(-0.5f, -0.5f, 0, 0), TL(1.5f, -0.5f, 1, 0), TL(-0.5f, 1.5f, 0, 1), TL(1.5f, 1.5f, 1, 1)};
+    auto texture = [&](uint32_t argb) {
+        IDirectDrawSurface7* t = MakeSurface(2, 2, DDSCAPS_TEXTURE, PixelLayout::ARGB8888, DDSCAPS2_TEXTUREMANAGE);
+        const uint32_t row[2] = {argb, argb};
+        WriteTexels(t, row, sizeof row, 2);
+        return t;
+    };
+    auto draw = [&](IDirectDrawSurface7* t) {
+        mDevice->SetTexture(0, t);
+        mDevice->BeginScene();
+        mDevice->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_TLVERTEX, quad, 4, 0);
+        mDevice->EndScene();
+        return Pixel(1, 1);
+    };
+    IDirectDrawSurface7* kept = texture(0xFF112233);
+    IDirectDrawSurface7* busy = texture(0xFF445566);
+    EXPECT_EQ(draw(kept), 0x112233u);
+    for (int scene = 0; scene < 700; ++scene) draw(busy);
+    EXPECT_EQ(draw(kept), 0x112233u) << "after its decoded copy was dropped";
+    for (uint32_t n = 0; n < 40; ++n) {
+        IDirectDrawSurface7* gone = texture(0xFF000000u | n);
+        EXPECT_EQ(draw(gone), n);
+        mSurfaces.pop_back();
+        mDevice->SetTexture(0, nullptr);
+        gone->Release();
+    }
+    mDevice->SetTexture(0, nullptr);
 }
 
 TEST_F(D3D7Test, ConfigurationShapesTheDevice) {

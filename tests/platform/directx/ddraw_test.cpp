@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <SDL.h>
 
 #include <cstring>
 #include <functional>
@@ -477,6 +478,112 @@ TEST_F(DirectDrawTest, OnePassStretchEqualsTheStretchThenTheWidening) {
     const uint16_t pixel = 0;
     EXPECT_FALSE(StretchPrimary(&pixel, 1, 1, 4, PrimaryFormat::XBGR8888, &out, 4, {0, 0, 1, 1}))
         << "a 32-bit picture in another order than the window's";
+}
+
+// A surface moved into the window's pixels is drawn and shown there; every
+// way the loan can end gives the surface its last picture back before the
+// window's pixels may go, and a refused loan changes nothing.
+TEST_F(DirectDrawTest, ASurfaceLentTheWindowsPixelsGetsItsPictureBackWhenTheLoanEnds) {
+    auto fill = [](IDirectDrawSurface7* s, uint32_t seed) {
+        DDSURFACEDESC2 d = MakeDesc<DDSURFACEDESC2>();
+        ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        for (DWORD y = 0; y < d.dwHeight; ++y)
+            for (DWORD x = 0; x < d.dwWidth; ++x)
+                static_cast<uint32_t*>(d.lpSurface)[y * DWORD(d.lPitch) / 4 + x] = (seed = seed * 1103515245u + 12345u);
+        ASSERT_EQ(s->Unlock(nullptr), DD_OK);
+    };
+    auto picture = [](IDirectDrawSurface7* s) {
+        SurfaceMemory m;
+        EXPECT_TRUE(GetSurfaceMemory(s, m));
+        std::vector<uint8_t> out;
+        for (int y = 0; y < m.height; ++y)
+            out.insert(out.end(), m.bits + size_t(y) * size_t(m.pitch), m.bits + size_t(y) * size_t(m.pitch) + size_t(m.width) * 4);
+        return out;
+    };
+    auto windowPixels = [] {
+        for (uint32_t id = 1; id < 256; ++id)
+            if (SDL_Window* w = SDL_GetWindowFromID(id)) return SDL_GetWindowSurface(w);
+        return static_cast<SDL_Surface*>(nullptr);
+    };
+    struct Case {
+        const char* end;
+        std::function<void(Window&, IDirectDrawSurface7*)> run;
+        bool presentFails;   // the lent pixels presented after it: refused, and sent again from the surface
+    };
+    std::vector<uint32_t> other(64 * 48, 0xFF102030u);
+    const Case cases[] = {
+        {"the borrower ends it", [](Window& w, IDirectDrawSurface7*) { w.EndLoan(); }, false},
+        {"other pixels presented",
+         [&](Window& w, IDirectDrawSurface7*) { EXPECT_TRUE(w.PresentPrimary(other.data(), 64, 48, 256, PrimaryFormat::XRGB8888)); },
+         false},
+        {"full screen", [](Window& w, IDirectDrawSurface7*) { EXPECT_TRUE(w.SetWindowed(false)); }, false},
+        {"the window sized", [](Window& w, IDirectDrawSurface7*) { w.SetClientSize(80, 60); }, false},
+        {"the window closed", [](Window& w, IDirectDrawSurface7*) { w.Close(); }, false},
+        {"SDL resizes the window itself",
+         [&](Window&, IDirectDrawSurface7*) {
+             for (uint32_t id = 1; id < 256; ++id)
+                 if (SDL_Window* sw = SDL_GetWindowFromID(id)) SDL_SetWindowSize(sw, 96, 72);
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.end);
+        Window window;
+        ASSERT_TRUE(window.Open("Loan", 64, 48, true)) << window.LastError();
+        IDirectDrawSurface7* s7 = Make(64, 48, PixelLayout::XRGB8888);
+        IDirectDrawSurface* s = nullptr;
+        ASSERT_EQ(s7->QueryInterface(IID_IDirectDrawSurface, reinterpret_cast<void**>(&s)), DD_OK);
+        fill(s7, 1);
+        const std::vector<uint8_t> first = picture(s7);
+        ASSERT_TRUE(LendWindowPixels(window, s, PrimaryFormat::XRGB8888));
+        SurfaceMemory m;
+        ASSERT_TRUE(GetSurfaceMemory(s7, m));
+        ASSERT_TRUE(m.lent);
+        ASSERT_EQ(static_cast<void*>(m.bits), windowPixels()->pixels);
+        EXPECT_EQ(picture(s7), first) << "the picture moves with the surface";
+        EXPECT_TRUE(LendWindowPixels(window, s, PrimaryFormat::XRGB8888)) << "a second loan is the first";
+        fill(s7, 2);   // drawn in place
+        const std::vector<uint8_t> second = picture(s7);
+        EXPECT_TRUE(window.PresentPrimary(m.bits, 64, 48, m.pitch, PrimaryFormat::XRGB8888)) << window.LastError();
+        c.run(window, s7);
+        if (c.presentFails) {
+            EXPECT_FALSE(window.PresentPrimary(m.bits, 64, 48, m.pitch, PrimaryFormat::XRGB8888));
+            SurfaceMemory back;
+            ASSERT_TRUE(GetSurfaceMemory(s7, back));
+            EXPECT_TRUE(window.PresentPrimary(back.bits, 64, 48, back.pitch, PrimaryFormat::XRGB8888)) << window.LastError();
+        }
+        ASSERT_TRUE(GetSurfaceMemory(s7, m));
+        EXPECT_FALSE(m.lent);
+        EXPECT_EQ(picture(s7), second);
+        s->Release();
+        EXPECT_EQ(s7->AddRef(), 2u) << "the window let go of the surface";
+        s7->Release();
+    }
+
+    // Refused: a surface of another size or format, a locked one; nothing moves.
+    Window window;
+    ASSERT_TRUE(window.Open("Loan", 64, 48, true)) << window.LastError();
+    struct Refusal { const char* why; int w, h; PixelLayout layout; bool locked; };
+    const Refusal refusals[] = {{"another size", 32, 48, PixelLayout::XRGB8888, false},
+                                {"another format", 64, 48, PixelLayout::RGB565, false},
+                                {"locked", 64, 48, PixelLayout::XRGB8888, true}};
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.why);
+        IDirectDrawSurface7* s7 = Make(r.w, r.h, r.layout);
+        IDirectDrawSurface* s = nullptr;
+        ASSERT_EQ(s7->QueryInterface(IID_IDirectDrawSurface, reinterpret_cast<void**>(&s)), DD_OK);
+        DDSURFACEDESC2 d = MakeDesc<DDSURFACEDESC2>();
+        if (r.locked) ASSERT_EQ(s7->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        EXPECT_FALSE(LendWindowPixels(window, s, r.layout == PixelLayout::RGB565 ? PrimaryFormat::RGB565 : PrimaryFormat::XRGB8888));
+        SurfaceMemory m;
+        ASSERT_TRUE(GetSurfaceMemory(s7, m));
+        EXPECT_FALSE(m.lent);
+        if (r.locked) EXPECT_EQ(static_cast<void*>(m.bits), d.lpSurface);
+        if (r.locked) s7->Unlock(nullptr);
+        s->Release();
+        EXPECT_EQ(s7->AddRef(), 2u) << "nothing holds the surface";
+        s7->Release();
+    }
 }
 
 } // namespace
