@@ -571,7 +571,14 @@ __attribute__((always_inline)) inline int QuadsAvx2Body(uint8_t* row, int x, int
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(lo, hi, 0x20));
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), _mm256_permute2x128_si256(lo, hi, 0x31));
             }
-            std::memcpy(out, src + n, size_t(count - n) * 4);
+            // The last 1 to 15 from the decoded texels, eight lanes at a
+            // time, none past the span: a library copy per row cost more.
+            for (; n < count; n += 8, out += 8 * kBytes) {
+                const __m256i live =
+                    _mm256_cmpgt_epi32(_mm256_set1_epi32(count - n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+                _mm256_maskstore_epi32(reinterpret_cast<int*>(out), live,
+                                       _mm256_maskload_epi32(reinterpret_cast<const int*>(src + n), live));
+            }
             n = count;
         } else if constexpr (L == TargetLayout::ARGB8888) {
             std::memcpy(out, src, size_t(count) * 4);
