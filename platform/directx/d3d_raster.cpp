@@ -442,6 +442,12 @@ inline void FlatPair(uint8_t* row, int x, uint32_t t0, uint32_t t1, __m128i tint
 
 PEMBERLY_AVX2_BEGIN
 
+// The lanes of a group of eight that lie within the `left` pixels still to
+// draw: masked loads and stores touch none past them.
+inline __m256i LiveLanes(int left) {
+    return _mm256_cmpgt_epi32(_mm256_set1_epi32(left), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+}
+
 // Texels come from one texture row, clamped unless `inRow`, or through
 // PointSample when the span crosses rows; u and v advance past what was drawn.
 // Four 16-bit 565 pixels as 8-bit ARGB, widened as LoadPixel does, and back.
@@ -574,8 +580,7 @@ __attribute__((always_inline)) inline int QuadsAvx2Body(uint8_t* row, int x, int
             // The last 1 to 15 from the decoded texels, eight lanes at a
             // time, none past the span: a library copy per row cost more.
             for (; n < count; n += 8, out += 8 * kBytes) {
-                const __m256i live =
-                    _mm256_cmpgt_epi32(_mm256_set1_epi32(count - n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+                const __m256i live = LiveLanes(count - n);
                 _mm256_maskstore_epi32(reinterpret_cast<int*>(out), live,
                                        _mm256_maskload_epi32(reinterpret_cast<const int*>(src + n), live));
             }
@@ -624,8 +629,7 @@ __attribute__((always_inline)) inline int QuadsAvx2Body(uint8_t* row, int x, int
             // The last one to seven pixels as an octet whose lanes past the
             // span are neither read nor written.
             if (n < count) {
-                const __m256i live =
-                    _mm256_cmpgt_epi32(_mm256_set1_epi32(count - n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+                const __m256i live = LiveLanes(count - n);
                 const __m256i t = _mm256_maskload_epi32(reinterpret_cast<const int*>(src), live);
                 if (!_mm256_testz_si256(t, alphaMask)) {
                     const __m256i d = _mm256_maskload_epi32(reinterpret_cast<const int*>(out), live);
