@@ -305,9 +305,11 @@ private:
         }
         if (dropped) mRecent.fill({});
     }
-    // The slot of a texture among those drawn lately.
+    // The slot of a texture among those drawn lately. A menu frame draws
+    // some eighty textures: with 1,024 slots few of them share one.
+    static constexpr int kRecentBits = 10;
     static size_t RecentSlot(const IDirectDrawSurface7* surface) {
-        return size_t((uint64_t(reinterpret_cast<uintptr_t>(surface)) * 0x9E3779B97F4A7C15ull) >> 58);
+        return size_t((uint64_t(reinterpret_cast<uintptr_t>(surface)) * 0x9E3779B97F4A7C15ull) >> (64 - kRecentBits));
     }
 
     IDirect3D7* mD3D;
@@ -324,7 +326,7 @@ private:
     // The entries of textures drawn lately, by RecentSlot: a frame draws the
     // same few dozen again, and the map's own lookup misses the cache twice
     // (its bucket, then its node) after the frame's pixels went through.
-    std::array<std::pair<IDirectDrawSurface7*, DecodedTexture*>, 64> mRecent{};
+    std::array<std::pair<IDirectDrawSurface7*, DecodedTexture*>, size_t(1) << kRecentBits> mRecent{};
 };
 
 class Direct3D final : public RefCounted<IDirect3D7> {

@@ -442,6 +442,10 @@ inline void FlatPair(uint8_t* row, int x, uint32_t t0, uint32_t t1, __m128i tint
 
 PEMBERLY_AVX2_BEGIN
 
+// PREFETCHW (a no-op on processors without it); it never faults, so `at`
+// may lie past the pixels.
+inline void PrefetchForWrite(const void* at) { asm volatile("prefetchw (%0)" : : "r"(at)); }
+
 // The lanes of a group of eight that lie within the `left` pixels still to
 // draw: masked loads and stores touch none past them.
 inline __m256i LiveLanes(int left) {
@@ -564,8 +568,8 @@ __attribute__((always_inline)) inline int QuadsAvx2Body(uint8_t* row, int x, int
         if (L == TargetLayout::ARGB8888 && tex.rgb565) {
             // From the 565 surface, half the bytes to read, each field widened as the decoded texels have it.
             const uint16_t* from = RowOf565(tex, fixedRow) + (int32_t(u) >> 16);
-            for (; n + 15 < count; n += 16, from += 16, out += 16 * kBytes) {
-                const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
+            auto widen16 = [](const uint16_t* at, uint8_t* to) __attribute__((always_inline)) {
+                const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
                 const __m256i c33 = _mm256_set1_epi16(33), c65 = _mm256_set1_epi16(65), m5 = _mm256_set1_epi16(31);
                 const __m256i r = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(p, 11), c33), 2);
                 const __m256i g = _mm256_srli_epi16(
@@ -574,15 +578,29 @@ __attribute__((always_inline)) inline int QuadsAvx2Body(uint8_t* row, int x, int
                 const __m256i gb = _mm256_or_si256(_mm256_slli_epi16(g, 8), b);
                 const __m256i ar = _mm256_or_si256(r, _mm256_set1_epi16(short(0xFF00)));
                 const __m256i lo = _mm256_unpacklo_epi16(gb, ar), hi = _mm256_unpackhi_epi16(gb, ar);
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(lo, hi, 0x20));
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), _mm256_permute2x128_si256(lo, hi, 0x31));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm256_permute2x128_si256(lo, hi, 0x20));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 32), _mm256_permute2x128_si256(lo, hi, 0x31));
+            };
+            for (; n + 15 < count; n += 16) {
+                // These are mostly the first writes of the frame to lines
+                // that the display has just read: owning them a few lines
+                // ahead keeps more of those fetches in flight.
+                PrefetchForWrite(out + size_t(n) * kBytes + 256);
+                widen16(from + n, out + size_t(n) * kBytes);
             }
-            // The last 1 to 15 from the decoded texels, eight lanes at a
-            // time, none past the span: a library copy per row cost more.
-            for (; n < count; n += 8, out += 8 * kBytes) {
-                const __m256i live = LiveLanes(count - n);
-                _mm256_maskstore_epi32(reinterpret_cast<int*>(out), live,
-                                       _mm256_maskload_epi32(reinterpret_cast<const int*>(src + n), live));
+            if (n < count && count >= 16) {
+                // The last 1 to 15 as the row's last sixteen again: those
+                // already written get the same values, and no other memory
+                // (the decoded texels) is read for them.
+                widen16(from + count - 16, out + size_t(count - 16) * kBytes);
+            } else {
+                // A row under sixteen from the decoded texels, eight lanes at
+                // a time, none past the span.
+                for (; n < count; n += 8) {
+                    const __m256i live = LiveLanes(count - n);
+                    _mm256_maskstore_epi32(reinterpret_cast<int*>(out + size_t(n) * kBytes), live,
+                                           _mm256_maskload_epi32(reinterpret_cast<const int*>(src + n), live));
+                }
             }
             n = count;
         } else if constexpr (L == TargetLayout::ARGB8888) {

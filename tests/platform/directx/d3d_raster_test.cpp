@@ -381,6 +381,20 @@ TEST(D3DRaster, OpaquePicturesEqualReference) {
                 ASSERT_EQ(triFast.bytes, triRef.bytes) << k.name << " layout " << int(layout) << " triangles at " << x0
                                                        << "," << y0 << " " << w << "x" << h;
             }
+    // Every row length of a 565 picture widened onto 8888, whose last few
+    // pixels are written apart from the groups of sixteen before them.
+    for (int w = 1; w <= 72; ++w)
+        for (int tx : {0, 5}) {
+            Canvas fast(72, 2), ref(72, 2);
+            for (auto& b : fast.bytes) b = uint8_t(rng());
+            ref.bytes = fast.bytes;
+            const float u0 = float(tx) / kTexW, u1 = float(tx + w) / kTexW;
+            const Vertex q[4] = {V(-0.5f, -0.5f, u0, 0), V(w - 0.5f, -0.5f, u1, 0), V(w - 0.5f, 1.5f, u1, 2.f / kTexH),
+                                 V(-0.5f, 1.5f, u0, 2.f / kTexH)};
+            ASSERT_TRUE(DrawRectangle(fast.target(), RasterState{}, &tex565, q[0], q[1], q[2], q[3], Path::Fast));
+            ASSERT_TRUE(DrawRectangle(ref.target(), RasterState{}, &tex565, q[0], q[1], q[2], q[3], Path::Reference));
+            ASSERT_EQ(fast.bytes, ref.bytes) << "565 row of " << w << " from texel " << tx;
+        }
 }
 
 // A rectangle drawn in whole rows gives the pixels of its two triangles: every
