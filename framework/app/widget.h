@@ -150,8 +150,12 @@ void WidgetContainer::ForEachChildSafe(Fn&& fn) {
     if (mWidgets.empty()) return;   // most widgets: no snapshot, no counted references
     WidgetLifeRef self = mLife;
     // The counts are taken with locked adds, which wait for each miss in
-    // turn: the lines are asked for first, all at once.
-    for (WidgetContainer* w : mWidgets) __builtin_prefetch(w->mLife.get(), 1);
+    // turn, and a frame's pixels have pushed the widgets out of the cache
+    // since the last walk: their lines are asked for first, all at once.
+    for (WidgetContainer* w : mWidgets) {
+        __builtin_prefetch(w->mLife.get(), 1);
+        for (uintptr_t line = 1; line < 6; ++line) __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(w) + 64 * line));
+    }
     std::vector<WidgetLifeRef> snapshot;
     snapshot.reserve(mWidgets.size());
     for (WidgetContainer* w : mWidgets) snapshot.push_back(w->mLife);

@@ -363,7 +363,11 @@ void ZephraAppBase::StartCursorThread() {
 }
 
 void ZephraAppBase::StopCursorThread() {
-    mCursorThreadStop = true;
+    {
+        std::lock_guard<std::mutex> lock(mCursorWaitLock);
+        mCursorThreadStop = true;
+    }
+    mCursorWake.notify_all();
     if (mCursorThread.joinable()) mCursorThread.join();
 }
 
@@ -372,6 +376,13 @@ void ZephraAppBase::CursorThreadProc() {
     // Where the thread last put the cursor: nowhere yet.
     int lastX = INT_MIN, lastY = INT_MIN;
     while (!mCursorThreadStop) {
+        if (!mCustomCursorShown) {
+            // Nothing to move: sleep until a custom cursor is shown or the
+            // thread is stopped, not a wake-up every 10 ms.
+            std::unique_lock<std::mutex> lock(mCursorWaitLock);
+            mCursorWake.wait(lock, [this] { return mCursorThreadStop || mCustomCursorShown; });
+            continue;
+        }
         clock.SleepMs(10);
         if (!mCustomCursorShown) continue;
         const int x = mMouseX, y = mMouseY;
@@ -423,7 +434,11 @@ void ZephraAppBase::ApplyCursor() {
     mAppliedCursorImage = image;
     if (mWindow) mWindow->ShowSystemCursor(mSystemCursorShown);
     if (mDisplay) mDisplay->SetCursorImage(image);
-    mCustomCursorShown = image != nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mCursorWaitLock);
+        mCustomCursorShown = image != nullptr;
+    }
+    if (image) mCursorWake.notify_all();
 }
 
 void ZephraAppBase::SetPointerInside(bool inside) {

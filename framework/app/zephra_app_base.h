@@ -1,10 +1,12 @@
 #pragma once
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -230,6 +232,9 @@ private:
     std::atomic<bool> mCustomCursorShown{false};
     std::atomic<bool> mCursorMoved{false};
     std::atomic<bool> mCursorThreadStop{false};
+    // The thread waits here while no custom cursor is in use, not polling.
+    std::mutex mCursorWaitLock;
+    std::condition_variable mCursorWake;
     std::thread mCursorThread;
     bool mDrawPending = false;
     int mUpdatesSinceDraw = 0;

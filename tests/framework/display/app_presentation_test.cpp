@@ -170,14 +170,27 @@ TEST(AppPresentation, FullScreenFillsTheDesktopCentredAndTheMouseHitsWhatIsShown
 // The cursor thread draws the software cursor on the primary between frames.
 // A frame being drawn turns its move away (the frame draws the cursor), but it
 // may have read the position before the move: the thread moves the cursor
-// there once the frame is done.
+// there once the frame is done. Started before any custom cursor, it waits
+// for one, and it stops while it waits.
 TEST(AppPresentation, TheCursorThreadMovesTheCursorOnThePrimaryUntilStopped) {
-    for (bool frameInProgress : {false, true}) {
-        SCOPED_TRACE(frameInProgress ? "a frame in progress" : "between frames");
+    enum class When { BetweenFrames, FrameInProgress, BeforeTheCursor };
+    for (When when : {When::BetweenFrames, When::FrameInProgress, When::BeforeTheCursor}) {
+        const bool frameInProgress = when == When::FrameInProgress;
+        SCOPED_TRACE(int(when));
         testsupport::TempUserDirs dirs;
         DirectXConfig::Get().Reset();
         DisplayApp app;
         ASSERT_TRUE(app.Init()) << app.mDisplayError;
+        // No custom cursor yet: the thread starts and stops (no poll would
+        // see the stop while it waits).
+        app.StartCursorThread();
+        app.StopCursorThread();
+        if (when == When::BeforeTheCursor) {
+            // Given time to find no cursor and wait: only the cursor being
+            // shown may wake it.
+            app.StartCursorThread();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
         MemoryImage arrow(nullptr);
         arrow.Create(8, 8);
         std::fill_n(arrow.GetBits(), 64, 0xFF00FF00u);
@@ -197,7 +210,7 @@ TEST(AppPresentation, TheCursorThreadMovesTheCursorOnThePrimaryUntilStopped) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             dd.mInRedraw = false;
-        } else {
+        } else if (when == When::BetweenFrames) {
             app.StartCursorThread();
         }
         WaitForTheCursorAt(dd, 300, 200);
