@@ -26,4 +26,10 @@ inline bool CpuHasAvx2() {
     return has;
 }
 
+// Asks for the line at `at` to be owned for writing (PREFETCHW; a no-op on
+// processors without it). It never faults, so `at` may lie past the pixels:
+// rows whose lines another core (the display) has just read run faster when
+// a few lines ahead are on their way.
+inline void PrefetchForWrite(const void* at) { asm volatile("prefetchw (%0)" : : "r"(at)); }
+
 } // namespace Zephra

@@ -319,6 +319,20 @@ void GatherExpandRowAvx2(const uint16_t* src, const std::vector<int>& columns, c
     ExpandRowReference<RShift, RBits, GShift, GBits, BShift, BBits>(eight, out + done, int(left));
 }
 
+// A row into the window's pixels, whose lines the display has just read,
+// each line owned eight ahead.
+void CopyRowOwningAhead(const uint32_t* from, uint8_t* to, size_t count) {
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        Zephra::PrefetchForWrite(to + i * 4 + 512);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i * 4),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i * 4 + 32),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i + 8)));
+    }
+    std::memcpy(to + i * 4, from + i, (count - i) * 4);
+}
+
 void GatherRow32Avx2(const uint32_t* src, const std::vector<int>& columns, const ColumnBlocks& b, uint32_t* out) {
     GatherBlocks(src, columns, b, out, [](const uint32_t* from, __m128i lanes8, uint32_t* to) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
@@ -384,8 +398,11 @@ bool StretchPrimary(const void* pixels, int width, int height, int pitch, Primar
                 }
             }
         }
-        std::memcpy(static_cast<uint8_t*>(out) + static_cast<ptrdiff_t>(into.y + y) * outPitch + into.x * 4, made.data(),
-                    made.size() * 4);
+        uint8_t* to = static_cast<uint8_t*>(out) + static_cast<ptrdiff_t>(into.y + y) * outPitch + into.x * 4;
+        if (avx2)
+            CopyRowOwningAhead(made.data(), to, made.size());
+        else
+            std::memcpy(to, made.data(), made.size() * 4);
     }
     return true;
 }

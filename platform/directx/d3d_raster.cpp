@@ -442,10 +442,6 @@ inline void FlatPair(uint8_t* row, int x, uint32_t t0, uint32_t t1, __m128i tint
 
 PEMBERLY_AVX2_BEGIN
 
-// PREFETCHW (a no-op on processors without it); it never faults, so `at`
-// may lie past the pixels.
-inline void PrefetchForWrite(const void* at) { asm volatile("prefetchw (%0)" : : "r"(at)); }
-
 // The lanes of a group of eight that lie within the `left` pixels still to
 // draw: masked loads and stores touch none past them.
 inline __m256i LiveLanes(int left) {
@@ -585,7 +581,7 @@ __attribute__((always_inline)) inline int QuadsAvx2Body(uint8_t* row, int x, int
                 // These are mostly the first writes of the frame to lines
                 // that the display has just read: owning them a few lines
                 // ahead keeps more of those fetches in flight.
-                PrefetchForWrite(out + size_t(n) * kBytes + 256);
+                Zephra::PrefetchForWrite(out + size_t(n) * kBytes + 256);
                 widen16(from + n, out + size_t(n) * kBytes);
             }
             if (n < count && count >= 16) {
