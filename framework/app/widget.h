@@ -154,7 +154,8 @@ void WidgetContainer::ForEachChildSafe(Fn&& fn) {
     // since the last walk: their lines are asked for first, all at once.
     for (WidgetContainer* w : mWidgets) {
         __builtin_prefetch(w->mLife.get(), 1);
-        for (uintptr_t line = 1; line < 6; ++line) __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(w) + 64 * line));
+        const uintptr_t at = reinterpret_cast<uintptr_t>(w);
+        for (uintptr_t line = 1; line < 6; ++line) __builtin_prefetch(reinterpret_cast<const void*>(at + 64 * line));
     }
     std::vector<WidgetLifeRef> snapshot;
     snapshot.reserve(mWidgets.size());
