@@ -500,10 +500,10 @@ TEST_F(DirectDrawTest, ASurfaceLentTheWindowsPixelsGetsItsPictureBackWhenTheLoan
             out.insert(out.end(), m.bits + size_t(y) * size_t(m.pitch), m.bits + size_t(y) * size_t(m.pitch) + size_t(m.width) * 4);
         return out;
     };
-    auto windowPixels = [] {
+    auto sdlWindow = [] {
         for (uint32_t id = 1; id < 256; ++id)
-            if (SDL_Window* w = SDL_GetWindowFromID(id)) return SDL_GetWindowSurface(w);
-        return static_cast<SDL_Surface*>(nullptr);
+            if (SDL_Window* w = SDL_GetWindowFromID(id)) return w;
+        return static_cast<SDL_Window*>(nullptr);
     };
     struct Case {
         const char* end;
@@ -520,10 +520,7 @@ TEST_F(DirectDrawTest, ASurfaceLentTheWindowsPixelsGetsItsPictureBackWhenTheLoan
         {"the window sized", [](Window& w, IDirectDrawSurface7*) { w.SetClientSize(80, 60); }, false},
         {"the window closed", [](Window& w, IDirectDrawSurface7*) { w.Close(); }, false},
         {"SDL resizes the window itself",
-         [&](Window&, IDirectDrawSurface7*) {
-             for (uint32_t id = 1; id < 256; ++id)
-                 if (SDL_Window* sw = SDL_GetWindowFromID(id)) SDL_SetWindowSize(sw, 96, 72);
-         },
+         [&](Window&, IDirectDrawSurface7*) { SDL_SetWindowSize(sdlWindow(), 96, 72); },
          true},
     };
     for (const Case& c : cases) {
@@ -539,7 +536,7 @@ TEST_F(DirectDrawTest, ASurfaceLentTheWindowsPixelsGetsItsPictureBackWhenTheLoan
         SurfaceMemory m;
         ASSERT_TRUE(GetSurfaceMemory(s7, m));
         ASSERT_TRUE(m.lent);
-        ASSERT_EQ(static_cast<void*>(m.bits), windowPixels()->pixels);
+        ASSERT_EQ(static_cast<void*>(m.bits), SDL_GetWindowSurface(sdlWindow())->pixels);
         EXPECT_EQ(picture(s7), first) << "the picture moves with the surface";
         EXPECT_TRUE(LendWindowPixels(window, s, PrimaryFormat::XRGB8888)) << "a second loan is the first";
         fill(s7, 2);   // drawn in place
