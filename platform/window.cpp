@@ -189,14 +189,53 @@ void ExpandRow(const uint16_t* in, uint32_t* out, int count) {
     ExpandRowReference<RShift, RBits, GShift, GBits, BShift, BBits>(in + i, out + i, count - i);
 }
 
+PEMBERLY_AVX2_BEGIN
+
+// Sixteen pixels as Expand8 makes eight: pixels 0-7 in the low half of `p`,
+// 8-15 in the high half.
+template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
+__attribute__((always_inline)) inline void Expand16(__m256i p, uint32_t* out) {
+    const __m256i rMask = _mm256_set1_epi16((1 << RBits) - 1), gMask = _mm256_set1_epi16((1 << GBits) - 1),
+                  bMask = _mm256_set1_epi16((1 << BBits) - 1), alpha = _mm256_set1_epi16(short(0xFF00));
+    const __m256i r = _mm256_and_si256(_mm256_srli_epi16(p, RShift), rMask);
+    const __m256i g = _mm256_and_si256(_mm256_srli_epi16(p, GShift), gMask);
+    const __m256i b = _mm256_and_si256(_mm256_srli_epi16(p, BShift), bMask);
+    const __m256i r8 = _mm256_or_si256(_mm256_slli_epi16(r, 8 - RBits), _mm256_srli_epi16(r, 2 * RBits - 8));
+    const __m256i g8 = _mm256_or_si256(_mm256_slli_epi16(g, 8 - GBits), _mm256_srli_epi16(g, 2 * GBits - 8));
+    const __m256i b8 = _mm256_or_si256(_mm256_slli_epi16(b, 8 - BBits), _mm256_srli_epi16(b, 2 * BBits - 8));
+    const __m256i high = _mm256_or_si256(alpha, r8), low = _mm256_or_si256(_mm256_slli_epi16(g8, 8), b8);
+    // The unpacks work within halves: pixels 0-3 and 8-11, then 4-7 and 12-15.
+    const __m256i first = _mm256_unpacklo_epi16(low, high), second = _mm256_unpackhi_epi16(low, high);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(first, second, 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), _mm256_permute2x128_si256(first, second, 0x31));
+}
+
+template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
+void ExpandRowAvx2(const uint16_t* in, uint32_t* out, int count) {
+    int i = 0;
+    for (; i + 16 <= count; i += 16)
+        Expand16<RShift, RBits, GShift, GBits, BShift, BBits>(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)), out + i);
+    ExpandRow<RShift, RBits, GShift, GBits, BShift, BBits>(in + i, out + i, count - i);
+}
+
+PEMBERLY_AVX2_END
+
 using ExpandFn = void (*)(const uint16_t*, uint32_t*, int);
+
+template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
+ExpandFn PickExpander(bool reference) {
+    if (reference) return ExpandRowReference<RShift, RBits, GShift, GBits, BShift, BBits>;
+    return Zephra::CpuHasAvx2() ? ExpandRowAvx2<RShift, RBits, GShift, GBits, BShift, BBits>
+                                : ExpandRow<RShift, RBits, GShift, GBits, BShift, BBits>;
+}
 
 ExpandFn ExpanderOf(uint32_t from, bool reference) {
     switch (from) {
-    case SDL_PIXELFORMAT_RGB565: return reference ? ExpandRowReference<11, 5, 5, 6, 0, 5> : ExpandRow<11, 5, 5, 6, 0, 5>;
-    case SDL_PIXELFORMAT_BGR565: return reference ? ExpandRowReference<0, 5, 5, 6, 11, 5> : ExpandRow<0, 5, 5, 6, 11, 5>;
-    case SDL_PIXELFORMAT_RGB555: return reference ? ExpandRowReference<10, 5, 5, 5, 0, 5> : ExpandRow<10, 5, 5, 5, 0, 5>;
-    case SDL_PIXELFORMAT_BGR555: return reference ? ExpandRowReference<0, 5, 5, 5, 10, 5> : ExpandRow<0, 5, 5, 5, 10, 5>;
+    case SDL_PIXELFORMAT_RGB565: return PickExpander<11, 5, 5, 6, 0, 5>(reference);
+    case SDL_PIXELFORMAT_BGR565: return PickExpander<0, 5, 5, 6, 11, 5>(reference);
+    case SDL_PIXELFORMAT_RGB555: return PickExpander<10, 5, 5, 5, 0, 5>(reference);
+    case SDL_PIXELFORMAT_BGR555: return PickExpander<0, 5, 5, 5, 10, 5>(reference);
     default: return nullptr;
     }
 }
@@ -278,6 +317,10 @@ void GatherRow(const Pixel* src, const std::vector<int>& columns, Pixel* out) {
     for (size_t i = 0; i < columns.size(); ++i) out[i] = src[columns[i]];
 }
 
+// The stretch writes the window's pixels, whose lines the display has just
+// read: each loop asks for the line this many pixels ahead as its own.
+constexpr size_t kOwnAhead = 128;
+
 PEMBERLY_AVX2_BEGIN
 
 // Eight pixels of a block at a time by `block` (one load, one shuffle);
@@ -285,6 +328,7 @@ PEMBERLY_AVX2_BEGIN
 template <typename Pixel, typename Block>
 void GatherBlocks(const Pixel* src, const std::vector<int>& columns, const ColumnBlocks& b, Pixel* out, Block block) {
     for (size_t k = 0; k < b.first.size(); ++k) {
+        if (k % 2 == 0) Zephra::PrefetchForWrite(out + k * 8 + kOwnAhead);
         if (b.first[k] < 0) {
             for (size_t i = k * 8; i < k * 8 + 8; ++i) out[i] = src[columns[i]];
             continue;
@@ -299,38 +343,42 @@ void GatherBlocks(const Pixel* src, const std::vector<int>& columns, const Colum
 // GatherRow takes them, widened as ExpandRow widens them.
 template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
 void GatherExpandRowAvx2(const uint16_t* src, const std::vector<int>& columns, const ColumnBlocks& b, uint32_t* out) {
-    uint16_t eight[8];
-    for (size_t k = 0; k < b.first.size(); ++k) {
-        __m128i v;
+    // The eight pixels of block k in 16-bit lanes.
+    auto block = [&](size_t k) __attribute__((always_inline)) {
         if (b.first[k] < 0) {
+            uint16_t eight[8];
             for (size_t i = 0; i < 8; ++i) eight[i] = src[columns[k * 8 + i]];
-            v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(eight));
-        } else {
-            // Lane i takes bytes 2i and 2i + 1 of its pixel.
-            const __m128i lanes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&b.lanes[k * 8]));
-            const __m128i twice = _mm_slli_epi16(_mm_cvtepu8_epi16(lanes), 1);
-            const __m128i pick = _mm_add_epi8(_mm_or_si128(twice, _mm_slli_epi16(twice, 8)), _mm_set1_epi16(0x0100));
-            v = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + b.first[k])), pick);
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(eight));
         }
-        Expand8<RShift, RBits, GShift, GBits, BShift, BBits>(v, out + k * 8);
+        // Lane i takes bytes 2i and 2i + 1 of its pixel.
+        const __m128i lanes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&b.lanes[k * 8]));
+        const __m128i twice = _mm_slli_epi16(_mm_cvtepu8_epi16(lanes), 1);
+        const __m128i pick = _mm_add_epi8(_mm_or_si128(twice, _mm_slli_epi16(twice, 8)), _mm_set1_epi16(0x0100));
+        return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + b.first[k])), pick);
+    };
+    size_t k = 0;
+    for (; k + 2 <= b.first.size(); k += 2) {
+        Zephra::PrefetchForWrite(out + k * 8 + kOwnAhead);
+        Expand16<RShift, RBits, GShift, GBits, BShift, BBits>(
+            _mm256_inserti128_si256(_mm256_castsi128_si256(block(k)), block(k + 1), 1), out + k * 8);
     }
+    if (k < b.first.size()) Expand8<RShift, RBits, GShift, GBits, BShift, BBits>(block(k), out + k * 8);
     const size_t done = b.first.size() * 8, left = columns.size() - done;
-    for (size_t i = 0; i < left; ++i) eight[i] = src[columns[done + i]];
-    ExpandRowReference<RShift, RBits, GShift, GBits, BShift, BBits>(eight, out + done, int(left));
+    uint16_t last[8];
+    for (size_t i = 0; i < left; ++i) last[i] = src[columns[done + i]];
+    ExpandRowReference<RShift, RBits, GShift, GBits, BShift, BBits>(last, out + done, int(left));
 }
 
-// A row into the window's pixels, whose lines the display has just read,
-// each line owned eight ahead.
-void CopyRowOwningAhead(const uint32_t* from, uint8_t* to, size_t count) {
+// A row the stretch repeats, from the window's row above.
+void CopyRowOwningAhead(const uint32_t* from, uint32_t* to, size_t count) {
     size_t i = 0;
     for (; i + 16 <= count; i += 16) {
-        Zephra::PrefetchForWrite(to + i * 4 + 512);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i * 4),
-                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i * 4 + 32),
+        Zephra::PrefetchForWrite(to + i + kOwnAhead);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i + 8),
                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i + 8)));
     }
-    std::memcpy(to + i * 4, from + i, (count - i) * 4);
+    std::memcpy(to + i, from + i, (count - i) * 4);
 }
 
 void GatherRow32Avx2(const uint32_t* src, const std::vector<int>& columns, const ColumnBlocks& b, uint32_t* out) {
@@ -368,41 +416,42 @@ bool StretchPrimary(const void* pixels, int width, int height, int pitch, Primar
     // gathered before it is widened: the stretch's choice of pixels exactly.
     std::vector<int> columns(static_cast<size_t>(into.w));
     for (int i = 0; i < into.w; ++i) columns[size_t(i)] = static_cast<int>(int64_t(i) * width / into.w);
-    static const bool avx2 = __builtin_cpu_supports("avx2");
+    const bool avx2 = Zephra::CpuHasAvx2();
     std::vector<uint16_t> gathered(wide || avx2 ? 0 : static_cast<size_t>(into.w));
     const ColumnBlocks blocks = avx2 ? BlocksOf(columns, width) : ColumnBlocks{};
-    // Each row is made here and copied into the window's pixels (a repeated
-    // source row copies the row made last again): the window's rows are not
-    // read back.
-    std::vector<uint32_t> made(static_cast<size_t>(into.w));
+    // Each source row is stretched once, straight into the window; a row
+    // that repeats it copies the window's row above.
     const auto* in = static_cast<const uint8_t*>(pixels);
     int lastSy = -1;
     for (int y = 0; y < into.h; ++y) {
         const int sy = static_cast<int>(int64_t(y) * height / into.h);
-        if (sy != lastSy) {
-            lastSy = sy;
-            const uint8_t* src = in + static_cast<ptrdiff_t>(sy) * pitch;
-            if (wide) {
-                const auto* s32 = reinterpret_cast<const uint32_t*>(src);
-                if (avx2)
-                    GatherRow32Avx2(s32, columns, blocks, made.data());
-                else
-                    GatherRow(s32, columns, made.data());
+        auto* to = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(out) + static_cast<ptrdiff_t>(into.y + y) * outPitch) +
+                   into.x;
+        if (sy == lastSy) {
+            const auto* above = reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(to) - outPitch);
+            if (avx2)
+                CopyRowOwningAhead(above, to, size_t(into.w));
+            else
+                std::memcpy(to, above, size_t(into.w) * 4);
+            continue;
+        }
+        lastSy = sy;
+        const uint8_t* src = in + static_cast<ptrdiff_t>(sy) * pitch;
+        if (wide) {
+            const auto* s32 = reinterpret_cast<const uint32_t*>(src);
+            if (avx2)
+                GatherRow32Avx2(s32, columns, blocks, to);
+            else
+                GatherRow(s32, columns, to);
+        } else {
+            const auto* s16 = reinterpret_cast<const uint16_t*>(src);
+            if (avx2) {
+                GatherExpanderOf(from)(s16, columns, blocks, to);
             } else {
-                const auto* s16 = reinterpret_cast<const uint16_t*>(src);
-                if (avx2) {
-                    GatherExpanderOf(from)(s16, columns, blocks, made.data());
-                } else {
-                    GatherRow(s16, columns, gathered.data());
-                    expand(gathered.data(), made.data(), into.w);
-                }
+                GatherRow(s16, columns, gathered.data());
+                expand(gathered.data(), to, into.w);
             }
         }
-        uint8_t* to = static_cast<uint8_t*>(out) + static_cast<ptrdiff_t>(into.y + y) * outPitch + into.x * 4;
-        if (avx2)
-            CopyRowOwningAhead(made.data(), to, made.size());
-        else
-            std::memcpy(to, made.data(), made.size() * 4);
     }
     return true;
 }
