@@ -582,10 +582,24 @@ struct Window::Impl {
         MapWindowToPicture(ww, wh, picW, picH, wx, wy, px, py);
     }
 
+    // The picture stretched into `at` of the window's pixels by the
+    // display's own rule; false, with nothing drawn, where the window's
+    // layout or the picture's is not one it writes.
+    bool Stretched(SDL_Surface* ws, const void* pixels, int w, int h, int pitch, PrimaryFormat format,
+                   const PixelRect& at) {
+        const uint32_t target = ws->format->format;
+        if (target != SDL_PIXELFORMAT_RGB888 && target != SDL_PIXELFORMAT_ARGB8888) return false;
+        if (SDL_MUSTLOCK(ws) && SDL_LockSurface(ws) != 0) return Fail("SDL_LockSurface");
+        const bool drawn = StretchPrimary(pixels, w, h, pitch, format, ws->pixels, ws->pitch, at);
+        if (SDL_MUSTLOCK(ws)) SDL_UnlockSurface(ws);
+        return drawn;
+    }
+
     // Straight into the window's pixels: a row copy (or one conversion) when
     // the picture fits unscaled, else a stretch; the bars are made black
     // once, not every frame.
-    bool IntoSurface(const void* pixels, int w, int h, int pitch, uint32_t format) {
+    bool IntoSurface(const void* pixels, int w, int h, int pitch, PrimaryFormat primary) {
+        const uint32_t format = SdlFormat(primary);
         SDL_Surface* ws = SDL_GetWindowSurface(window);
         if (!ws) return Fail("SDL_GetWindowSurface");
         const PixelRect at = FitPicture(ws->w, ws->h, w, h);
@@ -601,6 +615,8 @@ struct Window::Impl {
             if (SDL_MUSTLOCK(ws)) SDL_UnlockSurface(ws);
             if (r != 0) return Fail("SDL_ConvertPixels");
         } else {
+            // A window the player made larger: the picture as full screen shows it.
+            if (Stretched(ws, pixels, w, h, pitch, primary, at)) return Send(dst, covers);
             const void* from = pixels;
             int fromPitch = pitch;
             if (!SameLayout(format, target)) {
@@ -789,7 +805,7 @@ bool Window::PresentPrimary(const void* pixels, int width, int height, int pitch
     m.TakeBack();
     if (m.minimized) return true;   // nothing to see
     return m.renderer ? m.ThroughRenderer(pixels, width, height, pitch, sdl)
-                      : m.IntoSurface(pixels, width, height, pitch, sdl);
+                      : m.IntoSurface(pixels, width, height, pitch, format);
 }
 
 bool Window::PresentStretched(const void* pixels, int width, int height, int pitch, PrimaryFormat format,
@@ -811,10 +827,7 @@ bool Window::PresentStretched(const void* pixels, int width, int height, int pit
         (target != SDL_PIXELFORMAT_RGB888 && target != SDL_PIXELFORMAT_ARGB8888))
         return false;
     m.Bars(ws, into);
-    if (SDL_MUSTLOCK(ws) && SDL_LockSurface(ws) != 0) return m.Fail("SDL_LockSurface");
-    const bool drawn = StretchPrimary(pixels, width, height, pitch, format, ws->pixels, ws->pitch, into);
-    if (SDL_MUSTLOCK(ws)) SDL_UnlockSurface(ws);
-    if (!drawn) return false;
+    if (!m.Stretched(ws, pixels, width, height, pitch, format, into)) return false;
     m.picW = displayWidth;
     m.picH = displayHeight;
     return m.Send(ToSdl(into), into == PixelRect{0, 0, ws->w, ws->h});

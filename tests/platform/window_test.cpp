@@ -465,6 +465,47 @@ TEST(WindowPrimary, SixteenBitPrimariesShowAsSdlConvertsThem) {
     }
 }
 
+// In a window the player made larger, each pixel shows the picture's pixel
+// that a click there goes to, beside black bars.
+TEST(WindowPrimary, ALargerWindowShowsThePixelAClickThereReaches) {
+    struct Case {
+        PrimaryFormat format;
+        int bytes;
+    };
+    const Case cases[] = {{PrimaryFormat::RGB565, 2}, {PrimaryFormat::XRGB8888, 4}, {PrimaryFormat::BGR555, 2}};
+    constexpr int kW = 80, kH = 60, kWinW = 163, kWinH = 97;   // an uneven scale
+    Window window;
+    ASSERT_TRUE(window.Open("Larger", kW, kH, true)) << window.LastError();
+    window.SetClientSize(kWinW, kWinH);   // wider than the picture's shape: bars left and right
+    int ww = 0, wh = 0;
+    window.GetClientSize(ww, wh);
+    if (ww != kWinW || wh != kWinH) GTEST_SKIP() << "video driver does not resize";
+    uint32_t seed = 11;
+    for (const Case& c : cases) {
+        std::vector<uint8_t> picture(size_t(kW) * kH * c.bytes);
+        for (uint8_t& b : picture) b = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
+        ASSERT_TRUE(window.PresentPrimary(picture.data(), kW, kH, kW * c.bytes, c.format)) << window.LastError();
+        SDL_Surface* shown = OnlyWindowSurface();
+        ASSERT_TRUE(shown && shown->w == kWinW && shown->h == kWinH);
+        const PixelRect at = FitPicture(kWinW, kWinH, kW, kH);
+        for (int y = 0; y < kWinH; ++y)
+            for (int x = 0; x < kWinW; ++x) {
+                uint32_t want = 0xFF000000u, got = 0;
+                if (x >= at.x && x < at.x + at.w) {
+                    int px = 0, py = 0;
+                    window.MapToPicture(x, y, px, py);
+                    const uint8_t* p = picture.data() + (size_t(py) * kW + size_t(px)) * size_t(c.bytes);
+                    if (c.bytes == 4)
+                        std::memcpy(&want, p, 4);
+                    else
+                        ExpandPrimaryRow(c.format, reinterpret_cast<const uint16_t*>(p), &want, 1, true);
+                }
+                std::memcpy(&got, static_cast<uint8_t*>(shown->pixels) + y * shown->pitch + x * 4, 4);
+                ASSERT_EQ(got & 0xFFFFFF, want & 0xFFFFFF) << int(c.format) << " at " << x << "," << y;
+            }
+    }
+}
+
 TEST(WindowModes, FullScreenCoversTheDesktopAndAWindowComesBackAtThePictureSize) {
     SDL_InitSubSystem(SDL_INIT_VIDEO);
     SDL_Rect desktop{};
