@@ -210,32 +210,16 @@ __attribute__((always_inline)) inline void Expand16(__m256i p, uint32_t* out) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), _mm256_permute2x128_si256(first, second, 0x31));
 }
 
-template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
-void ExpandRowAvx2(const uint16_t* in, uint32_t* out, int count) {
-    int i = 0;
-    for (; i + 16 <= count; i += 16)
-        Expand16<RShift, RBits, GShift, GBits, BShift, BBits>(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)), out + i);
-    ExpandRow<RShift, RBits, GShift, GBits, BShift, BBits>(in + i, out + i, count - i);
-}
-
 PEMBERLY_AVX2_END
 
 using ExpandFn = void (*)(const uint16_t*, uint32_t*, int);
 
-template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
-ExpandFn PickExpander(bool reference) {
-    if (reference) return ExpandRowReference<RShift, RBits, GShift, GBits, BShift, BBits>;
-    return Zephra::CpuHasAvx2() ? ExpandRowAvx2<RShift, RBits, GShift, GBits, BShift, BBits>
-                                : ExpandRow<RShift, RBits, GShift, GBits, BShift, BBits>;
-}
-
 ExpandFn ExpanderOf(uint32_t from, bool reference) {
     switch (from) {
-    case SDL_PIXELFORMAT_RGB565: return PickExpander<11, 5, 5, 6, 0, 5>(reference);
-    case SDL_PIXELFORMAT_BGR565: return PickExpander<0, 5, 5, 6, 11, 5>(reference);
-    case SDL_PIXELFORMAT_RGB555: return PickExpander<10, 5, 5, 5, 0, 5>(reference);
-    case SDL_PIXELFORMAT_BGR555: return PickExpander<0, 5, 5, 5, 10, 5>(reference);
+    case SDL_PIXELFORMAT_RGB565: return reference ? ExpandRowReference<11, 5, 5, 6, 0, 5> : ExpandRow<11, 5, 5, 6, 0, 5>;
+    case SDL_PIXELFORMAT_BGR565: return reference ? ExpandRowReference<0, 5, 5, 6, 11, 5> : ExpandRow<0, 5, 5, 6, 11, 5>;
+    case SDL_PIXELFORMAT_RGB555: return reference ? ExpandRowReference<10, 5, 5, 5, 0, 5> : ExpandRow<10, 5, 5, 5, 0, 5>;
+    case SDL_PIXELFORMAT_BGR555: return reference ? ExpandRowReference<0, 5, 5, 5, 10, 5> : ExpandRow<0, 5, 5, 5, 10, 5>;
     default: return nullptr;
     }
 }
