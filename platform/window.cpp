@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "platform/pixel_widening.h"
 #include "platform/simd_target.h"
 #include "platform/text.h"
 
@@ -162,24 +163,6 @@ void ExpandRowReference(const uint16_t* in, uint32_t* out, int count) {
     }
 }
 
-// Eight pixels in 16-bit lanes as ExpandRowReference makes them, written out
-// so that every build type gets it (an -O2 build leaves the plain loop
-// scalar, ten times slower).
-template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
-inline void Expand8(__m128i p, uint32_t* out) {
-    const __m128i rMask = _mm_set1_epi16((1 << RBits) - 1), gMask = _mm_set1_epi16((1 << GBits) - 1),
-                  bMask = _mm_set1_epi16((1 << BBits) - 1), alpha = _mm_set1_epi16(short(0xFF00));
-    const __m128i r = _mm_and_si128(_mm_srli_epi16(p, RShift), rMask);
-    const __m128i g = _mm_and_si128(_mm_srli_epi16(p, GShift), gMask);
-    const __m128i b = _mm_and_si128(_mm_srli_epi16(p, BShift), bMask);
-    const __m128i r8 = _mm_or_si128(_mm_slli_epi16(r, 8 - RBits), _mm_srli_epi16(r, 2 * RBits - 8));
-    const __m128i g8 = _mm_or_si128(_mm_slli_epi16(g, 8 - GBits), _mm_srli_epi16(g, 2 * GBits - 8));
-    const __m128i b8 = _mm_or_si128(_mm_slli_epi16(b, 8 - BBits), _mm_srli_epi16(b, 2 * BBits - 8));
-    const __m128i high = _mm_or_si128(alpha, r8), low = _mm_or_si128(_mm_slli_epi16(g8, 8), b8);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(low, high));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(low, high));
-}
-
 template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
 void ExpandRow(const uint16_t* in, uint32_t* out, int count) {
     int i = 0;
@@ -188,29 +171,6 @@ void ExpandRow(const uint16_t* in, uint32_t* out, int count) {
                                                             out + i);
     ExpandRowReference<RShift, RBits, GShift, GBits, BShift, BBits>(in + i, out + i, count - i);
 }
-
-PEMBERLY_AVX2_BEGIN
-
-// Sixteen pixels as Expand8 makes eight: pixels 0-7 in the low half of `p`,
-// 8-15 in the high half.
-template <int RShift, int RBits, int GShift, int GBits, int BShift, int BBits>
-__attribute__((always_inline)) inline void Expand16(__m256i p, uint32_t* out) {
-    const __m256i rMask = _mm256_set1_epi16((1 << RBits) - 1), gMask = _mm256_set1_epi16((1 << GBits) - 1),
-                  bMask = _mm256_set1_epi16((1 << BBits) - 1), alpha = _mm256_set1_epi16(short(0xFF00));
-    const __m256i r = _mm256_and_si256(_mm256_srli_epi16(p, RShift), rMask);
-    const __m256i g = _mm256_and_si256(_mm256_srli_epi16(p, GShift), gMask);
-    const __m256i b = _mm256_and_si256(_mm256_srli_epi16(p, BShift), bMask);
-    const __m256i r8 = _mm256_or_si256(_mm256_slli_epi16(r, 8 - RBits), _mm256_srli_epi16(r, 2 * RBits - 8));
-    const __m256i g8 = _mm256_or_si256(_mm256_slli_epi16(g, 8 - GBits), _mm256_srli_epi16(g, 2 * GBits - 8));
-    const __m256i b8 = _mm256_or_si256(_mm256_slli_epi16(b, 8 - BBits), _mm256_srli_epi16(b, 2 * BBits - 8));
-    const __m256i high = _mm256_or_si256(alpha, r8), low = _mm256_or_si256(_mm256_slli_epi16(g8, 8), b8);
-    // The unpacks work within halves: pixels 0-3 and 8-11, then 4-7 and 12-15.
-    const __m256i first = _mm256_unpacklo_epi16(low, high), second = _mm256_unpackhi_epi16(low, high);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(first, second, 0x20));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), _mm256_permute2x128_si256(first, second, 0x31));
-}
-
-PEMBERLY_AVX2_END
 
 using ExpandFn = void (*)(const uint16_t*, uint32_t*, int);
 

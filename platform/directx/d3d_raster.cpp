@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <type_traits>
+#include "platform/pixel_widening.h"
 #include "platform/simd_target.h"
 
 namespace platform::d3d {
@@ -565,17 +566,8 @@ __attribute__((always_inline)) inline int QuadsAvx2Body(uint8_t* row, int x, int
             // From the 565 surface, half the bytes to read, each field widened as the decoded texels have it.
             const uint16_t* from = RowOf565(tex, fixedRow) + (int32_t(u) >> 16);
             auto widen16 = [](const uint16_t* at, uint8_t* to) __attribute__((always_inline)) {
-                const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-                const __m256i c33 = _mm256_set1_epi16(33), c65 = _mm256_set1_epi16(65), m5 = _mm256_set1_epi16(31);
-                const __m256i r = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(p, 11), c33), 2);
-                const __m256i g = _mm256_srli_epi16(
-                    _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi16(p, 5), _mm256_set1_epi16(63)), c65), 4);
-                const __m256i b = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_and_si256(p, m5), c33), 2);
-                const __m256i gb = _mm256_or_si256(_mm256_slli_epi16(g, 8), b);
-                const __m256i ar = _mm256_or_si256(r, _mm256_set1_epi16(short(0xFF00)));
-                const __m256i lo = _mm256_unpacklo_epi16(gb, ar), hi = _mm256_unpackhi_epi16(gb, ar);
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm256_permute2x128_si256(lo, hi, 0x20));
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 32), _mm256_permute2x128_si256(lo, hi, 0x31));
+                Expand16<11, 5, 5, 6, 0, 5>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)),
+                                            reinterpret_cast<uint32_t*>(to));
             };
             for (; n + 15 < count; n += 16) {
                 // These are mostly the first writes of the frame to lines
